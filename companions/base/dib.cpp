@@ -1,0 +1,73 @@
+#include "companions/base/dib.h"
+
+#include <cstring>
+#include <new>
+
+std::size_t DibPaletteEntries(const BITMAPINFOHEADER* bih) {
+  if (bih->biBitCount <= 8) {
+    std::size_t full = std::size_t(1) << bih->biBitCount;
+    return bih->biClrUsed ? bih->biClrUsed : full;
+  }
+  return bih->biClrUsed;
+}
+
+std::size_t DibPaletteBytes(const BITMAPINFOHEADER* bih) {
+  std::size_t extra = bih->biSize > sizeof(BITMAPINFOHEADER) ? bih->biSize - sizeof(BITMAPINFOHEADER) : 0;
+  if (bih->biCompression == BI_BITFIELDS && bih->biSize == sizeof(BITMAPINFOHEADER))
+    return extra + 3 * sizeof(DWORD);
+  return extra + DibPaletteEntries(bih) * sizeof(RGBQUAD);
+}
+
+std::size_t DibTotalBytes(const BITMAPINFOHEADER* bih) {
+  return sizeof(BITMAPINFOHEADER) + DibPaletteBytes(bih) + DibImageBytes(bih);
+}
+
+bool DibHeaderValid(const BITMAPINFOHEADER* bih, std::size_t available) {
+  if (!bih) return false;
+  if (bih->biSize < sizeof(BITMAPINFOHEADER) || bih->biSize > 4096) return false;
+  if (bih->biWidth < 1 || bih->biWidth > kMaxDibDimension) return false;
+  LONG h = bih->biHeight;
+  if (h == 0 || h < -kMaxDibDimension || h > kMaxDibDimension) return false;
+  if (bih->biPlanes != 1) return false;
+  switch (bih->biBitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    default: return false;
+  }
+  if (bih->biBitCount <= 8 && bih->biClrUsed > (DWORD(1) << bih->biBitCount)) return false;
+  if (bih->biBitCount > 8 && bih->biClrUsed > 256) return false;
+  if (DibImageBytes(bih) > kMaxDibBytes) return false;
+  if (available && DibTotalBytes(bih) > available) return false;
+  return true;
+}
+
+BITMAPINFOHEADER* DibAlloc(LONG width, LONG height, int bits, DWORD clrUsed) {
+  BITMAPINFOHEADER h{};
+  h.biSize = sizeof(BITMAPINFOHEADER);
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biPlanes = 1;
+  h.biBitCount = WORD(bits);
+  h.biCompression = BI_RGB;
+  h.biClrUsed = bits <= 8 ? (clrUsed ? clrUsed : (DWORD(1) << bits)) : 0;
+  if (!DibHeaderValid(&h)) return nullptr;
+  h.biSizeImage = DWORD(DibImageBytes(&h));
+  std::size_t total = DibTotalBytes(&h);
+  auto* mem = new (std::nothrow) BYTE[total];
+  if (!mem) return nullptr;
+  std::memset(mem, 0, total);
+  std::memcpy(mem, &h, sizeof h);
+  return reinterpret_cast<BITMAPINFOHEADER*>(mem);
+}
+
+void DibFree(const BITMAPINFOHEADER* bih) {
+  delete[] reinterpret_cast<const BYTE*>(bih);
+}
+
+BITMAPINFOHEADER* DibCopy(const BITMAPINFOHEADER* bih) {
+  if (!DibHeaderValid(bih)) return nullptr;
+  std::size_t total = DibTotalBytes(bih);
+  auto* mem = new (std::nothrow) BYTE[total];
+  if (!mem) return nullptr;
+  std::memcpy(mem, bih, total);
+  return reinterpret_cast<BITMAPINFOHEADER*>(mem);
+}
