@@ -1,0 +1,94 @@
+// File access shared by the format readers and writers: whole-file reads
+// with a size limit, bounds-checked little/big-endian cursors, failure
+// reporting into the pack, and atomic writes (temporary file, then rename).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "companions/base/progress.h"
+#include "companions/base/win_types.h"
+#include "companions/imageio/image_info.h"
+
+namespace TevImageIO {
+
+// Largest input file any reader loads into memory.
+constexpr std::size_t kMaxInputFileBytes = std::size_t(1) << 30;
+
+// Sets pack.errorText and returns code.
+int Fail(CTevImageInfoPack& pack, int code, const std::string& reason);
+
+// Reads the whole file at path. Returns IMAGEIO_OK, IMAGEIO_ERR_OPEN or
+// IMAGEIO_ERR_TOO_LARGE with reason set.
+int ReadWholeFile(const std::string& path, std::vector<BYTE>& out, std::string& reason);
+// Reads up to max bytes from the start of the file; false when it cannot be opened.
+bool ReadFileHead(const std::string& path, std::vector<BYTE>& out, std::size_t max);
+
+// True when width x height at bits per pixel fits the DIB limits.
+bool DimensionsAllowed(long long width, long long height, int bits);
+
+// A read cursor over a byte range. Every read checks the remaining length;
+// a failed read sets ok() to false and yields zeros, so a parser can read a
+// whole record and check once.
+class ByteReader {
+ public:
+  ByteReader(const BYTE* data, std::size_t size) : data_(data), size_(size) {}
+  std::size_t size() const { return size_; }
+  std::size_t pos() const { return pos_; }
+  std::size_t remaining() const { return size_ - pos_; }
+  bool ok() const { return ok_; }
+  const BYTE* data() const { return data_; }
+  const BYTE* here() const { return data_ + pos_; }
+
+  bool Seek(std::size_t pos);
+  bool Skip(std::size_t n);
+  // Pointer to n bytes at the cursor and advances, or null when fewer remain.
+  const BYTE* Take(std::size_t n);
+  BYTE U8();
+  WORD U16LE();
+  DWORD U32LE();
+  WORD U16BE();
+  DWORD U32BE();
+
+ private:
+  const BYTE* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+  bool ok_ = true;
+};
+
+// Writes through a temporary file in the target's folder and renames it
+// over the target on Commit, so a failed save leaves any old file intact.
+// 1. Open() 2. write to the FILE* 3. Commit(). Without Commit the
+// temporary file is removed on destruction.
+class CAtomicFileWriter {
+ public:
+  explicit CAtomicFileWriter(std::string path) : path_(std::move(path)) {}
+  CAtomicFileWriter(const CAtomicFileWriter&) = delete;
+  CAtomicFileWriter& operator=(const CAtomicFileWriter&) = delete;
+  ~CAtomicFileWriter();
+
+  FILE* Open(std::string& reason);
+  bool Commit(std::string& reason);
+  FILE* file() const { return file_; }
+  const std::string& tempPath() const { return temp_; }
+
+ private:
+  std::string path_;
+  std::string temp_;
+  FILE* file_ = nullptr;
+  bool committed_ = false;
+};
+
+// Writes a whole buffer atomically to path.
+int WriteWholeFile(CTevImageInfoPack& pack, const std::vector<BYTE>& bytes);
+
+// Reports row/frame progress and reads the cancel flag; false when cancelled.
+inline bool Step(CTevCommonProgress* progress, long long done, long long total) {
+  return ReportProgressStep(progress, done, total);
+}
+
+}  // namespace TevImageIO

@@ -1,0 +1,41 @@
+#include "companions/imageio/codec_table.h"
+
+#include <array>
+
+namespace TevImageIO {
+
+namespace {
+
+const std::array<ImageCodec, 13> kCodecs = {{
+    {IMAGE_FORMAT_BMP, "BMP", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_CUR, "CUR", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_ICO, "ICO", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_PCX, "PCX", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_GIF, "GIF", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_PNG, "PNG", ReadPng, WritePng, SniffPng},
+    {IMAGE_FORMAT_TGA, "TGA", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_WMF, "WMF", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_EMF, "EMF", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_TIFF, "TIFF", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_JPEG, "JPEG", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_PSD, "PSD", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_ANI, "ANI", nullptr, nullptr, nullptr},
+}};
+
+}  // namespace
+
+std::span<const ImageCodec> ImageCodecs() { return kCodecs; }
+
+const ImageCodec* FindImageCodec(int format) {
+  for (const ImageCodec& c : kCodecs)
+    if (c.format == format) return &c;
+  return nullptr;
+}
+
+const ImageCodec* SniffImageCodec(const BYTE* head, std::size_t size) {
+  for (const ImageCodec& c : kCodecs)
+    if (c.sniff && c.read && c.sniff(head, size)) return &c;
+  return nullptr;
+}
+
+}  // namespace TevImageIO

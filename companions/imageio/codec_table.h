@@ -1,0 +1,44 @@
+// The one table of formats: format number -> reader, writer, content sniffer.
+// Each reader and writer lives in its own file (png_codec.cpp, ...).
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+#include "companions/base/progress.h"
+#include "companions/imageio/image_info.h"
+#include "companions/imageio/image_options.h"
+
+namespace TevImageIO {
+
+// A reader fills an empty pack from pack.path; a writer writes the pack to
+// pack.path. Both return IMAGEIO_OK or an error code with pack.errorText set.
+using ImageReader = int (*)(CTevImageInfoPack& pack, const CTevImgImportOptions* options,
+                            CTevCommonProgress* progress);
+using ImageWriter = int (*)(CTevImageInfoPack& pack, const CTevImgExportOptions* options,
+                            CTevCommonProgress* progress);
+// True when the first bytes of a file look like this format.
+using ImageSniffer = bool (*)(const BYTE* head, std::size_t size);
+
+struct ImageCodec {
+  int format;
+  const char* name;
+  ImageReader read;    // null: reading not available
+  ImageWriter write;   // null: writing not available
+  ImageSniffer sniff;  // null: the format has no reliable signature
+};
+
+// Bytes handed to sniffers.
+constexpr std::size_t kSniffBytes = 64;
+
+std::span<const ImageCodec> ImageCodecs();
+const ImageCodec* FindImageCodec(int format);
+// The first codec whose sniffer accepts the bytes, or null.
+const ImageCodec* SniffImageCodec(const BYTE* head, std::size_t size);
+
+// Readers, writers and sniffers of the table.
+int ReadPng(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WritePng(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
+bool SniffPng(const BYTE* head, std::size_t size);
+
+}  // namespace TevImageIO

@@ -1,0 +1,105 @@
+// Helpers for the image codec tests: a private temporary folder, running the
+// independent decoders (Debian's python3 with PIL, ImageMagick), and pixel
+// comparison of 32-bit DIBs.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "companions/base/dib.h"
+#include "companions/imageio/tev_image_io.h"
+
+namespace imageio_test {
+
+inline const char* kPython = "/usr/bin/python3";
+
+inline bool HavePil() {
+  static int have = -1;
+  if (have < 0) have = std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0;
+  return have == 1;
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "lw-imageio-XXXXXX").string();
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (::mkdtemp(buf.data())) path_ = buf.data();
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+  std::size_t EntryCount() const {
+    std::size_t n = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(path_)) ++n;
+    return n;
+  }
+
+ private:
+  std::string path_;
+};
+
+inline std::vector<unsigned char> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Runs a Python script (PIL available) with the given arguments; returns its exit status.
+inline int RunPython(const std::string& dir, const std::string& script, const std::string& args = "") {
+  std::string file = dir + "/script.py";
+  {
+    std::ofstream out(file);
+    out << script;
+  }
+  std::string cmd = std::string(kPython) + " " + file + " " + args;
+  return std::system(cmd.c_str());
+}
+
+// RGBA bytes, top row first, of a 32-bit DIB.
+inline std::vector<unsigned char> DibToRgba(const BITMAPINFOHEADER* dib) {
+  std::vector<unsigned char> out;
+  for (LONG y = 0; y < DibHeight(dib); ++y) {
+    const BYTE* row = DibRow(dib, y);
+    for (LONG x = 0; x < DibWidth(dib); ++x) {
+      out.push_back(row[x * 4 + 2]);
+      out.push_back(row[x * 4 + 1]);
+      out.push_back(row[x * 4]);
+      out.push_back(row[x * 4 + 3]);
+    }
+  }
+  return out;
+}
+
+// Loads path with default options of format; fails the test on error.
+inline int Load(TevImageIO::CTevImageInfoPack& pack, const std::string& path, int format) {
+  pack.path = path;
+  auto options = TevImageIO::CTevImgImportOptions::NewImportOptions(format);
+  return TevImageIO::LoadImageW(pack, options.get(), nullptr);
+}
+
+// Index of the first differing byte, or -1.
+inline long FirstDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+  if (a.size() != b.size()) return 0;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return long(i);
+  return -1;
+}
+
+}  // namespace imageio_test
