@@ -40,8 +40,8 @@ enum : int {
   kFilterHanning = 2,
   kFilterHermite = 3,
   kFilterQuadric = 4,
-  kFilterBicubic = 5,
-  kFilterCatrom = 6,
+  kFilterBicubic = 5,  // Keys cubic (Catmull-Rom): interpolating, sharp
+  kFilterMitchell = 6,
   kFilterSpline16 = 7,
   kFilterSpline36 = 8,
   kFilterLanczos = 9,

@@ -106,8 +106,8 @@ bool MakeFilterLut(int filter, agg::image_filter_lut& lut) {
     case kFilterHanning: lut.calculate(agg::image_filter_hanning(), true); return true;
     case kFilterHermite: lut.calculate(agg::image_filter_hermite(), true); return true;
     case kFilterQuadric: lut.calculate(agg::image_filter_quadric(), true); return true;
-    case kFilterBicubic: lut.calculate(agg::image_filter_bicubic(), true); return true;
-    case kFilterCatrom: lut.calculate(agg::image_filter_catrom(), true); return true;
+    case kFilterBicubic: lut.calculate(agg::image_filter_catrom(), true); return true;
+    case kFilterMitchell: lut.calculate(agg::image_filter_mitchell(), true); return true;
     case kFilterSpline16: lut.calculate(agg::image_filter_spline16(), true); return true;
     case kFilterSpline36: lut.calculate(agg::image_filter_spline36(), true); return true;
     case kFilterLanczos: lut.calculate(agg::image_filter_lanczos36(), true); return true;
@@ -173,7 +173,7 @@ std::unique_ptr<SpanSource> MakeSource(const BITMAPINFOHEADER* src, int filter, 
 
 std::unique_ptr<SpanSource> MakeAffineImageSource(const BITMAPINFOHEADER* src, const agg::trans_affine& dstToSrc,
                                                   int filter, int edgeMode) {
-  if (!Is32BitDib(src) || !dstToSrc.is_valid()) return nullptr;
+  if (!Is32BitDib(src) || !std::isfinite(dstToSrc.determinant())) return nullptr;
   return MakeSource<agg::span_interpolator_linear<agg::trans_affine>>(src, filter, edgeMode, dstToSrc);
 }
 

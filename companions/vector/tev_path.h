@@ -36,7 +36,7 @@ class CTevPathBase : public agg::path_base<VertexStorage> {
   // Appends one vertex with an explicit command.
   void AddVertex(double x, double y, unsigned cmd) { this->vertices().add_vertex(x, y, cmd); }
   // Command of the last vertex, 0 (stop) when the path is empty.
-  unsigned LastCommand() const { return this->last_command(); }
+  unsigned LastCommand() const { return this->vertices().last_command(); }
   // Appends 0x4F when the path ends with a vertex command (1 to 14).
   void ClosePolygon() { this->close_polygon(agg::path_flags_close); }
   template <class VertexSource>

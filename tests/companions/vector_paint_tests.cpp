@@ -1,0 +1,257 @@
+// Path painting, image transforms and blur of the vector renderer: golden
+// pixels inside, outside and on the edges.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "companions/vector/TevVectorRender.h"
+#include "vector_test_util.h"
+
+using namespace TevVecLib;
+using lwtest::MakeDib;
+using lwtest::MakeNoiseDib;
+using lwtest::Px;
+using lwtest::PxU;
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+
+CTevPath Rect(double x1, double y1, double x2, double y2) {
+  CTevPath p;
+  p.move_to(x1, y1);
+  p.line_to(x2, y1);
+  p.line_to(x2, y2);
+  p.line_to(x1, y2);
+  p.ClosePolygon();
+  return p;
+}
+
+// The clip mechanism as the effects use it.
+void Clip(BITMAPINFOHEADER* dst, const BITMAPINFOHEADER* src, CTevPath& path) {
+  CTevRenderVectorObj r(0);
+  r.AddShapePath(path, CTevTransMatrix(), nullptr);
+  ASSERT_TRUE(r.Paint32BitsDIBWithImageX(dst, nullptr, src, CTevTransMatrix(), 0, 1, 0, 1));
+}
+}  // namespace
+
+TEST(VectorClip, CopiesInsideLeavesOutsideAndBlendsTheHalfPixelEdge) {
+  const int W = 24, H = 16;
+  auto src = MakeNoiseDib(W, H, 7);
+  auto dst = MakeDib(W, H, 0xFF102030);
+  auto before = MakeDib(W, H, 0xFF102030);
+  CTevPath path = Rect(2, 3, 10.5, 8);
+  Clip(dst.get(), src.get(), path);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      bool inside = x >= 2 && x < 10 && y >= 3 && y < 8;
+      if (inside)
+        EXPECT_EQ(PxU(dst.get(), x, y), PxU(src.get(), x, y)) << x << "," << y;
+      else if (x == 10 && y >= 3 && y < 8) {
+        // Half covered: each channel halfway between old and source.
+        for (int c = 0; c < 3; ++c) {
+          int expect = (Px(src.get(), x, y)[c] + Px(before.get(), x, y)[c]) / 2;
+          EXPECT_NEAR(Px(dst.get(), x, y)[c], expect, 2) << x << "," << y;
+        }
+        EXPECT_EQ(Px(dst.get(), x, y)[3], 255);
+      } else
+        EXPECT_EQ(PxU(dst.get(), x, y), PxU(before.get(), x, y)) << x << "," << y;
+    }
+}
+
+TEST(VectorClip, HalfPixelEdgeOnTransparentDestinationKeepsTheColour) {
+  auto src = MakeDib(8, 8, 0xFF4080C0);
+  auto dst = MakeDib(8, 8, 0);
+  CTevPath path = Rect(0, 0, 4.5, 8);
+  Clip(dst.get(), src.get(), path);
+  const BYTE* e = Px(dst.get(), 4, 2);
+  EXPECT_NEAR(e[3], 128, 2);
+  EXPECT_EQ(e[0], 0xC0);  // colour not darkened by the partial alpha
+  EXPECT_EQ(e[1], 0x80);
+  EXPECT_EQ(e[2], 0x40);
+  EXPECT_EQ(PxU(dst.get(), 5, 2), 0u);
+}
+
+TEST(VectorClip, RingWithOppositeInnerOutlineLeavesTheHoleUntouched) {
+  const int W = 64, H = 64;
+  auto src = MakeNoiseDib(W, H, 3);
+  auto dst = MakeDib(W, H, 0);
+  CTevPath path;
+  CTevArc outer(32, 32, 30, 30, 0, 2 * kPi, true);
+  CTevArc inner(32, 32, 10, 10, 2 * kPi, 0, false);
+  path.Concatenate(outer);
+  path.Join(inner);
+  path.ClosePolygon();
+  Clip(dst.get(), src.get(), path);
+  EXPECT_EQ(PxU(dst.get(), 32, 32), 0u);                     // the hole
+  EXPECT_EQ(PxU(dst.get(), 32, 12), PxU(src.get(), 32, 12));  // on the ring
+  EXPECT_EQ(PxU(dst.get(), 1, 1), 0u);                       // outside the disc
+}
+
+TEST(VectorPaint, StrokeSolidColourAndAlphaOnly) {
+  auto layer = MakeDib(40, 20, 0x00FFFFFF);
+  CTevPath line;
+  line.move_to(0, 10);
+  line.line_to(40, 10);
+  CTevRenderVectorObj r(0);
+  r.AddShapeStrokenPath(line, CTevTransMatrix(), 4.0, nullptr);
+  ASSERT_TRUE(r.Paint32BitsDIBWithSoildColorX(layer.get(), nullptr, 0x0000FF, 0, 1));
+  EXPECT_EQ(PxU(layer.get(), 20, 9), 0xFFFF0000u);  // red, opaque (BGRA)
+  EXPECT_EQ(PxU(layer.get(), 20, 11), 0xFFFF0000u);
+  EXPECT_EQ(PxU(layer.get(), 20, 14), 0x00FFFFFFu);  // beyond half the width
+  EXPECT_EQ(PxU(layer.get(), 20, 3), 0x00FFFFFFu);
+
+  auto glow = MakeDib(40, 20, 0x00FFFFFF);
+  ASSERT_TRUE(r.Paint32BitsDIBWithSoildColorX(glow.get(), nullptr, 0, -1, 1));
+  EXPECT_EQ(PxU(glow.get(), 20, 10), 0xFFFFFFFFu);  // alpha set, colour kept
+  EXPECT_EQ(PxU(glow.get(), 20, 3), 0x00FFFFFFu);
+}
+
+TEST(VectorPaint, AliasedPaintHasNoPartialPixels) {
+  auto dst = MakeDib(10, 10, 0);
+  CTevPath p = Rect(1.6, 1.6, 7.6, 7.6);
+  CTevRenderVectorObj r(0);
+  r.AddShapePath(p, CTevTransMatrix(), nullptr);
+  r.Paint32BitsDIBWithSoildColorX(dst.get(), nullptr, 0xFFFFFF, 0, 0);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x) {
+      BYTE a = Px(dst.get(), x, y)[3];
+      EXPECT_TRUE(a == 0 || a == 255);
+    }
+  EXPECT_EQ(Px(dst.get(), 7, 4)[3], 255);  // 60% covered rounds in
+  EXPECT_EQ(Px(dst.get(), 1, 4)[3], 0);    // 40% covered rounds out
+}
+
+TEST(VectorPaint, MaskWeightsTheCoverage) {
+  auto dst = MakeDib(4, 1, 0);
+  CTevAlphaMaskBuffer mask(4, 1, 255);
+  mask.Set(1, 0, 0);
+  mask.Set(2, 0, 128);
+  CTevPath p = Rect(0, 0, 4, 1);
+  CTevRenderVectorObj r(0);
+  r.AddShapePath(p, CTevTransMatrix(), nullptr);
+  r.Paint32BitsDIBWithSoildColorX(dst.get(), &mask, 0xFFFFFF, 0, 1);
+  EXPECT_EQ(Px(dst.get(), 0, 0)[3], 255);
+  EXPECT_EQ(Px(dst.get(), 1, 0)[3], 0);
+  EXPECT_NEAR(Px(dst.get(), 2, 0)[3], 128, 1);
+}
+
+TEST(VectorPaint, LinearAndRadialGradients) {
+  auto dst = MakeDib(64, 8, 0);
+  CTevGradientColors g;
+  g.AddColorStop(0, 0x000000);
+  g.AddColorStop(1, 0xFFFFFF);
+  CTevPath p = Rect(0, 0, 64, 8);
+  CTevRenderVectorObj r(0);
+  r.AddShapePath(p, CTevTransMatrix(), nullptr);
+  TevGradientGeometry lin;
+  lin.x1 = 0, lin.y1 = 0, lin.x2 = 64, lin.y2 = 0;
+  ASSERT_TRUE(r.Paint32BitsDIBWithGradientX(dst.get(), nullptr, g, lin, 0, 1));
+  EXPECT_LT(Px(dst.get(), 0, 4)[1], 8);
+  EXPECT_GT(Px(dst.get(), 63, 4)[1], 247);
+  for (int x = 1; x < 64; ++x) EXPECT_GE(Px(dst.get(), x, 4)[1], Px(dst.get(), x - 1, 4)[1]);
+
+  TevGradientGeometry rad;
+  rad.kind = TevGradientGeometry::Radial;
+  rad.x1 = 32, rad.y1 = 4, rad.radius = 32;
+  ASSERT_TRUE(r.Paint32BitsDIBWithGradientX(dst.get(), nullptr, g, rad, 0, 1));
+  EXPECT_LT(Px(dst.get(), 32, 4)[1], Px(dst.get(), 50, 4)[1]);
+  EXPECT_NEAR(Px(dst.get(), 50, 4)[1], Px(dst.get(), 13, 4)[1], 10);
+}
+
+TEST(VectorPaint, RefusesForeignDibsAndSurvivesBadCoordinates) {
+  DibPtr dst8(DibAlloc(8, 8, 8));
+  auto src = MakeNoiseDib(8, 8, 1);
+  CTevPath p = Rect(0, 0, 8, 8);
+  CTevRenderVectorObj r(0);
+  r.AddShapePath(p, CTevTransMatrix(), nullptr);
+  EXPECT_FALSE(r.Paint32BitsDIBWithImageX(dst8.get(), nullptr, src.get(), CTevTransMatrix(), 0, 1, 0, 1));
+  EXPECT_FALSE(r.Paint32BitsDIBWithImageX(nullptr, nullptr, src.get(), CTevTransMatrix(), 0, 1, 0, 1));
+
+  CTevPath bad;
+  bad.move_to(std::nan(""), 0);
+  bad.line_to(1e300, -1e300);
+  bad.line_to(std::numeric_limits<double>::infinity(), 4);
+  bad.line_to(3, 3);
+  bad.ClosePolygon();
+  auto dst = MakeDib(8, 8, 0);
+  CTevRenderVectorObj r2(0);
+  r2.AddShapePath(bad, CTevTransMatrix(), nullptr);
+  r2.Paint32BitsDIBWithSoildColorX(dst.get(), nullptr, 0xFFFFFF, 0, 1);
+  SUCCEED();  // no crash, no sanitizer report
+}
+
+TEST(VectorPerspective, OwnCornersReproduceThePicture) {
+  const int W = 33, H = 21;
+  auto src = MakeNoiseDib(W, H, 11);
+  auto dst = MakeDib(W, H, 0);
+  const double quad[8] = {0, 0, double(W), 0, double(W), double(H), 0, double(H)};
+  ASSERT_TRUE(BulidPerspective(dst.get(), src.get(), quad));
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) ASSERT_EQ(PxU(dst.get(), x, y), PxU(src.get(), x, y)) << x << "," << y;
+}
+
+TEST(VectorPerspective, TrapezoidStaysInsideItsQuadAndEdgeOnDrawsNothing) {
+  const int W = 40, H = 40;
+  auto src = MakeDib(W, H, 0xFF00FF00);
+  auto dst = MakeDib(W, H, 0);
+  const double quad[8] = {10, 5, 30, 5, 38, 35, 2, 35};
+  ASSERT_TRUE(BulidPerspective(dst.get(), src.get(), quad));
+  EXPECT_EQ(PxU(dst.get(), 20, 20), 0xFF00FF00u);
+  EXPECT_EQ(PxU(dst.get(), 3, 6), 0u);    // left of the slanted edge
+  EXPECT_EQ(PxU(dst.get(), 20, 37), 0u);  // below the quad
+
+  auto untouched = MakeDib(W, H, 0x11223344);
+  const double edgeOn[8] = {20, 0, 20, 0, 20, 40, 20, 40};
+  EXPECT_FALSE(BulidPerspective(untouched.get(), src.get(), edgeOn));
+  EXPECT_EQ(PxU(untouched.get(), 20, 20), 0x11223344u);
+}
+
+TEST(VectorTransformImage, QuarterTurnPutsPixelsInPlace) {
+  const int W = 7, H = 5;
+  auto src = MakeNoiseDib(W, H, 5);
+  // Turned a quarter clockwise about the origin, then moved right by H: the
+  // source pixel (x, y) lands on (H - 1 - y, x) of an H x W picture.
+  CTevTransMatrix m = CTevTransMatrixRotation(kPi / 2);
+  m.Multiply(CTevTransMatrixTranslation(H, 0));
+  for (int filter : {kFilterNearest, kFilterBilinear, kFilterBicubic}) {
+    auto dst = MakeDib(H, W, 0);
+    CTevPath path = Rect(0, 0, H, W);
+    ASSERT_TRUE(TransformImage(dst.get(), src.get(), m, path, CTevTransMatrix(), filter, 1));
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        for (int c = 0; c < 4; ++c)
+          ASSERT_NEAR(Px(dst.get(), H - 1 - y, x)[c], Px(src.get(), x, y)[c], filter == kFilterNearest ? 0 : 1)
+              << "filter " << filter << " at " << x << "," << y;
+  }
+  EXPECT_FALSE(TransformImage(nullptr, src.get(), m, *std::make_unique<CTevPath>(), CTevTransMatrix(), 0, 1));
+}
+
+TEST(VectorTransformImage, ZoomHonoursTheFilter) {
+  auto src = MakeDib(2, 1, 0xFF000000);
+  std::memset(DibRow(src.get(), 0) + 4, 0xFF, 4);  // black | white
+  CTevTransMatrix m = CTevTransMatrixScaling(8, 8);
+  CTevPath path = Rect(0, 0, 16, 8);
+  auto nearest = MakeDib(16, 8, 0);
+  auto smooth = MakeDib(16, 8, 0);
+  TransformImage(nearest.get(), src.get(), m, path, CTevTransMatrix(), kFilterNearest, 1);
+  TransformImage(smooth.get(), src.get(), m, path, CTevTransMatrix(), kFilterBilinear, 1);
+  EXPECT_EQ(Px(nearest.get(), 7, 4)[0], 0);
+  EXPECT_EQ(Px(nearest.get(), 8, 4)[0], 255);
+  EXPECT_GT(Px(smooth.get(), 7, 4)[0], 60);  // a ramp across the middle
+  EXPECT_LT(Px(smooth.get(), 8, 4)[0], 195);
+}
+
+TEST(VectorBlur, SpreadsAlphaWithoutDarkening) {
+  auto layer = MakeDib(21, 21, 0x00FFFFFF);
+  for (int y = 9; y <= 11; ++y)
+    for (int x = 9; x <= 11; ++x) std::memset(DibRow(layer.get(), y) + x * 4, 0xFF, 4);
+  ASSERT_TRUE(BlurShadowDIB(layer.get(), 3.0));
+  const BYTE* c = Px(layer.get(), 10, 10);
+  const BYTE* n = Px(layer.get(), 14, 10);
+  EXPECT_LT(c[3], 255);
+  EXPECT_GT(n[3], 0);
+  EXPECT_GT(c[3], n[3]);
+  EXPECT_GE(n[0], 250);  // still white where it became visible
+  EXPECT_EQ(Px(layer.get(), 0, 0)[3], 0);
+  EXPECT_FALSE(BlurShadowDIB(nullptr, 3));
+}

@@ -1,0 +1,41 @@
+// Small picture helpers for the vector and shape tests.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+
+#include "companions/base/dib.h"
+
+namespace lwtest {
+
+inline DibPtr MakeDib(int w, int h, std::uint32_t bgra = 0) {
+  DibPtr d(DibAlloc(w, h, 32));
+  for (int y = 0; y < h; ++y) {
+    BYTE* row = DibRow(d.get(), y);
+    for (int x = 0; x < w; ++x) std::memcpy(row + x * 4, &bgra, 4);
+  }
+  return d;
+}
+
+// Opaque pixels with distinct, reproducible colours.
+inline DibPtr MakeNoiseDib(int w, int h, unsigned seed, bool opaque = true) {
+  DibPtr d(DibAlloc(w, h, 32));
+  std::mt19937 gen(seed);
+  for (int y = 0; y < h; ++y) {
+    BYTE* row = DibRow(d.get(), y);
+    for (int x = 0; x < w * 4; ++x) row[x] = BYTE(gen());
+    if (opaque)
+      for (int x = 0; x < w; ++x) row[x * 4 + 3] = 255;
+  }
+  return d;
+}
+
+inline const BYTE* Px(const BITMAPINFOHEADER* d, int x, int y) { return DibRow(d, y) + x * 4; }
+inline std::uint32_t PxU(const BITMAPINFOHEADER* d, int x, int y) {
+  std::uint32_t v;
+  std::memcpy(&v, Px(d, x, y), 4);
+  return v;
+}
+
+}  // namespace lwtest
