@@ -1,0 +1,291 @@
+// Creation and the 32-bit blend blits: arithmetic, clipping, zoom sampling,
+// and the plain and fast twins giving the same bytes.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "companions/dibkernel/dib_internal.h"
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/dib_test_util.h"
+
+using namespace dibtest;
+
+namespace {
+
+using BlitFn = BOOL (*)(BITMAPINFOHEADER*, POINT, const BITMAPINFOHEADER*, POINT, BYTE);
+
+// Blends one source pixel over a 19-pixel row of one destination pixel (long
+// enough for the vector paths and their scalar tails) and returns the results.
+std::vector<std::uint32_t> BlendRow(BlitFn blit, std::uint32_t s, std::uint32_t d, BYTE t) {
+  DibPtr dst = Make32(19, 2, d);
+  DibPtr src = Make32(19, 2, s);
+  EXPECT_TRUE(blit(dst.get(), POINT{0, 0}, src.get(), POINT{0, 0}, t));
+  std::vector<std::uint32_t> out;
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 19; ++x) out.push_back(Get32(dst.get(), x, y));
+  return out;
+}
+
+class BlendArithmetic : public ::testing::TestWithParam<BlitFn> {};
+
+TEST_P(BlendArithmetic, HandComputedPixels) {
+  const BlitFn blit = GetParam();
+  const std::uint32_t src = Bgra(200, 100, 50, 128);
+  struct Case {
+    std::uint32_t dst;
+    BYTE t;
+    std::uint32_t want;
+  } cases[] = {
+      // Over an opaque destination: a = 128 at t = 0, 96 at t = 64.
+      {Bgra(10, 20, 30, 255), 0, Bgra(105, 60, 40, 255)},
+      {Bgra(10, 20, 30, 255), 64, Bgra(82, 50, 38, 255)},
+      {Bgra(10, 20, 30, 255), 255, Bgra(10, 20, 30, 255)},
+      // Over a fully transparent destination the source shows with alpha a.
+      {Bgra(0, 0, 0, 0), 0, Bgra(200, 100, 50, 128)},
+      {Bgra(0, 0, 0, 0), 64, Bgra(200, 100, 50, 96)},
+      {Bgra(7, 8, 9, 0), 255, Bgra(7, 8, 9, 0)},
+      // Over a half-transparent destination: outA = 128 + 50.
+      {Bgra(10, 20, 30, 100), 0, Bgra(147, 78, 44, 178)},
+  };
+  for (const Case& c : cases) {
+    for (std::uint32_t got : BlendRow(blit, src, c.dst, c.t))
+      ASSERT_EQ(got, c.want) << std::hex << "dst " << c.dst << " t " << std::dec << int(c.t);
+  }
+  // Opaque source: copied at t = 0 over anything, a = 191 at t = 64.
+  for (std::uint32_t got : BlendRow(blit, Bgra(1, 2, 3, 255), Bgra(9, 9, 9, 0), 0)) ASSERT_EQ(got, Bgra(1, 2, 3, 255));
+  for (std::uint32_t got : BlendRow(blit, Bgra(255, 0, 0, 255), Bgra(0, 255, 0, 255), 64))
+    ASSERT_EQ(got, Bgra(191, 64, 0, 255));
+  // Fully transparent source leaves even a transparent coloured pixel alone.
+  for (std::uint32_t got : BlendRow(blit, Bgra(1, 2, 3, 0), Bgra(9, 8, 7, 6), 0)) ASSERT_EQ(got, Bgra(9, 8, 7, 6));
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndFast, BlendArithmetic,
+                         ::testing::Values(&CDIB32::BitBlt32DIB, &CDIB32::BitBlt32DIBMMX));
+
+// Opaque 3x3 source with distinct colours over a 5x4 destination: every
+// destination pixel is either its old value or the source pixel at the
+// offset, for positions crossing every edge and far outside.
+TEST(BitBlt32, ClipsAtEveryEdge) {
+  for (BlitFn blit : {&CDIB32::BitBlt32DIB, &CDIB32::BitBlt32DIBMMX})
+    for (bool topDown : {false, true})
+      for (int py = -4; py <= 5; ++py)
+        for (int px = -4; px <= 6; ++px) {
+          DibPtr dst = Make32(5, 4, 0, topDown);
+          for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x) Set32(dst.get(), x, y, Bgra(x, y, 77, 255));
+          DibPtr src = Make32(3, 3, 0, !topDown);
+          for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x) Set32(src.get(), x, y, Bgra(100 + x, 100 + y, 200, 255));
+          const POINT origin{1, -1};
+          ASSERT_TRUE(blit(dst.get(), origin, src.get(), POINT{px, py}, 0));
+          for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x) {
+              int sx = x - origin.x - px, sy = y - origin.y - py;
+              bool inside = sx >= 0 && sx < 3 && sy >= 0 && sy < 3;
+              ASSERT_EQ(Get32(dst.get(), x, y), inside ? Bgra(100 + sx, 100 + sy, 200, 255) : Bgra(x, y, 77, 255))
+                  << px << "," << py << " at " << x << "," << y;
+            }
+        }
+  DibPtr dst = Make32(4, 4, Bgra(1, 1, 1, 255));
+  DibPtr src = Make32(4, 4, Bgra(2, 2, 2, 255));
+  EXPECT_TRUE(CDIB32::BitBlt32DIBMMX(dst.get(), POINT{-2147483647, 5}, src.get(), POINT{-2147483647, -2147483647}, 0));
+  EXPECT_EQ(Get32(dst.get(), 0, 0), Bgra(1, 1, 1, 255));
+}
+
+// Source pixel colours encode their coordinates.
+DibPtr CoordSource(int w, int h) {
+  DibPtr src = Make32(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) Set32(src.get(), x, y, Bgra(x, y, 200, 255));
+  return src;
+}
+const std::uint32_t kBack = Bgra(9, 9, 9, 255);
+
+TEST(ZoomIn32, SourcePixelFillsItsBlock) {
+  for (auto zoom : {&CDIB32::ZoomIn32DIB, &CDIB32::ZoomIn32DIBMMX}) {
+    DibPtr src = CoordSource(2, 2);
+    DibPtr dst = Make32(10, 8, kBack);
+    // Pixel (i, j) covers (1 + (1 + i) * 3 .. +2, 1 + (0 + j) * 3 .. +2).
+    ASSERT_TRUE(zoom(dst.get(), POINT{1, 1}, src.get(), POINT{1, 0}, 3, 0));
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 10; ++x) {
+        bool inside = x >= 4 && x < 10 && y >= 1 && y < 7;
+        std::uint32_t want = inside ? Bgra((x - 4) / 3, (y - 1) / 3, 200, 255) : kBack;
+        ASSERT_EQ(Get32(dst.get(), x, y), want) << x << "," << y;
+      }
+    // Clipped on the top-left: only the lower-right part of block (1, 1) shows.
+    DibPtr small = Make32(3, 3, kBack);
+    ASSERT_TRUE(zoom(small.get(), POINT{-4, -5}, src.get(), POINT{0, 0}, 3, 0));
+    EXPECT_EQ(Get32(small.get(), 0, 0), Bgra(1, 1, 200, 255));
+    EXPECT_EQ(Get32(small.get(), 1, 0), Bgra(1, 1, 200, 255));
+    EXPECT_EQ(Get32(small.get(), 2, 0), kBack);
+    EXPECT_EQ(Get32(small.get(), 0, 1), kBack);
+    EXPECT_FALSE(zoom(dst.get(), POINT{0, 0}, src.get(), POINT{0, 0}, 0, 0));
+  }
+}
+
+TEST(ZoomOut32, SamplesEveryFthCanvasPixel) {
+  for (auto zoom : {&CDIB32::ZoomOut32DIB, &CDIB32::ZoomOut32DIBMMX}) {
+    DibPtr src = CoordSource(7, 6);
+    DibPtr dst = Make32(6, 5, kBack);
+    // Destination (X, Y) from origin (1, 0) shows source (2X - 1, 2Y - 2).
+    ASSERT_TRUE(zoom(dst.get(), POINT{1, 0}, src.get(), POINT{1, 2}, 2, 0));
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 6; ++x) {
+        int sx = (x - 1) * 2 - 1, sy = y * 2 - 2;
+        bool inside = sx >= 0 && sx < 7 && sy >= 0 && sy < 6;
+        ASSERT_EQ(Get32(dst.get(), x, y), inside ? Bgra(sx, sy, 200, 255) : kBack) << x << "," << y;
+      }
+    EXPECT_EQ(Get32(dst.get(), 2, 1), Bgra(1, 0, 200, 255));
+    EXPECT_EQ(Get32(dst.get(), 4, 3), Bgra(5, 4, 200, 255));
+    // Negative position and origin: (X, Y) = (x + 3, y + 3) shows (3X + 4, 3Y + 4).
+    DibPtr src2 = CoordSource(20, 20);
+    DibPtr dst2 = Make32(4, 4, kBack);
+    ASSERT_TRUE(zoom(dst2.get(), POINT{-3, -3}, src2.get(), POINT{-4, -4}, 3, 0));
+    EXPECT_EQ(Get32(dst2.get(), 0, 0), Bgra(13, 13, 200, 255));
+    EXPECT_EQ(Get32(dst2.get(), 1, 0), Bgra(16, 13, 200, 255));
+    EXPECT_EQ(Get32(dst2.get(), 2, 2), Bgra(19, 19, 200, 255));
+    EXPECT_EQ(Get32(dst2.get(), 3, 3), kBack);
+    EXPECT_FALSE(zoom(dst.get(), POINT{0, 0}, src.get(), POINT{0, 0}, -1, 0));
+  }
+}
+
+bool SameBytes(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
+  return std::memcmp(a, b, DibTotalBytes(a)) == 0;
+}
+
+// Random pictures of odd sizes with random alpha over random destinations, at
+// every transparency and at positions that clip: the twins agree byte for byte.
+TEST(FastTwins, BitIdenticalToPlain) {
+  std::mt19937 rng(1234);
+  const int sizes[][2] = {{1, 1}, {3, 7}, {33, 17}, {257, 129}};
+  for (auto& sz : sizes) {
+    DibPtr src = Make32(sz[0], sz[1]);
+    DibPtr base = Make32(sz[0] + 5, sz[1] + 3, 0, true);
+    FillRandom(src.get(), rng);
+    FillRandom(base.get(), rng);
+    for (int t = 0; t < 256; ++t) {
+      POINT pos{int(rng() % 7) - 3, int(rng() % 5) - 2};
+      int zoom = 1 + int(rng() % 3);
+      DibPtr a(DibCopy(base.get())), b(DibCopy(base.get()));
+      CDIB32::BitBlt32DIB(a.get(), POINT{1, 0}, src.get(), pos, BYTE(t));
+      CDIB32::BitBlt32DIBMMX(b.get(), POINT{1, 0}, src.get(), pos, BYTE(t));
+      ASSERT_TRUE(SameBytes(a.get(), b.get())) << "BitBlt " << sz[0] << "x" << sz[1] << " t " << t;
+      CDIB32::ZoomIn32DIB(a.get(), POINT{-1, 0}, src.get(), pos, zoom, BYTE(t));
+      CDIB32::ZoomIn32DIBMMX(b.get(), POINT{-1, 0}, src.get(), pos, zoom, BYTE(t));
+      ASSERT_TRUE(SameBytes(a.get(), b.get())) << "ZoomIn " << sz[0] << "x" << sz[1] << " t " << t;
+      CDIB32::ZoomOut32DIB(a.get(), POINT{0, 1}, src.get(), pos, zoom + 1, BYTE(t));
+      CDIB32::ZoomOut32DIBMMX(b.get(), POINT{0, 1}, src.get(), pos, zoom + 1, BYTE(t));
+      ASSERT_TRUE(SameBytes(a.get(), b.get())) << "ZoomOut " << sz[0] << "x" << sz[1] << " t " << t;
+    }
+  }
+}
+
+// Every vector kernel this machine runs against the plain one: all source
+// colours x destination colours x alphas over opaque destinations, and random
+// rows of every short length (the scalar tails) at every transparency.
+TEST(FastTwins, EveryKernelMatchesPlainExhaustively) {
+  using namespace DibKernel::detail;
+  std::vector<BlendRowFn> kernels;
+  if (kBlendRowSse2) kernels.push_back(kBlendRowSse2);
+  if (kBlendRowAvx2 && CpuHasAvx2()) kernels.push_back(kBlendRowAvx2);
+  if (kernels.empty()) GTEST_SKIP() << "no vector kernel on this processor";
+  std::vector<std::uint32_t> src(256), dst(256), want(256), got(256);
+  for (BlendRowFn k : kernels) {
+    for (unsigned alpha = 0; alpha < 256; ++alpha)
+      for (unsigned sc = 0; sc < 256; ++sc) {
+        for (unsigned dc = 0; dc < 256; ++dc) {
+          src[dc] = Bgra(sc, 255 - sc, sc ^ 0x55, alpha);
+          dst[dc] = Bgra(dc, dc ^ 0xAA, 255 - dc, 255);
+        }
+        want = dst;
+        got = dst;
+        BlendRowPlain(reinterpret_cast<BYTE*>(want.data()), reinterpret_cast<const BYTE*>(src.data()), 256, 255);
+        k(reinterpret_cast<BYTE*>(got.data()), reinterpret_cast<const BYTE*>(src.data()), 256, 255);
+        ASSERT_EQ(got, want) << "alpha " << alpha << " sc " << sc;
+      }
+    std::mt19937 rng(99);
+    for (int n = 0; n <= 40; ++n)
+      for (unsigned inv = 0; inv < 256; ++inv) {
+        std::vector<std::uint32_t> s(std::size_t(n) + 1), d(std::size_t(n) + 1);
+        for (auto* v : {&s, &d})
+          for (auto& p : *v) p = rng() % 4 == 0 ? (rng() & 0xFFFFFF) : rng() % 2 ? rng() | 0xFF000000u : rng();
+        auto a = d, b = d;
+        BlendRowPlain(reinterpret_cast<BYTE*>(a.data()), reinterpret_cast<const BYTE*>(s.data()), n, inv);
+        k(reinterpret_cast<BYTE*>(b.data()), reinterpret_cast<const BYTE*>(s.data()), n, inv);
+        ASSERT_EQ(a, b) << "n " << n << " inv " << inv;
+        ASSERT_EQ(b[std::size_t(n)], d[std::size_t(n)]) << "wrote past the row";
+      }
+  }
+}
+
+TEST(BlendBlits, RejectBadArguments) {
+  DibPtr ok = Make32(4, 4);
+  DibPtr d24(DibAlloc(4, 4, 24));
+  BITMAPINFOHEADER broken = *ok;
+  broken.biPlanes = 0;
+  for (BlitFn blit : {&CDIB32::BitBlt32DIB, &CDIB32::BitBlt32DIBMMX}) {
+    EXPECT_FALSE(blit(nullptr, POINT{0, 0}, ok.get(), POINT{0, 0}, 0));
+    EXPECT_FALSE(blit(ok.get(), POINT{0, 0}, nullptr, POINT{0, 0}, 0));
+    EXPECT_FALSE(blit(ok.get(), POINT{0, 0}, d24.get(), POINT{0, 0}, 0));
+    EXPECT_FALSE(blit(d24.get(), POINT{0, 0}, ok.get(), POINT{0, 0}, 0));
+    EXPECT_FALSE(blit(ok.get(), POINT{0, 0}, &broken, POINT{0, 0}, 0));
+  }
+  EXPECT_FALSE(CDIB32::ZoomIn32DIBMMX(ok.get(), POINT{0, 0}, d24.get(), POINT{0, 0}, 2, 0));
+  EXPECT_FALSE(CDIB32::ZoomOut32DIB(nullptr, POINT{0, 0}, ok.get(), POINT{0, 0}, 2, 0));
+}
+
+TEST(Creation, SizesColoursAndFills) {
+  DibPtr mask(CBitmapCreator::CreateDibImage(9, 3, 1, 2));
+  ASSERT_TRUE(mask);
+  EXPECT_EQ(mask->biClrUsed, 2u);
+  EXPECT_EQ(DibStride(mask.get()), 4u);
+  for (std::size_t i = 40; i < DibTotalBytes(mask.get()); ++i) ASSERT_EQ(reinterpret_cast<BYTE*>(mask.get())[i], 0);
+  EXPECT_EQ(CBitmapCreator::CreateDibImage(0, 3, 8, 0), nullptr);
+  EXPECT_EQ(CBitmapCreator::CreateDibImage(3, 3, 7, 0), nullptr);
+  EXPECT_EQ(CBitmapCreator::CreateDibImage(3, 3, 4, 17), nullptr);
+
+  DibPtr simple(CDIB32::CreateSimple32BitsDIB(3, 2, RGB(10, 20, 30), 40));
+  ASSERT_TRUE(simple);
+  EXPECT_EQ(Get32(simple.get(), 2, 1), Bgra(30, 20, 10, 40));
+  DibPtr copy(CBitmapCreator::Clone32BitsDIB(simple.get()));
+  ASSERT_TRUE(copy);
+  ASSERT_NE(copy.get(), simple.get());
+  EXPECT_TRUE(SameBytes(copy.get(), simple.get()));
+  EXPECT_EQ(CBitmapCreator::Clone32BitsDIB(mask.get()), nullptr);
+  DibPtr maskCopy(CBitmapCreator::Clone(mask.get()));
+  ASSERT_TRUE(maskCopy);
+  EXPECT_TRUE(SameBytes(maskCopy.get(), mask.get()));
+  EXPECT_EQ(CBitmapCreator::Clone(nullptr), nullptr);
+
+  DibPtr blank(CDIB32::CreateBlank32BitsDIB(2, 2));
+  ASSERT_TRUE(blank);
+  EXPECT_EQ(Get32(blank.get(), 1, 1), 0u);
+  EXPECT_EQ(CDIB32::CreateBlank32BitsDIB(-1, 2), nullptr);
+
+  // Background fill composes the picture over the colour.
+  DibPtr pic = Make32(3, 1);
+  Set32(pic.get(), 0, 0, Bgra(200, 100, 50, 128));
+  Set32(pic.get(), 1, 0, Bgra(1, 2, 3, 255));
+  Set32(pic.get(), 2, 0, Bgra(1, 2, 3, 0));
+  CDIB32::Fill32DIBBackground(pic.get(), RGB(30, 20, 10));
+  EXPECT_EQ(Get32(pic.get(), 0, 0), Bgra(105, 60, 40, 255));
+  EXPECT_EQ(Get32(pic.get(), 1, 0), Bgra(1, 2, 3, 255));
+  EXPECT_EQ(Get32(pic.get(), 2, 0), Bgra(10, 20, 30, 255));
+
+  DibPtr area = Make32(4, 3, 0, true);
+  CDIB32::Fill32DIBOpacityArea(area.get(), RECT{2, -5, 9, 2}, RGB(1, 2, 3), 4);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) ASSERT_EQ(Get32(area.get(), x, y), (x >= 2 && y < 2) ? Bgra(3, 2, 1, 4) : 0u);
+  CDIB32::Init32DIBBackground(area.get(), RGB(5, 6, 7), 8);
+  EXPECT_EQ(Get32(area.get(), 0, 2), Bgra(7, 6, 5, 8));
+  // Wrong depth: untouched.
+  DibPtr before(DibCopy(mask.get()));
+  CDIB32::Init32DIBBackground(mask.get(), RGB(5, 6, 7), 8);
+  CDIB32::Fill32DIBBackground(mask.get(), RGB(5, 6, 7));
+  CDIB32::Fill32DIBOpacityArea(mask.get(), RECT{0, 0, 9, 3}, RGB(5, 6, 7), 8);
+  EXPECT_TRUE(SameBytes(before.get(), mask.get()));
+  CDIB32::Init32DIBBackground(nullptr, 0, 0);
+}
+
+}  // namespace
