@@ -23,7 +23,8 @@ BITMAPINFOHEADER* CreatePerspectiveShadow(const BITMAPINFOHEADER* src, int direc
                                           int softness, int angleDegrees, int lengthPercent);
 
 // In-place blur of the alpha channel of a 32-bit picture: three box passes
-// of the radius in each direction (close to a Gaussian).
+// in each direction whose radii add up to radius (close to a Gaussian that
+// reaches exactly radius pixels).
 void BlurAlpha(BITMAPINFOHEADER* dib, int radius);
 
 }  // namespace TevImageTransform

@@ -1,0 +1,197 @@
+#include "app/import_dispatch.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "app/loopwright_app.h"
+#include "app/prompt.h"
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/tev_image_io.h"
+
+using namespace TevImageIO;
+
+namespace {
+
+struct ExtensionEntry {
+  const char* ext;
+  int format;  // 0: not a codec format (LWP, AVI)
+};
+
+const ExtensionEntry kExtensions[] = {
+    {"AVI", 0},  {"LWP", 0},  {"BMP", IMAGE_FORMAT_BMP},   {"DIB", IMAGE_FORMAT_BMP},  {"JPG", IMAGE_FORMAT_JPEG},
+    {"JPEG", IMAGE_FORMAT_JPEG}, {"PCX", IMAGE_FORMAT_PCX}, {"PNG", IMAGE_FORMAT_PNG}, {"TGA", IMAGE_FORMAT_TGA},
+    {"TIF", IMAGE_FORMAT_TIFF}, {"TIFF", IMAGE_FORMAT_TIFF}, {"PSD", IMAGE_FORMAT_PSD}, {"WMF", IMAGE_FORMAT_WMF},
+    {"EMF", IMAGE_FORMAT_EMF}, {"ICO", IMAGE_FORMAT_ICO}, {"CUR", IMAGE_FORMAT_CUR}, {"ANI", IMAGE_FORMAT_ANI},
+    {"GIF", IMAGE_FORMAT_GIF},
+};
+
+const ExtensionEntry* FindExtension(const std::string& ext) {
+  for (const auto& e : kExtensions)
+    if (ext == e.ext) return &e;
+  return nullptr;
+}
+
+void SetReason(std::string* reason, const std::string& text) {
+  if (reason) *reason = text;
+}
+
+// A sub-image's picture as a 32-bit image: the mask's clear bits and the
+// transparent palette index become alpha 0.
+DibPtr To32Bits(const CTevSubImageBlock& block) {
+  const BITMAPINFOHEADER* pic = block.picture.get();
+  if (!pic) return nullptr;
+  const bool indexed = pic->biBitCount <= 8;
+  if (pic->biBitCount == 32 && !block.mask && !DibTopDown(pic) && pic->biCompression == BI_RGB)
+    return DibPtr(DibCopy(pic));
+  DibPtr out(CDIB32::ConvertTo32BitsDIB(pic));
+  if (!out) return nullptr;
+  const LONG w = out->biWidth, h = DibHeight(out.get());
+  const BITMAPINFOHEADER* mask = block.mask.get();
+  const bool maskUsable = mask && mask->biBitCount == 1 && mask->biWidth == w && DibHeight(mask) == h;
+  const bool keyed = indexed && block.transparentIndex >= 0 && pic->biBitCount == 8;
+  if (!maskUsable && !keyed) return out;
+  for (LONG y = 0; y < h; ++y) {
+    BYTE* d = DibRow(out.get(), y);
+    const BYTE* m = maskUsable ? DibRow(mask, y) : nullptr;
+    const BYTE* s = keyed ? DibRow(pic, y) : nullptr;
+    for (LONG x = 0; x < w; ++x) {
+      bool clear = false;
+      if (m && !(m[x >> 3] & (0x80 >> (x & 7)))) clear = true;
+      if (s && s[x] == BYTE(block.transparentIndex)) clear = true;
+      if (clear) d[4 * x + 3] = 0;
+    }
+  }
+  return out;
+}
+
+void BuildOptions(std::unique_ptr<CTevImgImportOptions>& options, int format, bool layersAsObjects) {
+  options = CTevImgImportOptions::NewImportOptions(format);
+  if (!options) return;
+  if (auto* psd = options->As<CTevPsdImportOptions>()) psd->layersAsObjects = layersAsObjects ? 1 : 0;
+}
+
+}  // namespace
+
+std::string UpperExtension(const std::string& path) {
+  const std::string name = std::filesystem::path(path).filename().string();
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos) return {};
+  std::string ext = name.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+  return ext;
+}
+
+bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObjects, CPromptInterface& prompt,
+                     CTevCommonProgress* progress, std::string* reason) {
+  const ExtensionEntry* entry = FindExtension(UpperExtension(path));
+  if (!entry || entry->format == 0) {
+    SetReason(reason, "unsupported file type");
+    return false;
+  }
+  std::unique_ptr<CTevImgImportOptions> options;
+  BuildOptions(options, entry->format, layersAsObjects);
+  prompt.SetStatusCaption("载入文件 " + std::filesystem::path(path).filename().string());
+  CTevImageInfoPack pack;
+  pack.path = path;
+  const int rc = LoadImageW(pack, options.get(), progress);
+  if (progress) progress->EndProgress();
+  if (rc != IMAGEIO_OK) {
+    model.Clear();
+    SetReason(reason, pack.errorText.empty() ? "the file could not be decoded" : pack.errorText);
+    return false;
+  }
+
+  if (layersAsObjects) {
+    auto frame = MakeRef<CGifFrame>();
+    for (CTevSubImageBlock* b = &pack; b; b = b->next) {
+      if (!b->picture || b->picture->biWidth <= 0 || DibHeight(b->picture.get()) <= 0) continue;
+      DibPtr image = To32Bits(*b);
+      if (!image) {
+        model.Clear();
+        SetReason(reason, "a layer could not be converted");
+        return false;
+      }
+      auto object = MakeRef<CDib>(std::move(image));
+      auto ref = MakeRef<CRefImageObject>(object);
+      ref->m_nX = b->x;
+      ref->m_nY = b->y;
+      ref->m_nTransparency = b->byteA;
+      ref->m_bVisible = b->byteB != 0;
+      model.m_objects.push_back(object);
+      frame->m_refs.push_back(ref);
+    }
+    model.m_frames.push_back(frame);
+    model.m_nTransparencyState = 0;
+  } else {
+    for (CTevSubImageBlock* b = &pack; b; b = b->next) {
+      if (!b->picture) continue;
+      DibPtr image = To32Bits(*b);
+      if (!image) {
+        model.Clear();
+        SetReason(reason, "a picture could not be converted");
+        return false;
+      }
+      auto object = MakeRef<CDib>(std::move(image));
+      model.m_objects.push_back(object);
+      auto frame = MakeRef<CGifFrame>();
+      auto ref = MakeRef<CRefImageObject>(object);
+      ref->m_nX = b->x;
+      ref->m_nY = b->y;
+      frame->m_refs.push_back(ref);
+      if (entry->format == IMAGE_FORMAT_GIF) {
+        frame->m_nDelay = b->delay;
+        frame->m_byGraphicControl = b->byteB;
+        frame->m_byDescriptor = b->byteA;
+        frame->m_byTransparentIndex = BYTE(b->transparentIndex < 0 ? 0 : b->transparentIndex);
+      } else if (entry->format == IMAGE_FORMAT_ANI) {
+        frame->m_nDelay = b->delay;
+      }
+      model.m_frames.push_back(frame);
+    }
+    model.m_nTransparencyState = pack.transparencyMode == 0 ? 0 : pack.transparencyMode == 1 ? 1 : 2;
+    if (entry->format == IMAGE_FORMAT_GIF && pack.loopCount >= 0) {
+      model.m_bLoopForever = pack.loopCount == 0;
+      model.m_nLoopCount = pack.loopCount == 0 ? 1 : pack.loopCount;
+    }
+  }
+  if (model.m_frames.empty() || (!layersAsObjects && model.m_objects.empty())) {
+    model.Clear();
+    SetReason(reason, "the file holds no picture");
+    return false;
+  }
+  model.m_nWidth = pack.width;
+  model.m_nHeight = pack.height;
+  model.m_nImageColorIndex = pack.imageColorIndex;
+  model.m_clrBackground = pack.backgroundColor;
+  if (model.m_nWidth <= 0 || model.m_nHeight <= 0) {
+    model.Clear();
+    SetReason(reason, "the picture has no size");
+    return false;
+  }
+  return true;
+}
+
+bool OpenAnimationFile(CGifImage& model, const std::string& path, CLoopwrightApp& app, CPromptInterface& prompt,
+                       CTevCommonProgress* progress, std::string* reason) {
+  model.Clear();
+  (void)app;  // the layered-picture question reads and stores its preferences
+  const std::string ext = UpperExtension(path);
+  const ExtensionEntry* entry = FindExtension(ext);
+  if (!entry) {
+    SetReason(reason, "unsupported file type");
+    return false;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    SetReason(reason, "no such file");
+    return false;
+  }
+  if (ext == "LWP" || ext == "AVI") {
+    SetReason(reason, ext == "LWP" ? "project files cannot be read yet" : "AVI files cannot be read yet");
+    return false;
+  }
+  const bool layers = false;
+  if (progress) progress->EndProgress();
+  return ImportImageFile(model, path, layers, prompt, progress, reason);
+}
