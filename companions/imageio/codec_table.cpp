@@ -11,7 +11,7 @@ const std::array<ImageCodec, 13> kCodecs = {{
     {IMAGE_FORMAT_CUR, "CUR", nullptr, nullptr, nullptr},
     {IMAGE_FORMAT_ICO, "ICO", nullptr, nullptr, nullptr},
     {IMAGE_FORMAT_PCX, "PCX", nullptr, nullptr, nullptr},
-    {IMAGE_FORMAT_GIF, "GIF", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_GIF, "GIF", ReadGif, nullptr, SniffGif},
     {IMAGE_FORMAT_PNG, "PNG", ReadPng, WritePng, SniffPng},
     {IMAGE_FORMAT_TGA, "TGA", nullptr, nullptr, nullptr},
     {IMAGE_FORMAT_WMF, "WMF", nullptr, nullptr, nullptr},

@@ -40,5 +40,7 @@ const ImageCodec* SniffImageCodec(const BYTE* head, std::size_t size);
 int ReadPng(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
 int WritePng(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffPng(const BYTE* head, std::size_t size);
+int ReadGif(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffGif(const BYTE* head, std::size_t size);
 
 }  // namespace TevImageIO

@@ -1,0 +1,259 @@
+// GIF reader on giflib: every image of the file becomes one sub-image block
+// with its descriptor byte, graphic-control byte, delay, transparent index,
+// position and an 8-bit picture in its local or the global colour table.
+// A file that breaks off keeps the images that decoded whole.
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "companions/imageio/codec_io.h"
+#include "companions/imageio/codec_table.h"
+
+namespace TevImageIO {
+
+namespace {
+
+// Decoded pixels of all frames together may not exceed this.
+constexpr unsigned long long kMaxGifDecodedBytes = 4ull << 30;
+
+struct GifSource {
+  const BYTE* data;
+  std::size_t size;
+  std::size_t pos;
+};
+
+int GifRead(GifFileType* gif, GifByteType* out, int n) {
+  auto* src = static_cast<GifSource*>(gif->UserData);
+  if (n <= 0) return 0;
+  std::size_t take = std::min<std::size_t>(std::size_t(n), src->size - src->pos);
+  std::memcpy(out, src->data + src->pos, take);
+  src->pos += take;
+  return int(take);
+}
+
+struct GifCloser {
+  GifFileType* gif;
+  ~GifCloser() {
+    if (gif) DGifCloseFile(gif, nullptr);
+  }
+};
+
+// The graphic control values that apply to the next image.
+struct PendingControl {
+  BYTE packed = 0;
+  WORD delay = 0;
+  int transparent = -1;
+};
+
+// Skips the LZW data of an image that is not kept.
+bool SkipRaster(GifFileType* gif) {
+  int codeSize = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) return false;
+  while (block) {
+    if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return false;
+  }
+  return true;
+}
+
+// Reads the rows of the current image into pixels (w x h), undoing interlace.
+bool ReadRaster(GifFileType* gif, int w, int h, bool interlaced, std::vector<BYTE>& pixels) {
+  pixels.assign(std::size_t(w) * std::size_t(h), 0);
+  if (interlaced) {
+    static const int kStart[4] = {0, 4, 2, 1};
+    static const int kStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+      for (int y = kStart[pass]; y < h; y += kStep[pass])
+        if (DGifGetLine(gif, pixels.data() + std::size_t(y) * std::size_t(w), w) == GIF_ERROR) return false;
+  } else {
+    for (int y = 0; y < h; ++y)
+      if (DGifGetLine(gif, pixels.data() + std::size_t(y) * std::size_t(w), w) == GIF_ERROR) return false;
+  }
+  return true;
+}
+
+// Builds the block's picture (and mask when the frame has a transparent index).
+bool FillBlock(CTevSubImageBlock& block, const GifImageDesc& desc, const ColorMapObject* map,
+               const std::vector<BYTE>& pixels, bool withMask) {
+  const int w = desc.Width, h = desc.Height;
+  int maxIndex = 0;
+  for (BYTE p : pixels) maxIndex = std::max<int>(maxIndex, p);
+  const int mapCount = map ? map->ColorCount : 0;
+  // Every index the pixels use must have a table entry.
+  const DWORD entries = DWORD(std::max(mapCount, maxIndex + 1));
+  DibPtr dib(DibAlloc(w, h, 8, entries));
+  if (!dib) return false;
+  RGBQUAD* pal = DibPalette(dib.get());
+  for (DWORD i = 0; i < entries; ++i) {
+    if (int(i) < mapCount)
+      pal[i] = RGBQUAD{map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red, 0};
+    else if (!map)
+      pal[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};  // no table at all: a grey ramp
+  }
+  for (int y = 0; y < h; ++y) std::memcpy(DibRow(dib.get(), y), pixels.data() + std::size_t(y) * w, std::size_t(w));
+
+  if (withMask && block.transparentIndex >= 0) {
+    DibPtr mask(DibAlloc(w, h, 1, 2));
+    if (!mask) return false;
+    DibPalette(mask.get())[1] = RGBQUAD{255, 255, 255, 0};
+    for (int y = 0; y < h; ++y) {
+      BYTE* row = DibRow(mask.get(), y);
+      const BYTE* src = pixels.data() + std::size_t(y) * w;
+      for (int x = 0; x < w; ++x)
+        if (src[x] != block.transparentIndex) row[x >> 3] |= BYTE(0x80 >> (x & 7));
+    }
+    block.mask = std::move(mask);
+  }
+  block.picture = std::move(dib);
+  return true;
+}
+
+}  // namespace
+
+bool SniffGif(const BYTE* head, std::size_t size) {
+  return size >= 6 && (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0);
+}
+
+int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCommonProgress* progress) {
+  std::vector<BYTE> bytes;
+  std::string reason;
+  int rc = ReadWholeFile(pack.path, bytes, reason);
+  if (rc != IMAGEIO_OK) return Fail(pack, rc, reason);
+  if (!SniffGif(bytes.data(), bytes.size())) return Fail(pack, IMAGEIO_ERR_FORMAT, "not a GIF file: " + pack.path);
+  const CTevMultiImageImportOptions* multi = options ? options->As<CTevMultiImageImportOptions>() : nullptr;
+  const bool allImages = !multi || multi->allImages;
+  const bool withMasks = !multi || multi->withMasks;
+
+  GifSource src{bytes.data(), bytes.size(), 0};
+  int error = 0;
+  GifCloser closer{DGifOpen(&src, GifRead, &error)};
+  GifFileType* gif = closer.gif;
+  if (!gif) return Fail(pack, IMAGEIO_ERR_FORMAT, std::string("GIF: ") + (GifErrorString(error) ? GifErrorString(error) : "bad header"));
+  if (gif->SWidth > kMaxDibDimension || gif->SHeight > kMaxDibDimension)
+    return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: canvas dimensions exceed the limits");
+
+  pack.width = gif->SWidth;
+  pack.height = gif->SHeight;
+  pack.imageColorIndex = gif->SBackGroundColor;
+  if (gif->SColorMap && gif->SBackGroundColor < gif->SColorMap->ColorCount) {
+    const GifColorType& c = gif->SColorMap->Colors[gif->SBackGroundColor];
+    pack.backgroundColor = RGB(c.Red, c.Green, c.Blue);
+  }
+
+  PendingControl control;
+  CTevSubImageBlock* last = nullptr;  // last block filled; the pack is the first
+  std::vector<BYTE> pixels;
+  unsigned long long decoded = 0;
+  std::string stopReason;
+  bool done = false, anyTransparent = false;
+  while (!done) {
+    GifRecordType type;
+    if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
+      stopReason = "GIF: file breaks off";
+      break;
+    }
+    switch (type) {
+      case IMAGE_DESC_RECORD_TYPE: {
+        if (DGifGetImageDesc(gif) == GIF_ERROR) {
+          stopReason = "GIF: bad image descriptor";
+          done = true;
+          break;
+        }
+        const GifImageDesc desc = gif->Image;
+        if (desc.Width <= 0 || desc.Height <= 0) {
+          if (!SkipRaster(gif)) done = true;
+          control = PendingControl{};
+          break;
+        }
+        if (!DimensionsAllowed(desc.Width, desc.Height, 8))
+          return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: image dimensions exceed the limits");
+        decoded += (unsigned long long)desc.Width * desc.Height;
+        if (decoded > kMaxGifDecodedBytes) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: too much image data");
+        if (!ReadRaster(gif, desc.Width, desc.Height, desc.Interlace, pixels)) {
+          stopReason = "GIF: image data breaks off";
+          done = true;
+          break;
+        }
+        std::unique_ptr<CTevSubImageBlock> owned;
+        CTevSubImageBlock* block = &pack;
+        if (last) {
+          owned = std::make_unique<CTevSubImageBlock>();
+          block = owned.get();
+        }
+        const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+        BYTE descriptor = 0;
+        if (desc.ColorMap) descriptor |= BYTE(0x80 | (desc.ColorMap->SortFlag ? 0x20 : 0) | ((desc.ColorMap->BitsPerPixel - 1) & 7));
+        if (desc.Interlace) descriptor |= 0x40;
+        block->x = desc.Left;
+        block->y = desc.Top;
+        block->byteA = descriptor;
+        block->byteB = control.packed;
+        block->delay = control.delay;
+        block->transparentIndex = control.transparent;
+        if (control.transparent >= 0) anyTransparent = true;
+        if (!FillBlock(*block, desc, map, pixels, withMasks)) return Fail(pack, IMAGEIO_ERR_MEMORY, "GIF: out of memory");
+        if (owned) pack.AppendBlock(std::move(owned));
+        last = block;
+        control = PendingControl{};
+        if (!allImages) done = true;
+        if (!Step(progress, (long long)src.pos, (long long)src.size)) return Fail(pack, IMAGEIO_ERR_CANCELLED, "cancelled");
+        break;
+      }
+      case EXTENSION_RECORD_TYPE: {
+        int code = 0;
+        GifByteType* ext = nullptr;
+        if (DGifGetExtension(gif, &code, &ext) == GIF_ERROR) {
+          stopReason = "GIF: extension breaks off";
+          done = true;
+          break;
+        }
+        bool netscape = false;
+        if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) {
+          control.packed = ext[1];
+          control.delay = WORD(ext[2] | (ext[3] << 8));
+          control.transparent = (ext[1] & 1) ? ext[4] : -1;
+        } else if (code == APPLICATION_EXT_FUNC_CODE && ext && ext[0] >= 11 &&
+                   (std::memcmp(ext + 1, "NETSCAPE2.0", 11) == 0 || std::memcmp(ext + 1, "ANIMEXTS1.0", 11) == 0)) {
+          netscape = true;
+        }
+        bool broken = false;
+        while (ext) {
+          if (DGifGetExtensionNext(gif, &ext) == GIF_ERROR) {
+            broken = true;
+            break;
+          }
+          if (netscape && ext && ext[0] >= 3 && ext[1] == 1) pack.loopCount = ext[2] | (ext[3] << 8);
+        }
+        if (broken) {
+          stopReason = "GIF: extension breaks off";
+          done = true;
+        }
+        break;
+      }
+      case TERMINATE_RECORD_TYPE:
+        done = true;
+        break;
+      default:
+        stopReason = "GIF: unknown record";
+        done = true;
+        break;
+    }
+  }
+  if (!last) return Fail(pack, IMAGEIO_ERR_FORMAT, stopReason.empty() ? "GIF: no image in file" : stopReason);
+  if (pack.width <= 0 || pack.height <= 0) {
+    // No logical screen size: the canvas covers every image.
+    for (CTevSubImageBlock* b = &pack; b; b = b->next) {
+      pack.width = std::max(pack.width, b->x + int(DibWidth(b->picture.get())));
+      pack.height = std::max(pack.height, b->y + int(DibHeight(b->picture.get())));
+    }
+    if (pack.width > kMaxDibDimension || pack.height > kMaxDibDimension)
+      return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: canvas dimensions exceed the limits");
+  }
+  pack.transparencyMode = anyTransparent ? TRANSPARENCY_COLOR_INDEX : TRANSPARENCY_NONE;
+  if (progress) progress->SetProgress(1.0f);
+  return IMAGEIO_OK;
+}
+
+}  // namespace TevImageIO
