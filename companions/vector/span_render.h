@@ -57,7 +57,7 @@ void SweepCoverage(Rasterizer& ras, BITMAPINFOHEADER* dst, const CTevAlphaMaskBa
   if (!Is32BitDib(dst) || !ras.rewind_scanlines()) return;
   const int w = DibWidth(dst), h = DibHeight(dst);
   agg::scanline_u8 sl;
-  sl.reset(0, w);
+  sl.reset(ras.min_x(), ras.max_x());  // the shape may reach past either side of dst
   std::vector<std::uint8_t> covers(std::size_t(w) + 1);
   while (ras.sweep_scanline(sl)) {
     int y = sl.y();

@@ -87,6 +87,15 @@ TEST(VectorClip, RingWithOppositeInnerOutlineLeavesTheHoleUntouched) {
   EXPECT_EQ(PxU(dst.get(), 1, 1), 0u);                       // outside the disc
 }
 
+TEST(VectorClip, ShapeReachingFarPastThePictureCopiesTheOverlap) {
+  auto src = MakeNoiseDib(20, 10, 9);
+  auto dst = MakeDib(20, 10, 0);
+  CTevPath path = Rect(-500, -300, 700, 900);
+  Clip(dst.get(), src.get(), path);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(PxU(dst.get(), x, y), PxU(src.get(), x, y));
+}
+
 TEST(VectorPaint, StrokeSolidColourAndAlphaOnly) {
   auto layer = MakeDib(40, 20, 0x00FFFFFF);
   CTevPath line;
