@@ -1,0 +1,259 @@
+// CTevObjImage ownership, layout, pixel packing, palettes, conversions and
+// alpha channel; CTevZoomScale conversions.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "image_test_util.h"
+#include "imaging/TevImageTransform"
+
+using namespace TevImageTransform;
+using imaging_test::Bgra;
+
+TEST(ImageOwnership, CreateFillsHeaderAndZeroesMemory) {
+  CTevObjImage img;
+  ASSERT_TRUE(img.Create(5, 3, 8, 16));
+  const BITMAPINFOHEADER* h = img.GetImageBits();
+  EXPECT_EQ(h->biSize, 40u);
+  EXPECT_EQ(h->biPlanes, 1);
+  EXPECT_EQ(h->biCompression, BI_RGB);
+  EXPECT_EQ(h->biClrUsed, 16u);
+  EXPECT_EQ(h->biSizeImage, 0u);
+  EXPECT_EQ(img.CalcuPaletteSize(), 64);
+  EXPECT_EQ(img.GetMemStart(), reinterpret_cast<BYTE*>(img.GetImageBits()) + 40 + 64);
+  const BYTE* all = reinterpret_cast<const BYTE*>(h) + 40;
+  for (int i = 0; i < 64 + 8 * 3; ++i) ASSERT_EQ(all[i], 0) << i;
+}
+
+TEST(ImageOwnership, CopiesDeepCopyOwnedAndShareAttached) {
+  CTevObjImage owner(4, 4, 32);
+  owner.SetPixelData(1, 1, 0x11223344);
+  CTevObjImage deep(owner);
+  EXPECT_NE(deep.GetImageBits(), owner.GetImageBits());
+  EXPECT_EQ(deep.GetPixelData(1, 1), 0x11223344u);
+
+  CTevObjImage attached;
+  ASSERT_TRUE(attached.Attach(owner.GetImageBits()));
+  CTevObjImage shared;
+  shared = attached;
+  EXPECT_EQ(shared.GetImageBits(), owner.GetImageBits());
+  shared.SetPixelData(0, 0, 7);
+  EXPECT_EQ(owner.GetPixelData(0, 0), 7u);
+
+  // Detch of an attached image hands the pointer back without freeing it.
+  EXPECT_EQ(attached.Detch(), owner.GetImageBits());
+  EXPECT_FALSE(attached.IsValidImage());
+  EXPECT_EQ(owner.GetPixelData(1, 1), 0x11223344u);
+
+  // Assigning an empty image empties the target; self-assignment keeps it.
+  deep = deep;
+  EXPECT_EQ(deep.GetPixelData(1, 1), 0x11223344u);
+  deep = CTevObjImage();
+  EXPECT_FALSE(deep.IsValidImage());
+  EXPECT_EQ(deep.Width(), 0);
+  EXPECT_EQ(deep.ColorBits(), 0);
+}
+
+TEST(ImageOwnership, DetchedMemoryIsTheCallers) {
+  CTevObjImage img(3, 2, 24);
+  DibPtr taken(img.Detch());
+  ASSERT_TRUE(taken);
+  EXPECT_FALSE(img.IsValidImage());
+  EXPECT_EQ(taken->biWidth, 3);
+}
+
+TEST(ImageOwnership, CreateFromHeaderCopiesPaletteAndPixels) {
+  CTevObjImage src(3, 3, 4);
+  RGBQUAD c{1, 2, 3, 0};
+  src.SetColorTable(5, 1, &c);
+  src.SetPixelData(2, 1, 5);
+  CTevObjImage copy;
+  ASSERT_TRUE(copy.Create(src.GetImageBits()));
+  EXPECT_EQ(copy.GetPixelData(2, 1), 5u);
+  RGBQUAD back{};
+  copy.GetColorTable(5, 1, &back);
+  EXPECT_EQ(back.rgbRed, 3);
+  // Re-creating from its own DIB is safe.
+  ASSERT_TRUE(copy.Create(copy.GetImageBits()));
+  EXPECT_EQ(copy.GetPixelData(2, 1), 5u);
+}
+
+TEST(ImageLayout, PitchAndRowAddressing) {
+  CTevObjImage a(9, 1, 1), b(1, 1, 24), c(3, 1, 16);
+  EXPECT_EQ(a.GetPitch(), 4);
+  EXPECT_EQ(b.GetPitch(), 4);
+  EXPECT_EQ(c.GetPitch(), 8);
+  CTevObjImage two(2, 2, 8);
+  EXPECT_EQ(two.GetBits(0), two.GetMemStart() + two.GetPitch());
+  EXPECT_EQ(two.GetBits(1), two.GetMemStart());
+  EXPECT_EQ(two.GetBits(2), nullptr);
+  CTevObjImage d(10, 2, 4);
+  EXPECT_EQ(d.GetBits(5, 1), d.GetBits(1) + 2);
+  CTevObjImage e(10, 2, 32);
+  EXPECT_EQ(e.GetBits(5, 0), e.GetBits(0) + 20);
+  RECT r{-5, 1, 100, 3};
+  two.BoundRect(r);
+  EXPECT_EQ(r, (RECT{0, 1, 2, 2}));
+}
+
+TEST(ImageLayout, PaletteBoundsAndBitFields) {
+  CTevObjImage img;
+  ASSERT_TRUE(img.Create(2, 2, 8, 16));
+  EXPECT_EQ(img.GetPaletteEntryCount(), 16);
+  std::vector<RGBQUAD> in(10, RGBQUAD{9, 9, 9, 0});
+  EXPECT_TRUE(img.SetColorTable(10, 10, in.data()));
+  std::vector<RGBQUAD> out(16, RGBQUAD{1, 1, 1, 1});
+  EXPECT_TRUE(img.GetColorTable(0, 16, out.data()));
+  EXPECT_EQ(out[9].rgbBlue, 0);
+  EXPECT_EQ(out[15].rgbBlue, 9);
+  // The byte after the table is the first pixel: untouched by the write.
+  EXPECT_EQ(*img.GetMemStart(), 0);
+  EXPECT_FALSE(img.SetColorTable(-1, 1, in.data()));
+  EXPECT_FALSE(img.SetColorTable(0, 1, nullptr));
+  EXPECT_TRUE(img.SetColorTable(0, 0, in.data()));
+  CTevObjImage tc(2, 2, 24);
+  EXPECT_FALSE(tc.GetColorTable(0, 1, out.data()));
+  EXPECT_EQ(tc.GetPaletteEntryCount(), 0);
+  EXPECT_EQ(tc.GetBitField(), 0u);
+  CTevObjImage w16(2, 2, 16);
+  EXPECT_EQ(w16.GetBitField(), 0x3E0u);
+
+  // A 5-6-5 DIB: its masks follow the header and are skipped.
+  std::vector<BYTE> mem(40 + 12 + 4 * 1, 0);
+  auto* h = reinterpret_cast<BITMAPINFOHEADER*>(mem.data());
+  *h = BITMAPINFOHEADER{40, 2, 1, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0};
+  DWORD masks[3] = {0xF800, 0x7E0, 0x1F};
+  std::memcpy(mem.data() + 40, masks, 12);
+  mem[52] = 0xFF;
+  mem[53] = 0xFF;
+  CTevObjImage m;
+  ASSERT_TRUE(m.Attach(h));
+  EXPECT_EQ(m.GetBitField(), 0x7E0u);
+  EXPECT_EQ(m.GetPixelData(0, 0), 0xFFFFu);
+  m.ConvertTo24Bit();
+  EXPECT_EQ(m.GetPixelData(0, 0), 0xF8FCF8u);
+  EXPECT_EQ(m.GetPixelData(1, 0), 0u);
+  EXPECT_EQ(mem[52], 0xFF);  // the attached memory was left alone
+}
+
+TEST(ImagePixels, EveryDepthPacksAndReadsBack) {
+  for (int bits : {1, 4, 8, 16, 24, 32}) {
+    CTevObjImage img(11, 3, bits);
+    const DWORD mask = bits == 32 ? 0xFFFFFFFFu : ((DWORD(1) << bits) - 1);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 11; ++x) img.SetPixelData(x, y, DWORD(x * 2654435761u + y * 40503u) & mask);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 11; ++x)
+        ASSERT_EQ(img.GetPixelData(x, y), DWORD(x * 2654435761u + y * 40503u) & mask) << bits << " " << x;
+    EXPECT_EQ(img.GetPixelData(11, 0), 0u);
+    EXPECT_EQ(img.GetPixelData(0, -1), 0u);
+    img.SetPixelData(-1, 0, 5);  // ignored
+  }
+  // Bit order: the leftmost pixel is the high bit / high nibble.
+  CTevObjImage one(9, 1, 1);
+  one.SetPixelData(0, 0, 1);
+  one.SetPixelData(8, 0, 1);
+  EXPECT_EQ(one.GetBits(0)[0], 0x80);
+  EXPECT_EQ(one.GetBits(0)[1], 0x80);
+  CTevObjImage four(3, 1, 4);
+  four.SetPixelData(0, 0, 0xA);
+  four.SetPixelData(1, 0, 0x5);
+  EXPECT_EQ(four.GetBits(0)[0], 0xA5);
+  CTevObjImage tc(1, 1, 24);
+  tc.SetPixelData(0, 0, 0xAA112233);
+  EXPECT_EQ(tc.GetBits(0)[0], 0x33);
+  EXPECT_EQ(tc.GetBits(0)[2], 0x11);
+  EXPECT_EQ(tc.GetBits(0)[3], 0x00);  // padding, not the fourth byte of the value
+}
+
+TEST(ImagePixels, Splits16Bit) {
+  RGBQUAD a = CTevObjImage::__Split16Bit_565(0xFFFF);
+  EXPECT_EQ(a.rgbBlue, 0xF8);
+  EXPECT_EQ(a.rgbGreen, 0xFC);
+  EXPECT_EQ(a.rgbRed, 0xF8);
+  RGBQUAD b = CTevObjImage::__Split16Bit_555(0x7FFF);
+  EXPECT_EQ(b.rgbBlue, 0xF8);
+  EXPECT_EQ(b.rgbGreen, 0xF8);
+  EXPECT_EQ(b.rgbRed, 0xF8);
+  RGBQUAD c = CTevObjImage::__Split16Bit_555(0x7C00);  // pure red
+  EXPECT_EQ(c.rgbRed, 0xF8);
+  EXPECT_EQ(c.rgbGreen, 0);
+  EXPECT_EQ(c.rgbReserved, 0);
+}
+
+TEST(ImageConversions, PalettedAnd16BitTo32) {
+  CTevObjImage p(3, 2, 8);
+  RGBQUAD table[2] = {{10, 20, 30, 0}, {40, 50, 60, 0}};
+  p.SetColorTable(0, 2, table);
+  p.SetPixelData(2, 1, 1);
+  p.ConvertTo32Bit();
+  ASSERT_EQ(p.ColorBits(), 32);
+  EXPECT_EQ(p.GetPixelData(0, 0), Bgra(10, 20, 30, 255));
+  EXPECT_EQ(p.GetPixelData(2, 1), Bgra(40, 50, 60, 255));
+
+  CTevObjImage w(2, 1, 16);
+  w.SetPixelData(1, 0, 0x001F);  // 5-5-5 blue
+  w.ConvertTo32Bit();
+  EXPECT_EQ(w.GetPixelData(1, 0), Bgra(0xF8, 0, 0, 255));
+
+  CTevObjImage bw(9, 1, 1);
+  RGBQUAD mono[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+  bw.SetColorTable(0, 2, mono);
+  bw.SetPixelData(8, 0, 1);
+  bw.ConvertTo24Bit();
+  EXPECT_EQ(bw.GetPixelData(8, 0), 0xFFFFFFu);
+  EXPECT_EQ(bw.GetPixelData(7, 0), 0u);
+}
+
+TEST(ImageConversions, TrueColourDropsAlphaWithoutBlending) {
+  CTevObjImage img(2, 1, 32);
+  img.SetPixelData(0, 0, Bgra(100, 150, 200, 0));
+  img.ConvertTo24Bit();
+  EXPECT_EQ(img.ColorBits(), 24);
+  EXPECT_EQ(img.GetPixelData(0, 0), 0xC89664u);
+  img.ConvertTo32Bit();
+  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(100, 150, 200, 255));
+}
+
+TEST(ImageAlpha, ExtractAppendAndSet) {
+  CTevObjImage img(3, 2, 32);
+  img.SetPixelData(2, 1, Bgra(1, 2, 3, 77));
+  CTevObjImage alpha;
+  ASSERT_TRUE(img.GetAlphaChannel(&alpha));
+  EXPECT_EQ(alpha.ColorBits(), 8);
+  EXPECT_EQ(alpha.GetPixelData(2, 1), 77u);
+  alpha.SetPixelData(0, 0, 200);
+  ASSERT_TRUE(img.AppendAlphaChannel(alpha));
+  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(0, 0, 0, 200));
+  EXPECT_EQ(img.GetPixelData(2, 1), Bgra(1, 2, 3, 77));
+  img.SetAlphaChannelValue(0x1FF);
+  EXPECT_EQ(img.GetPixelData(2, 1), Bgra(1, 2, 3, 255));
+  CTevObjImage wrong(2, 2, 8);
+  EXPECT_FALSE(img.AppendAlphaChannel(wrong));
+  EXPECT_FALSE(img.GetAlphaChannel(&img));
+}
+
+TEST(ZoomScale, ConvertsBothWays) {
+  CTevZoomScale down(-3), up(3), one(0);
+  POINT p{7, -7};
+  down.Actual_to_Scaled(p);
+  EXPECT_EQ(p, (POINT{2, -2}));
+  p = {7, -7};
+  up.Scaled_to_Actual(p);
+  EXPECT_EQ(p, (POINT{2, -2}));
+  p = {7, -7};
+  up.Actual_to_Scaled(p);
+  EXPECT_EQ(p, (POINT{21, -21}));
+  RECT r{1, 2, 3, 4};
+  down.Scaled_to_Actual(r);
+  EXPECT_EQ(r, (RECT{3, 6, 9, 12}));
+  one.Actual_to_Scaled(r);
+  EXPECT_EQ(r, (RECT{3, 6, 9, 12}));
+  CTevZoomScale extreme(INT32_MIN);
+  POINT q{1, -1};
+  extreme.Actual_to_Scaled(q);
+  EXPECT_EQ(q, (POINT{0, 0}));
+  q = {INT32_MAX, 5};
+  extreme.Scaled_to_Actual(q);
+  EXPECT_EQ(q.x, INT32_MAX);
+}
