@@ -7,7 +7,7 @@ namespace TevImageIO {
 namespace {
 
 const std::array<ImageCodec, 13> kCodecs = {{
-    {IMAGE_FORMAT_BMP, "BMP", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_BMP, "BMP", ReadBmp, nullptr, SniffBmp},
     {IMAGE_FORMAT_CUR, "CUR", nullptr, nullptr, nullptr},
     {IMAGE_FORMAT_ICO, "ICO", nullptr, nullptr, nullptr},
     {IMAGE_FORMAT_PCX, "PCX", nullptr, nullptr, nullptr},

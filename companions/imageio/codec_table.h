@@ -42,5 +42,7 @@ int WritePng(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress
 bool SniffPng(const BYTE* head, std::size_t size);
 int ReadGif(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
 bool SniffGif(const BYTE* head, std::size_t size);
+int ReadBmp(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffBmp(const BYTE* head, std::size_t size);
 
 }  // namespace TevImageIO

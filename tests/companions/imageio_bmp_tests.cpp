@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include "companions/imageio/dib_pixels.h"
+#include "companions/imageio/tev_image_io.h"
+#include "imageio_test_util.h"
+
+using namespace TevImageIO;
+using namespace imageio_test;
+
+namespace {
+
+// RGBA rows of any DIB the reader returns.
+std::vector<unsigned char> AnyDibToRgba(const BITMAPINFOHEADER* dib) {
+  std::vector<unsigned char> out;
+  std::vector<BYTE> row(std::size_t(DibWidth(dib)) * 4);
+  for (LONG y = 0; y < DibHeight(dib); ++y) {
+    DibRowToBgra(dib, y, row.data());
+    for (LONG x = 0; x < DibWidth(dib); ++x) {
+      out.push_back(row[std::size_t(x) * 4 + 2]);
+      out.push_back(row[std::size_t(x) * 4 + 1]);
+      out.push_back(row[std::size_t(x) * 4]);
+      out.push_back(row[std::size_t(x) * 4 + 3]);
+    }
+  }
+  return out;
+}
+
+// Builds BMP files byte by byte in every depth and compression, and asks PIL
+// for the RGBA pixels of each.
+const char* kMakeBmps = R"PY(
+import sys, struct
+from PIL import Image
+out = sys.argv[1]
+W, H = 13, 7
+
+def bmp(name, bits, rows, palette=b'', compression=0, topdown=False, header=40, masks=b''):
+    # rows: stored row bytes (already padded), bottom-up unless topdown
+    data = b''.join(rows) if compression in (0, 3) else rows
+    info = struct.pack('<IiiHHIIiiII', header, W, -H if topdown else H, 1, bits, compression, len(data), 2835, 2835,
+                       len(palette) // 4, 0)
+    if header > 40:
+        info += masks + b'\0' * (header - 40 - len(masks))
+        masks = b''
+    off = 14 + len(info) + len(masks) + len(palette)
+    body = info + masks + palette + data
+    open(out + '/' + name + '.bmp', 'wb').write(b'BM' + struct.pack('<IHHI', 14 + len(body), 0, 0, off) + body)
+
+def pad(b):
+    return b + b'\0' * (-len(b) % 4)
+
+def idx(x, y, n):
+    return (x * 3 + y * 5) % n
+
+def pal(n):
+    return b''.join(bytes([(i * 53) % 256, (i * 101) % 256, (255 - i * 17) % 256, 0]) for i in range(n))
+
+def packbits(vals, depth):
+    s = ''.join(format(v, '0%db' % depth) for v in vals)
+    s += '0' * (-len(s) % 8)
+    return bytes(int(s[i:i+8], 2) for i in range(0, len(s), 8))
+
+for depth in (1, 4, 8):
+    n = 1 << depth
+    rows = [pad(packbits([idx(x, y, n) for x in range(W)], depth)) for y in reversed(range(H))]
+    bmp('pal%d' % depth, depth, rows, pal(n))
+# RLE8: each stored row as one encoded run plus an absolute run, with EOL; a delta skips part of one row.
+rle = b''
+for y in range(H):
+    vals = [idx(x, H - 1 - y, 256) for x in range(W)]
+    rle += bytes([3, vals[0]]) if vals[0] == vals[1] == vals[2] else b''
+    rle += bytes([0, W]) + bytes(vals) + (b'\0' if W % 2 else b'') + b'\0\0'
+bmp('rle8', 8, rle + b'\0\1', pal(256), compression=1)
+# RLE4: encoded runs alternate two indexes.
+rle = b''
+for y in range(H):
+    rle += bytes([W, (y << 4) | (15 - y)]) + b'\0\0'
+bmp('rle4', 4, rle + b'\0\1', pal(16), compression=2)
+rgb = lambda x, y: (x * 19 % 256, y * 36 % 256, (x * y * 7) % 256)
+rows24 = [pad(b''.join(bytes(reversed(rgb(x, y))) for x in range(W))) for y in range(H)]
+bmp('rgb24', 24, list(reversed(rows24)))
+bmp('topdown24', 24, rows24, topdown=True)
+rows555 = [pad(b''.join(struct.pack('<H', ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)) for r, g, b in [rgb(x, y) for x in range(W)])) for y in reversed(range(H))]
+bmp('rgb555', 16, rows555)
+rows565 = [pad(b''.join(struct.pack('<H', ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)) for r, g, b in [rgb(x, y) for x in range(W)])) for y in reversed(range(H))]
+bmp('rgb565', 16, rows565, compression=3, masks=struct.pack('<III', 0xF800, 0x07E0, 0x001F))
+rows32 = [b''.join(bytes(list(reversed(rgb(x, y))) + [0]) for x in range(W)) for y in reversed(range(H))]
+bmp('xrgb32', 32, rows32)
+rowsA = [b''.join(bytes(list(reversed(rgb(x, y))) + [(x * 20) % 256]) for x in range(W)) for y in reversed(range(H))]
+bmp('argb32v5', 32, rowsA, compression=3, header=124,
+    masks=struct.pack('<IIII', 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000))
+
+import os
+for f in sorted(os.listdir(out)):
+    if f.endswith('.bmp'):
+        im = Image.open(out + '/' + f)
+        open(out + '/' + f + '.rgba', 'wb').write(im.convert('RGBA').tobytes())
+)PY";
+
+}  // namespace
+
+TEST(ImageIoBmp, EveryDepthAndCompressionReadsAsPilDoes) {
+  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
+  TempDir dir;
+  ASSERT_EQ(RunPython(dir.path(), kMakeBmps, dir.path()), 0);
+  int checked = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    if (e.path().extension() != ".bmp") continue;
+    const std::string name = e.path().stem().string();
+    SCOPED_TRACE(name);
+    CTevImageInfoPack pack;
+    ASSERT_EQ(Load(pack, e.path().string(), IMAGE_FORMAT_BMP), 0) << pack.errorText;
+    EXPECT_EQ(pack.width, 13);
+    EXPECT_EQ(pack.height, 7);
+    std::vector<unsigned char> expected = ReadBytes(e.path().string() + ".rgba");
+    std::vector<unsigned char> got = AnyDibToRgba(pack.picture.get());
+    if (name == "rgb555" || name == "rgb565") {
+      // PIL keeps 5/6-bit fields unscaled in different ways; allow its rounding.
+      ASSERT_EQ(got.size(), expected.size());
+      for (std::size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], expected[i], 8) << i;
+    } else {
+      EXPECT_EQ(FirstDifference(got, expected), -1);
+    }
+    if (name.rfind("pal", 0) == 0) {
+      EXPECT_EQ(pack.picture->biBitCount, std::stoi(name.substr(3)));
+    }
+    if (name == "argb32v5") {
+      EXPECT_EQ(pack.transparencyMode, TRANSPARENCY_ALPHA);
+    }
+    if (name == "xrgb32") {
+      EXPECT_EQ(pack.transparencyMode, TRANSPARENCY_NONE);
+    }
+    ++checked;
+  }
+  EXPECT_EQ(checked, 11);
+}
+
+TEST(ImageIoBmp, BadFilesFailCleanly) {
+  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
+  TempDir dir;
+  ASSERT_EQ(RunPython(dir.path(), kMakeBmps, dir.path()), 0);
+  const std::vector<unsigned char> good = ReadBytes(dir.File("rgb24.bmp"));
+  auto expectFail = [&](const std::string& name, std::vector<unsigned char> data) {
+    SCOPED_TRACE(name);
+    WriteBytes(dir.File(name), data);
+    CTevImageInfoPack pack;
+    EXPECT_NE(Load(pack, dir.File(name), IMAGE_FORMAT_BMP), 0);
+    EXPECT_FALSE(pack.errorText.empty());
+    EXPECT_FALSE(pack.picture);
+  };
+  expectFail("cut.bmp", std::vector<unsigned char>(good.begin(), good.end() - 10));
+  expectFail("header.bmp", std::vector<unsigned char>(good.begin(), good.begin() + 30));
+  auto patch32 = [&](std::size_t at, std::uint32_t v) {
+    std::vector<unsigned char> d = good;
+    for (int i = 0; i < 4; ++i) d[at + std::size_t(i)] = BYTE(v >> (8 * i));
+    return d;
+  };
+  expectFail("offset.bmp", patch32(10, 0xFFFFFF00));
+  expectFail("huge.bmp", patch32(18, 0x7FFFFFFF));
+  expectFail("wide.bmp", patch32(18, 60000));   // rows no longer fit the file
+  expectFail("depth.bmp", patch32(28, 7));      // depth 7, planes 0
+  expectFail("hsize.bmp", patch32(14, 0xFFFFFFF0));
+  // A run-length stream that runs far past the rows and deltas off the edge.
+  std::vector<unsigned char> rle = ReadBytes(dir.File("rle8.bmp"));
+  std::vector<unsigned char> wild(rle.begin(), rle.begin() + long(rle.size()) - 4);
+  for (int i = 0; i < 50; ++i) wild.insert(wild.end(), {0, 2, 255, 255, 255, 7});
+  WriteBytes(dir.File("wild.bmp"), wild);
+  CTevImageInfoPack pack;
+  EXPECT_EQ(Load(pack, dir.File("wild.bmp"), IMAGE_FORMAT_BMP), 0) << pack.errorText;
+
+  const std::string bad = "/work/shared/corpus/bad/pillow-badrle.bmp";
+  if (std::filesystem::exists(bad)) {
+    CTevImageInfoPack p;
+    int rc = Load(p, bad, IMAGE_FORMAT_BMP);
+    if (rc) {
+      EXPECT_FALSE(p.errorText.empty());
+    }
+  }
+  // Sample files from other programs: each loads with a picture or fails with a reason.
+  const std::string corpus = "/work/shared/corpus/bmp";
+  if (std::filesystem::exists(corpus)) {
+    int loaded = 0;
+    for (const auto& e : std::filesystem::directory_iterator(corpus)) {
+      CTevImageInfoPack p;
+      if (Load(p, e.path().string(), IMAGE_FORMAT_BMP) == 0) {
+        ASSERT_TRUE(p.picture) << e.path();
+        ++loaded;
+      } else {
+        EXPECT_FALSE(p.errorText.empty()) << e.path();
+      }
+    }
+    EXPECT_GT(loaded, 0);
+  }
+}
