@@ -1,0 +1,191 @@
+// The pixel-process framework: walker order, progress and cancel, the
+// default selected-pixel blend, LUT routines and the progress stage wrap.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "image_test_util.h"
+#include "imaging/TevImageTransform"
+
+using namespace TevImageTransform;
+using imaging_test::Bgra;
+using imaging_test::Solid32;
+
+namespace {
+
+// Inverts B, G, R and records the calls it receives.
+class InvertProbe : public CTevSinglePixelProcessBase {
+ public:
+  bool need32 = false;
+  int type = PROCESS_PER_PIXEL;
+  int wholeResult = 7;
+  std::vector<std::string> calls;
+  int pixels = 0;
+
+  bool ValidateColorBits(const CTevObjImage* img) override {
+    return need32 ? img->ColorBits() == 32 : CTevSinglePixelProcessBase::ValidateColorBits(img);
+  }
+  PROCESS_TYPE QueryProcessType() override { return PROCESS_TYPE(type); }
+  void OnEnterProcess(CTevObjImage*) override { calls.push_back("enter"); }
+  void OnLeaveProcess(CTevObjImage*) override { calls.push_back("leave"); }
+  int ProcessWholeImage(CTevObjImage*, CTevCommonProgress*) override {
+    calls.push_back("whole");
+    return wholeResult;
+  }
+  void ProcessPixel(CTevObjImage*, int, int, BYTE* p) override {
+    ++pixels;
+    p[0] = BYTE(255 - p[0]);
+    p[1] = BYTE(255 - p[1]);
+    p[2] = BYTE(255 - p[2]);
+  }
+};
+
+class BlueHalf : public CTevPixelLUTRoutine {
+ public:
+  using CTevPixelLUTRoutine::CTevPixelLUTRoutine;
+  int InitLUTtable(int v) override { return v / 2; }
+};
+
+// A progress sink that records every fraction and cancels after n reports.
+class Recorder : public CTevCommonProgress {
+ public:
+  explicit Recorder(int cancelAfter = -1) : cancelAfter_(cancelAfter) {}
+  std::vector<float> seen;
+  void SetProgress(float f) override {
+    CTevCommonProgress::SetProgress(f);
+    seen.push_back(f);
+    if (int(seen.size()) == cancelAfter_) Cancel();
+  }
+
+ private:
+  int cancelAfter_;
+};
+
+}  // namespace
+
+TEST(PixelWalker, FailedDepthCheckCallsNothing) {
+  CTevObjImage img(2, 2, 24);
+  InvertProbe p;
+  p.need32 = true;
+  EXPECT_EQ(img.SinglePixelProcessProc(p, nullptr), 0);
+  EXPECT_TRUE(p.calls.empty());
+  EXPECT_EQ(p.pixels, 0);
+  CTevObjImage idx(2, 2, 8);
+  InvertProbe q;
+  EXPECT_EQ(idx.SinglePixelProcessProc(q, nullptr), 0);
+  EXPECT_TRUE(q.calls.empty());
+}
+
+TEST(PixelWalker, ReportsWholePercentPerRow) {
+  CTevObjImage img(4, 3, 32);
+  InvertProbe p;
+  Recorder rec;
+  EXPECT_EQ(img.SinglePixelProcessProc(p, &rec), 1);
+  ASSERT_EQ(rec.seen.size(), 3u);
+  EXPECT_EQ(rec.seen[0], 33 / 100.0f);
+  EXPECT_EQ(rec.seen[1], 66 / 100.0f);
+  EXPECT_EQ(rec.seen[2], 1.0f);
+  EXPECT_EQ(p.pixels, 12);
+  EXPECT_EQ(img.GetPixelData(3, 2), Bgra(255, 255, 255, 0));
+  EXPECT_EQ(p.calls, (std::vector<std::string>{"enter", "leave"}));
+}
+
+TEST(PixelWalker, CancelAfterFirstRowStopsAndStillLeaves) {
+  CTevObjImage img(3, 10, 24);
+  InvertProbe p;
+  Recorder rec(1);
+  EXPECT_EQ(img.SinglePixelProcessProc(p, &rec), 0);
+  EXPECT_EQ(p.pixels, 3);
+  EXPECT_EQ(img.GetPixelData(0, 0), 0xFFFFFFu);
+  for (int y = 1; y < 10; ++y) EXPECT_EQ(img.GetPixelData(2, y), 0u) << y;
+  EXPECT_EQ(p.calls, (std::vector<std::string>{"enter", "leave"}));
+}
+
+TEST(PixelWalker, ProcessTypesWholeAndNone) {
+  CTevObjImage img = Solid32(2, 2, Bgra(1, 2, 3, 4));
+  InvertProbe whole;
+  whole.type = PROCESS_WHOLE_IMAGE;
+  EXPECT_EQ(img.SinglePixelProcessProc(whole, nullptr), 7);
+  EXPECT_EQ(whole.calls, (std::vector<std::string>{"enter", "whole", "leave"}));
+  InvertProbe none;
+  none.type = 2;
+  EXPECT_EQ(img.SinglePixelProcessProc(none, nullptr), 1);
+  EXPECT_EQ(none.calls, (std::vector<std::string>{"enter", "leave"}));
+  EXPECT_EQ(none.pixels, 0);
+  EXPECT_EQ(img.GetPixelData(1, 1), Bgra(1, 2, 3, 4));
+}
+
+TEST(PixelProcess, SelectedPixelBlendLevels) {
+  InvertProbe p;
+  BYTE px[4] = {0, 100, 255, 40};
+  p.ProcessSelectedPixel(nullptr, 0, 0, px, 0);
+  EXPECT_EQ(px[0], 0);
+  EXPECT_EQ(px[1], 100);
+  EXPECT_EQ(px[2], 255);
+  EXPECT_EQ(px[3], 40);
+  p.ProcessSelectedPixel(nullptr, 0, 0, px, 128);
+  EXPECT_EQ(px[0], (255 * 128 + 0 * 127) / 255);      // 128
+  EXPECT_EQ(px[1], (155 * 128 + 100 * 127) / 255);    // 127
+  EXPECT_EQ(px[2], (0 * 128 + 255 * 127) / 255);      // 127
+  EXPECT_EQ(px[3], 40);                               // alpha blends with itself
+  BYTE q[4] = {10, 20, 30, 99};
+  p.ProcessSelectedPixel(nullptr, 0, 0, q, 255);
+  EXPECT_EQ(q[0], 245);
+  EXPECT_EQ(q[1], 235);
+  EXPECT_EQ(q[2], 225);
+  EXPECT_EQ(q[3], 99);
+}
+
+TEST(PixelProcess, LutChangesOnlySwitchedChannels) {
+  CTevObjImage img = Solid32(5, 2, Bgra(200, 100, 50, 77));
+  BlueHalf blue(CHANNEL_BLUE);
+  EXPECT_EQ(img.SinglePixelProcessProc(blue, nullptr), 1);
+  EXPECT_EQ(img.GetPixelData(4, 1), Bgra(100, 100, 50, 77));
+  BlueHalf all;
+  CTevObjImage rgb(3, 1, 24);
+  rgb.SetPixelData(2, 0, 0x804020);
+  EXPECT_EQ(rgb.SinglePixelProcessProc(all, nullptr), 1);
+  EXPECT_EQ(rgb.GetPixelData(2, 0), 0x402010u);
+  // The row path and the per-pixel operation agree.
+  BYTE px[4] = {200, 100, 50, 77};
+  blue.ProcessPixel(nullptr, 0, 0, px);
+  EXPECT_EQ(px[0], 100);
+  EXPECT_EQ(px[1], 100);
+}
+
+TEST(PixelProcess, BackupIsTakenOnEntry) {
+  struct MirrorX : CTevPixelBackupProcess {
+    void ProcessPixel(CTevObjImage* img, int x, int y, BYTE* p) override {
+      std::memcpy(p, m_backup.GetBits(img->Width() - 1 - x, y), 4);
+    }
+  } mirror;
+  CTevObjImage img(3, 1, 32);
+  for (int x = 0; x < 3; ++x) img.SetPixelData(x, 0, DWORD(x + 1));
+  EXPECT_EQ(img.SinglePixelProcessProc(mirror, nullptr), 1);
+  EXPECT_EQ(img.GetPixelData(0, 0), 3u);
+  EXPECT_EQ(img.GetPixelData(2, 0), 1u);
+}
+
+TEST(ProgressWrap, MapsStagesAndForwardsCancel) {
+  Recorder display;
+  COperateProgressWrap wrap(&display, 1.0f);
+  wrap.SetStage(0.5f, 0.5f);
+  wrap.SetProgress(0.5f);
+  EXPECT_EQ(wrap.Percent(), 75);
+  ASSERT_EQ(display.seen.size(), 1u);
+  EXPECT_FLOAT_EQ(display.seen[0], 0.75f);
+  wrap.SetScale(0.5f);
+  wrap.SetProgress(1.0f);
+  EXPECT_EQ(wrap.Percent(), 50);
+  EXPECT_FALSE(wrap.IsCancelled());
+  display.Cancel();
+  EXPECT_TRUE(wrap.IsCancelled());
+  // A walk through the wrap stops when the display is cancelled.
+  CTevObjImage img(2, 4, 32);
+  InvertProbe p;
+  EXPECT_EQ(img.SinglePixelProcessProc(p, &wrap), 0);
+  EXPECT_EQ(p.pixels, 2);
+  wrap.EndProgress();
+  EXPECT_TRUE(display.Ended());
+}
