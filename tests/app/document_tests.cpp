@@ -1,0 +1,191 @@
+// Preferences (defaults, range replacement, the INI round trip) and the
+// document's new/open lifecycle.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/frame_render.h"
+#include "app/loopwright_doc.h"
+#include "companions/dibkernel/dib_kernel.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    path_ = fs::temp_directory_path() / ("lw-doc-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+    fs::create_directories(path_);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  fs::path path_;
+  static inline int counter_ = 0;
+};
+
+std::string WriteIni(const TempDir& dir, const std::string& body) {
+  const std::string path = dir.File("loopwright.ini");
+  std::ofstream(path) << "[Default]\n" << body;
+  return path;
+}
+
+TEST(Preferences, MissingFileGivesCheckedDefaults) {
+  CPreferences p;
+  EXPECT_FALSE(p.Load("/nonexistent/loopwright.ini"));
+  EXPECT_EQ(p.Get("DefaultDelay"), 20);
+  EXPECT_EQ(p.Get("UndoMaxTimes"), 26);
+  EXPECT_EQ(p.Get("PaintBackgndColor"), 0xDAEAFD);
+  EXPECT_EQ(p.Get("淡入淡出"), 0);
+  // A missing "CurrentFilter" yields 0, which is out of its range 1-11.
+  EXPECT_EQ(p.Get("CurrentFilter"), 1);
+  EXPECT_EQ(CPreferences::Keys().size(), 82u);
+  EXPECT_EQ(CPreferences::Keys().front(), "PreviewPic");
+  EXPECT_EQ(CPreferences::Keys().back(), "EncodeJPGProgress");
+}
+
+TEST(Preferences, OutOfRangeValuesAreReplacedNotClamped) {
+  TempDir dir;
+  struct Case {
+    const char* key;
+    const char* value;
+    int expect;
+  } cases[] = {
+      {"DefaultDelay", "0", 20},        {"DefaultDelay", "301", 20},     {"DefaultDelay", "300", 300},
+      {"NewAnimationWidth", "2001", 120}, {"NewAnimationWidth", "2000", 2000}, {"JPGQuality", "101", 85},
+      {"HorzOffset", "-1000", -1000},   {"HorzOffset", "-1001", 0},      {"EraseTransparence", "256", 255},
+      {"CurrentFilter", "12", 1},       {"CurrentFilter", "11", 11},     {"ShapeOpacity", "23", 0},
+      {"InitColor", "0x00FF8040", 0xFF8040}, {"UndoMaxTimes", "0", 26},  {"UndoMaxTimes", "x", 26},
+      {"FloodSimilarity", "101", 32},
+  };
+  for (const auto& c : cases) {
+    CPreferences p;
+    ASSERT_TRUE(p.Load(WriteIni(dir, std::string(c.key) + " = " + c.value + "\n")));
+    EXPECT_EQ(p.Get(c.key), c.expect) << c.key << "=" << c.value;
+  }
+}
+
+TEST(Preferences, SaveWritesEveryKeyAtomicallyAndReloads) {
+  TempDir dir;
+  CPreferences p;
+  ASSERT_TRUE(p.Set("DefaultDelay", 150));
+  ASSERT_TRUE(p.Set("淡入淡出", 1));
+  EXPECT_FALSE(p.Set("NoSuchKey", 1));
+  EXPECT_TRUE(p.Set("JPGQuality", 500));  // replaced by the range rule
+  const std::string path = dir.File("sub/loopwright.ini");
+  ASSERT_TRUE(p.Save(path));
+  CPreferences q;
+  ASSERT_TRUE(q.Load(path));
+  for (const auto& key : CPreferences::Keys()) EXPECT_EQ(q.Get(key), p.Get(key)) << key;
+  EXPECT_EQ(q.Get("JPGQuality"), 85);
+  EXPECT_EQ(q.Get("淡入淡出"), 1);
+  int files = 0;
+  for (auto& e : fs::directory_iterator(dir.File("sub"))) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);  // no temporary file left behind
+}
+
+class DocumentTest : public ::testing::Test {
+ protected:
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  TempDir dir;
+  void Init(const std::string& ini) { app.InitInstance(WriteIni(dir, ini)); app.m_bWritePrefsOnExit = false; }
+};
+
+TEST_F(DocumentTest, NewAnimationFromDefaults) {
+  Init("");
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnNewDocument());
+  EXPECT_EQ(doc.m_nWidth, 120);
+  EXPECT_EQ(doc.m_nHeight, 120);
+  EXPECT_EQ(doc.m_nTransparencyState, 2);
+  ASSERT_EQ(doc.GetFrameCount(), 1);
+  ASSERT_EQ(doc.GetObjectCount(), 1);
+  EXPECT_EQ(doc.GetFrame(0)->m_nDelay, 20);
+  EXPECT_EQ(doc.m_objects[0]->m_strName, "Obj - 0");
+  EXPECT_EQ(doc.m_objects[0]->m_nShadowKind, 4);
+  EXPECT_TRUE(doc.GetFrame(0)->m_refs[0]->m_bVisible);
+  EXPECT_TRUE(doc.CheckInvariant());
+  EXPECT_EQ(doc.m_nCurrentFrame, 0);
+  EXPECT_TRUE(doc.CanExport());
+  DibPtr pic = RenderFrame(doc, *doc.GetFrame(0));
+  const BYTE* p = DibRow(pic.get(), 119) + 4 * 119;
+  EXPECT_EQ(p[0] + p[1] + p[2] + p[3], 4 * 255);
+  // Names keep counting across documents.
+  ASSERT_TRUE(doc.OnNewDocument());
+  EXPECT_EQ(doc.m_objects[0]->m_strName, "Obj - 1");
+}
+
+TEST_F(DocumentTest, PreferencesShapeTheNewAnimation) {
+  Init("DefaultDelay=300\nNewAnimationWidth=2001\nNewAnimationHeight=33\nInitColor=0x0000FF\n");
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnNewDocument());
+  EXPECT_EQ(doc.GetFrame(0)->m_nDelay, 300);
+  EXPECT_EQ(doc.m_nWidth, 120);
+  EXPECT_EQ(doc.m_nHeight, 33);
+  const BYTE* p = DibRow(doc.m_objects[0]->GetImage(), 0);
+  EXPECT_EQ(p[2], 255);  // red
+  EXPECT_EQ(p[0], 0);
+}
+
+TEST_F(DocumentTest, TransparentStartHasNoObject) {
+  Init("InitTransparent=1\n");
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnNewDocument());
+  EXPECT_EQ(doc.GetFrameCount(), 1);
+  EXPECT_EQ(doc.GetObjectCount(), 0);
+  EXPECT_TRUE(doc.GetFrame(0)->m_refs.empty());
+  doc.DeleteContents();
+  EXPECT_FALSE(doc.CanExport());
+}
+
+TEST_F(DocumentTest, FailedOpenKeepsTheDocumentAndSaysWhy) {
+  Init("");
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnNewDocument(7, 5));
+  const std::string bad = dir.File("broken.png");
+  std::ofstream(bad, std::ios::binary) << "\x89PNG\r\n\x1a\n garbage";
+  int updates = 0;
+  struct Counter : CDocObserver {
+    int* n;
+    explicit Counter(int* n) : n(n) {}
+    void OnUpdate(int hint, CGifFrame*) override { *n += hint == 1; }
+  } counter(&updates);
+  doc.AddObserver(&counter);
+  for (const std::string& path : {bad, dir.File("missing.png"), dir.File("file.xyz")}) {
+    EXPECT_FALSE(doc.OnOpenDocument(path)) << path;
+    EXPECT_EQ(prompt.m_strLast, "载入 " + path + " 文件失败!");
+    EXPECT_EQ(doc.m_nWidth, 7);
+    EXPECT_EQ(doc.GetObjectCount(), 1);
+    EXPECT_EQ(doc.GetFrameCount(), 1);
+  }
+  EXPECT_EQ(updates, 0);
+  doc.RemoveObserver(&counter);
+}
+
+TEST_F(DocumentTest, OpeningAPngGivesOneFrameWithOneNamedObject) {
+  Init("");
+  CLoopwrightDoc doc(app, prompt);
+  DibPtr pic(CDIB32::CreateSimple32BitsDIB(9, 4, RGB(10, 20, 30), 200));
+  const std::string path = dir.File("Pic.PnG");
+  ASSERT_TRUE(WritePngPicture(pic.get(), path));
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  EXPECT_EQ(doc.m_nWidth, 9);
+  EXPECT_EQ(doc.m_nHeight, 4);
+  ASSERT_EQ(doc.GetFrameCount(), 1);
+  ASSERT_EQ(doc.GetObjectCount(), 1);
+  EXPECT_EQ(doc.m_objects[0]->m_strName, "Obj - 0");
+  EXPECT_TRUE(doc.GetFrame(0)->m_refs[0]->m_bVisible);
+  EXPECT_EQ(doc.GetFrame(0)->m_nDelay, 20);
+  EXPECT_EQ(doc.m_nFileSize, static_cast<long long>(fs::file_size(path)));
+  const BYTE* p = DibRow(doc.m_objects[0]->GetImage(), 3) + 4 * 8;
+  EXPECT_EQ(p[0], 30);
+  EXPECT_EQ(p[1], 20);
+  EXPECT_EQ(p[2], 10);
+  EXPECT_EQ(p[3], 200);
+}
+
+}  // namespace

@@ -1,0 +1,244 @@
+// The animation model: counting, the object/frame invariant, normalization,
+// shadow placement, and the document's new animation.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/compose.h"
+#include "app/gif_image.h"
+#include "app/loopwright_doc.h"
+#include "companions/dibkernel/dib_kernel.h"
+
+namespace {
+
+DibPtr Solid(int w, int h, COLORREF c = RGB(1, 2, 3), BYTE a = 255) {
+  return DibPtr(CDIB32::CreateSimple32BitsDIB(w, h, c, a));
+}
+
+struct Tracked : CRefObj {
+  explicit Tracked(int* alive) : alive(alive) { ++*alive; }
+  ~Tracked() override { --*alive; }
+  int* alive;
+};
+
+TEST(RefCounting, LastHolderDeletesAndCopiesStartUncounted) {
+  int alive = 0;
+  {
+    RefPtr<Tracked> a = MakeRef<Tracked>(&alive);
+    EXPECT_EQ(a->GetRefCount(), 1);
+    {
+      RefPtr<Tracked> b = a;
+      EXPECT_EQ(a->GetRefCount(), 2);
+    }
+    EXPECT_EQ(alive, 1);
+    std::vector<RefPtr<Tracked>> list{a, a};
+    EXPECT_EQ(a->GetRefCount(), 3);
+    a.reset();
+    EXPECT_EQ(alive, 1);
+  }
+  EXPECT_EQ(alive, 0);
+}
+
+TEST(Objects, DefaultsAndExplicitKind) {
+  CDib plain(Solid(3, 2));
+  EXPECT_EQ(plain.m_nWidth, 3);
+  EXPECT_EQ(plain.m_nHeight, 2);
+  EXPECT_EQ(plain.m_nShadowKind, 4);
+  EXPECT_EQ(plain.m_nReserved, 5);
+  EXPECT_EQ(plain.m_byShadowTransparency, 64);
+  EXPECT_EQ(plain.m_clrShadow, 0x202020u);
+  EXPECT_FALSE(plain.HasShadow());
+  CDib shape(Solid(3, 2), OBJECT_SHAPE);
+  EXPECT_EQ(shape.m_nShadowKind, 0);
+  EXPECT_EQ(shape.m_nKind, OBJECT_SHAPE);
+}
+
+TEST(Objects, OtherDepthsAreConvertedTo32Bits) {
+  DibPtr grey(CBitmapCreator::CreateDibImage(4, 3, 8, 256));
+  for (int i = 0; i < 256; ++i) DibPalette(grey.get())[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+  DibRow(grey.get(), 0)[1] = 200;
+  CDib o(std::move(grey));
+  ASSERT_NE(o.GetImage(), nullptr);
+  EXPECT_EQ(o.GetImage()->biBitCount, 32);
+  const BYTE* p = DibRow(o.GetImage(), 0) + 4;
+  EXPECT_EQ(p[0], 200);
+  EXPECT_EQ(p[3], 255);
+}
+
+TEST(ShadowPlacement, ParallelKindsCentreThenOffset) {
+  CDib o(Solid(40, 20));
+  o.m_byShadowSoftness = 5;
+  const int expect[5][2] = {{-10, -10}, {0, -10}, {-10, 0}, {0, 0}, {-5, -5}};
+  for (int kind = 1; kind <= 5; ++kind) {
+    o.m_nShadowKind = kind;
+    o.BuildShadow();
+    ASSERT_TRUE(o.HasShadow());
+    EXPECT_EQ(o.GetShadowImage()->biWidth, 50);
+    EXPECT_EQ(DibHeight(o.GetShadowImage()), 30);
+    EXPECT_EQ(o.m_nShadowPosX, expect[kind - 1][0]) << "kind " << kind;
+    EXPECT_EQ(o.m_nShadowPosY, expect[kind - 1][1]) << "kind " << kind;
+  }
+  o.m_nShadowKind = 4;
+  o.m_byShadowRatio = 50;  // 20 x 10 silhouette + 2 x 5
+  o.BuildShadow();
+  EXPECT_EQ(o.m_nShadowPosX, (40 - 30) / 2 + 5);
+  EXPECT_EQ(o.m_nShadowPosY, (20 - 20) / 2 + 5);
+}
+
+TEST(ShadowPlacement, PerspectiveKindsFollowTheAngleAndLength) {
+  CDib o(Solid(40, 20));
+  o.m_byShadowSoftness = 5;  // angle 30, length 80, ratio 100
+  const int expect[4][2] = {{-19, 7}, {-5, 7}, {-19, 15}, {-5, 15}};
+  for (int kind = 6; kind <= 9; ++kind) {
+    o.m_nShadowKind = kind;
+    o.BuildShadow();
+    ASSERT_TRUE(o.HasShadow()) << kind;
+    EXPECT_EQ(o.m_nShadowPosX, expect[kind - 6][0]) << "kind " << kind;
+    EXPECT_EQ(o.m_nShadowPosY, expect[kind - 6][1]) << "kind " << kind;
+    // The ground row of the shadow meets the object's bottom edge.
+    const int h = DibHeight(o.GetShadowImage());
+    EXPECT_EQ(h, 8 + 10);
+    if (kind <= 7) EXPECT_EQ(o.m_nShadowPosY + h, 20 + 5);
+    else EXPECT_EQ(o.m_nShadowPosY, 20 - 5);
+  }
+  o.m_nShadowKind = 0;
+  o.BuildShadow();
+  EXPECT_FALSE(o.HasShadow());
+  o.m_nShadowKind = 10;
+  o.BuildShadow();
+  EXPECT_FALSE(o.HasShadow());
+}
+
+TEST(ShadowPlacement, UprightShadowBelowMirrorsTheSilhouette) {
+  // Only the top row is opaque: straight down (angle 90, length 100) its
+  // shadow is the bottom row of the mirror image below the object.
+  DibPtr d(CDIB32::CreateBlank32BitsDIB(3, 4));
+  for (int x = 0; x < 3; ++x) DibRow(d.get(), 0)[4 * x + 3] = 255;
+  auto o = MakeRef<CDib>(std::move(d));
+  o->m_nShadowKind = 9;
+  o->m_byShadowSoftness = 0;
+  o->m_nPerspectiveAngle = 90;
+  o->m_nPerspectiveLength = 100;
+  o->m_byShadowTransparency = 0;
+  o->m_clrShadow = RGB(0, 0, 0);
+  o->BuildShadow();
+  ASSERT_TRUE(o->HasShadow());
+  EXPECT_EQ(o->m_nShadowPosX, 0);
+  EXPECT_EQ(o->m_nShadowPosY, 4);
+  DibPtr target(CDIB32::CreateSimple32BitsDIB(6, 12, RGB(255, 255, 255), 255));
+  auto frame = MakeRef<CGifFrame>(std::uint16_t(10));
+  auto ref = MakeRef<CRefImageObject>(o);
+  ref->m_nX = 1;
+  ref->m_nY = 2;
+  ref->m_bVisible = true;
+  frame->m_refs.push_back(ref);
+  ComposeFrame(target.get(), {0, 0}, *frame);
+  auto red = [&](int x, int y) { return DibRow(target.get(), y)[4 * x + 2]; };
+  // Object rows 2..5 (top row black-transparent... only row 2 opaque, colour 0).
+  EXPECT_EQ(red(1, 2), 0);
+  EXPECT_EQ(red(1, 3), 255);
+  // Shadow rows 6..9: the last one (mirror of row 0) is black.
+  EXPECT_EQ(red(2, 9), 0);
+  EXPECT_EQ(red(2, 8), 255);
+  EXPECT_EQ(red(2, 6), 255);
+  EXPECT_EQ(red(4, 9), 255);  // right of the object
+}
+
+RefPtr<CGifFrame> FrameShowing(const RefPtr<CDib>& o, int x, int y) {
+  auto f = MakeRef<CGifFrame>(std::uint16_t(10));
+  auto r = MakeRef<CRefImageObject>(o);
+  r->m_nX = x;
+  r->m_nY = y;
+  f->m_refs.push_back(r);
+  return f;
+}
+
+TEST(Invariant, NormalizeGivesEveryFrameOneReferencePerObject) {
+  CGifImage m;
+  RefPtr<CDib> objs[3];
+  for (int i = 0; i < 3; ++i) {
+    objs[i] = MakeRef<CDib>(Solid(2, 2));
+    m.m_objects.push_back(objs[i]);
+    m.m_frames.push_back(FrameShowing(objs[i], i * 10, i));
+  }
+  m.m_objects.push_back(MakeRef<CDib>(Solid(1, 1)));  // used by no frame: dropped
+  m.NormalizeObjectReferences();
+  ASSERT_TRUE(m.CheckInvariant());
+  ASSERT_EQ(m.GetObjectCount(), 3);
+  for (int f = 0; f < 3; ++f) {
+    ASSERT_EQ(m.m_frames[f]->m_refs.size(), 3u);
+    for (int j = 0; j < 3; ++j) {
+      const auto& r = *m.m_frames[f]->m_refs[j];
+      EXPECT_EQ(r.m_pObject, objs[j]);
+      EXPECT_EQ(r.m_bVisible, f == j) << f << "," << j;
+      EXPECT_EQ(r.m_nX, j * 10);  // copied from the first frame that used it
+      EXPECT_EQ(r.m_nY, j);
+    }
+  }
+}
+
+TEST(Invariant, ObjectOperationsApplyToEveryFrame) {
+  CGifImage m;
+  auto a = MakeRef<CDib>(Solid(1, 1)), b = MakeRef<CDib>(Solid(1, 1)), c = MakeRef<CDib>(Solid(1, 1));
+  m.m_frames.push_back(MakeRef<CGifFrame>(std::uint16_t(5)));
+  m.m_frames.push_back(MakeRef<CGifFrame>(std::uint16_t(6)));
+  ASSERT_TRUE(m.InsertObject(0, a));
+  ASSERT_TRUE(m.InsertObject(1, b));
+  ASSERT_TRUE(m.InsertObject(1, c));
+  ASSERT_TRUE(m.CheckInvariant());
+  EXPECT_EQ(m.m_objects[1], c);
+  m.m_frames[1]->m_refs[2]->m_nX = 42;
+  ASSERT_TRUE(m.MoveObject(2, 0));
+  ASSERT_TRUE(m.CheckInvariant());
+  EXPECT_EQ(m.m_objects[0], b);
+  EXPECT_EQ(m.m_frames[1]->m_refs[0]->m_nX, 42);
+  ASSERT_TRUE(m.RemoveObject(1));
+  ASSERT_TRUE(m.CheckInvariant());
+  EXPECT_EQ(m.IndexOfObject(a.get()), -1);
+  EXPECT_FALSE(m.RemoveObject(5));
+  EXPECT_FALSE(m.MoveObject(0, 9));
+  EXPECT_FALSE(m.InsertObject(9, a));
+  m.m_frames[0]->m_refs.pop_back();
+  EXPECT_FALSE(m.CheckInvariant());
+}
+
+TEST(Invariant, BlankFrameCopiesPlacementButHides) {
+  CGifImage m;
+  m.m_frames.push_back(MakeRef<CGifFrame>(std::uint16_t(5)));
+  for (int i = 0; i < 3; ++i) m.InsertObject(i, MakeRef<CDib>(Solid(1, 1)));
+  for (int i = 0; i < 3; ++i) {
+    auto& r = *m.m_frames[0]->m_refs[i];
+    r.m_nX = i + 1;
+    r.m_nY = -i;
+    r.m_bVisible = true;
+    r.m_nTransparency = 10 * i;
+    r.m_bLocked = i == 1;
+  }
+  auto blank = m.CreateBlankFrame(m.m_frames[0].get());
+  ASSERT_EQ(blank->m_refs.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    const auto& r = *blank->m_refs[i];
+    EXPECT_EQ(r.m_nX, i + 1);
+    EXPECT_EQ(r.m_nY, -i);
+    EXPECT_FALSE(r.m_bVisible);
+    EXPECT_EQ(r.m_nTransparency, 10 * i);
+    EXPECT_EQ(r.m_bLocked, i == 1);
+    EXPECT_EQ(r.m_pObject, m.m_objects[i]);
+  }
+}
+
+TEST(Invariant, FrameCopySharesObjectsNotReferences) {
+  auto o = MakeRef<CDib>(Solid(1, 1));
+  auto f = FrameShowing(o, 3, 4);
+  f->m_nDelay = 77;
+  f->m_byGraphicControl = 0x0D;
+  CGifFrame copy(*f);
+  EXPECT_EQ(copy.m_nDelay, 77);
+  EXPECT_EQ(copy.GetDisposal(), 3);
+  ASSERT_EQ(copy.m_refs.size(), 1u);
+  EXPECT_NE(copy.m_refs[0], f->m_refs[0]);
+  EXPECT_EQ(copy.m_refs[0]->m_pObject, o);
+  EXPECT_EQ(copy.m_refs[0]->m_nX, 3);
+}
+
+}  // namespace
