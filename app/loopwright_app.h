@@ -32,6 +32,7 @@ class CLoopwrightApp {
   bool m_bProjectLoaded = false;   // set by the project readers of versions 2000-2004
   bool m_bLayersAsObjects = false; // a layered picture was opened as objects
   bool m_bWritePrefsOnExit = true;
+  int m_nDisplayMode = 0;          // main view page: 0 editing, 1-3 the other pages
   std::string m_strIniPath;
 
  private:

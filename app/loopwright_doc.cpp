@@ -6,11 +6,16 @@
 #include "app/import_dispatch.h"
 #include "companions/dibkernel/dib_kernel.h"
 
-CLoopwrightDoc::CLoopwrightDoc(CLoopwrightApp& app, CPromptInterface& prompt) : m_app(app), m_prompt(prompt) {}
+CLoopwrightDoc::CLoopwrightDoc(CLoopwrightApp& app, CPromptInterface& prompt) : m_app(app), m_prompt(prompt) {
+  m_editManager.SetUndoMaxTimes(m_app.Pref("UndoMaxTimes"));
+}
 
-CLoopwrightDoc::~CLoopwrightDoc() = default;
+// The actions hold counts on frames and objects: drop them before the model.
+CLoopwrightDoc::~CLoopwrightDoc() { m_editManager.RemoveAll(); }
 
 void CLoopwrightDoc::DeleteContents() {
+  m_editManager.RemoveAll();
+  m_editManager.SetUndoMaxTimes(m_app.Pref("UndoMaxTimes"));
   Clear();
   m_selectedObjects.clear();
   m_selectedFrames.clear();
@@ -74,6 +79,7 @@ bool CLoopwrightDoc::OnOpenDocument(const std::string& path, CTevCommonProgress*
     if (!m_app.m_bLayersAsObjects) model.NormalizeObjectReferences();
   }
   TakeOver(model);
+  m_editManager.RemoveAll();
   ResetOutputSettings();
   m_strPathName = path;
   std::error_code ec;
@@ -96,4 +102,26 @@ void CLoopwrightDoc::AddObserver(CDocObserver* observer) {
 
 void CLoopwrightDoc::RemoveObserver(CDocObserver* observer) {
   m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
+}
+
+bool CLoopwrightDoc::OnEditUndo() {
+  if (!m_editManager.Undo()) return false;
+  SetModifiedFlag();
+  return true;
+}
+
+bool CLoopwrightDoc::OnEditRedo() {
+  if (!m_editManager.Redo()) return false;
+  SetModifiedFlag();
+  return true;
+}
+
+CCommandState CLoopwrightDoc::GetUndoCommandState() const {
+  const CEditAction* a = m_editManager.GetUndoTail();
+  return {a ? a->GetMenuText() : std::string("无法撤消\n无法撤消(&U)"), a != nullptr && m_app.m_nDisplayMode == 0};
+}
+
+CCommandState CLoopwrightDoc::GetRedoCommandState() const {
+  const CEditAction* a = m_editManager.GetRedoTail();
+  return {a ? a->GetMenuText() : std::string("无法重做\n无法重做(&R)"), a != nullptr && m_app.m_nDisplayMode == 0};
 }

@@ -8,6 +8,7 @@
 #include "app/gif_image.h"
 #include "app/loopwright_app.h"
 #include "app/prompt.h"
+#include "editing/edit_manager.h"
 
 class CTevCommonProgress;
 
@@ -19,6 +20,12 @@ class CDocObserver {
  public:
   virtual ~CDocObserver() = default;
   virtual void OnUpdate(int hint, CGifFrame* frame) = 0;
+};
+
+// Text and enabled state of a menu command.
+struct CCommandState {
+  std::string text;
+  bool enabled = false;
 };
 
 class CLoopwrightDoc : public CGifImage {
@@ -47,6 +54,16 @@ class CLoopwrightDoc : public CGifImage {
   // Makes frame i current and the only selected frame (nothing for -1).
   void SelectSingleFrame(int index);
 
+  // Undo and Redo commands: move the newest action of one list to the other,
+  // run it and mark the document modified. False when the list is empty.
+  bool OnEditUndo();
+  bool OnEditRedo();
+  // The command texts (the action's menu text, or the cannot-undo/redo text)
+  // and whether they are enabled (a non-empty list and the editing mode).
+  CCommandState GetUndoCommandState() const;
+  CCommandState GetRedoCommandState() const;
+  CEditManager& EditManager() { return m_editManager; }
+
   CLoopwrightApp& App() { return m_app; }
   CPromptInterface& Prompt() { return m_prompt; }
 
@@ -61,5 +78,6 @@ class CLoopwrightDoc : public CGifImage {
   CLoopwrightApp& m_app;
   CPromptInterface& m_prompt;
   std::vector<CDocObserver*> m_observers;
+  CEditManager m_editManager;
   bool m_bModified = false;
 };

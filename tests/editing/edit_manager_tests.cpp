@@ -1,0 +1,151 @@
+// The undo history: bound, ownership of what actions keep, the document's
+// Undo/Redo commands and their texts.
+#include <gtest/gtest.h>
+
+#include "app/loopwright_doc.h"
+#include "editing/edit_manager.h"
+
+namespace {
+
+// A frame that reports its destruction.
+struct CountedFrame : CGifFrame {
+  explicit CountedFrame(int* destroyed) : m_pDestroyed(destroyed) {}
+  ~CountedFrame() override { ++*m_pDestroyed; }
+  int* m_pDestroyed;
+};
+
+// Keeps a frame alive and logs Undo/Redo calls; texts switch like real actions.
+class KeepFrameAction : public CEditAction {
+ public:
+  KeepFrameAction(RefPtr<CGifFrame> frame, std::string name, std::string* log)
+      : m_frame(std::move(frame)), m_name(std::move(name)), m_log(log) {
+    SetMenuText("Undo " + m_name);
+  }
+  void Undo() override {
+    if (m_log) *m_log += "u" + m_name;
+    SetMenuText("Redo " + m_name);
+  }
+  void Redo() override {
+    if (m_log) *m_log += "r" + m_name;
+    SetMenuText("Undo " + m_name);
+  }
+
+ private:
+  RefPtr<CGifFrame> m_frame;
+  std::string m_name;
+  std::string* m_log;
+};
+
+}  // namespace
+
+TEST(EditManager, BoundKeepsNewest27AndFreesWhatOnlyTheOldestHeld) {
+  CEditManager manager;
+  manager.SetUndoMaxTimes(26);
+  int destroyed = 0;
+  for (int i = 0; i < 30; ++i)
+    manager.AddAction(new KeepFrameAction(RefPtr<CGifFrame>(new CountedFrame(&destroyed)), std::to_string(i), nullptr));
+  ASSERT_EQ(manager.UndoList().size(), 27u);
+  EXPECT_EQ(destroyed, 3);
+  EXPECT_EQ(manager.UndoList().front()->GetMenuText(), "Undo 3");
+  EXPECT_EQ(manager.UndoList().back()->GetMenuText(), "Undo 29");
+  manager.RemoveAll();
+  EXPECT_EQ(destroyed, 30);
+  EXPECT_FALSE(manager.CanUndo());
+}
+
+TEST(EditManager, SharedFrameOutlivesTheActionThatDropsIt) {
+  int destroyed = 0;
+  RefPtr<CGifFrame> frame(new CountedFrame(&destroyed));
+  CEditManager manager;
+  manager.SetUndoMaxTimes(1);
+  manager.AddAction(new KeepFrameAction(frame, "a", nullptr));
+  manager.AddAction(new KeepFrameAction(frame, "b", nullptr));
+  manager.AddAction(new KeepFrameAction(nullptr, "c", nullptr));  // drops "a"
+  EXPECT_EQ(frame->GetRefCount(), 2);
+  manager.RemoveAll();
+  EXPECT_EQ(destroyed, 0);
+  EXPECT_EQ(frame->GetRefCount(), 1);
+}
+
+TEST(EditManager, NonPositiveLimitMeans26) {
+  CEditManager manager;
+  manager.SetUndoMaxTimes(0);
+  EXPECT_EQ(manager.GetUndoMaxTimes(), 26);
+  manager.SetUndoMaxTimes(-5);
+  EXPECT_EQ(manager.GetUndoMaxTimes(), 26);
+}
+
+TEST(EditManager, UndoRedoMoveBetweenListsAndANewActionClearsRedo) {
+  CEditManager manager;
+  std::string log;
+  manager.AddAction(new KeepFrameAction(nullptr, "A", &log));
+  manager.AddAction(new KeepFrameAction(nullptr, "B", &log));
+  EXPECT_TRUE(manager.Undo());
+  EXPECT_TRUE(manager.Undo());
+  EXPECT_FALSE(manager.Undo());
+  EXPECT_EQ(log, "uBuA");
+  EXPECT_EQ(manager.GetRedoTail()->GetMenuText(), "Redo A");
+  EXPECT_TRUE(manager.Redo());
+  EXPECT_EQ(log, "uBuArA");
+  EXPECT_EQ(manager.GetUndoTail()->GetMenuText(), "Undo A");
+  EXPECT_EQ(manager.GetRedoTail()->GetMenuText(), "Redo B");
+  manager.AddAction(new KeepFrameAction(nullptr, "C", &log));
+  EXPECT_FALSE(manager.CanRedo());
+  EXPECT_EQ(manager.UndoList().size(), 2u);
+}
+
+TEST(EditManager, RedoReturnsPastTheBoundWithoutDroppingAnything) {
+  CEditManager manager;
+  manager.SetUndoMaxTimes(1);
+  manager.AddAction(new KeepFrameAction(nullptr, "A", nullptr));
+  manager.AddAction(new KeepFrameAction(nullptr, "B", nullptr));
+  manager.AddAction(new KeepFrameAction(nullptr, "C", nullptr));
+  ASSERT_EQ(manager.UndoList().size(), 2u);
+  manager.Undo();
+  manager.Undo();
+  manager.Redo();
+  manager.Redo();
+  EXPECT_EQ(manager.UndoList().size(), 2u);
+}
+
+TEST(DocumentUndoCommands, TextsStatesAndModifiedFlag) {
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnNewDocument(8, 8));
+  EXPECT_EQ(doc.GetUndoCommandState().text, "无法撤消\n无法撤消(&U)");
+  EXPECT_FALSE(doc.GetUndoCommandState().enabled);
+  EXPECT_EQ(doc.GetRedoCommandState().text, "无法重做\n无法重做(&R)");
+  EXPECT_FALSE(doc.OnEditUndo());
+
+  std::string log;
+  doc.EditManager().AddAction(new KeepFrameAction(nullptr, "One", &log));
+  doc.EditManager().AddAction(new KeepFrameAction(nullptr, "Two", &log));
+  EXPECT_EQ(doc.GetUndoCommandState().text, "Undo Two");
+  EXPECT_TRUE(doc.GetUndoCommandState().enabled);
+  EXPECT_FALSE(doc.IsModified());
+  EXPECT_TRUE(doc.OnEditUndo());
+  EXPECT_TRUE(doc.IsModified());
+  EXPECT_EQ(doc.GetUndoCommandState().text, "Undo One");
+  EXPECT_EQ(doc.GetRedoCommandState().text, "Redo Two");
+  EXPECT_TRUE(doc.GetRedoCommandState().enabled);
+
+  app.m_nDisplayMode = 2;
+  EXPECT_FALSE(doc.GetUndoCommandState().enabled);
+  EXPECT_FALSE(doc.GetRedoCommandState().enabled);
+  app.m_nDisplayMode = 0;
+
+  ASSERT_TRUE(doc.OnNewDocument(8, 8));
+  EXPECT_FALSE(doc.EditManager().CanUndo());
+  EXPECT_FALSE(doc.EditManager().CanRedo());
+}
+
+TEST(DocumentUndoCommands, LimitComesFromThePreferences) {
+  CLoopwrightApp app;
+  ASSERT_TRUE(app.Prefs().Set("UndoMaxTimes", 3));
+  CScriptedPrompt prompt;
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnNewDocument(4, 4));
+  for (int i = 0; i < 10; ++i) doc.EditManager().AddAction(new KeepFrameAction(nullptr, "x", nullptr));
+  EXPECT_EQ(doc.EditManager().UndoList().size(), 4u);
+}
