@@ -61,7 +61,7 @@ inline std::vector<BYTE> RawDib(int w, int h, int bits, bool topDown, std::vecto
   const std::size_t stride = DibPitch(w, bits);
   std::vector<BYTE> out(40 + extra.size() + stride * std::size_t(h), 0);
   std::memcpy(out.data(), &bih, 40);
-  std::memcpy(out.data() + 40, extra.data(), extra.size());
+  if (!extra.empty()) std::memcpy(out.data() + 40, extra.data(), extra.size());
   for (int y = 0; y < h; ++y) {
     int stored = topDown ? y : h - 1 - y;
     std::memcpy(out.data() + 40 + extra.size() + stride * std::size_t(stored), rowsTopFirst[std::size_t(y)].data(),

@@ -1,0 +1,193 @@
+// Depth conversions of hand-made DIBs of every depth and row order.
+#include <gtest/gtest.h>
+
+#include "companions/dib_test_util.h"
+#include "companions/dibkernel/dib_kernel.h"
+
+using namespace dibtest;
+
+namespace {
+
+const std::uint32_t kRed = Bgra(0, 0, 255, 0), kBlue = Bgra(255, 0, 0, 0), kGreen = Bgra(0, 255, 0, 0);
+
+std::uint32_t Opaque(std::uint32_t c) { return c | 0xFF000000u; }
+
+TEST(ConvertTo32, IndexedDepthsBothRowOrders) {
+  for (bool topDown : {false, true}) {
+    // 1 bit, 10 wide: bytes 0b10110000 0b01000000 -> pixels 1 0 1 1 0 0 0 0 | 0 1.
+    auto one = RawDib(10, 2, 1, topDown, Palette({kRed, kBlue}), {{0xB0, 0x40}, {0xFF, 0xC0}});
+    DibPtr out(CDIB32::ConvertTo32BitsDIB(AsDib(one)));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->biBitCount, 32);
+    EXPECT_GT(out->biHeight, 0);
+    const int bits0[10] = {1, 0, 1, 1, 0, 0, 0, 0, 0, 1};
+    for (int x = 0; x < 10; ++x) {
+      EXPECT_EQ(Get32(out.get(), x, 0), Opaque(bits0[x] ? kBlue : kRed)) << x;
+      EXPECT_EQ(Get32(out.get(), x, 1), Opaque(kBlue)) << x;
+    }
+    // 4 bits with a 4-entry table: index 9 lies past it and reads as black.
+    auto four = RawDib(3, 2, 4, topDown, Palette({kRed, kGreen, kBlue, Bgra(1, 2, 3, 0)}), {{0x12, 0x30}, {0x09, 0x00}},
+                       BI_RGB, 4);
+    out.reset(CDIB32::ConvertTo32BitsDIB(AsDib(four)));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(Get32(out.get(), 0, 0), Opaque(kGreen));
+    EXPECT_EQ(Get32(out.get(), 1, 0), Opaque(kBlue));
+    EXPECT_EQ(Get32(out.get(), 2, 0), Opaque(Bgra(1, 2, 3, 0)));
+    EXPECT_EQ(Get32(out.get(), 0, 1), Opaque(kRed));
+    EXPECT_EQ(Get32(out.get(), 1, 1), 0xFF000000u);
+    // 8 bits, 256-entry table implied by biClrUsed 0.
+    std::vector<BYTE> pal(1024);
+    for (int i = 0; i < 256; ++i) pal[std::size_t(i) * 4] = BYTE(i), pal[std::size_t(i) * 4 + 2] = BYTE(255 - i);
+    auto eight = RawDib(2, 2, 8, topDown, pal, {{0, 7}, {200, 255}});
+    out.reset(CDIB32::ConvertTo32BitsDIB(AsDib(eight)));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(Get32(out.get(), 1, 0), Bgra(7, 0, 248, 255));
+    EXPECT_EQ(Get32(out.get(), 0, 1), Bgra(200, 0, 55, 255));
+    EXPECT_EQ(Get32(out.get(), 1, 1), Bgra(255, 0, 0, 255));
+  }
+}
+
+TEST(ConvertTo32, SixteenBitsAndBitFields) {
+  for (bool topDown : {false, true}) {
+    // 5-5-5: red, green, blue, and 16/31 grey (rounds to 132).
+    auto p555 = RawDib(3, 2, 16, topDown, {}, {{0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00}, {0x10, 0x42}});
+    DibPtr out(CDIB32::ConvertTo32BitsDIB(AsDib(p555)));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(Get32(out.get(), 0, 0), Bgra(0, 0, 255, 255));
+    EXPECT_EQ(Get32(out.get(), 1, 0), Bgra(0, 255, 0, 255));
+    EXPECT_EQ(Get32(out.get(), 2, 0), Bgra(255, 0, 0, 255));
+    EXPECT_EQ(Get32(out.get(), 0, 1), Bgra(132, 132, 132, 255));
+    EXPECT_EQ(Get32(out.get(), 1, 1), Bgra(0, 0, 0, 255));
+    // 5-6-5 through bit fields: 32/63 green rounds to 130.
+    std::vector<BYTE> masks = {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
+    auto p565 = RawDib(2, 1, 16, topDown, masks, {{0xFF, 0xFF, 0x00, 0x04}}, BI_BITFIELDS);
+    out.reset(CDIB32::ConvertTo32BitsDIB(AsDib(p565)));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(Get32(out.get(), 0, 0), Bgra(255, 255, 255, 255));
+    EXPECT_EQ(Get32(out.get(), 1, 0), Bgra(0, 130, 0, 255));
+    // 32-bit bit fields in R-G-B-x order swap into BGRA, opaque.
+    std::vector<BYTE> rgbx = {0xFF, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0};
+    auto p32 = RawDib(1, 1, 32, topDown, rgbx, {{10, 20, 30, 0}}, BI_BITFIELDS);
+    out.reset(CDIB32::ConvertTo32BitsDIB(AsDib(p32)));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(Get32(out.get(), 0, 0), Bgra(30, 20, 10, 255));
+  }
+}
+
+TEST(ConvertTo32, TrueColourAndRejects) {
+  for (bool topDown : {false, true}) {
+    auto p24 = RawDib(3, 2, 24, topDown, {}, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}});
+    DibPtr out(CDIB32::ConvertTo32BitsDIB(AsDib(p24)));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(Get32(out.get(), 2, 0), Bgra(7, 8, 9, 255));
+    EXPECT_EQ(Get32(out.get(), 0, 1), Bgra(10, 11, 12, 255));
+    DibPtr wide(CBitmapConverter::Convert24BitsTo32Bits(AsDib(p24)));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(Get32(wide.get(), 1, 1), Bgra(13, 14, 15, 255));
+    auto p32 = RawDib(2, 1, 32, topDown, {}, {{1, 2, 3, 4, 5, 6, 7, 0}});
+    out.reset(CDIB32::ConvertTo32BitsDIB(AsDib(p32)));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(Get32(out.get(), 0, 0), Bgra(1, 2, 3, 4));
+    EXPECT_EQ(Get32(out.get(), 1, 0), Bgra(5, 6, 7, 0));
+    DibPtr narrow(CBitmapConverter::Convert32BitsTo24Bits(AsDib(p32)));
+    ASSERT_TRUE(narrow);
+    ASSERT_EQ(narrow->biBitCount, 24);
+    EXPECT_EQ(DibRow(narrow.get(), 0)[3], 5);
+    EXPECT_EQ(DibRow(narrow.get(), 0)[5], 7);
+  }
+  auto rle = RawDib(2, 1, 8, false, std::vector<BYTE>(1024), {{0, 0}}, BI_RLE8);
+  EXPECT_EQ(CDIB32::ConvertTo32BitsDIB(AsDib(rle)), nullptr);
+  EXPECT_EQ(CBitmapConverter::ConvertDIBTo24Bits(AsDib(rle)), nullptr);
+  auto badMasks = RawDib(1, 1, 24, false, {}, {{0, 0, 0}}, BI_BITFIELDS);
+  EXPECT_EQ(CDIB32::ConvertTo32BitsDIB(AsDib(badMasks)), nullptr);
+  auto p24 = RawDib(1, 1, 24, false, {}, {{0, 0, 0}});
+  reinterpret_cast<BITMAPINFOHEADER*>(p24.data())->biPlanes = 3;
+  EXPECT_EQ(CDIB32::ConvertTo32BitsDIB(AsDib(p24)), nullptr);
+  EXPECT_EQ(CDIB32::ConvertTo32BitsDIB(nullptr), nullptr);
+  reinterpret_cast<BITMAPINFOHEADER*>(p24.data())->biPlanes = 1;
+  reinterpret_cast<BITMAPINFOHEADER*>(p24.data())->biWidth = -4;
+  EXPECT_EQ(CBitmapConverter::Convert24BitsTo32Bits(AsDib(p24)), nullptr);
+}
+
+TEST(Converter, IndexedTo8KeepsIndicesAndTable) {
+  auto one = RawDib(10, 2, 1, true, Palette({kRed, kBlue}), {{0xB0, 0x40}, {0x00, 0x80}}, BI_RGB, 2);
+  DibPtr out(CBitmapConverter::Convert1BitsDibTo8BitsDib(AsDib(one)));
+  ASSERT_TRUE(out);
+  ASSERT_EQ(out->biBitCount, 8);
+  EXPECT_EQ(out->biClrUsed, 2u);
+  EXPECT_EQ(std::memcmp(DibPalette(out.get()), Palette({kRed, kBlue}).data(), 8), 0);
+  const BYTE want0[10] = {1, 0, 1, 1, 0, 0, 0, 0, 0, 1};
+  EXPECT_EQ(std::memcmp(DibRow(out.get(), 0), want0, 10), 0);
+  EXPECT_EQ(DibRow(out.get(), 1)[8], 1);
+  EXPECT_EQ(DibRow(out.get(), 1)[9], 0);
+
+  auto four = RawDib(3, 1, 4, false, std::vector<BYTE>(64, 7), {{0xF1, 0xA0}});
+  out.reset(CBitmapConverter::Convert4BitsDibTo8BitsDib(AsDib(four)));
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->biClrUsed, 16u);
+  EXPECT_EQ(DibRow(out.get(), 0)[0], 15);
+  EXPECT_EQ(DibRow(out.get(), 0)[1], 1);
+  EXPECT_EQ(DibRow(out.get(), 0)[2], 10);
+  EXPECT_EQ(CBitmapConverter::Convert4BitsDibTo8BitsDib(AsDib(one)), nullptr);
+  EXPECT_EQ(CBitmapConverter::Convert1BitsDibTo8BitsDib(AsDib(four)), nullptr);
+  EXPECT_EQ(CBitmapConverter::Convert1BitsDibTo8BitsDib(nullptr), nullptr);
+
+  DibPtr wide(CBitmapConverter::ConvertDIBTo24Bits(AsDib(one)));
+  ASSERT_TRUE(wide);
+  ASSERT_EQ(wide->biBitCount, 24);
+  EXPECT_EQ(DibRow(wide.get(), 0)[0], 255);  // pixel 0 blue
+  EXPECT_EQ(DibRow(wide.get(), 0)[5], 255);  // pixel 1 red
+}
+
+TEST(Converter, TrueColourToPaletteNearest) {
+  const auto pal = Palette({Bgra(0, 0, 0, 0), Bgra(255, 255, 255, 0), Bgra(0, 0, 200, 0), Bgra(0, 180, 0, 0)});
+  const auto* rgb = reinterpret_cast<const RGBQUAD*>(pal.data());
+  // Near black, near white, reddish, greenish, exact red; rows top first.
+  auto p24 = RawDib(5, 1, 24, true, {}, {{10, 5, 0, 250, 240, 255, 20, 10, 150, 30, 160, 40, 0, 0, 200}});
+  const BYTE want[5] = {0, 1, 2, 3, 2};
+  for (int bits : {8, 4}) {
+    DibPtr out(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), bits, rgb, 4));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->biClrUsed, 4u);
+    EXPECT_EQ(std::memcmp(DibPalette(out.get()), pal.data(), 16), 0);
+    for (int x = 0; x < 5; ++x) {
+      BYTE v = bits == 8 ? DibRow(out.get(), 0)[x] : BYTE((DibRow(out.get(), 0)[x / 2] >> (x % 2 ? 0 : 4)) & 15);
+      EXPECT_EQ(v, want[x]) << bits << " bits, pixel " << x;
+    }
+  }
+  DibPtr mono(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 1, rgb, 2));
+  ASSERT_TRUE(mono);
+  EXPECT_EQ(DibRow(mono.get(), 0)[0], 0x40);  // only the near-white pixel is nearer white
+  DibPtr p32 = Make32(1, 1, Bgra(250, 250, 250, 0));
+  DibPtr from32(CBitmapConverter::ConvertTrueDibToLowBitsDib(p32.get(), 8, rgb, 4));
+  ASSERT_TRUE(from32);
+  EXPECT_EQ(DibRow(from32.get(), 0)[0], 1);
+  EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 1, rgb, 4), nullptr);
+  EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 2, rgb, 4), nullptr);
+  EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 8, rgb, 0), nullptr);
+  EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 8, nullptr, 4), nullptr);
+  EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(mono.get(), 8, rgb, 4), nullptr);
+}
+
+TEST(Converter, TwentyFourToLowerBitsChoosesPalette) {
+  // Three colours fit in 4 bits: exact table in order of appearance.
+  auto p24 = RawDib(3, 2, 24, false, {}, {{9, 9, 9, 1, 2, 3, 9, 9, 9}, {240, 220, 200, 1, 2, 3, 240, 220, 200}});
+  DibPtr out(CBitmapConverter::Convert24BitsDIBToLowerBitsDIB(AsDib(p24), 4));
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->biClrUsed, 3u);
+  EXPECT_EQ(std::memcmp(DibPalette(out.get()), Palette({Bgra(9, 9, 9, 0), Bgra(1, 2, 3, 0), Bgra(240, 220, 200, 0)}).data(), 12), 0);
+  EXPECT_EQ(DibRow(out.get(), 0)[0], 0x01);
+  EXPECT_EQ(DibRow(out.get(), 0)[1], 0x00);
+  EXPECT_EQ(DibRow(out.get(), 1)[0], 0x21);
+  EXPECT_EQ(DibRow(out.get(), 1)[1], 0x20);
+  // Too many colours for 1 bit: black and white, nearest.
+  DibPtr mono(CBitmapConverter::Convert24BitsDIBToLowerBitsDIB(AsDib(p24), 1));
+  ASSERT_TRUE(mono);
+  EXPECT_EQ(mono->biClrUsed, 2u);
+  EXPECT_EQ(DibRow(mono.get(), 0)[0], 0x00);
+  EXPECT_EQ(DibRow(mono.get(), 1)[0], 0xA0);
+  EXPECT_EQ(CBitmapConverter::Convert24BitsDIBToLowerBitsDIB(AsDib(p24), 16), nullptr);
+  EXPECT_EQ(CBitmapConverter::Convert24BitsDIBToLowerBitsDIB(mono.get(), 8), nullptr);
+}
+
+}  // namespace
