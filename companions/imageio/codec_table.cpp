@@ -8,8 +8,8 @@ namespace {
 
 const std::array<ImageCodec, 13> kCodecs = {{
     {IMAGE_FORMAT_BMP, "BMP", ReadBmp, nullptr, SniffBmp},
-    {IMAGE_FORMAT_CUR, "CUR", nullptr, nullptr, nullptr},
-    {IMAGE_FORMAT_ICO, "ICO", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_CUR, "CUR", ReadIco, nullptr, SniffCur},
+    {IMAGE_FORMAT_ICO, "ICO", ReadIco, nullptr, SniffIco},
     {IMAGE_FORMAT_PCX, "PCX", nullptr, nullptr, nullptr},
     {IMAGE_FORMAT_GIF, "GIF", ReadGif, nullptr, SniffGif},
     {IMAGE_FORMAT_PNG, "PNG", ReadPng, WritePng, SniffPng},

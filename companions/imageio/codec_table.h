@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 
 #include "companions/base/progress.h"
 #include "companions/imageio/image_info.h"
@@ -44,5 +45,12 @@ int ReadGif(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*
 bool SniffGif(const BYTE* head, std::size_t size);
 int ReadBmp(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
 bool SniffBmp(const BYTE* head, std::size_t size);
+int ReadIco(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffIco(const BYTE* head, std::size_t size);
+bool SniffCur(const BYTE* head, std::size_t size);
+
+// A PNG stream in memory (icon entries) to a 32-bit BGRA DIB.
+int DecodePngMemory(const BYTE* data, std::size_t size, DibPtr& picture, bool& hasAlpha, std::string& reason,
+                    CTevCommonProgress* progress);
 
 }  // namespace TevImageIO

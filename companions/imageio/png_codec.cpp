@@ -190,21 +190,36 @@ bool SniffPng(const BYTE* head, std::size_t size) {
   return size >= 8 && std::memcmp(head, kSig, 8) == 0;
 }
 
+int DecodePngMemory(const BYTE* data, std::size_t size, DibPtr& picture, bool& hasAlpha, std::string& reason,
+                    CTevCommonProgress* progress) {
+  if (!SniffPng(data, size)) {
+    reason = "not a PNG stream";
+    return IMAGEIO_ERR_FORMAT;
+  }
+  PngState st{};
+  st.data = data;
+  st.size = size;
+  st.code = IMAGEIO_ERR_FORMAT;
+  st.progress = progress;
+  hasAlpha = false;
+  picture.reset(DecodePng(&st, &hasAlpha));
+  if (!picture) {
+    reason = std::string("PNG: ") + st.message;
+    return st.code;
+  }
+  return IMAGEIO_OK;
+}
+
 int ReadPng(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;
   int rc = ReadWholeFile(pack.path, bytes, reason);
   if (rc != IMAGEIO_OK) return Fail(pack, rc, reason);
   if (!SniffPng(bytes.data(), bytes.size())) return Fail(pack, IMAGEIO_ERR_FORMAT, "not a PNG file: " + pack.path);
-
-  PngState st{};
-  st.data = bytes.data();
-  st.size = bytes.size();
-  st.code = IMAGEIO_ERR_FORMAT;
-  st.progress = progress;
+  DibPtr dib;
   bool hasAlpha = false;
-  DibPtr dib(DecodePng(&st, &hasAlpha));
-  if (!dib) return Fail(pack, st.code, std::string("PNG: ") + st.message);
+  rc = DecodePngMemory(bytes.data(), bytes.size(), dib, hasAlpha, reason, progress);
+  if (rc != IMAGEIO_OK) return Fail(pack, rc, reason);
 
   pack.width = DibWidth(dib.get());
   pack.height = DibHeight(dib.get());
