@@ -10,6 +10,9 @@
 
 namespace TevCustomPathLibV {
 
+// CRC-32 (IEEE 802.3 polynomial, as zlib computes it).
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);
+
 class CTevByteWriter {
  public:
   void U8(std::uint8_t v) { m_bytes.push_back(v); }
@@ -43,6 +46,7 @@ class CTevByteReader {
   // A sub-reader over the next n bytes, which this reader skips.
   bool Sub(std::size_t n, CTevByteReader* sub);
   std::size_t Left() const { return m_left; }
+  const std::uint8_t* Position() const { return m_p; }
 
  private:
   const std::uint8_t* m_p;

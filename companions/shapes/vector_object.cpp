@@ -218,6 +218,7 @@ std::size_t CTevVectorObject::Save(std::vector<std::uint8_t>& out, const char* v
   std::size_t bodyBytes = w.Data().size() - bodyStart;
   if (bodyBytes > kMaxRecordBytes) return 0;
   w.PatchU32(lengthAt, std::uint32_t(bodyBytes));
+  w.U32(Crc32(w.Data().data() + bodyStart, bodyBytes));
   out.insert(out.end(), w.Data().begin(), w.Data().end());
   return w.Data().size();
 }
@@ -235,7 +236,10 @@ bool CTevVectorObject::ReadRecord(CTevByteReader& r, const char* version, const 
   }
   std::uint32_t bodyBytes;
   CTevByteReader body(nullptr, 0);
-  if (!r.U32(&bodyBytes) || bodyBytes > kMaxRecordBytes || !r.Sub(bodyBytes, &body)) return false;
+  if (!r.U32(&bodyBytes) || bodyBytes > kMaxRecordBytes) return false;
+  const std::uint8_t* bodyData = r.Position();
+  std::uint32_t crc;
+  if (!r.Sub(bodyBytes, &body) || !r.U32(&crc) || crc != Crc32(bodyData, bodyBytes)) return false;
 
   TevRenderProps p;
   double sx, sy, angle;
@@ -281,7 +285,7 @@ long CTevVectorObject::Save(std::FILE* file, const char* version, const char* su
 
 bool CTevVectorObject::Load(std::FILE* file, const char* version, const char* subVersion) {
   if (!file) return false;
-  // Header: magic, format, two version strings, body length.
+  // Header: magic, format, two version strings, body length; then body and checksum.
   std::vector<std::uint8_t> bytes(6);
   if (std::fread(bytes.data(), 1, 6, file) != 6) return false;
   for (int i = 0; i < 2; ++i) {
@@ -299,6 +303,7 @@ bool CTevVectorObject::Load(std::FILE* file, const char* version, const char* su
                        (std::uint32_t(len[3]) << 24);
   if (body > kMaxRecordBytes) return false;
   // Read in chunks so that a length the file cannot back costs no memory.
+  body += 4;  // the checksum after the body
   while (body > 0) {
     std::size_t chunk = std::min<std::size_t>(body, 65536), at = bytes.size();
     bytes.resize(at + chunk);

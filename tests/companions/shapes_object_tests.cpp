@@ -1,0 +1,297 @@
+// Shape and text objects: rendering, partial texts, half-tone parts and the
+// serialized records.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "companions/shapes/TevCustomPathLib.h"
+#include "vector_test_util.h"
+
+using namespace TevCustomPathLibV;
+using lwtest::Px;
+using lwtest::PxU;
+
+namespace {
+
+int OpaqueCount(const BITMAPINFOHEADER* d) {
+  int n = 0;
+  for (int y = 0; y < DibHeight(d); ++y)
+    for (int x = 0; x < DibWidth(d); ++x) n += Px(d, x, y)[3] > 128;
+  return n;
+}
+
+bool SamePixels(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
+  return DibWidth(a) == DibWidth(b) && DibHeight(a) == DibHeight(b) &&
+         std::memcmp(DibBits(a), DibBits(b), DibImageBytes(a)) == 0;
+}
+
+CTevShapeObj StyledStar() {
+  CTevShapeObj s(kShapeStar, 80, 60);
+  s.SetCount(7);
+  s.SetRatio(0.45);
+  auto& p = s.RenderProps();
+  p.fillColour = RGB(200, 30, 40);
+  p.outlineColour = RGB(0, 0, 255);
+  p.outlineWidth = 3;
+  p.dashStyle = kDashDashDot;
+  p.fillMode = kFillRadial;
+  p.fillGradient = BuildPresetGradientTables().tables[1];
+  p.transparency = 40;
+  s.SetScale(1.5, 0.75);
+  s.SetAngle(30);
+  return s;
+}
+
+CTevTextObj LatinText() {
+  CTevTextObj t;
+  t.SetText("Hello\nLoop");
+  TevFontSpec f;
+  f.size = 28;
+  f.bold = true;
+  f.underline = true;
+  t.SetFont(f);
+  t.RenderProps().fillColour = RGB(10, 120, 200);
+  t.RenderProps().strokeOutline = true;
+  return t;
+}
+
+}  // namespace
+
+TEST(ShapeObject, RectangleFillsItsBoxWithOutline) {
+  CTevShapeObj s(kShapeRectangle, 20, 10);
+  s.RenderProps().fillColour = RGB(255, 0, 0);
+  s.RenderProps().outlineColour = RGB(0, 255, 0);
+  s.RenderProps().outlineWidth = 2;
+  double w, h;
+  s.SetScale(2, 3);
+  s.GetNaturalSize(&w, &h);
+  EXPECT_DOUBLE_EQ(w, 40);
+  EXPECT_DOUBLE_EQ(h, 30);
+  POINT o;
+  DibPtr d(s.Render(&o));
+  ASSERT_TRUE(d);
+  // The box (0,0)-(40,30) sits at -o in the picture.
+  EXPECT_EQ(PxU(d.get(), 20 - o.x, 15 - o.y), 0xFFFF0000u);  // red inside
+  EXPECT_EQ(PxU(d.get(), 20 - o.x, 0 - o.y), 0xFF00FF00u);   // green on the edge
+  EXPECT_EQ(Px(d.get(), 0, 0)[3], 0);                        // transparent margin
+}
+
+TEST(ShapeObject, EveryGalleryKindDrawsSomething) {
+  for (int k = 0; k < kShapeCustom; ++k) {
+    CTevShapeObj s(k, 50, 40);
+    DibPtr d(s.Render());
+    ASSERT_TRUE(d) << k;
+    EXPECT_GT(OpaqueCount(d.get()), 500) << k;
+  }
+  CTevPath unit;
+  ASSERT_TRUE(ParseShapePathText("# triangle\nM 0 1\nL 0.5 0\nL 1 1\nZ\n", unit));
+  CTevShapeObj c(kShapeCustom, 40, 40);
+  ASSERT_TRUE(c.SetCustomPath(unit));
+  DibPtr d(c.Render());
+  ASSERT_TRUE(d);
+  EXPECT_GT(OpaqueCount(d.get()), 500);
+  EXPECT_FALSE(ParseShapePathText("M 0 1\nX 3\n", unit));
+  EXPECT_FALSE(ParseShapePathText("M 0 1e9\n", unit));
+}
+
+TEST(ShapeObject, SerializedShapeRendersPixelEqual) {
+  CTevShapeObj s = StyledStar();
+  DibPtr before(s.Render());
+  ASSERT_TRUE(before);
+  std::vector<std::uint8_t> bytes;
+  std::size_t n = s.Save(bytes, "2004", "2007");
+  ASSERT_EQ(n, bytes.size());
+  CTevShapeObj back;
+  std::size_t used = 0;
+  ASSERT_TRUE(back.Load(bytes.data(), bytes.size(), &used, "2004", "2007"));
+  EXPECT_EQ(used, n);
+  EXPECT_EQ(back.RenderProps(), s.RenderProps());
+  DibPtr after(back.Render());
+  ASSERT_TRUE(after);
+  EXPECT_TRUE(SamePixels(before.get(), after.get()));
+}
+
+TEST(ShapeObject, DamagedRecordsFailAndLeaveTheObjectAlone) {
+  CTevShapeObj s = StyledStar();
+  std::vector<std::uint8_t> bytes;
+  s.Save(bytes, "2004", "2007");
+  CTevShapeObj target(kShapeEllipse, 11, 12);
+  auto unchanged = [&] {
+    double w, h;
+    target.GetSourceSize(&w, &h);
+    return target.Kind() == kShapeEllipse && w == 11 && h == 12;
+  };
+  // Every truncation fails.
+  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+    ASSERT_FALSE(target.Load(bytes.data(), cut, nullptr, "2004", "2007")) << cut;
+    ASSERT_TRUE(unchanged());
+  }
+  // Wrong kind of record, wrong versions.
+  CTevTextObj text;
+  EXPECT_FALSE(text.Load(bytes.data(), bytes.size(), nullptr, "2004", "2007"));
+  EXPECT_FALSE(target.Load(bytes.data(), bytes.size(), nullptr, "2003", "2007"));
+  // Flipping any single byte is caught (header checks and the checksum).
+  int accepted = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    auto bad = bytes;
+    bad[i] ^= 0xFF;
+    CTevShapeObj t;
+    accepted += t.Load(bad.data(), bad.size(), nullptr, "2004", "2007");
+  }
+  EXPECT_EQ(accepted, 0);
+  // A custom path claiming a huge vertex count is refused before allocating.
+  CTevShapeObj custom(kShapeCustom, 10, 10);
+  CTevPath unit;
+  unit.move_to(0, 0), unit.line_to(1, 0), unit.line_to(0, 1), unit.ClosePolygon();
+  custom.SetCustomPath(unit);
+  std::vector<std::uint8_t> cb;
+  custom.Save(cb, nullptr, nullptr);
+  std::size_t countAt = cb.size() - 4 - 4 * 17 - 4;  // before the vertices and the checksum
+  cb[countAt] = 0xFF, cb[countAt + 1] = 0xFF, cb[countAt + 2] = 0x00, cb[countAt + 3] = 0x00;
+  EXPECT_FALSE(target.Load(cb.data(), cb.size(), nullptr, nullptr, nullptr));
+}
+
+TEST(ShapeObject, FileRoundTripAndTruncatedFile) {
+  CTevShapeObj s = StyledStar();
+  std::FILE* f = std::tmpfile();
+  ASSERT_TRUE(f);
+  long n = s.Save(f, "2004", "2007");
+  ASSERT_GT(n, 0);
+  std::rewind(f);
+  CTevShapeObj back;
+  ASSERT_TRUE(back.Load(f, "2004", "2007"));
+  DibPtr a(s.Render()), b(back.Render());
+  EXPECT_TRUE(SamePixels(a.get(), b.get()));
+  std::fclose(f);
+
+  std::vector<std::uint8_t> bytes;
+  s.Save(bytes, "2004", "2007");
+  std::FILE* t = std::tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size() - 5, t);
+  std::rewind(t);
+  EXPECT_FALSE(back.Load(t, "2004", "2007"));
+  std::fclose(t);
+}
+
+TEST(TextObject, LatinAndCjkRenderVisibleGlyphs) {
+  CTevTextObj latin = LatinText();
+  DibPtr a(latin.Render());
+  ASSERT_TRUE(a);
+  EXPECT_GT(OpaqueCount(a.get()), 300);
+  EXPECT_EQ(latin.CharacterCount(), 9u);
+  double w, h;
+  latin.GetNaturalSize(&w, &h);
+  EXPECT_GT(h, 2 * 28 * 0.9);  // two lines
+
+  CTevTextObj cjk;
+  cjk.SetText("动画横幅");
+  TevFontSpec f;
+  f.size = 30;
+  cjk.SetFont(f);  // default family lacks these: the CJK font draws them
+  DibPtr c(cjk.Render());
+  ASSERT_TRUE(c);
+  EXPECT_GT(OpaqueCount(c.get()), 300);
+  cjk.GetSourceSize(&w, &h);
+  EXPECT_GT(w, 4 * 30 * 0.8);  // four full-width characters, not empty boxes
+
+  f.family = "WenQuanYi Micro Hei";
+  cjk.SetFont(f);
+  DibPtr c2(cjk.Render());
+  ASSERT_TRUE(c2);
+  EXPECT_GT(OpaqueCount(c2.get()), 300);
+}
+
+TEST(TextObject, PartialTextSitsWhereItLiesInTheWholeText) {
+  CTevTextObj t;
+  t.SetText("AB CD");
+  t.RenderProps().fillColour = RGB(0, 0, 0);
+  DibPtr full(t.Render());
+  ASSERT_TRUE(full);
+  EXPECT_EQ(t.RenderPartial(0, nullptr), nullptr);
+  std::size_t n = t.CharacterCount();
+  ASSERT_EQ(n, 5u);
+  int lastWidth = 0;
+  for (std::size_t k = 1; k <= n; ++k) {
+    POINT off{};
+    DibPtr part(t.RenderPartial(k, &off));
+    ASSERT_TRUE(part) << k;
+    EXPECT_GE(DibWidth(part.get()), lastWidth);
+    lastWidth = DibWidth(part.get());
+    // Every opaque pixel of the part is the same pixel of the whole text.
+    for (int y = 0; y < DibHeight(part.get()); ++y)
+      for (int x = 0; x < DibWidth(part.get()); ++x)
+        if (Px(part.get(), x, y)[3] == 255) {
+          int fx = x + off.x, fy = y + off.y;
+          ASSERT_TRUE(fx >= 0 && fy >= 0 && fx < DibWidth(full.get()) && fy < DibHeight(full.get()));
+          ASSERT_EQ(Px(full.get(), fx, fy)[3], 255) << k << " at " << x << "," << y;
+        }
+  }
+  POINT off{};
+  DibPtr all(t.RenderPartial(n, &off));
+  EXPECT_EQ(off.x, 0);
+  EXPECT_EQ(off.y, 0);
+  EXPECT_TRUE(SamePixels(all.get(), full.get()));
+}
+
+TEST(TextObject, HalftonePartsAreComplementary) {
+  CTevTextObj t = LatinText();
+  DibPtr full(t.Render());
+  ASSERT_TRUE(full);
+  for (bool vertical : {false, true}) {
+    DibPtr a, b;
+    POINT ao{}, bo{};
+    ASSERT_TRUE(t.RenderHalftoneParts(vertical, &a, &ao, &b, &bo));
+    ASSERT_TRUE(a && b);
+    for (int y = 0; y < DibHeight(full.get()); ++y)
+      for (int x = 0; x < DibWidth(full.get()); ++x) {
+        auto at = [&](const DibPtr& p, POINT o) -> std::uint32_t {
+          int px = x - o.x, py = y - o.y;
+          if (px < 0 || py < 0 || px >= DibWidth(p.get()) || py >= DibHeight(p.get())) return 0;
+          return PxU(p.get(), px, py);
+        };
+        std::uint32_t va = at(a, ao), vb = at(b, bo), vf = PxU(full.get(), x, y);
+        ASSERT_TRUE(va == 0 || vb == 0) << x << "," << y;  // no pixel in both
+        if (Px(full.get(), x, y)[3]) {
+          ASSERT_EQ(va | vb, vf) << x << "," << y;  // together the whole
+        }
+      }
+  }
+}
+
+TEST(TextObject, SerializedTextRendersPixelEqualAndRejectsDamage) {
+  CTevTextObj t = LatinText();
+  t.SetScale(1.25, 1.25);
+  t.SetAngle(-15);
+  DibPtr before(t.Render());
+  ASSERT_TRUE(before);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_GT(t.Save(bytes, "2004", "2007"), 0u);
+  CTevTextObj back;
+  ASSERT_TRUE(back.Load(bytes.data(), bytes.size(), nullptr, "2004", "2007"));
+  EXPECT_EQ(back.Text(), "Hello\nLoop");
+  DibPtr after(back.Render());
+  ASSERT_TRUE(after);
+  EXPECT_TRUE(SamePixels(before.get(), after.get()));
+
+  for (std::size_t cut = 0; cut < bytes.size(); cut += 3)
+    EXPECT_FALSE(back.Load(bytes.data(), cut, nullptr, "2004", "2007"));
+  EXPECT_EQ(back.Text(), "Hello\nLoop");
+  // Invalid UTF-8 inside the text is refused.
+  auto bad = bytes;
+  std::size_t textAt = std::search(bad.begin(), bad.end(), std::begin("Hello"), std::end("Hello") - 1) - bad.begin();
+  ASSERT_LT(textAt, bad.size());
+  bad[textAt] = 0xC0;
+  EXPECT_FALSE(back.Load(bad.data(), bad.size(), nullptr, "2004", "2007"));
+}
+
+TEST(PresetGradients, ThreeTablesOfThreeStops) {
+  CTevPresetGradients p = BuildPresetGradientTables();
+  for (const auto& t : p.tables) {
+    ASSERT_EQ(t.Stops().size(), 3u);
+    EXPECT_EQ(t.Stops().front().position, 0.0);
+    EXPECT_EQ(t.Stops().back().position, 1.0);
+    auto lut = t.BuildLut();
+    EXPECT_EQ(lut[0] >> 24, 255u);
+    EXPECT_NE(lut[0], lut[255]);
+  }
+}
