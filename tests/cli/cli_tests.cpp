@@ -1,0 +1,192 @@
+// The loopwright tool end to end: scripts, info, render, exit codes and
+// messages on bad input. Each test runs the built tool with its own config
+// folder.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "app/frame_render.h"
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/tev_image_io.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+  int code = -1;
+  std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("lw-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "config" / "loopwright");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(File(name), std::ios::binary) << bytes;
+  }
+  void SetIni(const std::string& body) const { Write("config/loopwright/loopwright.ini", "[Default]\n" + body); }
+
+  // Runs the tool with args (shell words), stdin from a file when given.
+  RunResult Run(const std::string& args, const std::string& input = {}) const {
+    std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' '" LW_TOOL "' " + args;
+    if (!input.empty()) {
+      Write("stdin.txt", input);
+      cmd += " < '" + File("stdin.txt") + "'";
+    }
+    cmd += " 2> '" + File("stderr.txt") + "'";
+    RunResult r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream e(File("stderr.txt"));
+    std::stringstream ss;
+    ss << e.rdbuf();
+    r.err = ss.str();
+    return r;
+  }
+
+  nlohmann::json NewInfo() const {
+    RunResult r = Run("run -", "new\ninfo\n");
+    EXPECT_EQ(r.code, 0) << r.err;
+    // Keys come in the documented order.
+    EXPECT_EQ(r.out.rfind("{\"canvas\":{\"width\":", 0), 0u) << r.out;
+    return nlohmann::json::parse(r.out);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(CliTest, NewThenInfoPrintsTheDefaults) {
+  nlohmann::json j = NewInfo();
+  EXPECT_EQ(j["canvas"]["width"], 120);
+  EXPECT_EQ(j["canvas"]["height"], 120);
+  EXPECT_EQ(j["background"], 0xFFFFFF);
+  EXPECT_EQ(j["transparencyState"], 2);
+  EXPECT_EQ(j["loopForever"], true);
+  ASSERT_EQ(j["frames"].size(), 1u);
+  EXPECT_EQ(j["frames"][0]["delay"], 20);
+  EXPECT_EQ(j["frames"][0]["gce"], 8);
+  EXPECT_EQ(j["frames"][0]["descriptor"], 0x80);
+  ASSERT_EQ(j["objects"].size(), 1u);
+  const auto& o = j["objects"][0];
+  EXPECT_EQ(o["name"], "Obj - 0");
+  EXPECT_EQ(o["kind"], 0);
+  EXPECT_EQ(o["width"], 120);
+  EXPECT_EQ(o["shadow"]["kind"], 4);
+  EXPECT_EQ(o["shadow"]["transparency"], 64);
+  EXPECT_EQ(o["shadow"]["colour"], 0x202020);
+  EXPECT_EQ(o["shadow"]["hasImage"], false);
+  const auto& ref = j["frames"][0]["refs"][0];
+  EXPECT_EQ(ref["x"], 0);
+  EXPECT_EQ(ref["y"], 0);
+  EXPECT_EQ(ref["visible"], true);
+  EXPECT_EQ(ref["transparency"], 0);
+}
+
+TEST_F(CliTest, IniValuesAreRangeChecked) {
+  SetIni("DefaultDelay=0\n");
+  EXPECT_EQ(NewInfo()["frames"][0]["delay"], 20);
+  SetIni("DefaultDelay=301\n");
+  EXPECT_EQ(NewInfo()["frames"][0]["delay"], 20);
+  SetIni("DefaultDelay=300\n");
+  EXPECT_EQ(NewInfo()["frames"][0]["delay"], 300);
+  SetIni("NewAnimationWidth=2001\n");
+  EXPECT_EQ(NewInfo()["canvas"]["width"], 120);
+  SetIni("InitTransparent=1\n");
+  nlohmann::json j = NewInfo();
+  EXPECT_EQ(j["objects"].size(), 0u);
+  EXPECT_EQ(j["frames"].size(), 1u);
+  // The preferences are written back at exit, replaced values included.
+  std::ifstream ini(File("config/loopwright/loopwright.ini"));
+  std::stringstream ss;
+  ss << ini.rdbuf();
+  EXPECT_NE(ss.str().find("InitTransparent=1\n"), std::string::npos);
+  EXPECT_NE(ss.str().find("DefaultDelay=20\n"), std::string::npos);
+}
+
+TEST_F(CliTest, RenderAndInfoOfAPicture) {
+  DibPtr pic(CDIB32::CreateSimple32BitsDIB(6, 4, RGB(200, 100, 50), 255));
+  DibRow(pic.get(), 1)[4 * 2 + 3] = 0;  // one transparent pixel
+  ASSERT_TRUE(WritePngPicture(pic.get(), File("in.png")));
+  RunResult r = Run("info --json '" + File("in.png") + "'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["canvas"]["width"], 6);
+  EXPECT_EQ(j["objects"][0]["name"], "Obj - 0");
+  r = Run("render '" + File("in.png") + "' '" + File("out.png") + "'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  TevImageIO::CTevImageInfoPack pack;
+  pack.path = File("out.png");
+  ASSERT_EQ(TevImageIO::LoadImageW(pack, nullptr, nullptr), 0);
+  ASSERT_TRUE(pack.picture);
+  DibPtr back(CDIB32::ConvertTo32BitsDIB(pack.picture.get()));
+  ASSERT_EQ(back->biWidth, 6);
+  const BYTE* p = DibRow(back.get(), 0);
+  EXPECT_EQ(p[0], 50);
+  EXPECT_EQ(p[1], 100);
+  EXPECT_EQ(p[2], 200);
+  EXPECT_EQ(p[3], 255);
+  EXPECT_EQ(DibRow(back.get(), 1)[4 * 2 + 3], 0);
+  EXPECT_EQ(Run("render '" + File("in.png") + "' '" + File("o2.png") + "' --frame 1").code, 1);
+}
+
+TEST_F(CliTest, ScriptsRenderFramesAndSelect) {
+  RunResult r = Run("run -", "# comment\nnew 10 8\nselect-frames 0\ncurrent-frame 0\nselect-objects all\nrender \"" +
+                                 File("f 0.png") + "\" 0\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(File("f 0.png")));
+  EXPECT_EQ(Run("run -", "new\ncurrent-frame 3\n").code, 1);
+  EXPECT_EQ(Run("run -", "new\nselect-frames 0,x\n").code, 2);
+  EXPECT_EQ(Run("run -", "new\nfrobnicate\n").code, 2);
+  EXPECT_EQ(Run("run -", "new 0 5\n").code, 2);
+  EXPECT_EQ(Run("run '" + File("no-such-script") + "'").code, 1);
+  EXPECT_EQ(Run("").code, 2);
+  EXPECT_EQ(Run("info").code, 2);
+  EXPECT_EQ(Run("--help").code, 0);
+}
+
+TEST_F(CliTest, BadPicturesFailWithTheMessageAndExitCode1) {
+  DibPtr pic(CDIB32::CreateSimple32BitsDIB(40, 30, RGB(1, 2, 3), 255));
+  ASSERT_TRUE(WritePngPicture(pic.get(), File("good.png")));
+  std::ifstream in(File("good.png"), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  Write("truncated.png", bytes.substr(0, bytes.size() / 2));
+  std::string corrupt = bytes;
+  for (std::size_t i = 40; i < corrupt.size() - 20; i += 7) corrupt[i] = char(corrupt[i] ^ 0x5A);
+  Write("corrupt.png", corrupt);
+  Write("empty.png", "");
+  // A header claiming 0 x 0 pixels.
+  std::string zero = bytes;
+  for (int i = 16; i < 24; ++i) zero[std::size_t(i)] = 0;
+  Write("zero.png", zero);
+  for (const char* name : {"truncated.png", "corrupt.png", "empty.png", "zero.png", "missing.png"}) {
+    for (const std::string& args : {std::string("info '" + File(name) + "'"), std::string("render '" + File(name) + "' '" + File("o.png") + "'"),
+                                    std::string("run -")}) {
+      RunResult r = Run(args, args == "run -" ? "open \"" + File(name) + "\"\n" : "");
+      EXPECT_EQ(r.code, 1) << name << " " << args << "\n" << r.err;
+      EXPECT_NE(r.err.find("载入 " + File(name) + " 文件失败!"), std::string::npos) << name << "\n" << r.err;
+    }
+  }
+  EXPECT_FALSE(fs::exists(File("o.png")));
+}
+
+}  // namespace
