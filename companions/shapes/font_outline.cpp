@@ -20,9 +20,9 @@ struct FontFile {
   int index = 0;
 };
 
-// Asks fontconfig for the best file for a family and style; with a character
-// given, only fonts that cover it qualify.
-bool MatchFont(const std::string& family, bool bold, bool italic, char32_t mustHave, FontFile* out) {
+// Asks fontconfig for the best file for a family and style, optionally for a
+// language (the caller checks the face for the glyphs it needs).
+bool MatchFont(const std::string& family, bool bold, bool italic, const char* lang, FontFile* out) {
   if (!FcInit()) return false;
   FcPattern* pat = FcPatternCreate();
   if (!pat) return false;
@@ -30,12 +30,7 @@ bool MatchFont(const std::string& family, bool bold, bool italic, char32_t mustH
   FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-  FcCharSet* cs = nullptr;
-  if (mustHave) {
-    cs = FcCharSetCreate();
-    FcCharSetAddChar(cs, mustHave);
-    FcPatternAddCharSet(pat, FC_CHARSET, cs);
-  }
+  if (lang) FcPatternAddString(pat, FC_LANG, reinterpret_cast<const FcChar8*>(lang));
   FcConfigSubstitute(nullptr, pat, FcMatchPattern);
   FcDefaultSubstitute(pat);
   FcResult result;
@@ -44,10 +39,7 @@ bool MatchFont(const std::string& family, bool bold, bool italic, char32_t mustH
   if (match) {
     FcChar8* file = nullptr;
     int index = 0;
-    FcCharSet* has = nullptr;
-    bool covers = !mustHave || (FcPatternGetCharSet(match, FC_CHARSET, 0, &has) == FcResultMatch &&
-                                FcCharSetHasChar(has, mustHave));
-    if (covers && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
       FcPatternGetInteger(match, FC_INDEX, 0, &index);
       out->path = reinterpret_cast<const char*>(file);
       out->index = index;
@@ -55,7 +47,6 @@ bool MatchFont(const std::string& family, bool bold, bool italic, char32_t mustH
     }
     FcPatternDestroy(match);
   }
-  if (cs) FcCharSetDestroy(cs);
   FcPatternDestroy(pat);
   return ok;
 }
@@ -157,7 +148,7 @@ bool LayoutText(const std::u32string& text, const TevFontSpec& spec, TevTextLayo
   if (!ft.lib) return false;
   FontFile file;
   Face primary;
-  if (!MatchFont(spec.family, spec.bold, spec.italic, 0, &file) || !primary.Open(ft.lib, file, spec)) return false;
+  if (!MatchFont(spec.family, spec.bold, spec.italic, nullptr, &file) || !primary.Open(ft.lib, file, spec)) return false;
   std::unique_ptr<Face> fallback;
   bool fallbackTried = false;
 
@@ -186,9 +177,9 @@ bool LayoutText(const std::u32string& text, const TevFontSpec& spec, TevTextLayo
           fallbackTried = true;
           FontFile ff;
           auto f = std::make_unique<Face>();
-          if ((MatchFont("WenQuanYi Micro Hei", spec.bold, spec.italic, c, &ff) ||
-               MatchFont("", spec.bold, spec.italic, c, &ff)) &&
-              f->Open(ft.lib, ff, spec))
+          if ((MatchFont("WenQuanYi Micro Hei", spec.bold, spec.italic, nullptr, &ff) && f->Open(ft.lib, ff, spec) &&
+               f->Has(c)) ||
+              (MatchFont("", spec.bold, spec.italic, "zh-cn", &ff) && (f = std::make_unique<Face>())->Open(ft.lib, ff, spec)))
             fallback = std::move(f);
         }
         return fallback && fallback->Has(c) ? fallback.get() : &primary;

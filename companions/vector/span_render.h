@@ -35,8 +35,8 @@ class SafeVertices {
       unsigned cmd = m_src.vertex(x, y);
       if (!agg::is_vertex(cmd)) return cmd;
       if (!std::isfinite(*x) || !std::isfinite(*y)) continue;
-      *x = std::clamp(*x, -1e7, 1e7);
-      *y = std::clamp(*y, -1e7, 1e7);
+      *x = std::clamp(*x, -1e6, 1e6);
+      *y = std::clamp(*y, -1e6, 1e6);
       return cmd;
     }
   }
