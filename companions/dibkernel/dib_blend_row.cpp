@@ -72,42 +72,58 @@ __attribute__((target("sse2"))) void BlendRowSse2(BYTE* dst, const BYTE* src, in
   BlendRowPlain(dst, src, n - i, inv);
 }
 
-__attribute__((target("avx2"))) inline __m256i BlendHalf256(__m256i s, __m256i d, __m256i inv, __m256i k127,
-                                                          __m256i k255, __m256i k8081) {
-  __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF);
-  a = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(a, inv), k127), k8081), 7);
-  __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(k255, a)));
-  return _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(t, k127), k8081), 7);
-}
-
-__attribute__((target("avx2"))) void BlendRowAvx2(BYTE* dst, const BYTE* src, int n, unsigned inv) {
+// AVX2 kernel. With colours biased to signed bytes (c' = c - 128),
+//   sc * a + dc * (255 - a) + 127 = (a * sc' + (255 - a) * dc') + 32767,
+// and the bracket (|value| <= 255 * 128) is exactly one pmaddubsw of the
+// interleaved weights (a, 255 - a) and colours (sc', dc'); the sum, read as
+// an unsigned 16-bit value, is the exact numerator.
+// kFull: transparency 0, where a equals the source alpha and needs no scaling.
+template <bool kFull>
+__attribute__((target("avx2"))) void BlendRowAvx2T(BYTE* dst, const BYTE* src, int n, unsigned inv) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i amask = _mm256_set1_epi32(int(0xFF000000u));
+  const __m256i bias = _mm256_set1_epi8(char(0x80)), ones = _mm256_set1_epi8(char(0xFF));
   const __m256i vinv = _mm256_set1_epi16(short(inv)), k127 = _mm256_set1_epi16(127);
-  const __m256i k255 = _mm256_set1_epi16(255), k8081 = _mm256_set1_epi16(short(0x8081));
+  const __m256i k32767 = _mm256_set1_epi16(32767), k8081 = _mm256_set1_epi16(short(0x8081));
+  // Copies byte 3 of each pixel into its four bytes.
+  const __m256i spread = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15, 3, 3, 3, 3, 7, 7,
+                                          7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
   int i = 0;
   for (; i + 8 <= n; i += 8, dst += 32, src += 32) {
     __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-    __m256i sa = _mm256_and_si256(s, amask);
-    int srcOpaque = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(sa, amask)));
-    if (inv == 255 && srcOpaque == 0xFF) {
+    if (kFull && _mm256_testc_si256(s, amask)) {  // a == 255 everywhere: plain copy
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
       continue;
     }
-    if (_mm256_testz_si256(sa, sa)) continue;
+    if (_mm256_testz_si256(s, amask)) continue;  // a == 0 everywhere
     __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
-    int dstOpaque = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_and_si256(d, amask), amask)));
-    __m256i lo = BlendHalf256(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(d, zero), vinv, k127, k255, k8081);
-    __m256i hi = BlendHalf256(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero), vinv, k127, k255, k8081);
-    __m256i r = _mm256_or_si256(_mm256_packus_epi16(lo, hi), amask);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), r);
-    if (dstOpaque != 0xFF) {
+    __m256i a8 = _mm256_shuffle_epi8(s, spread);
+    if (!kFull) {
+      __m256i lo = _mm256_unpacklo_epi8(a8, zero), hi = _mm256_unpackhi_epi8(a8, zero);
+      lo = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(lo, vinv), k127), k8081), 7);
+      hi = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(hi, vinv), k127), k8081), 7);
+      a8 = _mm256_packus_epi16(lo, hi);
+    }
+    const __m256i na8 = _mm256_xor_si256(a8, ones);
+    const __m256i sb = _mm256_xor_si256(s, bias), db = _mm256_xor_si256(d, bias);
+    __m256i lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a8, na8), _mm256_unpacklo_epi8(sb, db));
+    __m256i hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a8, na8), _mm256_unpackhi_epi8(sb, db));
+    lo = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(lo, k32767), k8081), 7);
+    hi = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(hi, k32767), k8081), 7);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_or_si256(_mm256_packus_epi16(lo, hi), amask));
+    if (!_mm256_testc_si256(d, amask)) {
+      int dstOpaque = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_and_si256(d, amask), amask)));
       alignas(32) std::uint32_t orig[8];
       _mm256_store_si256(reinterpret_cast<__m256i*>(orig), d);
       FixLanes(dst, src, orig, 8, dstOpaque, inv);
     }
   }
   BlendRowSse2(dst, src, n - i, inv);
+}
+
+void BlendRowAvx2(BYTE* dst, const BYTE* src, int n, unsigned inv) {
+  if (inv == 255) BlendRowAvx2T<true>(dst, src, n, inv);
+  else BlendRowAvx2T<false>(dst, src, n, inv);
 }
 
 }  // namespace
