@@ -10,16 +10,16 @@ const std::array<ImageCodec, 13> kCodecs = {{
     {IMAGE_FORMAT_BMP, "BMP", ReadBmp, nullptr, SniffBmp},
     {IMAGE_FORMAT_CUR, "CUR", ReadIco, nullptr, SniffCur},
     {IMAGE_FORMAT_ICO, "ICO", ReadIco, nullptr, SniffIco},
-    {IMAGE_FORMAT_PCX, "PCX", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_PCX, "PCX", ReadPcx, nullptr, nullptr},
     {IMAGE_FORMAT_GIF, "GIF", ReadGif, nullptr, SniffGif},
     {IMAGE_FORMAT_PNG, "PNG", ReadPng, WritePng, SniffPng},
-    {IMAGE_FORMAT_TGA, "TGA", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_TGA, "TGA", ReadTga, nullptr, nullptr},
     {IMAGE_FORMAT_WMF, "WMF", nullptr, nullptr, nullptr},
     {IMAGE_FORMAT_EMF, "EMF", nullptr, nullptr, nullptr},
-    {IMAGE_FORMAT_TIFF, "TIFF", nullptr, nullptr, nullptr},
-    {IMAGE_FORMAT_JPEG, "JPEG", nullptr, nullptr, nullptr},
-    {IMAGE_FORMAT_PSD, "PSD", nullptr, nullptr, nullptr},
-    {IMAGE_FORMAT_ANI, "ANI", nullptr, nullptr, nullptr},
+    {IMAGE_FORMAT_TIFF, "TIFF", ReadTiff, nullptr, SniffTiff},
+    {IMAGE_FORMAT_JPEG, "JPEG", ReadJpeg, nullptr, SniffJpeg},
+    {IMAGE_FORMAT_PSD, "PSD", ReadPsd, nullptr, SniffPsd},
+    {IMAGE_FORMAT_ANI, "ANI", ReadAni, nullptr, SniffAni},
 }};
 
 }  // namespace

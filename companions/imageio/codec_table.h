@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "companions/base/progress.h"
 #include "companions/imageio/image_info.h"
@@ -48,6 +50,25 @@ bool SniffBmp(const BYTE* head, std::size_t size);
 int ReadIco(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
 bool SniffIco(const BYTE* head, std::size_t size);
 bool SniffCur(const BYTE* head, std::size_t size);
+int ReadJpeg(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffJpeg(const BYTE* head, std::size_t size);
+int ReadTiff(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffTiff(const BYTE* head, std::size_t size);
+int ReadTga(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffTga(const BYTE* head, std::size_t size);  // header plausibility only: not in the sniff table
+int ReadPcx(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffPcx(const BYTE* head, std::size_t size);  // header plausibility only: not in the sniff table
+int ReadAni(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffAni(const BYTE* head, std::size_t size);
+int ReadPsd(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffPsd(const BYTE* head, std::size_t size);
+
+// An icon or cursor file in memory: one block per directory entry (only the
+// first unless allImages), with AND masks when withMasks and cursor hot spots.
+int DecodeIconMemory(const BYTE* data, std::size_t size, bool allImages, bool withMasks,
+                     std::vector<std::unique_ptr<CTevSubImageBlock>>& blocks, std::string& reason);
+// Moves a block's fields, picture and mask into another block (the pack itself, say).
+void MoveBlockInto(CTevSubImageBlock& to, CTevSubImageBlock& from);
 
 // A PNG stream in memory (icon entries) to a 32-bit BGRA DIB.
 int DecodePngMemory(const BYTE* data, std::size_t size, DibPtr& picture, bool& hasAlpha, std::string& reason,

@@ -5,7 +5,7 @@
 namespace TevImageIO {
 
 CTevPsdSubImgBlock::CTevPsdSubImgBlock() {
-  byteA = 255;
+  byteA = 0;
   byteB = 1;
 }
 

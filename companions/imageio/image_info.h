@@ -77,7 +77,8 @@ class CTevSubImageBlock {
   std::string layerName;
 };
 
-// A PSD layer: byteA its opacity (0 transparent .. 255 opaque), byteB non-zero when visible.
+// A PSD layer: byteA its transparency (255 - opacity: 0 opaque .. 255 invisible),
+// byteB non-zero when visible.
 class CTevPsdSubImgBlock : public CTevSubImageBlock {
  public:
   CTevPsdSubImgBlock();
