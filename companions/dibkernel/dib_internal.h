@@ -11,11 +11,15 @@
 
 namespace DibKernel::detail {
 
-// A valid, uncompressed-layout 32-bit DIB (BI_RGB, or BI_BITFIELDS which the
-// kernel reads as plain BGRA).
+// A valid 32-bit BGRA DIB: BI_RGB, or BI_BITFIELDS whose masks are exactly
+// the BGRA ones (other masks need CDIB32::ConvertTo32BitsDIB first).
 inline bool Is32(const BITMAPINFOHEADER* d) {
-  return DibHeaderValid(d) && d->biBitCount == 32 &&
-         (d->biCompression == BI_RGB || d->biCompression == BI_BITFIELDS);
+  if (!DibHeaderValid(d) || d->biBitCount != 32) return false;
+  if (d->biCompression == BI_RGB) return true;
+  if (d->biCompression != BI_BITFIELDS || (d->biSize != 40 && d->biSize < 52)) return false;
+  DWORD masks[3];
+  std::memcpy(masks, reinterpret_cast<const BYTE*>(d) + 40, sizeof masks);
+  return masks[0] == 0x00FF0000u && masks[1] == 0x0000FF00u && masks[2] == 0x000000FFu;
 }
 inline bool IsDepth(const BITMAPINFOHEADER* d, int bits) {
   return DibHeaderValid(d) && d->biBitCount == bits && d->biCompression == BI_RGB;

@@ -71,6 +71,13 @@ TEST(ConvertTo32, SixteenBitsAndBitFields) {
     out.reset(CDIB32::ConvertTo32BitsDIB(AsDib(p32)));
     ASSERT_TRUE(out);
     EXPECT_EQ(Get32(out.get(), 0, 0), Bgra(30, 20, 10, 255));
+    // The 32-bit routines take such a DIB only with the BGRA masks.
+    EXPECT_EQ(CBitmapConverter::Convert32BitsTo24Bits(AsDib(p32)), nullptr);
+    std::vector<BYTE> bgra = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
+    auto std32 = RawDib(1, 1, 32, topDown, bgra, {{10, 20, 30, 40}}, BI_BITFIELDS);
+    DibPtr narrow(CBitmapConverter::Convert32BitsTo24Bits(AsDib(std32)));
+    ASSERT_TRUE(narrow);
+    EXPECT_EQ(DibRow(narrow.get(), 0)[2], 30);
   }
 }
 
