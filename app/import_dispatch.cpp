@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/loopwright_app.h"
+#include "app/project_file.h"
 #include "app/prompt.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
@@ -175,7 +176,6 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
 bool OpenAnimationFile(CGifImage& model, const std::string& path, CLoopwrightApp& app, CPromptInterface& prompt,
                        CTevCommonProgress* progress, std::string* reason) {
   model.Clear();
-  (void)app;  // the layered-picture question reads and stores its preferences
   const std::string ext = UpperExtension(path);
   const ExtensionEntry* entry = FindExtension(ext);
   if (!entry) {
@@ -187,8 +187,15 @@ bool OpenAnimationFile(CGifImage& model, const std::string& path, CLoopwrightApp
     SetReason(reason, "no such file");
     return false;
   }
-  if (ext == "LWP" || ext == "AVI") {
-    SetReason(reason, ext == "LWP" ? "project files cannot be read yet" : "AVI files cannot be read yet");
+  if (ext == "LWP") {
+    CProjectReadInfo info;
+    const bool ok = ReadProjectFile(model, path, progress, &info);
+    app.m_bProjectLoaded = ok && info.projectLoaded;
+    if (!ok) SetReason(reason, info.reason);
+    return ok;
+  }
+  if (ext == "AVI") {
+    SetReason(reason, "AVI files cannot be read yet");
     return false;
   }
   const bool layers = false;

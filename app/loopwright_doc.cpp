@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/import_dispatch.h"
+#include "app/project_file.h"
 #include "companions/dibkernel/dib_kernel.h"
 
 CLoopwrightDoc::CLoopwrightDoc(CLoopwrightApp& app, CPromptInterface& prompt) : m_app(app), m_prompt(prompt) {
@@ -124,4 +125,15 @@ CCommandState CLoopwrightDoc::GetUndoCommandState() const {
 CCommandState CLoopwrightDoc::GetRedoCommandState() const {
   const CEditAction* a = m_editManager.GetRedoTail();
   return {a ? a->GetMenuText() : std::string("无法重做\n无法重做(&R)"), a != nullptr && m_app.m_nDisplayMode == 0};
+}
+
+bool CLoopwrightDoc::OnSaveDocument(const std::string& path, CTevCommonProgress* progress) {
+  m_strLastError.clear();
+  if (!WriteProjectFile(*this, path, progress, &m_strLastError)) {
+    m_prompt.ShowMessage(FormatMessage1("保存到 %s 文件失败!", path), MessageKind::Error);
+    return false;
+  }
+  m_strPathName = path;
+  m_bModified = false;
+  return true;
 }

@@ -39,6 +39,9 @@ class CLoopwrightDoc : public CGifImage {
   // Reads the file into a temporary model; on success it replaces the
   // content, on failure shows "载入 %s 文件失败!" and keeps the document.
   bool OnOpenDocument(const std::string& path, CTevCommonProgress* progress = nullptr);
+  // Writes the project file; on failure shows "保存到 %s 文件失败!" and
+  // keeps the previous file. Clears the modified flag on success.
+  bool OnSaveDocument(const std::string& path, CTevCommonProgress* progress = nullptr);
   // Empties frames, objects, the selection lists and the undo history.
   virtual void DeleteContents();
   // The export, save and preview commands need at least one frame.

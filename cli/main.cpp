@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "app/frame_render.h"
+#include "app/import_dispatch.h"
 #include "app/loopwright_doc.h"
 #include "cli/console_prompt.h"
 #include "cli/demo.h"
@@ -46,6 +47,49 @@ int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& o
   return 0;
 }
 
+// The project writer is the only output so far; other extensions fail cleanly.
+int SaveByExtension(CLoopwrightDoc& doc, const std::string& out) {
+  if (UpperExtension(out) != "LWP") {
+    std::fprintf(stderr, "loopwright: error: 保存到 %s 文件失败! (only .lwp output is supported)\n", out.c_str());
+    return 1;
+  }
+  if (doc.OnSaveDocument(out, &ConsoleProgress())) return 0;
+  if (!doc.m_strLastError.empty()) std::fprintf(stderr, "loopwright: %s\n", doc.m_strLastError.c_str());
+  return 1;
+}
+
+struct NewOptions {
+  int width = 0, height = 0;
+  bool transparent = false;
+  std::string colour;
+};
+
+// A new animation from the preferences, with the options overriding them for
+// this run only (the stored preferences keep their values).
+int CmdNew(CLoopwrightApp& app, CLoopwrightDoc& doc, const std::string& out, const NewOptions& o) {
+  if (UpperExtension(out) != "LWP") {
+    std::fprintf(stderr, "loopwright: error: 保存到 %s 文件失败! (only .lwp output is supported)\n", out.c_str());
+    return 1;
+  }
+  long long colour = -1;
+  if (!o.colour.empty() && (!ParseInt(o.colour, colour) || colour < 0 || colour > 0xFFFFFF)) {
+    std::fprintf(stderr, "loopwright: --color takes 0xBBGGRR\n");
+    return 2;
+  }
+  CPreferences saved = app.Prefs();
+  if (o.width > 0) app.Prefs().Set("NewAnimationWidth", o.width);
+  if (o.height > 0) app.Prefs().Set("NewAnimationHeight", o.height);
+  if (o.transparent) app.Prefs().Set("InitTransparent", 1);
+  if (colour >= 0) app.Prefs().Set("InitColor", std::int32_t(colour));
+  const bool created = doc.OnNewDocument();
+  app.Prefs() = saved;
+  if (!created) {
+    std::fprintf(stderr, "loopwright: error: the new animation could not be created\n");
+    return 1;
+  }
+  return SaveByExtension(doc, out);
+}
+
 int CmdRun(CLoopwrightDoc& doc, const std::string& script) {
   CScriptRunner runner(doc, std::cout);
   if (script == "-") return runner.Run(std::cin);
@@ -64,6 +108,9 @@ int main(int argc, char** argv) {
   cli.require_subcommand(1);
   bool yes = true;
   cli.add_flag("--yes,!--no", yes, "answer questions with yes (default) or no");
+  std::string psdLayers;
+  cli.add_option("--psd-layers", psdLayers, "open layered PSD files with their layers as objects of one frame, or as one picture (frames)")
+      ->check(CLI::IsMember({"objects", "frames"}));
 
   std::string file, out, script, outDir = "out";
   bool json = false;
@@ -81,6 +128,18 @@ int main(int argc, char** argv) {
   auto* run = cli.add_subcommand("run", "run editor commands from SCRIPT (- for stdin), one per line");
   run->add_option("SCRIPT", script, "script file or -")->required();
 
+  NewOptions newOptions;
+  auto* create = cli.add_subcommand("new", "create a new animation from the preferences and save it as a project");
+  create->add_option("OUT", out, "project to write (.lwp)")->required();
+  create->add_option("--width", newOptions.width, "canvas width")->check(CLI::Range(1, int(kMaxDibDimension)));
+  create->add_option("--height", newOptions.height, "canvas height")->check(CLI::Range(1, int(kMaxDibDimension)));
+  create->add_flag("--transparent", newOptions.transparent, "start with a transparent canvas (no object)");
+  create->add_option("--color", newOptions.colour, "initial colour 0xBBGGRR");
+
+  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp)");
+  convert->add_option("IN", file, "file to open")->required();
+  convert->add_option("OUT", out, "file to write")->required();
+
   auto* demo = cli.add_subcommand("demo", "build the demo animation and write its frames as PNG");
   demo->add_option("OUTDIR", outDir, "folder for the pictures (default out)");
 
@@ -94,6 +153,12 @@ int main(int argc, char** argv) {
   CLoopwrightApp app;
   app.InitInstance();
   CConsolePrompt prompt(yes);
+  // --psd-layers answers the layered-picture question for this run only.
+  const std::int32_t savedShowTip = app.Pref("ShowPSDOpenFashionTip"), savedFashion = app.Pref("PSDOpenFashion");
+  if (!psdLayers.empty()) {
+    app.Prefs().Set("ShowPSDOpenFashionTip", 0);
+    app.Prefs().Set("PSDOpenFashion", psdLayers == "objects" ? 0 : 1);
+  }
   // The document starts empty: scripts begin with `new` or `open`, so the
   // first object of a run is named "Obj - 0".
   CLoopwrightDoc doc(app, prompt);
@@ -102,7 +167,13 @@ int main(int argc, char** argv) {
   if (*info) rc = CmdInfo(doc, file, json);
   else if (*render) rc = CmdRender(doc, file, out, frame);
   else if (*run) rc = CmdRun(doc, script);
+  else if (*create) rc = CmdNew(app, doc, out, newOptions);
+  else if (*convert) rc = OpenOrFail(doc, file) ? 1 : SaveByExtension(doc, out);
   else if (*demo) rc = RunDemo(doc, outDir);
+  if (!psdLayers.empty()) {
+    app.Prefs().Set("ShowPSDOpenFashionTip", savedShowTip);
+    app.Prefs().Set("PSDOpenFashion", savedFashion);
+  }
   app.ExitInstance();
   return rc;
 }

@@ -7,6 +7,7 @@
 
 CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc), m_out(out) {
   AddDocumentCommands(*this);
+  AddEditCommands(*this);
 }
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {

@@ -1,0 +1,507 @@
+// The project file: exact bytes of the writer, round trips, every older
+// version from hand-made files, and hostile or truncated input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "app/gbk_text.h"
+#include "app/loopwright_doc.h"
+#include "app/planar_image.h"
+#include "app/project_file.h"
+#include "companions/base/progress.h"
+#include "app/project_test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProjectFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/lw-project-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    m_dir = tmpl;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(m_dir, ec);
+    RegisterDibFactory(OBJECT_PICTURE, nullptr);
+    RegisterDibFactory(OBJECT_TEXT, nullptr);
+    RegisterDibFactory(OBJECT_SHAPE, nullptr);
+  }
+  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+  bool ReadBytes(CGifImage& m, const std::vector<std::uint8_t>& data, CProjectReadInfo* info = nullptr) {
+    const std::string p = Path("in.lwp");
+    WriteFile(p, data);
+    return ReadProjectFile(m, p, nullptr, info);
+  }
+  void RegisterFakes() {
+    auto creator = [this](std::int32_t storedKind, const char*) {
+      auto f = MakeRef<CFakeFactory>();
+      f->m_storedKind = storedKind;
+      m_lastFactory = f;
+      return RefPtr<CDibFactory>(f);
+    };
+    for (int k : {4, 5, 6}) ASSERT_TRUE(RegisterDibFactory(k, creator));
+  }
+  fs::path m_dir;
+  RefPtr<CFakeFactory> m_lastFactory;
+};
+
+RefPtr<CDib> PatternObject(int w, int h, const std::string& name) {
+  DibPtr d(CDIB32::CreateBlank32BitsDIB(w, h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      BYTE* p = DibRow(d.get(), y) + 4 * x;
+      p[0] = BYTE(3 * y);
+      p[1] = BYTE(2 * x);
+      p[2] = BYTE(x + 10 * y);
+      p[3] = 255;
+    }
+  auto o = MakeRef<CDib>(std::move(d));
+  o->m_strName = name;
+  return o;
+}
+
+// Two objects (the second with a shadow) on three frames with varied references.
+void BuildSample(CGifImage& m) {
+  m.m_nWidth = 40;
+  m.m_nHeight = 30;
+  m.m_clrBackground = 0x123456;
+  m.m_nImageColorIndex = 7;
+  m.m_objects.push_back(PatternObject(20, 10, "背景 layer"));
+  auto second = PatternObject(130, 3, "Obj - 1");
+  second->m_nShadowKind = 4;
+  second->m_clrShadow = 0x0000FF;
+  second->m_nShadowDistX = -3;
+  second->BuildShadow();
+  m.m_objects.push_back(second);
+  for (int i = 0; i < 3; ++i) {
+    auto f = MakeRef<CGifFrame>(std::uint16_t(10 + i));
+    f->m_nFlags = 0xA0B0C0D0u + unsigned(i);
+    f->m_byTransparentIndex = BYTE(i);
+    f->m_byGraphicControl = BYTE(4 * i + 1);
+    f->m_byDescriptor = i == 1 ? 0xC0 : 0x80;
+    for (int j = 0; j < 2; ++j) {
+      auto r = MakeRef<CRefImageObject>(m.m_objects[std::size_t(j)]);
+      r->m_nX = i * 5 - j;
+      r->m_nY = -i;
+      r->m_bVisible = (i + j) % 2 == 0;
+      r->m_bLocked = j == 1;
+      r->m_nTransparency = 17 * i + j;
+      f->m_refs.push_back(r);
+    }
+    m.m_frames.push_back(f);
+  }
+}
+
+}  // namespace
+
+TEST(PackBits, WriterGroupsRunsAndLiteralsExactly) {
+  std::vector<BYTE> out;
+  std::vector<BYTE> run(130, 0x5A);
+  PackBitsEncodeRow(run.data(), run.size(), out);
+  EXPECT_EQ(out, (std::vector<BYTE>{129, 0x5A, 255, 0x5A}));
+
+  out.clear();
+  const BYTE abccc[] = {'A', 'B', 'C', 'C', 'C'};
+  PackBitsEncodeRow(abccc, 5, out);
+  EXPECT_EQ(out, (std::vector<BYTE>{2, 'A', 'B', 'C', 255, 'C'}));
+
+  out.clear();
+  std::vector<BYTE> alternating(300);
+  for (std::size_t i = 0; i < alternating.size(); ++i) alternating[i] = BYTE(i & 1);
+  PackBitsEncodeRow(alternating.data(), alternating.size(), out);
+  ASSERT_EQ(out.size(), 300u + 3u);
+  EXPECT_EQ(out[0], 127);
+  EXPECT_EQ(out[129], 127);
+  EXPECT_EQ(out[258], 43);
+
+  out.clear();
+  const BYTE single[] = {9};
+  PackBitsEncodeRow(single, 1, out);
+  EXPECT_EQ(out, (std::vector<BYTE>{0, 9}));
+}
+
+TEST(PackBits, ReaderStopsAtTheRowAndSkipsSurplus) {
+  // A literal of 4 for a row of 3: the fourth byte is skipped; then a no-op
+  // and a repeat longer than the next row.
+  const BYTE data[] = {3, 1, 2, 3, 4, 128, 250, 7};
+  std::size_t pos = 0;
+  BYTE row[3];
+  ASSERT_TRUE(PackBitsDecodeRow(data, sizeof data, pos, row, 3));
+  EXPECT_EQ(pos, 5u);
+  EXPECT_EQ(row[2], 3);
+  ASSERT_TRUE(PackBitsDecodeRow(data, sizeof data, pos, row, 3));
+  EXPECT_EQ(row[0], 7);
+  EXPECT_EQ(pos, sizeof data);
+  EXPECT_FALSE(PackBitsDecodeRow(data, sizeof data, pos, row, 1));
+  const BYTE cut[] = {5, 1, 2};
+  pos = 0;
+  EXPECT_FALSE(PackBitsDecodeRow(cut, sizeof cut, pos, row, 3));
+}
+
+TEST(GbkNames, ConvertBothWaysWithoutCuttingCharacters) {
+  EXPECT_EQ(Utf8ToGbk("动画", 48), "\xB6\xAF\xBB\xAD");
+  EXPECT_EQ(GbkToUtf8("\xB6\xAF\xBB\xAD", 4), "动画");
+  EXPECT_EQ(Utf8ToGbk("a动画", 4), "a\xB6\xAF");  // the second character does not fit whole
+  EXPECT_EQ(Utf8ToGbk("\xFF" "b", 48), "?b");
+  EXPECT_EQ(GbkToUtf8("ab\0cd", 5), "ab");
+}
+
+TEST_F(ProjectFile, EmptyProjectWithTwoFramesIsHeaderPlusSixteenBytesPerFrame) {
+  CGifImage m;
+  m.m_nWidth = 3;
+  m.m_nHeight = 2;
+  m.m_clrBackground = 0xABCDEF;
+  m.m_nImageColorIndex = 4;
+  for (int i = 0; i < 2; ++i) {
+    auto f = MakeRef<CGifFrame>(std::uint16_t(30 + i));
+    f->m_nFlags = 0x01020304;
+    f->m_byGraphicControl = 0x0D;
+    f->m_byTransparentIndex = 9;
+    f->m_byDescriptor = 0x40;
+    m.m_frames.push_back(f);
+  }
+  const std::string p = Path("empty.lwp");
+  ASSERT_TRUE(WriteProjectFile(m, p));
+  Bytes want;
+  want.str("LWP 20042007").u32(0xABCDEF).i32(4).u32(0).i32(3).i32(2).i32(2).i32(0);
+  for (int i = 0; i < 2; ++i) want.u16(0).u16(30 + i).u32(0x01020304).u8(9).u8(0x0D).u8(0x40).u8(0).i32(0);
+  EXPECT_EQ(ReadFileBytes(p), want.v);
+  EXPECT_EQ(want.size(), 40u + 2 * 16u);
+
+  CGifImage back;
+  CProjectReadInfo info;
+  ASSERT_TRUE(ReadProjectFile(back, p, nullptr, &info));
+  EXPECT_TRUE(info.projectLoaded);
+  ASSERT_EQ(back.GetFrameCount(), 2);
+  EXPECT_EQ(back.m_nImageColorIndex, 4);
+  EXPECT_EQ(back.m_clrBackground, 0xABCDEFu);
+  EXPECT_EQ(back.m_frames[1]->m_nDelay, 31);
+  EXPECT_EQ(back.m_frames[1]->m_byDescriptor, 0x40);
+  EXPECT_EQ(back.m_frames[0]->m_nFlags, 0x01020304u);
+}
+
+TEST_F(ProjectFile, NameOfFortyEightBytesOrMoreIsStoredWithoutTerminator) {
+  CGifImage m;
+  m.m_nWidth = m.m_nHeight = 4;
+  std::string longName(60, 'n');
+  longName[47] = 'Z';
+  m.m_objects.push_back(PatternObject(2, 2, longName));
+  m.m_objects.push_back(PatternObject(2, 2, std::string(25 * 1, 'x') + "动画动画动画动画动画动画"));  // 25 + 24 bytes
+  auto f = m.CreateBlankFrame(nullptr);
+  m.m_frames.push_back(f);
+  const std::string p = Path("names.lwp");
+  ASSERT_TRUE(WriteProjectFile(m, p));
+  const auto bytes = ReadFileBytes(p);
+  ASSERT_GE(bytes.size(), 40u + 2 * 88u);
+  EXPECT_EQ(std::string(bytes.begin() + 40 + 16, bytes.begin() + 40 + 64), longName.substr(0, 48));
+  // 25 + 11 characters of two bytes = 47 bytes: the twelfth would cut in half.
+  const std::string second(bytes.begin() + 128 + 16, bytes.begin() + 128 + 64);
+  EXPECT_EQ(second[47], '\0');
+  EXPECT_EQ(second[46], '\xAF');  // second byte of the eleventh character
+
+  CGifImage back;
+  ASSERT_TRUE(ReadProjectFile(back, p));
+  EXPECT_EQ(back.m_objects[0]->m_strName, longName.substr(0, 48));
+  EXPECT_EQ(back.m_objects[1]->m_strName, std::string(25, 'x') + "动画动画动画动画动画动");
+}
+
+TEST_F(ProjectFile, WriteReadWriteIsByteIdenticalAndKeepsEverything) {
+  CGifImage m;
+  BuildSample(m);
+  const std::string a = Path("a.lwp"), b = Path("b.lwp");
+  CTevCommonProgress progress;
+  ASSERT_TRUE(WriteProjectFile(m, a, &progress));
+  EXPECT_EQ(progress.Caption(), "保存帧...");
+  EXPECT_TRUE(progress.Ended());
+  CGifImage back;
+  CTevCommonProgress readProgress;
+  ASSERT_TRUE(ReadProjectFile(back, a, &readProgress));
+  EXPECT_EQ(readProgress.Caption(), "构建帧...");
+  ASSERT_TRUE(WriteProjectFile(back, b));
+  EXPECT_EQ(ReadFileBytes(a), ReadFileBytes(b));
+
+  ASSERT_TRUE(back.CheckInvariant());
+  EXPECT_EQ(back.m_nWidth, 40);
+  EXPECT_EQ(back.m_nImageColorIndex, 7);
+  ASSERT_EQ(back.GetObjectCount(), 2);
+  EXPECT_EQ(back.m_objects[0]->m_strName, "背景 layer");
+  const CDib& o = *back.m_objects[1];
+  EXPECT_EQ(o.m_nWidth, 130);
+  EXPECT_TRUE(o.HasShadow());
+  EXPECT_EQ(o.m_nShadowKind, 4);
+  EXPECT_EQ(o.m_clrShadow, 0x0000FFu);
+  EXPECT_EQ(o.m_nShadowDistX, -3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 130; ++x) ASSERT_TRUE(PixelIsPattern(o.GetImage(), x, y)) << x << "," << y;
+  for (int i = 0; i < 3; ++i) {
+    const CGifFrame& f = *back.m_frames[std::size_t(i)];
+    EXPECT_EQ(f.m_nDelay, 10 + i);
+    EXPECT_EQ(f.m_byGraphicControl, 4 * i + 1);
+    for (int j = 0; j < 2; ++j) {
+      const CRefImageObject& r = *f.m_refs[std::size_t(j)];
+      EXPECT_EQ(r.m_nX, i * 5 - j);
+      EXPECT_EQ(r.m_nY, -i);
+      EXPECT_EQ(r.m_bVisible, (i + j) % 2 == 0);
+      EXPECT_EQ(r.m_bLocked, j == 1);
+      EXPECT_EQ(r.m_nTransparency, 17 * i + j);
+    }
+  }
+  // Object records are patched: the first block starts right after the frame table.
+  const auto bytes = ReadFileBytes(a);
+  const std::uint32_t off0 = bytes[40] | bytes[41] << 8 | bytes[42] << 16 | std::uint32_t(bytes[43]) << 24;
+  EXPECT_EQ(off0, 40u + 2 * 88 + 3 * (16 + 2 * 12));
+}
+
+TEST_F(ProjectFile, GeneratorObjectsGoThroughTheirFactory) {
+  RegisterFakes();
+  CGifImage m;
+  m.m_nWidth = m.m_nHeight = 16;
+  auto text = MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(5, 4, 0x00FF00, 255)), OBJECT_TEXT);
+  text->m_pFactory = MakeRef<CFakeFactory>(5, 4, 0x00FF00);
+  m.m_objects.push_back(text);
+  m.m_frames.push_back(m.CreateBlankFrame(nullptr));
+  const std::string p = Path("gen.lwp");
+  ASSERT_TRUE(WriteProjectFile(m, p));
+  const auto bytes = ReadFileBytes(p);
+  // Header, one record, one frame with one reference, then word + 16 bytes.
+  ASSERT_EQ(bytes.size(), 40u + 88 + 28 + 4 + 16);
+  EXPECT_EQ(bytes[44], 20);  // block size
+  EXPECT_EQ(bytes[48], OBJECT_TEXT);
+  EXPECT_EQ(std::string(bytes.begin() + 160, bytes.begin() + 164), "FAKE");
+
+  CGifImage back;
+  ASSERT_TRUE(ReadProjectFile(back, p));
+  ASSERT_EQ(back.GetObjectCount(), 1);
+  EXPECT_EQ(back.m_objects[0]->m_nKind, OBJECT_TEXT);
+  EXPECT_EQ(back.m_objects[0]->m_nWidth, 5);
+  EXPECT_EQ(back.m_objects[0]->m_pFactory.get(), m_lastFactory.get());
+  EXPECT_EQ(m_lastFactory->m_reserved, OBJECT_TEXT);
+  EXPECT_EQ(m_lastFactory->m_version, "2004");
+
+  // Without a registered reader the object cannot be turned into a picture.
+  RegisterDibFactory(OBJECT_TEXT, nullptr);
+  CProjectReadInfo info;
+  EXPECT_FALSE(ReadProjectFile(back, p, nullptr, &info));
+  EXPECT_EQ(back.GetObjectCount(), 0);
+  EXPECT_FALSE(info.reason.empty());
+}
+
+TEST_F(ProjectFile, FailedSaveKeepsThePreviousFile) {
+  CGifImage m;
+  BuildSample(m);
+  const std::string p = Path("keep.lwp");
+  ASSERT_TRUE(WriteProjectFile(m, p));
+  const auto before = ReadFileBytes(p);
+  auto shape = MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(2, 2, 0, 255)), OBJECT_SHAPE);
+  auto factory = MakeRef<CFakeFactory>(2, 2, 0);
+  factory->m_failSave = true;
+  shape->m_pFactory = factory;
+  m.InsertObject(2, shape);
+  std::string reason;
+  EXPECT_FALSE(WriteProjectFile(m, p, nullptr, &reason));
+  EXPECT_FALSE(reason.empty());
+  EXPECT_EQ(ReadFileBytes(p), before);
+  int entries = 0;
+  for (const auto& e : fs::directory_iterator(m_dir)) entries += e.is_regular_file();
+  EXPECT_EQ(entries, 1);  // no temporary file left behind
+  EXPECT_FALSE(WriteProjectFile(m, Path("missing/dir/x.lwp")));
+}
+
+TEST_F(ProjectFile, Version2004DropsSurplusReferencesAndFillsMissingOnes) {
+  Bytes b;
+  b.str("LWP 20042007").u32(0).i32(0).u32(0).i32(10).i32(10).i32(2).i32(1);
+  const std::size_t rec = b.size();
+  b.u32(0).u32(0).i32(0).u32(5).name48("one").u32(0x202020).u8(0).u8(64).u8(100).u8(5).i32(5).i32(5).u16(30).u16(80).u32(0);
+  b.u16(0).u16(7).u32(0).u8(0).u8(8).u8(0x80).u8(0).i32(3);
+  for (int j = 0; j < 3; ++j) b.i32(j + 1).i32(2).u8(1).u8(0).u8(9).u8(0);
+  b.u16(0).u16(8).u32(0).u8(0).u8(8).u8(0x80).u8(0).i32(0);
+  const std::size_t data = b.size();
+  b.i32(4).i32(2);
+  AppendLiteralPlanes(b, 4, 2);
+  b.patch32(rec, std::uint32_t(data));
+  b.patch32(rec + 4, std::uint32_t(b.size() - data));
+  CGifImage m;
+  ASSERT_TRUE(ReadBytes(m, b.v));
+  ASSERT_EQ(m.GetFrameCount(), 2);
+  ASSERT_TRUE(m.CheckInvariant());
+  EXPECT_EQ(m.m_frames[0]->m_refs[0]->m_nX, 1);
+  EXPECT_TRUE(m.m_frames[0]->m_refs[0]->m_bVisible);
+  EXPECT_FALSE(m.m_frames[1]->m_refs[0]->m_bVisible);
+  EXPECT_TRUE(PixelIsPattern(m.m_objects[0]->GetImage(), 3, 1));
+}
+
+TEST_F(ProjectFile, Version2003RenumbersOldShapeAndTextKinds) {
+  RegisterFakes();
+  Bytes b;
+  b.str("LWP 2003").u32(0xFFFFFF).i32(2).u32(0).i32(20).i32(20).i32(1).i32(3);
+  const std::size_t recs = b.size();
+  const std::int32_t kinds[3] = {2, 6, 0};
+  for (int i = 0; i < 3; ++i)
+    b.u32(0).u32(0).i32(kinds[i]).u32(5).name48("o" + std::to_string(i)).u32(0x202020).u8(0).u8(64).u8(100).u8(5)
+        .i32(5).i32(5).u16(30).u16(80).u32(0);
+  b.u16(0).u16(5).u32(0).u8(0).u8(8).u8(0x80).u8(0).i32(3);
+  for (int j = 0; j < 3; ++j) b.i32(j).i32(j).u8(1).u8(1).u8(0).u8(0);
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t at = b.size();
+    if (kinds[i] == 0) {
+      b.i32(3).i32(3);
+      AppendLiteralPlanes(b, 3, 3);
+    } else {
+      b.u32(77).str("FAKE").i32(6 + i).i32(2).u32(0x0000FF);
+    }
+    b.patch32(recs + 88 * std::size_t(i), std::uint32_t(at));
+    b.patch32(recs + 88 * std::size_t(i) + 4, std::uint32_t(b.size() - at));
+  }
+  CGifImage m;
+  ASSERT_TRUE(ReadBytes(m, b.v));
+  ASSERT_EQ(m.GetObjectCount(), 3);
+  EXPECT_EQ(m.m_objects[0]->m_nKind, OBJECT_SHAPE);
+  EXPECT_EQ(m.m_objects[0]->m_nWidth, 6);
+  EXPECT_EQ(m.m_objects[1]->m_nKind, OBJECT_TEXT);
+  EXPECT_EQ(m.m_objects[1]->m_nWidth, 7);
+  EXPECT_EQ(m.m_objects[2]->m_nKind, OBJECT_RASTER);
+  EXPECT_EQ(m_lastFactory->m_storedKind, 6);
+  EXPECT_EQ(m_lastFactory->m_version, "2003");
+  EXPECT_EQ(m_lastFactory->m_reserved, 77);
+  EXPECT_EQ(m.m_nImageColorIndex, 2);
+  EXPECT_TRUE(m.m_frames[0]->m_refs[2]->m_bLocked);
+}
+
+TEST_F(ProjectFile, Versions2000To2002ReadPlanesWithRecordSizes) {
+  for (const char* version : {"2000", "2001", "2002"}) {
+    SCOPED_TRACE(version);
+    const std::string v = version;
+    Bytes b;
+    b.str("LWP ").str(version).u32(0x010203).i32(9).u32(0).i32(12).i32(8).i32(1).i32(1);
+    const std::size_t rec = b.size();
+    b.u32(0).u32(0).i32(5).i32(4).name48("\xBE\xC9");  // GBK
+    if (v == "2001") b.u32(0x00FF00).u8(3).u8(10).u8(90).u8(2).i32(-4).i32(6).u32(1);
+    if (v == "2002") b.u32(0x00FF00).u8(7).u8(10).u8(90).u8(2).i32(-4).i32(6).u16(45).u16(60).u32(1);
+    b.u16(0).u16(12).u32(3).u8(1).u8(9).u8(0x80).u8(0).i32(1).i32(2).i32(3).u8(1).u8(0).u8(0).u8(0);
+    const std::size_t data = b.size();
+    AppendLiteralPlanes(b, 5, 4);
+    b.patch32(rec, std::uint32_t(data));
+    b.patch32(rec + 4, std::uint32_t(b.size() - data));
+    CGifImage m;
+    CProjectReadInfo info;
+    ASSERT_TRUE(ReadBytes(m, b.v, &info));
+    EXPECT_TRUE(info.projectLoaded);
+    EXPECT_EQ(m.m_nImageColorIndex, v == "2000" ? 0 : 9);
+    ASSERT_EQ(m.GetObjectCount(), 1);
+    const CDib& o = *m.m_objects[0];
+    EXPECT_EQ(o.m_strName, "旧");
+    EXPECT_EQ(o.m_nWidth, 5);
+    EXPECT_EQ(o.m_nHeight, 4);
+    EXPECT_TRUE(PixelIsPattern(o.GetImage(), 4, 3));
+    EXPECT_EQ(o.HasShadow(), v != "2000");
+    EXPECT_EQ(o.m_nShadowKind, v == "2000" ? 0 : v == "2001" ? 3 : 7);
+    if (v == "2002") {
+      EXPECT_EQ(o.m_nPerspectiveAngle, 45);
+    }
+    ASSERT_EQ(m.GetFrameCount(), 1);
+    EXPECT_EQ(m.m_frames[0]->m_nDelay, 12);
+    EXPECT_EQ(m.m_frames[0]->m_refs[0]->m_nY, 3);
+  }
+}
+
+TEST_F(ProjectFile, Version1000FramesCarryTheirOwnPictureAndMask) {
+  Bytes b;
+  b.str("LWP 1000").u32(0xFFFFFF).i32(0).u32(0).i32(8).i32(8).i32(2);
+  // Frame 0: 8-bit 3 x 2 picture, two colours, with a mask hiding pixel (0, 0).
+  b.u16(2).u16(3).u16(0).u16(0).u16(15).u32(0).u8(1).u8(5).u8(0).u8(1);
+  b.u32(40).i32(3).i32(2).u16(1).u16(8).u32(0).u32(0).i32(0).i32(0).u32(2).u32(0);
+  b.u32(0x000000FF).u32(0x0000FF00);  // blue, green (B, G, R, 0)
+  b.u8(1).u8(1).u8(1).u8(0);          // bottom row: green x 3
+  b.u8(0).u8(1).u8(0).u8(0);          // top row: blue, green, blue
+  b.u32(0xFFFFFFFF);                  // mask bottom row: all set
+  b.u8(0x60).u8(0).u8(0).u8(0);       // mask top row: x = 1, 2 set
+  // Frame 1: 24-bit 1 x 1 with a larger header and no mask.
+  b.u16(0).u16(0).u16(0).u16(0).u16(40).u32(0).u8(0).u8(8).u8(0).u8(0);
+  b.u32(44).i32(1).i32(1).u16(1).u16(24).u32(0).u32(0).i32(0).i32(0).u32(0).u32(0).u32(0xDEADBEEF);
+  b.u8(0x10).u8(0x20).u8(0x30).u8(0);
+  const std::string p = Path("old.lwp");
+  WriteFile(p, b.v);
+
+  CGifImage m;
+  CProjectReadInfo info;
+  ASSERT_TRUE(ReadProjectFile(m, p, nullptr, &info));
+  EXPECT_FALSE(info.projectLoaded);
+  ASSERT_EQ(m.GetFrameCount(), 2);
+  ASSERT_EQ(m.GetObjectCount(), 2);
+  const BITMAPINFOHEADER* pic = m.m_objects[0]->GetImage();
+  EXPECT_EQ(DibRow(pic, 0)[3], 0);                    // masked out
+  EXPECT_EQ(DibRow(pic, 0)[4 + 1], 0xFF);             // green, top row
+  EXPECT_EQ(DibRow(pic, 0)[4 + 3], 255);
+  EXPECT_EQ(DibRow(pic, 0)[8 + 0], 0xFF);             // blue
+  EXPECT_EQ(m.m_frames[0]->m_nDelay, 15);
+  EXPECT_EQ(m.m_frames[0]->m_byGraphicControl, 5);
+  EXPECT_EQ(m.m_frames[0]->m_refs[0]->m_nX, 2);
+  EXPECT_EQ(m.m_frames[0]->m_refs[0]->m_nY, 3);
+  EXPECT_EQ(DibRow(m.m_objects[1]->GetImage(), 0)[2], 0x30);
+
+  // The document names the objects and shows each frame its own object.
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnOpenDocument(p));
+  EXPECT_EQ(doc.m_objects[0]->m_strName, "Obj - 0");
+  ASSERT_TRUE(doc.CheckInvariant());
+  EXPECT_TRUE(doc.m_frames[1]->m_refs[1]->m_bVisible);
+  EXPECT_FALSE(doc.m_frames[1]->m_refs[0]->m_bVisible);
+}
+
+TEST_F(ProjectFile, BadMagicVersionAndTruncationFailCleanly) {
+  CGifImage m;
+  BuildSample(m);
+  const std::string p = Path("good.lwp");
+  ASSERT_TRUE(WriteProjectFile(m, p));
+  const auto good = ReadFileBytes(p);
+  CGifImage back;
+  for (std::size_t n = 0; n < good.size(); n += (n < 200 ? 1 : 37)) {
+    EXPECT_FALSE(ReadBytes(back, std::vector<std::uint8_t>(good.begin(), good.begin() + long(n)))) << n;
+    EXPECT_EQ(back.GetFrameCount() + back.GetObjectCount(), 0);
+  }
+  auto bad = good;
+  bad[3] = 'X';
+  EXPECT_FALSE(ReadBytes(back, bad));
+  bad = good;
+  std::memcpy(bad.data() + 4, "2005", 4);
+  EXPECT_FALSE(ReadBytes(back, bad));
+
+  // Hostile counts, offsets and sizes.
+  bad = good;
+  Bytes huge;
+  huge.i32(0x7FFFFFFF);
+  std::memcpy(bad.data() + 36, huge.v.data(), 4);
+  EXPECT_FALSE(ReadBytes(back, bad));
+  bad = good;
+  std::memcpy(bad.data() + 32, huge.v.data(), 4);
+  EXPECT_FALSE(ReadBytes(back, bad));
+  bad = good;
+  std::memcpy(bad.data() + 40, huge.v.data(), 4);  // first block offset
+  EXPECT_FALSE(ReadBytes(back, bad));
+  bad = good;
+  std::memcpy(bad.data() + 24, huge.v.data(), 4);  // canvas width
+  EXPECT_FALSE(ReadBytes(back, bad));
+  // A raster block claiming 65535 x 65535 in a few bytes is refused before allocation.
+  const std::uint32_t off0 = good[40] | good[41] << 8 | good[42] << 16 | std::uint32_t(good[43]) << 24;
+  bad = good;
+  Bytes dim;
+  dim.i32(65535).i32(65535);
+  std::memcpy(bad.data() + off0, dim.v.data(), 8);
+  EXPECT_FALSE(ReadBytes(back, bad));
+
+  // The document keeps its content and reports the failure.
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnNewDocument(5, 5));
+  WriteFile(Path("bad.lwp"), bad);
+  EXPECT_FALSE(doc.OnOpenDocument(Path("bad.lwp")));
+  EXPECT_EQ(prompt.m_strLast, "载入 " + Path("bad.lwp") + " 文件失败!");
+  EXPECT_EQ(doc.m_nWidth, 5);
+}
