@@ -41,6 +41,9 @@ BOOL DibKernel::Stretch32DIB(BITMAPINFOHEADER* dst, const RECT& dstRect, const B
   if (!Is32(dst) || !Is32(src)) return FALSE;
   const std::int64_t dw = std::int64_t(dstRect.right) - dstRect.left, dh = std::int64_t(dstRect.bottom) - dstRect.top;
   const std::int64_t sw = std::int64_t(srcRect.right) - srcRect.left, sh = std::int64_t(srcRect.bottom) - srcRect.top;
+  // Rectangles wider than 2^30 could overflow the sampling products.
+  constexpr std::int64_t kMaxSpan = std::int64_t(1) << 30;
+  if (dw > kMaxSpan || dh > kMaxSpan || sw > kMaxSpan || sh > kMaxSpan) return FALSE;
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return TRUE;
   const std::int64_t left = std::max<std::int64_t>(dstRect.left, 0), right = std::min<std::int64_t>(dstRect.right, DibWidth(dst));
   const std::int64_t top = std::max<std::int64_t>(dstRect.top, 0), bottom = std::min<std::int64_t>(dstRect.bottom, DibHeight(dst));

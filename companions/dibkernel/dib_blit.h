@@ -15,7 +15,8 @@ namespace DibKernel {
 // (srcRect.left + (2i + 1) * sw / (2 * dw), srcRect.top + (2j + 1) * sh / (2 * dh))
 // with sw, dw the rectangles' widths (pixel centres map to pixel centres).
 // Destination pixels outside the destination picture, or whose sample lies
-// outside the source picture, are left as they are. Empty rects do nothing.
+// outside the source picture, are left as they are. Empty rects do nothing;
+// rects wider or taller than 2^30 are refused (FALSE).
 BOOL Stretch32DIB(BITMAPINFOHEADER* dst, const RECT& dstRect, const BITMAPINFOHEADER* src, const RECT& srcRect);
 
 // 8-bit blits: copy colour indices (the colour tables are not touched).

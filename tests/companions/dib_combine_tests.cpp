@@ -163,6 +163,11 @@ TEST(Stretch, NearestPixelCentres) {
   EXPECT_EQ(Get32(keep.get(), 0, 0), Bgra(3, 0, 3, 255));
   EXPECT_EQ(Get32(keep.get(), 1, 0), Bgra(5, 5, 5, 5));
   EXPECT_FALSE(Stretch32DIB(nullptr, RECT{0, 0, 2, 1}, big.get(), RECT{0, 0, 1, 1}));
+  EXPECT_FALSE(Stretch32DIB(keep.get(), RECT{-2147483647, 0, 2147483647, 1}, big.get(), RECT{0, 0, 2147483647, 1}));
+  EXPECT_EQ(Get32(keep.get(), 1, 0), Bgra(5, 5, 5, 5));
+  // Far-off rectangles clip to nothing.
+  ASSERT_TRUE(Stretch32DIB(keep.get(), RECT{-1000000, 0, -999998, 1}, big.get(), RECT{0, 0, 4, 4}));
+  EXPECT_EQ(Get32(keep.get(), 1, 0), Bgra(5, 5, 5, 5));
 }
 
 TEST(Blit8, IndicesWithTransparentIndex) {
