@@ -3,11 +3,14 @@
 #include <cstdio>
 
 #include "app/compose.h"
+#include "app/dib_factories.h"
 #include "app/gif_frame.h"
 #include "app/prompt.h"
 #include "companions/dibkernel/dib_kernel.h"
 
 bool CLoopwrightApp::InitInstance(const std::string& iniPath) {
+  m_presetGradients = TevCustomPathLibV::BuildPresetGradientTables();
+  RegisterDibFactories();
   m_bFastBlit = DibKernel::HasFastBlit();
   m_strIniPath = iniPath.empty() ? CPreferences::DefaultPath() : iniPath;
   m_prefs.Load(m_strIniPath);

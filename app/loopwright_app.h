@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/preferences.h"
+#include "companions/shapes/preset_gradients.h"
 
 class CLoopwrightApp {
  public:
@@ -12,7 +13,8 @@ class CLoopwrightApp {
   CLoopwrightApp(const CLoopwrightApp&) = delete;
   CLoopwrightApp& operator=(const CLoopwrightApp&) = delete;
 
-  // Start-up steps that apply outside a window system, in order: detect the
+  // Start-up steps that apply outside a window system, in order: build the
+  // preset gradient tables, register the object generators, detect the
   // blit units, load the preferences from iniPath (the default path when
   // empty), hand the default frame delay to the model. Always succeeds; a
   // missing INI file means defaults.
@@ -34,6 +36,7 @@ class CLoopwrightApp {
   bool m_bWritePrefsOnExit = true;
   int m_nDisplayMode = 0;          // main view page: 0 editing, 1-3 the other pages
   std::string m_strIniPath;
+  TevCustomPathLibV::CTevPresetGradients m_presetGradients;  // shape fill presets
 
  private:
   CPreferences m_prefs;

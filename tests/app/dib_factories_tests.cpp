@@ -1,0 +1,323 @@
+// The picture, shape and text generators: geometry and pixels of the
+// picture transform, failed transforms, save/load round trips (alone and in
+// a project file) and damaged data.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+#include <vector>
+
+#include "app/dib_factories.h"
+#include "app/loopwright_app.h"
+#include "app/project_file.h"
+#include "companions/dibkernel/dib_kernel.h"
+
+namespace {
+
+using TevCustomPathLibV::CTevShapeObj;
+using TevCustomPathLibV::CTevTextObj;
+
+// A w x h opaque picture whose pixels all differ: B = x, G = y, R = 7x + 13y.
+DibPtr Pattern(int w, int h) {
+  DibPtr dib(CDIB32::CreateBlank32BitsDIB(w, h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      BYTE* p = DibRow(dib.get(), y) + 4 * x;
+      p[0] = BYTE(x), p[1] = BYTE(y), p[2] = BYTE(7 * x + 13 * y), p[3] = 255;
+    }
+  return dib;
+}
+
+const BYTE* Pixel(const BITMAPINFOHEADER* dib, int x, int y) { return DibRow(dib, y) + 4 * x; }
+
+// Pixel (ax, ay) of a equals pixel (bx, by) of b within tolerance per channel.
+::testing::AssertionResult SamePixel(const BITMAPINFOHEADER* a, int ax, int ay, const BITMAPINFOHEADER* b, int bx,
+                                     int by, int tolerance = 0) {
+  const BYTE* p = Pixel(a, ax, ay);
+  const BYTE* q = Pixel(b, bx, by);
+  bool same = true;
+  for (int c = 0; c < 4; ++c) same = same && std::abs(int(p[c]) - int(q[c])) <= tolerance;
+  if (same) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "(" << ax << "," << ay << ") = " << int(p[0]) << "," << int(p[1]) << ","
+                                       << int(p[2]) << "," << int(p[3]) << " but source (" << bx << "," << by
+                                       << ") = " << int(q[0]) << "," << int(q[1]) << "," << int(q[2]) << ","
+                                       << int(q[3]);
+}
+
+::testing::AssertionResult PixelEqual(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
+  if (!a || !b) return ::testing::AssertionFailure() << "missing picture";
+  if (a->biWidth != b->biWidth || DibHeight(a) != DibHeight(b))
+    return ::testing::AssertionFailure() << a->biWidth << "x" << DibHeight(a) << " vs " << b->biWidth << "x"
+                                         << DibHeight(b);
+  for (LONG y = 0; y < DibHeight(a); ++y)
+    if (std::memcmp(DibRow(a, y), DibRow(b, y), 4 * std::size_t(a->biWidth)) != 0)
+      return ::testing::AssertionFailure() << "row " << y << " differs";
+  return ::testing::AssertionSuccess();
+}
+
+std::vector<BYTE> SaveToBytes(CDibFactory& f) {
+  std::FILE* file = std::tmpfile();
+  const long n = f.Save(file, "2004", "2007");
+  std::vector<BYTE> bytes(n > 0 ? std::size_t(n) : 0);
+  std::rewind(file);
+  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+  std::fseek(file, 0, SEEK_END);
+  EXPECT_EQ(std::ftell(file), n) << "Save's count differs from the bytes written";
+  std::fclose(file);
+  bytes.resize(got);
+  return bytes;
+}
+
+bool LoadFromBytes(CDibFactory& f, const std::vector<BYTE>& bytes, std::size_t count) {
+  std::vector<BYTE> copy(bytes.begin(), bytes.begin() + std::ptrdiff_t(count));
+  copy.push_back(0);  // fmemopen wants a non-empty buffer
+  std::FILE* file = ::fmemopen(copy.data(), count ? count : 1, "rb");
+  if (count == 0) std::fgetc(file);
+  const bool ok = f.Load(file, 0, "2004", "2007");
+  std::fclose(file);
+  return ok;
+}
+
+RefPtr<CShapeDibFactory> StarFactory() {
+  CTevShapeObj star(TevCustomPathLibV::kShapeStar, 60, 50);
+  star.RenderProps().fillColour = RGB(240, 200, 20);
+  star.RenderProps().outlineColour = RGB(20, 20, 120);
+  star.RenderProps().outlineWidth = 3;
+  star.SetAngle(20);
+  return MakeRef<CShapeDibFactory>(star);
+}
+
+RefPtr<CTextDibFactory> HelloFactory() {
+  CTevTextObj text;
+  text.SetText("Hello");
+  auto font = text.Font();
+  font.size = 24;
+  text.SetFont(font);
+  text.RenderProps().fillColour = RGB(200, 0, 0);
+  return MakeRef<CTextDibFactory>(text);
+}
+
+}  // namespace
+
+TEST(PictureFactory, RotationBy90SwapsTheSidesAndMovesEveryPixel) {
+  const int w = 5, h = 3;
+  DibPtr source = Pattern(w, h);
+  // Nearest neighbour moves pixels exactly; the default bicubic filter's
+  // weights are tabled and may be off by one.
+  for (int filter : {0, 5}) {
+    SCOPED_TRACE(filter);
+    CBitmapDibFactory f(DibPtr(DibCopy(source.get())), 1.0, 1.0, 90.0, filter);
+    DibPtr out(f.Build());
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->biWidth, h);
+    ASSERT_EQ(DibHeight(out.get()), w);
+    // Clockwise on screen: the source's top row becomes the right column.
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) EXPECT_TRUE(SamePixel(out.get(), h - 1 - y, x, source.get(), x, y, filter ? 1 : 0));
+  }
+  CBitmapDibFactory f(DibPtr(DibCopy(source.get())), 1.0, 1.0, 90.0, 0);
+
+  // 180 degrees keeps the size and turns the picture upside down.
+  DibPtr half(f.Transform(1.0, 1.0, 180.0));
+  ASSERT_TRUE(half);
+  ASSERT_EQ(half->biWidth, w);
+  ASSERT_EQ(DibHeight(half.get()), h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) EXPECT_TRUE(SamePixel(half.get(), w - 1 - x, h - 1 - y, source.get(), x, y));
+  // A quarter turn the other way puts the top row into the left column.
+  DibPtr back(f.Transform(1.0, 1.0, -90.0));
+  ASSERT_TRUE(back);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) EXPECT_TRUE(SamePixel(back.get(), y, w - 1 - x, source.get(), x, y));
+  EXPECT_DOUBLE_EQ(f.GetAngle(), -90.0);
+}
+
+TEST(PictureFactory, ScaleTwoDoublesTheSizeAndKeepsTheColours) {
+  DibPtr source(CDIB32::CreateSimple32BitsDIB(6, 4, RGB(10, 120, 230), 255));
+  CBitmapDibFactory f(std::move(source));
+  double nw = 0, nh = 0;
+  f.GetNaturalSize(nw, nh);
+  EXPECT_EQ(nw, 6);
+  EXPECT_EQ(nh, 4);
+  DibPtr out(f.Transform(2.0, 2.0, 0.0));
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->biWidth, 12);
+  EXPECT_EQ(DibHeight(out.get()), 8);
+  f.GetNaturalSize(nw, nh);
+  EXPECT_EQ(nw, 12);
+  EXPECT_EQ(nh, 8);
+  // Where the bicubic kernel sees only source pixels the colour is kept;
+  // nearer the edges it also weighs the transparent outside.
+  for (int y = 3; y <= 4; ++y)
+    for (int x = 3; x <= 8; ++x) {
+      const BYTE* p = Pixel(out.get(), x, y);
+      EXPECT_NEAR(p[2], 10, 1) << x << "," << y;
+      EXPECT_NEAR(p[1], 120, 1) << x << "," << y;
+      EXPECT_NEAR(p[0], 230, 1) << x << "," << y;
+      EXPECT_NEAR(p[3], 255, 1) << x << "," << y;
+    }
+  // Nearest-neighbour at scale 2: each source pixel becomes a 2 x 2 block.
+  DibPtr pattern = Pattern(4, 3);
+  CBitmapDibFactory nearest(DibPtr(DibCopy(pattern.get())), 2.0, 2.0, 0.0, 0);
+  DibPtr big(nearest.Build());
+  ASSERT_TRUE(big);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_TRUE(SamePixel(big.get(), x, y, pattern.get(), x / 2, y / 2));
+}
+
+TEST(PictureFactory, RotatedBoxIsRoundedAndTheCornersStayTransparentWhite) {
+  CBitmapDibFactory f(DibPtr(CDIB32::CreateSimple32BitsDIB(40, 20, RGB(0, 0, 0), 255)), 1.0, 1.0, 45.0);
+  DibPtr out(f.Build());
+  ASSERT_TRUE(out);
+  const double side = (40 + 20) / std::sqrt(2.0);  // 42.43
+  EXPECT_EQ(out->biWidth, LONG(std::floor(side + 0.5)));
+  EXPECT_EQ(DibHeight(out.get()), LONG(std::floor(side + 0.5)));
+  const BYTE* corner = Pixel(out.get(), 0, 0);
+  EXPECT_EQ(corner[3], 0);
+  EXPECT_EQ(corner[0], 255);
+  EXPECT_EQ(Pixel(out.get(), out->biWidth / 2, DibHeight(out.get()) / 2)[3], 255);
+}
+
+TEST(Factories, FailedTransformRestoresScalesAndAngle) {
+  CBitmapDibFactory picture(Pattern(8, 8), 1.5, 1.0, 10.0);
+  DibPtr before(picture.Build());
+  EXPECT_EQ(picture.Transform(1e5, 1e5, 30.0), nullptr);
+  EXPECT_EQ(picture.Transform(0.0, 1.0, 30.0), nullptr);
+  EXPECT_EQ(picture.Transform(std::nan(""), 1.0, 30.0), nullptr);
+  EXPECT_DOUBLE_EQ(picture.ScaleX(), 1.5);
+  EXPECT_DOUBLE_EQ(picture.ScaleY(), 1.0);
+  EXPECT_DOUBLE_EQ(picture.GetAngle(), 10.0);
+  DibPtr after(picture.Build());
+  EXPECT_TRUE(PixelEqual(before.get(), after.get()));
+
+  auto star = StarFactory();
+  DibPtr starBefore(star->Build());
+  ASSERT_TRUE(starBefore);
+  EXPECT_EQ(star->Transform(1e4, 1.0, 45.0), nullptr);  // beyond what the shape takes
+  EXPECT_EQ(star->Transform(1.0, 1.0, INFINITY), nullptr);
+  EXPECT_DOUBLE_EQ(star->GetAngle(), 20.0);
+  double w = 0, h = 0;
+  star->GetNaturalSize(w, h);
+  EXPECT_DOUBLE_EQ(w, 60);
+  EXPECT_DOUBLE_EQ(h, 50);
+  DibPtr starAfter(star->Build());
+  EXPECT_TRUE(PixelEqual(starBefore.get(), starAfter.get()));
+
+  // A successful transform of the shape scales it.
+  DibPtr doubled(star->Transform(2.0, 2.0, 0.0));
+  ASSERT_TRUE(doubled);
+  star->GetNaturalSize(w, h);
+  EXPECT_DOUBLE_EQ(w, 120);
+  EXPECT_DOUBLE_EQ(h, 100);
+  EXPECT_GE(doubled->biWidth, 120);
+  EXPECT_LE(doubled->biWidth, 150);  // outline and miter tips add a little
+}
+
+TEST(Factories, SaveThenLoadBuildsTheSamePicture) {
+  RefPtr<CDibFactory> factories[] = {MakeRef<CBitmapDibFactory>(Pattern(9, 7), 1.25, 0.75, 33.0, 6), StarFactory(),
+                                     HelloFactory()};
+  RefPtr<CDibFactory> empties[] = {MakeRef<CBitmapDibFactory>(), MakeRef<CShapeDibFactory>(),
+                                   MakeRef<CTextDibFactory>()};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    DibPtr original(factories[i]->Build());
+    ASSERT_TRUE(original);
+    const std::vector<BYTE> bytes = SaveToBytes(*factories[i]);
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_TRUE(LoadFromBytes(*empties[i], bytes, bytes.size()));
+    DibPtr loaded(empties[i]->Build());
+    EXPECT_TRUE(PixelEqual(original.get(), loaded.get()));
+    EXPECT_DOUBLE_EQ(empties[i]->GetAngle(), factories[i]->GetAngle());
+  }
+}
+
+TEST(Factories, TruncatedOrDamagedDataFailsAndKeepsTheParameters) {
+  auto picture = MakeRef<CBitmapDibFactory>(Pattern(6, 5), 2.0, 2.0, 0.0);
+  RefPtr<CDibFactory> factories[] = {picture, StarFactory(), HelloFactory()};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const std::vector<BYTE> bytes = SaveToBytes(*factories[i]);
+    ASSERT_GT(bytes.size(), 40u);
+    // Loading a truncated copy into a working factory must leave it as it was.
+    RefPtr<CDibFactory> target = i == 0 ? RefPtr<CDibFactory>(MakeRef<CBitmapDibFactory>(Pattern(3, 3)))
+                                 : i == 1 ? RefPtr<CDibFactory>(MakeRef<CShapeDibFactory>())
+                                          : RefPtr<CDibFactory>(HelloFactory());
+    DibPtr before(target->Build());
+    ASSERT_TRUE(before);
+    for (std::size_t n : {std::size_t(0), std::size_t(3), std::size_t(20), std::size_t(28), std::size_t(36),
+                          bytes.size() / 2, bytes.size() - 1}) {
+      EXPECT_FALSE(LoadFromBytes(*target, bytes, n)) << n << " of " << bytes.size() << " bytes";
+      DibPtr after(target->Build());
+      EXPECT_TRUE(PixelEqual(before.get(), after.get())) << n;
+    }
+  }
+  // Damaged picture parameters: a zero scale and an impossible width.
+  std::vector<BYTE> bytes = SaveToBytes(*picture);
+  std::vector<BYTE> zeroScale = bytes;
+  std::memset(zeroScale.data() + 12, 0, 8);
+  CBitmapDibFactory empty;
+  EXPECT_FALSE(LoadFromBytes(empty, zeroScale, zeroScale.size()));
+  std::vector<BYTE> hugeWidth = bytes;
+  hugeWidth[28] = 0xFF, hugeWidth[29] = 0xFF, hugeWidth[30] = 0xFF, hugeWidth[31] = 0x7F;
+  EXPECT_FALSE(LoadFromBytes(empty, hugeWidth, hugeWidth.size()));
+  EXPECT_EQ(empty.GetSource(), nullptr);
+  // A flipped bit inside a shape record is caught by its checksum.
+  auto star = StarFactory();
+  std::vector<BYTE> shape = SaveToBytes(*star);
+  shape[shape.size() / 2] ^= 0x10;
+  CShapeDibFactory other;
+  EXPECT_FALSE(LoadFromBytes(other, shape, shape.size()));
+}
+
+TEST(Factories, ProjectFileKeepsAllThreeGeneratorsAndTheirShadows) {
+  RegisterDibFactories();
+  CGifImage model;
+  model.m_nWidth = 200;
+  model.m_nHeight = 120;
+  RefPtr<CDibFactory> factories[] = {MakeRef<CBitmapDibFactory>(Pattern(10, 6), 2.0, 1.0, 30.0), HelloFactory(),
+                                     StarFactory()};
+  const std::int32_t kinds[] = {OBJECT_PICTURE, OBJECT_TEXT, OBJECT_SHAPE};
+  auto frame = MakeRef<CGifFrame>(std::uint16_t(10));
+  model.m_frames.push_back(frame);
+  for (int i = 0; i < 3; ++i) {
+    RefPtr<CDib> object = CreateGeneratorObject(factories[i], kinds[i]);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->m_nShadowKind, 0);
+    object->m_strName = std::to_string(i);
+    object->m_nShadowKind = 4;
+    object->BuildShadow();
+    ASSERT_TRUE(object->HasShadow());
+    ASSERT_TRUE(model.InsertObject(i, object));
+  }
+  const auto path = (std::filesystem::temp_directory_path() / ("lw-factories-" + std::to_string(::getpid()) + ".lwp"))
+                        .string();
+  std::string reason;
+  ASSERT_TRUE(WriteProjectFile(model, path, nullptr, &reason)) << reason;
+  CGifImage back;
+  CProjectReadInfo info;
+  const bool read = ReadProjectFile(back, path, nullptr, &info);
+  std::filesystem::remove(path);
+  ASSERT_TRUE(read) << info.reason;
+  ASSERT_EQ(back.GetObjectCount(), 3);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const CDib& a = *model.m_objects[std::size_t(i)];
+    const CDib& b = *back.m_objects[std::size_t(i)];
+    EXPECT_EQ(b.m_nKind, kinds[i]);
+    ASSERT_TRUE(b.m_pFactory);
+    EXPECT_TRUE(PixelEqual(a.GetImage(), b.GetImage()));
+    EXPECT_TRUE(b.HasShadow());
+    EXPECT_TRUE(PixelEqual(a.GetShadowImage(), b.GetShadowImage()));
+  }
+}
+
+TEST(Factories, ApplicationStartBuildsThePresetGradients) {
+  CLoopwrightApp app;
+  app.m_bWritePrefsOnExit = false;
+  app.InitInstance((std::filesystem::temp_directory_path() / "lw-factories-missing.ini").string());
+  for (const auto& table : app.m_presetGradients.tables) EXPECT_EQ(table.Stops().size(), 3u);
+  EXPECT_TRUE(CreateDibFactory(OBJECT_SHAPE, OBJECT_SHAPE, "2004"));
+}
