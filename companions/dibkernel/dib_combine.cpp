@@ -71,8 +71,13 @@ BOOL DibKernel::CopyBlock(BITMAPINFOHEADER* dst, POINT at, const BITMAPINFOHEADE
   Block b = ClipBlock(dst, at, src, srcRect);
   auto dr = RowsOf(dst);
   auto sr = RowsOf(src);
-  for (std::int64_t j = 0; j < b.h; ++j)
+  // Within one DIB, copy downward moves from the last row up so no source
+  // row is overwritten before it is read.
+  const bool backwards = dst == src && b.dy > b.sy;
+  for (std::int64_t k = 0; k < b.h; ++k) {
+    const std::int64_t j = backwards ? b.h - 1 - k : k;
     std::memmove(dr.row(b.dy + j) + b.dx * bpp, sr.row(b.sy + j) + b.sx * bpp, std::size_t(b.w * bpp));
+  }
   return TRUE;
 }
 

@@ -21,6 +21,7 @@ BOOL CombineBlock(BITMAPINFOHEADER* dst, POINT at, const BITMAPINFOHEADER* src, 
 
 // Copies the block srcRect of src into dst at `at`, replacing the pixels
 // (alpha included). Both DIBs must have the same depth: 8, 16, 24 or 32 bits.
+// dst and src may be the same DIB, with overlapping blocks.
 BOOL CopyBlock(BITMAPINFOHEADER* dst, POINT at, const BITMAPINFOHEADER* src, const RECT& srcRect);
 
 // Clears rect of a 32-bit DIB to transparent black (all bytes 0).

@@ -48,9 +48,6 @@ inline std::uint32_t Load32(const BYTE* p) {
 }
 inline void Store32(BYTE* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
 
-// floor(x / 255) for 0 <= x < 65536 as the vector code computes it.
-inline unsigned Div255(unsigned x) { return (x * 0x8081u) >> 23; }
-
 // The straight-alpha "over" of one BGRA pixel (see dib_kernel.h); inv is
 // 255 - transparency.
 inline std::uint32_t BlendPixel(std::uint32_t d, std::uint32_t s, unsigned inv) {

@@ -17,6 +17,7 @@
 //   outA = a + (dA * (255 - a) + 127) / 255 and
 //   c = (sc * a * 255 + dc * dA * (255 - a) + outA * 127) / (outA * 255).
 //   The fast twins (SSE2/AVX2 when the CPU has them) give bit-identical results.
+//   Source and destination must be different DIBs.
 // ZoomIn32DIB (factor z >= 1): source pixel (i, j) fills the z x z block whose
 //   top-left is origin + ((pos.x + i) * z, (pos.y + j) * z).
 // ZoomOut32DIB (factor f >= 1): destination pixel origin + (X, Y) shows canvas

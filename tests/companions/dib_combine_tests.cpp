@@ -64,6 +64,12 @@ TEST(Combine, BlockCopyBlendAndErase) {
   const BYTE want[9] = {0, 0, 0, 1, 2, 3, 4, 5, 6};
   EXPECT_EQ(std::memcmp(DibRow(d24.get(), 0), want, 9), 0);
   EXPECT_FALSE(CopyBlock(d24.get(), POINT{0, 0}, dst.get(), RECT{0, 0, 1, 1}));
+  // Within one DIB, blocks overlapping downward and upward.
+  for (int shift : {1, -1}) {
+    DibPtr self = Coords(3, 4, 9);
+    ASSERT_TRUE(CopyBlock(self.get(), POINT{0, 1 + shift}, self.get(), RECT{0, 1, 3, 3}));
+    for (int j = 0; j < 2; ++j) ASSERT_EQ(Get32(self.get(), 2, 1 + shift + j), Bgra(2, 1 + j, 9, 255)) << shift;
+  }
   EXPECT_FALSE(CombineBlock(d24.get(), POINT{0, 0}, AsDib(raw), RECT{0, 0, 1, 1}));
 
   DibPtr e = Make32(3, 3, back);
