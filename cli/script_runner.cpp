@@ -8,6 +8,7 @@
 CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc), m_out(out) {
   AddDocumentCommands(*this);
   AddEditCommands(*this);
+  AddFrameCommands(*this);
 }
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {

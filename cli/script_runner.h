@@ -63,3 +63,4 @@ bool ParseKeyValues(const std::vector<std::string>& words, std::size_t from, std
 // Command families.
 void AddDocumentCommands(CScriptRunner& runner);
 void AddEditCommands(CScriptRunner& runner);
+void AddFrameCommands(CScriptRunner& runner);

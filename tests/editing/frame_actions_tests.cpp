@@ -1,0 +1,291 @@
+// Frame-level actions: each command changes the document, undo brings back
+// exactly the state before (model, frame identities, composed pixels,
+// selection) and redo exactly the state after, with the menu texts.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "companions/dibkernel/dib_kernel.h"
+#include "editing/doc_snapshot.h"
+#include "editing/frame_actions.h"
+#include "editing/frame_commands.h"
+
+namespace {
+
+struct CountedFrame : CGifFrame {
+  explicit CountedFrame(int* destroyed) : m_pDestroyed(destroyed) {}
+  ~CountedFrame() override { ++*m_pDestroyed; }
+  int* m_pDestroyed;
+};
+
+// Scales a solid picture by its parameters.
+class CSolidFactory : public CDibFactory {
+ public:
+  BITMAPINFOHEADER* Build() override {
+    return CDIB32::CreateSimple32BitsDIB(int(m_w * m_sx + 0.5), int(m_h * m_sy + 0.5), 0x3366CC, 255);
+  }
+  void GetNaturalSize(double& w, double& h) const override { w = m_w * m_sx; h = m_h * m_sy; }
+  BITMAPINFOHEADER* Transform(double sx, double sy, double) override {
+    m_sx *= sx;
+    m_sy *= sy;
+    return Build();
+  }
+  long Save(std::FILE*, const char*, const char*) override { return 0; }
+  bool Load(std::FILE*, int, const char*, const char*) override { return false; }
+  double GetAngle() const override { return 0; }
+  double m_w = 6, m_h = 4, m_sx = 1, m_sy = 1;
+};
+
+class FrameActions : public ::testing::Test {
+ protected:
+  // Six frames with delays 1..6 over two objects: a gradient picture and a
+  // generator object; frame i shows the picture at (i, 2i).
+  void SetUp() override {
+    ASSERT_TRUE(m_doc.OnNewDocument(24, 16));
+    m_doc.DeleteContents();
+    m_doc.m_nWidth = 24;
+    m_doc.m_nHeight = 16;
+    DibPtr pic(CDIB32::CreateBlank32BitsDIB(8, 6));
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 8; ++x) {
+        BYTE* p = DibRow(pic.get(), y) + 4 * x;
+        p[0] = BYTE(30 * x);
+        p[1] = BYTE(40 * y);
+        p[2] = 200;
+        p[3] = BYTE(255 - 10 * x);
+      }
+    auto raster = MakeRef<CDib>(std::move(pic));
+    raster->m_strName = "raster";
+    auto factory = MakeRef<CSolidFactory>();
+    auto generated = MakeRef<CDib>(DibPtr(factory->Build()), OBJECT_SHAPE);
+    generated->m_pFactory = factory;
+    generated->m_strName = "shape";
+    m_doc.m_objects = {raster, generated};
+    for (int i = 0; i < 6; ++i) {
+      auto f = MakeRef<CGifFrame>(std::uint16_t(i + 1));
+      for (int j = 0; j < 2; ++j) {
+        auto r = MakeRef<CRefImageObject>(m_doc.m_objects[std::size_t(j)]);
+        r->m_nX = j == 0 ? i : 10;
+        r->m_nY = j == 0 ? 2 * i : 3;
+        r->m_bVisible = j == 0 || i % 2 == 0;
+        f->m_refs.push_back(r);
+      }
+      m_doc.m_frames.push_back(f);
+    }
+    m_doc.SelectSingleFrame(0);
+  }
+
+  // Runs the command, then checks undo and redo restore the states exactly.
+  void CheckUndoRedo(const std::function<bool()>& command, const std::string& undoText, const std::string& redoText) {
+    const std::string before = Snapshot(m_doc);
+    ASSERT_TRUE(command());
+    ASSERT_TRUE(m_doc.CheckInvariant());
+    const std::string after = Snapshot(m_doc);
+    ASSERT_NE(before, after);
+    EXPECT_EQ(m_doc.GetUndoCommandState().text, undoText);
+    ASSERT_TRUE(m_doc.OnEditUndo());
+    EXPECT_EQ(Snapshot(m_doc), before);
+    EXPECT_EQ(m_doc.GetRedoCommandState().text, redoText);
+    ASSERT_TRUE(m_doc.OnEditRedo());
+    EXPECT_EQ(Snapshot(m_doc), after);
+    EXPECT_EQ(m_doc.GetUndoCommandState().text, undoText);
+  }
+
+  void Select(std::vector<int> frames) {
+    m_doc.m_selectedFrames = frames;
+    m_doc.m_nCurrentFrame = frames.front();
+  }
+  std::vector<int> Delays() const {
+    std::vector<int> out;
+    for (const auto& f : m_doc.m_frames) out.push_back(f->m_nDelay);
+    return out;
+  }
+
+  CLoopwrightApp m_app;
+  CScriptedPrompt m_prompt{true};
+  CLoopwrightDoc m_doc{m_app, m_prompt};
+};
+
+}  // namespace
+
+TEST_F(FrameActions, EveryActionUndoesAndRedoesExactly) {
+  Select({2, 4});
+  CheckUndoRedo([&] { return AddBlankFrame(m_doc); }, "Undo Add Frame", "Redo Add Frame");
+  CheckUndoRedo([&] { return DeleteSelectedFrames(m_doc); }, "Undo Delete Frame", "Redo Delete Frame");
+  Select({1, 3});
+  CheckUndoRedo([&] { return DuplicateSelectedFrames(m_doc); }, "Undo Duplicate Frame", "Redo Duplicate Frame");
+  CheckUndoRedo([&] { return ReverseFrames(m_doc, false); }, "Undo Reverse Order", "Redo Reverse Order");
+  Select({0, 2, 5});
+  CheckUndoRedo([&] { return ReverseFrames(m_doc, true); }, "Undo Reverse Order", "Redo Reverse Order");
+  Select({3, 4});
+  CheckUndoRedo([&] { return MoveSelectedFrames(m_doc, 0); }, "Undo Move To First Frame", "Redo Move To First Frame");
+  Select({1});
+  CheckUndoRedo([&] { return MoveSelectedFrames(m_doc, 1); }, "Undo Move To Last Frame", "Redo Move To Last Frame");
+  Select({2, 5});
+  CheckUndoRedo([&] { return MoveSelectedFrames(m_doc, 2); }, "Undo Move To Previous Frame",
+                "Redo Move To Previous Frame");
+  CheckUndoRedo([&] { return MoveSelectedFrames(m_doc, 3); }, "Undo Move To Next Frame", "Redo Move To Next Frame");
+  CheckUndoRedo([&] { return MakeSameDelay(m_doc, 4, true); }, "&Undo Make Same Delay", "&Redo Make Same Delay");
+  CheckUndoRedo([&] { return ModifyFrameProperties(m_doc, 77, true); }, "撤消 修改帧属性", "重做 修改帧属性");
+  CheckUndoRedo([&] { return SetLoopTimes(m_doc, 0, 9); }, "撤消 更改循环次数", "重做 更改循环次数");
+  CheckUndoRedo([&] { return ResizeCanvas(m_doc, 30, 10, 3, -2); }, "Undo Resize canvas", "重做调整画布");
+  CheckUndoRedo([&] { return ResizeAnimation(m_doc, 48, 8); }, "撤消调整动画", "重做调整动画");
+}
+
+TEST_F(FrameActions, DeleteThenUndoBringsBackTheSameFrameObjects) {
+  CGifFrame* third = m_doc.m_frames[2].get();
+  Select({2, 3});
+  ASSERT_TRUE(DeleteSelectedFrames(m_doc));
+  EXPECT_EQ(m_prompt.m_strLastQuestion, "你确定要删除所有选定的帧吗?");
+  EXPECT_EQ(m_doc.GetFrameCount(), 4);
+  EXPECT_EQ(third->GetRefCount(), 1);  // only the action keeps it
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(m_doc.m_frames[2].get(), third);
+  EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{2, 3}));
+
+  m_prompt.m_bAnswer = false;
+  EXPECT_FALSE(DeleteSelectedFrames(m_doc));
+  EXPECT_EQ(m_doc.GetFrameCount(), 6);
+}
+
+TEST_F(FrameActions, ReverseOfSelectedFramesTwoAndFiveSwapsOnlyThem) {
+  Select({1, 4});  // frames 2 and 5 of 1..6
+  ASSERT_TRUE(ReverseFrames(m_doc, true));
+  EXPECT_EQ(Delays(), (std::vector<int>{1, 5, 3, 4, 2, 6}));
+  // Undo reverses the recorded positions even if the selection changed since.
+  Select({0});
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Delays(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+  Select({0, 2, 3, 5});
+  ASSERT_TRUE(ReverseFrames(m_doc, true));
+  EXPECT_EQ(Delays(), (std::vector<int>{6, 2, 4, 3, 5, 1}));
+  ASSERT_TRUE(ReverseFrames(m_doc, false));
+  EXPECT_EQ(Delays(), (std::vector<int>{1, 5, 3, 4, 2, 6}));
+}
+
+TEST_F(FrameActions, NothingToChangeRecordsNothing) {
+  ASSERT_TRUE(MakeSameDelay(m_doc, 9, true));
+  const std::string text = m_doc.GetUndoCommandState().text;
+  const auto count = m_doc.EditManager().UndoList().size();
+  EXPECT_FALSE(MakeSameDelay(m_doc, 9, true));
+  Select({0, 1});
+  EXPECT_FALSE(ModifyFrameProperties(m_doc, 9, false));
+  EXPECT_FALSE(SetLoopTimes(m_doc, 1, 1));  // already endless with count 1
+  Select({0});
+  EXPECT_FALSE(MoveSelectedFrames(m_doc, 0));  // already first
+  EXPECT_FALSE(MoveSelectedFrames(m_doc, 2));
+  EXPECT_EQ(m_doc.EditManager().UndoList().size(), count);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, text);
+  EXPECT_EQ(m_app.Pref("DefaultDelay"), 9);
+}
+
+TEST_F(FrameActions, MakeSameDelayRecordsOnlyFramesThatChange) {
+  Select({0, 1, 2});
+  ASSERT_TRUE(MakeSameDelay(m_doc, 2, false));
+  EXPECT_EQ(Delays(), (std::vector<int>{2, 2, 2, 4, 5, 6}));
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Delays(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(FrameActions, LoopModesAndCounts) {
+  ASSERT_TRUE(SetLoopTimes(m_doc, 0, 1));  // play once
+  EXPECT_EQ(m_doc.m_bLoopForever, 0);
+  ASSERT_TRUE(SetLoopTimes(m_doc, 0, 300));
+  ASSERT_TRUE(SetLoopTimes(m_doc, 1, 300));  // endless keeps the count
+  EXPECT_EQ(m_doc.m_nLoopCount, 300);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(m_doc.m_bLoopForever, 0);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(m_doc.m_nLoopCount, 1);
+  EXPECT_FALSE(SetLoopTimes(m_doc, 0, 0));
+  EXPECT_FALSE(SetLoopTimes(m_doc, 0, 65536));
+}
+
+TEST_F(FrameActions, BlankFrameCopiesPlacementHiddenAndDuplicatesAreCopies) {
+  Select({3});
+  ASSERT_TRUE(AddBlankFrame(m_doc));
+  const CGifFrame& blank = *m_doc.m_frames[4];
+  EXPECT_EQ(blank.m_refs[0]->m_nX, 3);
+  EXPECT_EQ(blank.m_refs[0]->m_nY, 6);
+  EXPECT_FALSE(blank.m_refs[0]->m_bVisible);
+  EXPECT_FALSE(blank.m_refs[1]->m_bVisible);
+  EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{3, 4}));
+
+  Select({0, 2});
+  CGifFrame* first = m_doc.m_frames[0].get();
+  ASSERT_TRUE(DuplicateSelectedFrames(m_doc));
+  ASSERT_EQ(m_doc.GetFrameCount(), 9);
+  EXPECT_EQ(m_doc.m_frames[0].get(), first);
+  EXPECT_NE(m_doc.m_frames[1].get(), first);
+  EXPECT_EQ(m_doc.m_frames[1]->m_nDelay, 1);
+  EXPECT_NE(m_doc.m_frames[1]->m_refs[0].get(), first->m_refs[0].get());
+  EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{1, 4}));
+}
+
+TEST_F(FrameActions, MovesKeepTheSelectedFramesTogether) {
+  Select({0, 1, 4});
+  ASSERT_TRUE(MoveSelectedFrames(m_doc, 2));  // 1 and 2 are at the front already
+  EXPECT_EQ(Delays(), (std::vector<int>{1, 2, 3, 5, 4, 6}));
+  EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{0, 1, 3}));
+  ASSERT_TRUE(MoveSelectedFrames(m_doc, 1));
+  EXPECT_EQ(Delays(), (std::vector<int>{3, 4, 6, 1, 2, 5}));
+  EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{3, 4, 5}));
+}
+
+TEST_F(FrameActions, ResizeScalesPicturesPositionsAndGenerators) {
+  ASSERT_TRUE(ResizeAnimation(m_doc, 48, 8));
+  EXPECT_EQ(m_doc.m_objects[0]->m_nWidth, 16);
+  EXPECT_EQ(m_doc.m_objects[0]->m_nHeight, 3);
+  EXPECT_EQ(m_doc.m_objects[1]->m_nWidth, 12);  // the generator rebuilt at twice the width
+  EXPECT_EQ(m_doc.m_objects[1]->m_nHeight, 2);
+  EXPECT_EQ(m_doc.m_frames[3]->m_refs[0]->m_nX, 6);
+  EXPECT_EQ(m_doc.m_frames[3]->m_refs[0]->m_nY, 3);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(m_doc.m_objects[1]->m_nWidth, 6);
+  EXPECT_FALSE(ResizeAnimation(m_doc, 0, 5));
+  EXPECT_FALSE(ResizeCanvas(m_doc, 70000, 5));
+}
+
+TEST_F(FrameActions, FramesDibActionsRestoreFramesObjectsAndKeyFrameDelay) {
+  EXPECT_EQ(FramesDibActionText(10, false), "Undo Spin3D");
+  EXPECT_EQ(FramesDibActionText(10, true), "Redo Spin");
+  EXPECT_EQ(FramesDibActionText(14, false), "&Undo Multi-Bar-Slide");
+  EXPECT_EQ(FramesDibActionText(36, true), "Redo Add image flie(s)");
+  EXPECT_EQ(FramesDibActionText(40, false), "");
+
+  const std::string before = Snapshot(m_doc);
+  RefPtr<CGifFrame> key = m_doc.m_frames[1];
+  m_doc.EditManager().AddAction(new CBuldingFramesDIBAction(m_doc, 1, key, key->m_nDelay));
+  key->m_nDelay = 99;
+  auto object = MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(3, 3, 0xFF, 255)));
+  m_doc.InsertObject(2, object);
+  m_doc.InsertFrame(2, m_doc.CreateBlankFrame(key.get()));
+  const std::string after = Snapshot(m_doc);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Fade");
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Fade");
+  // The references added to the kept frames stay; the object list and frame
+  // array come back, so compare frames by the object indexes they name.
+  EXPECT_EQ(m_doc.GetFrameCount(), 6);
+  EXPECT_EQ(m_doc.GetObjectCount(), 2);
+  EXPECT_EQ(key->m_nDelay, 2);
+  ASSERT_TRUE(m_doc.OnEditRedo());
+  EXPECT_EQ(Snapshot(m_doc), after);
+  (void)before;
+}
+
+TEST_F(FrameActions, ThirtyDeletesWithLimit26KeepTheNewest27) {
+  m_doc.DeleteContents();
+  int destroyed = 0;
+  for (int i = 0; i < 32; ++i) m_doc.m_frames.push_back(RefPtr<CGifFrame>(new CountedFrame(&destroyed)));
+  m_doc.EditManager().SetUndoMaxTimes(26);
+  for (int i = 0; i < 30; ++i) {
+    m_doc.SelectSingleFrame(0);
+    ASSERT_TRUE(DeleteSelectedFrames(m_doc));
+  }
+  EXPECT_EQ(m_doc.EditManager().UndoList().size(), 27u);
+  EXPECT_EQ(m_doc.GetFrameCount(), 2);
+  EXPECT_EQ(destroyed, 3);  // frames 0-2 were held only by the three dropped actions
+  m_doc.EditManager().RemoveAll();
+  EXPECT_EQ(destroyed, 30);
+}
