@@ -4,6 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include "app/gif_rebuild.h"
+#include "app/layered_open.h"
 #include "app/loopwright_app.h"
 #include "app/project_file.h"
 #include "app/prompt.h"
@@ -140,20 +142,26 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
       ref->m_nX = b->x;
       ref->m_nY = b->y;
       frame->m_refs.push_back(ref);
-      if (entry->format == IMAGE_FORMAT_GIF) {
+      // The format the codec found: an animated cursor may hide behind ".cur".
+      if (pack.format == IMAGE_FORMAT_GIF) {
         frame->m_nDelay = b->delay;
         frame->m_byGraphicControl = b->byteB;
         frame->m_byDescriptor = b->byteA;
         frame->m_byTransparentIndex = BYTE(b->transparentIndex < 0 ? 0 : b->transparentIndex);
-      } else if (entry->format == IMAGE_FORMAT_ANI) {
+      } else if (pack.format == IMAGE_FORMAT_ANI) {
         frame->m_nDelay = b->delay;
       }
       model.m_frames.push_back(frame);
     }
     model.m_nTransparencyState = pack.transparencyMode == 0 ? 0 : pack.transparencyMode == 1 ? 1 : 2;
-    if (entry->format == IMAGE_FORMAT_GIF && pack.loopCount >= 0) {
+    if (pack.format == IMAGE_FORMAT_GIF && pack.loopCount >= 0) {
       model.m_bLoopForever = pack.loopCount == 0;
       model.m_nLoopCount = pack.loopCount == 0 ? 1 : pack.loopCount;
+    }
+    if (pack.format == IMAGE_FORMAT_GIF && !RebuildGifFrames(model)) {
+      model.Clear();
+      SetReason(reason, "the GIF frames could not be composed");
+      return false;
     }
   }
   if (model.m_frames.empty() || (!layersAsObjects && model.m_objects.empty())) {
@@ -198,7 +206,7 @@ bool OpenAnimationFile(CGifImage& model, const std::string& path, CLoopwrightApp
     SetReason(reason, "AVI files cannot be read yet");
     return false;
   }
-  const bool layers = false;
+  const bool layers = ext == "PSD" && ChooseLayersAsObjects(path, app, prompt);
   if (progress) progress->EndProgress();
   return ImportImageFile(model, path, layers, prompt, progress, reason);
 }
