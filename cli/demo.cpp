@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/dib_factories.h"
 #include "app/frame_render.h"
 #include "companions/dibkernel/dib_kernel.h"
 
@@ -36,6 +37,106 @@ RefPtr<CDib> AddObject(CLoopwrightDoc& doc, DibPtr picture, int shadowKind) {
   object->BuildShadow();
   doc.InsertObject(doc.GetObjectCount(), object);
   return object;
+}
+
+// Adds a generator object on top of model, shown in its one frame with the
+// unrotated object box at (x, y).
+bool AddVectorObject(CLoopwrightDoc& doc, CGifImage& model, RefPtr<CVectorDibFactory> factory, std::int32_t kind,
+                     int x, int y, int shadowKind) {
+  RefPtr<CDib> object = CreateGeneratorObject(factory, kind);
+  if (!object) return false;
+  object->m_strName = doc.App().NextDefaultObjectName();
+  object->m_nShadowKind = shadowKind;
+  object->BuildShadow();
+  auto ref = MakeRef<CRefImageObject>(object);
+  ref->m_nX = x + factory->RenderOrigin().x;
+  ref->m_nY = y + factory->RenderOrigin().y;
+  ref->m_bVisible = true;
+  const CRefImageObjectList refs{ref};
+  return model.InsertObject(model.GetObjectCount(), object, &refs);
+}
+
+// A one-frame scene on a white background object, rendered to outDir/name.
+struct VectorScene {
+  CGifImage model;
+  bool Begin(LONG w, LONG h) {
+    model.m_nWidth = w;
+    model.m_nHeight = h;
+    auto background = MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(w, h, RGB(255, 255, 255), 255)));
+    if (!background->GetImage()) return false;
+    auto frame = MakeRef<CGifFrame>(std::uint16_t(10));
+    auto ref = MakeRef<CRefImageObject>(background);
+    ref->m_bVisible = true;
+    frame->m_refs.push_back(ref);
+    model.m_objects.push_back(background);
+    model.m_frames.push_back(frame);
+    return true;
+  }
+  bool Write(const std::string& outDir, const char* name) {
+    const std::string path = (std::filesystem::path(outDir) / name).string();
+    DibPtr picture = RenderFrame(model, *model.m_frames.front());
+    std::string reason;
+    if (!picture || !WritePngPicture(picture.get(), path, &reason)) {
+      std::fprintf(stderr, "loopwright: 保存到 %s 文件失败! %s\n", path.c_str(), reason.c_str());
+      return false;
+    }
+    std::printf("wrote %s (%d x %d)\n", path.c_str(), model.m_nWidth, model.m_nHeight);
+    return true;
+  }
+};
+
+// out/shapes.png: a row of gallery shapes; out/text.png: plain, outlined
+// and shadowed text.
+int WriteVectorDemo(CLoopwrightDoc& doc, const std::string& outDir) {
+  using namespace TevCustomPathLibV;
+  VectorScene shapes;
+  if (!shapes.Begin(360, 110)) return 1;
+  const struct {
+    std::int32_t kind;
+    COLORREF fill;
+    double angle;
+  } gallery[] = {{kShapeRoundRect, RGB(230, 80, 60), 0},  {kShapeEllipse, RGB(60, 140, 230), 0},
+                 {kShapeStar, RGB(250, 200, 30), 15},     {kShapeArrow, RGB(70, 180, 90), -20},
+                 {kShapeHeart, RGB(220, 50, 120), 0}};
+  int x = 12;
+  for (const auto& g : gallery) {
+    CTevShapeObj shape(g.kind, 56, 56);
+    shape.RenderProps().fillColour = g.fill;
+    shape.RenderProps().outlineColour = RGB(40, 40, 40);
+    shape.RenderProps().outlineWidth = 2.5;
+    shape.SetAngle(g.angle);
+    if (!AddVectorObject(doc, shapes.model, MakeRef<CShapeDibFactory>(shape), OBJECT_SHAPE, x, 24, 4)) return 1;
+    x += 70;
+  }
+  if (!shapes.Write(outDir, "shapes.png")) return 1;
+
+  VectorScene text;
+  if (!text.Begin(360, 140)) return 1;
+  const struct {
+    const char* words;
+    double size;
+    COLORREF colour;
+    bool outline;
+    int shadow;
+  } lines[] = {{"Loopwright", 40, RGB(30, 30, 160), false, 0},
+               {"Outlined", 36, RGB(255, 220, 40), true, 0},
+               {"Shadowed", 32, RGB(200, 40, 40), false, 4}};
+  int y = 8;
+  for (const auto& l : lines) {
+    CTevTextObj t;
+    t.SetText(l.words);
+    TevFontSpec font = t.Font();
+    font.size = l.size;
+    font.bold = l.outline;
+    t.SetFont(font);
+    t.RenderProps().fillColour = l.colour;
+    t.RenderProps().strokeOutline = l.outline;
+    t.RenderProps().outlineColour = RGB(0, 0, 0);
+    t.RenderProps().outlineWidth = 2;
+    if (!AddVectorObject(doc, text.model, MakeRef<CTextDibFactory>(t), OBJECT_TEXT, 14, y, l.shadow)) return 1;
+    y += int(l.size) + 4;
+  }
+  return text.Write(outDir, "text.png") ? 0 : 1;
 }
 
 }  // namespace
@@ -88,5 +189,5 @@ int RunDemo(CLoopwrightDoc& doc, const std::string& outDir) {
     std::printf("wrote %s (%d x %d, frame %d of %d)\n", path.c_str(), doc.m_nWidth, doc.m_nHeight, i + 1,
                 doc.GetFrameCount());
   }
-  return 0;
+  return WriteVectorDemo(doc, outDir);
 }

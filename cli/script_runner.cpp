@@ -9,6 +9,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddDocumentCommands(*this);
   AddEditCommands(*this);
   AddFrameCommands(*this);
+  AddObjectCommands(*this);
 }
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {

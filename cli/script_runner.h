@@ -64,3 +64,4 @@ bool ParseKeyValues(const std::vector<std::string>& words, std::size_t from, std
 void AddDocumentCommands(CScriptRunner& runner);
 void AddEditCommands(CScriptRunner& runner);
 void AddFrameCommands(CScriptRunner& runner);
+void AddObjectCommands(CScriptRunner& runner);
