@@ -1,4 +1,5 @@
 // ReadProjectFile: versions "1000" to "2004", and the generator registry.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -190,12 +191,14 @@ bool CProjectReader::ReadObject(const ObjectRecord& r) {
     object->m_byShadowTransparency = r.shadowTransparency;
     object->m_byShadowRatio = r.shadowRatio;
     object->m_byShadowSoftness = r.shadowSoftness;
-    object->m_nShadowDistX = r.shadowDx;
-    object->m_nShadowDistY = r.shadowDy;
+    // Distances beyond any picture size only overflow the placement arithmetic.
+    object->m_nShadowDistX = std::clamp<std::int32_t>(r.shadowDx, -kMaxDibDimension, kMaxDibDimension);
+    object->m_nShadowDistY = std::clamp<std::int32_t>(r.shadowDy, -kMaxDibDimension, kMaxDibDimension);
   }
   if (r.hasPerspective) {
-    object->m_nPerspectiveAngle = std::int16_t(r.angle);
-    object->m_nPerspectiveLength = std::int16_t(r.length);
+    // The shadow builder sizes its picture by these: keep them to sane values.
+    object->m_nPerspectiveAngle = std::int16_t(std::min<int>(r.angle, 360));
+    object->m_nPerspectiveLength = std::int16_t(std::min<int>(r.length, 1000));
   }
   if (r.shadowPresent) object->BuildShadow();
   m_model.m_objects.push_back(object);
@@ -296,6 +299,7 @@ DibPtr CProjectReader::ReadOldFramePicture(bool hasMask) {
   static_assert(sizeof h == 40);
   if (!m_in.Bytes(&h, sizeof h)) return nullptr;
   if (h.biSize < 40 || !m_in.Skip(static_cast<long long>(h.biSize) - 40)) return nullptr;
+  if (h.biHeight < -kMaxDibDimension || h.biHeight > kMaxDibDimension) return nullptr;
   const LONG w = h.biWidth, height = DibHeight(&h);
   const int bits = h.biBitCount;
   if (w < 1 || height < 1 || w > kMaxDibDimension || height > kMaxDibDimension || h.biPlanes != 1) return nullptr;

@@ -505,3 +505,25 @@ TEST_F(ProjectFile, BadMagicVersionAndTruncationFailCleanly) {
   EXPECT_EQ(prompt.m_strLast, "载入 " + Path("bad.lwp") + " 文件失败!");
   EXPECT_EQ(doc.m_nWidth, 5);
 }
+
+TEST_F(ProjectFile, ExtremeShadowFieldsAndOldHeadersAreTamed) {
+  Bytes b;
+  b.str("LWP 2002").u32(0).i32(0).u32(0).i32(4).i32(4).i32(0).i32(1);
+  const std::size_t rec = b.size();
+  b.u32(0).u32(0).i32(2).i32(2).name48("s").u32(0).u8(1).u8(0).u8(100).u8(1).i32(INT32_MIN).i32(INT32_MAX)
+      .u16(65535).u16(65535).u32(1);
+  const std::size_t data = b.size();
+  AppendLiteralPlanes(b, 2, 2);
+  b.patch32(rec, std::uint32_t(data));
+  b.patch32(rec + 4, std::uint32_t(b.size() - data));
+  CGifImage m;
+  ASSERT_TRUE(ReadBytes(m, b.v));
+  EXPECT_EQ(m.m_objects[0]->m_nShadowDistX, -65535);
+  EXPECT_EQ(m.m_objects[0]->m_nPerspectiveLength, 1000);
+
+  Bytes old;
+  old.str("LWP 1000").u32(0).i32(0).u32(0).i32(4).i32(4).i32(1);
+  old.u16(0).u16(0).u16(0).u16(0).u16(1).u32(0).u8(0).u8(8).u8(0).u8(0);
+  old.u32(40).i32(1).i32(INT32_MIN).u16(1).u16(32).u32(0).u32(0).i32(0).i32(0).u32(0).u32(0).zeros(64);
+  EXPECT_FALSE(ReadBytes(m, old.v));
+}
