@@ -10,6 +10,14 @@ namespace TevImageIO {
 
 bool SniffBmp(const BYTE* head, std::size_t size) { return size >= 14 && head[0] == 'B' && head[1] == 'M'; }
 
+// A bare packed DIB (clipboard ".dib" files) starts with its header size; one plane follows the dimensions.
+bool SniffBmpOrDib(const BYTE* head, std::size_t size) {
+  if (SniffBmp(head, size)) return true;
+  if (size < 16 || head[1] || head[2] || head[3]) return false;
+  if (head[0] == 12) return head[8] == 1 && head[9] == 0;
+  return (head[0] == 40 || head[0] == 108 || head[0] == 124) && head[12] == 1 && head[13] == 0;
+}
+
 int ReadBmp(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;

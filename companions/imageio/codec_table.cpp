@@ -7,11 +7,11 @@ namespace TevImageIO {
 namespace {
 
 const std::array<ImageCodec, 13> kCodecs = {{
-    {IMAGE_FORMAT_BMP, "BMP", ReadBmp, nullptr, SniffBmp},
+    {IMAGE_FORMAT_BMP, "BMP", ReadBmp, nullptr, SniffBmpOrDib},
     {IMAGE_FORMAT_CUR, "CUR", ReadIco, nullptr, SniffCur},
     {IMAGE_FORMAT_ICO, "ICO", ReadIco, nullptr, SniffIco},
     {IMAGE_FORMAT_PCX, "PCX", ReadPcx, nullptr, nullptr},
-    {IMAGE_FORMAT_GIF, "GIF", ReadGif, nullptr, SniffGif},
+    {IMAGE_FORMAT_GIF, "GIF", ReadGif, WriteGif, SniffGif},
     {IMAGE_FORMAT_PNG, "PNG", ReadPng, WritePng, SniffPng},
     {IMAGE_FORMAT_TGA, "TGA", ReadTga, nullptr, nullptr},
     {IMAGE_FORMAT_WMF, "WMF", nullptr, nullptr, nullptr},

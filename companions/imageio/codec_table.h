@@ -44,9 +44,11 @@ int ReadPng(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*
 int WritePng(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffPng(const BYTE* head, std::size_t size);
 int ReadGif(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WriteGif(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffGif(const BYTE* head, std::size_t size);
 int ReadBmp(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
-bool SniffBmp(const BYTE* head, std::size_t size);
+bool SniffBmp(const BYTE* head, std::size_t size);     // "BM" file header
+bool SniffBmpOrDib(const BYTE* head, std::size_t size);  // also a bare packed DIB
 int ReadIco(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
 bool SniffIco(const BYTE* head, std::size_t size);
 bool SniffCur(const BYTE* head, std::size_t size);

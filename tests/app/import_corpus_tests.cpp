@@ -1,0 +1,281 @@
+// Files from other programs (the sample corpus, when present): every GIF's
+// composed frames against ImageMagick's coalesced frames, and the frame
+// counts and canvas sizes of the other formats.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "app/frame_render.h"
+#include "app/loopwright_doc.h"
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/tev_image_io.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string CorpusDir() {
+  if (const char* env = std::getenv("LW_CORPUS")) return env;
+  return "/work/shared/corpus";
+}
+
+bool HaveConvert() { return std::system("convert -version >/dev/null 2>&1") == 0; }
+
+// Files where ImageMagick (the reference here) is known to show something
+// else than we do, and why. They are reported, not counted as failures.
+const std::map<std::string, std::string> kKnownDifferences = {
+    {"gdkpb-dispose-restore-background.gif",
+     "ImageMagick fills areas disposed with method 2 with the opaque background colour; they become transparent here"},
+    {"imagers-issue_1455_undersized.gif",
+     "ImageMagick fills canvas areas no frame covers with the background colour after a method-2 disposal"},
+    {"tga/gdkpb-gtk-logo-cmap-rle-8bpp-top-right.tga",
+     "ImageMagick ignores the right-to-left origin bit (PIL agrees with our pixels)"},
+    {"pcx/pillow-pil184.pcx", "ImageMagick shows this 1-bit PCX inverted (PIL agrees with our pixels)"},
+};
+
+std::string FrameName(const std::string& base, int index) {
+  char n[16];
+  std::snprintf(n, sizeof n, "%04d", index % 10000);
+  return base + "-" + n + ".png";
+}
+
+class ScratchDir {
+ public:
+  ScratchDir() {
+    path_ = fs::temp_directory_path() / ("lw-corpus-" + std::to_string(::getpid()));
+    fs::create_directories(path_);
+  }
+  ~ScratchDir() { fs::remove_all(path_); }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+class CorpusImport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(CorpusDir())) GTEST_SKIP() << "sample corpus not present at " << CorpusDir() << " (set LW_CORPUS)";
+    app.InitInstance(scratch.File("loopwright.ini"));
+    app.m_bWritePrefsOnExit = false;
+    // Layered PSD files open as their merged picture here; the question is not asked.
+    app.Prefs().Set("ShowPSDOpenFashionTip", 0);
+    app.Prefs().Set("PSDOpenFashion", 1);
+  }
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  ScratchDir scratch;
+};
+
+// A 32-bit picture from a PNG that ImageMagick wrote.
+DibPtr LoadPng(const std::string& path) {
+  TevImageIO::CTevImageInfoPack pack;
+  pack.path = path;
+  auto options = TevImageIO::CTevImgImportOptions::NewImportOptions(TevImageIO::IMAGE_FORMAT_PNG);
+  if (TevImageIO::LoadImageW(pack, options.get(), nullptr) != 0) return nullptr;
+  return DibPtr(CDIB32::ConvertTo32BitsDIB(pack.picture.get()));
+}
+
+// Compares our composed frame with ImageMagick's: every pixel ImageMagick
+// shows opaque must match exactly. Returns a description of the first
+// difference, or empty.
+std::string CompareFrame(const BITMAPINFOHEADER* ours, const BITMAPINFOHEADER* theirs) {
+  if (DibWidth(ours) != DibWidth(theirs) || DibHeight(ours) != DibHeight(theirs)) {
+    std::ostringstream s;
+    s << "size " << DibWidth(ours) << "x" << DibHeight(ours) << " vs " << DibWidth(theirs) << "x" << DibHeight(theirs);
+    return s.str();
+  }
+  for (LONG y = 0; y < DibHeight(ours); ++y) {
+    const BYTE* a = DibRow(ours, y);
+    const BYTE* b = DibRow(theirs, y);
+    for (LONG x = 0; x < DibWidth(ours); ++x) {
+      if (b[x * 4 + 3] != 255) continue;
+      if (a[x * 4 + 3] != 255 || a[x * 4] != b[x * 4] || a[x * 4 + 1] != b[x * 4 + 1] || a[x * 4 + 2] != b[x * 4 + 2]) {
+        std::ostringstream s;
+        s << "pixel " << x << "," << y << " ours BGRA " << int(a[x * 4]) << "," << int(a[x * 4 + 1]) << ","
+          << int(a[x * 4 + 2]) << "," << int(a[x * 4 + 3]) << " theirs " << int(b[x * 4]) << "," << int(b[x * 4 + 1])
+          << "," << int(b[x * 4 + 2]);
+        return s.str();
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST_F(CorpusImport, GifFramesMatchImageMagickCoalesce) {
+  if (!HaveConvert()) GTEST_SKIP() << "ImageMagick convert not installed";
+  const fs::path folder = fs::path(CorpusDir()) / "gif";
+  if (!fs::exists(folder)) GTEST_SKIP() << "no gif folder in the corpus";
+  int files = 0;
+  std::vector<std::string> failures, known;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string path = entry.path().string();
+    const std::string name = entry.path().filename().string();
+    ++files;
+    CLoopwrightDoc doc(app, prompt);
+    if (!doc.OnOpenDocument(path)) {
+      failures.push_back(name + ": does not open (" + doc.m_strLastError + ")");
+      continue;
+    }
+    // ImageMagick may stop with an error (its resource limits, frames past
+    // the canvas) after writing every frame; differences are then reported
+    // as its failure, not ours.
+    const std::string pattern = scratch.File(name + "-%04d.png");
+    const std::string cmd = "convert '" + path + "' -coalesce 'PNG32:" + pattern + "' 2>/dev/null";
+    const bool referenceFailed = std::system(cmd.c_str()) != 0;
+    int theirFrames = 0;
+    while (fs::exists(scratch.File(FrameName(name, theirFrames)))) ++theirFrames;
+    if (theirFrames == 0) {
+      known.push_back(name + ": ImageMagick cannot read it");
+      continue;
+    }
+    if (theirFrames != doc.GetFrameCount()) {
+      failures.push_back(name + ": " + std::to_string(doc.GetFrameCount()) + " frames, ImageMagick " +
+                         std::to_string(theirFrames));
+      continue;
+    }
+    for (int f = 0; f < theirFrames; ++f) {
+      DibPtr theirs = LoadPng(scratch.File(FrameName(name, f)));
+      DibPtr ours = RenderFrame(doc, *doc.GetFrame(f));
+      if (!theirs || !ours) {
+        failures.push_back(name + ": frame " + std::to_string(f) + " not rendered");
+        break;
+      }
+      const std::string diff = CompareFrame(ours.get(), theirs.get());
+      if (!diff.empty()) {
+        const auto k = kKnownDifferences.find(name);
+        if (k != kKnownDifferences.end()) known.push_back(name + ": frame " + std::to_string(f) + ": " + k->second);
+        else if (referenceFailed) known.push_back(name + ": frame " + std::to_string(f) + ": ImageMagick stopped with an error: " + diff);
+        else failures.push_back(name + ": frame " + std::to_string(f) + ": " + diff);
+        break;
+      }
+    }
+    for (int f = 0; f < theirFrames; ++f) fs::remove(scratch.File(FrameName(name, f)));
+  }
+  EXPECT_GT(files, 0);
+  std::string all;
+  for (const auto& f : known) all += "\n  " + f;
+  std::cout << "known differences from ImageMagick:" << all << std::endl;
+  all.clear();
+  for (const auto& f : failures) all += "\n  " + f;
+  EXPECT_TRUE(failures.empty()) << failures.size() << " of " << files << " files differ:" << all;
+}
+
+TEST_F(CorpusImport, OtherFormatsOpenWithTheirFramesAndSizes) {
+  struct Expect {
+    const char* file;
+    int frames, width, height;
+  };
+  // Frame counts and canvas sizes as the sample list describes the files
+  // (animated cursors: one frame per step; icons: one per image, the canvas
+  // the largest; TIFF: one per page; PSD: the merged picture).
+  const Expect expects[] = {
+      {"jpg/pillow-hopper.jpg", 1, 128, 128},
+      {"jpg/pillow-hopper_gray.jpg", 1, 128, 128},
+      {"jpg/wuffs-hat.jpeg", 1, 90, 112},
+      {"tiff/pillow-multipage.tiff", 3, 20, 20},
+      {"tiff/pillow-hopper_g4.tif", 1, 128, 128},
+      {"tiff/imhex-bigtiff-le-stripped.tiff", 2, 363, 382},
+      {"tiff/imhex-classic-be-stripped.tiff", 2, 363, 382},
+      {"tga/pillow-la.tga", 1, 64, 64},
+      {"tga/gdkpb-gtk-logo-cmap-rle-8bpp-top-right.tga", 1, 48, 48},
+      {"pcx/pillow-pil184.pcx", 1, 447, 144},
+      {"pcx/kimg-16color.pcx", 1, 200, 168},
+      {"pcx/kimg-CGA_FSD.pcx", 1, 320, 200},
+      {"psd/agpsd-read-groups-src.psd", 1, 300, 200},
+      {"psd/agpsd-read-nested-src.psd", 1, 1, 1},
+      {"psd/agpsd-read-blend-mode-src.psd", 1, 300, 200},
+      {"psd/agpsd-read-layer-mask-src.psd", 1, 200, 200},
+      {"psd/agpsd-read-animation-frame-src.psd", 1, 500, 336},
+      {"psd/psdtools-2layers.psd", 1, 101, 55},
+      {"psd/psdtools-hidden-layer.psd", 1, 100, 150},
+      {"psd/psdtools-transparentbg-gimp.psd", 1, 40, 40},
+      {"psd/psdtools-16bit5x5.psd", 1, 5, 5},
+      {"psd/pillow-hopper.psd", 1, 128, 128},
+      {"psd/pillow-negative_layer_count.psd", 1, 100, 100},
+      {"psd/filetype-fixture.psd", 1, 200, 133},
+      {"ani/sdlimg-rgbrgb.ani", 6, 256, 256},
+      {"ani/gdkpb-test-animation.ani", 18, 48, 48},
+      {"ani/imhex-ani.hexpat.ani", 4, 48, 48},
+      {"ani/imhex-ani.compatibility.hexpat.ani", 6, 32, 32},
+      {"cur/webamp-AfterShock_Digital_2003-close.cur", 16, 32, 32},
+      {"cur/webamp-Green_Dimension_v2-eqslid.cur", 2, 32, 32},
+      {"cur/pillow-deerstalker.cur", 1, 32, 32},
+      {"cur/sdlimg-sample.cur", 1, 23, 42},
+      {"cur/webamp-NORMAL.CUR", 1, 32, 32},
+      {"ico/pillow-python.ico", 3, 48, 48},
+      {"ico/pillow-hopper_256x256.ico", 1, 256, 256},
+      {"ico/imagers-multiple_entries_with_different_bit_depth.ico", 9, 48, 48},
+      {"ico/gdkpb-squares.ico", 1, 100, 100},
+      {"ico/wuffs-hippopotamus.regular.ico", 1, 36, 28},
+      {"bmp/pillow-pal4rle.bmp", 1, 127, 64},
+      {"bmp/pillow-pal8os2.bmp", 1, 127, 64},
+      {"bmp/pillow-rgb16-565.bmp", 1, 127, 64},
+      {"bmp/pillow-clipboard.dib", 1, 296, 176},
+      {"bmp/sdlimg-sample.bmp", 1, 23, 42},
+  };
+  std::vector<std::string> failures;
+  for (const Expect& e : expects) {
+    const std::string path = CorpusDir() + "/" + e.file;
+    if (!fs::exists(path)) continue;
+    CLoopwrightDoc doc(app, prompt);
+    if (!doc.OnOpenDocument(path)) {
+      failures.push_back(std::string(e.file) + ": does not open (" + doc.m_strLastError + ")");
+      continue;
+    }
+    if (doc.GetFrameCount() != e.frames || doc.m_nWidth != e.width || doc.m_nHeight != e.height) {
+      failures.push_back(std::string(e.file) + ": " + std::to_string(doc.GetFrameCount()) + " frames " +
+                         std::to_string(doc.m_nWidth) + "x" + std::to_string(doc.m_nHeight));
+      continue;
+    }
+    // Every frame composes at canvas size.
+    for (int f = 0; f < doc.GetFrameCount(); ++f)
+      if (!RenderFrame(doc, *doc.GetFrame(f))) failures.push_back(std::string(e.file) + ": frame not rendered");
+  }
+  std::string all;
+  for (const auto& f : failures) all += "\n  " + f;
+  EXPECT_TRUE(failures.empty()) << all;
+}
+
+TEST_F(CorpusImport, SinglePicturesMatchImageMagick) {
+  if (!HaveConvert()) GTEST_SKIP() << "ImageMagick convert not installed";
+  // Opaque pictures whose decoders agree exactly.
+  const char* files[] = {"tga/gdkpb-gtk-logo-cmap-rle-8bpp-top-right.tga", "pcx/pillow-pil184.pcx",
+                         "pcx/kimg-16color.pcx", "psd/filetype-fixture.psd", "psd/pillow-hopper.psd",
+                         "tiff/imhex-classic-be-stripped.tiff", "jpg/pillow-hopper_gray.jpg"};
+  std::vector<std::string> failures;
+  for (const char* file : files) {
+    const std::string path = CorpusDir() + "/" + file;
+    if (!fs::exists(path)) continue;
+    CLoopwrightDoc doc(app, prompt);
+    if (!doc.OnOpenDocument(path)) {
+      failures.push_back(std::string(file) + ": does not open");
+      continue;
+    }
+    const std::string png = scratch.File("single.png");
+    fs::remove(png);
+    if (std::system(("convert '" + path + "[0]' 'PNG32:" + png + "' 2>/dev/null").c_str()) != 0) continue;
+    DibPtr theirs = LoadPng(png);
+    DibPtr ours = RenderFrame(doc, *doc.GetFrame(0));
+    if (!theirs || !ours) {
+      failures.push_back(std::string(file) + ": not rendered");
+      continue;
+    }
+    const std::string diff = CompareFrame(ours.get(), theirs.get());
+    const auto k = kKnownDifferences.find(file);
+    if (!diff.empty() && k != kKnownDifferences.end()) std::cout << file << ": " << k->second << std::endl;
+    else if (!diff.empty()) failures.push_back(std::string(file) + ": " + diff);
+  }
+  std::string all;
+  for (const auto& f : failures) all += "\n  " + f;
+  EXPECT_TRUE(failures.empty()) << all;
+}
