@@ -1,0 +1,414 @@
+#include "effects/effect_images.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "companions/base/dib.h"
+#include "companions/vector/image_transform.h"
+#include "companions/vector/render_vector_obj.h"
+#include "effects/effect_internal.h"
+
+namespace TevImgEffectLib {
+
+using detail::Clamp01;
+using detail::CopyRun;
+using detail::CrtRandom;
+using detail::Is32;
+using detail::kPi;
+using detail::Pixels;
+
+namespace {
+
+int RoundInt(double v) { return int(std::floor(v + 0.5)); }
+
+// The rectangle (0, 0)-(w, h) as a path.
+void RectanglePath(TevVecLib::CTevPath& path, double w, double h) {
+  const double xs[4] = {0, w, w, 0}, ys[4] = {0, 0, h, h};
+  detail::AddPolygon(path, xs, ys, 4);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- mosaics
+
+CMosaicEffect::CMosaicEffect(int blockSize) : m_blockSize(blockSize) {}
+CMosaicEffect::~CMosaicEffect() = default;
+
+void CMosaicEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const int W = DibWidth(src), H = DibHeight(src), a = std::max(1, m_blockSize);
+  const int cols = (W + a - 1) / a, rows = (H + a - 1) / a;
+  const int total = cols * rows;
+  std::unique_ptr<std::uint32_t[]> cells(new (std::nothrow) std::uint32_t[std::size_t(total)]);
+  if (!cells) return;
+  for (int i = 0; i < total; ++i) cells[i] = std::uint32_t(i);
+  CrtRandom rng{unsigned(H + W)};
+  const int count = detail::RoundCount(total, Clamp01(progress));
+  int remaining = total;
+  for (int k = 0; k < count && remaining > 0; ++k) {
+    const int r = rng.Next() % remaining;
+    const int cell = int(cells[r]);
+    Copy32BitsBlock(dst, src, (cell % cols) * a, (cell / cols) * a, a, a);
+    cells[r] = cells[remaining - 1];
+    --remaining;
+  }
+}
+
+CDirectionSenseMosaicEffect::CDirectionSenseMosaicEffect(int blockSize, int direction)
+    : CMosaicEffect(blockSize), m_direction(direction) {}
+CDirectionSenseMosaicEffect::~CDirectionSenseMosaicEffect() = default;
+
+void CDirectionSenseMosaicEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src,
+                                           const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const int W = DibWidth(src), H = DibHeight(src), a = std::max(1, m_blockSize);
+  const int cols = (W + a - 1) / a, rows = (H + a - 1) / a, total = cols * rows;
+  const int dir = (m_direction >= 0 && m_direction <= 3) ? m_direction : 0;
+  const bool byColumns = dir == 0 || dir == 2;
+  // Cell (column, row) at list position k in the sweep order.
+  auto cellAt = [&](int k, int* c, int* r) {
+    if (byColumns) {
+      *c = k / rows, *r = k % rows;
+      if (dir == 2) *c = cols - 1 - *c;
+    } else {
+      *r = k / cols, *c = k % cols;
+      if (dir == 3) *r = rows - 1 - *r;
+    }
+  };
+  detail::OrderedPicker picker;
+  if (!picker.Init(total)) return;
+  CrtRandom rng{unsigned(byColumns ? W : H)};
+  const int line = byColumns ? rows : cols;
+  const int count = detail::RoundCount(total, Clamp01(progress));
+  int remaining = total;
+  for (int k = 0; k < count && remaining > 0; ++k, --remaining) {
+    const int window = std::min(2 * line, remaining);
+    const int r = rng.Next() % window;
+    int c, row;
+    cellAt(picker.Take(r), &c, &row);
+    Copy32BitsBlock(dst, src, c * a, row * a, a, a);
+  }
+}
+
+// ---------------------------------------------------------------- thawing
+
+CThawingEffect::CThawingEffect(int blockSize) : m_blockSize(blockSize) {}
+CThawingEffect::~CThawingEffect() = default;
+
+void CThawingEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const int b = RoundInt((1 - Clamp01(progress)) * std::max(0, m_blockSize));
+  if (b <= 1) {
+    Copy32BitsBlock(dst, src, 0, 0, DibWidth(src), DibHeight(src));
+    return;
+  }
+  Mosaic32BitsDIB(dst, src, b);
+}
+
+void CThawingEffect::Mosaic32BitsDIB(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* src, int block) {
+  if (!Is32(dst) || !Is32(src) || block < 1) return;
+  Pixels d(dst), s(src);
+  const int W = s.w, H = s.h;
+  block = std::min({block, W, H});
+  for (int y0 = 0; y0 < H; y0 += block) {
+    const int y1 = std::min(H, y0 + block);
+    for (int x0 = 0; x0 < W; x0 += block) {
+      const int x1 = std::min(W, x0 + block);
+      std::uint64_t sum[4] = {0, 0, 0, 0};
+      for (int y = y0; y < y1; ++y) {
+        const BYTE* p = s.at(x0, y);
+        for (int x = x0; x < x1; ++x, p += 4)
+          sum[0] += p[0], sum[1] += p[1], sum[2] += p[2], sum[3] += p[3];
+      }
+      const std::uint64_t n = std::uint64_t(y1 - y0) * std::uint64_t(x1 - x0);
+      const BYTE px[4] = {BYTE(sum[0] / n), BYTE(sum[1] / n), BYTE(sum[2] / n), BYTE(sum[3] / n)};
+      for (int y = y0; y < std::min(y1, d.h); ++y)
+        for (int x = x0; x < std::min(x1, d.w); ++x) std::memcpy(d.at(x, y), px, 4);
+    }
+  }
+}
+
+// ---------------------------------------------------------------- wave
+
+CWaveEffect::CWaveEffect(int amplitude) : m_amplitude(amplitude) {}
+CWaveEffect::~CWaveEffect() = default;
+
+void CWaveEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const double t = Clamp01(progress);
+  Pixels d(dst), s(src);
+  const int H = s.h;
+  for (int y = 0; y < H; ++y) {
+    const double v = 5 * std::sin(5.0 * (H - y) / (y + 1) + 2 * kPi * t) * (double(m_amplitude) + y) / H;
+    const long long shift = std::isfinite(v) ? (long long)std::trunc(v) : 0;
+    const long long from = shift <= y ? y - shift : y;
+    if (from >= 0 && from < H) CopyRun(d, s, 0, y, 0, int(from), s.w);
+  }
+}
+
+// ---------------------------------------------------------------- gray and emboss
+
+CGrayEffect::~CGrayEffect() = default;
+
+void CGrayEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const double t = Clamp01(progress), u = 1 - t;
+  Pixels d(dst), s(src);
+  const int W = std::min(d.w, s.w), H = std::min(d.h, s.h);
+  // c * t and g * (1 - t) by table; the sum is rounded as one real number.
+  double ct[256], gt[256];
+  for (int v = 0; v < 256; ++v) ct[v] = v * t, gt[v] = v * u + 0.5;
+  for (int y = 0; y < H; ++y) {
+    BYTE* o = d.row(y);
+    const BYTE* p = s.row(y);
+    for (int x = 0; x < W; ++x, o += 4, p += 4) {
+      const int g = ((p[0] + p[2]) * 33 + p[1] * 34) / 100;
+      for (int c = 0; c < 3; ++c) o[c] = BYTE(std::min(255, int(ct[p[c]] + gt[g])));
+      o[3] = p[3];
+    }
+  }
+}
+
+CEmbossEffect::~CEmbossEffect() = default;
+
+void CEmbossEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const double t = Clamp01(progress), u = 1 - t;
+  Pixels d(dst), s(src);
+  const int W = std::min(d.w, s.w), H = std::min(d.h, s.h);
+  double st[256], dt[256];
+  for (int v = 0; v < 256; ++v) st[v] = v * t, dt[v] = v * u + 0.5;
+  for (int y = 0; y < H; ++y) {
+    BYTE* o = d.row(y);
+    const BYTE* p = s.row(y);
+    for (int x = 0; x < W; ++x, o += 4, p += 4) {
+      for (int c = 0; c < 3; ++c) o[c] = BYTE(std::min(255, int(st[p[c]] + dt[o[c]])));
+      o[3] = p[3];
+    }
+  }
+}
+
+// ---------------------------------------------------------------- brightness and contrast
+
+CBrightnessContrastEffect::CBrightnessContrastEffect(int brightness, int contrast)
+    : m_brightness(brightness), m_contrast(contrast) {}
+CBrightnessContrastEffect::~CBrightnessContrastEffect() = default;
+
+void CBrightnessContrastEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src,
+                                         const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const double t = Clamp01(progress);
+  const int b = RoundInt(m_brightness * (1 - t) + 100 * t);
+  const int c = RoundInt(100 * t + m_contrast * (1 - t));
+  DoAdjust(dst, b, c);
+}
+
+void CBrightnessContrastEffect::DoAdjust(BITMAPINFOHEADER* dst, int brightness, int contrast) {
+  if (!Is32(dst)) return;
+  BYTE table[256];
+  for (int v = 0; v < 256; ++v) {
+    const long long cv = std::clamp<long long>((long long)(v - 128) * contrast / 100 + 128, 0, 255);
+    table[v] = BYTE(std::clamp<long long>(cv * brightness / 100, 0, 255));
+  }
+  Pixels d(dst);
+  for (int y = 0; y < d.h; ++y) {
+    BYTE* p = d.row(y);
+    for (int x = 0; x < d.w; ++x, p += 4) p[0] = table[p[0]], p[1] = table[p[1]], p[2] = table[p[2]];
+  }
+}
+
+// ---------------------------------------------------------------- noise
+
+namespace {
+constexpr double kGaussScale = 5.28596089837e-05;  // sqrt(3) / 32767
+constexpr double kGaussShift = 3.46410161514;      // 2 sqrt(3)
+}  // namespace
+
+CNoiseEffect::CNoiseEffect(int level) : m_level(level) {}
+CNoiseEffect::~CNoiseEffect() = default;
+
+double CNoiseEffect::GenGauss() {
+  const int r1 = std::rand() & 0x7FFF, r2 = std::rand() & 0x7FFF, r3 = std::rand() & 0x7FFF,
+            r4 = std::rand() & 0x7FFF;
+  return (r1 + r2 + r3 + r4) * kGaussScale - kGaussShift;
+}
+
+void CNoiseEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const int k = RoundInt((1 - Clamp01(progress)) * m_level);
+  Pixels d(dst);
+  CrtRandom rng{unsigned(DibWidth(src) + DibHeight(src))};
+  for (int y = 0; y < d.h; ++y) {
+    BYTE* p = d.row(y);
+    for (int x = 0; x < d.w; ++x, p += 4) {
+      const int r1 = rng.Next(), r2 = rng.Next(), r3 = rng.Next(), r4 = rng.Next();
+      const double g = (r1 + r2 + r3 + r4) * kGaussScale - kGaussShift;
+      const double v = g * k * 127 / 100;
+      const int n = std::isfinite(v) ? int(std::clamp(std::trunc(v), -1024.0, 1024.0)) : 0;
+      for (int c = 0; c < 3; ++c) p[c] = BYTE(std::clamp(p[c] + n, 0, 255));
+    }
+  }
+}
+
+// ---------------------------------------------------------------- corner rotation and zoom
+
+CRotateEffect::CRotateEffect(int variant) : m_variant(variant) {}
+CRotateEffect::~CRotateEffect() = default;
+
+void CRotateEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const double t = Clamp01(progress), W = DibWidth(src), H = DibHeight(src), q = (1 - t) * kPi / 2;
+  double px, py, theta;
+  switch (m_variant) {
+    case 0: px = 0, py = H, theta = -q; break;
+    case 1: px = W, py = H, theta = q; break;
+    case 2: px = W, py = 0, theta = -q; break;
+    default: px = 0, py = 0, theta = q; break;
+  }
+  CTevTransMatrix m = TevVecLib::CTevTransMatrixTranslation(-px, -py);
+  m.Multiply(TevVecLib::CTevTransMatrixRotation(theta));
+  m.Multiply(TevVecLib::CTevTransMatrixTranslation(px, py));
+  CTevPath path;
+  RectanglePath(path, DibWidth(dst), DibHeight(dst));
+  TevVecLib::TransformImage(dst, src, m, path, CTevTransMatrix(), TevVecLib::kFilterBilinear, 1);
+}
+
+CZoomEffect::~CZoomEffect() = default;
+
+void CZoomEffect::DoRender(BITMAPINFOHEADER*, BITMAPINFOHEADER* const, const double&) {}
+
+bool CZoomEffect::CreateZoomInBitmap(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* src, int index, int count,
+                                     bool appear) {
+  if (!Is32(dst) || !Is32(src)) return false;
+  const double s = appear ? double(count) - index + 1 : double(index) + 2;
+  if (!(s > 0) || s > 65536) return false;
+  const double W = DibWidth(src), H = DibHeight(src);
+  CTevTransMatrix m = TevVecLib::CTevTransMatrixScaling(s, s);
+  m.Multiply(TevVecLib::CTevTransMatrixTranslation(W / 2 - W * s / 2, H / 2 - H * s / 2));
+  CTevPath path;
+  RectanglePath(path, DibWidth(dst), DibHeight(dst));
+  return TevVecLib::TransformImage(dst, src, m, path, CTevTransMatrix(), TevVecLib::kFilterBicubic, 1);
+}
+
+bool CZoomEffect::CreateZoomOutBitmap(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* src, int index, int count,
+                                      bool appear) {
+  if (!Is32(dst) || !Is32(src)) return false;
+  double s;
+  if (appear) s = (double(index) + 1) / (double(count) + 1);
+  else s = count != 0 ? 1 - (double(index) + 1) / count : 0;
+  if (!(s > 0) || !std::isfinite(s)) return false;
+  CTevTransMatrix m = TevVecLib::CTevTransMatrixScaling(s, s);
+  CTevPath path;
+  RectanglePath(path, DibWidth(dst), DibHeight(dst));
+  return TevVecLib::TransformImage(dst, src, m, path, CTevTransMatrix(), TevVecLib::kFilterBicubic, 1);
+}
+
+// ---------------------------------------------------------------- light
+
+CLightEffect::CLightEffect(int angle, int width, int glow) : m_angle(angle), m_width(width), m_glow(glow) {}
+CLightEffect::~CLightEffect() = default;
+
+void CLightEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const double t = Clamp01(progress);
+  const int Wi = DibWidth(dst), Hi = DibHeight(dst);
+  const double W = Wi, H = Hi;
+  const int a = m_angle;
+  double sx, sy, vx, vy;
+  if (a >= 0 && a < 90) sx = W, sy = 0, vx = -W, vy = H;
+  else if (a >= 90 && a < 180) sx = 0, sy = 0, vx = W, vy = H;
+  else if (a >= 180 && a < 270) sx = 0, sy = H, vx = W, vy = -H;
+  else sx = W, sy = H, vx = -W, vy = -H;
+  const double px = sx + t * vx, py = sy + t * vy;
+
+  double x1, y1, x2, y2;
+  if (a == 0 || a == 180) {
+    x1 = px, y1 = 0, x2 = px, y2 = H;
+  } else if (a == 90 || a == 270) {
+    x1 = 0, y1 = py, x2 = W, y2 = py;
+  } else {
+    const double m = 1 / std::tan(a * kPi / 180), b = py - px * m;
+    double xs[4], ys[4];
+    int n = 0;
+    if (b > 0 && b <= H) xs[n] = 0, ys[n++] = b;
+    if (W * m + b >= 0 && W * m + b <= H) xs[n] = W, ys[n++] = W * m + b;
+    if (n < 2 && -b / m >= 0 && -b / m <= W) xs[n] = -b / m, ys[n++] = 0;
+    if (n < 2 && (H - b) / m >= 0 && (H - b) / m <= W) xs[n] = (H - b) / m, ys[n++] = H;
+    if (n < 2) return;  // the line misses the picture
+    x1 = xs[0], y1 = ys[0], x2 = xs[1], y2 = ys[1];
+  }
+  CTevPath line;
+  line.AddVertex(x1, y1, agg::path_cmd_move_to);
+  line.AddVertex(x2, y2, agg::path_cmd_line_to);
+
+  auto layerWith = [&](int strokeWidth, unsigned long colour, int compose) {
+    DibPtr layer(CreateSimple32BitsDIB(Wi, Hi, 0xFFFFFF, 0));
+    if (!layer || strokeWidth <= 0) return layer;
+    TevVecLib::CTevRenderVectorObj r(0);
+    const double w = strokeWidth;
+    r.AddShapeStrokenPath(line, CTevTransMatrix(), w, nullptr);
+    r.Paint32BitsDIBWithSoildColorX(layer.get(), nullptr, colour, compose, 1);
+    return layer;
+  };
+  if (DibPtr stroke = layerWith(m_width, 0xFFFFFFFF, TevVecLib::kComposeCopy)) Overlay2Images(dst, stroke.get());
+  if (DibPtr glow = layerWith(m_glow, 0, TevVecLib::kComposeAlphaOnly)) {
+    TevVecLib::BlurShadowDIB(glow.get(), m_glow);
+    Overlay2Images(dst, glow.get());
+  }
+}
+
+void CLightEffect::Overlay2Images(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* layer) {
+  if (!Is32(dst) || !Is32(layer)) return;
+  Pixels d(dst), l(layer);
+  const int W = std::min(d.w, l.w), H = std::min(d.h, l.h);
+  for (int y = 0; y < H; ++y) {
+    BYTE* o = d.row(y);
+    const BYTE* p = l.row(y);
+    for (int x = 0; x < W; ++x, o += 4, p += 4) {
+      const unsigned A = p[3];
+      if (!A) continue;
+      for (int c = 0; c < 3; ++c) o[c] = BYTE(std::min(255u, ((255 - A) * o[c] + A * p[c]) / 255));
+    }
+  }
+}
+
+// ---------------------------------------------------------------- motion blur
+
+CMotionBlurEffect::~CMotionBlurEffect() = default;
+
+void CMotionBlurEffect::DoRender(BITMAPINFOHEADER*, BITMAPINFOHEADER* const, const double&) {}
+
+bool CMotionBlurEffect::BuildBlurImage(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* src, int length) {
+  if (!Is32(dst) || !Is32(src) || dst == src || length < 1) return false;
+  Pixels d(dst), s(src);
+  const int W = std::min(d.w, s.w), H = std::min(d.h, s.h);
+  length = std::min(length, s.w);
+  for (int y = 0; y < H; ++y) {
+    const BYTE* in = s.row(y);
+    BYTE* out = d.row(y);
+    std::uint64_t sum[4] = {0, 0, 0, 0};  // alpha-weighted colours, alpha
+    for (int x = 0; x < W; ++x) {
+      const BYTE* p = in + std::size_t(x) * 4;
+      for (int c = 0; c < 3; ++c) sum[c] += std::uint64_t(p[c]) * p[3];
+      sum[3] += p[3];
+      if (x >= length) {
+        const BYTE* q = in + std::size_t(x - length) * 4;
+        for (int c = 0; c < 3; ++c) sum[c] -= std::uint64_t(q[c]) * q[3];
+        sum[3] -= q[3];
+      }
+      const int n = std::min(x + 1, length);
+      BYTE* o = out + std::size_t(x) * 4;
+      for (int c = 0; c < 3; ++c) o[c] = sum[3] ? BYTE((sum[c] + sum[3] / 2) / sum[3]) : 0;
+      o[3] = BYTE((sum[3] + std::uint64_t(n) / 2) / std::uint64_t(n));
+    }
+  }
+  return true;
+}
+
+}  // namespace TevImgEffectLib

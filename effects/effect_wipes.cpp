@@ -1,0 +1,543 @@
+#include "effects/effect_wipes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "companions/vector/render_vector_obj.h"
+#include "companions/vector/tev_arc.h"
+#include "effects/effect_internal.h"
+
+namespace TevImgEffectLib {
+
+using detail::AddPolygon;
+using detail::Clamp01;
+using detail::Is32;
+using detail::kPi;
+
+namespace {
+
+double Rad(double degrees) { return degrees * kPi / 180.0; }
+double Deg(double radians) { return radians * 180.0 / kPi; }
+
+SIZE SizeOf(const BITMAPINFOHEADER* dib) { return SIZE{DibWidth(dib), DibHeight(dib)}; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- base
+
+CShapeWipeEffect::~CShapeWipeEffect() = default;
+
+void CShapeWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  CTevPath path;
+  const double t = Clamp01(progress);
+  CreateWipePath(SizeOf(src), t, path);
+  BuildClipDIB(dst, src, path, CTevTransMatrix());
+  path.FreeAll();
+}
+
+void CShapeWipeEffect::CreateWipePath(const SIZE&, const double&, CTevPath&) {}
+
+void CShapeWipeEffect::IntersectPoint(double a1, double b1, double a2, double b2, double* x, double* y) const {
+  const double dx = a1 - a2;
+  *x = dx != 0 ? (b2 - b1) / dx : 0;
+  *y = a1 * *x + b1;
+}
+
+int CShapeWipeEffect::IntersectHorzLine(double x1, double y1, double x2, double y2, double c, bool keepGreater,
+                                        double* outX, double* outY) const {
+  const bool in1 = keepGreater ? x1 >= c : x1 <= c;
+  const bool in2 = keepGreater ? x2 >= c : x2 <= c;
+  if (!in1 && !in2) return 0;
+  if (x1 == x2 || (in1 && in2)) {
+    outX[0] = x2, outY[0] = y2;
+    return 1;
+  }
+  const double cy = y1 + (y2 - y1) * (c - x1) / (x2 - x1);
+  outX[0] = c, outY[0] = cy;
+  if (in2) {
+    outX[1] = x2, outY[1] = y2;
+    return 2;
+  }
+  return 1;
+}
+
+int CShapeWipeEffect::IntersectVertLine(double x1, double y1, double x2, double y2, double c, bool keepGreater,
+                                        double* outX, double* outY) const {
+  const bool in1 = keepGreater ? y1 <= c : y1 >= c;
+  const bool in2 = keepGreater ? y2 <= c : y2 >= c;
+  if (!in1 && !in2) return 0;
+  if (y1 == y2 || (in1 && in2)) {
+    outX[0] = x2, outY[0] = y2;
+    return 1;
+  }
+  const double cx = x1 + (x2 - x1) * (c - y1) / (y2 - y1);
+  outX[0] = cx, outY[0] = c;
+  if (in2) {
+    outX[1] = x2, outY[1] = y2;
+    return 2;
+  }
+  return 1;
+}
+
+int CShapeWipeEffect::DoHClipPolygon(const double* xs, const double* ys, int count, double* outXs, double* outYs,
+                                     double c, bool keepGreater) const {
+  if (count < 1) return 0;
+  count = std::min(count, kMaxClipPoints);
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    const int j = (i + 1) % count;
+    double px[2], py[2];
+    const int k = IntersectHorzLine(xs[i], ys[i], xs[j], ys[j], c, keepGreater, px, py);
+    for (int m = 0; m < k && n < kMaxClipPoints; ++m) outXs[n] = px[m], outYs[n++] = py[m];
+  }
+  return n;
+}
+
+int CShapeWipeEffect::DoVClipPolygon(const double* xs, const double* ys, int count, double* outXs, double* outYs,
+                                     double c, bool keepGreater) const {
+  if (count < 1) return 0;
+  count = std::min(count, kMaxClipPoints);
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    const int j = (i + 1) % count;
+    double px[2], py[2];
+    const int k = IntersectVertLine(xs[i], ys[i], xs[j], ys[j], c, keepGreater, px, py);
+    for (int m = 0; m < k && n < kMaxClipPoints; ++m) outXs[n] = px[m], outYs[n++] = py[m];
+  }
+  return n;
+}
+
+void CShapeWipeEffect::AddClippedCentredPolygon(const SIZE& size, const double* xs, const double* ys, int count,
+                                                CTevPath& path) const {
+  const double hw = size.cx / 2.0, hh = size.cy / 2.0;
+  double ax[kMaxClipPoints], ay[kMaxClipPoints], bx[kMaxClipPoints], by[kMaxClipPoints];
+  int n = DoHClipPolygon(xs, ys, count, ax, ay, -hw, true);
+  n = DoVClipPolygon(ax, ay, n, bx, by, hh, true);
+  n = DoHClipPolygon(bx, by, n, ax, ay, hw, false);
+  n = DoVClipPolygon(ax, ay, n, bx, by, -hh, false);
+  for (int i = 0; i < n; ++i) {
+    ax[i] = hw + bx[i];
+    ay[i] = hh - by[i];
+  }
+  AddPolygon(path, ax, ay, n);
+}
+
+// ---------------------------------------------------------------- clock
+
+CClockWipeEffect::CClockWipeEffect(bool turnUp, int columns, int rows)
+    : m_columns(columns), m_rows(rows), m_turnUp(turnUp) {}
+CClockWipeEffect::~CClockWipeEffect() = default;
+
+void CClockWipeEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  if (size.cx < 1 || size.cy < 1) return;
+  // At least one cell, and no cell narrower than a pixel.
+  const int columns = std::clamp(m_columns, 1, int(size.cx));
+  const int rows = std::clamp(m_rows, 1, int(size.cy));
+  const double w = double(size.cx) / columns, h = double(size.cy) / rows;
+  const double v = 360.0 * Clamp01(progress);
+  const double j = std::trunc(Deg(std::atan(h / w)));
+
+  double px[7], py[7];
+  int n = 0;
+  px[n] = w / 2, py[n++] = h / 2;
+  px[n] = w, py[n++] = h / 2;
+  if (v <= j) {
+    px[n] = w, py[n++] = h / 2 - (w / 2) * std::tan(Rad(v));
+  } else if (v <= 180 - j) {
+    px[n] = w, py[n++] = 0;
+    px[n] = v <= 90 ? w / 2 + (h / 2) * std::tan(Rad(90 - v)) : w / 2 - (h / 2) * std::tan(Rad(v - 90));
+    py[n++] = 0;
+  } else if (v <= 180 + j) {
+    px[n] = w, py[n++] = 0;
+    px[n] = 0, py[n++] = 0;
+    px[n] = 0;
+    py[n++] = v <= 180 ? h / 2 - (w / 2) * std::tan(Rad(180 - v)) : h / 2 + (w / 2) * std::tan(Rad(v - 180));
+  } else if (v <= 360 - j) {
+    px[n] = w, py[n++] = 0;
+    px[n] = 0, py[n++] = 0;
+    px[n] = 0, py[n++] = h;
+    px[n] = v <= 270 ? w / 2 - (h / 2) * std::tan(Rad(270 - v)) : w / 2 + (h / 2) * std::tan(Rad(v - 270));
+    py[n++] = h;
+  } else {
+    px[n] = w, py[n++] = 0;
+    px[n] = 0, py[n++] = 0;
+    px[n] = 0, py[n++] = h;
+    px[n] = w, py[n++] = h;
+    px[n] = w, py[n++] = h / 2 + (w / 2) * std::tan(Rad(360 - v));
+  }
+  if (!m_turnUp)
+    for (int i = 0; i < n; ++i) py[i] = h - py[i];
+
+  double cx[7], cy[7];
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < columns; ++c) {
+      const double x0 = c * w, y0 = r * h;
+      for (int i = 0; i < n; ++i) cx[i] = px[i] + x0, cy[i] = py[i] + y0;
+      AddPolygon(path, cx, cy, n);
+    }
+}
+
+// ---------------------------------------------------------------- star
+
+CStarWipeEffect::~CStarWipeEffect() = default;
+
+void CStarWipeEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  const double t = Clamp01(progress);
+  const double s72 = std::sin(Rad(72)), c72 = std::cos(Rad(72));
+  const double s54 = std::sin(Rad(54)), c54 = std::cos(Rad(54));
+  // Tips from the top one to the left: top, left, lower-left, lower-right, right.
+  const double tx[5] = {0, -s72, -c54, c54, s72};
+  const double ty[5] = {1, c72, -s54, -s54, c72};
+  // Star line through tips a and b as slope and offset.
+  auto line = [&](int a, int b, double* k, double* o) {
+    *k = (ty[b] - ty[a]) / (tx[b] - tx[a]);
+    *o = ty[a] - *k * tx[a];
+  };
+  double k02, o02, k03, o03, k13, o13, k14, o14, k24, o24;
+  line(0, 2, &k02, &o02);
+  line(0, 3, &k03, &o03);
+  line(1, 3, &k13, &o13);
+  line(1, 4, &k14, &o14);
+  line(2, 4, &k24, &o24);
+  double ix[5], iy[5];  // upper-left, lower-left, bottom, lower-right, upper-right
+  IntersectPoint(k02, o02, k14, o14, &ix[0], &iy[0]);
+  IntersectPoint(k02, o02, k13, o13, &ix[1], &iy[1]);
+  IntersectPoint(k13, o13, k24, o24, &ix[2], &iy[2]);
+  IntersectPoint(k03, o03, k24, o24, &ix[3], &iy[3]);
+  IntersectPoint(k03, o03, k14, o14, &ix[4], &iy[4]);
+
+  const double s = std::max(size.cx * t / (ix[4] - ix[0]), size.cy * t / (c72 - iy[2]));
+  double xs[10], ys[10];
+  for (int i = 0; i < 5; ++i) {
+    xs[2 * i] = tx[i] * s, ys[2 * i] = ty[i] * s;
+    xs[2 * i + 1] = ix[i] * s, ys[2 * i + 1] = iy[i] * s;
+  }
+  AddClippedCentredPolygon(size, xs, ys, 10, path);
+}
+
+// ---------------------------------------------------------------- iris
+
+CIrisWipeEffect::~CIrisWipeEffect() = default;
+
+void CIrisWipeEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  const double t = Clamp01(progress);
+  const double W = size.cx, H = size.cy, b = W / 2, e = H / 2, c = b * t, f = e * t;
+  const double xs[8] = {b - c, 0, b - c, b, b + c, W, b + c, b};
+  const double ys[8] = {e - f, e, e + f, H, e + f, e, e - f, 0};
+  AddPolygon(path, xs, ys, 8);
+}
+
+// ---------------------------------------------------------------- lines
+
+CLinesWipeEffect::CLinesWipeEffect(int angle, int strips) : m_angle(angle), m_strips(strips) {}
+CLinesWipeEffect::~CLinesWipeEffect() = default;
+
+void CLinesWipeEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  if (size.cx < 1 || size.cy < 1) return;
+  const double t = Clamp01(progress);
+  const double hw = size.cx / 2.0, hh = size.cy / 2.0;
+  // Bands no thinner than a pixel.
+  const int strips = std::clamp(m_strips, 1, int(std::min(size.cx, size.cy)));
+  const int a = m_angle;
+  double sx, sy, ex, ey;
+  if (a >= 0 && a < 90) sx = hw, sy = hh, ex = -hw, ey = -hh;
+  else if (a >= 90 && a < 180) sx = -hw, sy = hh, ex = hw, ey = -hh;
+  else if (a >= 180 && a < 270) sx = -hw, sy = -hh, ex = hw, ey = hh;
+  else sx = hw, sy = -hh, ex = -hw, ey = hh;
+  const double dx = (ex - sx) / strips, dy = (ey - sy) / strips;
+
+  const double k = std::tan(Rad(a));
+  double b1, b2;
+  if ((a >= 0 && a < 90) || (a >= 180 && a < 270)) b1 = k * hw + hh, b2 = -hh - k * hw;
+  else b1 = hh - k * hw, b2 = k * hw - hh;
+
+  for (int i = 0; i < strips; ++i) {
+    const double Sx = sx + i * dx, Sy = sy + i * dy;
+    const double Ex = Sx + t * dx, Ey = Sy + t * dy;
+    double xs[4], ys[4];
+    if (a == 0 || a == 180) {
+      xs[0] = Sx, ys[0] = hh, xs[1] = Sx, ys[1] = -hh, xs[2] = Ex, ys[2] = -hh, xs[3] = Ex, ys[3] = hh;
+    } else if (a == 90 || a == 270) {
+      xs[0] = -hw, ys[0] = Sy, xs[1] = hw, ys[1] = Sy, xs[2] = hw, ys[2] = Ey, xs[3] = -hw, ys[3] = Ey;
+    } else {
+      const double m = -1 / k;
+      const double so = Sy - m * Sx, eo = Ey - m * Ex;
+      IntersectPoint(m, so, k, b1, &xs[0], &ys[0]);
+      IntersectPoint(m, eo, k, b1, &xs[1], &ys[1]);
+      IntersectPoint(m, eo, k, b2, &xs[2], &ys[2]);
+      IntersectPoint(m, so, k, b2, &xs[3], &ys[3]);
+    }
+    AddClippedCentredPolygon(size, xs, ys, 4, path);
+  }
+}
+
+// ---------------------------------------------------------------- arcs
+
+CArcsWipeEffect::CArcsWipeEffect(int sectors) : m_startAngle(0), m_sectors(sectors) {}
+CArcsWipeEffect::~CArcsWipeEffect() = default;
+
+void CArcsWipeEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  const double W = size.cx, H = size.cy;
+  const double t = Clamp01(progress);
+  if (std::fabs(t - 1) <= 5e-12) {
+    const double xs[4] = {0, W, W, 0}, ys[4] = {0, 0, H, H};
+    AddPolygon(path, xs, ys, 4);
+    return;
+  }
+  const int sectors = std::clamp(m_sectors, 1, 360);
+  const double o = Deg(std::atan(H / W));
+  // Where the ray from the centre at angle u meets the border, and on which edge.
+  auto hit = [&](double u, double* x, double* y) -> int {
+    u = std::fmod(u, 360.0);
+    if (u < 0) u += 360.0;
+    if (u < o) {
+      *x = W, *y = H / 2 - (W / 2) * std::tan(Rad(u));
+      return 1;
+    }
+    if (u < 180 - o) {
+      *x = u <= 90 ? W / 2 + (H / 2) * std::tan(Rad(90 - u)) : W / 2 - (H / 2) * std::tan(Rad(u - 90));
+      *y = 0;
+      return 0;
+    }
+    if (u < 180 + o) {
+      *x = 0;
+      *y = u <= 180 ? H / 2 - (W / 2) * std::tan(Rad(180 - u)) : H / 2 + (W / 2) * std::tan(Rad(u - 180));
+      return 3;
+    }
+    if (u < 360 - o) {
+      *x = u <= 270 ? W / 2 - (H / 2) * std::tan(Rad(270 - u)) : W / 2 + (H / 2) * std::tan(Rad(u - 270));
+      *y = H;
+      return 2;
+    }
+    *x = W, *y = H / 2 + (W / 2) * std::tan(Rad(360 - u));
+    return 1;
+  };
+  const double cornerX[4] = {0, W, W, 0}, cornerY[4] = {0, 0, H, H};
+
+  for (int i = 0; i < sectors; ++i) {
+    const double a = m_startAngle + (i + 0.5) * 360.0 / sectors;
+    const double h = t * 180.0 / sectors;
+    double xs[8], ys[8];
+    int n = 0;
+    xs[n] = W / 2, ys[n++] = H / 2;
+    double sx, sy, ex, ey;
+    const int startEdge = hit(a - h, &sx, &sy);
+    const int endEdge = hit(a + h, &ex, &ey);
+    xs[n] = sx, ys[n++] = sy;
+    int e = startEdge;
+    // Walk the border in the turning direction, corner by corner. Once a
+    // corner has been passed the end point on the current edge is always
+    // ahead; before that it is ahead only when it lies beyond the start.
+    for (int step = 0; step < 5; ++step) {
+      if (e == endEdge) {
+        if (step > 0) break;
+        const bool ahead = (e == 0 && ex <= sx) || (e == 1 && ey <= sy) || (e == 2 && ex >= sx) ||
+                           (e == 3 && ey >= sy);
+        if (ahead) break;
+      }
+      xs[n] = cornerX[e], ys[n++] = cornerY[e];
+      e = (e + 3) % 4;
+    }
+    xs[n] = ex, ys[n++] = ey;
+    AddPolygon(path, xs, ys, n);
+  }
+}
+
+// ---------------------------------------------------------------- rotate rectangle
+
+CRotateRectangleEffect::CRotateRectangleEffect(bool reverse) : m_reverse(reverse) {}
+CRotateRectangleEffect::~CRotateRectangleEffect() = default;
+
+void CRotateRectangleEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  const double t = Clamp01(progress);
+  const double W = size.cx, H = size.cy;
+  const double theta = 2 * kPi * (m_reverse ? 1 - t : t);
+  CTevTransMatrix m = TevVecLib::CTevTransMatrixTranslation(-W / 2, -H / 2);
+  m.Multiply(TevVecLib::CTevTransMatrixRotation(theta));
+  m.Multiply(TevVecLib::CTevTransMatrixTranslation(W / 2, H / 2));
+  const double hw = W * t / 2, hh = H * t / 2;
+  double xs[4] = {W / 2 - hw, W / 2 + hw, W / 2 + hw, W / 2 - hw};
+  double ys[4] = {H / 2 - hh, H / 2 - hh, H / 2 + hh, H / 2 + hh};
+  for (int i = 0; i < 4; ++i) m.Transform(&xs[i], &ys[i]);
+  AddPolygon(path, xs, ys, 4);
+}
+
+// ---------------------------------------------------------------- eye open
+
+CEyeOpenEffect::~CEyeOpenEffect() = default;
+
+void CEyeOpenEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  const double t = Clamp01(progress);
+  const double cx = std::floor(size.cx / 2.0 + 0.5), cy = std::floor(size.cy / 2.0 + 0.5);
+  const double dx = std::floor(t * size.cx / 2 + 0.5), dy = std::floor(t * size.cy / 2 + 0.5);
+  const double xs[4] = {cx - dx, cx + dx, cx + dx, cx - dx};
+  const double ys[4] = {cy - dy, cy - dy, cy + dy, cy + dy};
+  AddPolygon(path, xs, ys, 4);
+}
+
+// ---------------------------------------------------------------- sweep
+
+CSweepWipeEffect::CSweepWipeEffect(int angle) : m_angle(angle) {}
+CSweepWipeEffect::~CSweepWipeEffect() = default;
+
+void CSweepWipeEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  const double t = Clamp01(progress);
+  // Half a pixel beyond the corners: the arc is drawn as chords, which would
+  // otherwise cut the corner pixels at progress 1.
+  const double cx = size.cx / 2.0, cy = size.cy / 2.0, r = std::sqrt(cx * cx + cy * cy) + 0.5;
+  const double theta0 = Rad(m_angle);
+  TevVecLib::CTevArc arc(cx, cy, r, r, -theta0 - kPi * t, -theta0 + kPi * t, true);
+  path.AddVertex(cx, cy, agg::path_cmd_move_to);
+  arc.rewind(0);
+  path.Concatenate(arc);
+  path.AddVertex(cx, cy, agg::path_cmd_line_to);
+  path.ClosePolygon();
+}
+
+// ---------------------------------------------------------------- circles and diamonds
+
+CCirclesWipeEffect::CCirclesWipeEffect(int rings) : m_rings(rings) {}
+CCirclesWipeEffect::~CCirclesWipeEffect() = default;
+
+// All rings go into one path: they never overlap, and one fill gives the
+// seams between neighbouring rings full coverage once they meet (separate
+// fills would leave each seam pixel partly transparent at progress 1).
+void CCirclesWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const double t = Clamp01(progress);
+  const double cx = DibWidth(src) / 2.0, cy = DibHeight(src) / 2.0;
+  const int rings = std::clamp(m_rings, 1, int(std::max(DibWidth(src), DibHeight(src))));
+  // The outermost ring reaches half a pixel beyond the corners, so that its
+  // chords still cover the corner pixels at progress 1.
+  const double R = std::sqrt(cx * cx + cy * cy) + 0.5, r = R / rings;
+  CTevPath path;
+  for (int i = 0; i < rings; ++i) {
+    const double outer = (i + t) * r, inner = i * r;
+    if (outer > 5e-12) {
+      TevVecLib::CTevArc arc(cx, cy, outer, outer, 0, 2 * kPi, true);
+      path.Concatenate(arc);
+    }
+    TevVecLib::CTevArc hole(cx, cy, inner, inner, 2 * kPi, 0, false);
+    path.Join(hole);
+    path.ClosePolygon();
+  }
+  BuildClipDIB(dst, src, path, CTevTransMatrix());
+}
+
+CDiamondWipeEffect::CDiamondWipeEffect(int rings) : m_rings(rings) {}
+CDiamondWipeEffect::~CDiamondWipeEffect() = default;
+
+void CDiamondWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const double t = Clamp01(progress);
+  const double W = DibWidth(src), H = DibHeight(src);
+  const int rings = std::clamp(m_rings, 1, int(std::max(W, H)));
+  const double dx = W / rings, dy = H / rings, cx = W / 2, cy = H / 2;
+  CTevPath path;  // one path for all rings, as for the circles
+  for (int i = 0; i < rings; ++i) {
+    const double ix = i * dx, iy = i * dy, ox = (i + t) * dx, oy = (i + t) * dy;
+    const double xs[10] = {cx, cx - ix, cx, cx + ix, cx, cx, cx + ox, cx, cx - ox, cx};
+    const double ys[10] = {cy + iy, cy, cy - iy, cy, cy + iy, cy + oy, cy, cy - oy, cy, cy + oy};
+    AddPolygon(path, xs, ys, 10);
+  }
+  BuildClipDIB(dst, src, path, CTevTransMatrix());
+}
+
+// ---------------------------------------------------------------- random
+
+CRandomWipeEffect::~CRandomWipeEffect() = default;
+
+void CRandomWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!Is32(dst) || !Is32(src)) return;
+  const int W = DibWidth(src), H = DibHeight(src);
+  const std::int64_t n = std::int64_t(W) * H;
+  if (n >= (std::int64_t(1) << 30)) return;
+  std::unique_ptr<std::uint32_t[]> table(new (std::nothrow) std::uint32_t[std::size_t(n)]);
+  if (!table) return;
+  std::size_t i = 0;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) table[i++] = (std::uint32_t(y) << 16) | std::uint32_t(x);
+
+  detail::Pixels d(dst), s(src);
+  const int count = detail::RoundCount(double(n), Clamp01(progress));
+  double e = W + H;
+  std::int64_t remaining = n;
+  for (int k = 0; k < count && remaining > 0; ++k) {
+    double h = std::fmod(e * 32719.0 + 9999.0, 2147483647.0);
+    if (h <= 1073741824.0) h = 2 * h;
+    else h = 2 * (2147483648.0 - h) + 1;
+    const std::int64_t index = std::int64_t(std::floor(h + 0.5)) % remaining;
+    const std::uint32_t pos = table[std::size_t(index)];
+    const int x = int(pos & 0xFFFF), y = int(pos >> 16);
+    if (x < d.w && y < d.h) std::memcpy(d.at(x, y), s.at(x, y), 4);
+    if (index != remaining - 1) std::swap(table[std::size_t(index)], table[std::size_t(remaining - 1)]);
+    --remaining;
+    e = h;
+  }
+}
+
+}  // namespace TevImgEffectLib
+
+namespace TevImgEffectLib {
+
+// ---------------------------------------------------------------- turn page
+
+CTurnPageEffect::~CTurnPageEffect() = default;
+
+void CTurnPageEffect::CreateWipePath(const SIZE& size, const double& progress, CTevPath& path) {
+  const double t = detail::Clamp01(progress);
+  const double W = size.cx, H = size.cy, d = t * W, k = std::tan(detail::kPi / 4 * (1 + t));
+  double xs[5] = {0, 0, W - d}, ys[5] = {0, H, H};
+  int n = 3;
+  if (k * d <= H) {
+    xs[n] = W, ys[n++] = H - k * d;
+    xs[n] = W, ys[n++] = 0;
+  } else {
+    xs[n] = W - d + H / k, ys[n++] = 0;
+  }
+  detail::AddPolygon(path, xs, ys, n);
+}
+
+void CTurnPageEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
+  if (!detail::Is32(dst) || !detail::Is32(src)) return;
+  const double t = detail::Clamp01(progress);
+  const SIZE size{DibWidth(src), DibHeight(src)};
+  CTevPath page;
+  CreateWipePath(size, t, page);
+  BuildClipDIB(dst, src, page, CTevTransMatrix());
+
+  // The flap beyond the fold line shows the page mirrored across that line.
+  const double W = size.cx, H = size.cy, d = t * W, theta = detail::kPi / 4 * (1 + t), k = std::tan(theta);
+  CTevPath flap;
+  flap.AddVertex(W, H, agg::path_cmd_move_to);
+  double foldX, foldY;
+  if (k * d <= H) {
+    flap.AddVertex(W - d, H, agg::path_cmd_line_to);
+    flap.AddVertex(W, H - k * d, agg::path_cmd_line_to);
+    foldX = W, foldY = H - k * d;
+  } else {
+    flap.AddVertex(W, 0, agg::path_cmd_line_to);
+    flap.AddVertex(W - d + H / k, 0, agg::path_cmd_line_to);
+    flap.AddVertex(W - d, H, agg::path_cmd_line_to);
+    foldX = W - d + H / k, foldY = 0;
+  }
+  flap.AddVertex(W, H, agg::path_cmd_line_to);
+  flap.ClosePolygon();
+
+  CTevTransMatrix m = TevVecLib::CTevTransMatrixTranslation(-foldX, -foldY);
+  m.Multiply(TevVecLib::CTevTransMatrixRotation(theta - detail::kPi / 2));
+  m.Multiply(CTevTransMatrix(-1, 0, 0, 1, 0, 0));
+  m.Multiply(TevVecLib::CTevTransMatrixRotation(detail::kPi / 2 - theta));
+  m.Multiply(TevVecLib::CTevTransMatrixTranslation(foldX, foldY));
+  TevVecLib::CTevRenderVectorObj renderer(0);
+  renderer.AddShapePath(flap, CTevTransMatrix(), nullptr);
+  renderer.Paint32BitsDIBWithImageX(dst, nullptr, src, m, TevVecLib::kComposeCopy, 1, TevVecLib::kFilterHermite,
+                                    TevVecLib::kEdgeTransparent);
+}
+
+}  // namespace TevImgEffectLib
