@@ -1,0 +1,203 @@
+// Slides, bars and 3D: where each part of the picture lands at chosen
+// progress values, and the whole picture at 1.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "effect_test_util.h"
+
+using namespace TevImgEffectLib;
+using namespace effect_test;
+
+TEST(Slides, BarsSlideFromAlternateSides) {
+  DibPtr src = Pattern(20, 8);
+  CBarsEffect horizontal(true, 0.25);  // bars of 2 rows
+  EXPECT_TRUE(AllTransparent(Render(horizontal, src.get(), 0).get()));
+  EXPECT_EQ(Differences(Render(horizontal, src.get(), 1).get(), src.get()), 0);
+  DibPtr h = Render(horizontal, src.get(), 0.5);  // 10 columns in
+  EXPECT_EQ(Px(h.get(), 15, 0), PatternPixel(5, 0));  // odd bar from the right
+  EXPECT_EQ(Px(h.get(), 5, 1), 0u);
+  EXPECT_EQ(Px(h.get(), 3, 2), PatternPixel(13, 2));  // even bar from the left
+  EXPECT_EQ(Px(h.get(), 12, 3), 0u);
+
+  CBarsEffect vertical(false, 0.5);  // bars of 10 columns
+  DibPtr v = Render(vertical, src.get(), 0.25);  // 2 rows in
+  EXPECT_EQ(Px(v.get(), 3, 7), PatternPixel(3, 1));  // from the bottom
+  EXPECT_EQ(Px(v.get(), 3, 5), 0u);
+  EXPECT_EQ(Px(v.get(), 13, 0), PatternPixel(13, 6));  // from the top
+  EXPECT_EQ(Differences(Render(vertical, src.get(), 1).get(), src.get()), 0);
+  // A zero width does not loop forever; the picture is one bar.
+  CBarsEffect zero(true, 0.0);
+  EXPECT_EQ(Differences(Render(zero, src.get(), 1).get(), src.get()), 0);
+}
+
+TEST(Slides, BlindsKeepOneLinePerSlatOpen) {
+  DibPtr src = Pattern(20, 6);
+  CJalousieEffect columns(true, 0.25);  // slats of 5 columns
+  DibPtr d = Render(columns, src.get(), 0);
+  for (int x = 0; x < 20; ++x) EXPECT_EQ(Px(d.get(), x, 3), x % 5 == 0 ? PatternPixel(x, 3) : 0u) << x;
+  EXPECT_EQ(Differences(Render(columns, src.get(), 1).get(), src.get()), 0);
+  CJalousieEffect rows(false, 0.5);  // slats of 3 rows
+  DibPtr r = Render(rows, src.get(), 0.5);  // 2 rows of each slat
+  for (int y = 0; y < 6; ++y) EXPECT_EQ(Px(r.get(), 4, y), y % 3 < 2 ? PatternPixel(4, y) : 0u) << y;
+}
+
+namespace {
+
+// Lines copied by the narrow bars, from their definition.
+std::set<int> NarrowBarLines(int lines, int variant, double t) {
+  std::vector<int> list;
+  for (int i = 0; i < lines; ++i) list.push_back(variant >= 4 ? lines - 1 - i : i);
+  ClassicRand rnd{std::uint64_t(lines)};
+  const int n = int(std::floor(lines * t + 0.5));
+  std::set<int> out;
+  for (int i = 0; i < n; ++i) {
+    const int window = variant <= 1 ? int(list.size()) : std::min<int>(32, int(list.size()));
+    const int r = rnd() % window;
+    out.insert(list[r]);
+    list.erase(list.begin() + r);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(Slides, NarrowBarsFollowTheirSequence) {
+  for (int variant = 0; variant < 6; ++variant) {
+    DibPtr src = Pattern(70, 45);
+    CNarrowBarsEffect e(variant);
+    DibPtr d = Render(e, src.get(), 0.37);
+    const bool columns = variant % 2 == 0;
+    const auto lines = NarrowBarLines(columns ? 70 : 45, variant, 0.37);
+    for (int y = 0; y < 45; ++y)
+      for (int x = 0; x < 70; ++x) {
+        const bool want = lines.count(columns ? x : y) > 0;
+        ASSERT_EQ(Px(d.get(), x, y), want ? PatternPixel(x, y) : 0u) << variant << " " << x << "," << y;
+      }
+    EXPECT_EQ(Differences(Render(e, src.get(), 1).get(), src.get()), 0) << variant;
+  }
+}
+
+TEST(Slides, RowSpreadOrders) {
+  DibPtr src = Pattern(23, 17);
+  for (int variant = 0; variant < 8; ++variant) {
+    CRowSpreadEffect e(variant, 0.2);
+    EXPECT_TRUE(AllTransparent(Render(e, src.get(), 0).get())) << variant;
+    EXPECT_EQ(Differences(Render(e, src.get(), 1).get(), src.get()), 0) << variant;
+    auto a = Shown(Render(e, src.get(), 0.3).get(), src.get());
+    auto b = Shown(Render(e, src.get(), 0.8).get(), src.get());
+    for (std::size_t i = 0; i < a.size(); ++i) ASSERT_FALSE(a[i] && !b[i]) << variant << " pixel " << i;
+  }
+  // Typing order: two column bands of 5, n = 5 rows of the first band.
+  DibPtr sq = Pattern(10, 10);
+  CRowSpreadEffect typed(0, 0.5);
+  DibPtr d = Render(typed, sq.get(), 0.25);
+  EXPECT_EQ(Px(d.get(), 2, 4), PatternPixel(2, 4));
+  EXPECT_EQ(Px(d.get(), 2, 5), 0u);
+  EXPECT_EQ(Px(d.get(), 7, 0), 0u);
+  // Pairs of row bands: even bands from the left first, then odd ones from the right.
+  CRowSpreadEffect pairs(2, 0.5);
+  DibPtr p1 = Render(pairs, sq.get(), 0.25);  // d1 = 5 columns of band 0
+  EXPECT_EQ(Px(p1.get(), 4, 0), PatternPixel(4, 0));
+  EXPECT_EQ(Px(p1.get(), 5, 0), 0u);
+  EXPECT_EQ(Px(p1.get(), 0, 7), 0u);
+  DibPtr p2 = Render(pairs, sq.get(), 0.75);  // band 0 whole, band 1 from the right over 5
+  EXPECT_EQ(Px(p2.get(), 9, 0), PatternPixel(9, 0));
+  EXPECT_EQ(Px(p2.get(), 9, 7), PatternPixel(9, 7));
+  EXPECT_EQ(Px(p2.get(), 2, 7), 0u);
+}
+
+TEST(Slides, QuartersSlideInWhole) {
+  for (auto [w, h] : {std::pair{8, 8}, {7, 5}, {1, 1}, {2, 3}}) {
+    DibPtr src = Pattern(w, h);
+    CQuatersSliderEffect e;
+    EXPECT_TRUE(AllTransparent(Render(e, src.get(), 0).get()));
+    EXPECT_EQ(Differences(Render(e, src.get(), 1).get(), src.get()), 0) << w << "x" << h;
+  }
+  DibPtr src = Pattern(8, 8);
+  CQuatersSliderEffect e;
+  DibPtr d = Render(e, src.get(), 0.5);  // 2 pixels of each quarter in
+  EXPECT_EQ(Px(d.get(), 0, 0), PatternPixel(2, 0));   // top-left from the left
+  EXPECT_EQ(Px(d.get(), 5, 0), PatternPixel(5, 2));   // top-right from the top
+  EXPECT_EQ(Px(d.get(), 1, 7), PatternPixel(1, 5));   // bottom-left from the bottom
+  EXPECT_EQ(Px(d.get(), 7, 5), PatternPixel(5, 5));   // bottom-right from the right
+  EXPECT_EQ(Px(d.get(), 3, 3), 0u);
+}
+
+TEST(Slides, PerspectiveCornersAtOneAreThePicture) {
+  const double expected[8] = {0, 0, 40, 0, 40, 30, 0, 30};
+  for (int side = 0; side < 4; ++side) {
+    CGate3DEffect g(side);
+    double q[8];
+    g.CalcuQuad(40, 30, 1, q);
+    for (int i = 0; i < 8; ++i) EXPECT_NEAR(q[i], expected[i], 1e-9) << "gate " << side;
+  }
+  for (bool vertical : {false, true})
+    for (bool reverse : {false, true}) {
+      CFlip3DEffect f(vertical, reverse);
+      double q[8];
+      f.CalcuQuad(40, 30, 1, q);
+      for (int i = 0; i < 8; ++i) EXPECT_NEAR(q[i], expected[i], 1e-9);
+      f.CalcuQuad(40, 30, 0, q);  // edge-on: no area
+      EXPECT_NEAR((q[2] - q[0]) * (q[7] - q[1]) - (q[6] - q[0]) * (q[3] - q[1]), 0, 1e-6);
+    }
+  for (int variant : {0, 7}) {
+    CRotate3DEffect r(variant);
+    double q[8];
+    r.CalcuQuad(40, 30, 1, q);
+    for (int i = 0; i < 8; ++i) EXPECT_NEAR(q[i], expected[i], 1e-9) << "rotate " << variant;
+  }
+  // Variant 3 (180 about x only) ends upside down.
+  CRotate3DEffect flipped(3);
+  double q[8];
+  flipped.CalcuQuad(40, 30, 1, q);
+  EXPECT_NEAR(q[1], 30, 1e-9);
+  EXPECT_NEAR(q[5], 0, 1e-9);
+  // Gate halfway: the hinge corners stay, the free edge is nearer the centre.
+  CGate3DEffect left(0);
+  left.CalcuQuad(40, 30, 0.5, q);
+  EXPECT_NEAR(q[0], 0, 1e-9);
+  EXPECT_NEAR(q[7], 30, 1e-9);
+  EXPECT_LT(q[2], 40);
+
+  DibPtr src = Pattern(40, 30);
+  for (auto* e : std::initializer_list<CGeneralEffect*>{new CGate3DEffect(2), new CFlip3DEffect(true, false),
+                                                         new CRotate3DEffect(7)}) {
+    std::unique_ptr<CGeneralEffect> own(e);
+    DibPtr d = Render(*own, src.get(), 1);
+    int off = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x) {
+        const std::uint32_t a = Px(d.get(), x, y), b = PatternPixel(x, y);
+        for (int c = 0; c < 32; c += 8) off += std::abs(int((a >> c) & 0xFF) - int((b >> c) & 0xFF)) > 1;
+      }
+    EXPECT_EQ(off, 0);
+  }
+}
+
+TEST(Slides, SideRollUnrollsFromTheRoll) {
+  DibPtr src = Pattern(40, 10);
+  CSideRollEffect left(0, 0.1), top(1, 0.1), right(2, 0.1);
+  EXPECT_EQ(left.CalcuDIBDimension(src.get(), 0.5), (SIZE{20, 10}));
+  EXPECT_EQ(top.CalcuDIBDimension(src.get(), 0.5), (SIZE{40, 5}));
+  EXPECT_EQ(left.CalcuDIBDimension(nullptr, 0.5), (SIZE{0, 0}));
+
+  DibPtr d = Blank(20, 10);
+  left.DoRender(d.get(), src.get(), 0.5);  // roll radius 4 at the left
+  EXPECT_EQ(Px(d.get(), 19, 3), PatternPixel(39, 3));  // the right edge stays in place
+  EXPECT_EQ(Px(d.get(), 12, 3), PatternPixel(32, 3));
+  EXPECT_NE(Px(d.get(), 2, 3), PatternPixel(22, 3));   // on the roll
+  EXPECT_EQ(Alpha(d.get(), 2, 3), 255);
+
+  DibPtr r = Blank(20, 10);
+  right.DoRender(r.get(), src.get(), 0.5);
+  EXPECT_EQ(Px(r.get(), 0, 3), PatternPixel(0, 3));  // the left edge stays in place
+  EXPECT_EQ(Px(r.get(), 7, 3), PatternPixel(7, 3));
+
+  for (int side = 0; side < 4; ++side) {
+    CSideRollEffect e(side, 0.1);
+    DibPtr full = Blank(40, 10);
+    e.DoRender(full.get(), src.get(), 1);
+    EXPECT_EQ(Differences(full.get(), src.get()), 0) << side;
+  }
+}
