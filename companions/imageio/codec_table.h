@@ -64,6 +64,10 @@ int ReadAni(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*
 bool SniffAni(const BYTE* head, std::size_t size);
 int ReadPsd(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
 bool SniffPsd(const BYTE* head, std::size_t size);
+int ReadWmf(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffWmf(const BYTE* head, std::size_t size);
+int ReadEmf(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+bool SniffEmf(const BYTE* head, std::size_t size);
 
 // An icon or cursor file in memory: one block per directory entry (only the
 // first unless allImages), with AND masks when withMasks and cursor hot spots.

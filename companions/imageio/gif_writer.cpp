@@ -1,0 +1,249 @@
+// GIF writer on giflib: logical screen with one global colour table, the
+// NETSCAPE loop extension, then per block a graphic-control extension
+// (disposal from the block's graphic-control byte, delay, transparent index)
+// and an image descriptor with the block's interlace bit. Pixels hidden by a
+// block's mask are written as its transparent index. A block whose colour
+// table differs from the global one gets a local table.
+//
+// The same encoder serves CalcuGifImgLength through a counting sink, so the
+// size it reports is the size of the file.
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "companions/dibkernel/dib_convert.h"
+#include "companions/imageio/codec_io.h"
+#include "companions/imageio/codec_table.h"
+#include "companions/imageio/dib_pixels.h"
+#include "companions/imageio/gif_module.h"
+
+namespace TevImageIO {
+
+namespace {
+
+struct GifSink {
+  FILE* file = nullptr;  // null: count only
+  long long bytes = 0;
+  bool failed = false;
+};
+
+int SinkWrite(GifFileType* gif, const GifByteType* data, int n) {
+  auto* sink = static_cast<GifSink*>(gif->UserData);
+  if (n <= 0) return 0;
+  if (sink->file && std::fwrite(data, 1, std::size_t(n), sink->file) != std::size_t(n)) {
+    sink->failed = true;
+    return 0;
+  }
+  sink->bytes += n;
+  return n;
+}
+
+struct GifEncoderCloser {
+  GifFileType* gif = nullptr;
+  ~GifEncoderCloser() {
+    if (gif) EGifCloseFile(gif, nullptr);
+  }
+};
+
+struct MapCloser {
+  ColorMapObject* map = nullptr;
+  ~MapCloser() { GifFreeMapObject(map); }
+};
+
+int BitsFor(int entries) {
+  int bits = 1;
+  while ((1 << bits) < entries && bits < 8) ++bits;
+  return bits;
+}
+
+// A block's picture as an 8-bit palette picture: the block's own DIB when
+// it already is one, else a converted copy kept in holder.
+const BITMAPINFOHEADER* PalettePicture(const CTevSubImageBlock& b, DibPtr& holder) {
+  const BITMAPINFOHEADER* pic = b.picture.get();
+  if (!DibReadable(pic)) return nullptr;
+  if (pic->biBitCount == 8 && pic->biCompression == BI_RGB) return pic;
+  if (pic->biBitCount == 1) holder.reset(CBitmapConverter::Convert1BitsDibTo8BitsDib(pic));
+  else if (pic->biBitCount == 4) holder.reset(CBitmapConverter::Convert4BitsDibTo8BitsDib(pic));
+  else {
+    DibPtr rgb(CBitmapConverter::ConvertDIBTo24Bits(pic));
+    if (rgb) holder.reset(CBitmapConverter::Convert24BitsDIBToLowerBitsDIB(rgb.get(), 8));
+  }
+  return holder.get();
+}
+
+struct PreparedBlock {
+  const CTevSubImageBlock* block;
+  const BITMAPINFOHEADER* picture;
+  DibPtr holder;
+  const BITMAPINFOHEADER* mask;
+  int transparent;
+  bool localTable;
+  int maxIndex;
+};
+
+bool SamePalette(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b, int count) {
+  const std::size_t na = DibPaletteEntries(a), nb = DibPaletteEntries(b);
+  for (int i = 0; i < count; ++i) {
+    const bool ia = std::size_t(i) < na, ib = std::size_t(i) < nb;
+    if (ia != ib) return false;
+    if (!ia) continue;
+    const RGBQUAD qa = DibPalette(a)[i], qb = DibPalette(b)[i];
+    if (qa.rgbRed != qb.rgbRed || qa.rgbGreen != qb.rgbGreen || qa.rgbBlue != qb.rgbBlue) return false;
+  }
+  return true;
+}
+
+ColorMapObject* MakeMap(const BITMAPINFOHEADER* pic, int size) {
+  std::vector<GifColorType> colours(std::size_t(size), GifColorType{0, 0, 0});
+  const std::size_t n = std::min<std::size_t>(DibPaletteEntries(pic), std::size_t(size));
+  for (std::size_t i = 0; i < n; ++i)
+    colours[i] = GifColorType{DibPalette(pic)[i].rgbRed, DibPalette(pic)[i].rgbGreen, DibPalette(pic)[i].rgbBlue};
+  return GifMakeMapObject(size, colours.data());
+}
+
+// Encodes the pack into the sink. IMAGEIO_OK or an error with reason set.
+int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifSink& sink, std::string& reason,
+              CTevCommonProgress* progress) {
+  std::vector<PreparedBlock> blocks;
+  int screenW = pack.width, screenH = pack.height;
+  int globalMax = 0;
+  for (const CTevSubImageBlock* b = &pack; b; b = b->next) {
+    PreparedBlock p{b, nullptr, nullptr, nullptr, -1, false, 0};
+    p.picture = PalettePicture(*b, p.holder);
+    if (!p.picture) {
+      reason = "GIF: a frame has no usable picture";
+      return IMAGEIO_ERR_ARGUMENT;
+    }
+    const LONG w = DibWidth(p.picture), h = DibHeight(p.picture);
+    if (b->x < 0 || b->y < 0 || b->x > 0xFFFF - w || b->y > 0xFFFF - h) {
+      reason = "GIF: a frame lies outside the 65535 x 65535 screen";
+      return IMAGEIO_ERR_ARGUMENT;
+    }
+    const BITMAPINFOHEADER* m = b->mask.get();
+    if (m && m->biBitCount == 1 && DibWidth(m) == w && DibHeight(m) == h && b->transparentIndex >= 0 &&
+        b->transparentIndex < 256)
+      p.mask = m;
+    p.transparent = (b->transparentIndex >= 0 && b->transparentIndex < 256) ? b->transparentIndex : -1;
+    int maxIndex = std::max(p.transparent, 0);
+    for (LONG y = 0; y < h; ++y) {
+      const BYTE* row = DibRow(p.picture, y);
+      maxIndex = std::max<int>(maxIndex, *std::max_element(row, row + w));
+    }
+    p.maxIndex = maxIndex;
+    screenW = std::max<int>(screenW, b->x + w);
+    screenH = std::max<int>(screenH, b->y + h);
+    blocks.push_back(std::move(p));
+  }
+  if (screenW > 0xFFFF || screenH > 0xFFFF) {
+    reason = "GIF: canvas exceeds 65535 x 65535";
+    return IMAGEIO_ERR_TOO_LARGE;
+  }
+
+  // The global table: the first picture's colours, at least the record's size.
+  const BITMAPINFOHEADER* globalPic = blocks.front().picture;
+  int wanted = options ? std::clamp(options->colorCount, 2, 256) : 256;
+  for (PreparedBlock& p : blocks) {
+    if (p.maxIndex >= (1 << BitsFor(wanted)) || !SamePalette(p.picture, globalPic, std::max(p.maxIndex + 1, 1)))
+      p.localTable = &p != &blocks.front();
+    if (!p.localTable) globalMax = std::max(globalMax, p.maxIndex);
+  }
+  const int globalBits = BitsFor(std::max(wanted, globalMax + 1));
+  MapCloser global{MakeMap(globalPic, 1 << globalBits)};
+  if (!global.map) return IMAGEIO_ERR_MEMORY;
+
+  int error = 0;
+  GifEncoderCloser enc{EGifOpen(&sink, SinkWrite, &error)};
+  GifFileType* gif = enc.gif;
+  if (!gif) {
+    reason = "GIF: cannot start the encoder";
+    return IMAGEIO_ERR_MEMORY;
+  }
+  EGifSetGifVersion(gif, true);
+  const int background = pack.imageColorIndex >= 0 && pack.imageColorIndex < (1 << globalBits) ? pack.imageColorIndex : 0;
+  auto failed = [&](const char* what) {
+    reason = std::string("GIF: ") + what + (sink.failed ? ": write error" : "");
+    return IMAGEIO_ERR_WRITE;
+  };
+  if (EGifPutScreenDesc(gif, screenW, screenH, globalBits, background, global.map) == GIF_ERROR)
+    return failed("screen descriptor");
+  if (!options || options->animated) {
+    const WORD loops = options ? options->loopCount : 0;
+    const GifByteType app[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    const GifByteType sub[3] = {1, GifByteType(loops & 0xFF), GifByteType(loops >> 8)};
+    if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
+        EGifPutExtensionBlock(gif, 11, app) == GIF_ERROR || EGifPutExtensionBlock(gif, 3, sub) == GIF_ERROR ||
+        EGifPutExtensionTrailer(gif) == GIF_ERROR)
+      return failed("loop extension");
+  }
+
+  std::vector<GifPixelType> line;
+  long long index = 0;
+  for (PreparedBlock& p : blocks) {
+    const CTevSubImageBlock& b = *p.block;
+    const BYTE packed = BYTE((b.byteB & 0x1E) | (p.transparent >= 0 ? 1 : 0));
+    const GifByteType gce[4] = {packed, GifByteType(b.delay & 0xFF), GifByteType(b.delay >> 8),
+                                GifByteType(p.transparent >= 0 ? p.transparent : 0)};
+    if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce) == GIF_ERROR) return failed("graphic control");
+    const LONG w = DibWidth(p.picture), h = DibHeight(p.picture);
+    const bool interlaced = (b.byteA & 0x40) != 0;
+    MapCloser local{p.localTable ? MakeMap(p.picture, 1 << BitsFor(p.maxIndex + 1)) : nullptr};
+    if (p.localTable && !local.map) return IMAGEIO_ERR_MEMORY;
+    if (EGifPutImageDesc(gif, b.x, b.y, w, h, interlaced, local.map) == GIF_ERROR) return failed("image descriptor");
+    line.resize(std::size_t(w));
+    static const int kStart[4] = {0, 4, 2, 1};
+    static const int kStep[4] = {8, 8, 4, 2};
+    const int passes = interlaced ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+      for (LONG y = interlaced ? kStart[pass] : 0; y < h; y += interlaced ? kStep[pass] : 1) {
+        const BYTE* row = DibRow(p.picture, y);
+        std::memcpy(line.data(), row, std::size_t(w));
+        if (p.mask) {
+          const BYTE* m = DibRow(p.mask, y);
+          for (LONG x = 0; x < w; ++x)
+            if (!((m[x >> 3] >> (7 - (x & 7))) & 1)) line[std::size_t(x)] = GifPixelType(p.transparent);
+        }
+        if (EGifPutLine(gif, line.data(), w) == GIF_ERROR) return failed("image data");
+      }
+    }
+    if (!Step(progress, ++index, (long long)blocks.size())) {
+      reason = "cancelled";
+      return IMAGEIO_ERR_CANCELLED;
+    }
+  }
+  GifFileType* done = enc.gif;
+  enc.gif = nullptr;
+  if (EGifCloseFile(done, &error) == GIF_ERROR || sink.failed) return failed("trailer");
+  return IMAGEIO_OK;
+}
+
+}  // namespace
+
+int WriteGif(CTevImageInfoPack& pack, const CTevImgExportOptions* options, CTevCommonProgress* progress) {
+  const CTevGifExportOptions* gif = options ? options->As<CTevGifExportOptions>() : nullptr;
+  CAtomicFileWriter writer(pack.path);
+  std::string reason;
+  GifSink sink;
+  sink.file = writer.Open(reason);
+  if (!sink.file) return Fail(pack, IMAGEIO_ERR_WRITE, reason);
+  const int rc = EncodeGif(pack, gif, sink, reason, progress);
+  if (rc != IMAGEIO_OK) return Fail(pack, rc, reason);
+  if (!writer.Commit(reason)) return Fail(pack, IMAGEIO_ERR_WRITE, reason);
+  if (progress) progress->SetProgress(1.0f);
+  return IMAGEIO_OK;
+}
+
+long long CCalcuGifModule::CalcuGifImgLength(CTevImageInfoPack& pack, const CTevGifExportOptions* options,
+                                             CTevCommonProgress* progress) {
+  if (!pack.picture) return -1;
+  GifSink sink;
+  std::string reason;
+  if (EncodeGif(pack, options, sink, reason, progress) != IMAGEIO_OK) {
+    pack.errorText = reason;
+    return -1;
+  }
+  return sink.bytes;
+}
+
+}  // namespace TevImageIO

@@ -1,0 +1,221 @@
+// Frame comparison, cropping, mask filling and the frame splitter. The
+// splitter is checked the way a GIF viewer uses its output: drawing the split
+// over the first frame must give the second frame exactly.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "companions/dibkernel/dib_frames.h"
+#include "companions/dibkernel/dib_kernel.h"
+
+namespace {
+
+DibPtr Make8(LONG w, LONG h, BYTE fill = 0) {
+  DibPtr d(DibAlloc(w, h, 8, 256));
+  for (int i = 0; i < 256; ++i) DibPalette(d.get())[i] = RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i / 2), 0};
+  for (LONG y = 0; y < h; ++y) std::fill(DibRow(d.get(), y), DibRow(d.get(), y) + w, fill);
+  return d;
+}
+
+DibPtr MakeMask(LONG w, LONG h, bool opaque) {
+  DibPtr m(DibAlloc(w, h, 1, 2));
+  DibPalette(m.get())[1] = RGBQUAD{255, 255, 255, 0};
+  CMaskedBitmapTransform::FillMaskDIBBits(m.get(), RECT{0, 0, w, h}, opaque);
+  return m;
+}
+
+bool MaskAt(const BITMAPINFOHEADER* m, LONG x, LONG y) {
+  return !m || ((DibRow(m, y)[x >> 3] >> (7 - (x & 7))) & 1);
+}
+
+// A screen of palette indexes, -1 for transparent.
+struct Screen {
+  LONG w, h;
+  std::vector<int> px;
+  Screen(LONG w, LONG h) : w(w), h(h), px(std::size_t(w * h), -1) {}
+  int& at(LONG x, LONG y) { return px[std::size_t(y * w + x)]; }
+  void Draw(const BITMAPINFOHEADER* img, const BITMAPINFOHEADER* mask, POINT pos) {
+    for (LONG y = 0; y < DibHeight(img); ++y)
+      for (LONG x = 0; x < DibWidth(img); ++x)
+        if (MaskAt(mask, x, y)) at(pos.x + x, pos.y + y) = DibRow(img, y)[x];
+  }
+};
+
+TEST(CompareFrame, TransparentPixelsCompareEqualWhateverTheyHold) {
+  DibPtr a = Make8(5, 4, 3), b = Make8(5, 4, 3);
+  DibPtr ma = MakeMask(5, 4, true), mb = MakeMask(5, 4, true);
+  CMaskedBitmapTransform::FillMaskDIBBits(ma.get(), RECT{1, 1, 3, 2}, false);
+  CMaskedBitmapTransform::FillMaskDIBBits(mb.get(), RECT{1, 1, 3, 2}, false);
+  DibRow(b.get(), 1)[2] = 99;  // hidden by both masks
+  EXPECT_TRUE(CompareFrame(a.get(), ma.get(), b.get(), mb.get()));
+  DibRow(b.get(), 3)[4] = 99;  // visible
+  EXPECT_FALSE(CompareFrame(a.get(), ma.get(), b.get(), mb.get()));
+}
+
+TEST(CompareFrame, MasksSizesAndDepthsMustAgree) {
+  DibPtr a = Make8(5, 4, 3), b = Make8(5, 4, 3);
+  DibPtr mb = MakeMask(5, 4, true);
+  EXPECT_TRUE(CompareFrame(a.get(), nullptr, b.get(), mb.get()));  // all-set mask equals no mask
+  CMaskedBitmapTransform::FillMaskDIBBits(mb.get(), RECT{4, 3, 5, 4}, false);
+  EXPECT_FALSE(CompareFrame(a.get(), nullptr, b.get(), mb.get()));
+  DibPtr c = Make8(4, 4, 3);
+  EXPECT_FALSE(CompareFrame(a.get(), nullptr, c.get(), nullptr));
+  DibPtr d32(CDIB32::CreateSimple32BitsDIB(5, 4, 0x102030, 255));
+  EXPECT_FALSE(CompareFrame(a.get(), nullptr, d32.get(), nullptr));
+  EXPECT_FALSE(CompareFrame(nullptr, nullptr, b.get(), nullptr));
+  DibPtr e32(CDIB32::CreateSimple32BitsDIB(5, 4, 0x102030, 255));
+  EXPECT_TRUE(CompareFrame(e32.get(), nullptr, d32.get(), nullptr));
+  DibRow(e32.get(), 2)[7] = 1;
+  EXPECT_FALSE(CompareFrame(e32.get(), nullptr, d32.get(), nullptr));
+}
+
+TEST(CompareFrame, PaletteIndexesCompareByColour) {
+  DibPtr a = Make8(3, 3, 7), b = Make8(3, 3, 9);
+  DibPalette(b.get())[9] = DibPalette(a.get())[7];
+  EXPECT_TRUE(CompareFrame(a.get(), nullptr, b.get(), nullptr));
+  DibPalette(b.get())[9].rgbRed ^= 1;
+  EXPECT_FALSE(CompareFrame(a.get(), nullptr, b.get(), nullptr));
+}
+
+TEST(CropFrame, CutsPictureAndMaskToTheClippedRegion) {
+  DibPtr img = Make8(6, 5);
+  for (LONG y = 0; y < 5; ++y)
+    for (LONG x = 0; x < 6; ++x) DibRow(img.get(), y)[x] = BYTE(y * 10 + x);
+  DibPtr mask = MakeMask(6, 5, false);
+  CMaskedBitmapTransform::FillMaskDIBBits(mask.get(), RECT{2, 1, 3, 2}, true);
+  BITMAPINFOHEADER *ni = nullptr, *nm = nullptr;
+  ASSERT_TRUE(CropFrame(img.get(), mask.get(), RECT{2, 1, 9, 3}, &ni, &nm));
+  DibPtr oi(ni), om(nm);
+  ASSERT_EQ(DibWidth(oi.get()), 4);
+  ASSERT_EQ(DibHeight(oi.get()), 2);
+  EXPECT_EQ(DibRow(oi.get(), 0)[0], 12);
+  EXPECT_EQ(DibRow(oi.get(), 1)[3], 25);
+  EXPECT_EQ(DibPaletteEntries(oi.get()), 256u);
+  EXPECT_EQ(DibPalette(oi.get())[40].rgbBlue, 40);
+  EXPECT_TRUE(MaskAt(om.get(), 0, 0));
+  EXPECT_FALSE(MaskAt(om.get(), 1, 0));
+  EXPECT_FALSE(MaskAt(om.get(), 0, 1));
+  EXPECT_FALSE(CropFrame(img.get(), mask.get(), RECT{6, 0, 8, 2}, &ni, &nm));  // nothing left
+  EXPECT_FALSE(CropFrame(img.get(), mask.get(), RECT{0, 0, 2, 2}, &ni, nullptr));
+}
+
+TEST(CropFrame, KeepsThirtyTwoBitPixels) {
+  DibPtr img(CDIB32::CreateSimple32BitsDIB(4, 4, 0x0000FF, 255));
+  DibRow(img.get(), 2)[4 * 1 + 3] = 0;
+  BITMAPINFOHEADER* ni = nullptr;
+  ASSERT_TRUE(CropFrame(img.get(), nullptr, RECT{1, 1, 3, 3}, &ni, nullptr));
+  DibPtr oi(ni);
+  EXPECT_EQ(DibRow(oi.get(), 1)[3], 0);
+  EXPECT_EQ(DibRow(oi.get(), 0)[2], 0xFF);
+}
+
+TEST(FillMaskDIBBits, SetsAndClearsAClippedRectangle) {
+  DibPtr m = MakeMask(20, 3, false);
+  ASSERT_TRUE(CMaskedBitmapTransform::FillMaskDIBBits(m.get(), RECT{-5, 1, 11, 99}, true));
+  for (LONG x = 0; x < 20; ++x) {
+    EXPECT_FALSE(MaskAt(m.get(), x, 0));
+    EXPECT_EQ(MaskAt(m.get(), x, 2), x < 11) << x;
+  }
+  DibPtr img = Make8(2, 2);
+  EXPECT_FALSE(CMaskedBitmapTransform::FillMaskDIBBits(img.get(), RECT{0, 0, 1, 1}, true));
+}
+
+TEST(SpiltEmbededDIB, RefusesWhenTheNewFrameWouldHaveToEraseAPixel) {
+  DibPtr a = Make8(4, 4, 1), b = Make8(4, 4, 1);
+  DibPtr mb = MakeMask(4, 4, true);
+  CMaskedBitmapTransform::FillMaskDIBBits(mb.get(), RECT{3, 3, 4, 4}, false);
+  CSpiltEmbededDIB s;
+  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{0, 0}, b.get(), mb.get(), POINT{0, 0}));
+  EXPECT_FALSE(s.IsCanSpilt());
+  // B smaller than A, placed inside it: A's pixels outside B cannot go away.
+  DibPtr c = Make8(2, 2, 1);
+  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{0, 0}, c.get(), nullptr, POINT{1, 1}));
+  EXPECT_FALSE(s.IsCanSpilt());
+  DibPtr wrong(CDIB32::CreateBlank32BitsDIB(4, 4));
+  EXPECT_FALSE(s.Reset(a.get(), nullptr, POINT{0, 0}, wrong.get(), nullptr, POINT{0, 0}));
+}
+
+TEST(SpiltEmbededDIB, EqualFramesAndTheSmallestDifferingBox) {
+  DibPtr a = Make8(8, 6, 4), b = Make8(10, 8, 4);
+  CSpiltEmbededDIB s;
+  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, b.get(), nullptr, POINT{1, 1}));
+  ASSERT_TRUE(s.IsCanSpilt());
+  EXPECT_FALSE(s.IsEqual());  // B covers more than A
+  DibPtr c = Make8(8, 6, 4);
+  DibRow(c.get(), 3)[5] = 7;
+  DibRow(c.get(), 4)[2] = 8;
+  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, c.get(), nullptr, POINT{2, 2}));
+  ASSERT_TRUE(s.IsCanSpilt());
+  ASSERT_FALSE(s.IsEqual());
+  EXPECT_EQ(s.DiffRect(), (RECT{4, 5, 8, 7}));
+  BITMAPINFOHEADER *img = nullptr, *mask = nullptr;
+  POINT pos{};
+  bool transparent = false;
+  ASSERT_TRUE(s.SplitOpacity(&img, &mask, &pos, &transparent));
+  DibPtr oi(img), om(mask);
+  EXPECT_EQ(pos.x, 4);
+  EXPECT_EQ(pos.y, 5);
+  EXPECT_TRUE(transparent);
+  EXPECT_EQ(DibRow(oi.get(), 0)[3], 7);
+  EXPECT_EQ(DibRow(oi.get(), 1)[0], 8);
+  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, a.get(), nullptr, POINT{2, 2}));
+  EXPECT_TRUE(s.IsEqual());
+  EXPECT_FALSE(s.SplitOpacity(&img, &mask, &pos, nullptr));
+}
+
+// Random frame pairs: whichever split is used, drawing it over A shows B.
+TEST(SpiltEmbededDIB, EverySplitDrawnOverTheFirstFrameGivesTheSecond) {
+  std::mt19937 rng(7);
+  int splits = 0;
+  for (int round = 0; round < 200; ++round) {
+    const LONG W = 24, H = 20;
+    const LONG wa = 1 + LONG(rng() % 16), ha = 1 + LONG(rng() % 14);
+    const POINT pa{LONG(rng() % (W - wa + 1)), LONG(rng() % (H - ha + 1))};
+    const LONG wb = 1 + LONG(rng() % W), hb = 1 + LONG(rng() % H);
+    const POINT pb{LONG(rng() % (W - wb + 1)), LONG(rng() % (H - hb + 1))};
+    DibPtr a = Make8(wa, ha), b = Make8(wb, hb);
+    DibPtr ma = MakeMask(wa, ha, true), mb = MakeMask(wb, hb, true);
+    for (LONG y = 0; y < ha; ++y)
+      for (LONG x = 0; x < wa; ++x) {
+        DibRow(a.get(), y)[x] = BYTE(rng() % 3);
+        if (rng() % 5 == 0) CMaskedBitmapTransform::FillMaskDIBBits(ma.get(), RECT{x, y, x + 1, y + 1}, false);
+      }
+    Screen before(W, H), target(W, H);
+    before.Draw(a.get(), ma.get(), pa);
+    // B copies A where they overlap, with a few changes and holes only where A is transparent.
+    for (LONG y = 0; y < hb; ++y)
+      for (LONG x = 0; x < wb; ++x) {
+        const int under = before.at(pb.x + x, pb.y + y);
+        BYTE v = under >= 0 ? BYTE(under) : BYTE(rng() % 3);
+        if (rng() % 6 == 0) v = BYTE(rng() % 3);
+        DibRow(b.get(), y)[x] = v;
+        if (under < 0 && rng() % 4 == 0) CMaskedBitmapTransform::FillMaskDIBBits(mb.get(), RECT{x, y, x + 1, y + 1}, false);
+      }
+    target.Draw(b.get(), mb.get(), pb);
+    CSpiltEmbededDIB s;
+    ASSERT_TRUE(s.Reset(a.get(), ma.get(), pa, b.get(), mb.get(), pb));
+    bool covers = true;
+    for (LONG i = 0; i < W * H; ++i)
+      if (before.px[std::size_t(i)] >= 0 && target.px[std::size_t(i)] < 0) covers = false;
+    ASSERT_EQ(bool(s.IsCanSpilt()), covers) << round;
+    if (!covers) continue;
+    ASSERT_EQ(bool(s.IsEqual()), before.px == target.px) << round;
+    if (s.IsEqual()) continue;
+    for (int kind = 0; kind < 3; ++kind) {
+      BITMAPINFOHEADER *img = nullptr, *mask = nullptr;
+      POINT pos{};
+      const SPLIT_STYLE style = kind == 1 ? SPLIT_ALL_TRANSPARENT : SPLIT_RUNS;
+      const BOOL ok = kind == 0 ? s.SplitOpacity(&img, &mask, &pos, nullptr) : s.SplitTransparency(&img, &mask, &pos, &style);
+      ASSERT_TRUE(ok);
+      DibPtr oi(img), om(mask);
+      Screen shown = before;
+      shown.Draw(oi.get(), om.get(), pos);
+      ASSERT_EQ(shown.px, target.px) << "round " << round << " kind " << kind;
+      ++splits;
+    }
+  }
+  EXPECT_GT(splits, 60);
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+// GIF writer: fields read back by our reader, pixels by ImageMagick, the
+// size calculator against the written file, and failed saves.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/gif_module.h"
+#include "imageio_test_util.h"
+
+using namespace TevImageIO;
+using imageio_test::TempDir;
+
+namespace {
+
+DibPtr Palette8(LONG w, LONG h, int entries) {
+  DibPtr d(DibAlloc(w, h, 8, DWORD(entries)));
+  for (int i = 0; i < entries; ++i) DibPalette(d.get())[i] = RGBQUAD{BYTE(i * 37), BYTE(i * 91), BYTE(255 - i * 13), 0};
+  return d;
+}
+
+// Frame 0: 6x4 gradient at (0,0); frame 1: 3x2 at (2,1) with one masked pixel,
+// interlaced, disposal 2.
+void BuildTwoFrames(CTevImageInfoPack& pack) {
+  pack.width = 6;
+  pack.height = 4;
+  pack.picture = Palette8(6, 4, 8);
+  for (LONG y = 0; y < 4; ++y)
+    for (LONG x = 0; x < 6; ++x) DibRow(pack.picture.get(), y)[x] = BYTE((x + y) % 7);
+  pack.delay = 10;
+  pack.byteB = 1 << 2;
+  pack.transparentIndex = 7;
+  auto b = std::make_unique<CTevSubImageBlock>();
+  b->x = 2;
+  b->y = 1;
+  b->picture = Palette8(3, 2, 8);
+  for (LONG y = 0; y < 2; ++y)
+    for (LONG x = 0; x < 3; ++x) DibRow(b->picture.get(), y)[x] = BYTE(6 - x);
+  b->mask.reset(DibAlloc(3, 2, 1, 2));
+  DibPalette(b->mask.get())[1] = RGBQUAD{255, 255, 255, 0};
+  DibRow(b->mask.get(), 0)[0] = 0xE0;
+  DibRow(b->mask.get(), 1)[0] = 0x60;  // pixel (0,1) transparent
+  b->transparentIndex = 7;
+  b->delay = 35;
+  b->byteA = 0x40;
+  b->byteB = 2 << 2;
+  pack.AppendBlock(std::move(b));
+}
+
+std::unique_ptr<CTevGifExportOptions> GifOptions(WORD loops, int colours) {
+  auto o = std::make_unique<CTevGifExportOptions>();
+  o->loopCount = loops;
+  o->colorCount = colours;
+  return o;
+}
+
+TEST(GifWriter, FieldsSurviveAReadBackAndTheSizeCalculatorIsExact) {
+  TempDir dir;
+  CTevImageInfoPack pack;
+  BuildTwoFrames(pack);
+  pack.path = dir.File("two.gif");
+  auto options = GifOptions(3, 8);
+  const long long predicted = CCalcuGifModule::CalcuGifImgLength(pack, options.get(), nullptr);
+  ASSERT_EQ(SaveImage(pack, options.get(), nullptr), 0) << pack.errorText;
+  EXPECT_EQ(predicted, (long long)imageio_test::ReadBytes(pack.path).size());
+
+  CTevImageInfoPack back;
+  ASSERT_EQ(imageio_test::Load(back, pack.path, IMAGE_FORMAT_GIF), 0) << back.errorText;
+  EXPECT_EQ(back.width, 6);
+  EXPECT_EQ(back.height, 4);
+  EXPECT_EQ(back.loopCount, 3);
+  ASSERT_EQ(back.BlockCount(), 2u);
+  CTevSubImageBlock* b1 = back.BlockAt(1);
+  EXPECT_EQ(back.delay, 10);
+  EXPECT_EQ((back.byteB >> 2) & 7, 1);
+  EXPECT_EQ(b1->delay, 35);
+  EXPECT_EQ((b1->byteB >> 2) & 7, 2);
+  EXPECT_EQ(b1->byteA & 0x40, 0x40);
+  EXPECT_EQ(b1->x, 2);
+  EXPECT_EQ(b1->y, 1);
+  EXPECT_EQ(b1->transparentIndex, 7);
+  EXPECT_EQ(DibPaletteEntries(back.picture.get()), 8u);  // table size from the record
+  for (LONG y = 0; y < 4; ++y)
+    for (LONG x = 0; x < 6; ++x) EXPECT_EQ(DibRow(back.picture.get(), y)[x], (x + y) % 7);
+  EXPECT_EQ(DibRow(b1->picture.get(), 1)[0], 7);  // masked pixel became the transparent index
+  EXPECT_EQ(DibRow(b1->picture.get(), 1)[2], 4);  // interlaced rows in place
+  EXPECT_EQ(DibPalette(b1->picture.get())[3].rgbGreen, BYTE(3 * 91));
+}
+
+TEST(GifWriter, ImageMagickSeesTheSameCoalescedFrames) {
+  TempDir dir;
+  CTevImageInfoPack pack;
+  BuildTwoFrames(pack);
+  pack.path = dir.File("two.gif");
+  auto options = GifOptions(0, 8);
+  ASSERT_EQ(SaveImage(pack, options.get(), nullptr), 0);
+  const std::string raw = dir.File("frames.rgba");
+  ASSERT_EQ(std::system(("/usr/bin/convert " + pack.path + " -coalesce RGBA:" + raw).c_str()), 0);
+  auto bytes = imageio_test::ReadBytes(raw);
+  ASSERT_EQ(bytes.size(), 2u * 6 * 4 * 4);
+  auto colour = [&](int index) { return DibPalette(pack.picture.get())[index]; };
+  // Frame 0 everywhere; frame 1 shows frame 1's pixels in its box except the
+  // masked pixel, which lets frame 0 through.
+  for (int f = 0; f < 2; ++f)
+    for (LONG y = 0; y < 4; ++y)
+      for (LONG x = 0; x < 6; ++x) {
+        int index = (x + y) % 7;
+        if (f == 1 && x >= 2 && x < 5 && y >= 1 && y < 3 && !(x == 2 && y == 2)) index = 6 - (x - 2);
+        const unsigned char* p = &bytes[std::size_t(((f * 4 + y) * 6 + x) * 4)];
+        ASSERT_EQ(p[3], 255) << f << " " << x << "," << y;
+        EXPECT_EQ(p[0], colour(index).rgbRed) << f << " " << x << "," << y;
+        EXPECT_EQ(p[1], colour(index).rgbGreen);
+        EXPECT_EQ(p[2], colour(index).rgbBlue);
+      }
+}
+
+TEST(GifWriter, AFailedSaveLeavesTheOldFileAndReportsWhy) {
+  TempDir dir;
+  CTevImageInfoPack pack;
+  BuildTwoFrames(pack);
+  const std::string target = dir.File("keep.gif");
+  imageio_test::WriteBytes(target, {'o', 'l', 'd'});
+  pack.path = target;
+  pack.BlockAt(1)->x = 70000;  // outside any GIF screen
+  auto options = GifOptions(0, 8);
+  EXPECT_NE(SaveImage(pack, options.get(), nullptr), 0);
+  EXPECT_FALSE(pack.errorText.empty());
+  EXPECT_EQ(imageio_test::ReadBytes(target).size(), 3u);
+  EXPECT_EQ(dir.EntryCount(), 1u);  // no temporary file left behind
+  EXPECT_EQ(CCalcuGifModule::CalcuGifImgLength(pack, options.get(), nullptr), -1);
+
+  CTevImageInfoPack good;
+  BuildTwoFrames(good);
+  good.path = dir.path();  // a directory
+  EXPECT_EQ(SaveImage(good, options.get(), nullptr), IMAGEIO_ERR_WRITE);
+  good.path = dir.File("missing/sub.gif");
+  EXPECT_EQ(SaveImage(good, options.get(), nullptr), IMAGEIO_ERR_WRITE);
+}
+
+TEST(GifWriter, TrueColourAndOtherPalettesAreStillWritten) {
+  TempDir dir;
+  CTevImageInfoPack pack;
+  pack.width = 4;
+  pack.height = 4;
+  pack.picture.reset(CDIB32::CreateSimple32BitsDIB(4, 4, 0x3366CC, 255));
+  auto b = std::make_unique<CTevSubImageBlock>();
+  b->picture = Palette8(2, 2, 4);  // another colour table: written as a local table
+  DibRow(b->picture.get(), 0)[1] = 3;
+  pack.AppendBlock(std::move(b));
+  pack.path = dir.File("mixed.gif");
+  pack.format = IMAGE_FORMAT_GIF;  // no options: the pack's format picks the defaults
+  ASSERT_EQ(SaveImage(pack, nullptr, nullptr), 0) << pack.errorText;
+  CTevImageInfoPack back;
+  ASSERT_EQ(imageio_test::Load(back, pack.path, IMAGE_FORMAT_GIF), 0);
+  ASSERT_EQ(back.BlockCount(), 2u);
+  const RGBQUAD c0 = DibPalette(back.picture.get())[DibRow(back.picture.get(), 2)[2]];
+  EXPECT_EQ(c0.rgbRed, 0xCC);
+  EXPECT_EQ(c0.rgbGreen, 0x66);
+  EXPECT_EQ(c0.rgbBlue, 0x33);
+  const BITMAPINFOHEADER* p1 = back.BlockAt(1)->picture.get();
+  EXPECT_EQ(DibPalette(p1)[DibRow(p1, 0)[1]].rgbGreen, BYTE(3 * 91));
+}
+
+}  // namespace
