@@ -15,9 +15,11 @@ namespace TevImgEffectLib::detail {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// A DIB the effects read or write: valid header, 32 bits, BI_RGB.
+// A DIB the effects read or write: valid header, 32 bits, BI_RGB, rows
+// stored bottom-up as the library's pictures are.
 inline bool Is32(const BITMAPINFOHEADER* d) {
-  return d && DibHeaderValid(d) && d->biBitCount == 32 && d->biCompression == BI_RGB && d->biSize == 40;
+  return d && DibHeaderValid(d) && d->biBitCount == 32 && d->biCompression == BI_RGB && d->biSize == 40 &&
+         d->biHeight > 0;
 }
 
 // Rows from the top, fixed once per call.

@@ -1,0 +1,244 @@
+// Image effects: the mosaics' block order, the pixel rules of the blends and
+// adjustments, and what progress 0 and 1 give.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "effect_test_util.h"
+
+using namespace TevImgEffectLib;
+using namespace effect_test;
+
+namespace {
+
+// Pixels inside the given cells (column, row) of size a.
+void ExpectCells(const BITMAPINFOHEADER* d, const std::set<std::pair<int, int>>& cells, int a) {
+  for (int y = 0; y < DibHeight(d); ++y)
+    for (int x = 0; x < DibWidth(d); ++x) {
+      const bool want = cells.count({x / a, y / a}) > 0;
+      ASSERT_EQ(Px(d, x, y), want ? PatternPixel(x, y) : 0u) << x << "," << y;
+    }
+}
+
+DibPtr Filled(int w, int h, std::uint32_t v) {
+  DibPtr d = Blank(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) SetPx(d.get(), x, y, v);
+  return d;
+}
+
+}  // namespace
+
+TEST(Mosaic, CellsFollowTheGenerator) {
+  const int w = 23, h = 17, a = 5, cols = 5, rows = 4;
+  DibPtr src = Pattern(w, h);
+  CMosaicEffect e(a);
+  for (double t : {0.37, 0.8}) {
+    std::vector<int> list;
+    for (int i = 0; i < cols * rows; ++i) list.push_back(i);
+    ClassicRand rnd{std::uint64_t(w + h)};
+    std::set<std::pair<int, int>> cells;
+    int remaining = cols * rows;
+    for (int k = 0; k < int(std::floor(cols * rows * t + 0.5)); ++k) {
+      const int r = rnd() % remaining;
+      cells.insert({list[r] % cols, list[r] / cols});
+      list[r] = list[remaining - 1];
+      --remaining;
+    }
+    ExpectCells(Render(e, src.get(), t).get(), cells, a);
+  }
+  EXPECT_TRUE(AllTransparent(Render(e, src.get(), 0).get()));
+  EXPECT_EQ(Differences(Render(e, src.get(), 1).get(), src.get()), 0);
+  CMosaicEffect big(50);  // one cell
+  EXPECT_EQ(Differences(Render(big, src.get(), 0.5).get(), src.get()), 0);
+  EXPECT_TRUE(AllTransparent(Render(big, src.get(), 0.49).get()));
+}
+
+TEST(Mosaic, DirectionSweepsWithATwoLineWindow) {
+  const int w = 23, h = 17, a = 4, cols = 6, rows = 5;
+  DibPtr src = Pattern(w, h);
+  for (int dir = 0; dir < 4; ++dir) {
+    CDirectionSenseMosaicEffect e(a, dir);
+    const bool byColumns = dir == 0 || dir == 2;
+    std::vector<std::pair<int, int>> list;
+    if (byColumns) {
+      for (int c = 0; c < cols; ++c)
+        for (int r = 0; r < rows; ++r) list.push_back({dir == 2 ? cols - 1 - c : c, r});
+    } else {
+      for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) list.push_back({c, dir == 3 ? rows - 1 - r : r});
+    }
+    ClassicRand rnd{std::uint64_t(byColumns ? w : h)};
+    std::set<std::pair<int, int>> cells;
+    const int n = int(std::floor(cols * rows * 0.37 + 0.5));
+    for (int k = 0; k < n; ++k) {
+      const int window = std::min<int>(2 * (byColumns ? rows : cols), int(list.size()));
+      const int r = rnd() % window;
+      cells.insert(list[r]);
+      list.erase(list.begin() + r);
+    }
+    ExpectCells(Render(e, src.get(), 0.37).get(), cells, a);
+    EXPECT_EQ(Differences(Render(e, src.get(), 1).get(), src.get()), 0) << dir;
+  }
+}
+
+TEST(Thawing, AveragesBlocksAndCopiesAtTheEnd) {
+  DibPtr src = Pattern(5, 5);
+  SetPx(src.get(), 0, 0, 0x10203040);
+  CThawingEffect e(40);
+  DibPtr garbage = Filled(5, 5, 0x12345678);
+  e.DoRender(garbage.get(), src.get(), 1);
+  EXPECT_EQ(Differences(garbage.get(), src.get()), 0);
+  DibPtr d = Filled(5, 5, 0x12345678);
+  e.DoRender(d.get(), src.get(), 0.95);  // blocks of 2
+  for (int c = 0; c < 32; c += 8) {
+    int sum = 0;
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 2; ++x) sum += (Px(src.get(), x, y) >> c) & 0xFF;
+    EXPECT_EQ(int((Px(d.get(), 1, 1) >> c) & 0xFF), sum / 4);
+    EXPECT_EQ(Px(d.get(), 0, 0), Px(d.get(), 1, 1));
+  }
+  EXPECT_EQ(Px(d.get(), 4, 4), Px(src.get(), 4, 4));  // a 1 x 1 block at the corner
+  CThawingEffect::Mosaic32BitsDIB(d.get(), src.get(), 100);  // cut to the picture: one block
+  EXPECT_EQ(Px(d.get(), 0, 0), Px(d.get(), 4, 4));
+  EXPECT_NE(Px(d.get(), 0, 0), Px(src.get(), 0, 0));
+}
+
+TEST(Wave, RowsMoveAlongTheWave) {
+  const int w = 9, h = 40;
+  DibPtr src = Pattern(w, h);
+  CWaveEffect e(30);
+  const double t = 0.37;
+  DibPtr d = Render(e, src.get(), t);
+  for (int y = 0; y < h; ++y) {
+    const int dy = int(std::trunc(5 * std::sin(5.0 * (h - y) / (y + 1) + 2 * M_PI * t) * (30.0 + y) / h));
+    const int s = dy <= y ? y - dy : y;
+    for (int x = 0; x < w; ++x) EXPECT_EQ(Px(d.get(), x, y), s < h ? PatternPixel(x, s) : 0u) << y;
+  }
+}
+
+TEST(Blends, GrayAndEmboss) {
+  DibPtr src = Pattern(7, 5);
+  SetPx(src.get(), 2, 2, 0x80C86432);  // alpha 128, R 200, G 100, B 50
+  CGrayEffect gray;
+  DibPtr g1 = Filled(7, 5, 0xFFFFFFFF);
+  gray.DoRender(g1.get(), src.get(), 1);
+  EXPECT_EQ(Differences(g1.get(), src.get()), 0);
+  DibPtr g0 = Filled(7, 5, 0xFFFFFFFF);
+  gray.DoRender(g0.get(), src.get(), 0);
+  const int gv = ((50 + 200) * 33 + 100 * 34) / 100;
+  EXPECT_EQ(Px(g0.get(), 2, 2), 0x80000000u | std::uint32_t(gv * 0x010101));
+  DibPtr gh = Filled(7, 5, 0);
+  gray.DoRender(gh.get(), src.get(), 0.5);
+  EXPECT_EQ(int(Px(gh.get(), 2, 2) & 0xFF), int(std::floor(50 * 0.5 + gv * 0.5 + 0.5)));
+
+  CEmbossEffect emboss;
+  DibPtr e = Filled(7, 5, 0x00FFFFFF);
+  emboss.DoRender(e.get(), src.get(), 0.25);
+  EXPECT_EQ(Px(e.get(), 2, 2), 0x80000000u | std::uint32_t(std::floor(200 * 0.25 + 255 * 0.75 + 0.5)) << 16 |
+                                   std::uint32_t(std::floor(100 * 0.25 + 255 * 0.75 + 0.5)) << 8 |
+                                   std::uint32_t(std::floor(50 * 0.25 + 255 * 0.75 + 0.5)));
+  DibPtr e1 = Filled(7, 5, 0x00FFFFFF);
+  emboss.DoRender(e1.get(), src.get(), 1);
+  EXPECT_EQ(Differences(e1.get(), src.get()), 0);
+}
+
+TEST(Adjust, BrightnessContrastTables) {
+  DibPtr src = Pattern(6, 4);
+  SetPx(src.get(), 1, 1, 0x7F64C832);  // A 127, R 100, G 200, B 50
+  CBrightnessContrastEffect e(150, 40);
+  DibPtr d = Copy(src.get());
+  e.DoRender(d.get(), src.get(), 1);
+  EXPECT_EQ(Differences(d.get(), src.get()), 0);
+
+  DibPtr half = Copy(src.get());
+  CBrightnessContrastEffect::DoAdjust(half.get(), 50, 100);
+  EXPECT_EQ(Px(half.get(), 1, 1), 0x7F326419u);  // every channel halved, alpha kept
+  DibPtr strong = Copy(src.get());
+  CBrightnessContrastEffect::DoAdjust(strong.get(), 100, 200);
+  // (v - 128) * 2 + 128: 100 -> 72, 200 -> 272 -> 255, 50 -> -28 -> 0.
+  EXPECT_EQ(Px(strong.get(), 1, 1), 0x7F48FF00u);
+  // At progress 0 the constructor's values apply.
+  DibPtr start = Copy(src.get());
+  CBrightnessContrastEffect dim(50, 100);
+  dim.DoRender(start.get(), src.get(), 0);
+  EXPECT_EQ(Px(start.get(), 1, 1), 0x7F326419u);
+}
+
+TEST(Adjust, NoiseFollowsTheGeneratorAndFadesOut) {
+  DibPtr src = Pattern(6, 4);
+  CNoiseEffect e(100);
+  DibPtr none = Copy(src.get());
+  e.DoRender(none.get(), src.get(), 1);
+  EXPECT_EQ(Differences(none.get(), src.get()), 0);
+  CNoiseEffect quiet(0);
+  DibPtr q = Copy(src.get());
+  quiet.DoRender(q.get(), src.get(), 0);
+  EXPECT_EQ(Differences(q.get(), src.get()), 0);
+
+  DibPtr d = Copy(src.get());
+  e.DoRender(d.get(), src.get(), 0);
+  ClassicRand rnd{10};
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 6; ++x) {
+      const int sum = rnd() + rnd() + rnd() + rnd();
+      const int n = int(std::trunc((sum * 5.28596089837e-05 - 3.46410161514) * 100 * 127 / 100));
+      const std::uint32_t p = PatternPixel(x, y);
+      std::uint32_t want = 0xFF000000u;
+      for (int c = 0; c < 24; c += 8) want |= std::uint32_t(std::clamp(int((p >> c) & 0xFF) + n, 0, 255)) << c;
+      ASSERT_EQ(Px(d.get(), x, y), want) << x << "," << y;
+    }
+  const double g = CNoiseEffect::GenGauss();
+  EXPECT_GE(g, -3.4642);
+  EXPECT_LE(g, 3.4642);
+}
+
+TEST(Transforms, RotateZoomLightBlur) {
+  DibPtr src = Pattern(30, 20);
+  for (int variant = 0; variant < 4; ++variant) {
+    CRotateEffect r(variant);
+    EXPECT_EQ(Differences(Render(r, src.get(), 1).get(), src.get()), 0) << variant;
+    EXPECT_GT(Differences(Render(r, src.get(), 0.5).get(), src.get()), 100) << variant;
+  }
+  // Zoom: a plain picture stays plain, DoRender draws nothing.
+  DibPtr plain = Filled(30, 20, 0xFF336699);
+  CZoomEffect zoom;
+  DibPtr in = Blank(30, 20);
+  ASSERT_TRUE(zoom.CreateZoomInBitmap(in.get(), plain.get(), 0, 5, false));
+  EXPECT_EQ(Differences(in.get(), plain.get()), 0);
+  DibPtr out = Blank(15, 10);
+  ASSERT_TRUE(zoom.CreateZoomOutBitmap(out.get(), plain.get(), 0, 1, true));  // half size
+  EXPECT_EQ(Px(out.get(), 7, 5), 0xFF336699u);
+  EXPECT_FALSE(zoom.CreateZoomOutBitmap(out.get(), plain.get(), 4, 5, false));  // nothing left
+  EXPECT_TRUE(AllTransparent(Render(zoom, src.get(), 0.5).get()));
+
+  // Light: a horizontal line through the middle whitens that row only.
+  DibPtr grey = Filled(40, 40, 0xFF404040);
+  DibPtr lit = Copy(grey.get());
+  CLightEffect light(90, 3, 0);
+  light.DoRender(lit.get(), grey.get(), 0.5);
+  EXPECT_EQ(Px(lit.get(), 20, 20), 0xFFFFFFFFu);
+  EXPECT_EQ(Px(lit.get(), 20, 5), 0xFF404040u);
+  DibPtr glow = Copy(grey.get());
+  CLightEffect soft(90, 3, 10);
+  soft.DoRender(glow.get(), grey.get(), 0.5);
+  const int near = int(Px(glow.get(), 20, 25) & 0xFF), far = int(Px(glow.get(), 20, 39) & 0xFF);
+  EXPECT_GT(near, far);
+  EXPECT_GE(far, 0x40);
+  // Overlay rule.
+  DibPtr layer(CGeneralEffect::CreateSimple32BitsDIB(40, 40, 0xFFFFFF, 51));
+  DibPtr o = Copy(grey.get());
+  CLightEffect::Overlay2Images(o.get(), layer.get());
+  EXPECT_EQ(Px(o.get(), 0, 0), 0xFF000000u | std::uint32_t((204 * 0x40 + 51 * 255) / 255) * 0x010101u);
+
+  // Motion blur: a horizontal streak of the given length.
+  DibPtr row = Blank(4, 1);
+  for (int x = 0; x < 4; ++x) SetPx(row.get(), x, 0, 0xFF000000u | std::uint32_t(x * 30));
+  DibPtr blurred = Blank(4, 1);
+  CMotionBlurEffect blur;
+  ASSERT_TRUE(blur.BuildBlurImage(blurred.get(), row.get(), 3));
+  EXPECT_EQ(Px(blurred.get(), 3, 0), 0xFF000000u | 60u);  // (30 + 60 + 90) / 3
+  EXPECT_EQ(Px(blurred.get(), 0, 0), 0xFF000000u);
+  EXPECT_FALSE(blur.BuildBlurImage(blurred.get(), row.get(), 0));
+}
