@@ -91,6 +91,12 @@ void SampleBilinear(const CTevObjImage& image, double sx, double sy, BYTE* out) 
   const BYTE* p10 = image.GetBits(ix, iy + 1);
   const BYTE* p01 = p00 + bpp;
   const BYTE* p11 = p10 + bpp;
+  if ((tx == 0.0 || tx == 1.0) && (ty == 0.0 || ty == 1.0)) {
+    // A whole source pixel, copied as it is (also a transparent one).
+    const BYTE* src = (ty == 0.0 ? (tx == 0.0 ? p00 : p01) : (tx == 0.0 ? p10 : p11));
+    std::memcpy(out, src, std::size_t(bpp));
+    return;
+  }
   const double w00 = (1 - tx) * (1 - ty), w01 = tx * (1 - ty), w10 = (1 - tx) * ty, w11 = tx * ty;
   if (bpp == 4 && !(p00[3] == 255 && p01[3] == 255 && p10[3] == 255 && p11[3] == 255)) {
     const double a = w00 * p00[3] + w01 * p01[3] + w10 * p10[3] + w11 * p11[3];

@@ -15,13 +15,6 @@ using imaging_test::Solid32;
 
 namespace {
 
-CTevObjImage Ramp24(int w, int h) {
-  CTevObjImage img(w, h, 24);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) img.SetPixelData(x, y, DWORD((x * 7 + y * 13) & 0xFF) * 0x010101u);
-  return img;
-}
-
 BYTE B(const CTevObjImage& img, int x, int y, int c) { return img.GetBits(x, y)[c]; }
 
 }  // namespace
