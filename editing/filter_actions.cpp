@@ -1,0 +1,97 @@
+// Filter actions and the command that records them.
+#include "editing/filter_actions.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "companions/dibkernel/dib_kernel.h"
+#include "imaging/obj_image.h"
+#include "imaging/obj_selection.h"
+
+namespace {
+
+const char* const kKindNames[] = {"Negative",          "Gray",          "Mirror horizontally", "Mirror vertically",
+                                  "Adjust Brightness", "Adjust Contrast", "Adjust red/green/blue",
+                                  "Adjust Hue/Saturation", "Blur",     "Gaussian Blur",       "Sharpness",
+                                  "Emboss",            "Sunspot"};
+constexpr int kKindCount = int(sizeof kKindNames / sizeof kKindNames[0]);
+
+bool SamePixels(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
+  return DibTotalBytes(a) == DibTotalBytes(b) && std::memcmp(a, b, DibTotalBytes(a)) == 0;
+}
+
+}  // namespace
+
+std::string CUpdateDibsAction::KindText(int kind, bool redo) {
+  if (kind < 0 || kind >= kKindCount) return {};
+  return std::string(redo ? "Redo " : "Undo ") + kKindNames[kind];
+}
+
+CUpdateDibsAction::CUpdateDibsAction(CLoopwrightDoc& doc, int kind)
+    : m_doc(doc), m_nKind(kind), m_strUndo(KindText(kind, false)), m_strRedo(KindText(kind, true)) {
+  if (!m_strUndo.empty()) SetMenuText(m_strUndo);
+}
+
+void CUpdateDibsAction::SetTexts(std::string undoText, std::string redoText) {
+  m_strUndo = std::move(undoText);
+  m_strRedo = std::move(redoText);
+  SetMenuText(m_strUndo);
+}
+
+void CUpdateDibsAction::Refresh() { m_doc.UpdateAllViews(HINT_FRAMES_CHANGED, m_doc.GetCurrentFrame()); }
+
+void CUpdateDibsAction::Undo() {
+  for (auto& element : m_elements) element->Undo(m_doc);
+  Refresh();
+  if (!m_strRedo.empty()) SetMenuText(m_strRedo);
+}
+
+void CUpdateDibsAction::Redo() {
+  for (auto& element : m_elements) element->Redo(m_doc);
+  Refresh();
+  if (!m_strUndo.empty()) SetMenuText(m_strUndo);
+}
+
+int ApplyFilterToSelectedObjects(CLoopwrightDoc& doc, int kind, TevImageTransform::CTevInterfacePixelProcess& process,
+                                 CTevCommonProgress* progress, const std::string& label) {
+  using TevImageTransform::CTevObjImage;
+  CGifFrame* frame = doc.GetCurrentFrame();
+  if (!frame) return 0;
+  auto action = std::make_unique<CUpdateDibsAction>(doc, kind);
+  if (CUpdateDibsAction::KindText(kind, false).empty() && !label.empty())
+    action->SetTexts("Undo " + label, "Redo " + label);
+  std::vector<CDib*> done;
+  for (const auto& ref : frame->m_refs) {
+    CDib* object = ref->m_pObject.get();
+    if (!object || !object->GetImage()) continue;
+    const bool selected = std::any_of(doc.m_selectedObjects.begin(), doc.m_selectedObjects.end(),
+                                      [&](const RefPtr<CDib>& o) { return o.get() == object; });
+    if (!selected || std::find(done.begin(), done.end(), object) != done.end()) continue;
+    done.push_back(object);
+    DibPtr work(CBitmapCreator::Clone(object->GetImage()));
+    CTevObjImage image;
+    if (!work || !image.Attach(work.get())) continue;
+    int result;
+    if (!doc.m_selection.IsSelectionEmpty()) {
+      const POINT pos = doc.m_selection.GetSelectionPos();
+      const POINT at{LONG(std::int64_t(pos.x) - ref->m_nX), LONG(std::int64_t(pos.y) - ref->m_nY)};
+      result = doc.m_selection.SinglePixelProcessProc(process, image, at, progress);
+    } else {
+      result = image.SinglePixelProcessProc(process, progress);
+    }
+    if (!result || !image.IsValidImage()) continue;
+    // A process that re-created the picture hands over its own DIB.
+    BITMAPINFOHEADER* out = image.Detch();
+    DibPtr changed = out == work.get() ? std::move(work) : DibPtr(out);
+    if (SamePixels(changed.get(), object->GetImage())) continue;
+    DibPtr previous = ExchangeObjectImage(*object, std::move(changed));
+    if (!previous) continue;
+    action->AddElement(std::make_unique<CModifyDibElm>(RefPtr<CDib>(object), std::move(previous)));
+  }
+  const int count = int(action->GetCount());
+  if (count == 0) return 0;
+  doc.EditManager().AddAction(action.release());
+  doc.SetModifiedFlag();
+  doc.UpdateAllViews(HINT_FRAMES_CHANGED, frame);
+  return count;
+}

@@ -1,0 +1,159 @@
+// Filter commands on pictures: the selected objects of the current frame
+// change (a picture shown in several frames changes everywhere), a pixel
+// selection limits the change, undo and redo restore each picture exactly,
+// and the menu texts follow the kind.
+#include <gtest/gtest.h>
+
+#include "companions/dibkernel/dib_kernel.h"
+#include "editing/doc_snapshot.h"
+#include "editing/filter_actions.h"
+#include "imaging/TevImageTransform"
+
+using namespace TevImageTransform;
+
+namespace {
+
+class FilterActions : public ::testing::Test {
+ protected:
+  // Three frames over two raster objects; object 0 is shown in all frames
+  // at (i, i), object 1 at (10, 2).
+  void SetUp() override {
+    ASSERT_TRUE(m_doc.OnNewDocument(24, 16));
+    m_doc.DeleteContents();
+    m_doc.m_nWidth = 24;
+    m_doc.m_nHeight = 16;
+    for (int k = 0; k < 2; ++k) {
+      DibPtr pic(CDIB32::CreateBlank32BitsDIB(8, 6));
+      for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) {
+          BYTE* p = DibRow(pic.get(), y) + 4 * x;
+          p[0] = BYTE(30 * x + k);
+          p[1] = BYTE(40 * y);
+          p[2] = BYTE(100 + 50 * k);
+          p[3] = 255;
+        }
+      m_doc.m_objects.push_back(MakeRef<CDib>(std::move(pic)));
+    }
+    for (int i = 0; i < 3; ++i) {
+      auto f = MakeRef<CGifFrame>(std::uint16_t(10));
+      for (int j = 0; j < 2; ++j) {
+        auto r = MakeRef<CRefImageObject>(m_doc.m_objects[std::size_t(j)]);
+        r->m_nX = j == 0 ? i : 10;
+        r->m_nY = j == 0 ? i : 2;
+        r->m_bVisible = true;
+        f->m_refs.push_back(r);
+      }
+      m_doc.m_frames.push_back(f);
+    }
+    m_doc.SelectSingleFrame(1);
+  }
+  DWORD Pixel(int object, int x, int y) const {
+    const BYTE* p = DibRow(m_doc.m_objects[std::size_t(object)]->GetImage(), y) + 4 * x;
+    return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24;
+  }
+
+  CLoopwrightApp m_app;
+  CScriptedPrompt m_prompt{true};
+  CLoopwrightDoc m_doc{m_app, m_prompt};
+};
+
+TEST_F(FilterActions, NegativeOnSelectedObjectsUndoesAndRedoes) {
+  m_doc.m_selectedObjects = {m_doc.m_objects[0]};
+  const std::string before = Snapshot(m_doc);
+  const DWORD p0 = Pixel(0, 3, 2), p1 = Pixel(1, 3, 2);
+  CTevPixelInvert negative;
+  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::NEGATIVE, negative), 1);
+  EXPECT_TRUE(m_doc.IsModified());
+  EXPECT_EQ(Pixel(0, 3, 2), (p0 ^ 0x00FFFFFFu));
+  EXPECT_EQ(Pixel(1, 3, 2), p1);  // not selected
+  const std::string after = Snapshot(m_doc);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Negative");
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), before);
+  EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Negative");
+  ASSERT_TRUE(m_doc.OnEditRedo());
+  EXPECT_EQ(Snapshot(m_doc), after);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Negative");
+}
+
+TEST_F(FilterActions, PictureSharedByFramesChangesEverywhereOnce) {
+  // Select the same object twice: one element, inverted once (not twice).
+  m_doc.m_selectedObjects = {m_doc.m_objects[0], m_doc.m_objects[0], m_doc.m_objects[1]};
+  const std::string before = Snapshot(m_doc);
+  const DWORD p0 = Pixel(0, 0, 0);
+  CTevPixelInvert negative;
+  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::NEGATIVE, negative), 2);
+  EXPECT_EQ(Pixel(0, 0, 0), p0 ^ 0x00FFFFFFu);
+  auto* action = dynamic_cast<CUpdateDibsAction*>(m_doc.EditManager().GetUndoTail());
+  ASSERT_NE(action, nullptr);
+  EXPECT_EQ(action->GetCount(), 2u);
+  // Every frame composes the changed picture.
+  DibPtr f0 = RenderFrame(m_doc, *m_doc.m_frames[0]);
+  const BYTE* q = DibRow(f0.get(), 0) + 0;  // object 0 at (0, 0) in frame 0
+  EXPECT_EQ(q[0], BYTE(255 - (p0 & 0xFF)));
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), before);
+}
+
+TEST_F(FilterActions, SelectionMaskLimitsTheChangeInCanvasCoordinates) {
+  m_doc.m_selectedObjects = m_doc.m_objects;
+  // Canvas rectangle (12, 3)-(14, 5): inside object 1 (at 10, 2) only,
+  // its pixels (2, 1)..(3, 2).
+  ASSERT_NE(m_doc.m_selection.CreateRectanleSelection(12, 3, 14, 5, 0), 0);
+  const DWORD inside = Pixel(1, 2, 1), outside = Pixel(1, 5, 4), other = Pixel(0, 1, 1);
+  CTevPixelGrayscale gray;
+  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GRAY, gray), 1);
+  const BYTE* p = DibRow(m_doc.m_objects[1]->GetImage(), 1) + 8;
+  EXPECT_EQ(p[0], p[1]);
+  EXPECT_EQ(p[1], p[2]);
+  EXPECT_NE(Pixel(1, 2, 1), inside);
+  EXPECT_EQ(Pixel(1, 5, 4), outside);
+  EXPECT_EQ(Pixel(0, 1, 1), other);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Gray");
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Pixel(1, 2, 1), inside);
+  // A selection that covers no selected picture records nothing.
+  m_doc.m_selection.CreateRectanleSelection(22, 14, 24, 16, 0);
+  CTevPixelGrayscale again;
+  EXPECT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GRAY, again), 0);
+  EXPECT_FALSE(m_doc.EditManager().CanUndo());
+  EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Gray");  // the redo list is kept
+}
+
+TEST_F(FilterActions, BlurOnASelectionAndRefusedProcessesRecordNothing) {
+  m_doc.m_selectedObjects = {m_doc.m_objects[0]};
+  ASSERT_NE(m_doc.m_selection.CreateRectanleSelection(0, 0, 24, 16, 0), 0);
+  CTevPixelBlurGaussIIR blur(3, 3);
+  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GAUSSIAN_BLUR, blur), 1);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Gaussian Blur");
+  // Rotations cannot run on a selection; nothing changes, nothing recorded.
+  CTevPixelRotate90 turn;
+  const std::size_t actions = m_doc.EditManager().UndoList().size();
+  EXPECT_EQ(ApplyFilterToSelectedObjects(m_doc, -1, turn, nullptr, "Rotate 90"), 0);
+  EXPECT_EQ(m_doc.EditManager().UndoList().size(), actions);
+  // Without a selection the turn changes the picture's shape, and undo
+  // brings the old shape back.
+  m_doc.m_selection.SetSelectionEmpty();
+  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, -1, turn, nullptr, "Rotate 90"), 1);
+  EXPECT_EQ(m_doc.m_objects[0]->m_nWidth, 6);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Rotate 90");
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(m_doc.m_objects[0]->m_nWidth, 8);
+  EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Rotate 90");
+}
+
+TEST(FilterActionTexts, EveryKindAndOutsideTheTable) {
+  const char* undo[] = {"Undo Negative",          "Undo Gray",          "Undo Mirror horizontally",
+                        "Undo Mirror vertically", "Undo Adjust Brightness", "Undo Adjust Contrast",
+                        "Undo Adjust red/green/blue", "Undo Adjust Hue/Saturation", "Undo Blur",
+                        "Undo Gaussian Blur",     "Undo Sharpness",     "Undo Emboss",
+                        "Undo Sunspot"};
+  for (int k = 0; k < 13; ++k) {
+    EXPECT_EQ(CUpdateDibsAction::KindText(k, false), undo[k]);
+    EXPECT_EQ(CUpdateDibsAction::KindText(k, true), "Redo" + std::string(undo[k]).substr(4));
+  }
+  EXPECT_EQ(CUpdateDibsAction::KindText(13, false), "");
+  EXPECT_EQ(CUpdateDibsAction::KindText(-1, true), "");
+}
+
+}  // namespace
