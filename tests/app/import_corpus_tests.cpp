@@ -222,6 +222,14 @@ TEST_F(CorpusImport, OtherFormatsOpenWithTheirFramesAndSizes) {
       {"bmp/pillow-rgb16-565.bmp", 1, 127, 64},
       {"bmp/pillow-clipboard.dib", 1, 296, 176},
       {"bmp/sdlimg-sample.bmp", 1, 23, 42},
+      {"wmf/pillow-drawing.wmf", 1, 110, 110},
+      {"wmf/dtformats-grid.wmf", 1, 94, 94},
+      // EMF bounds are inclusive device pixels.
+      {"emf/pillow-drawing.emf", 1, 1626, 1626},
+      {"emf/dtformats-Memo.emf", 1, 1037, 1265},
+      {"emf/emf2svg-test-000.emf", 1, 493, 213},
+      {"emf/emf2svg-test-013.emf", 1, 546, 490},
+      {"emf/emf2svg-EA-test-file-001.emf", 1, 473, 528},
   };
   std::vector<std::string> failures;
   for (const Expect& e : expects) {
