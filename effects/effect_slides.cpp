@@ -238,7 +238,21 @@ namespace {
 // 300 / denominator, or 0 when the denominator vanishes.
 double Project(double denominator) { return std::fabs(denominator) <= 5e-12 ? 0 : 300.0 / denominator; }
 
+// Draws src onto the quad when it is a proper convex quadrilateral. A corner
+// turned behind the viewer folds the outline over itself; such a quad has no
+// perspective mapping (and would send the sampler far outside the picture),
+// so nothing is drawn.
 void DrawQuad(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* src, const double quad[8]) {
+  int positive = 0, negative = 0;
+  for (int i = 0; i < 4; ++i) {
+    const int j = (i + 1) % 4, k = (i + 2) % 4;
+    const double cross = (quad[2 * j] - quad[2 * i]) * (quad[2 * k + 1] - quad[2 * j + 1]) -
+                         (quad[2 * j + 1] - quad[2 * i + 1]) * (quad[2 * k] - quad[2 * j]);
+    if (!std::isfinite(cross)) return;
+    positive += cross > 1e-9;
+    negative += cross < -1e-9;
+  }
+  if (positive != 4 && negative != 4) return;
   TevVecLib::BulidPerspective(dst, src, quad);
 }
 
@@ -331,7 +345,9 @@ void CRotate3DEffect::CalcuQuad(int width, int height, double progress, double q
     const double y1 = y * std::cos(a) - z * std::sin(a), z1 = y * std::sin(a) + z * std::cos(a);
     const double x2 = x * std::cos(b) + z1 * std::sin(b), z2 = z1 * std::cos(b) - x * std::sin(b);
     const double x3 = x2 * std::cos(c) - y1 * std::sin(c), y3 = y1 * std::cos(c) + x2 * std::sin(c);
-    const double f = Project(z2 + 300);
+    // A corner at or behind the eye (z'' <= -300) cannot be projected; its
+    // factor 0 collapses the quad, which then draws nothing.
+    const double f = z2 + 300 > 5e-12 ? Project(z2 + 300) : 0;
     quad[2 * i] = W / 2 + x3 * f, quad[2 * i + 1] = H / 2 - y3 * f;
   }
 }
