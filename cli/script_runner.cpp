@@ -10,6 +10,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddEditCommands(*this);
   AddFrameCommands(*this);
   AddObjectCommands(*this);
+  AddFilterCommands(*this);
 }
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {

@@ -65,3 +65,4 @@ void AddDocumentCommands(CScriptRunner& runner);
 void AddEditCommands(CScriptRunner& runner);
 void AddFrameCommands(CScriptRunner& runner);
 void AddObjectCommands(CScriptRunner& runner);
+void AddFilterCommands(CScriptRunner& runner);
