@@ -1,0 +1,217 @@
+#include "export/gif_pipeline.h"
+
+#include <algorithm>
+
+#include "app/compose.h"
+#include "companions/dibkernel/dib_frames.h"
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/gif_module.h"
+#include "export/color_quantizer.h"
+
+namespace {
+
+// Maps step done of total into [start, start + width) of the sink's fraction.
+bool Report(CTevCommonProgress* progress, long long done, long long total) {
+  return ReportProgressStep(progress, done, total);
+}
+
+void Caption(CTevCommonProgress* progress, const char* text) {
+  if (progress) progress->SetCaption(text);
+}
+
+bool MaskIsFull(const BITMAPINFOHEADER* mask) {
+  const LONG w = DibWidth(mask), h = DibHeight(mask);
+  for (LONG y = 0; y < h; ++y) {
+    const BYTE* row = DibRow(mask, y);
+    for (LONG x = 0; x < w; ++x)
+      if (!((row[x >> 3] >> (7 - (x & 7))) & 1)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CGifOptimizeOptions GifOptionsFromModel(const CGifImage& model) {
+  CGifOptimizeOptions o;
+  o.maxColors = std::clamp(model.m_nOutputColors, 2, 256);
+  o.ditherMode = model.m_nOutputReduction;
+  o.ditherParameter = model.m_nOutputQuality;
+  o.keyColour = (model.m_clrOutputMatte >> 24) ? 0xFFFFFF : model.m_clrOutputMatte;
+  o.optimizeFrames = model.m_bOptimizeFrames != 0;
+  return o;
+}
+
+int GifColorTableSize(int n) {
+  int size = 2;
+  while (size < n && size < 256) size *= 2;
+  return size;
+}
+
+CGifFrameOptimizer::CGifFrameOptimizer(const CGifImage& model, const CGifOptimizeOptions& options)
+    : m_model(model), m_options(options) {
+  m_options.maxColors = std::clamp(m_options.maxColors, 2, 256);
+  if (m_options.keyColour >> 24) m_options.keyColour = 0xFFFFFF;
+}
+
+bool CGifFrameOptimizer::Run(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  Caption(progress, "初始化...");
+  if (!BuildEntries(result, progress)) return false;
+  Caption(progress, "删除调色板信息...");
+  if (!BuildPalette(result, progress)) return false;
+  if (result.entries.size() >= 2 && m_options.optimizeFrames) {
+    Caption(progress, "比较帧...");
+    MergeIdentical(result, progress);
+    Caption(progress, "处置所有帧...");
+    if (!DisposeFrames(result, progress)) return false;
+  } else {
+    // Every entry is a whole frame: each clears its box before the next one.
+    for (CFrameOptimal& e : result.entries) e.SetDisposal(2);
+    if (result.entries.size() == 1) result.entries.front().SetDisposal(1);
+  }
+  return !(progress && progress->IsCancelled());
+}
+
+bool CGifFrameOptimizer::BuildEntries(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  result = CGifOptimizeResult{};
+  const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
+  const int count = m_model.GetFrameCount();
+  if (count == 0 || w <= 0 || h <= 0) return false;
+  result.entries.reserve(std::size_t(count));
+  for (int i = 0; i < count; ++i) {
+    const CGifFrame& frame = *m_model.GetFrame(i);
+    CFrameOptimal e;
+    e.frame = &frame;
+    e.delay = frame.m_nDelay;
+    e.graphicControl = frame.m_byGraphicControl;
+    e.descriptor = BYTE(frame.m_byDescriptor & 0x40);
+    if (!ComposeFrameWithMask(frame, w, h, e.image, e.mask, 128, m_options.keyColour)) return false;
+    // A frame without transparent pixels has no mask; one with some keeps it after cropping.
+    if (MaskIsFull(e.mask.get())) e.mask.reset();
+    LONG l = 0, t = 0, r = 0, b = 0;
+    if (e.mask) DibKernel::CaclOpaqueBoundary(e.mask.get(), &l, &t, &r, &b);
+    RECT keep{0, 0, w, h};
+    if (l >= w) keep = RECT{0, 0, 1, 1};  // nothing opaque: one transparent pixel
+    else if (l || t || r || b) keep = RECT{l, t, w - r, h - b};
+    if (keep.left || keep.top || keep.right != w || keep.bottom != h) {
+      BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
+      if (!CropFrame(e.image.get(), e.mask.get(), keep, &img, &msk)) return false;
+      e.image.reset(img);
+      e.mask.reset(msk);
+      e.x += keep.left;
+      e.y += keep.top;
+    }
+    result.entries.push_back(std::move(e));
+    if (!Report(progress, i + 1, count)) return false;
+  }
+  return true;
+}
+
+bool CGifFrameOptimizer::BuildPalette(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  auto& entries = result.entries;
+  if (entries.empty()) return false;
+  const bool transparency = entries.size() >= 2 || entries.front().mask;
+  const int capacity = transparency ? m_options.maxColors - 1 : m_options.maxColors;
+  CTevQColorQuantizer quantizer(capacity);
+  quantizer.ResetQuantization();
+  const long long total = (long long)entries.size();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!quantizer.PickColorBitmap(entries[i].image.get(), entries[i].mask.get(), progress)) return false;
+    if (!Report(progress, (long long)i + 1, total)) return false;
+  }
+  if (!quantizer.FillPalette()) {
+    // Only transparent pixels anywhere: a one-colour palette of the key colour.
+    DibPtr one(CDIB32::CreateSimple32BitsDIB(1, 1, m_options.keyColour, 255));
+    quantizer.PickColorBitmap(one.get(), nullptr, nullptr);
+    if (!quantizer.FillPalette()) return false;
+  }
+  const int n = quantizer.GetLeafs();
+  result.colorsUsed = n;
+  result.tableSize = GifColorTableSize(n);
+  result.transparentIndex = -1;
+  if (transparency) {
+    result.transparentIndex = n;
+    if (result.tableSize == n) result.tableSize *= 2;
+  }
+  const COLORREF k = m_options.keyColour;
+  quantizer.SetOutputTable(result.tableSize, RGBQUAD{GetBValue(k), GetGValue(k), GetRValue(k), 0});
+  Caption(progress, "转换为 GIF 文件格式....");
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    BITMAPINFOHEADER* out8 = nullptr;
+    if (!quantizer.DitherBitmap(entries[i].image.get(), entries[i].mask.get(), &out8, m_options.ditherMode,
+                                m_options.ditherParameter, progress))
+      return false;
+    entries[i].image.reset(out8);
+    if (!Report(progress, (long long)i + 1, total)) return false;
+  }
+  return true;
+}
+
+void CGifFrameOptimizer::MergeIdentical(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  auto& entries = result.entries;
+  if (entries.size() < 2) return;
+  std::vector<CFrameOptimal> kept;
+  kept.reserve(entries.size());
+  kept.push_back(std::move(entries.front()));
+  const long long pairs = (long long)entries.size() - 1;
+  for (std::size_t i = 1; i < entries.size(); ++i) {
+    CFrameOptimal& last = kept.back();
+    CFrameOptimal& e = entries[i];
+    // Delays that would not fit 16 bits stay apart rather than lose time.
+    const bool fits = unsigned(last.delay) + e.delay <= 0xFFFF;
+    if (fits && e.x == last.x && e.y == last.y &&
+        CompareFrame(last.image.get(), last.mask.get(), e.image.get(), e.mask.get()))
+      last.delay = WORD(last.delay + e.delay);
+    else
+      kept.push_back(std::move(e));
+    Report(progress, (long long)i, pairs);
+  }
+  entries = std::move(kept);
+}
+
+bool FillGifPack(CGifOptimizeResult& result, const CGifImage& model, TevImageIO::CTevImageInfoPack& pack,
+                 TevImageIO::CTevGifExportOptions& options, bool giveAway) {
+  using namespace TevImageIO;
+  if (result.entries.empty()) return false;
+  pack.DestroyChain();
+  pack.width = model.m_nWidth;
+  pack.height = model.m_nHeight;
+  pack.imageColorIndex = result.transparentIndex;
+  pack.format = IMAGE_FORMAT_GIF;
+  pack.transparencyMode = result.transparentIndex >= 0 ? TRANSPARENCY_COLOR_INDEX : TRANSPARENCY_NONE;
+  options.animated = 1;
+  options.loopCount = model.m_bLoopForever ? 0 : WORD(std::clamp(model.m_nLoopCount, 0, 0xFFFF));
+  options.colorCount = result.tableSize;
+  for (std::size_t i = 0; i < result.entries.size(); ++i) {
+    CFrameOptimal& e = result.entries[i];
+    std::unique_ptr<CTevSubImageBlock> owned;
+    CTevSubImageBlock* b = &pack;
+    if (i > 0) {
+      owned = std::make_unique<CTevSubImageBlock>();
+      b = owned.get();
+    }
+    b->x = e.x;
+    b->y = e.y;
+    b->delay = e.delay;
+    b->transparentIndex = result.transparentIndex;
+    b->byteA = e.descriptor;
+    b->byteB = e.graphicControl;
+    if (giveAway) {
+      b->picture = std::move(e.image);
+      b->mask = std::move(e.mask);
+    } else {
+      b->picture.reset(e.image ? DibCopy(e.image.get()) : nullptr);
+      b->mask.reset(e.mask ? DibCopy(e.mask.get()) : nullptr);
+    }
+    if (!b->picture) return false;
+    if (owned) pack.AppendBlock(std::move(owned));
+  }
+  return true;
+}
+
+long long MeasureGifSize(CGifOptimizeResult& result, const CGifImage& model, CTevCommonProgress* progress) {
+  if (progress) progress->SetCaption("计算文件大小...");
+  TevImageIO::CTevImageInfoPack pack;
+  TevImageIO::CTevGifExportOptions options;
+  if (!FillGifPack(result, model, pack, options, false)) return -1;
+  return TevImageIO::CCalcuGifModule::CalcuGifImgLength(pack, &options, progress);
+}

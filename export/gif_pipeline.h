@@ -1,0 +1,83 @@
+// The GIF frame optimizer: turns an animation into the smallest sequence of
+// 8-bit sub-images that shows the same frames.
+//
+// 1. BuildEntries: every frame composed with its transparency mask and
+//    cropped to its opaque part 2. BuildPalette: one global palette, every
+//    entry converted to 8 bits 3. MergeIdentical: equal neighbours become one
+//    entry with the delays added 4. DisposeFrames: each entry reduced to what
+//    differs from the screen the viewer shows, with a disposal method chosen
+//    per frame. Run does all four; FillGifPack hands the result to the codec.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/gif_image.h"
+#include "companions/base/progress.h"
+#include "companions/imageio/image_info.h"
+#include "companions/imageio/image_options.h"
+
+// One output frame. The entry owns its DIBs.
+struct CFrameOptimal {
+  const CGifFrame* frame = nullptr;  // source frame (first of a merged run)
+  DibPtr image;                      // 32-bit until BuildPalette, then 8-bit
+  DibPtr mask;                       // 1-bit, set bits opaque; null when fully opaque
+  int x = 0;
+  int y = 0;
+  WORD delay = 20;
+  BYTE graphicControl = 0;  // packed byte; the chosen disposal goes in bits 2-4
+  BYTE descriptor = 0;      // image-descriptor byte; 0x40 interlaced
+  int Disposal() const { return (graphicControl >> 2) & 7; }
+  void SetDisposal(int d) { graphicControl = BYTE((graphicControl & 0xE3) | ((d & 7) << 2)); }
+  bool Interlaced() const { return (descriptor & 0x40) != 0; }
+};
+
+struct CGifOptimizeOptions {
+  int maxColors = 256;           // 2..256
+  int ditherMode = 0;            // DITHER_MODE
+  int ditherParameter = 100;     // dither strength in percent
+  COLORREF keyColour = 0xFFFFFF; // matte for partly transparent pixels and the transparent entry
+  bool forbidRestorePrevious = false;
+  bool optimizeFrames = true;    // merging and differencing
+};
+
+// The options a document carries (colour count, dither mode and strength, matte, optimize flag).
+CGifOptimizeOptions GifOptionsFromModel(const CGifImage& model);
+
+struct CGifOptimizeResult {
+  std::vector<CFrameOptimal> entries;
+  int tableSize = 2;         // colour-table entries, a power of two 2..256
+  int colorsUsed = 0;        // palette colours from the quantizer
+  int transparentIndex = -1; // -1 when no transparency is used
+};
+
+class CGifFrameOptimizer {
+ public:
+  CGifFrameOptimizer(const CGifImage& model, const CGifOptimizeOptions& options);
+
+  // All four stages with their captions on the progress sink. False on a
+  // failed composition or conversion, cancel, or a model without frames.
+  bool Run(CGifOptimizeResult& result, CTevCommonProgress* progress);
+
+  bool BuildEntries(CGifOptimizeResult& result, CTevCommonProgress* progress);
+  bool BuildPalette(CGifOptimizeResult& result, CTevCommonProgress* progress);
+  void MergeIdentical(CGifOptimizeResult& result, CTevCommonProgress* progress);
+  bool DisposeFrames(CGifOptimizeResult& result, CTevCommonProgress* progress);
+
+ private:
+  const CGifImage& m_model;
+  CGifOptimizeOptions m_options;
+};
+
+// The colour-table size for n palette colours: the smallest power of two
+// from 2 to 256 that holds them.
+int GifColorTableSize(int colours);
+
+// Fills pack and the GIF record from the result. With giveAway the entries'
+// DIBs move into the pack (the entries are left empty); without it they are
+// copied.
+bool FillGifPack(CGifOptimizeResult& result, const CGifImage& model, TevImageIO::CTevImageInfoPack& pack,
+                 TevImageIO::CTevGifExportOptions& options, bool giveAway);
+
+// Bytes of the GIF the result would give (the preview's size measure).
+long long MeasureGifSize(CGifOptimizeResult& result, const CGifImage& model, CTevCommonProgress* progress);

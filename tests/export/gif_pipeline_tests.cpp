@@ -1,0 +1,258 @@
+// The GIF optimizer: palette sizes and transparent index, merging, cropping,
+// disposal choice, and whole exports decoded again by our reader and by
+// ImageMagick and compared frame by frame with the composed originals.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/loopwright_doc.h"
+#include "app/prompt.h"
+#include "export/color_quantizer.h"
+#include "export/export_dispatch.h"
+#include "export/gif_pipeline.h"
+#include "export_test_util.h"
+
+using namespace export_test;
+
+namespace {
+
+CGifOptimizeResult RunPipeline(const CGifImage& model, CGifOptimizeOptions options = {}) {
+  CGifOptimizeResult result;
+  CGifFrameOptimizer optimizer(model, options);
+  EXPECT_TRUE(optimizer.Run(result, nullptr));
+  return result;
+}
+
+TEST(GifPipeline, OpaqueFrameOfTwoHundredColoursGetsTheFullTableAndNoTransparency) {
+  CGifImage model;
+  ModelBuilder b(model, 40, 30);
+  const int obj = b.AddObject(Pattern(40, 30, 200, 0));
+  b.AddFrame(10, {{obj, {0, 0}}});
+  CGifOptimizeResult r = RunPipeline(model);
+  ASSERT_EQ(r.entries.size(), 1u);
+  EXPECT_EQ(r.colorsUsed, 200);
+  EXPECT_EQ(r.tableSize, 256);
+  EXPECT_EQ(r.transparentIndex, -1);
+  EXPECT_EQ(r.entries[0].mask, nullptr);
+  EXPECT_EQ(r.entries[0].image->biBitCount, 8);
+}
+
+TEST(GifPipeline, TransparentAreaWithEightColoursGetsTableSixteenAndIndexEight) {
+  CGifImage model;
+  ModelBuilder b(model, 40, 30);
+  const int obj = b.AddObject(Pattern(20, 10, 8, 0));
+  b.AddFrame(10, {{obj, {5, 7}}});
+  CGifOptimizeResult r = RunPipeline(model);
+  ASSERT_EQ(r.entries.size(), 1u);
+  EXPECT_EQ(r.colorsUsed, 8);
+  EXPECT_EQ(r.tableSize, 16);
+  EXPECT_EQ(r.transparentIndex, 8);
+  // Cropped to the opaque part.
+  EXPECT_EQ(r.entries[0].x, 5);
+  EXPECT_EQ(r.entries[0].y, 7);
+  EXPECT_EQ(DibWidth(r.entries[0].image.get()), 20);
+  EXPECT_EQ(DibHeight(r.entries[0].image.get()), 10);
+  // Colour-table sizes for other counts, with the doubling when the table is full.
+  for (auto [colours, table] : {std::pair{1, 2}, {2, 2}, {3, 4}, {5, 8}, {9, 16}, {17, 32}, {33, 64}, {65, 128},
+                                {129, 256}, {256, 256}})
+    EXPECT_EQ(GifColorTableSize(colours), table) << colours;
+  CGifImage full;
+  ModelBuilder fb(full, 40, 30);
+  const int o2 = fb.AddObject(Pattern(20, 10, 16, 0));
+  fb.AddFrame(10, {{o2, {0, 0}}});
+  r = RunPipeline(full);
+  EXPECT_EQ(r.transparentIndex, 16);
+  EXPECT_EQ(r.tableSize, 32);
+}
+
+TEST(GifPipeline, IdenticalNeighboursMergeWithTheirDelaysAdded) {
+  CGifImage model;
+  ModelBuilder b(model, 16, 16);
+  const int obj = b.AddObject(Pattern(16, 16, 5, 0));
+  b.AddFrame(10, {{obj, {0, 0}}});
+  b.AddFrame(20, {{obj, {0, 0}}});
+  b.AddFrame(30, {{obj, {0, 0}}});
+  CGifOptimizeResult r = RunPipeline(model);
+  ASSERT_EQ(r.entries.size(), 1u);
+  EXPECT_EQ(r.entries[0].delay, 60);
+  // Delays that would overflow 16 bits are not merged.
+  CGifImage big;
+  ModelBuilder bb(big, 16, 16);
+  const int o = bb.AddObject(Pattern(16, 16, 5, 0));
+  bb.AddFrame(40000, {{o, {0, 0}}});
+  bb.AddFrame(40000, {{o, {0, 0}}});
+  EXPECT_EQ(RunPipeline(big).entries.size(), 2u);
+}
+
+TEST(GifPipeline, WhollyTransparentFrameBecomesOnePixel) {
+  CGifImage model;
+  ModelBuilder b(model, 30, 20);
+  const int obj = b.AddObject(Pattern(10, 10, 3, 0));
+  b.AddFrame(10, {{obj, {3, 3}}});
+  b.AddFrame(10, {});
+  CGifFrameOptimizer optimizer(model, {});
+  CGifOptimizeResult r;
+  ASSERT_TRUE(optimizer.BuildEntries(r, nullptr));
+  ASSERT_EQ(r.entries.size(), 2u);
+  EXPECT_EQ(DibWidth(r.entries[1].image.get()), 1);
+  EXPECT_EQ(DibHeight(r.entries[1].image.get()), 1);
+  EXPECT_EQ(r.entries[1].x, 0);
+  EXPECT_EQ(r.entries[1].y, 0);
+  ASSERT_NE(r.entries[1].mask, nullptr);
+  EXPECT_EQ(DibRow(r.entries[1].mask.get(), 0)[0] & 0x80, 0);
+}
+
+// A sprite moving over a textured background: restore-to-previous is the
+// natural choice, and the option must keep it out.
+void MovingSprite(CGifImage& model, int frames) {
+  ModelBuilder b(model, 64, 48);
+  const int bg = b.AddObject(Pattern(64, 48, 40, 1));
+  const int sprite = b.AddObject(Solid(10, 10, RGB(250, 10, 10)));
+  b.AddFrame(5, {{bg, {0, 0}}});
+  for (int i = 1; i < frames; ++i) b.AddFrame(5, {{bg, {0, 0}}, {sprite, {LONG(4 + 5 * i), LONG(3 + 3 * i)}}});
+}
+
+TEST(GifPipeline, OptionKeepsRestoreToPreviousOut) {
+  CGifImage model;
+  MovingSprite(model, 8);
+  std::multiset<int> used;
+  for (const auto& e : RunPipeline(model).entries) used.insert(e.Disposal());
+  EXPECT_GT(used.count(3), 0u) << "the test animation should invite restore-to-previous";
+  CGifOptimizeOptions options;
+  options.forbidRestorePrevious = true;
+  CGifOptimizeResult r = RunPipeline(model, options);
+  for (const auto& e : r.entries) EXPECT_NE(e.Disposal(), 3);
+  // Later frames only store the changed area.
+  for (std::size_t i = 1; i < r.entries.size(); ++i) EXPECT_LT(DibWidth(r.entries[i].image.get()), 64);
+}
+
+TEST(ColorQuantizer, ReducesToTheCapacityAndDithers) {
+  DibPtr picture = Pattern(64, 64, 1000, 0);
+  for (LONG y = 0; y < 64; ++y)
+    for (LONG x = 0; x < 64; ++x) DibRow(picture.get(), y)[4 * x + 2] = BYTE(x * 4);
+  for (int mode : {DITHER_NONE, DITHER_ORDERED, DITHER_ERROR_DIFFUSION}) {
+    CTevQColorQuantizer q(31);
+    ASSERT_TRUE(q.PickColorBitmap(picture.get(), nullptr, nullptr));
+    ASSERT_TRUE(q.FillPalette());
+    EXPECT_LE(q.GetLeafs(), 31);
+    EXPECT_GT(q.GetLeafs(), 8);
+    BITMAPINFOHEADER* out = nullptr;
+    ASSERT_TRUE(q.DitherBitmap(picture.get(), nullptr, &out, mode, 100, nullptr));
+    DibPtr o(out);
+    // Mean error per channel stays small: the palette follows the picture.
+    long error = 0;
+    for (LONG y = 0; y < 64; ++y)
+      for (LONG x = 0; x < 64; ++x) {
+        const RGBQUAD c = DibPalette(o.get())[DibRow(o.get(), y)[x]];
+        const BYTE* p = DibRow(picture.get(), y) + 4 * x;
+        error += std::abs(c.rgbBlue - p[0]) + std::abs(c.rgbGreen - p[1]) + std::abs(c.rgbRed - p[2]);
+        ASSERT_LT(DibRow(o.get(), y)[x], q.GetLeafs());
+      }
+    EXPECT_LT(error / (64 * 64 * 3), 32) << "mode " << mode;
+  }
+}
+
+// Random animations: sprites with holes moving, appearing and vanishing on a
+// canvas that is partly transparent.
+void RandomAnimation(CGifImage& model, std::mt19937& rng, int frames) {
+  ModelBuilder b(model, 48, 40);
+  std::vector<int> objects;
+  for (int k = 0; k < 4; ++k) {
+    const LONG w = 4 + LONG(rng() % 20), h = 4 + LONG(rng() % 16);
+    DibPtr pic = Pattern(w, h, 3 + int(rng() % 30), int(rng() % 100));
+    for (int holes = 0; holes < 6; ++holes) DibRow(pic.get(), LONG(rng() % h))[4 * (rng() % w) + 3] = 0;
+    objects.push_back(b.AddObject(std::move(pic)));
+  }
+  for (int i = 0; i < frames; ++i) {
+    std::vector<std::pair<int, POINT>> shown;
+    for (int o : objects)
+      if (rng() % 3) shown.push_back({o, POINT{LONG(rng() % 40) - 6, LONG(rng() % 34) - 6}});
+    b.AddFrame(std::uint16_t(2 + rng() % 30), shown);
+  }
+}
+
+class GifExportRoundTrip : public ::testing::Test {
+ protected:
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  TempDir dir;
+};
+
+TEST_F(GifExportRoundTrip, FramesSurviveOurReaderAndImageMagickPixelForPixel) {
+  if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) is not installed";
+  std::mt19937 rng(11);
+  for (int round = 0; round < 12; ++round) {
+    for (bool forbid : {false, true}) {
+      CLoopwrightDoc doc(app, prompt);
+      RandomAnimation(doc, rng, 3 + int(rng() % 6));
+      if (round == 0) MovingSprite(doc, 1);  // frames sharing one static background too
+      const auto original = ComposedFrames(doc);
+      const std::string file = dir.File("anim.gif");
+      CExportSettings settings;
+      settings.forbidRestorePrevious = forbid;
+      std::string reason;
+      ASSERT_TRUE(ExportAnimationFile(doc, file, nullptr, settings, &reason)) << reason;
+
+      // The size measure of the same run equals the file's size.
+      CGifOptimizeResult result;
+      CGifOptimizeOptions options = GifOptionsFromModel(doc);
+      options.forbidRestorePrevious = forbid;
+      CGifFrameOptimizer optimizer(doc, options);
+      ASSERT_TRUE(optimizer.Run(result, nullptr));
+      EXPECT_EQ(MeasureGifSize(result, doc, nullptr), (long long)ReadBytes(file).size());
+
+      const auto magick = MagickFrames(file, doc.m_nWidth, doc.m_nHeight, dir.path());
+      // Merged frames appear once in the file; expand them by the original delays.
+      CLoopwrightDoc back(app, prompt);
+      ASSERT_TRUE(back.OnOpenDocument(file)) << back.m_strLastError;
+      const auto reread = ComposedFrames(back);
+      std::vector<Rgba> expected;
+      for (std::size_t i = 0; i < original.size(); ++i)
+        if (i == 0 || FirstDifference(original[i], original[i - 1]) >= 0) expected.push_back(original[i]);
+      ASSERT_EQ(reread.size(), expected.size()) << "round " << round;
+      ASSERT_EQ(magick.size(), expected.size()) << "round " << round;
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(FirstDifference(reread[i], expected[i]), -1) << "round " << round << " frame " << i;
+        EXPECT_EQ(FirstDifference(magick[i], expected[i]), -1) << "round " << round << " frame " << i;
+      }
+      if (forbid) {
+        for (std::size_t i = 0; i < back.m_frames.size(); ++i) EXPECT_NE(back.m_frames[i]->GetDisposal(), 3);
+      }
+    }
+  }
+}
+
+TEST_F(GifExportRoundTrip, DelaysLoopCountAndFailures) {
+  CLoopwrightDoc doc(app, prompt);
+  ModelBuilder b(doc, 20, 20);
+  const int o = b.AddObject(Pattern(20, 20, 6, 0));
+  const int s = b.AddObject(Solid(4, 4, RGB(1, 2, 3)));
+  b.AddFrame(7, {{o, {0, 0}}});
+  b.AddFrame(9, {{o, {0, 0}}, {s, {3, 3}}});
+  doc.m_bLoopForever = 0;
+  doc.m_nLoopCount = 3;
+  const std::string file = dir.File("Loop.GiF");  // mixed-case extension
+  ASSERT_TRUE(ExportAnimationFile(doc, file, nullptr));
+  CLoopwrightDoc back(app, prompt);
+  ASSERT_TRUE(back.OnOpenDocument(file)) << back.m_strLastError;
+  std::string reason;
+  ASSERT_EQ(back.GetFrameCount(), 2);
+  EXPECT_EQ(back.m_frames[0]->m_nDelay, 7);
+  EXPECT_EQ(back.m_frames[1]->m_nDelay, 9);
+  EXPECT_EQ(back.m_nLoopCount, 3);
+
+  // Failures leave an existing file as it was.
+  const auto before = ReadBytes(file);
+  CLoopwrightDoc empty(app, prompt);
+  empty.m_nWidth = 20;
+  empty.m_nHeight = 20;
+  EXPECT_FALSE(ExportAnimationFile(empty, file, nullptr, {}, &reason));
+  EXPECT_EQ(ReadBytes(file), before);
+  std::filesystem::create_directory(dir.File("folder.gif"));
+  EXPECT_FALSE(ExportAnimationFile(doc, dir.File("folder.gif"), nullptr, {}, &reason));
+  EXPECT_FALSE(ExportAnimationFile(doc, dir.File("no/such/dir.gif"), nullptr, {}, &reason));
+  EXPECT_FALSE(ExportAnimationFile(doc, dir.File("movie.avi"), nullptr, {}, &reason));
+  EXPECT_FALSE(ExportAnimationFile(doc, dir.File("x.unknown"), nullptr, {}, &reason));
+}
+
+}  // namespace
