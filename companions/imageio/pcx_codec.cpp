@@ -48,8 +48,11 @@ int ReadPcx(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProg
 
   // Decode all scan lines (every plane of a line after another).
   const std::size_t lineBytes = std::size_t(bytesPerLine) * planes;
-  std::vector<BYTE> lines(lineBytes * h);
   r.Seek(128);
+  // A run byte pair yields at most 63 bytes: refuse sizes the data cannot fill before allocating.
+  if (lineBytes * std::size_t(h) > r.remaining() * (rle ? 63 : 1))
+    return Fail(pack, IMAGEIO_ERR_FORMAT, "PCX: image data breaks off");
+  std::vector<BYTE> lines(lineBytes * h);
   if (!rle) {
     const BYTE* data = r.Take(lines.size());
     if (!data) return Fail(pack, IMAGEIO_ERR_FORMAT, "PCX: image data breaks off");

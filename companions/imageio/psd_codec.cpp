@@ -90,6 +90,8 @@ bool ReadPlanes(ByteReader& r, int count, LONG w, LONG h, int bps, std::vector<s
   const std::size_t rowBytes = std::size_t(w) * bps;
   std::vector<BYTE> row(rowBytes);
   std::vector<WORD> counts;
+  // PackBits yields at most 128 bytes per 2 input bytes: refuse sizes the data cannot fill before allocating.
+  if (std::size_t(count) * std::size_t(h) * rowBytes > r.remaining() * (compression == 1 ? 64 : 1)) return false;
   if (compression == 1) {
     counts.resize(std::size_t(count) * h);
     for (WORD& c : counts) c = r.U16BE();

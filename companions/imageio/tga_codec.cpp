@@ -111,6 +111,10 @@ int ReadTga(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProg
 
   const int pixelBytes = (h.depth + 7) / 8;
   const std::size_t count = std::size_t(h.width) * h.height;
+  // A run packet of 1 + pixelBytes bytes yields at most 128 pixels: refuse
+  // sizes the data cannot fill before allocating.
+  if (count * pixelBytes > r.remaining() * (rle ? 128 : 1))
+    return Fail(pack, IMAGEIO_ERR_FORMAT, "TGA: image data breaks off");
   // Decode the stored values (RLE packets may run across rows).
   std::vector<BYTE> values(count * pixelBytes);
   if (!rle) {

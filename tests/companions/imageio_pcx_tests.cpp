@@ -121,7 +121,14 @@ TEST(ImageIoPcx, DamagedFilesFail) {
   std::vector<unsigned char> planes = rgb;
   planes[65] = 2;  // two 8-bit planes: no such layout
   WriteBytes(dir.File("planes.pcx"), planes);
-  for (const char* name : {"cut-rle.pcx", "cut-raw.pcx", "narrow.pcx", "window.pcx", "planes.pcx"}) {
+  // 20000 x 20000 is within the limits, but the runs of the file cannot fill it.
+  std::vector<unsigned char> big = rgb;
+  big[8] = big[10] = 0x1F;
+  big[9] = big[11] = 0x4E;
+  big[66] = 0x20;
+  big[67] = 0x4E;
+  WriteBytes(dir.File("big.pcx"), big);
+  for (const char* name : {"cut-rle.pcx", "cut-raw.pcx", "narrow.pcx", "window.pcx", "planes.pcx", "big.pcx"}) {
     SCOPED_TRACE(name);
     CTevImageInfoPack pack;
     EXPECT_NE(Load(pack, dir.File(name), IMAGE_FORMAT_PCX), 0);

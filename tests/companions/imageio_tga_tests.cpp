@@ -127,7 +127,12 @@ TEST(ImageIoTga, DamagedFilesFail) {
   std::vector<unsigned char> huge = raw;
   huge[12] = huge[13] = huge[14] = huge[15] = 0xFF;  // 65535 x 65535, far more pixels than the file holds
   WriteBytes(dir.File("huge.tga"), huge);
-  for (const char* name : {"cut-raw.tga", "cut-rle.tga", "cut-map.tga", "zero.tga", "depth.tga", "huge.tga"}) {
+  // 20000 x 20000 is within the limits, but a few bytes of runs cannot fill it.
+  std::vector<unsigned char> big = rle;
+  big[12] = big[14] = 0x20;
+  big[13] = big[15] = 0x4E;
+  WriteBytes(dir.File("big.tga"), big);
+  for (const char* name : {"cut-raw.tga", "cut-rle.tga", "cut-map.tga", "zero.tga", "depth.tga", "huge.tga", "big.tga"}) {
     SCOPED_TRACE(name);
     CTevImageInfoPack pack;
     EXPECT_NE(Load(pack, dir.File(name), IMAGE_FORMAT_TGA), 0);
