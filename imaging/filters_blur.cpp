@@ -4,7 +4,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "imaging/filter_support.h"
 #include "imaging/obj_selection.h"
@@ -187,7 +193,56 @@ IirCoefficients FindConstants(int radius) {
 }
 
 // Filters n samples of four interleaved channels from in into out (which
-// may not alias in). The row ends are continued by their edge values.
+// may not alias in). The row ends are continued by their edge values. The
+// four channels of a sample travel together in one vector register.
+#if defined(__SSE2__)
+// One direction of the filter for one row: the last three inputs and four
+// outputs, and the step that makes the next output.
+struct IirLane {
+  __m128 x1, x2, x3, y1, y2, y3, y4;
+  void Start(__m128 edge, float gain) {
+    x1 = x2 = x3 = edge;
+    y1 = y2 = y3 = y4 = _mm_mul_ps(edge, _mm_set1_ps(gain));
+  }
+  // Forward: x is the input at i and x1..x3 the three before it, with the
+  // weights np[0..3]. Backward: x is the input at i + 1 and x1..x3 those at
+  // i + 2 .. i + 4, with the weights nm[1..4].
+  __m128 Step(__m128 x, const __m128* n, const __m128* d) {
+    // Input terms first: only the last operations wait for the previous output.
+    const __m128 fx = _mm_add_ps(_mm_add_ps(_mm_mul_ps(n[0], x), _mm_mul_ps(n[1], x1)),
+                                 _mm_add_ps(_mm_mul_ps(n[2], x2), _mm_mul_ps(n[3], x3)));
+    const __m128 fy = _mm_add_ps(_mm_mul_ps(d[3], y3), _mm_mul_ps(d[4], y4));
+    const __m128 y =
+        _mm_sub_ps(_mm_sub_ps(fx, fy), _mm_add_ps(_mm_mul_ps(d[1], y1), _mm_mul_ps(d[2], y2)));
+    x3 = x2, x2 = x1, x1 = x;
+    y4 = y3, y3 = y2, y2 = y1, y1 = y;
+    return y;
+  }
+};
+
+// Filters rows rows (1 or 2) of n samples; two rows run interleaved so the
+// processor overlaps their dependency chains.
+void IirRows(const float* const* in, float* const* out, int rows, int n, const IirCoefficients& k) {
+  if (n <= 0) return;
+  const __m128 np[4] = {_mm_set1_ps(k.np[0]), _mm_set1_ps(k.np[1]), _mm_set1_ps(k.np[2]), _mm_set1_ps(k.np[3])};
+  const __m128 nb[4] = {_mm_set1_ps(k.nm[1]), _mm_set1_ps(k.nm[2]), _mm_set1_ps(k.nm[3]), _mm_set1_ps(k.nm[4])};
+  const __m128 d[5] = {_mm_setzero_ps(), _mm_set1_ps(k.d[1]), _mm_set1_ps(k.d[2]), _mm_set1_ps(k.d[3]),
+                       _mm_set1_ps(k.d[4])};
+  IirLane lane[2];
+  const int r = rows > 1 ? 2 : 1;
+  for (int j = 0; j < r; ++j) lane[j].Start(_mm_loadu_ps(in[j]), k.gainP);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < r; ++j) _mm_storeu_ps(out[j] + 4 * i, lane[j].Step(_mm_loadu_ps(in[j] + 4 * i), np, d));
+  for (int j = 0; j < r; ++j) lane[j].Start(_mm_loadu_ps(in[j] + 4 * (n - 1)), k.gainM);
+  for (int i = n - 1; i >= 0; --i)
+    for (int j = 0; j < r; ++j) {
+      const int next = std::min(i + 1, n - 1);
+      const __m128 y = lane[j].Step(_mm_loadu_ps(in[j] + 4 * next), nb, d);
+      _mm_storeu_ps(out[j] + 4 * i, _mm_add_ps(_mm_loadu_ps(out[j] + 4 * i), y));
+    }
+}
+
+#else
 void IirRow(const float* in, float* out, int n, const IirCoefficients& k) {
   if (n <= 0) return;
   float x1[4], x2[4], x3[4], y1[4], y2[4], y3[4], y4[4];
@@ -214,15 +269,13 @@ void IirRow(const float* in, float* out, int n, const IirCoefficients& k) {
   const float* last = in + 4 * (n - 1);
   float a1[4], a2[4], a3[4], a4[4];
   for (int c = 0; c < 4; ++c) {
-    x1[c] = x2[c] = x3[c] = a4[c] = last[c];
+    a1[c] = a2[c] = a3[c] = a4[c] = last[c];
     y1[c] = y2[c] = y3[c] = y4[c] = last[c] * k.gainM;
-    a1[c] = a2[c] = a3[c] = last[c];
   }
   for (int i = n - 1; i >= 0; --i) {
     const float* xi = in + 4 * i;
     float* o = out + 4 * i;
     for (int c = 0; c < 4; ++c) {
-      // a1..a4 hold the inputs at i + 1 .. i + 4.
       const float y = k.nm[1] * a1[c] + k.nm[2] * a2[c] + k.nm[3] * a3[c] + k.nm[4] * a4[c] - k.d[1] * y1[c] -
                       k.d[2] * y2[c] - k.d[3] * y3[c] - k.d[4] * y4[c];
       a4[c] = a3[c];
@@ -238,12 +291,71 @@ void IirRow(const float* in, float* out, int n, const IirCoefficients& k) {
   }
 }
 
+void IirRows(const float* const* in, float* const* out, int rows, int n, const IirCoefficients& k) {
+  for (int j = 0; j < std::min(rows, 2); ++j) IirRow(in[j], out[j], n, k);
+}
+#endif
+
 // Whole percent of a stage [start, start + width) of the run, then cancel.
 bool StageProgress(CTevCommonProgress* progress, double start, double width, int done, int total) {
   if (!progress) return true;
   const int pct = int((start + width * double(done) / double(std::max(total, 1))) * 100.0 + 1e-9);
   progress->SetProgress(float(pct) / 100.0f);
   return !progress->IsCancelled();
+}
+
+// One row of 24/32-bit pixels into floats B*A, G*A, R*A (scaled to 0..255)
+// and A (255 for 24-bit pixels).
+void LoadPremultiplied(const BYTE* p, float* f, int w, int bpp) {
+#if defined(__SSE2__)
+  if (bpp == 4) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
+    for (int x = 0; x < w; ++x, p += 4, f += 4) {
+      std::int32_t v;
+      std::memcpy(&v, p, 4);
+      const __m128 c = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero), zero));
+      const __m128 a = _mm_set1_ps(float(p[3]));
+      __m128 m = _mm_mul_ps(c, _mm_mul_ps(a, scale));
+      // Lane 3 is alpha itself.
+      m = _mm_shuffle_ps(m, _mm_unpackhi_ps(m, a), _MM_SHUFFLE(1, 0, 1, 0));
+      _mm_storeu_ps(f, m);
+    }
+    return;
+  }
+#endif
+  for (int x = 0; x < w; ++x, p += bpp, f += 4) {
+    const float a = bpp == 4 ? p[3] : 255.0f;
+    const float m = a * (1.0f / 255.0f);
+    f[0] = p[0] * m;
+    f[1] = p[1] * m;
+    f[2] = p[2] * m;
+    f[3] = a;
+  }
+}
+
+// A filtered sample back into a pixel: colours divided by alpha, rounded
+// and clamped; a pixel with no alpha left becomes transparent black.
+inline void StorePixel(const float* f, BYTE* p, int bpp) {
+  const float a = f[3];
+  if (bpp == 4 && a < 0.5f) {
+    std::memset(p, 0, 4);
+    return;
+  }
+  const float m = bpp == 4 ? 255.0f / a : 1.0f;
+#if defined(__SSE2__)
+  __m128 v = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(f), _mm_setr_ps(m, m, m, 1.0f)), _mm_set1_ps(0.5f));
+  const __m128i i = _mm_cvttps_epi32(_mm_max_ps(v, _mm_setzero_ps()));
+  const __m128i b = _mm_packus_epi16(_mm_packs_epi32(i, i), _mm_setzero_si128());
+  const std::int32_t out = _mm_cvtsi128_si32(b);
+  if (bpp == 4)
+    std::memcpy(p, &out, 4);
+  else
+    std::memcpy(p, &out, 3);
+#else
+  for (int c = 0; c < 3; ++c) p[c] = BYTE(Clamp255(double(f[c] * m + 0.5f)));
+  if (bpp == 4) p[3] = BYTE(Clamp255(double(a + 0.5f)));
+#endif
 }
 
 // Blurs the rows of image into the column-major buffer turned (one row of
@@ -254,9 +366,11 @@ constexpr int kBand = 16;  // rows filtered before they are written across
 int GaussIir(CTevObjImage& image, int hRadius, int vRadius, CTevCommonProgress* progress) {
   if (!Is24or32(&image)) return 0;
   const int w = image.Width(), h = image.Height(), bpp = image.ColorBits() / 8;
-  const bool alpha = bpp == 4;
   const IirCoefficients kh = FindConstants(hRadius), kv = FindConstants(vRadius);
-  std::vector<float> turned(std::size_t(w) * h * 4);
+  // Written in full by the row pass before anything reads it.
+  std::unique_ptr<float[]> turnedBuffer(new (std::nothrow) float[std::size_t(w) * h * 4]);
+  if (!turnedBuffer) return 0;
+  float* const turned = turnedBuffer.get();
   std::vector<float> in(std::size_t(std::max(w, h)) * 4 * kBand), out(std::size_t(std::max(w, h)) * 4 * kBand);
   // Rows: premultiplied by alpha so transparent pixels lend no colour.
   for (int y0 = 0; y0 < h; y0 += kBand) {
@@ -264,19 +378,16 @@ int GaussIir(CTevObjImage& image, int hRadius, int vRadius, CTevCommonProgress* 
     for (int j = 0; j < rows; ++j) {
       const BYTE* p = image.GetBits(y0 + j);
       float* f = in.data() + std::size_t(j) * w * 4;
-      for (int x = 0; x < w; ++x, p += bpp, f += 4) {
-        const float a = alpha ? p[3] : 255.0f;
-        const float m = a * (1.0f / 255.0f);
-        f[0] = p[0] * m;
-        f[1] = p[1] * m;
-        f[2] = p[2] * m;
-        f[3] = a;
-      }
-      IirRow(in.data() + std::size_t(j) * w * 4, out.data() + std::size_t(j) * w * 4, w, kh);
+      LoadPremultiplied(p, f, w, bpp);
+    }
+    for (int j = 0; j < rows; j += 2) {
+      const float* ins[2] = {in.data() + std::size_t(j) * w * 4, in.data() + std::size_t(std::min(j + 1, rows - 1)) * w * 4};
+      float* outs[2] = {out.data() + std::size_t(j) * w * 4, out.data() + std::size_t(std::min(j + 1, rows - 1)) * w * 4};
+      IirRows(ins, outs, rows - j, w, kh);
     }
     // Quarter turn: image row y lands in column y of the turned buffer.
     for (int x = 0; x < w; ++x) {
-      float* t = turned.data() + (std::size_t(x) * h + y0) * 4;
+      float* t = turned + (std::size_t(x) * h + y0) * 4;
       for (int j = 0; j < rows; ++j) std::memcpy(t + 4 * j, out.data() + (std::size_t(j) * w + x) * 4, 16);
     }
     if (!StageProgress(progress, 0.0, 0.3, y0 + rows, h)) return 0;
@@ -285,29 +396,15 @@ int GaussIir(CTevObjImage& image, int hRadius, int vRadius, CTevCommonProgress* 
   // Columns, now rows of the turned buffer; then turned back into the image.
   for (int x0 = 0; x0 < w; x0 += kBand) {
     const int cols = std::min(kBand, w - x0);
-    for (int j = 0; j < cols; ++j)
-      IirRow(turned.data() + std::size_t(x0 + j) * h * 4, out.data() + std::size_t(j) * h * 4, h, kv);
+    for (int j = 0; j < cols; j += 2) {
+      const int j2 = std::min(j + 1, cols - 1);
+      const float* ins[2] = {turned + std::size_t(x0 + j) * h * 4, turned + std::size_t(x0 + j2) * h * 4};
+      float* outs[2] = {out.data() + std::size_t(j) * h * 4, out.data() + std::size_t(j2) * h * 4};
+      IirRows(ins, outs, cols - j, h, kv);
+    }
     for (int y = 0; y < h; ++y) {
       BYTE* p = image.GetBits(x0, y);
-      for (int j = 0; j < cols; ++j, p += bpp) {
-        const float* f = out.data() + (std::size_t(j) * h + y) * 4;
-        if (alpha) {
-          const float a = f[3];
-          if (a < 0.5f) {
-            p[0] = p[1] = p[2] = p[3] = 0;
-            continue;
-          }
-          const float m = 255.0f / a;
-          p[0] = BYTE(Clamp255(f[0] * m + 0.5f));
-          p[1] = BYTE(Clamp255(f[1] * m + 0.5f));
-          p[2] = BYTE(Clamp255(f[2] * m + 0.5f));
-          p[3] = BYTE(Clamp255(a + 0.5f));
-        } else {
-          p[0] = BYTE(Clamp255(f[0] + 0.5f));
-          p[1] = BYTE(Clamp255(f[1] + 0.5f));
-          p[2] = BYTE(Clamp255(f[2] + 0.5f));
-        }
-      }
+      for (int j = 0; j < cols; ++j, p += bpp) StorePixel(out.data() + (std::size_t(j) * h + y) * 4, p, bpp);
     }
     if (!StageProgress(progress, 0.5, 0.3, x0 + cols, w)) return 0;
   }
