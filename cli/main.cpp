@@ -11,6 +11,8 @@
 #include "app/loopwright_doc.h"
 #include "cli/console_prompt.h"
 #include "cli/demo.h"
+#include "cli/export_commands.h"
+#include "cli/effect_command.h"
 #include "cli/model_json.h"
 #include "cli/script_runner.h"
 
@@ -136,12 +138,25 @@ int main(int argc, char** argv) {
   create->add_flag("--transparent", newOptions.transparent, "start with a transparent canvas (no object)");
   create->add_option("--color", newOptions.colour, "initial colour 0xBBGGRR");
 
-  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp)");
+  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp .gif .ico .cur .ani .psd)");
   convert->add_option("IN", file, "file to open")->required();
   convert->add_option("OUT", out, "file to write")->required();
+  CConvertOptions convertOptions;
+  AddConvertOptions(*convert, convertOptions);
 
   auto* demo = cli.add_subcommand("demo", "build the demo animation and write its frames as PNG");
   demo->add_option("OUTDIR", outDir, "folder for the pictures (default out)");
+
+  std::string effectName;
+  double progress = 1.0;
+  std::vector<std::string> effectParams;
+  auto* effect = cli.add_subcommand("effect", "render one picture of an effect from IN to OUT (PNG)");
+  effect->footer("Effects and their parameters (name=value):\n" + EffectCommandHelp());
+  effect->add_option("EFFECT", effectName, "effect name, e.g. clock-wipe")->required();
+  effect->add_option("IN", file, "picture to read")->required();
+  effect->add_option("OUT", out, "PNG to write")->required();
+  effect->add_option("PARAMS", effectParams, "effect parameters name=value");
+  effect->add_option("--progress", progress, "position in the effect, 0 to 1")->check(CLI::Range(0.0, 1.0));
 
   try {
     cli.parse(argc, argv);
@@ -168,8 +183,9 @@ int main(int argc, char** argv) {
   else if (*render) rc = CmdRender(doc, file, out, frame);
   else if (*run) rc = CmdRun(doc, script);
   else if (*create) rc = CmdNew(app, doc, out, newOptions);
-  else if (*convert) rc = OpenOrFail(doc, file) ? 1 : SaveByExtension(doc, out);
+  else if (*convert) rc = RunConvert(doc, file, out, convertOptions);
   else if (*demo) rc = RunDemo(doc, outDir);
+  else if (*effect) rc = RunEffectCommand(effectName, file, out, progress, effectParams);
   if (!psdLayers.empty()) {
     app.Prefs().Set("ShowPSDOpenFashionTip", savedShowTip);
     app.Prefs().Set("PSDOpenFashion", savedFashion);

@@ -465,17 +465,19 @@ void CRandomWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const 
 
   detail::Pixels d(dst), s(src);
   const int count = detail::RoundCount(double(n), Clamp01(progress));
-  double e = W + H;
-  std::int64_t remaining = n;
+  // The sequence in exact integers: every value stays below 2^47, so this is
+  // the real-number definition (fmod, the two branches, rounding) without
+  // its cost.
+  std::uint64_t e = std::uint64_t(W) + std::uint64_t(H);
+  std::uint32_t remaining = std::uint32_t(n);
   for (int k = 0; k < count && remaining > 0; ++k) {
-    double h = std::fmod(e * 32719.0 + 9999.0, 2147483647.0);
-    if (h <= 1073741824.0) h = 2 * h;
-    else h = 2 * (2147483648.0 - h) + 1;
-    const std::int64_t index = std::int64_t(std::floor(h + 0.5)) % remaining;
-    const std::uint32_t pos = table[std::size_t(index)];
+    std::uint64_t h = (e * 32719u + 9999u) % 2147483647u;
+    h = h <= 1073741824u ? 2 * h : 2 * (2147483648u - h) + 1;
+    const std::uint32_t index = std::uint32_t(h % remaining);
+    const std::uint32_t pos = table[index];
     const int x = int(pos & 0xFFFF), y = int(pos >> 16);
     if (x < d.w && y < d.h) std::memcpy(d.at(x, y), s.at(x, y), 4);
-    if (index != remaining - 1) std::swap(table[std::size_t(index)], table[std::size_t(remaining - 1)]);
+    if (index != remaining - 1) std::swap(table[index], table[remaining - 1]);
     --remaining;
     e = h;
   }
