@@ -15,6 +15,10 @@
 #include "app/project_file.h"
 #include "companions/dibkernel/dib_kernel.h"
 
+// fontconfig leaks a few bytes while it parses its XML configuration the
+// first time; that is not ours to free.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace {
 
 using TevCustomPathLibV::CTevShapeObj;
