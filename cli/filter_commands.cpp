@@ -153,6 +153,9 @@ class CFilterParams {
 class CChannelPicture : public CTevPixelWholeImageBase {
  public:
   explicit CChannelPicture(int channel) : m_channel(channel) {}
+  bool ValidateColorBits(const CTevObjImage* image) override {
+    return image && image->IsValidImage() && image->ColorBits() == 32;
+  }
   int ProcessWholeImage(CTevObjImage* image, CTevCommonProgress* progress) override {
     CTevObjImage planes[3];
     CTevPixelSpliteChannelRGB split(&planes[0], &planes[1], &planes[2]);
