@@ -8,7 +8,7 @@
 #include "app/gif_image.h"
 #include "app/loopwright_app.h"
 #include "app/prompt.h"
-#include "editing/edit_manager.h"
+#include "app/edit_manager.h"
 #include "imaging/obj_selection.h"
 
 class CTevCommonProgress;

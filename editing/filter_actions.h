@@ -14,7 +14,7 @@
 
 #include "app/loopwright_doc.h"
 #include "editing/dib_elements.h"
-#include "editing/edit_manager.h"
+#include "app/edit_manager.h"
 #include "imaging/pixel_process.h"
 
 class CUpdateDibsAction : public CEditAction {

@@ -16,7 +16,7 @@
 
 #include "app/loopwright_doc.h"
 #include "editing/dib_elements.h"
-#include "editing/edit_manager.h"
+#include "app/edit_manager.h"
 
 // The frames list selection as the actions keep it: the selected frame
 // indexes (in selection order) and the current frame.

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/loopwright_doc.h"
-#include "editing/edit_manager.h"
+#include "app/edit_manager.h"
 
 namespace {
 

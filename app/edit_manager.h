@@ -5,8 +5,8 @@
 // a count on every frame or object it keeps) 2. AddAction on the document's
 // manager 3. mark the document modified 4. make the change 5. tell the views.
 //
-// Kept header-only: the document (app/) owns the manager, and the actions
-// that fill it live in editing/ on top of the document.
+// The document owns the manager, so it lives beside the document; the
+// actions that fill it live in editing/, above app/.
 #pragma once
 
 #include <list>
