@@ -459,8 +459,17 @@ void CMetafileCanvas::FillRect(double l, double t, double r, double b, const COL
 void CMetafileCanvas::DrawPicture(const BITMAPINFOHEADER* picture, double sx, double sy, double sw, double sh,
                                   double x, double y, double w, double h) {
   if (!m_picture || !picture || sw == 0 || sh == 0 || w == 0 || h == 0) return;
+  // Source blocks far outside any bitmap, or mappings that squeeze the
+  // picture to nothing, would drive the resampler's fixed-point source
+  // positions out of range: such blits draw nothing.
+  if (std::fabs(sx) + std::fabs(sw) > 1e6 || std::fabs(sy) + std::fabs(sh) > 1e6) return;
   CTevTransMatrix m(w / sw, 0, 0, h / sh, x - sx * w / sw, y - sy * h / sh);
   m.Multiply(LogicalToPicture());
+  const double det = m.sx * m.sy - m.shy * m.shx;
+  const double largest = std::max({std::fabs(m.sx), std::fabs(m.shy), std::fabs(m.shx), std::fabs(m.sy)});
+  if (!std::isfinite(det) || !std::isfinite(m.tx) || !std::isfinite(m.ty) || std::fabs(det) < 1e-12 ||
+      largest / std::fabs(det) > 1e4 || std::fabs(m.tx) > 1e7 || std::fabs(m.ty) > 1e7)
+    return;
   Figure f{{Map({x, y}), Map({x + w, y}), Map({x + w, y + h}), Map({x, y + h})}, true};
   CTevPath path;
   path.move_to(f.pts[0].x, f.pts[0].y);
