@@ -7,6 +7,7 @@
 
 #include "app/dib_factories.h"
 #include "app/frame_render.h"
+#include "export/export_dispatch.h"
 #include "companions/dibkernel/dib_kernel.h"
 
 namespace {
@@ -189,5 +190,12 @@ int RunDemo(CLoopwrightDoc& doc, const std::string& outDir) {
     std::printf("wrote %s (%d x %d, frame %d of %d)\n", path.c_str(), doc.m_nWidth, doc.m_nHeight, i + 1,
                 doc.GetFrameCount());
   }
+  const std::string gif = (std::filesystem::path(outDir) / "demo.gif").string();
+  std::string why;
+  if (!ExportAnimationFile(doc, gif, nullptr, {}, &why)) {
+    std::fprintf(stderr, "loopwright: 保存到 %s 文件失败! %s\n", gif.c_str(), why.c_str());
+    return 1;
+  }
+  std::printf("wrote %s (%d frames)\n", gif.c_str(), doc.GetFrameCount());
   return WriteVectorDemo(doc, outDir);
 }

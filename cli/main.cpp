@@ -12,6 +12,7 @@
 #include "cli/console_prompt.h"
 #include "cli/demo.h"
 #include "cli/effect_command.h"
+#include "cli/export_commands.h"
 #include "cli/model_json.h"
 #include "cli/script_runner.h"
 
@@ -137,9 +138,11 @@ int main(int argc, char** argv) {
   create->add_flag("--transparent", newOptions.transparent, "start with a transparent canvas (no object)");
   create->add_option("--color", newOptions.colour, "initial colour 0xBBGGRR");
 
-  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp)");
+  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp .gif .ico .cur .ani .psd)");
   convert->add_option("IN", file, "file to open")->required();
   convert->add_option("OUT", out, "file to write")->required();
+  CConvertOptions convertOptions;
+  AddConvertOptions(*convert, convertOptions);
 
   auto* demo = cli.add_subcommand("demo", "build the demo animation and write its frames as PNG");
   demo->add_option("OUTDIR", outDir, "folder for the pictures (default out)");
@@ -180,7 +183,7 @@ int main(int argc, char** argv) {
   else if (*render) rc = CmdRender(doc, file, out, frame);
   else if (*run) rc = CmdRun(doc, script);
   else if (*create) rc = CmdNew(app, doc, out, newOptions);
-  else if (*convert) rc = OpenOrFail(doc, file) ? 1 : SaveByExtension(doc, out);
+  else if (*convert) rc = RunConvert(doc, file, out, convertOptions);
   else if (*demo) rc = RunDemo(doc, outDir);
   else if (*effect) rc = RunEffectCommand(effectName, file, out, progress, effectParams);
   if (!psdLayers.empty()) {

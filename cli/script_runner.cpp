@@ -1,5 +1,7 @@
 #include "cli/script_runner.h"
 
+#include "cli/export_commands.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <istream>
@@ -10,6 +12,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddEditCommands(*this);
   AddFrameCommands(*this);
   AddObjectCommands(*this);
+  AddExportCommands(*this);
   AddFilterCommands(*this);
 }
 

@@ -47,22 +47,31 @@ int ReadGif(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*
 int WriteGif(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffGif(const BYTE* head, std::size_t size);
 int ReadBmp(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WriteBmp(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffBmp(const BYTE* head, std::size_t size);     // "BM" file header
 bool SniffBmpOrDib(const BYTE* head, std::size_t size);  // also a bare packed DIB
 int ReadIco(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WriteIco(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
+int WriteCur(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffIco(const BYTE* head, std::size_t size);
 bool SniffCur(const BYTE* head, std::size_t size);
 int ReadJpeg(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WriteJpeg(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffJpeg(const BYTE* head, std::size_t size);
 int ReadTiff(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WriteTiff(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffTiff(const BYTE* head, std::size_t size);
 int ReadTga(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WriteTga(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffTga(const BYTE* head, std::size_t size);  // header plausibility only: not in the sniff table
 int ReadPcx(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WritePcx(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffPcx(const BYTE* head, std::size_t size);  // header plausibility only: not in the sniff table
 int ReadAni(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WriteAni(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffAni(const BYTE* head, std::size_t size);
 int ReadPsd(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
+int WritePsd(CTevImageInfoPack&, const CTevImgExportOptions*, CTevCommonProgress*);
 bool SniffPsd(const BYTE* head, std::size_t size);
 int ReadWmf(CTevImageInfoPack&, const CTevImgImportOptions*, CTevCommonProgress*);
 bool SniffWmf(const BYTE* head, std::size_t size);

@@ -1,0 +1,134 @@
+#include "cli/export_commands.h"
+
+#include <cstdio>
+
+#include "app/import_dispatch.h"
+#include "cli/console_prompt.h"
+#include "cli/script_runner.h"
+#include "export/color_quantizer.h"
+#include "export/export_dispatch.h"
+
+namespace {
+
+bool ParseDither(const std::string& text, int& mode) {
+  if (text.empty()) return true;
+  if (text == "none" || text == "0") mode = DITHER_NONE;
+  else if (text == "ordered" || text == "1") mode = DITHER_ORDERED;
+  else if (text == "diffusion" || text == "error-diffusion" || text == "2") mode = DITHER_ERROR_DIFFUSION;
+  else return false;
+  return true;
+}
+
+bool ParseHotSpot(const std::string& text, POINT& at) {
+  long long x = 0, y = 0;
+  const std::size_t comma = text.find(',');
+  if (comma == std::string::npos || !ParseInt(text.substr(0, comma), x) || !ParseInt(text.substr(comma + 1), y) ||
+      x < 0 || y < 0 || x > 0xFFFF || y > 0xFFFF)
+    return false;
+  at = POINT{LONG(x), LONG(y)};
+  return true;
+}
+
+std::string SaveFailed(const std::string& file, const std::string& reason) {
+  return FormatMessage1("保存到 %s 文件失败!", file) + (reason.empty() ? "" : " (" + reason + ")");
+}
+
+// The animation export as the save-as command runs it.
+bool ExportDocument(CLoopwrightDoc& doc, const std::string& path, const CExportSettings& settings, std::string& reason) {
+  doc.App().Prefs().Set("ConstructGlobalPalette", 1);
+  return ExportAnimationFile(doc, path, &ConsoleProgress(), settings, &reason);
+}
+
+// "BASE.EXT" split at the last dot of the file name.
+bool SplitFramesTarget(const std::string& target, std::string& base, std::string& ext) {
+  const std::size_t dot = target.rfind('.');
+  const std::size_t slash = target.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot + 1 == target.size()) return false;
+  base = target.substr(0, dot);
+  ext = target.substr(dot + 1);
+  return true;
+}
+
+}  // namespace
+
+void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
+  if (CLI::Option* out = convert.get_option_no_throw("OUT")) out->required(false);
+  convert.add_option("--colors", o.colors, "GIF: most colours in the palette (2-256)")->check(CLI::Range(2, 256));
+  convert.add_option("--dither", o.dither, "GIF: none, ordered or diffusion")
+      ->check(CLI::IsMember({"none", "ordered", "diffusion", "0", "1", "2"}));
+  convert.add_flag("--no-prev-disposal", o.noPrevDisposal, "GIF: never use the restore-to-previous disposal");
+  convert.add_option("--hotspot", o.hotSpot, "CUR/ANI: hot spot X,Y");
+  convert.add_option("--frames", o.frames, "also write every frame as BASE<number>.EXT");
+}
+
+int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& o) {
+  CExportSettings settings;
+  settings.maxColors = o.colors;
+  settings.forbidRestorePrevious = o.noPrevDisposal;
+  if (!ParseDither(o.dither, settings.ditherMode)) {
+    std::fprintf(stderr, "loopwright: --dither takes none, ordered or diffusion\n");
+    return 2;
+  }
+  POINT hot{0, 0};
+  if (!o.hotSpot.empty()) {
+    if (!ParseHotSpot(o.hotSpot, hot)) {
+      std::fprintf(stderr, "loopwright: --hotspot takes X,Y\n");
+      return 2;
+    }
+    settings.hotSpots.push_back(hot);
+  }
+  std::string base, ext;
+  if (!o.frames.empty() && !SplitFramesTarget(o.frames, base, ext)) {
+    std::fprintf(stderr, "loopwright: --frames takes BASE.EXT\n");
+    return 2;
+  }
+  if (out.empty() && o.frames.empty()) {
+    std::fprintf(stderr, "loopwright: convert needs OUT or --frames\n");
+    return 2;
+  }
+  if (!doc.OnOpenDocument(in, &ConsoleProgress())) {
+    if (!doc.m_strLastError.empty()) std::fprintf(stderr, "loopwright: %s\n", doc.m_strLastError.c_str());
+    return 1;
+  }
+  if (!out.empty()) {
+    std::string reason;
+    bool ok;
+    if (UpperExtension(out) == "LWP") {
+      ok = doc.OnSaveDocument(out, &ConsoleProgress());
+      reason = doc.m_strLastError;
+    } else {
+      ok = ExportDocument(doc, out, settings, reason);
+    }
+    if (!ok) {
+      std::fprintf(stderr, "loopwright: error: %s\n", SaveFailed(out, reason).c_str());
+      return 1;
+    }
+  }
+  if (!o.frames.empty()) {
+    std::string failed, reason;
+    if (!ExportImageFrames(doc, base, ext, &ConsoleProgress(), &failed, &reason)) {
+      std::fprintf(stderr, "loopwright: error: %s\n", SaveFailed(failed, reason).c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void AddExportCommands(CScriptRunner& r) {
+  CLoopwrightDoc& doc = r.Doc();
+  r.Register("export", "export FILE (.gif .ico .cur .ani .psd)", [&doc](const CScriptRunner::Args& a) {
+    if (a.size() != 1) return ScriptResult::Usage({});
+    if (!doc.CanExport()) return ScriptResult::Fail(SaveFailed(a[0], "the animation has no frames"));
+    std::string reason;
+    if (!ExportDocument(doc, a[0], CExportSettings{}, reason)) return ScriptResult::Fail(SaveFailed(a[0], reason));
+    return ScriptResult::Ok();
+  });
+  r.Register("export-frames", "export-frames BASE EXT (gif jpg png psd bmp pcx tga tiff ico cur ani)",
+             [&doc](const CScriptRunner::Args& a) {
+               if (a.size() != 2) return ScriptResult::Usage({});
+               std::string failed, reason;
+               if (!ExportImageFrames(doc, a[0], a[1], &ConsoleProgress(), &failed, &reason))
+                 return ScriptResult::Fail(SaveFailed(failed, reason));
+               return ScriptResult::Ok();
+             });
+}

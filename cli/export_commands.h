@@ -1,0 +1,27 @@
+// Export from the command line: the `convert` subcommand's export options
+// and the script commands `export` and `export-frames`.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+#include "app/loopwright_doc.h"
+
+struct CConvertOptions {
+  int colors = 0;              // 0: the document's colour count
+  std::string dither;          // none | ordered | diffusion (or 0, 1, 2)
+  bool noPrevDisposal = false; // no frame gets restore-to-previous
+  std::string hotSpot;         // "X,Y" for cursors
+  std::string frames;          // BASE.EXT: every frame as a picture
+};
+
+// Adds --colors, --dither, --no-prev-disposal, --hotspot and --frames to the
+// convert subcommand (OUT becomes optional when --frames is given).
+void AddConvertOptions(CLI::App& convert, CConvertOptions& options);
+// Opens in and writes out by its extension (.lwp project or an animation
+// export) and/or the frames. Exit code: 0, 1 reported failure, 2 bad usage.
+int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& options);
+
+class CScriptRunner;
+void AddExportCommands(CScriptRunner& runner);
