@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "app/avi_import.h"
 #include "app/gif_rebuild.h"
 #include "app/layered_open.h"
 #include "app/loopwright_app.h"
@@ -202,10 +203,7 @@ bool OpenAnimationFile(CGifImage& model, const std::string& path, CLoopwrightApp
     if (!ok) SetReason(reason, info.reason);
     return ok;
   }
-  if (ext == "AVI") {
-    SetReason(reason, "AVI files cannot be read yet");
-    return false;
-  }
+  if (ext == "AVI") return ImportAviFile(model, path, progress, reason);
   const bool layers = ext == "PSD" && ChooseLayersAsObjects(path, app, prompt);
   if (progress) progress->EndProgress();
   return ImportImageFile(model, path, layers, prompt, progress, reason);

@@ -1,0 +1,271 @@
+// Opening AVI videos: uncompressed frames written byte by byte come back
+// pixel for pixel with the stream's delay; the memory fallback keeps a third
+// of what fitted, spread over the video; damaged headers fail; an MJPEG
+// video written with libavformat and the sample corpus decode.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include "app/avi_import.h"
+#include "app/avi_test_util.h"
+#include "app/import_dispatch.h"
+#include "app/loopwright_doc.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class AviImport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("lw-avi-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  fs::path dir_;
+};
+
+// Frame f of the test pattern, checked at every pixel, opaque.
+void ExpectFrame(const CGifImage& m, std::size_t index, int f) {
+  SCOPED_TRACE("frame " + std::to_string(index) + " = video frame " + std::to_string(f));
+  ASSERT_LT(index, m.m_frames.size());
+  const CGifFrame& frame = *m.m_frames[index];
+  ASSERT_EQ(frame.m_refs.size(), 1u);
+  EXPECT_EQ(frame.m_refs[0]->m_nX, 0);
+  EXPECT_EQ(frame.m_refs[0]->m_nY, 0);
+  const BITMAPINFOHEADER* pic = frame.m_refs[0]->m_pObject->GetImage();
+  ASSERT_NE(pic, nullptr);
+  ASSERT_EQ(pic->biBitCount, 32);
+  ASSERT_EQ(pic->biWidth, m.m_nWidth);
+  ASSERT_EQ(DibHeight(pic), m.m_nHeight);
+  ASSERT_FALSE(DibTopDown(pic));
+  for (LONG y = 0; y < DibHeight(pic); ++y)
+    for (LONG x = 0; x < pic->biWidth; ++x) {
+      const BYTE* p = DibRow(pic, y) + 4 * x;
+      const AviRgb want = AviPixel(f, x, y);
+      ASSERT_EQ(p[0], want.b) << x << "," << y;
+      ASSERT_EQ(p[1], want.g) << x << "," << y;
+      ASSERT_EQ(p[2], want.r) << x << "," << y;
+      ASSERT_EQ(p[3], 255) << x << "," << y;
+    }
+}
+
+// An MJPEG AVI through libavformat: frame f is a solid grey of level 8 f.
+bool WriteMjpegAvi(const std::string& path, int w, int h, int frames, int fps) {
+  AVFormatContext* oc = nullptr;
+  if (avformat_alloc_output_context2(&oc, nullptr, "avi", path.c_str()) < 0) return false;
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+  AVStream* st = codec ? avformat_new_stream(oc, nullptr) : nullptr;
+  AVCodecContext* enc = codec ? avcodec_alloc_context3(codec) : nullptr;
+  AVFrame* frame = av_frame_alloc();
+  AVPacket* pkt = av_packet_alloc();
+  bool ok = st && enc && frame && pkt;
+  if (ok) {
+    enc->width = w;
+    enc->height = h;
+    enc->pix_fmt = AV_PIX_FMT_YUVJ420P;
+    enc->time_base = AVRational{1, fps};
+    enc->global_quality = FF_QP2LAMBDA * 2;
+    enc->flags |= AV_CODEC_FLAG_QSCALE;
+    ok = avcodec_open2(enc, codec, nullptr) >= 0 && avcodec_parameters_from_context(st->codecpar, enc) >= 0;
+    st->time_base = enc->time_base;
+  }
+  ok = ok && avio_open(&oc->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(oc, nullptr) >= 0;
+  frame->format = AV_PIX_FMT_YUVJ420P;
+  frame->width = w;
+  frame->height = h;
+  ok = ok && av_frame_get_buffer(frame, 0) >= 0;
+  auto drain = [&] {
+    while (avcodec_receive_packet(enc, pkt) >= 0) {
+      av_packet_rescale_ts(pkt, enc->time_base, st->time_base);
+      pkt->stream_index = st->index;
+      ok = ok && av_interleaved_write_frame(oc, pkt) >= 0;
+    }
+  };
+  for (int f = 0; ok && f < frames; ++f) {
+    ok = av_frame_make_writable(frame) >= 0;
+    for (int y = 0; y < h; ++y) std::memset(frame->data[0] + y * frame->linesize[0], 8 * f, std::size_t(w));
+    for (int p = 1; p < 3; ++p)
+      for (int y = 0; y < (h + 1) / 2; ++y) std::memset(frame->data[p] + y * frame->linesize[p], 128, std::size_t((w + 1) / 2));
+    frame->pts = f;
+    ok = ok && avcodec_send_frame(enc, frame) >= 0;
+    drain();
+  }
+  if (ok) {
+    avcodec_send_frame(enc, nullptr);
+    drain();
+    ok = av_write_trailer(oc) >= 0;
+  }
+  if (oc && oc->pb) avio_closep(&oc->pb);
+  av_packet_free(&pkt);
+  av_frame_free(&frame);
+  avcodec_free_context(&enc);
+  avformat_free_context(oc);
+  return ok;
+}
+
+}  // namespace
+
+TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
+  ASSERT_TRUE(WriteAvi(File("v.avi"), AviSpec{}));  // 5 x 3 (padded rows), 30 frames at 15 per second
+  CGifImage m;
+  std::string reason;
+  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason)) << reason;
+  EXPECT_EQ(m.m_nWidth, 5);
+  EXPECT_EQ(m.m_nHeight, 3);
+  ASSERT_EQ(m.GetFrameCount(), 30);
+  ASSERT_EQ(m.GetObjectCount(), 30);
+  for (int f = 0; f < 30; ++f) {
+    EXPECT_EQ(m.m_frames[std::size_t(f)]->m_nDelay, 7);  // 6.67 rounded
+    EXPECT_EQ(m.m_frames[std::size_t(f)]->m_refs[0]->m_pObject, m.m_objects[std::size_t(f)]);
+    ExpectFrame(m, std::size_t(f), f);
+  }
+
+  AviSpec slow;
+  slow.frames = 4;
+  slow.scale = 3;
+  slow.rate = 2;  // 1.5 s a frame
+  slow.width = 64;
+  slow.height = 1;
+  ASSERT_TRUE(WriteAvi(File("slow.avi"), slow));
+  ASSERT_TRUE(ImportAviFile(m, File("slow.avi"), nullptr, &reason)) << reason;
+  ASSERT_EQ(m.GetFrameCount(), 4);
+  EXPECT_EQ(m.m_frames[3]->m_nDelay, 150);
+  ExpectFrame(m, 3, 3);
+}
+
+TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
+  ASSERT_TRUE(WriteAvi(File("v.avi"), AviSpec{}));
+  const std::size_t frameBytes = 40 + 5 * 3 * 4;
+  CGifImage m;
+  std::string reason;
+  // 9 frames fit: n = 3, every 10th from 30 mod 3 = 0; the delay covers 10 frames each.
+  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 9 * frameBytes + 10)) << reason;
+  ASSERT_EQ(m.GetFrameCount(), 3);
+  ExpectFrame(m, 0, 0);
+  ExpectFrame(m, 1, 10);
+  ExpectFrame(m, 2, 20);
+  EXPECT_EQ(m.m_frames[0]->m_nDelay, 67);  // 100 x 30 / 15 / 3
+
+  // 14 fit: n = 4, s = 7, start 30 mod 4 = 2.
+  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 14 * frameBytes));
+  ASSERT_EQ(m.GetFrameCount(), 4);
+  for (int i = 0; i < 4; ++i) ExpectFrame(m, std::size_t(i), 2 + 7 * i);
+  EXPECT_EQ(m.m_frames[0]->m_nDelay, 50);
+
+  // Two frames are too few to sample from.
+  EXPECT_FALSE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 2 * frameBytes + 1));
+  EXPECT_EQ(m.GetFrameCount(), 0);
+  EXPECT_EQ(m.GetObjectCount(), 0);
+}
+
+TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
+  AviSpec cut;
+  cut.truncateTo = 40;  // inside the main header
+  AviSpec huge;
+  huge.headerWidth = 70000;
+  AviSpec wide;  // each side allowed, the picture too large
+  wide.headerWidth = 65535;
+  wide.headerHeight = 65535;
+  AviSpec empty;
+  empty.frames = 0;
+  AviSpec noHeight;
+  noHeight.headerHeight = 0x80000000LL;
+  struct Case {
+    const char* name;
+    AviSpec spec;
+  } cases[] = {{"cut.avi", cut}, {"huge.avi", huge}, {"wide.avi", wide}, {"empty.avi", empty}, {"neg.avi", noHeight}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteAvi(File(c.name), c.spec));
+    CGifImage m;
+    std::string reason;
+    EXPECT_FALSE(ImportAviFile(m, File(c.name), nullptr, &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(m.GetFrameCount(), 0);
+  }
+  // The frames are cut off but the header is whole: what was stored decodes.
+  AviSpec partial;
+  partial.truncateTo = MakeAvi(AviSpec{}).size() / 2;
+  ASSERT_TRUE(WriteAvi(File("partial.avi"), partial));
+  CGifImage m;
+  ASSERT_TRUE(ImportAviFile(m, File("partial.avi"), nullptr));
+  EXPECT_GT(m.GetFrameCount(), 5);
+  EXPECT_LT(m.GetFrameCount(), 30);
+  ExpectFrame(m, 5, 5);
+
+  // Not RIFF at all, and a RIFF file of another form.
+  std::ofstream(File("text.avi")) << "hello, this is not a video file at all";
+  auto wave = MakeAvi(AviSpec{});
+  std::memcpy(wave.data() + 8, "WAVE", 4);
+  std::ofstream(File("wave.avi"), std::ios::binary).write(reinterpret_cast<const char*>(wave.data()), std::streamsize(wave.size()));
+  CAviMainHeader header;
+  EXPECT_FALSE(ReadAviMainHeader(File("text.avi"), header));
+  EXPECT_FALSE(ReadAviMainHeader(File("wave.avi"), header));
+  EXPECT_FALSE(ReadAviMainHeader(File("missing.avi"), header));
+}
+
+TEST_F(AviImport, OpenDispatchesByExtensionAndTheDocumentShowsEachFrame) {
+  AviSpec s;
+  s.frames = 3;
+  ASSERT_TRUE(WriteAvi(File("clip.AVI"), s));
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  CLoopwrightDoc doc(app, prompt);
+  ASSERT_TRUE(doc.OnOpenDocument(File("clip.AVI"))) << doc.m_strLastError;
+  ASSERT_EQ(doc.GetFrameCount(), 3);
+  ASSERT_TRUE(doc.CheckInvariant());
+  for (int f = 0; f < 3; ++f)
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(doc.m_frames[std::size_t(f)]->m_refs[std::size_t(j)]->m_bVisible, f == j);
+}
+
+TEST_F(AviImport, MjpegVideoDecodes) {
+  if (!WriteMjpegAvi(File("m.avi"), 32, 16, 6, 25)) GTEST_SKIP() << "no MJPEG encoder in this FFmpeg";
+  CGifImage m;
+  std::string reason;
+  ASSERT_TRUE(ImportAviFile(m, File("m.avi"), nullptr, &reason)) << reason;
+  EXPECT_EQ(m.m_nWidth, 32);
+  EXPECT_EQ(m.m_nHeight, 16);
+  ASSERT_EQ(m.GetFrameCount(), 6);
+  EXPECT_EQ(m.m_frames[0]->m_nDelay, 4);
+  for (int f = 0; f < 6; ++f) {
+    const BYTE* p = DibRow(m.m_objects[std::size_t(f)]->GetImage(), 8) + 4 * 16;
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c], 8 * f, 3) << "frame " << f;
+    EXPECT_EQ(p[3], 255);
+  }
+}
+
+TEST_F(AviImport, CorpusVideos) {
+  const fs::path corpus = "/work/shared/corpus";
+  if (!fs::exists(corpus / "avi")) GTEST_SKIP() << "sample corpus not present";
+  struct Expect {
+    const char* file;
+    int w, h, frames, delay;
+  } good[] = {{"avi/win32xx-upload.avi", 272, 60, 34, 10}, {"avi/riffparse-test.avi", 32, 24, 20, 5}};
+  for (const Expect& e : good) {
+    SCOPED_TRACE(e.file);
+    CGifImage m;
+    std::string reason;
+    ASSERT_TRUE(ImportAviFile(m, (corpus / e.file).string(), nullptr, &reason)) << reason;
+    EXPECT_EQ(m.m_nWidth, e.w);
+    EXPECT_EQ(m.m_nHeight, e.h);
+    EXPECT_EQ(m.GetFrameCount(), e.frames);
+    EXPECT_EQ(m.m_frames[0]->m_nDelay, e.delay);
+  }
+  CGifImage m;
+  EXPECT_FALSE(ImportAviFile(m, (corpus / "avi/riffparse-mp3.avi").string(), nullptr));  // audio only
+  for (const char* bad : {"bad/exiftool-RIFF.avi", "bad/exiftool-Pentax.avi"}) {
+    if (!fs::exists(corpus / bad)) continue;
+    EXPECT_FALSE(ImportAviFile(m, (corpus / bad).string(), nullptr)) << bad;
+  }
+}
