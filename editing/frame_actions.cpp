@@ -190,9 +190,13 @@ CUpdateFramesDIBAction::CUpdateFramesDIBAction(CLoopwrightDoc& doc, int kind)
       m_frames(doc.m_frames),
       m_objects(doc.m_objects),
       m_selectedObjects(doc.m_selectedObjects),
-      m_selection(CFrameSelection::Of(doc)) {}
+      m_selection(CFrameSelection::Of(doc)) {
+  m_refLists.reserve(doc.m_frames.size());
+  for (const auto& frame : doc.m_frames) m_refLists.emplace_back(frame, frame->m_refs);
+}
 
 void CUpdateFramesDIBAction::Exchange() {
+  for (auto& [frame, refs] : m_refLists) std::swap(frame->m_refs, refs);
   std::swap(m_frames, m_doc.m_frames);
   std::swap(m_objects, m_doc.m_objects);
   std::swap(m_selectedObjects, m_doc.m_selectedObjects);

@@ -188,7 +188,9 @@ std::string FramesDibActionText(int kind, bool redo);
 
 // Frames added by an importer or generator (kind: the table of
 // FramesDibActionText). Stores the frame array, the object list, the
-// selected objects and the frames list selection from before the change.
+// selected objects, the frames list selection and each kept frame's
+// reference list from before the change (adding an object gives every
+// frame a reference, so the frames that stay must get their lists back).
 class CUpdateFramesDIBAction : public CFrameActionBase {
  public:
   CUpdateFramesDIBAction(CLoopwrightDoc& doc, int kind);
@@ -203,6 +205,7 @@ class CUpdateFramesDIBAction : public CFrameActionBase {
   CRefDibsList m_objects;
   CRefDibsList m_selectedObjects;
   CFrameSelection m_selection;
+  std::vector<std::pair<RefPtr<CGifFrame>, CRefImageObjectList>> m_refLists;
 };
 
 // A generation that also changed a key frame's delay: keeps that frame and

@@ -264,14 +264,16 @@ TEST_F(FrameActions, FramesDibActionsRestoreFramesObjectsAndKeyFrameDelay) {
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Fade");
   ASSERT_TRUE(m_doc.OnEditUndo());
   EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Fade");
-  // The references added to the kept frames stay; the object list and frame
-  // array come back, so compare frames by the object indexes they name.
+  // The kept frames get their reference lists back with the frame array and
+  // the object list, so the one-reference-per-object invariant holds again.
   EXPECT_EQ(m_doc.GetFrameCount(), 6);
   EXPECT_EQ(m_doc.GetObjectCount(), 2);
   EXPECT_EQ(key->m_nDelay, 2);
+  EXPECT_TRUE(m_doc.CheckInvariant());
+  EXPECT_EQ(Snapshot(m_doc), before);
   ASSERT_TRUE(m_doc.OnEditRedo());
   EXPECT_EQ(Snapshot(m_doc), after);
-  (void)before;
+  EXPECT_TRUE(m_doc.CheckInvariant());
 }
 
 TEST_F(FrameActions, ThirtyDeletesWithLimit26KeepTheNewest27) {

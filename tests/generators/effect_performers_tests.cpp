@@ -1,0 +1,341 @@
+// Transition performers: the list, the progress and fade schedules, and the
+// pictures, which must be the effect library's output at the progress the
+// index mapping gives (after trimming to the opaque bounding box).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "companions/dibkernel/dib_kernel.h"
+#include "effects/TevImgEffect.h"
+#include "generators/effect_performer_classes.h"
+#include "generators/transition_generator.h"
+#include "imaging/TevImageTransform"
+
+namespace lib = TevImgEffectLib;
+
+namespace {
+
+// An opaque picture with a different colour at every pixel.
+DibPtr Picture(int w, int h) {
+  DibPtr dib(CDIB32::CreateBlank32BitsDIB(w, h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      BYTE* p = DibRow(dib.get(), y) + 4 * x;
+      p[0] = BYTE(7 * x + 3 * y);
+      p[1] = BYTE(11 * y);
+      p[2] = BYTE(200 - 5 * x);
+      p[3] = 255;
+    }
+  return dib;
+}
+
+RefPtr<CRefImageObject> Source(int w, int h, int x = 5, int y = 7, int transparency = 0) {
+  auto ref = MakeRef<CRefImageObject>(MakeRef<CDib>(Picture(w, h)));
+  ref->m_nX = x;
+  ref->m_nY = y;
+  ref->m_bVisible = true;
+  ref->m_nTransparency = transparency;
+  return ref;
+}
+
+bool SamePixels(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
+  if (!a || !b || a->biWidth != b->biWidth || DibHeight(a) != DibHeight(b)) return false;
+  for (LONG y = 0; y < DibHeight(a); ++y)
+    if (std::memcmp(DibRow(a, y), DibRow(b, y), std::size_t(a->biWidth) * 4) != 0) return false;
+  return true;
+}
+
+// The performer's reference must show `expected` trimmed to its opaque box,
+// placed at the source position (plus offset) moved by the trimmed borders.
+void ExpectTrimmedPicture(const RefPtr<CRefImageObject>& ref, const CRefImageObject& source, DibPtr expected,
+                          POINT offset = {0, 0}) {
+  ASSERT_TRUE(expected);
+  LONG l, t, r, b;
+  if (!DibKernel::CheckBlankBorder(expected.get(), &l, &t, &r, &b)) {
+    EXPECT_FALSE(ref) << "a fully transparent picture gives no object";
+    return;
+  }
+  ASSERT_TRUE(ref);
+  DibPtr trimmed(DibKernel::Trim32BitsDIB(expected.get(), l, t, r, b));
+  EXPECT_TRUE(SamePixels(ref->m_pObject->GetImage(), trimmed.get()));
+  EXPECT_EQ(ref->m_nX, source.m_nX + offset.x + l);
+  EXPECT_EQ(ref->m_nY, source.m_nY + offset.y + t);
+  EXPECT_NE(ref->m_pObject.get(), source.m_pObject.get());
+}
+
+DibPtr Blank(const BITMAPINFOHEADER* src) { return DibPtr(CDIB32::CreateBlank32BitsDIB(DibWidth(src), DibHeight(src))); }
+DibPtr Copy(const BITMAPINFOHEADER* src) { return DibPtr(CBitmapCreator::Clone32BitsDIB(src)); }
+DibPtr Draw(lib::CGeneralEffect&& e, DibPtr dst, BITMAPINFOHEADER* src, double p) {
+  e.DoRender(dst.get(), src, p);
+  return dst;
+}
+
+}  // namespace
+
+TEST(EffectPerformers, ListOrderNamesFlagsAndDefaults) {
+  const auto list = CreateEffectPerformers();
+  ASSERT_EQ(list.size(), std::size_t(kEffectCount));
+  const char* names[kEffectCount] = {"淡入淡出", "转页", "波浪", "滑动滚动", "门 3D", "自旋 3D", "旋转 3D",
+                                     "移动滑块", "旋转矩形", "旋转", "缩放", "四分之三滑块", "发光", "随机擦拭",
+                                     "线条擦拭", "弧线擦拭", "圆圈擦拭", "菱形擦拭", "时钟擦拭", "横扫擦拭",
+                                     "星型擦拭", "光圈擦拭", "中心放大", "马赛克", "方向-马赛克", "和缓", "百叶窗",
+                                     "栏滑动", "窄条", "行传播", "灰色", "浮雕", "亮度和对比度", "噪点"};
+  for (int i = 0; i < kEffectCount; ++i) {
+    std::string name;
+    list[i]->GetEffectName(name);
+    EXPECT_EQ(name, names[i]) << i;
+    const std::uint32_t flags = i == 0 ? 0x804F : (i == 5 || i == 10) ? 0x80C7 : 0x8047;
+    EXPECT_EQ(list[i]->m_nFlags, flags) << i;
+    EXPECT_EQ(FindEffectByScriptName(EffectScriptName(i)), i);
+    EXPECT_TRUE(IsEffectOffered(*list[i], false, false));
+  }
+  EXPECT_EQ(FindEffectByScriptName("no-such"), -1);
+  // Parameters in slot order with the editor defaults.
+  auto params = [&](int i) { return std::vector<int>(list[i]->m_nParam, list[i]->m_nParam + 3); };
+  EXPECT_EQ(params(3), (std::vector<int>{10, 0, 0}));
+  EXPECT_EQ(params(12), (std::vector<int>{3, 10, 135}));
+  EXPECT_EQ(params(18), (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(params(31), (std::vector<int>{100, 100, 0}));
+  EXPECT_EQ(params(32), (std::vector<int>{0, -100, 0}));
+  // The options page edits within the ranges and through flags.
+  CEffectPerform& light = *list[12];
+  EXPECT_EQ(light.CreateOptionsPage(nullptr), 1);
+  ASSERT_NE(light.GetOptionsPage(), nullptr);
+  EXPECT_TRUE(light.GetOptionsPage()->SetValue("angle", 300));
+  EXPECT_FALSE(light.GetOptionsPage()->SetValue("glow", 51));
+  EXPECT_FALSE(light.GetOptionsPage()->SetValue("nothing", 1));
+  EXPECT_EQ(light.m_nParam[2], 300);
+  EXPECT_EQ(light.m_nParam[1], 10);
+  list[5]->CreateOptionsPage(nullptr);
+  EXPECT_TRUE(list[5]->GetOptionsPage()->SetValue("reverse", 1));
+  EXPECT_EQ(list[5]->m_nFlags, 0x81C7u);
+  EXPECT_EQ(light.DestroyOptionsPage(), 1);
+  EXPECT_EQ(light.GetOptionsPage(), nullptr);
+  // Without bit 0 an effect needs object mode and a selected object.
+  list[1]->m_nFlags &= ~EFFECT_OFFERED_ALWAYS;
+  EXPECT_FALSE(IsEffectOffered(*list[1], true, false));
+  list[1]->SetFlag(EFFECT_OBJECT_MODE, true);
+  EXPECT_TRUE(IsEffectOffered(*list[1], true, false));
+  list[2]->m_nFlags |= EFFECT_TEXT_ONLY;
+  EXPECT_FALSE(IsEffectOffered(*list[2], true, false));
+}
+
+TEST(EffectPerformers, ProgressAndFadeSchedules) {
+  EXPECT_DOUBLE_EQ(CEffectPerform::FrameProgress(0, 1, true), 0.5);
+  EXPECT_DOUBLE_EQ(CEffectPerform::FrameProgress(2, 3, true), 0.75);
+  EXPECT_DOUBLE_EQ(CEffectPerform::FrameProgress(0, 4, false), 0.75);
+  EXPECT_DOUBLE_EQ(CEffectPerform::FrameProgress(2, 4, false), 0.25);
+  int fades[3];
+  for (int i = 0; i < 3; ++i) fades[i] = CEffectPerform::FadeTransparency(0, i, 3, true);
+  EXPECT_EQ(fades[0], 192);
+  EXPECT_EQ(fades[1], 128);
+  EXPECT_EQ(fades[2], 64);
+  EXPECT_EQ(CEffectPerform::FadeTransparency(0, 0, 3, false), 85);
+  EXPECT_EQ(CEffectPerform::FadeTransparency(0, 2, 3, false), 255);
+  EXPECT_EQ(CEffectPerform::FadeTransparency(100, 0, 1, true), 255 - 155 / 2);
+
+  // The static effect shares the source object; only the fade changes.
+  CStaticEffect fade;
+  auto source = Source(6, 4, 2, 3, 0);
+  for (int i = 0; i < 3; ++i) {
+    auto ref = fade.BuildFrameObject(*source, i, 3);
+    ASSERT_TRUE(ref);
+    EXPECT_EQ(ref->m_pObject.get(), source->m_pObject.get());
+    EXPECT_EQ(ref->m_nTransparency, 192 - 64 * i);
+    EXPECT_EQ(ref->m_nX, 2);
+  }
+  fade.SetFlag(EFFECT_FADE, false);
+  EXPECT_EQ(fade.BuildFrameObject(*source, 0, 3)->m_nTransparency, 0);
+  EXPECT_FALSE(fade.BuildFrameObject(*source, 3, 3));
+}
+
+// Every performer that renders through one library class gives that class's
+// picture at p = (i + 1) / (N + 1) appearing and 1 - (i + 1) / N disappearing.
+TEST(EffectPerformers, PicturesAreTheLibrarysAtTheMappedProgress) {
+  struct Case {
+    int index;
+    std::function<DibPtr(BITMAPINFOHEADER*, double)> expected;
+  };
+  const std::vector<Case> cases = {
+      {1, [](auto* s, double p) { return Draw(lib::CTurnPageEffect(), Blank(s), s, 1 - p); }},
+      {2, [](auto* s, double p) { return Draw(lib::CWaveEffect(30), Blank(s), s, 1 - p); }},
+      {4, [](auto* s, double p) { return Draw(lib::CGate3DEffect(0), Blank(s), s, p); }},
+      {5, [](auto* s, double p) { return Draw(lib::CFlip3DEffect(true, false), Blank(s), s, p); }},
+      {6, [](auto* s, double p) { return Draw(lib::CRotate3DEffect(0), Blank(s), s, p); }},
+      {8, [](auto* s, double p) { return Draw(lib::CRotateRectangleEffect(true), Blank(s), s, p); }},
+      {9, [](auto* s, double p) { return Draw(lib::CRotateEffect(3), Blank(s), s, p); }},
+      {11, [](auto* s, double p) { return Draw(lib::CQuatersSliderEffect(), Blank(s), s, p); }},
+      {12, [](auto* s, double p) { return Draw(lib::CLightEffect(135, 3, 10), Copy(s), s, p); }},
+      {13, [](auto* s, double p) { return Draw(lib::CRandomWipeEffect(), Blank(s), s, p); }},
+      {15, [](auto* s, double p) { return Draw(lib::CArcsWipeEffect(4), Blank(s), s, p); }},
+      {16, [](auto* s, double p) { return Draw(lib::CCirclesWipeEffect(4), Blank(s), s, p); }},
+      {17, [](auto* s, double p) { return Draw(lib::CDiamondWipeEffect(4), Blank(s), s, p); }},
+      {18, [](auto* s, double p) { return Draw(lib::CClockWipeEffect(true, 1, 1), Blank(s), s, p); }},
+      {19, [](auto* s, double p) { return Draw(lib::CSweepWipeEffect(270), Blank(s), s, p); }},
+      {20, [](auto* s, double p) { return Draw(lib::CStarWipeEffect(), Blank(s), s, p); }},
+      {21, [](auto* s, double p) { return Draw(lib::CIrisWipeEffect(), Blank(s), s, p); }},
+      {22, [](auto* s, double p) { return Draw(lib::CEyeOpenEffect(), Blank(s), s, p); }},
+      {23, [](auto* s, double p) { return Draw(lib::CMosaicEffect(10), Blank(s), s, p); }},
+      {24, [](auto* s, double p) { return Draw(lib::CDirectionSenseMosaicEffect(10, 0), Blank(s), s, p); }},
+      {25, [](auto* s, double p) { return Draw(lib::CThawingEffect(40), Blank(s), s, p); }},
+      {26, [](auto* s, double p) { return Draw(lib::CJalousieEffect(true, 0.10), Blank(s), s, p); }},
+      {27, [](auto* s, double p) { return Draw(lib::CBarsEffect(true, 0.05), Blank(s), s, p); }},
+      {28, [](auto* s, double p) { return Draw(lib::CNarrowBarsEffect(0), Blank(s), s, p); }},
+      {29, [](auto* s, double p) { return Draw(lib::CRowSpreadEffect(0, 0.05), Blank(s), s, p); }},
+      {30, [](auto* s, double p) { return Draw(lib::CGrayEffect(), Blank(s), s, p); }},
+      {32, [](auto* s, double p) { return Draw(lib::CBrightnessContrastEffect(100, 0), Copy(s), s, p); }},
+      {33, [](auto* s, double p) { return Draw(lib::CNoiseEffect(100), Copy(s), s, p); }},
+  };
+  auto list = CreateEffectPerformers();
+  auto source = Source(41, 29);
+  BITMAPINFOHEADER* src = source->m_pObject->GetImage();
+  for (const Case& c : cases) {
+    CEffectPerform& perf = *list[c.index];
+    for (bool appear : {true, false}) {
+      perf.SetFlag(EFFECT_APPEAR, appear);
+      const int n = 4;
+      for (int i = 0; i < (appear ? n : n - 1); ++i) {
+        SCOPED_TRACE(::testing::Message() << "effect " << c.index << (appear ? " appear " : " disappear ") << i);
+        const double p = appear ? (i + 1.0) / (n + 1) : 1 - (i + 1.0) / n;
+        ExpectTrimmedPicture(perf.BuildFrameObject(*source, i, n), *source, c.expected(src, p));
+      }
+    }
+  }
+}
+
+TEST(EffectPerformers, OptionsReachTheLibraryArguments) {
+  auto source = Source(30, 20);
+  BITMAPINFOHEADER* src = source->m_pObject->GetImage();
+  const double p = 3.0 / 7;  // picture 2 of 6
+
+  // The line wipe on a picture smaller than the strip count.
+  auto tiny = Source(3, 2);
+  CEffectLineWipe lines;
+  lines.m_nParam[1] = 100;
+  ExpectTrimmedPicture(lines.BuildFrameObject(*tiny, 2, 6), *tiny,
+                       Draw(lib::CLinesWipeEffect(45, 2), Blank(tiny->m_pObject->GetImage()),
+                            tiny->m_pObject->GetImage(), p));
+
+  CColorGrayEffect gray;
+  gray.m_nParam[0] = 40;
+  ExpectTrimmedPicture(gray.BuildFrameObject(*source, 2, 6), *source,
+                       Draw(lib::CGrayEffect(), Blank(src), src, 1 - 0.4 * (1 - p)));
+
+  CAdjustBCEffect bc;
+  bc.m_nParam[0] = 30;
+  bc.m_nParam[1] = -20;
+  ExpectTrimmedPicture(bc.BuildFrameObject(*source, 2, 6), *source,
+                       Draw(lib::CBrightnessContrastEffect(130, 80), Copy(src), src, p));
+
+  // Emboss: the blend starts from a copy embossed with depth 100 / 10.
+  CColorEmbossEffect emboss;
+  DibPtr embossed = Copy(src);
+  {
+    TevImageTransform::CTevObjImage image;
+    ASSERT_TRUE(image.Attach(embossed.get()));
+    TevImageTransform::CTevPixelEmboss filter(10);
+    image.SinglePixelProcessProc(filter, nullptr);
+    image.Detch();
+  }
+  ExpectTrimmedPicture(emboss.BuildFrameObject(*source, 2, 6), *source,
+                       Draw(lib::CEmbossEffect(), std::move(embossed), src, p));
+
+  // The roll from the right keeps its right edge: the picture is narrower
+  // and moves right by the difference.
+  CRollEffect roll;
+  roll.m_nParam[1] = 2;
+  lib::CSideRollEffect lroll(2, 0.10);
+  const SIZE size = lroll.CalcuDIBDimension(src, p);
+  ASSERT_LT(size.cx, 30);
+  DibPtr rolled(CDIB32::CreateBlank32BitsDIB(size.cx, size.cy));
+  lroll.DoRender(rolled.get(), src, p);
+  ExpectTrimmedPicture(roll.BuildFrameObject(*source, 2, 6), *source, std::move(rolled), POINT{30 - size.cx, 0});
+}
+
+TEST(EffectPerformers, MoveSliderStartsWhereTheRectanglesStopOverlapping) {
+  EXPECT_EQ(CMoveSliderEffect::StartOffset(0, 10, 4).x, 10);
+  EXPECT_EQ(CMoveSliderEffect::StartOffset(0, 10, 4).y, 0);
+  EXPECT_EQ(CMoveSliderEffect::StartOffset(90, 10, 4).y, -4);  // upward
+  EXPECT_EQ(CMoveSliderEffect::StartOffset(180, 10, 4).x, -10);
+  EXPECT_EQ(CMoveSliderEffect::StartOffset(270, 10, 4).y, 4);
+  const POINT diag = CMoveSliderEffect::StartOffset(45, 10, 4);  // the top edge is reached first
+  EXPECT_EQ(diag.x, 4);
+  EXPECT_EQ(diag.y, -4);
+  const POINT flat = CMoveSliderEffect::StartOffset(10, 10, 4);  // the side is reached first
+  EXPECT_EQ(flat.x, 10);
+  EXPECT_EQ(flat.y, -2);  // 10 tan 10 deg = 1.76
+
+  CMoveSliderEffect slider;
+  auto source = Source(10, 4, 20, 8);
+  for (int i = 0; i < 3; ++i) {
+    auto ref = slider.BuildFrameObject(*source, i, 3);
+    ASSERT_TRUE(ref);
+    EXPECT_EQ(ref->m_pObject.get(), source->m_pObject.get());
+    EXPECT_EQ(ref->m_nX, 30 + (20 - 30) * (i + 1) / 4);
+    EXPECT_EQ(ref->m_nY, 8);
+  }
+  // Object mode cuts the moved picture to the canvas.
+  slider.SetFlag(EFFECT_OBJECT_MODE, true);
+  slider.SetCanvasSize(32, 20);
+  auto ref = slider.BuildFrameObject(*source, 0, 3);  // at x = 28: 4 columns on the canvas
+  ASSERT_TRUE(ref);
+  EXPECT_NE(ref->m_pObject.get(), source->m_pObject.get());
+  EXPECT_EQ(ref->m_nX, 28);
+  EXPECT_EQ(ref->m_pObject->m_nWidth, 4);
+  EXPECT_EQ(std::memcmp(DibRow(ref->m_pObject->GetImage(), 1), DibRow(source->m_pObject->GetImage(), 1), 16), 0);
+}
+
+TEST(EffectPerformers, ZoomMagnifiesOrReducesAboutTheCentre) {
+  auto source = Source(40, 30, 10, 10);
+  BITMAPINFOHEADER* src = source->m_pObject->GetImage();
+  CZoomEffect zoom;
+  // Reduced: floor(W s + 0.5) x floor(H s + 0.5), centred.
+  zoom.SetFlag(EFFECT_SWITCH1, false);
+  auto small = zoom.BuildFrameObject(*source, 1, 4);  // s = 2 / 5
+  ASSERT_TRUE(small);
+  EXPECT_EQ(small->m_pObject->m_nWidth, 16);
+  EXPECT_EQ(small->m_pObject->m_nHeight, 12);
+  EXPECT_EQ(small->m_nX, 10 + (40 - 16) / 2);
+  EXPECT_EQ(small->m_nY, 10 + (30 - 12) / 2);
+  zoom.SetFlag(EFFECT_APPEAR, false);
+  auto last = zoom.BuildFrameObject(*source, 3, 4);  // s = 0: nothing
+  EXPECT_FALSE(last);
+  // Magnified: the source size, the centre pixel stays in place.
+  zoom.SetFlag(EFFECT_SWITCH1, true);
+  zoom.SetFlag(EFFECT_APPEAR, true);
+  EXPECT_DOUBLE_EQ(CZoomEffect::Magnification(0.25), 4.0);
+  auto big = zoom.BuildFrameObject(*source, 0, 3);
+  ASSERT_TRUE(big);
+  EXPECT_EQ(big->m_pObject->m_nWidth, 40);
+  EXPECT_EQ(big->m_nX, 10);
+  const BYTE* centre = DibRow(big->m_pObject->GetImage(), 15) + 4 * 20;
+  const BYTE* orig = DibRow(src, 15) + 4 * 20;
+  EXPECT_NEAR(centre[1], orig[1], 12);
+  EXPECT_EQ(centre[3], 255);
+}
+
+TEST(EffectPerformers, ObjectModeRebuildsTheSourceShadowAndFadesFromItsTransparency) {
+  auto source = Source(20, 16, 4, 4, 100);
+  source->m_pObject->m_nShadowKind = 1;
+  source->m_pObject->m_nShadowDistX = 3;
+  source->m_pObject->m_byShadowSoftness = 2;
+  source->m_pObject->m_clrShadow = 0x102030;
+  source->m_pObject->BuildShadow();
+  ASSERT_TRUE(source->m_pObject->HasShadow());
+  CEffectIrisWipe iris;
+  iris.SetFlag(EFFECT_OBJECT_MODE, true);
+  iris.SetFlag(EFFECT_FADE, true);
+  auto ref = iris.BuildFrameObject(*source, 1, 2);
+  ASSERT_TRUE(ref);
+  const CDib& made = *ref->m_pObject;
+  EXPECT_TRUE(made.HasShadow());
+  EXPECT_EQ(made.m_nShadowKind, 1);
+  EXPECT_EQ(made.m_nShadowDistX, 3);
+  EXPECT_EQ(made.m_byShadowSoftness, 2);
+  EXPECT_EQ(made.m_clrShadow, 0x102030u);
+  EXPECT_EQ(ref->m_nTransparency, 255 - 155 * 2 / 3);
+  // Frame mode gives no shadow.
+  iris.SetFlag(EFFECT_OBJECT_MODE, false);
+  EXPECT_FALSE(iris.BuildFrameObject(*source, 1, 2)->m_pObject->HasShadow());
+}
