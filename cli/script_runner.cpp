@@ -14,6 +14,8 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddObjectCommands(*this);
   AddExportCommands(*this);
   AddFilterCommands(*this);
+  AddTransitionCommands(*this);
+  AddImportCommands(*this);
 }
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {

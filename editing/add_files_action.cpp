@@ -1,0 +1,116 @@
+#include "editing/add_files_action.h"
+
+#include <algorithm>
+#include <map>
+#include <new>
+
+#include "app/import_dispatch.h"
+#include "editing/frame_actions.h"
+
+namespace {
+
+// Reads one file as the open command does and prepares it for merging:
+// imported pictures get their references normalized (a project file and a
+// layered picture opened as objects arrive complete).
+bool LoadFile(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress* progress, CGifImage& model) {
+  CLoopwrightApp& app = doc.App();
+  app.m_bProjectLoaded = false;
+  app.m_bLayersAsObjects = false;
+  if (!OpenAnimationFile(model, path, app, doc.Prompt(), progress) || model.m_frames.empty()) return false;
+  if (!app.m_bProjectLoaded && !app.m_bLayersAsObjects) model.NormalizeObjectReferences();
+  return true;
+}
+
+// Gives every frame one reference per object in object order: its own when
+// it has one, else a hidden copy of the object's first reference in any
+// frame (a fresh hidden one at (0, 0) when no frame shows the object).
+// A frame of the document (shared with the undo snapshot) whose references
+// change is replaced by a copy.
+void RepairInvariant(CGifFrameArray& frames, const CRefDibsList& objects, std::size_t firstNew, std::size_t added) {
+  std::map<const CDib*, RefPtr<CRefImageObject>> source;
+  for (const auto& f : frames)
+    for (const auto& r : f->m_refs)
+      if (r && r->m_pObject) source.emplace(r->m_pObject.get(), r);
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    RefPtr<CGifFrame>& frame = frames[i];
+    bool complete = frame->m_refs.size() == objects.size();
+    for (std::size_t j = 0; complete && j < objects.size(); ++j)
+      complete = frame->m_refs[j] && frame->m_refs[j]->m_pObject == objects[j];
+    if (complete) continue;
+    const bool fromDocument = i < firstNew || i >= firstNew + added;
+    if (fromDocument) frame = MakeRef<CGifFrame>(*frame);
+    CRefImageObjectList refs;
+    refs.reserve(objects.size());
+    for (const auto& object : objects) {
+      auto own = std::find_if(frame->m_refs.begin(), frame->m_refs.end(),
+                              [&](const auto& r) { return r && r->m_pObject == object; });
+      if (own != frame->m_refs.end()) {
+        refs.push_back(*own);
+        continue;
+      }
+      auto it = source.find(object.get());
+      auto copy = it != source.end() ? MakeRef<CRefImageObject>(*it->second) : MakeRef<CRefImageObject>(object);
+      copy->m_bVisible = false;
+      refs.push_back(copy);
+    }
+    frame->m_refs = std::move(refs);
+  }
+}
+
+}  // namespace
+
+int AddFramesFromFiles(CLoopwrightDoc& doc, const std::vector<std::string>& paths, int kind,
+                       CTevCommonProgress* progress) {
+  CLoopwrightApp& app = doc.App();
+  const bool projectLoaded = app.m_bProjectLoaded, layersAsObjects = app.m_bLayersAsObjects;
+  const int current = doc.GetCurrentFrame() ? doc.m_nCurrentFrame : -1;
+  CGifFrameArray frames;
+  CRefDibsList objects;
+  std::size_t added = 0;
+  int files = 0;
+  try {
+    frames = doc.m_frames;
+    objects = doc.m_objects;
+    int at = current;
+    for (const std::string& path : paths) {
+      CGifImage model;
+      if (!LoadFile(doc, path, progress, model)) {
+        doc.Prompt().ShowMessage(FormatMessage1("载入 %s 文件失败!", path), MessageKind::Info);
+        continue;
+      }
+      for (auto& object : model.m_objects) {
+        object->m_strName = app.NextDefaultObjectName();
+        objects.push_back(object);
+      }
+      for (auto& frame : model.m_frames) {
+        ++at;
+        if (at >= int(frames.size()))
+          frames.push_back(frame);
+        else
+          frames.insert(frames.begin() + at, frame);
+        ++added;
+      }
+      ++files;
+    }
+    if (files > 0) RepairInvariant(frames, objects, std::size_t(current + 1), added);
+  } catch (const std::bad_alloc&) {
+    doc.Prompt().ShowMessage("内存不足！", MessageKind::Error, "错误");
+    files = 0;
+  }
+  app.m_bProjectLoaded = projectLoaded;
+  app.m_bLayersAsObjects = layersAsObjects;
+  if (files == 0) return 0;
+
+  doc.EditManager().AddAction(new CUpdateFramesDIBAction(doc, kind));
+  doc.SetModifiedFlag();
+  doc.m_frames.swap(frames);
+  doc.m_objects.swap(objects);
+  // The selection keeps naming the same frames; with no current frame the
+  // first added one becomes current.
+  const int shift = int(added);
+  for (int& i : doc.m_selectedFrames)
+    if (i > current) i += shift;
+  if (current < 0) doc.SelectSingleFrame(0);
+  doc.UpdateAllViews(HINT_FRAMES_CHANGED, doc.GetCurrentFrame());
+  return files;
+}

@@ -1,0 +1,116 @@
+// AVI videos and added files through the loopwright tool: info on a good
+// video, damaged videos failing with the loading message and exit 1, and
+// the add-files/add-avi script commands with undo.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "app/avi_test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+  int code = -1;
+  std::string out, err;
+};
+
+class AviCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("lw-avi-cli-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "config");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+
+  RunResult Run(const std::string& args, const std::string& input = {}) const {
+    std::ofstream(File("stdin.txt")) << input;
+    const std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' '" LW_TOOL "' " + args + " 2> '" +
+                            File("stderr.txt") + "' < '" + File("stdin.txt") + "'";
+    RunResult r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::stringstream ss;
+    ss << std::ifstream(File("stderr.txt")).rdbuf();
+    r.err = ss.str();
+    return r;
+  }
+
+  fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(AviCli, InfoOnAVideoAndOnDamagedOnes) {
+  ASSERT_TRUE(WriteAvi(File("v.avi"), AviSpec{}));
+  const RunResult ok = Run("info --json '" + File("v.avi") + "'");
+  ASSERT_EQ(ok.code, 0) << ok.err;
+  const auto j = nlohmann::json::parse(ok.out);
+  EXPECT_EQ(j["canvas"]["width"], 5);
+  EXPECT_EQ(j["canvas"]["height"], 3);
+  ASSERT_EQ(j["frames"].size(), 30u);
+  EXPECT_EQ(j["frames"][29]["delay"], 7);
+  EXPECT_EQ(j["objects"].size(), 30u);
+
+  AviSpec cut, huge, empty;
+  cut.truncateTo = 50;
+  huge.headerWidth = 100000;
+  huge.headerHeight = 100000;
+  empty.frames = 0;
+  for (auto& [name, spec] : {std::pair{"cut.avi", cut}, std::pair{"huge.avi", huge}, std::pair{"empty.avi", empty}}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(WriteAvi(File(name), spec));
+    const RunResult r = Run("info '" + File(name) + "'");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find("载入 " + File(name) + " 文件失败!"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(AviCli, AddFilesAndAddAviScriptCommands) {
+  AviSpec s;
+  s.frames = 4;
+  ASSERT_TRUE(WriteAvi(File("v.avi"), s));
+  const std::string script = "new 5 3\n"
+                             "add-avi '" + File("v.avi") + "'\n"
+                             "add-files '" + File("v.avi") + "' '" + File("none.png") + "'\n"
+                             "undo-text\n"
+                             "info\n"
+                             "undo\nundo\n"
+                             "info\n";
+  // The script splitter groups words with double quotes.
+  std::string quoted = script;
+  for (char& c : quoted)
+    if (c == '\'') c = '"';
+  const RunResult r = Run("run -", quoted);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("载入 " + File("none.png") + " 文件失败!"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Undo Add image flie(s)"), std::string::npos) << r.out;
+  // Two JSON documents follow the undo texts.
+  const auto first = r.out.find("{");
+  ASSERT_NE(first, std::string::npos);
+  std::stringstream in(r.out.substr(first));
+  nlohmann::json a, b;
+  in >> a >> b;
+  EXPECT_EQ(a["frames"].size(), 9u);
+  EXPECT_EQ(a["objects"].size(), 9u);
+  EXPECT_EQ(b["frames"].size(), 1u);
+
+  EXPECT_EQ(Run("run -", "new 5 3\nadd-avi\n").code, 2);
+  EXPECT_EQ(Run("run -", "new 5 3\nadd-avi \"" + File("none.avi") + "\"\n").code, 1);
+}

@@ -1,0 +1,183 @@
+// Adding the frames of files after the current frame: placement, objects
+// with default names, the repaired invariant, unreadable files reported
+// while the others are added, and undo/redo restoring the document exactly.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/avi_test_util.h"
+#include "companions/dibkernel/dib_kernel.h"
+#include "editing/add_files_action.h"
+#include "editing/doc_snapshot.h"
+#include "editing/frame_actions.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A 24-bit BMP of w x h filled with one colour.
+void WriteBmp(const std::string& path, int w, int h, BYTE b, BYTE g, BYTE r) {
+  const std::uint32_t pitch = std::uint32_t(w * 3 + 3) / 4 * 4, data = pitch * std::uint32_t(h);
+  AviBytes o;
+  o.v = {'B', 'M'};
+  o.u32(54 + data).u32(0).u32(54);
+  o.u32(40).u32(std::uint32_t(w)).u32(std::uint32_t(h)).u16(1).u16(24).u32(0).u32(data).u32(0).u32(0).u32(0).u32(0);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) o.v.insert(o.v.end(), {b, g, r});
+    o.v.resize(o.v.size() + pitch - std::size_t(w) * 3, 0);
+  }
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(o.v.data()), std::streamsize(o.v.size()));
+}
+
+class AddFiles : public ::testing::Test {
+ protected:
+  // Three frames over two objects; frame 1 is current, frames 1 and 2 selected.
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("lw-addfiles-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    ASSERT_TRUE(doc_.OnNewDocument(12, 8));
+    doc_.DeleteContents();
+    doc_.m_nWidth = 12;
+    doc_.m_nHeight = 8;
+    for (int j = 0; j < 2; ++j) {
+      auto o = MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(4 + j, 3, 0x102030 * (j + 1), 255)));
+      o->m_strName = "mine " + std::to_string(j);
+      doc_.m_objects.push_back(o);
+    }
+    for (int i = 0; i < 3; ++i) {
+      auto f = MakeRef<CGifFrame>(std::uint16_t(10 + i));
+      for (int j = 0; j < 2; ++j) {
+        auto r = MakeRef<CRefImageObject>(doc_.m_objects[std::size_t(j)]);
+        r->m_nX = i + j;
+        r->m_nY = 2 * j;
+        r->m_bVisible = (i + j) % 2 == 0;
+        f->m_refs.push_back(r);
+      }
+      doc_.m_frames.push_back(f);
+    }
+    doc_.SelectSingleFrame(1);
+    doc_.m_selectedFrames.push_back(2);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+  CLoopwrightApp app_;
+  CScriptedPrompt prompt_;
+  CLoopwrightDoc doc_{app_, prompt_};
+};
+
+}  // namespace
+
+TEST_F(AddFiles, TwoFilesGoAfterTheCurrentFrameAndUndoRedoRestoreExactly) {
+  WriteBmp(File("a.bmp"), 6, 5, 0x11, 0x22, 0x33);
+  AviSpec s;
+  s.frames = 3;
+  ASSERT_TRUE(WriteAvi(File("b.avi"), s));
+  const std::string before = Snapshot(doc_);
+  std::vector<CGifFrame*> old;
+  for (auto& f : doc_.m_frames) old.push_back(f.get());
+  const int counter = app_.PeekObjectCounter();
+
+  ASSERT_EQ(AddFramesFromImageFiles(doc_, {File("a.bmp"), File("b.avi")}), 2);
+  EXPECT_TRUE(doc_.IsModified());
+  EXPECT_EQ(prompt_.m_nMessages, 0);
+  ASSERT_EQ(doc_.GetFrameCount(), 7);
+  ASSERT_EQ(doc_.GetObjectCount(), 6);
+  ASSERT_TRUE(doc_.CheckInvariant());
+  for (int j = 2; j < 6; ++j)
+    EXPECT_EQ(doc_.m_objects[std::size_t(j)]->m_strName, "Obj - " + std::to_string(counter + j - 2));
+  EXPECT_EQ(doc_.m_objects[2]->m_nWidth, 6);
+  // Frames 2..5 are the new ones, each showing only its own new object;
+  // the old objects are there hidden, placed as in the first frame.
+  EXPECT_EQ(doc_.m_frames[2]->m_nDelay, GetDefaultFrameDelay());
+  EXPECT_EQ(doc_.m_frames[3]->m_nDelay, 7);
+  EXPECT_EQ(doc_.m_frames[6]->m_nDelay, 12);
+  for (int i = 2; i < 6; ++i) {
+    const auto& refs = doc_.m_frames[std::size_t(i)]->m_refs;
+    for (int j = 0; j < 6; ++j) EXPECT_EQ(refs[std::size_t(j)]->m_bVisible, j == i) << i << " " << j;
+    EXPECT_EQ(refs[1]->m_nX, 1);
+    EXPECT_EQ(refs[1]->m_nY, 2);
+  }
+  // The old frames keep their order, fields and own references and gain hidden ones.
+  for (int i : {0, 1, 6}) {
+    const auto& refs = doc_.m_frames[std::size_t(i)]->m_refs;
+    const int k = i == 6 ? 2 : i;
+    EXPECT_EQ(doc_.m_frames[std::size_t(i)]->m_nDelay, 10 + k);
+    EXPECT_EQ(refs[0]->m_nX, k);
+    EXPECT_EQ(refs[1]->m_bVisible, (k + 1) % 2 == 0);
+    for (int j = 2; j < 6; ++j) EXPECT_FALSE(refs[std::size_t(j)]->m_bVisible);
+    // The undo snapshot still holds the untouched frames.
+    EXPECT_EQ(old[std::size_t(k)]->m_refs.size(), 2u);
+  }
+  EXPECT_EQ(doc_.m_nCurrentFrame, 1);
+  EXPECT_EQ(doc_.m_selectedFrames, (std::vector<int>{1, 6}));
+  EXPECT_EQ(doc_.GetUndoCommandState().text, "Undo Add image flie(s)");
+
+  const std::string after = Snapshot(doc_);
+  ASSERT_TRUE(doc_.OnEditUndo());
+  EXPECT_EQ(Snapshot(doc_), before);
+  EXPECT_TRUE(doc_.CheckInvariant());
+  EXPECT_EQ(doc_.GetRedoCommandState().text, "Redo Add image flie(s)");
+  ASSERT_TRUE(doc_.OnEditRedo());
+  EXPECT_EQ(Snapshot(doc_), after);
+  ASSERT_TRUE(doc_.OnEditUndo());
+  EXPECT_EQ(Snapshot(doc_), before);
+}
+
+TEST_F(AddFiles, UnreadableFilesAreReportedAndTheRestAdded) {
+  WriteBmp(File("ok.bmp"), 3, 3, 1, 2, 3);
+  std::ofstream(File("bad.bmp")) << "BM not really";
+  doc_.SelectSingleFrame(2);  // the last frame: new frames are appended
+  ASSERT_EQ(AddFramesFromImageFiles(doc_, {File("bad.bmp"), File("ok.bmp"), File("gone.gif")}), 1);
+  EXPECT_EQ(prompt_.m_nMessages, 2);
+  EXPECT_EQ(prompt_.m_strLast, "载入 " + File("gone.gif") + " 文件失败!");
+  ASSERT_EQ(doc_.GetFrameCount(), 4);
+  EXPECT_EQ(doc_.m_frames[3]->m_refs[2]->m_pObject->m_nWidth, 3);
+  EXPECT_TRUE(doc_.CheckInvariant());
+
+  // Nothing readable: nothing recorded, nothing changed.
+  doc_.SetModifiedFlag(false);
+  const std::string before = Snapshot(doc_);
+  EXPECT_EQ(AddFramesFromImageFiles(doc_, {File("bad.bmp")}), 0);
+  EXPECT_EQ(Snapshot(doc_), before);
+  EXPECT_FALSE(doc_.IsModified());
+  EXPECT_EQ(doc_.GetUndoCommandState().text, "Undo Add image flie(s)");
+}
+
+TEST_F(AddFiles, AviIntoAnEmptyAnimationAndFromAProject) {
+  doc_.DeleteContents();
+  doc_.m_nWidth = 5;
+  doc_.m_nHeight = 3;
+  AviSpec s;
+  s.frames = 2;
+  ASSERT_TRUE(WriteAvi(File("c.avi"), s));
+  ASSERT_TRUE(AddFramesFromAviFile(doc_, File("c.avi")));
+  ASSERT_EQ(doc_.GetFrameCount(), 2);
+  EXPECT_EQ(doc_.m_nCurrentFrame, 0);
+  EXPECT_EQ(doc_.GetUndoCommandState().text, "Undo Add AVI file");
+  ASSERT_TRUE(doc_.OnEditUndo());
+  EXPECT_EQ(doc_.GetFrameCount(), 0);
+  EXPECT_EQ(doc_.GetObjectCount(), 0);
+  EXPECT_EQ(doc_.GetRedoCommandState().text, "Redo Add AVI file");
+  ASSERT_TRUE(doc_.OnEditRedo());
+  EXPECT_EQ(doc_.GetFrameCount(), 2);
+
+  // A project keeps its references as saved (not normalized) and the
+  // application's flags are left as the last open set them.
+  ASSERT_TRUE(doc_.OnSaveDocument(File("p.lwp")));
+  app_.m_bProjectLoaded = false;
+  doc_.SelectSingleFrame(0);
+  ASSERT_EQ(AddFramesFromImageFiles(doc_, {File("p.lwp")}), 1);
+  EXPECT_FALSE(app_.m_bProjectLoaded);
+  ASSERT_EQ(doc_.GetFrameCount(), 4);
+  ASSERT_EQ(doc_.GetObjectCount(), 4);
+  ASSERT_TRUE(doc_.CheckInvariant());
+  // New frame 1 is the project's first frame: it shows its own first object.
+  EXPECT_TRUE(doc_.m_frames[1]->m_refs[2]->m_bVisible);
+  EXPECT_FALSE(doc_.m_frames[1]->m_refs[3]->m_bVisible);
+  EXPECT_FALSE(doc_.m_frames[1]->m_refs[0]->m_bVisible);
+}
