@@ -20,9 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// LW_CORPUS, else the shared folder of this machine, else shared/ beside the checkout.
 std::string CorpusDir() {
   if (const char* env = std::getenv("LW_CORPUS")) return env;
-  return "/work/shared/corpus";
+  if (fs::exists("/work/shared/corpus")) return "/work/shared/corpus";
+  return (fs::path(__FILE__).parent_path() / "../../../shared/corpus").lexically_normal().string();
 }
 
 bool HaveConvert() { return std::system("convert -version >/dev/null 2>&1") == 0; }
