@@ -66,5 +66,4 @@ void AddEditCommands(CScriptRunner& runner);
 void AddFrameCommands(CScriptRunner& runner);
 void AddObjectCommands(CScriptRunner& runner);
 void AddFilterCommands(CScriptRunner& runner);
-void AddTransitionCommands(CScriptRunner& runner);
 void AddImportCommands(CScriptRunner& runner);
