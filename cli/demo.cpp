@@ -7,6 +7,7 @@
 
 #include "app/dib_factories.h"
 #include "app/frame_render.h"
+#include "cli/transition_commands.h"
 #include "export/export_dispatch.h"
 #include "companions/dibkernel/dib_kernel.h"
 
@@ -197,5 +198,6 @@ int RunDemo(CLoopwrightDoc& doc, const std::string& outDir) {
     return 1;
   }
   std::printf("wrote %s (%d frames)\n", gif.c_str(), doc.GetFrameCount());
-  return WriteVectorDemo(doc, outDir);
+  if (const int rc = WriteVectorDemo(doc, outDir)) return rc;
+  return WriteTransitionDemo(doc, outDir);
 }

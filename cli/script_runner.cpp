@@ -14,6 +14,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddObjectCommands(*this);
   AddExportCommands(*this);
   AddFilterCommands(*this);
+  AddTransitionCommands(*this);
   AddImportCommands(*this);
 }
 

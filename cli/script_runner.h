@@ -66,4 +66,5 @@ void AddEditCommands(CScriptRunner& runner);
 void AddFrameCommands(CScriptRunner& runner);
 void AddObjectCommands(CScriptRunner& runner);
 void AddFilterCommands(CScriptRunner& runner);
+void AddTransitionCommands(CScriptRunner& runner);
 void AddImportCommands(CScriptRunner& runner);

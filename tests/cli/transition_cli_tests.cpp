@@ -1,0 +1,152 @@
+// The transition script command end to end: frames and fades in the model,
+// effect names and indexes, options, undo, and the failures (unknown effect,
+// option out of range, a frame without visible objects).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/tev_image_io.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+  int code = -1;
+  std::string out, err;
+};
+
+class TransitionCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("lw-trcli-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "config" / "loopwright");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+
+  RunResult Script(const std::string& script) const {
+    std::ofstream(File("script.txt"), std::ios::binary) << script;
+    std::ofstream(File("lsan.supp")) << "leak:libfontconfig.so\n";
+    const std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' LSAN_OPTIONS='suppressions=" + File("lsan.supp") +
+                            "' '" LW_TOOL "' run - < '" + File("script.txt") + "' 2> '" + File("stderr.txt") + "'";
+    RunResult r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream e(File("stderr.txt"), std::ios::binary);
+    std::stringstream ss;
+    ss << e.rdbuf();
+    r.err = ss.str();
+    return r;
+  }
+
+  // The JSON documents printed by `info` lines, in order.
+  static std::vector<nlohmann::json> Infos(const std::string& out) {
+    std::vector<nlohmann::json> docs;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line))
+      if (!line.empty() && line[0] == '{') docs.push_back(nlohmann::json::parse(line));
+    return docs;
+  }
+
+  DibPtr LoadPng(const std::string& name) const {
+    TevImageIO::CTevImageInfoPack pack;
+    pack.path = File(name);
+    if (TevImageIO::LoadImageW(pack, nullptr, nullptr) != 0 || !pack.picture) return nullptr;
+    return DibPtr(CDIB32::ConvertTo32BitsDIB(pack.picture.get()));
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(TransitionCli, FadeAppearsBeforeTheKeyFrameAndUndoTakesItAllBack) {
+  const RunResult r = Script("new 40 30\ninfo\ntransition fade frames=3 fade=1 delay=6 key-delay=70\nundo-text\ninfo\n"
+                             "undo\ninfo\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Undo Fade"), std::string::npos);
+  const auto docs = Infos(r.out);
+  ASSERT_EQ(docs.size(), 3u);
+  const auto& j = docs[1];
+  ASSERT_EQ(j["frames"].size(), 4u);
+  ASSERT_EQ(j["objects"].size(), 2u);
+  const int fades[3] = {192, 128, 64};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(j["frames"][i]["delay"], 6);
+    EXPECT_EQ(j["frames"][i]["refs"][0]["visible"], false);
+    EXPECT_EQ(j["frames"][i]["refs"][1]["visible"], true);
+    EXPECT_EQ(j["frames"][i]["refs"][1]["transparency"], fades[i]);
+  }
+  EXPECT_EQ(j["frames"][3]["delay"], 70);
+  EXPECT_EQ(j["frames"][3]["refs"][1]["visible"], false);
+  EXPECT_EQ(docs[2], docs[0]);
+}
+
+TEST_F(TransitionCli, DisappearByIndexEndsWithAnEmptyFrameAndPicturesAreWipes) {
+  const RunResult r = Script("new 40 30\ntransition 21 frames=2 mode=disappear\ninfo\nrender \"" + File("f1.png") +
+                             "\" 1\nrender \"" + File("f2.png") + "\" 2\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto docs = Infos(r.out);
+  ASSERT_EQ(docs.size(), 1u);
+  ASSERT_EQ(docs[0]["frames"].size(), 3u);
+  for (const auto& ref : docs[0]["frames"][2]["refs"]) EXPECT_EQ(ref["visible"], false);
+  // Picture 0 of 2 at progress 1/2: an iris smaller than the white canvas.
+  DibPtr first = LoadPng("f1.png"), last = LoadPng("f2.png");
+  ASSERT_TRUE(first && last);
+  int shown = 0, total = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      shown += DibRow(first.get(), y)[4 * x + 3] != 0;
+      total += DibRow(last.get(), y)[4 * x + 3] != 0;
+    }
+  EXPECT_GT(shown, 100);
+  EXPECT_LT(shown, 40 * 30);
+  EXPECT_EQ(total, 0);
+  EXPECT_EQ(DibRow(first.get(), 15)[4 * 20 + 3], 255);  // the centre shows
+  EXPECT_EQ(DibRow(first.get(), 0)[3], 0);              // the corner does not
+}
+
+TEST_F(TransitionCli, ObjectModeAndOptions) {
+  const RunResult r = Script("new 40 30\nselect-objects 0\ntransition blinds object=1 frames=2 vertical=0 width=20\n"
+                             "undo-text\ninfo\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Undo Blinds"), std::string::npos);
+  const auto docs = Infos(r.out);
+  ASSERT_EQ(docs.size(), 1u);
+  EXPECT_EQ(docs[0]["objects"].size(), 3u);
+  EXPECT_EQ(docs[0]["frames"].size(), 3u);
+  EXPECT_EQ(docs[0]["frames"][0]["refs"][0]["visible"], false);
+  EXPECT_EQ(docs[0]["frames"][0]["refs"][1]["visible"], true);
+}
+
+TEST_F(TransitionCli, BadUsageAndNothingToGenerateFrom) {
+  for (const char* line : {"transition", "transition no-such-effect", "transition 34", "transition wave amplitude=5",
+                           "transition wave colour=3", "transition fade frames=0", "transition fade mode=sideways",
+                           "transition fade object=2", "transition zoom magnify=x"}) {
+    const RunResult r = Script(std::string("new 20 20\n") + line + "\n");
+    EXPECT_EQ(r.code, 2) << line << "\n" << r.err;
+  }
+  const RunResult empty = Script("new 20 20\nadd-frame\ncurrent-frame 1\ntransition fade\n");
+  EXPECT_EQ(empty.code, 1);
+  EXPECT_NE(empty.err.find("当前编辑帧没有对象包含，所以无法创建新的帧与效果。"), std::string::npos) << empty.err;
+  const RunResult noObject = Script("new 20 20\ntransition fade object=1\n");
+  EXPECT_EQ(noObject.code, 1);
+}
+
+}  // namespace
