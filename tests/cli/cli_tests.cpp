@@ -3,13 +3,12 @@
 // folder.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
+#include "cli/cli_harness.h"
+
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "app/frame_render.h"
 #include "companions/dibkernel/dib_kernel.h"
@@ -19,51 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int code = -1;
-  std::string out, err;
-};
-
-class CliTest : public ::testing::Test {
+class CliTest : public CliFixture {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("lw-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config" / "loopwright");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(File(name), std::ios::binary) << bytes;
-  }
-  void SetIni(const std::string& body) const { Write("config/loopwright/loopwright.ini", "[Default]\n" + body); }
-
-  // Runs the tool with args (shell words), stdin from a file when given.
-  RunResult Run(const std::string& args, const std::string& input = {}) const {
-    std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' '" LW_TOOL "' " + args;
-    if (!input.empty()) {
-      Write("stdin.txt", input);
-      cmd += " < '" + File("stdin.txt") + "'";
-    }
-    cmd += " 2> '" + File("stderr.txt") + "'";
-    RunResult r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream e(File("stderr.txt"));
-    std::stringstream ss;
-    ss << e.rdbuf();
-    r.err = ss.str();
-    return r;
-  }
-
   nlohmann::json NewInfo() const {
     RunResult r = Run("run -", "new\ninfo\n");
     EXPECT_EQ(r.code, 0) << r.err;
@@ -71,8 +27,6 @@ class CliTest : public ::testing::Test {
     EXPECT_EQ(r.out.rfind("{\"canvas\":{\"width\":", 0), 0u) << r.out;
     return nlohmann::json::parse(r.out);
   }
-
-  fs::path dir_;
 };
 
 TEST_F(CliTest, NewThenInfoPrintsTheDefaults) {

@@ -3,6 +3,8 @@
 // round trip, and that bad arguments are usage errors.
 #include <gtest/gtest.h>
 
+#include "cli/cli_harness.h"
+
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -21,53 +23,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int code = -1;
-  std::string out, err;
-};
-
 // Pixel box of everything that differs from the bottom-right corner pixel
 // (the background in every scene here).
 struct InkBox {
   int count = 0, x1 = 1 << 30, y1 = 1 << 30, x2 = -1, y2 = -1;
 };
 
-class ObjectCommands : public ::testing::Test {
+class ObjectCommands : public CliFixture {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lw-objcmd-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config" / "loopwright");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-
-  // Runs a script through `loopwright run -`.
-  RunResult Script(const std::string& script) const {
-    {
-      std::ofstream(File("script.txt"), std::ios::binary) << script;
-    }
-    // In sanitizer builds: fontconfig leaks a few bytes while it parses its
-    // configuration; that is not the tool's to free.
-    std::ofstream(File("lsan.supp")) << "leak:libfontconfig.so\n";
-    const std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' LSAN_OPTIONS='suppressions=" + File("lsan.supp") +
-                            "' '" LW_TOOL "' run - < '" + File("script.txt") + "' 2> '" + File("stderr.txt") + "'";
-    RunResult r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::stringstream ss;
-    ss << std::ifstream(File("stderr.txt")).rdbuf();
-    r.err = ss.str();
-    return r;
-  }
-
   DibPtr LoadPng(const std::string& name) const {
     TevImageIO::CTevImageInfoPack pack;
     pack.path = File(name);
@@ -89,7 +52,6 @@ class ObjectCommands : public ::testing::Test {
     return b;
   }
 
-  fs::path dir_;
 };
 
 }  // namespace

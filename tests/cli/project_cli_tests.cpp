@@ -2,6 +2,8 @@
 // and the frame, save and history script commands.
 #include <gtest/gtest.h>
 
+#include "cli/cli_harness.h"
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -15,45 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int code = -1;
-  std::string out, err;
-};
-
-class ProjectCli : public ::testing::Test {
+class ProjectCli : public CliFixture {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lw-projcli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-  std::string Slurp(const std::string& path) const {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-  }
-  RunResult Run(const std::string& args, const std::string& input = {}) const {
-    std::string cmd = "cd '" + dir_.string() + "' && XDG_CONFIG_HOME='" + File("config") + "' '" LW_TOOL "' " + args;
-    if (!input.empty()) {
-      std::ofstream(File("stdin.txt"), std::ios::binary) << input;
-      cmd += " < '" + File("stdin.txt") + "'";
-    }
-    cmd += " 2> '" + File("stderr.txt") + "'";
-    RunResult r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = Slurp(File("stderr.txt"));
-    return r;
-  }
   // Non-empty output lines.
   static std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
@@ -62,7 +27,6 @@ class ProjectCli : public ::testing::Test {
       if (!l.empty()) out.push_back(l);
     return out;
   }
-  fs::path dir_;
 };
 
 }  // namespace

@@ -1,0 +1,71 @@
+// Runs the built loopwright tool in a private folder per test: its own
+// config folder (XDG_CONFIG_HOME), the folder as working directory, stdin
+// from a file, stdout and stderr captured, the exit code decoded.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+struct RunResult {
+  int code = -1;
+  std::string out, err;
+};
+
+class CliFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("lw-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "config" / "loopwright");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(File(name), std::ios::binary) << bytes;
+  }
+  static std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+  }
+  void SetIni(const std::string& body) const { Write("config/loopwright/loopwright.ini", "[Default]\n" + body); }
+
+  // Runs the tool with args (shell words); stdin from input when given.
+  RunResult Run(const std::string& args, const std::string& input = {}) const {
+    // Sanitizer builds: fontconfig keeps its parsed configuration until exit.
+    std::string cmd = "cd '" + dir_.string() + "' && XDG_CONFIG_HOME='" + File("config") +
+                      "' LSAN_OPTIONS='suppressions=" LW_SOURCE_DIR "/tests/lsan.supp' '" LW_TOOL "' " + args;
+    if (!input.empty()) {
+      Write("stdin.txt", input);
+      cmd += " < '" + File("stdin.txt") + "'";
+    }
+    cmd += " 2> '" + File("stderr.txt") + "'";
+    RunResult r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = Slurp(File("stderr.txt"));
+    return r;
+  }
+  // Runs a script through `loopwright run -`.
+  RunResult Script(const std::string& script) const { return Run("run -", script); }
+
+  std::filesystem::path dir_;
+};
