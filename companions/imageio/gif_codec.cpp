@@ -169,6 +169,14 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
         }
         if (!DimensionsAllowed(desc.Width, desc.Height, 8))
           return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: image dimensions exceed the limits");
+        // A k-bit LZW code stands for at most 2^k pixels, so no byte holds
+        // more than 4096 x 8 / 12 of them: a picture larger than the rest of
+        // the file can fill breaks off, and is not allocated.
+        if ((unsigned long long)desc.Width * desc.Height > (src.size - src.pos) * 2731ull + 4096) {
+          stopReason = "GIF: image data breaks off";
+          done = true;
+          break;
+        }
         decoded += (unsigned long long)desc.Width * desc.Height;
         if (decoded > kMaxGifDecodedBytes) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: too much image data");
         if (!ReadRaster(gif, desc.Width, desc.Height, desc.Interlace, pixels)) {
