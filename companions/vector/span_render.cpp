@@ -9,6 +9,10 @@
 #include <agg_span_interpolator_trans.h>
 #include <agg_trans_perspective.h>
 
+#include <climits>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cstring>
 
 namespace TevVecLib::detail {
@@ -32,7 +36,17 @@ void PaintSpans(Rasterizer& ras, BITMAPINFOHEADER* dst, const CTevAlphaMaskBase<
   std::vector<BYTE> px(std::size_t(DibWidth(dst)) * 4);
   SweepCoverage(ras, dst, mask, antiAlias, [&](int x, int y, int len, const std::uint8_t* cv, BYTE* d) {
     source.Generate(px.data(), x, y, unsigned(len));
-    for (int i = 0; i < len; ++i) ComposePixel(d + i * 4, px.data() + std::size_t(i) * 4, cv[i], mode);
+    for (int i = 0; i < len;) {
+      if (mode == kComposeCopy && cv[i] == 255) {  // fully covered runs are plain copies
+        int j = i + 1;
+        while (j < len && cv[j] == 255) ++j;
+        std::memcpy(d + std::size_t(i) * 4, px.data() + std::size_t(i) * 4, std::size_t(j - i) * 4);
+        i = j;
+        continue;
+      }
+      ComposePixel(d + i * 4, px.data() + std::size_t(i) * 4, cv[i], mode);
+      ++i;
+    }
   });
 }
 
@@ -79,6 +93,8 @@ class SourcePixels {
     m_pixf.attach(m_rbuf);
   }
   PixFmt& Pixf() { return m_pixf; }
+  // Premultiplied row y from the top.
+  const BYTE* Row(int y) const { return m_rbuf.row_ptr(y); }
 
  private:
   std::vector<BYTE> m_copy;
@@ -89,6 +105,10 @@ class SourcePixels {
 void Demultiply(const Color* in, BYTE* out, unsigned len) {
   for (unsigned i = 0; i < len; ++i, out += 4) {
     unsigned a = in[i].a;
+    if (a == 255) {  // (v * 255 + 127) / 255 == v
+      out[0] = BYTE(in[i].b), out[1] = BYTE(in[i].g), out[2] = BYTE(in[i].r), out[3] = 255;
+      continue;
+    }
     if (a == 0) {
       std::memset(out, 0, 4);
       continue;
@@ -160,6 +180,168 @@ class ImageSpanSource : public SpanSource {
   std::vector<Color> m_colors;
 };
 
+// A LUT filter through an axis-aligned scale and translation, computed in
+// two passes: each destination row first filters the source columns it needs
+// vertically, then every pixel filters that row horizontally. Sample
+// positions, weights, edges (transparent or clamped) and clamping follow the
+// two-dimensional AGG generator; the vertical sum is rounded once before the
+// horizontal one, with four bits of fraction kept, and the result is rounded
+// rather than floored: AGG rounds every product of two weights and floors
+// the sum, which darkens flat areas by a level where a filter table does not
+// sum to one. A channel moves by a few levels at most on noise.
+class ScaledImageSpanSource : public SpanSource {
+  static constexpr int kExtraBits = 4;
+  static constexpr int kVerticalShift = agg::image_filter_shift - kExtraBits;
+  static constexpr int kHorizontalShift = agg::image_filter_shift + kExtraBits;
+
+ public:
+  ScaledImageSpanSource(const BITMAPINFOHEADER* src, int filter, int edgeMode, const agg::trans_affine& dstToSrc)
+      : m_pixels(src), m_w(DibWidth(src)), m_h(DibHeight(src)), m_clamp(edgeMode == kEdgeClamp),
+        m_trans(dstToSrc) {
+    MakeFilterLut(filter, m_lut);
+    m_diameter = int(m_lut.diameter());
+    m_start = m_lut.start();
+  }
+
+  void Generate(BYTE* out, int x, int y, unsigned len) override {
+    const int16_t* weights = m_lut.weight_array();
+    const int d = m_diameter;
+    // Horizontal sample windows of the span's pixels; they depend only on x,
+    // so consecutive rows with the same span reuse them.
+    if (x != m_spanX || len != m_spanLen) ComputeColumns(x, len);
+    const int lo = m_lo, hi = m_hi;
+    // Vertical pass over the source columns lo..hi of the sample rows.
+    int unusedX, yhr;
+    agg::span_interpolator_linear<agg::trans_affine> interp(m_trans);
+    interp.begin(x + 0.5, y + 0.5, 1);
+    interp.coordinates(&unusedX, &yhr);
+    yhr -= agg::image_subpixel_scale / 2;
+    const int top = (yhr >> agg::image_subpixel_shift) + m_start;
+    const int yfract = agg::image_subpixel_mask - (yhr & agg::image_subpixel_mask);
+    const int n = hi - lo + 1;
+    m_column.assign(std::size_t(n) * 4, 0);
+    for (int j = 0; j < d; ++j) {
+      int row = top + j;
+      if (m_clamp) row = std::clamp(row, 0, m_h - 1);
+      else if (row < 0 || row >= m_h) continue;
+      const int wy = weights[yfract + j * agg::image_subpixel_scale];
+      const BYTE* src = m_pixels.Row(row);
+      int* acc = m_column.data();
+      for (int c = lo; c <= hi; ++c, acc += 4) {
+        int col = c;
+        if (m_clamp) col = std::clamp(col, 0, m_w - 1);
+        else if (col < 0 || col >= m_w) continue;
+        const BYTE* p = src + std::size_t(col) * 4;
+        acc[0] += wy * p[0], acc[1] += wy * p[1], acc[2] += wy * p[2], acc[3] += wy * p[3];
+      }
+    }
+    // Column sums keep kExtraBits of fraction into the horizontal pass (they
+    // still fit 16 bits there).
+    for (int& v : m_column) v = (v + (1 << (kVerticalShift - 1))) >> kVerticalShift;
+#ifdef __SSE2__
+    if (d == 4) {
+      HorizontalPass4(out, len, lo, n);
+      return;
+    }
+#endif
+    // Horizontal pass.
+    for (unsigned i = 0; i < len; ++i, out += 4) {
+      const int* v = m_column.data() + std::size_t(m_colLo[i] - lo) * 4;
+      const int16_t* w = m_colW.data() + std::size_t(i) * d;
+      const int round = 1 << (kHorizontalShift - 1);
+      int b = round, g = round, r = round, a = round;
+      for (int k = 0; k < d; ++k, v += 4) b += w[k] * v[0], g += w[k] * v[1], r += w[k] * v[2], a += w[k] * v[3];
+      a = std::clamp(a >> kHorizontalShift, 0, 255);
+      b = std::clamp(b >> kHorizontalShift, 0, a);
+      g = std::clamp(g >> kHorizontalShift, 0, a);
+      r = std::clamp(r >> kHorizontalShift, 0, a);
+      const Color c{unsigned(r), unsigned(g), unsigned(b), unsigned(a)};
+      Demultiply(&c, out, 1);
+    }
+  }
+
+ private:
+#ifdef __SSE2__
+  // The horizontal pass of a four-tap filter: each column sum is interleaved
+  // with its right neighbour as 16-bit values, so two multiply-adds of weight
+  // pairs give the four channels of a pixel.
+  void HorizontalPass4(BYTE* out, unsigned len, int lo, int n) {
+    m_pairs.resize(std::size_t(n + 2) * 8);
+    std::int16_t* pr = m_pairs.data();
+    const int* v = m_column.data();
+    for (int c = 0; c < n + 2; ++c, pr += 8)
+      for (int ch = 0; ch < 4; ++ch) {
+        pr[2 * ch] = c < n ? std::int16_t(v[c * 4 + ch]) : 0;
+        pr[2 * ch + 1] = c + 1 < n ? std::int16_t(v[(c + 1) * 4 + ch]) : 0;
+      }
+    const __m128i round = _mm_set1_epi32(1 << (kHorizontalShift - 1));
+    for (unsigned i = 0; i < len; ++i, out += 4) {
+      const std::int16_t* p = m_pairs.data() + std::size_t(m_colLo[i] - lo) * 8;
+      const __m128i w01 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_pairW.data() + std::size_t(i) * 16));
+      const __m128i w23 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_pairW.data() + std::size_t(i) * 16 + 8));
+      __m128i acc = _mm_add_epi32(_mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), w01),
+                                  _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), w23));
+      acc = _mm_srai_epi32(_mm_add_epi32(acc, round), kHorizontalShift);
+      acc = _mm_packs_epi32(acc, acc);
+      acc = _mm_packus_epi16(acc, acc);  // b, g, r, a limited to 0..255
+      std::uint32_t bgra = std::uint32_t(_mm_cvtsi128_si32(acc));
+      std::memcpy(out, &bgra, 4);
+      const BYTE a = out[3];
+      if (a == 255) continue;
+      const Color c{std::min(out[2], a), std::min(out[1], a), std::min(out[0], a), a};
+      Demultiply(&c, out, 1);
+    }
+  }
+#endif
+
+  void ComputeColumns(int x, unsigned len) {
+    const int16_t* weights = m_lut.weight_array();
+    const int d = m_diameter;
+    m_colLo.resize(len);
+    m_colW.resize(std::size_t(len) * d);
+    m_lo = INT32_MAX;
+    m_hi = INT32_MIN;
+    // The same interpolation along the span as the AGG generator.
+    agg::span_interpolator_linear<agg::trans_affine> interp(m_trans);
+    interp.begin(x + 0.5, 0.5, len);
+    for (unsigned i = 0; i < len; ++i, ++interp) {
+      int hr, unusedY;
+      interp.coordinates(&hr, &unusedY);
+      hr -= agg::image_subpixel_scale / 2;
+      const int first = (hr >> agg::image_subpixel_shift) + m_start;
+      const int fract = agg::image_subpixel_mask - (hr & agg::image_subpixel_mask);
+      m_colLo[i] = first;
+      for (int k = 0; k < d; ++k) m_colW[std::size_t(i) * d + k] = weights[fract + k * agg::image_subpixel_scale];
+      m_lo = std::min(m_lo, first);
+      m_hi = std::max(m_hi, first + d - 1);
+    }
+    if (d == 4) {  // the weight pairs of the four-tap pass
+      m_pairW.resize(std::size_t(len) * 16);
+      for (unsigned i = 0; i < len; ++i)
+        for (int ch = 0; ch < 4; ++ch)
+          for (int k = 0; k < 2; ++k) {
+            m_pairW[std::size_t(i) * 16 + 2 * ch + k] = m_colW[std::size_t(i) * 4 + k];
+            m_pairW[std::size_t(i) * 16 + 8 + 2 * ch + k] = m_colW[std::size_t(i) * 4 + 2 + k];
+          }
+    }
+    m_spanX = x;
+    m_spanLen = len;
+  }
+
+  SourcePixels m_pixels;
+  int m_w, m_h;
+  bool m_clamp;
+  int m_spanX = INT32_MIN, m_lo = 0, m_hi = -1;
+  unsigned m_spanLen = 0;
+  agg::trans_affine m_trans;
+  agg::image_filter_lut m_lut;
+  int m_diameter = 0, m_start = 0;
+  std::vector<int> m_colLo;
+  std::vector<int16_t> m_colW;
+  std::vector<int> m_column;
+  std::vector<std::int16_t> m_pairs, m_pairW;
+};
+
 template <class Interpolator, class... TransArgs>
 std::unique_ptr<SpanSource> MakeSource(const BITMAPINFOHEADER* src, int filter, int edgeMode, TransArgs&&... args) {
   if (edgeMode == kEdgeClamp)
@@ -174,6 +356,10 @@ std::unique_ptr<SpanSource> MakeSource(const BITMAPINFOHEADER* src, int filter, 
 std::unique_ptr<SpanSource> MakeAffineImageSource(const BITMAPINFOHEADER* src, const agg::trans_affine& dstToSrc,
                                                   int filter, int edgeMode) {
   if (!Is32BitDib(src) || !std::isfinite(dstToSrc.determinant())) return nullptr;
+  const bool lutFilter = filter >= kFilterHanning && filter <= kFilterLanczos;
+  if (lutFilter && dstToSrc.shx == 0 && dstToSrc.shy == 0 && std::isfinite(dstToSrc.tx) &&
+      std::isfinite(dstToSrc.ty) && std::fabs(dstToSrc.sx) < 1e4 && std::fabs(dstToSrc.sy) < 1e4)
+    return std::make_unique<ScaledImageSpanSource>(src, filter, edgeMode, dstToSrc);
   return MakeSource<agg::span_interpolator_linear<agg::trans_affine>>(src, filter, edgeMode, dstToSrc);
 }
 
