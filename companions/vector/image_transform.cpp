@@ -1,10 +1,9 @@
 #include "companions/vector/image_transform.h"
 
-#include <agg_renderer_base.h>  // agg_blur.h needs it first
-#include <agg_blur.h>
 #include <agg_pixfmt_rgba.h>
 #include <agg_rendering_buffer.h>
 
+#include "companions/vector/recursive_blur.h"
 #include "companions/vector/render_vector_obj.h"
 #include "companions/vector/span_render.h"
 
@@ -51,18 +50,19 @@ bool BlurShadowDIB(BITMAPINFOHEADER* dib, double radius) {
   const int w = DibWidth(dib), h = DibHeight(dib);
   for (int y = 0; y < h; ++y) {
     BYTE* p = DibRow(dib, y);
-    for (int x = 0; x < w; ++x, p += 4)
-      for (int c = 0; c < 3; ++c) p[c] = BYTE((p[c] * unsigned(p[3]) + 127) / 255);
+    for (int x = 0; x < w; ++x, p += 4) {
+      const unsigned a = p[3];
+      if (a == 255) continue;  // (v * 255 + 127) / 255 == v
+      for (int c = 0; c < 3; ++c) p[c] = BYTE((p[c] * a + 127) / 255);
+    }
   }
-  agg::rendering_buffer rbuf(DibBits(dib), unsigned(w), unsigned(h),
-                             DibTopDown(dib) ? int(DibStride(dib)) : -int(DibStride(dib)));
-  agg::pixfmt_bgra32_pre pixf(rbuf);
-  agg::recursive_blur<agg::rgba8, agg::recursive_blur_calc_rgba<>> blur;
-  blur.blur(pixf, radius);
+  detail::RecursiveBlur4(DibRow(dib, 0), w, h,
+                         DibTopDown(dib) ? std::ptrdiff_t(DibStride(dib)) : -std::ptrdiff_t(DibStride(dib)), radius);
   for (int y = 0; y < h; ++y) {
     BYTE* p = DibRow(dib, y);
     for (int x = 0; x < w; ++x, p += 4) {
-      unsigned a = p[3];
+      const unsigned a = p[3];
+      if (a == 255) continue;
       for (int c = 0; c < 3; ++c) p[c] = a ? BYTE(std::min(255u, (p[c] * 255u + a / 2) / a)) : 0;
     }
   }
