@@ -342,8 +342,74 @@ class ScaledImageSpanSource : public SpanSource {
   std::vector<std::int16_t> m_pairs, m_pairW;
 };
 
+// Bilinear sampling through any interpolator, the same arithmetic as AGG's
+// span_image_filter_rgba_bilinear with the clip (transparent outside) or
+// clone (edge repeated) accessor, reading the four pixels directly.
+template <class Interpolator>
+class BilinearSpanSource : public SpanSource {
+  using Trans = typename Interpolator::trans_type;
+
+ public:
+  template <class... TransArgs>
+  BilinearSpanSource(const BITMAPINFOHEADER* src, bool clamp, TransArgs&&... args)
+      : m_pixels(src), m_w(DibWidth(src)), m_h(DibHeight(src)), m_clamp(clamp),
+        m_trans(std::forward<TransArgs>(args)...), m_interp(m_trans) {}
+
+  void Generate(BYTE* out, int x, int y, unsigned len) override {
+    static const BYTE kClear[4] = {0, 0, 0, 0};
+    constexpr int kScale = agg::image_subpixel_scale, kMask = agg::image_subpixel_mask;
+    m_interp.begin(x + 0.5, y + 0.5, len);
+    for (unsigned i = 0; i < len; ++i, ++m_interp, out += 4) {
+      int xh, yh;
+      m_interp.coordinates(&xh, &yh);
+      xh -= kScale / 2;
+      yh -= kScale / 2;
+      const int xl = xh >> agg::image_subpixel_shift, yl = yh >> agg::image_subpixel_shift;
+      xh &= kMask;
+      yh &= kMask;
+      const BYTE *p00, *p01, *p10, *p11;
+      if (xl >= 0 && yl >= 0 && xl + 1 < m_w && yl + 1 < m_h) {
+        p00 = m_pixels.Row(yl) + std::size_t(xl) * 4;
+        p01 = p00 + 4;
+        p10 = m_pixels.Row(yl + 1) + std::size_t(xl) * 4;
+        p11 = p10 + 4;
+      } else if (m_clamp) {
+        const int x0 = std::clamp(xl, 0, m_w - 1), x1 = std::clamp(xl + 1, 0, m_w - 1);
+        const BYTE* r0 = m_pixels.Row(std::clamp(yl, 0, m_h - 1));
+        const BYTE* r1 = m_pixels.Row(std::clamp(yl + 1, 0, m_h - 1));
+        p00 = r0 + std::size_t(x0) * 4, p01 = r0 + std::size_t(x1) * 4;
+        p10 = r1 + std::size_t(x0) * 4, p11 = r1 + std::size_t(x1) * 4;
+      } else {
+        auto at = [&](int px, int py) {
+          return px >= 0 && py >= 0 && px < m_w && py < m_h ? m_pixels.Row(py) + std::size_t(px) * 4 : kClear;
+        };
+        p00 = at(xl, yl), p01 = at(xl + 1, yl), p10 = at(xl, yl + 1), p11 = at(xl + 1, yl + 1);
+      }
+      const unsigned w00 = unsigned(kScale - xh) * unsigned(kScale - yh), w01 = unsigned(xh) * unsigned(kScale - yh);
+      const unsigned w10 = unsigned(kScale - xh) * unsigned(yh), w11 = unsigned(xh) * unsigned(yh);
+      for (int c = 0; c < 4; ++c)
+        out[c] = BYTE((kScale * kScale / 2 + w00 * p00[c] + w01 * p01[c] + w10 * p10[c] + w11 * p11[c]) >>
+                      (agg::image_subpixel_shift * 2));
+      if (out[3] != 255) {
+        const Color c{unsigned(out[2]), unsigned(out[1]), unsigned(out[0]), unsigned(out[3])};
+        Demultiply(&c, out, 1);
+      }
+    }
+  }
+
+ private:
+  SourcePixels m_pixels;
+  int m_w, m_h;
+  bool m_clamp;
+  Trans m_trans;
+  Interpolator m_interp;
+};
+
 template <class Interpolator, class... TransArgs>
 std::unique_ptr<SpanSource> MakeSource(const BITMAPINFOHEADER* src, int filter, int edgeMode, TransArgs&&... args) {
+  if (filter == kFilterBilinear)
+    return std::make_unique<BilinearSpanSource<Interpolator>>(src, edgeMode == kEdgeClamp,
+                                                              std::forward<TransArgs>(args)...);
   if (edgeMode == kEdgeClamp)
     return std::make_unique<ImageSpanSource<agg::image_accessor_clone<PixFmt>, Interpolator>>(
         src, filter, std::forward<TransArgs>(args)...);
