@@ -184,11 +184,16 @@ void CEmbossEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src,
   const int W = std::min(d.w, s.w), H = std::min(d.h, s.h);
   double st[256], dt[256];
   for (int v = 0; v < 256; ++v) st[v] = v * t, dt[v] = v * u + 0.5;
+  // Every (src, dst) pair of channel values looked up once: 64 KB instead of
+  // a floating-point sum and conversion per channel.
+  std::vector<BYTE> blend(256 * 256);
+  for (int a = 0; a < 256; ++a)
+    for (int b = 0; b < 256; ++b) blend[std::size_t(a) * 256 + b] = BYTE(std::min(255, int(st[a] + dt[b])));
   for (int y = 0; y < H; ++y) {
     BYTE* o = d.row(y);
     const BYTE* p = s.row(y);
     for (int x = 0; x < W; ++x, o += 4, p += 4) {
-      for (int c = 0; c < 3; ++c) o[c] = BYTE(std::min(255, int(st[p[c]] + dt[o[c]])));
+      for (int c = 0; c < 3; ++c) o[c] = blend[std::size_t(p[c]) * 256 + o[c]];
       o[3] = p[3];
     }
   }
@@ -392,20 +397,22 @@ bool CMotionBlurEffect::BuildBlurImage(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* 
   for (int y = 0; y < H; ++y) {
     const BYTE* in = s.row(y);
     BYTE* out = d.row(y);
-    std::uint64_t sum[4] = {0, 0, 0, 0};  // alpha-weighted colours, alpha
+    // Alpha-weighted colours and alpha over at most 65535 pixels: at most
+    // 65025 x 65535 < 2^32, so 32-bit sums and divisions suffice.
+    std::uint32_t sum[4] = {0, 0, 0, 0};
     for (int x = 0; x < W; ++x) {
       const BYTE* p = in + std::size_t(x) * 4;
-      for (int c = 0; c < 3; ++c) sum[c] += std::uint64_t(p[c]) * p[3];
+      for (int c = 0; c < 3; ++c) sum[c] += std::uint32_t(p[c]) * p[3];
       sum[3] += p[3];
       if (x >= length) {
         const BYTE* q = in + std::size_t(x - length) * 4;
-        for (int c = 0; c < 3; ++c) sum[c] -= std::uint64_t(q[c]) * q[3];
+        for (int c = 0; c < 3; ++c) sum[c] -= std::uint32_t(q[c]) * q[3];
         sum[3] -= q[3];
       }
       const int n = std::min(x + 1, length);
       BYTE* o = out + std::size_t(x) * 4;
       for (int c = 0; c < 3; ++c) o[c] = sum[3] ? BYTE((sum[c] + sum[3] / 2) / sum[3]) : 0;
-      o[3] = BYTE((sum[3] + std::uint64_t(n) / 2) / std::uint64_t(n));
+      o[3] = BYTE((sum[3] + std::uint32_t(n) / 2) / std::uint32_t(n));
     }
   }
   return true;

@@ -64,12 +64,11 @@ class SourcePixels {
     const std::size_t stride = DibStride(src);
     bool opaque = true;
     for (int y = 0; y < h && opaque; ++y) {
+      // AND of the whole row's alpha bytes, without a branch per pixel.
       const BYTE* row = DibRow(src, y);
-      for (int x = 0; x < w; ++x)
-        if (row[x * 4 + 3] != 255) {
-          opaque = false;
-          break;
-        }
+      BYTE all = 255;
+      for (int x = 0; x < w; ++x) all &= row[x * 4 + 3];
+      opaque = all == 255;
     }
     if (opaque) {
       BYTE* bits = const_cast<BYTE*>(DibBits(src));  // read only
