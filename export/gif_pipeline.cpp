@@ -38,6 +38,11 @@ CGifOptimizeOptions GifOptionsFromModel(const CGifImage& model) {
   o.ditherParameter = model.m_nOutputQuality;
   o.keyColour = (model.m_clrOutputMatte >> 24) ? 0xFFFFFF : model.m_clrOutputMatte;
   o.optimizeFrames = model.m_bOptimizeFrames != 0;
+  // An imported GIF whose first image had no transparency flag: viewers that
+  // follow that flag show the background colour where nothing is drawn.
+  const CGifFrame* first = model.GetFrame(0);
+  o.opaqueBackdrop = model.m_nTransparencyState != 2 && first && !(first->m_byGraphicControl & 1);
+  o.backdropColour = model.m_clrBackground & 0xFFFFFF;
   return o;
 }
 
@@ -68,6 +73,7 @@ bool CGifFrameOptimizer::Run(CGifOptimizeResult& result, CTevCommonProgress* pro
     for (CFrameOptimal& e : result.entries) e.SetDisposal(2);
     if (result.entries.size() == 1) result.entries.front().SetDisposal(1);
   }
+  FinishTable(result);
   return !(progress && progress->IsCancelled());
 }
 
@@ -133,7 +139,8 @@ bool CGifFrameOptimizer::BuildPalette(CGifOptimizeResult& result, CTevCommonProg
     if (result.tableSize == n) result.tableSize *= 2;
   }
   const COLORREF k = m_options.keyColour;
-  quantizer.SetOutputTable(result.tableSize, RGBQUAD{GetBValue(k), GetGValue(k), GetRValue(k), 0});
+  // Full 256-entry tables: FinishTable may still place the background colour.
+  quantizer.SetOutputTable(256, RGBQUAD{GetBValue(k), GetGValue(k), GetRValue(k), 0});
   Caption(progress, "转换为 GIF 文件格式....");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     BITMAPINFOHEADER* out8 = nullptr;
@@ -168,6 +175,100 @@ void CGifFrameOptimizer::MergeIdentical(CGifOptimizeResult& result, CTevCommonPr
   entries = std::move(kept);
 }
 
+void CGifFrameOptimizer::FinishTable(CGifOptimizeResult& result) const {
+  auto& entries = result.entries;
+  result.entryTransparent.assign(entries.size(), -1);
+  if (entries.empty()) return;
+  const int n = std::max(result.colorsUsed, 1);
+  const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
+  // Masks without a transparent pixel are dropped: those frames need no transparent index.
+  for (CFrameOptimal& e : entries)
+    if (e.mask && MaskIsFull(e.mask.get())) e.mask.reset();
+  const CFrameOptimal& first = entries.front();
+  const bool coversCanvas =
+      !first.mask && first.x == 0 && first.y == 0 && DibWidth(first.image.get()) == w && DibHeight(first.image.get()) == h;
+  const bool backdrop = m_options.opaqueBackdrop && !first.mask && !coversCanvas &&
+                        (entries.size() == 1 || result.backdropKept);
+  // The first frame's transparency flag also decides, for some viewers,
+  // whether the undrawn canvas is transparent: set it unless the backdrop is kept.
+  std::vector<bool> needs(entries.size());
+  bool any = false;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    needs[i] = entries[i].mask || (i == 0 && !coversCanvas && !backdrop);
+    any = any || needs[i];
+  }
+  int table = GifColorTableSize(n);
+  const int codeLimit = 1 << std::max(2, GifColorTableBits(table));
+  // Transparent index: the slot after the palette while the code size allows
+  // it (a two-entry table still has codes 2 and 3), else an index the frame
+  // does not use, else the table doubles.
+  auto unusedIndex = [&](const CFrameOptimal& e) {
+    std::vector<bool> used(std::size_t(table), false);
+    const LONG ew = DibWidth(e.image.get()), eh = DibHeight(e.image.get());
+    for (LONG y = 0; y < eh; ++y) {
+      const BYTE* row = DibRow(e.image.get(), y);
+      const BYTE* m = e.mask ? DibRow(e.mask.get(), y) : nullptr;
+      for (LONG x = 0; x < ew; ++x)
+        if ((!m || ((m[x >> 3] >> (7 - (x & 7))) & 1)) && row[x] < table) used[row[x]] = true;
+    }
+    for (int k = table - 1; k >= 0; --k)
+      if (!used[std::size_t(k)]) return k;
+    return -1;
+  };
+  if (any) {
+    std::vector<int> chosen(entries.size(), -1);
+    bool grow = false;
+    for (std::size_t i = 0; i < entries.size() && !grow; ++i) {
+      if (!needs[i]) continue;
+      chosen[i] = n < codeLimit ? n : unusedIndex(entries[i]);
+      if (chosen[i] < 0) grow = true;
+    }
+    if (grow) {
+      table *= 2;
+      for (std::size_t i = 0; i < entries.size(); ++i) chosen[i] = needs[i] ? n : -1;
+    }
+    // Frames whose pixels must read as transparent hold the pipeline's index.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (chosen[i] >= 0 && chosen[i] != result.transparentIndex && entries[i].mask) {
+        const LONG ew = DibWidth(entries[i].image.get()), eh = DibHeight(entries[i].image.get());
+        for (LONG y = 0; y < eh; ++y) {
+          BYTE* row = DibRow(entries[i].image.get(), y);
+          const BYTE* m = DibRow(entries[i].mask.get(), y);
+          for (LONG x = 0; x < ew; ++x)
+            if (!((m[x >> 3] >> (7 - (x & 7))) & 1)) row[x] = BYTE(chosen[i]);
+        }
+      }
+    }
+    result.entryTransparent = chosen;
+    result.transparentIndex = n;
+  } else {
+    result.transparentIndex = -1;
+  }
+  result.backgroundIndex = -1;
+  if (backdrop) {
+    const COLORREF c = m_options.backdropColour;
+    const RGBQUAD q{GetBValue(c), GetGValue(c), GetRValue(c), 0};
+    const RGBQUAD* pal = DibPalette(first.image.get());
+    int slot = -1;
+    for (int k = 0; k < n && slot < 0; ++k)
+      if (pal[k].rgbRed == q.rgbRed && pal[k].rgbGreen == q.rgbGreen && pal[k].rgbBlue == q.rgbBlue) slot = k;
+    if (slot < 0) {
+      slot = n;
+      if (slot >= table) table *= 2;
+      for (CFrameOptimal& e : entries)
+        if (DibPaletteEntries(e.image.get()) > std::size_t(slot)) DibPalette(e.image.get())[slot] = q;
+    }
+    result.backgroundIndex = slot;
+  }
+  result.tableSize = table;
+}
+
+int GifColorTableBits(int size) {
+  int bits = 1;
+  while ((1 << bits) < size && bits < 8) ++bits;
+  return bits;
+}
+
 bool FillGifPack(CGifOptimizeResult& result, const CGifImage& model, TevImageIO::CTevImageInfoPack& pack,
                  TevImageIO::CTevGifExportOptions& options, bool giveAway) {
   using namespace TevImageIO;
@@ -175,7 +276,7 @@ bool FillGifPack(CGifOptimizeResult& result, const CGifImage& model, TevImageIO:
   pack.DestroyChain();
   pack.width = model.m_nWidth;
   pack.height = model.m_nHeight;
-  pack.imageColorIndex = result.transparentIndex;
+  pack.imageColorIndex = result.backgroundIndex >= 0 ? result.backgroundIndex : result.transparentIndex;
   pack.format = IMAGE_FORMAT_GIF;
   pack.transparencyMode = result.transparentIndex >= 0 ? TRANSPARENCY_COLOR_INDEX : TRANSPARENCY_NONE;
   options.animated = 1;
@@ -192,7 +293,8 @@ bool FillGifPack(CGifOptimizeResult& result, const CGifImage& model, TevImageIO:
     b->x = e.x;
     b->y = e.y;
     b->delay = e.delay;
-    b->transparentIndex = result.transparentIndex;
+    b->transparentIndex =
+        i < result.entryTransparent.size() ? result.entryTransparent[i] : (e.mask ? result.transparentIndex : -1);
     b->byteA = e.descriptor;
     b->byteB = e.graphicControl;
     if (giveAway) {

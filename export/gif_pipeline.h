@@ -39,6 +39,13 @@ struct CGifOptimizeOptions {
   COLORREF keyColour = 0xFFFFFF; // matte for partly transparent pixels and the transparent entry
   bool forbidRestorePrevious = false;
   bool optimizeFrames = true;    // merging and differencing
+  // The canvas behind the first frame shows the background colour rather
+  // than transparency in viewers that follow the first image's transparency
+  // flag (an imported GIF whose first image has none). The export then keeps
+  // the first image free of transparency and points the background index at
+  // backdropColour, so those viewers see the same frames as before.
+  bool opaqueBackdrop = false;
+  COLORREF backdropColour = 0xFFFFFF;
 };
 
 // The options a document carries (colour count, dither mode and strength, matte, optimize flag).
@@ -49,6 +56,10 @@ struct CGifOptimizeResult {
   int tableSize = 2;         // colour-table entries, a power of two 2..256
   int colorsUsed = 0;        // palette colours from the quantizer
   int transparentIndex = -1; // -1 when no transparency is used
+  int backgroundIndex = -1;  // logical-screen background index; -1: the transparent index
+  bool backdropKept = false; // the differencing respected an opaque backdrop
+  // Per entry: the transparent index its graphic control names, -1 for none.
+  std::vector<int> entryTransparent;
 };
 
 class CGifFrameOptimizer {
@@ -63,6 +74,9 @@ class CGifFrameOptimizer {
   bool BuildPalette(CGifOptimizeResult& result, CTevCommonProgress* progress);
   void MergeIdentical(CGifOptimizeResult& result, CTevCommonProgress* progress);
   bool DisposeFrames(CGifOptimizeResult& result, CTevCommonProgress* progress);
+  // Shrinks the colour table to what the written frames use and picks the
+  // background index (after the other stages).
+  void FinishTable(CGifOptimizeResult& result) const;
 
  private:
   const CGifImage& m_model;
@@ -72,6 +86,8 @@ class CGifFrameOptimizer {
 // The colour-table size for n palette colours: the smallest power of two
 // from 2 to 256 that holds them.
 int GifColorTableSize(int colours);
+// Bits of a colour table of size entries (1..8).
+int GifColorTableBits(int size);
 
 // Fills pack and the GIF record from the result. With giveAway the entries'
 // DIBs move into the pack (the entries are left empty); without it they are

@@ -14,6 +14,13 @@
 // then restore-to-background when strictly better. When none can reach
 // F(i), entry i - 1 is widened back to its whole frame and cleared by
 // restore-to-background, so entry i starts from an empty screen.
+//
+// With an opaque backdrop (viewers that show the background colour where
+// nothing was drawn yet) the frames are compared as canvas views in which
+// never-drawn pixels hold a backdrop value: disposal 2 clears to
+// transparency there while disposal 3 brings the backdrop back, so the
+// choice must respect both. No candidate may draw the backdrop value; when
+// no sequence reaches every view the plain differencing is used.
 #include <optional>
 
 #include "companions/dibkernel/dib_frames.h"
@@ -60,8 +67,8 @@ DibPtr NewMask(LONG w, LONG h, bool opaque) {
 
 class CCandidateMaker {
  public:
-  CCandidateMaker(int tableSize, int transparentIndex, const BITMAPINFOHEADER* paletteSource)
-      : m_calc(tableSize), m_transparent(transparentIndex), m_paletteSource(paletteSource) {}
+  CCandidateMaker(int tableSize, int transparentIndex, const BITMAPINFOHEADER* paletteSource, int backdrop)
+      : m_calc(tableSize), m_transparent(transparentIndex), m_paletteSource(paletteSource), m_backdrop(backdrop) {}
 
   // The best way to draw target over screen, or nothing when it cannot be reached.
   std::optional<Candidate> Best(const Layer& screen, const Layer& target, bool interlaced) {
@@ -73,6 +80,7 @@ class CCandidateMaker {
     std::optional<Candidate> best;
     auto consider = [&](BITMAPINFOHEADER* img, BITMAPINFOHEADER* msk, POINT pos) {
       Candidate c{DibPtr(img), DibPtr(msk), pos, -1};
+      if (!KeepBackdrop(c, screen)) return;
       c.size = m_calc.Calculate(c.image.get(), c.mask.get(), m_transparent, interlaced);
       if (c.size >= 0 && (!best || c.size < best->size)) best = std::move(c);
     };
@@ -86,6 +94,29 @@ class CCandidateMaker {
         if (splitter.SplitTransparency(&img, &msk, &pos, &style)) consider(img, msk, pos);
     }
     return best;
+  }
+
+  // Backdrop pixels of a candidate become transparent where the screen shows
+  // the backdrop already; false when one would have to be drawn.
+  bool KeepBackdrop(Candidate& c, const Layer& screen) const {
+    if (m_backdrop < 0) return true;
+    const LONG w = DibWidth(c.image.get()), h = DibHeight(c.image.get());
+    const LONG sw = DibWidth(screen.image), sh = DibHeight(screen.image);
+    for (LONG y = 0; y < h; ++y) {
+      const BYTE* px = DibRow(c.image.get(), y);
+      BYTE* m = DibRow(c.mask.get(), y);
+      const LONG sy = c.pos.y + y - screen.pos.y;
+      for (LONG x = 0; x < w; ++x) {
+        if (px[x] != m_backdrop || !((m[x >> 3] >> (7 - (x & 7))) & 1)) continue;
+        const LONG sx = c.pos.x + x - screen.pos.x;
+        const bool shown = sx >= 0 && sy >= 0 && sx < sw && sy < sh &&
+                           (!screen.mask || ((DibRow(screen.mask, sy)[sx >> 3] >> (7 - (sx & 7))) & 1)) &&
+                           DibRow(screen.image, sy)[sx] == m_backdrop;
+        if (!shown) return false;
+        m[x >> 3] = BYTE(m[x >> 3] & ~(0x80 >> (x & 7)));
+      }
+    }
+    return true;
   }
 
   // One transparent pixel: shows nothing new but carries the delay.
@@ -104,16 +135,75 @@ class CCandidateMaker {
   CFrameSizeCaculater m_calc;
   int m_transparent;
   const BITMAPINFOHEADER* m_paletteSource;
+  int m_backdrop;
 };
 
-}  // namespace
+bool MaskHasClearBit(const BITMAPINFOHEADER* mask) {
+  const LONG w = DibWidth(mask), h = DibHeight(mask);
+  for (LONG y = 0; y < h; ++y) {
+    const BYTE* row = DibRow(mask, y);
+    for (LONG x = 0; x < w; ++x)
+      if (!((row[x >> 3] >> (7 - (x & 7))) & 1)) return true;
+  }
+  return false;
+}
 
-bool CGifFrameOptimizer::DisposeFrames(CGifOptimizeResult& result, CTevCommonProgress* progress) {
-  auto& entries = result.entries;
-  const std::size_t count = entries.size();
-  if (count < 2) return true;
-  // Whole frames stay in `full`; the drawn parts are collected in `drawn`.
-  std::vector<CFrameOptimal> full = std::move(entries);
+// Canvas-sized views of the entries: each entry's opaque pixels, the
+// backdrop value where no entry up to it was opaque, transparent elsewhere.
+bool BuildViews(const std::vector<CFrameOptimal>& entries, LONG w, LONG h, BYTE backdrop,
+                std::vector<CFrameOptimal>& views) {
+  std::vector<char> undrawn(std::size_t(w) * std::size_t(h), 1);
+  views.clear();
+  views.reserve(entries.size());
+  for (const CFrameOptimal& e : entries) {
+    CFrameOptimal v;
+    v.frame = e.frame;
+    v.delay = e.delay;
+    v.graphicControl = e.graphicControl;
+    v.descriptor = e.descriptor;
+    const DWORD entriesInTable = DWORD(DibPaletteEntries(e.image.get()));
+    v.image.reset(DibAlloc(w, h, 8, entriesInTable));
+    v.mask = NewMask(w, h, false);
+    if (!v.image || !v.mask) return false;
+    std::copy_n(DibPalette(e.image.get()), entriesInTable, DibPalette(v.image.get()));
+    const LONG ew = DibWidth(e.image.get()), eh = DibHeight(e.image.get());
+    bool anyClear = false;
+    for (LONG y = 0; y < h; ++y) {
+      BYTE* px = DibRow(v.image.get(), y);
+      BYTE* m = DibRow(v.mask.get(), y);
+      const LONG ey = y - e.y;
+      for (LONG x = 0; x < w; ++x) {
+        const LONG ex = x - e.x;
+        const bool inside = ex >= 0 && ey >= 0 && ex < ew && ey < eh;
+        const bool opaque =
+            inside && (!e.mask || ((DibRow(e.mask.get(), ey)[ex >> 3] >> (7 - (ex & 7))) & 1));
+        char& fresh = undrawn[std::size_t(y) * std::size_t(w) + std::size_t(x)];
+        if (opaque) {
+          px[x] = DibRow(e.image.get(), ey)[ex];
+          fresh = 0;
+        } else if (fresh) {
+          px[x] = backdrop;
+        } else {
+          anyClear = true;
+          continue;
+        }
+        m[x >> 3] = BYTE(m[x >> 3] | (0x80 >> (x & 7)));
+      }
+    }
+    if (!anyClear) v.mask.reset();
+    views.push_back(std::move(v));
+  }
+  return true;
+}
+
+// Differencing over whole frames `full` (see the top of the file). With a
+// backdrop value (>= 0) the frames are canvas views and the first entry is
+// measured against a canvas of backdrop; false when the views cannot be
+// reached that way. Disposals go into the entries' packed bytes and the
+// drawn parts replace their pictures.
+bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& result, int backdrop,
+                bool forbidRestorePrevious, CTevCommonProgress* progress) {
+  const std::size_t count = full.size();
   struct Drawn {
     DibPtr image, mask;
     POINT pos;
@@ -128,13 +218,34 @@ bool CGifFrameOptimizer::DisposeFrames(CGifOptimizeResult& result, CTevCommonPro
     drawn[i].pos = POINT{full[i].x, full[i].y};
     return drawn[i].image != nullptr;
   };
-  if (!copyFull(0)) return false;
 
-  CCandidateMaker maker(result.tableSize, result.transparentIndex, full[0].image.get());
-  // The screen before entry i - 1 was drawn; the empty canvas at the start.
+  CCandidateMaker maker(result.tableSize, result.transparentIndex, full[0].image.get(), backdrop);
+  // The screen before entry i - 1 was drawn: the empty canvas, or the backdrop.
   Layer before;
-  before.Own(DibPtr(DibAlloc(1, 1, 8, 2)), NewMask(1, 1, false), POINT{0, 0});
-  if (!before.image || !before.mask) return false;
+  if (backdrop >= 0) {
+    const LONG w = DibWidth(full[0].image.get()), h = DibHeight(full[0].image.get());
+    DibPtr canvas(DibAlloc(w, h, 8, 2));
+    if (!canvas) return false;
+    for (LONG y = 0; y < h; ++y) std::fill_n(DibRow(canvas.get(), y), w, BYTE(backdrop));
+    before.Own(std::move(canvas), nullptr, POINT{0, 0});
+    // The first entry: its differing box must hold no backdrop pixel, so it
+    // is drawn without transparency.
+    CSpiltEmbededDIB splitter;
+    BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
+    POINT pos{};
+    if (!splitter.Reset(before.image, nullptr, before.pos, full[0].image.get(), full[0].mask.get(), POINT{0, 0}) ||
+        !splitter.IsCanSpilt() || splitter.IsEqual() || !splitter.SplitOpacity(&img, &msk, &pos, nullptr))
+      return false;
+    drawn[0] = Drawn{DibPtr(img), DibPtr(msk), pos};
+    for (LONG y = 0; y < DibHeight(img); ++y)
+      for (LONG x = 0; x < DibWidth(img); ++x)
+        if (DibRow(img, y)[x] == backdrop) return false;
+    drawn[0].mask.reset();
+  } else {
+    if (!copyFull(0)) return false;
+    before.Own(DibPtr(DibAlloc(1, 1, 8, 2)), NewMask(1, 1, false), POINT{0, 0});
+    if (!before.image || !before.mask) return false;
+  }
 
   for (std::size_t i = 1; i < count; ++i) {
     const Layer target = fullLayer(i);
@@ -147,7 +258,7 @@ bool CGifFrameOptimizer::DisposeFrames(CGifOptimizeResult& result, CTevCommonPro
       best = std::move(keep);
       disposal = 1;
     }
-    if (!m_options.forbidRestorePrevious) {
+    if (!forbidRestorePrevious) {
       auto prev = maker.Best(before, target, interlaced);
       if (prev && (!best || prev->size <= best->size)) {
         best = std::move(prev);
@@ -180,6 +291,8 @@ bool CGifFrameOptimizer::DisposeFrames(CGifOptimizeResult& result, CTevCommonPro
       else if (disposal == 3) next = std::move(before);
       else next = std::move(cleared);
     } else {
+      // Over a backdrop an emptied screen is not empty: give up on the views.
+      if (backdrop >= 0) return false;
       // Fallback: entry i - 1 drawn whole and cleared, entry i drawn whole on an empty screen.
       if (!copyFull(i - 1) || !copyFull(i)) return false;
       disposal = 2;
@@ -197,6 +310,32 @@ bool CGifFrameOptimizer::DisposeFrames(CGifOptimizeResult& result, CTevCommonPro
     full[i].x = drawn[i].pos.x;
     full[i].y = drawn[i].pos.y;
   }
-  entries = std::move(full);
   return true;
+}
+
+}  // namespace
+
+bool CGifFrameOptimizer::DisposeFrames(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  auto& entries = result.entries;
+  result.backdropKept = false;
+  if (entries.size() < 2) return true;
+  const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
+  for (CFrameOptimal& e : entries)
+    if (e.mask && !MaskHasClearBit(e.mask.get())) e.mask.reset();
+  const CFrameOptimal& first = entries.front();
+  const bool coversCanvas = !first.mask && first.x == 0 && first.y == 0 && DibWidth(first.image.get()) == w &&
+                            DibHeight(first.image.get()) == h;
+  // The backdrop value must differ from every palette index and the transparent one.
+  constexpr int kBackdrop = 255;
+  if (m_options.opaqueBackdrop && !first.mask && !coversCanvas && result.transparentIndex < kBackdrop &&
+      (long long)w * h * (long long)entries.size() <= (64ll << 20)) {
+    std::vector<CFrameOptimal> views;
+    if (BuildViews(entries, w, h, BYTE(kBackdrop), views) &&
+        Difference(views, result, kBackdrop, m_options.forbidRestorePrevious, nullptr)) {
+      entries = std::move(views);
+      result.backdropKept = true;
+      return !(progress && progress->IsCancelled());
+    }
+  }
+  return Difference(entries, result, -1, m_options.forbidRestorePrevious, progress);
 }

@@ -126,10 +126,18 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
         b->transparentIndex < 256)
       p.mask = m;
     p.transparent = (b->transparentIndex >= 0 && b->transparentIndex < 256) ? b->transparentIndex : -1;
-    int maxIndex = std::max(p.transparent, 0);
+    // The largest index a visible pixel uses; the transparent index only
+    // needs a code, not a table entry.
+    int maxIndex = 0;
     for (LONG y = 0; y < h; ++y) {
       const BYTE* row = DibRow(p.picture, y);
-      maxIndex = std::max<int>(maxIndex, *std::max_element(row, row + w));
+      const BYTE* m = p.mask ? DibRow(p.mask, y) : nullptr;
+      if (!m) {
+        maxIndex = std::max<int>(maxIndex, *std::max_element(row, row + w));
+        continue;
+      }
+      for (LONG x = 0; x < w; ++x)
+        if ((m[x >> 3] >> (7 - (x & 7))) & 1) maxIndex = std::max<int>(maxIndex, row[x]);
     }
     p.maxIndex = maxIndex;
     screenW = std::max<int>(screenW, b->x + w);
@@ -149,7 +157,9 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
       p.localTable = &p != &blocks.front();
     if (!p.localTable) globalMax = std::max(globalMax, p.maxIndex);
   }
-  const int globalBits = BitsFor(std::max(wanted, globalMax + 1));
+  int globalBits = BitsFor(std::max(wanted, globalMax + 1));
+  for (const PreparedBlock& p : blocks)
+    while (!p.localTable && p.transparent >= (1 << std::max(globalBits, 2))) ++globalBits;
   MapCloser global{MakeMap(globalPic, 1 << globalBits)};
   if (!global.map) return IMAGEIO_ERR_MEMORY;
 
@@ -188,7 +198,9 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
     if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce) == GIF_ERROR) return failed("graphic control");
     const LONG w = DibWidth(p.picture), h = DibHeight(p.picture);
     const bool interlaced = (b.byteA & 0x40) != 0;
-    MapCloser local{p.localTable ? MakeMap(p.picture, 1 << BitsFor(p.maxIndex + 1)) : nullptr};
+    int localBits = BitsFor(p.maxIndex + 1);
+    while (p.transparent >= (1 << std::max(localBits, 2))) ++localBits;
+    MapCloser local{p.localTable ? MakeMap(p.picture, 1 << localBits) : nullptr};
     if (p.localTable && !local.map) return IMAGEIO_ERR_MEMORY;
     if (EGifPutImageDesc(gif, b.x, b.y, w, h, interlaced, local.map) == GIF_ERROR) return failed("image descriptor");
     line.resize(std::size_t(w));
