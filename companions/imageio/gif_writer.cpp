@@ -1,7 +1,8 @@
 // GIF writer on giflib: logical screen with one global colour table, the
-// NETSCAPE loop extension, then per block a graphic-control extension
-// (disposal from the block's graphic-control byte, delay, transparent index)
-// and an image descriptor with the block's interlace bit. Pixels hidden by a
+// NETSCAPE loop extension when there is more than one image, then per block a
+// graphic-control extension (disposal from the block's graphic-control byte,
+// delay, transparent index; left out when it would hold only defaults) and an
+// image descriptor with the block's interlace bit. Pixels hidden by a
 // block's mask are written as its transparent index. A block whose colour
 // table differs from the global one gets a local table.
 //
@@ -17,6 +18,7 @@
 #include "companions/imageio/codec_io.h"
 #include "companions/imageio/codec_table.h"
 #include "companions/imageio/dib_pixels.h"
+#include "companions/imageio/gif_lzw.h"
 #include "companions/imageio/gif_module.h"
 
 namespace TevImageIO {
@@ -178,7 +180,8 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
   };
   if (EGifPutScreenDesc(gif, screenW, screenH, globalBits, background, global.map) == GIF_ERROR)
     return failed("screen descriptor");
-  if (!options || options->animated) {
+  // A single image does not animate: the loop extension would carry nothing.
+  if ((!options || options->animated) && blocks.size() > 1) {
     const WORD loops = options ? options->loopCount : 0;
     const GifByteType app[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
     const GifByteType sub[3] = {1, GifByteType(loops & 0xFF), GifByteType(loops >> 8)};
@@ -188,14 +191,18 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
       return failed("loop extension");
   }
 
-  std::vector<GifPixelType> line;
+  std::vector<GifPixelType> indexes;
   long long index = 0;
   for (PreparedBlock& p : blocks) {
     const CTevSubImageBlock& b = *p.block;
     const BYTE packed = BYTE((b.byteB & 0x1E) | (p.transparent >= 0 ? 1 : 0));
     const GifByteType gce[4] = {packed, GifByteType(b.delay & 0xFF), GifByteType(b.delay >> 8),
                                 GifByteType(p.transparent >= 0 ? p.transparent : 0)};
-    if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce) == GIF_ERROR) return failed("graphic control");
+    // No delay, no transparency and nothing to dispose: the extension would
+    // only restate the defaults.
+    const int disposal = (b.byteB >> 2) & 7;
+    const bool plain = b.delay == 0 && p.transparent < 0 && disposal <= 1 && !(b.byteB & 0x02);
+    if (!plain && EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce) == GIF_ERROR) return failed("graphic control");
     const LONG w = DibWidth(p.picture), h = DibHeight(p.picture);
     const bool interlaced = (b.byteA & 0x40) != 0;
     int localBits = BitsFor(p.maxIndex + 1);
@@ -203,22 +210,38 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
     MapCloser local{p.localTable ? MakeMap(p.picture, 1 << localBits) : nullptr};
     if (p.localTable && !local.map) return IMAGEIO_ERR_MEMORY;
     if (EGifPutImageDesc(gif, b.x, b.y, w, h, interlaced, local.map) == GIF_ERROR) return failed("image descriptor");
-    line.resize(std::size_t(w));
+    // Rows in file order, hidden pixels as the transparent index, encoded by
+    // our LZW coder (the smaller of its clear strategies) at the code size
+    // giflib announced for the image's table.
+    const int tableBits = local.map ? local.map->BitsPerPixel : global.map->BitsPerPixel;
+    const int codeSize = std::max(2, tableBits);
+    indexes.resize(std::size_t(w) * std::size_t(h));
+    std::size_t at = 0;
     static const int kStart[4] = {0, 4, 2, 1};
     static const int kStep[4] = {8, 8, 4, 2};
     const int passes = interlaced ? 4 : 1;
     for (int pass = 0; pass < passes; ++pass) {
       for (LONG y = interlaced ? kStart[pass] : 0; y < h; y += interlaced ? kStep[pass] : 1) {
-        const BYTE* row = DibRow(p.picture, y);
-        std::memcpy(line.data(), row, std::size_t(w));
+        GifPixelType* line = indexes.data() + at;
+        std::memcpy(line, DibRow(p.picture, y), std::size_t(w));
         if (p.mask) {
           const BYTE* m = DibRow(p.mask, y);
           for (LONG x = 0; x < w; ++x)
-            if (!((m[x >> 3] >> (7 - (x & 7))) & 1)) line[std::size_t(x)] = GifPixelType(p.transparent);
+            if (!((m[x >> 3] >> (7 - (x & 7))) & 1)) line[x] = GifPixelType(p.transparent);
         }
-        if (EGifPutLine(gif, line.data(), w) == GIF_ERROR) return failed("image data");
+        at += std::size_t(w);
       }
     }
+    const std::vector<std::uint8_t> codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
+    GifByteType block[256];
+    for (std::size_t off = 0; off < codes.size(); off += 255) {
+      const std::size_t n = std::min<std::size_t>(255, codes.size() - off);
+      block[0] = GifByteType(n);
+      std::memcpy(block + 1, codes.data() + off, n);
+      const int rc = off == 0 ? EGifPutCode(gif, codeSize, block) : EGifPutCodeNext(gif, block);
+      if (rc == GIF_ERROR) return failed("image data");
+    }
+    if (EGifPutCodeNext(gif, nullptr) == GIF_ERROR) return failed("image data");
     if (!Step(progress, ++index, (long long)blocks.size())) {
       reason = "cancelled";
       return IMAGEIO_ERR_CANCELLED;

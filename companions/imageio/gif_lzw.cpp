@@ -1,0 +1,123 @@
+#include "companions/imageio/gif_lzw.h"
+
+#include <algorithm>
+
+namespace TevImageIO {
+
+namespace {
+
+constexpr int kMaxBits = 12;
+constexpr int kTableLimit = 1 << kMaxBits;
+constexpr std::size_t kHashSize = 1 << 14;  // open addressing, at most 4096 keys live
+
+class CLzwEncoder {
+ public:
+  CLzwEncoder(int minCodeSize, LzwClear policy)
+      : m_minCodeSize(std::clamp(minCodeSize, 2, 8)),
+        m_policy(policy),
+        m_keys(kHashSize),
+        m_codes(kHashSize),
+        m_width(m_minCodeSize + 1) {}
+
+  std::vector<std::uint8_t> Encode(const std::uint8_t* px, std::size_t count) {
+    m_clear = 1 << m_minCodeSize;
+    const int mask = m_clear - 1;
+    Reset();
+    Put(m_clear);
+    if (count > 0) {
+      int ent = px[0] & mask;
+      for (std::size_t i = 1; i < count; ++i) {
+        const int c = px[i] & mask;
+        const std::uint32_t key = (std::uint32_t(ent) << 8) | std::uint32_t(c);
+        std::size_t slot = Hash(key);
+        bool found = false;
+        while (m_keys[slot] != kEmpty) {
+          if (m_keys[slot] == key) {
+            found = true;
+            break;
+          }
+          slot = (slot + 1) & (kHashSize - 1);
+        }
+        if (found) {
+          ent = m_codes[slot];
+          continue;
+        }
+        Put(ent);
+        ent = c;
+        if (m_next < kTableLimit) {
+          m_keys[slot] = key;
+          m_codes[slot] = m_next++;
+        } else if (m_policy == LzwClear::WhenFull) {
+          // The clear goes out at the full width; the next code at the start width.
+          m_clearPending = true;
+          Put(m_clear);
+          Reset();
+        }
+      }
+      Put(ent);
+    }
+    Put(m_clear + 1);
+    if (m_bitCount > 0) m_out.push_back(std::uint8_t(m_bits));
+    return std::move(m_out);
+  }
+
+ private:
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+
+  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u >> 18) & (kHashSize - 1); }
+
+  void Reset() {
+    std::fill(m_keys.begin(), m_keys.end(), kEmpty);
+    m_next = m_clear + 2;
+  }
+
+  // Writes code at the current width, then widens the way the decoder will:
+  // one code after the table passed the width's last code, back to the
+  // start after a clear.
+  void Put(int code) {
+    m_bits |= std::uint32_t(code) << m_bitCount;
+    m_bitCount += m_width;
+    while (m_bitCount >= 8) {
+      m_out.push_back(std::uint8_t(m_bits));
+      m_bits >>= 8;
+      m_bitCount -= 8;
+    }
+    if (m_clearPending) {
+      m_width = m_minCodeSize + 1;
+      m_clearPending = false;
+    } else if (m_next > ((1 << m_width) - 1) && m_width < kMaxBits) {
+      ++m_width;
+    }
+  }
+
+  int m_minCodeSize;
+  LzwClear m_policy;
+  std::vector<std::uint32_t> m_keys;
+  std::vector<int> m_codes;
+  int m_width;
+  std::vector<std::uint8_t> m_out;
+  std::uint32_t m_bits = 0;
+  int m_bitCount = 0;
+  int m_clear = 0, m_next = 0;
+  bool m_clearPending = false;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
+                                       LzwClear policy) {
+  CLzwEncoder encoder(minCodeSize, policy);
+  return encoder.Encode(indexes, count);
+}
+
+std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
+  std::vector<std::uint8_t> best = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::WhenFull);
+  // The table only fills on pictures with more pixels than codes.
+  if (count > std::size_t(kTableLimit)) {
+    std::vector<std::uint8_t> deferred = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::Never);
+    if (deferred.size() < best.size()) best = std::move(deferred);
+  }
+  return best;
+}
+
+}  // namespace TevImageIO
