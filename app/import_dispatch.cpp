@@ -158,6 +158,10 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
     if (pack.format == IMAGE_FORMAT_GIF && pack.loopCount >= 0) {
       model.m_bLoopForever = pack.loopCount == 0;
       model.m_nLoopCount = pack.loopCount == 0 ? 1 : pack.loopCount;
+    } else if (pack.format == IMAGE_FORMAT_GIF) {
+      // No loop extension: the file plays once.
+      model.m_bLoopForever = 0;
+      model.m_nLoopCount = 1;
     }
     if (pack.format == IMAGE_FORMAT_GIF && !RebuildGifFrames(model)) {
       model.Clear();

@@ -180,9 +180,10 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
   };
   if (EGifPutScreenDesc(gif, screenW, screenH, globalBits, background, global.map) == GIF_ERROR)
     return failed("screen descriptor");
-  // A single image does not animate: the loop extension would carry nothing.
-  if ((!options || options->animated) && blocks.size() > 1) {
-    const WORD loops = options ? options->loopCount : 0;
+  // A single image does not animate, and an animation played once needs no
+  // loop extension (a count of 1 is one play).
+  const WORD loops = options ? options->loopCount : 0;
+  if ((!options || options->animated) && blocks.size() > 1 && loops != 1) {
     const GifByteType app[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
     const GifByteType sub[3] = {1, GifByteType(loops & 0xFF), GifByteType(loops >> 8)};
     if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
