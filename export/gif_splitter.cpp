@@ -21,7 +21,9 @@
 // transparency there while disposal 3 brings the backdrop back, so the
 // choice must respect both. No candidate may draw the backdrop value; when
 // no sequence reaches every view the plain differencing is used.
+#include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "companions/dibkernel/dib_frames.h"
 #include "export/gif_pipeline.h"
@@ -148,6 +150,59 @@ bool MaskHasClearBit(const BITMAPINFOHEADER* mask) {
   return false;
 }
 
+// A drawn part of an entry: its picture, mask (null: opaque) and place.
+struct Drawn {
+  DibPtr image, mask;
+  POINT pos;
+};
+
+inline bool Opaque(const BITMAPINFOHEADER* mask, LONG x, LONG y) {
+  return !mask || ((DibRow(mask, y)[x >> 3] >> (7 - (x & 7))) & 1);
+}
+
+// Widens what entry `prev` drew to also cover every pixel it shows that
+// `cur` does not (those must be cleared by restore-to-background), and
+// measures `cur` over prev's whole frame with that box cleared. Nothing when
+// the result still cannot reach `cur`.
+std::optional<std::pair<Layer, Candidate>> WidenAndClear(const CFrameOptimal& prev, const CFrameOptimal& cur,
+                                                         Drawn& drawnPrev, CCandidateMaker& maker, bool interlaced) {
+  const LONG pw = DibWidth(prev.image.get()), ph = DibHeight(prev.image.get());
+  const LONG cw = DibWidth(cur.image.get()), ch = DibHeight(cur.image.get());
+  // The box in prev's coordinates: what was drawn, plus what must disappear.
+  LONG l = drawnPrev.pos.x - prev.x, t = drawnPrev.pos.y - prev.y;
+  LONG r = l + DibWidth(drawnPrev.image.get()), b = t + DibHeight(drawnPrev.image.get());
+  for (LONG y = 0; y < ph; ++y)
+    for (LONG x = 0; x < pw; ++x) {
+      if (!Opaque(prev.mask.get(), x, y)) continue;
+      const LONG cx = prev.x + x - cur.x, cy = prev.y + y - cur.y;
+      if (cx >= 0 && cy >= 0 && cx < cw && cy < ch && Opaque(cur.mask.get(), cx, cy)) continue;
+      l = std::min(l, x);
+      t = std::min(t, y);
+      r = std::max(r, x + 1);
+      b = std::max(b, y + 1);
+    }
+  l = std::max<LONG>(l, 0);
+  t = std::max<LONG>(t, 0);
+  r = std::min(r, pw);
+  b = std::min(b, ph);
+  if (r <= l || b <= t) return std::nullopt;
+  BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
+  DibPtr fullMask = prev.mask ? nullptr : NewMask(pw, ph, true);
+  if (!CropFrame(prev.image.get(), prev.mask ? prev.mask.get() : fullMask.get(), RECT{l, t, r, b}, &img, &msk))
+    return std::nullopt;
+  Drawn widened{DibPtr(img), DibPtr(msk), POINT{prev.x + l, prev.y + t}};
+  DibPtr screen(DibCopy(prev.image.get()));
+  DibPtr screenMask(prev.mask ? DibCopy(prev.mask.get()) : NewMask(pw, ph, true).release());
+  if (!screen || !screenMask) return std::nullopt;
+  CMaskedBitmapTransform::FillMaskDIBBits(screenMask.get(), RECT{l, t, r, b}, false);
+  Layer cleared;
+  cleared.Own(std::move(screen), std::move(screenMask), POINT{prev.x, prev.y});
+  auto best = maker.Best(cleared, Layer::Borrow(cur.image.get(), cur.mask.get(), POINT{cur.x, cur.y}), interlaced);
+  if (!best) return std::nullopt;
+  drawnPrev = std::move(widened);
+  return std::make_pair(std::move(cleared), std::move(*best));
+}
+
 // Canvas-sized views of the entries: each entry's opaque pixels, the
 // backdrop value where no entry up to it was opaque, transparent elsewhere.
 bool BuildViews(const std::vector<CFrameOptimal>& entries, LONG w, LONG h, BYTE backdrop,
@@ -204,10 +259,6 @@ bool BuildViews(const std::vector<CFrameOptimal>& entries, LONG w, LONG h, BYTE 
 bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& result, int backdrop,
                 bool forbidRestorePrevious, CTevCommonProgress* progress) {
   const std::size_t count = full.size();
-  struct Drawn {
-    DibPtr image, mask;
-    POINT pos;
-  };
   std::vector<Drawn> drawn(count);
   auto fullLayer = [&](std::size_t i) {
     return Layer::Borrow(full[i].image.get(), full[i].mask.get(), POINT{full[i].x, full[i].y});
@@ -293,10 +344,17 @@ bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& resu
     } else {
       // Over a backdrop an emptied screen is not empty: give up on the views.
       if (backdrop >= 0) return false;
-      // Fallback: entry i - 1 drawn whole and cleared, entry i drawn whole on an empty screen.
-      if (!copyFull(i - 1) || !copyFull(i)) return false;
+      // Fallback: entry i - 1's box grows over every pixel that entry i
+      // shows transparent and is cleared after it; entry i is drawn over
+      // what is left (or whole on an empty screen when even that fails).
       disposal = 2;
-      next.Own(DibPtr(DibAlloc(1, 1, 8, 2)), NewMask(1, 1, false), POINT{0, 0});
+      if (auto widened = WidenAndClear(full[i - 1], full[i], drawn[i - 1], maker, interlaced)) {
+        drawn[i] = Drawn{std::move(widened->second.image), std::move(widened->second.mask), widened->second.pos};
+        next = std::move(widened->first);
+      } else {
+        if (!copyFull(i - 1) || !copyFull(i)) return false;
+        next.Own(DibPtr(DibAlloc(1, 1, 8, 2)), NewMask(1, 1, false), POINT{0, 0});
+      }
     }
     full[i - 1].SetDisposal(disposal);
     before = std::move(next);  // borrowed layers point into `full`, which lives to the end

@@ -255,4 +255,39 @@ TEST_F(GifExportRoundTrip, DelaysLoopCountAndFailures) {
   EXPECT_FALSE(ExportAnimationFile(doc, dir.File("x.unknown"), nullptr, {}, &reason));
 }
 
+// A frame that opens a hole wider than the sprite drawn before it: neither
+// keeping nor restoring reaches it, so the sprite's entry grows over the hole
+// and is cleared, and the holed frame costs next to nothing.
+TEST_F(GifExportRoundTrip, ClearingAWiderAreaThanTheLastSpriteKeepsFramesSmall) {
+  CLoopwrightDoc doc(app, prompt);
+  ModelBuilder b(doc, 40, 40);
+  const int disc = b.AddObject(Pattern(30, 30, 12, 3));
+  DibPtr holed = Pattern(30, 30, 12, 3);
+  for (LONG y = 1; y < 15; ++y)
+    for (LONG x = 1; x < 15; ++x) DibRow(holed.get(), y)[4 * x + 3] = 0;
+  const int hole = b.AddObject(std::move(holed));
+  const int sprite = b.AddObject(Solid(10, 10, RGB(250, 20, 20)));
+  b.AddFrame(10, {{disc, {5, 5}}});
+  b.AddFrame(10, {{disc, {5, 5}}, {sprite, {8, 8}}});
+  b.AddFrame(10, {{hole, {5, 5}}});
+  CGifOptimizeResult r = RunPipeline(doc);
+  ASSERT_EQ(r.entries.size(), 3u);
+  EXPECT_EQ(r.entries[1].Disposal(), 2);
+  EXPECT_LE(DibWidth(r.entries[1].image.get()), 14);
+  EXPECT_LE(DibWidth(r.entries[2].image.get()) * DibHeight(r.entries[2].image.get()), 4);
+
+  const auto original = ComposedFrames(doc);
+  const std::string file = dir.File("hole.gif");
+  ASSERT_TRUE(ExportAnimationFile(doc, file, nullptr));
+  CLoopwrightDoc back(app, prompt);
+  ASSERT_TRUE(back.OnOpenDocument(file)) << back.m_strLastError;
+  const auto reread = ComposedFrames(back);
+  ASSERT_EQ(reread.size(), original.size());
+  for (std::size_t i = 0; i < original.size(); ++i) EXPECT_EQ(FirstDifference(reread[i], original[i]), -1) << i;
+  if (!HaveImageMagick()) return;
+  const auto magick = MagickFrames(file, 40, 40, dir.path());
+  ASSERT_EQ(magick.size(), original.size());
+  for (std::size_t i = 0; i < original.size(); ++i) EXPECT_EQ(FirstDifference(magick[i], original[i]), -1) << i;
+}
+
 }  // namespace
