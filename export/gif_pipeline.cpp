@@ -218,16 +218,20 @@ void CGifFrameOptimizer::FinishTable(CGifOptimizeResult& result) const {
   if (any) {
     std::vector<int> chosen(entries.size(), -1);
     bool grow = false;
-    for (std::size_t i = 0; i < entries.size() && !grow; ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
       if (!needs[i]) continue;
       chosen[i] = n < codeLimit ? n : unusedIndex(entries[i]);
-      if (chosen[i] < 0) grow = true;
+      if (chosen[i] < 0) grow = true;  // every index of the table is in use
     }
-    if (grow) {
+    if (grow && table < 256) {
       table *= 2;
       for (std::size_t i = 0; i < entries.size(); ++i) chosen[i] = needs[i] ? n : -1;
+    } else if (grow) {
+      // A full 256-entry table cannot grow: a frame that only wanted the flag goes without.
+      for (std::size_t i = 0; i < entries.size(); ++i)
+        if (chosen[i] < 0 && entries[i].mask) chosen[i] = std::min(n, 255);
     }
-    // Frames whose pixels must read as transparent hold the pipeline's index.
+    // Hidden pixels take the frame's own transparent index.
     for (std::size_t i = 0; i < entries.size(); ++i) {
       if (chosen[i] >= 0 && chosen[i] != result.transparentIndex && entries[i].mask) {
         const LONG ew = DibWidth(entries[i].image.get()), eh = DibHeight(entries[i].image.get());
