@@ -183,11 +183,11 @@ TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
   noHeight.headerHeight = 0x80000000LL;
   struct Case {
     const char* name;
-    AviSpec spec;
+    AviSpec avi;
   } cases[] = {{"cut.avi", cut}, {"huge.avi", huge}, {"wide.avi", wide}, {"empty.avi", empty}, {"neg.avi", noHeight}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(WriteAvi(File(c.name), c.spec));
+    ASSERT_TRUE(WriteAvi(File(c.name), c.avi));
     CGifImage m;
     std::string reason;
     EXPECT_FALSE(ImportAviFile(m, File(c.name), nullptr, &reason));

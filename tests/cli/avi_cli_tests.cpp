@@ -2,6 +2,8 @@
 // video, damaged videos failing with the loading message and exit 1, and
 // the add-files/add-avi script commands with undo.
 #include <gtest/gtest.h>
+
+#include "cli/cli_harness.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,42 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int code = -1;
-  std::string out, err;
-};
-
-class AviCli : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lw-avi-cli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-
-  RunResult Run(const std::string& args, const std::string& input = {}) const {
-    std::ofstream(File("stdin.txt")) << input;
-    const std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' '" LW_TOOL "' " + args + " 2> '" +
-                            File("stderr.txt") + "' < '" + File("stdin.txt") + "'";
-    RunResult r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::stringstream ss;
-    ss << std::ifstream(File("stderr.txt")).rdbuf();
-    r.err = ss.str();
-    return r;
-  }
-
-  fs::path dir_;
-};
+class AviCli : public CliFixture {};
 
 }  // namespace
 
@@ -73,9 +40,9 @@ TEST_F(AviCli, InfoOnAVideoAndOnDamagedOnes) {
   huge.headerWidth = 100000;
   huge.headerHeight = 100000;
   empty.frames = 0;
-  for (auto& [name, spec] : {std::pair{"cut.avi", cut}, std::pair{"huge.avi", huge}, std::pair{"empty.avi", empty}}) {
+  for (auto& [name, avi] : {std::pair{"cut.avi", cut}, std::pair{"huge.avi", huge}, std::pair{"empty.avi", empty}}) {
     SCOPED_TRACE(name);
-    ASSERT_TRUE(WriteAvi(File(name), spec));
+    ASSERT_TRUE(WriteAvi(File(name), avi));
     const RunResult r = Run("info '" + File(name) + "'");
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_NE(r.err.find("载入 " + File(name) + " 文件失败!"), std::string::npos) << r.err;

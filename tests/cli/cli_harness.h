@@ -14,6 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/tev_image_io.h"
+
 struct RunResult {
   int code = -1;
   std::string out, err;
@@ -66,6 +69,14 @@ class CliFixture : public ::testing::Test {
   }
   // Runs a script through `loopwright run -`.
   RunResult Script(const std::string& script) const { return Run("run -", script); }
+
+  // A picture the tool wrote, as 32 bits; null when it cannot be read.
+  DibPtr LoadPng(const std::string& name) const {
+    TevImageIO::CTevImageInfoPack pack;
+    pack.path = File(name);
+    if (TevImageIO::LoadImageW(pack, nullptr, nullptr) != 0 || !pack.picture) return nullptr;
+    return DibPtr(CDIB32::ConvertTo32BitsDIB(pack.picture.get()));
+  }
 
   std::filesystem::path dir_;
 };

@@ -4,6 +4,8 @@
 // or parameters are usage errors.
 #include <gtest/gtest.h>
 
+#include "cli/cli_harness.h"
+
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -20,51 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int code = -1;
-  std::string out, err;
-};
-
-class FilterCommands : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lw-filtercmd-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config" / "loopwright");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-
-  RunResult Script(const std::string& script) const {
-    std::ofstream(File("script.txt"), std::ios::binary) << script;
-    std::ofstream(File("lsan.supp")) << "leak:libfontconfig.so\n";
-    const std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' LSAN_OPTIONS='suppressions=" + File("lsan.supp") +
-                            "' '" LW_TOOL "' run - < '" + File("script.txt") + "' 2> '" + File("stderr.txt") + "'";
-    RunResult r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::stringstream ss;
-    ss << std::ifstream(File("stderr.txt")).rdbuf();
-    r.err = ss.str();
-    return r;
-  }
-
-  DibPtr LoadPng(const std::string& name) const {
-    TevImageIO::CTevImageInfoPack pack;
-    pack.path = File(name);
-    if (TevImageIO::LoadImageW(pack, nullptr, nullptr) != 0 || !pack.picture) return nullptr;
-    return DibPtr(CDIB32::ConvertTo32BitsDIB(pack.picture.get()));
-  }
-
-  fs::path dir_;
-};
+class FilterCommands : public CliFixture {};
 
 // A small scene: the new animation's picture plus a rectangle shape.
 const char* kScene = "new 24 16\nadd-shape rectangle\nselect-objects all\n";

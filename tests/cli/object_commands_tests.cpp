@@ -31,12 +31,6 @@ struct InkBox {
 
 class ObjectCommands : public CliFixture {
  protected:
-  DibPtr LoadPng(const std::string& name) const {
-    TevImageIO::CTevImageInfoPack pack;
-    pack.path = File(name);
-    if (TevImageIO::LoadImageW(pack, nullptr, nullptr) != 0 || !pack.picture) return nullptr;
-    return DibPtr(CDIB32::ConvertTo32BitsDIB(pack.picture.get()));
-  }
 
   static InkBox Ink(const BITMAPINFOHEADER* dib) {
     InkBox b;
