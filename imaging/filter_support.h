@@ -30,7 +30,7 @@ void RgbToHsl(int r, int g, int b, double& h, double& s, double& l);
 void HslToRgb(double h, double s, double l, int& r, int& g, int& b);
 
 // Composites source colour s (B, G, R) with alpha as over a 32-bit pixel d,
-// exactly as CTevObjImage::CombineImage combines one pixel.
+// the per-pixel rule of CTevObjImage::CombineImage, which calls it.
 void CombinePixel(BYTE* d, const BYTE* s, int as);
 
 // The classic 15-bit linear congruential rand(): one generator per process.

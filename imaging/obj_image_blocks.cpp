@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/filter_support.h"
 #include "imaging/obj_image.h"
 
 namespace TevImageTransform {
@@ -170,21 +171,7 @@ bool CTevObjImage::CombineImage(const CTevObjImage& src, int x, int y, int perce
   for (int j = 0; j < o.h; ++j) {
     BYTE* d = GetBits(o.dx, o.dy + j);
     const BYTE* s = src.GetBits(o.sx, o.sy + j);
-    for (int i = 0; i < o.w; ++i, d += 4, s += 4) {
-      const int as = s[3] * percent / 100, ad = d[3];
-      if (as == 0) {
-        if (ad == 0) d[0] = d[1] = d[2] = 255;  // alpha stays 0
-      } else if (ad > 0 && as < 255) {
-        const int den = (255 - ad) * as + ad * 255;
-        for (int c = 0; c < 3; ++c) d[c] = BYTE(((255 - as) * ad * d[c] + as * 255 * s[c]) / den);
-        d[3] = BYTE(den / 255);
-      } else {
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-        d[3] = BYTE(as);
-      }
-    }
+    for (int i = 0; i < o.w; ++i, d += 4, s += 4) filter_detail::CombinePixel(d, s, s[3] * percent / 100);
   }
   return true;
 }
