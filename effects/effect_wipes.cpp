@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "companions/vector/render_vector_obj.h"
@@ -450,6 +451,115 @@ void CDiamondWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const
 
 // ---------------------------------------------------------------- random
 
+namespace {
+
+// The random wipe's order: a shuffle of the pixel indices p = y·W + x driven
+// by the sequence h' = fold((32719·h + 9999) mod (2^31 − 1)), h0 = W + H.
+// Step k picks table[h' mod remaining], swaps it with the last remaining
+// entry and shrinks the remaining part, so after k steps the chosen pixels
+// are exactly table[n − k, n). The order depends only on W and H.
+class RandomWipeOrder {
+ public:
+  // Allocates and fills the table for a w x h picture (w·h < 2^30).
+  bool Init(int w, int h) {
+    m_w = w, m_h = h;
+    m_n = std::uint32_t(std::int64_t(w) * h);
+    m_table.reset(new (std::nothrow) std::uint32_t[m_n]);
+    if (!m_table) return false;
+    for (std::uint32_t p = 0; p < m_n; ++p) m_table[p] = p;
+    m_done = 0;
+    m_e = std::uint32_t(w) + std::uint32_t(h);
+    return true;
+  }
+  bool Is(int w, int h) const { return m_table && m_w == w && m_h == h; }
+  std::uint32_t Size() const { return m_n; }
+  std::uint32_t Done() const { return m_done; }
+
+  // Walks the sequence until count pixels (count <= n) are chosen.
+  void Advance(std::uint32_t count) {
+    std::uint32_t* const table = m_table.get();
+    std::uint32_t e = m_e;
+    for (std::uint32_t k = m_done; k < count; ++k) {
+      e = Next(e);
+      const std::uint32_t last = m_n - 1 - k;
+      const std::uint32_t index = e % (last + 1);
+      const std::uint32_t chosen = table[index];
+      table[index] = table[last];
+      table[last] = chosen;
+    }
+    if (count > m_done) m_done = count, m_e = e;
+  }
+
+  // Sets bit p of mask (n bits, cleared) for each of the first count chosen
+  // pixels; count <= Done().
+  void Mark(std::uint64_t* mask, std::uint32_t count) const {
+    const std::uint32_t* p = m_table.get() + (m_n - count);
+    for (std::uint32_t i = 0; i < count; ++i) mask[p[i] >> 6] |= std::uint64_t(1) << (p[i] & 63);
+  }
+
+ private:
+  // Every value stays below 2^47, so these integers give exactly the
+  // real-number definition (fmod, the fold, rounding). The modulo by the
+  // Mersenne number 2^31 − 1 folds the high bits onto the low ones; the
+  // fold h <= 2^30 ? 2h : 2(2^31 − h) + 1 compiles to a select.
+  static std::uint32_t Next(std::uint32_t e) {
+    constexpr std::uint64_t kM = 2147483647u;
+    const std::uint64_t x = std::uint64_t(e) * 32719u + 9999u;
+    std::uint64_t r = (x & kM) + (x >> 31);  // < 2^31 + 2^16, congruent to x
+    r -= r >= kM ? kM : 0;
+    const std::uint64_t up = 2 * r, down = 2 * (2147483648u - r) + 1;
+    return std::uint32_t(r <= 1073741824u ? up : down);  // at most 2^31
+  }
+
+  int m_w = 0, m_h = 0;
+  std::uint32_t m_n = 0, m_done = 0, m_e = 0;
+  std::unique_ptr<std::uint32_t[]> m_table;
+};
+
+// A transition renders many frames of one size at rising progress, so the
+// order for the last size is kept process-wide and only ever extended: every
+// later frame costs one pass over the picture. One size at a time bounds the
+// memory (4 bytes a pixel, pictures up to kCachedPixels); larger pictures
+// compute their order per call. The mutex is held for the whole render.
+constexpr std::uint32_t kCachedPixels = std::uint32_t(1) << 22;
+
+struct RandomWipeCache {
+  std::mutex lock;
+  RandomWipeOrder order;
+};
+
+RandomWipeCache& TheRandomWipeCache() {
+  static RandomWipeCache cache;
+  return cache;
+}
+
+// Copies from s into d the pixels of the first count chosen by order,
+// within both pictures.
+bool CopyChosen(const detail::Pixels& d, const detail::Pixels& s, RandomWipeOrder& order, std::uint32_t count) {
+  const int cols = std::min(d.w, s.w), rows = std::min(d.h, s.h);
+  order.Advance(count);
+  std::unique_ptr<std::uint64_t[]> mask(new (std::nothrow) std::uint64_t[order.Size() / 64 + 1]());
+  if (!mask) return false;
+  order.Mark(mask.get(), count);
+  // Row by row, selecting without branches: the chosen bits are random.
+  for (int y = 0; y < rows; ++y) {
+    BYTE* dp = d.row(y);
+    const BYTE* sp = s.row(y);
+    std::uint64_t p = std::uint64_t(y) * std::uint64_t(s.w);
+    for (int x = 0; x < cols; ++x, ++p, dp += 4, sp += 4) {
+      const std::uint32_t keep = std::uint32_t((mask[p >> 6] >> (p & 63)) & 1) - 1;
+      std::uint32_t dv, sv;
+      std::memcpy(&dv, dp, 4);
+      std::memcpy(&sv, sp, 4);
+      dv = (dv & keep) | (sv & ~keep);
+      std::memcpy(dp, &dv, 4);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 CRandomWipeEffect::~CRandomWipeEffect() = default;
 
 void CRandomWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
@@ -457,30 +567,22 @@ void CRandomWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const 
   const int W = DibWidth(src), H = DibHeight(src);
   const std::int64_t n = std::int64_t(W) * H;
   if (n >= (std::int64_t(1) << 30)) return;
-  std::unique_ptr<std::uint32_t[]> table(new (std::nothrow) std::uint32_t[std::size_t(n)]);
-  if (!table) return;
-  std::size_t i = 0;
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) table[i++] = (std::uint32_t(y) << 16) | std::uint32_t(x);
-
-  detail::Pixels d(dst), s(src);
   const int count = detail::RoundCount(double(n), Clamp01(progress));
-  // The sequence in exact integers: every value stays below 2^47, so this is
-  // the real-number definition (fmod, the two branches, rounding) without
-  // its cost.
-  std::uint64_t e = std::uint64_t(W) + std::uint64_t(H);
-  std::uint32_t remaining = std::uint32_t(n);
-  for (int k = 0; k < count && remaining > 0; ++k) {
-    std::uint64_t h = (e * 32719u + 9999u) % 2147483647u;
-    h = h <= 1073741824u ? 2 * h : 2 * (2147483648u - h) + 1;
-    const std::uint32_t index = std::uint32_t(h % remaining);
-    const std::uint32_t pos = table[index];
-    const int x = int(pos & 0xFFFF), y = int(pos >> 16);
-    if (x < d.w && y < d.h) std::memcpy(d.at(x, y), s.at(x, y), 4);
-    if (index != remaining - 1) std::swap(table[index], table[remaining - 1]);
-    --remaining;
-    e = h;
+  if (count <= 0) return;
+  const detail::Pixels d(dst), s(src);
+  if (count == n) {  // every pixel, whatever the order
+    for (int y = 0; y < std::min(d.h, s.h); ++y) std::memcpy(d.row(y), s.row(y), std::size_t(std::min(d.w, s.w)) * 4);
+    return;
   }
+  if (n > kCachedPixels) {
+    RandomWipeOrder order;
+    if (order.Init(W, H)) CopyChosen(d, s, order, std::uint32_t(count));
+    return;
+  }
+  RandomWipeCache& cache = TheRandomWipeCache();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  if (!cache.order.Is(W, H) && !cache.order.Init(W, H)) return;
+  CopyChosen(d, s, cache.order, std::uint32_t(count));
 }
 
 }  // namespace TevImgEffectLib

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
-#include <set>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 #include "effect_test_util.h"
 
@@ -195,21 +198,21 @@ TEST(Wipes, LargerProgressRevealsSuperset) {
 
 namespace {
 
-// The random wipe's order computed from its definition.
-std::set<int> RandomWipePixels(int w, int h, double t) {
-  std::vector<int> table;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) table.push_back(y * 65536 + x);
+// The random wipe's order computed from its definition in real numbers:
+// which pixels (index y·w + x) a w x h picture shows at progress t.
+std::vector<char> RandomWipePixels(int w, int h, double t) {
   const long long n = (long long)w * h;
-  const long long count = (long long)std::floor(n * t + 0.5);
+  std::vector<long long> table(n);
+  for (long long p = 0; p < n; ++p) table[p] = p;
+  const long long count = (long long)std::floor(n * std::clamp(t, 0.0, 1.0) + 0.5);
   double e = w + h;
   long long remaining = n;
-  std::set<int> shown;
+  std::vector<char> shown(n, 0);
   for (long long k = 0; k < count; ++k) {
     double hv = std::fmod(e * 32719 + 9999, 2147483647.0);
     hv = hv <= 1073741824.0 ? 2 * hv : 2 * (2147483648.0 - hv) + 1;
     const long long index = (long long)std::floor(hv + 0.5) % remaining;
-    shown.insert(table[index]);
+    shown[table[index]] = 1;
     std::swap(table[index], table[remaining - 1]);
     --remaining;
     e = hv;
@@ -217,22 +220,98 @@ std::set<int> RandomWipePixels(int w, int h, double t) {
   return shown;
 }
 
+// Pixels of dst (started transparent) that differ from a random wipe of the
+// w x h pattern at t; pixels outside the pattern must stay transparent.
+long long RandomWipeErrors(const BITMAPINFOHEADER* dst, int w, int h, double t) {
+  const std::vector<char> shown = RandomWipePixels(w, h, t);
+  long long errors = 0;
+  for (int y = 0; y < DibHeight(dst); ++y)
+    for (int x = 0; x < DibWidth(dst); ++x) {
+      const bool on = x < w && y < h && shown[(long long)y * w + x];
+      errors += Px(dst, x, y) != (on ? PatternPixel(x, y) : 0u);
+    }
+  return errors;
+}
+
 }  // namespace
 
 TEST(Wipes, RandomWipeFollowsItsSequence) {
-  for (auto [w, h, t] : {std::tuple{7, 5, 0.37}, {16, 9, 0.6}, {3, 1, 0.5}, {1, 1, 0.5}}) {
+  const std::tuple<int, int, double> cases[] = {
+      {7, 5, 0.37}, {16, 9, 0.6},  {3, 1, 0.5},   {1, 1, 0.5},  {1, 37, 0.3}, {41, 1, 0.71},
+      {13, 11, 0.5}, {300, 7, 0.42}, {300, 7, 0.9}, {7, 300, 0.42}, {64, 48, 0.25}, {97, 89, 0.83}};
+  for (auto [w, h, t] : cases) {
     DibPtr src = Pattern(w, h);
     CRandomWipeEffect e;
     DibPtr d = Render(e, src.get(), t);
-    const std::set<int> expected = RandomWipePixels(w, h, t);
-    EXPECT_EQ(expected.size(), std::size_t(std::floor(w * h * t + 0.5)));
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        const bool want = expected.count(y * 65536 + x) > 0;
-        EXPECT_EQ(Px(d.get(), x, y), want ? PatternPixel(x, y) : 0u) << w << "x" << h << " " << x << "," << y;
-      }
+    const std::vector<char> shown = RandomWipePixels(w, h, t);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), 1), (long)std::floor(w * h * t + 0.5)) << w << "x" << h;
+    EXPECT_EQ(RandomWipeErrors(d.get(), w, h, t), 0) << w << "x" << h << " at " << t;
   }
   DibPtr one = Pattern(1, 1);
   CRandomWipeEffect e;
   EXPECT_TRUE(AllTransparent(Render(e, one.get(), 0.49).get()));
+}
+
+TEST(Wipes, RandomWipeAtTheEndsOfProgress) {
+  // One pixel, none, all and all but one: around n·t = 0.5 and n − 0.5.
+  for (auto [w, h] : {std::pair{1, 1}, {1, 19}, {23, 1}, {300, 7}, {31, 29}}) {
+    DibPtr src = Pattern(w, h);
+    const double n = double(w) * h;
+    for (double t : {0.4 / n, 0.6 / n, 1.6 / n, 1 - 0.6 / n, 1 - 0.4 / n, 1.0}) {
+      CRandomWipeEffect e;
+      EXPECT_EQ(RandomWipeErrors(Render(e, src.get(), t).get(), w, h, t), 0) << w << "x" << h << " at " << t;
+    }
+  }
+}
+
+TEST(Wipes, RandomWipeAnyRenderOrder) {
+  // Frames come in any order of sizes and progress, from any effect object:
+  // each must show its own size's pixels for its own progress.
+  DibPtr a = Pattern(37, 23), b = Pattern(23, 37), c = Pattern(40, 40), d = Pattern(80, 20);
+  struct Frame {
+    BITMAPINFOHEADER* src;
+    double t;
+  };
+  const Frame frames[] = {{a.get(), 0.9},  {a.get(), 0.3}, {a.get(), 0.95}, {b.get(), 0.2}, {a.get(), 0.5},
+                          {b.get(), 0.99}, {c.get(), 0.1}, {c.get(), 0.05}, {c.get(), 0.7}, {d.get(), 0.3},
+                          {c.get(), 0.6}, {a.get(), 0.31}};
+  CRandomWipeEffect first, second;
+  int i = 0;
+  for (const Frame& f : frames) {
+    CRandomWipeEffect& e = i++ % 3 ? first : second;
+    const int w = DibWidth(f.src), h = DibHeight(f.src);
+    EXPECT_EQ(RandomWipeErrors(Render(e, f.src, f.t).get(), w, h, f.t), 0) << w << "x" << h << " at " << f.t;
+  }
+}
+
+TEST(Wipes, RandomWipeIntoAnotherSize) {
+  // Only the pixels inside both pictures change; the rest of dst stays as it was.
+  DibPtr src = Pattern(30, 20);
+  for (auto [dw, dh] : {std::pair{12, 9}, {45, 33}, {30, 5}}) {
+    for (double t : {0.35, 1.0}) {
+      CRandomWipeEffect e;
+      DibPtr dst = Blank(dw, dh);
+      e.DoRender(dst.get(), src.get(), t);
+      EXPECT_EQ(RandomWipeErrors(dst.get(), 30, 20, t), 0) << dw << "x" << dh << " at " << t;
+    }
+  }
+}
+
+TEST(Wipes, RandomWipeFromSeveralThreads) {
+  // Two threads alternate between two sizes; every frame must be right.
+  DibPtr a = Pattern(29, 17), b = Pattern(17, 29);
+  std::atomic<long long> errors{0};
+  auto run = [&](int seed) {
+    CRandomWipeEffect e;
+    for (int i = 0; i < 40; ++i) {
+      BITMAPINFOHEADER* src = (i + seed) % 2 ? a.get() : b.get();
+      const double t = ((i * 7 + seed * 3) % 20 + 0.5) / 20;
+      DibPtr d = Render(e, src, t);
+      errors += RandomWipeErrors(d.get(), DibWidth(src), DibHeight(src), t);
+    }
+  };
+  std::thread one(run, 0), two(run, 1);
+  one.join();
+  two.join();
+  EXPECT_EQ(errors.load(), 0);
 }
