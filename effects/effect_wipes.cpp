@@ -466,7 +466,8 @@ class RandomWipeOrder {
     m_n = std::uint32_t(std::int64_t(w) * h);
     m_table.reset(new (std::nothrow) std::uint32_t[m_n]);
     if (!m_table) return false;
-    for (std::uint32_t p = 0; p < m_n; ++p) m_table[p] = p;
+    std::uint32_t* const table = m_table.get();
+    for (std::uint32_t p = 0, n = m_n; p < n; ++p) table[p] = p;
     m_done = 0;
     m_e = std::uint32_t(w) + std::uint32_t(h);
     return true;
@@ -476,39 +477,54 @@ class RandomWipeOrder {
   std::uint32_t Done() const { return m_done; }
 
   // Walks the sequence until count pixels (count <= n) are chosen.
+  // The indices do not depend on the table, so they are computed a block
+  // ahead; the swaps then prefetch the entries they will touch, which keeps
+  // several of the random reads in flight.
   void Advance(std::uint32_t count) {
+    constexpr std::uint32_t kBlock = 256, kAhead = 16;
     std::uint32_t* const table = m_table.get();
-    std::uint32_t e = m_e;
-    for (std::uint32_t k = m_done; k < count; ++k) {
-      e = Next(e);
-      const std::uint32_t last = m_n - 1 - k;
-      const std::uint32_t index = e % (last + 1);
-      const std::uint32_t chosen = table[index];
-      table[index] = table[last];
-      table[last] = chosen;
+    std::uint32_t index[kBlock];
+    for (std::uint32_t k = m_done; k < count;) {
+      const std::uint32_t m = std::min(kBlock, count - k);
+      std::uint32_t e = m_e;
+      for (std::uint32_t j = 0; j < m; ++j) {
+        e = Next(e);
+        index[j] = e % (m_n - k - j);  // h < 2^32: the 32-bit modulo is exact
+      }
+      for (std::uint32_t j = 0; j < m; ++j) {
+        if (j + kAhead < m) __builtin_prefetch(table + index[j + kAhead], 1);
+        const std::uint32_t last = m_n - 1 - k - j, chosen = table[index[j]];
+        table[index[j]] = table[last];
+        table[last] = chosen;
+      }
+      m_e = e;
+      k += m;
+      m_done = k;
     }
-    if (count > m_done) m_done = count, m_e = e;
   }
 
   // Sets bit p of mask (n bits, cleared) for each of the first count chosen
   // pixels; count <= Done().
-  void Mark(std::uint64_t* mask, std::uint32_t count) const {
+  void Mark(std::uint8_t* chosen, std::uint32_t count) const {
     const std::uint32_t* p = m_table.get() + (m_n - count);
-    for (std::uint32_t i = 0; i < count; ++i) mask[p[i] >> 6] |= std::uint64_t(1) << (p[i] & 63);
+    for (std::uint32_t i = 0; i < count; ++i) chosen[p[i]] = 1;
   }
 
  private:
   // Every value stays below 2^47, so these integers give exactly the
   // real-number definition (fmod, the fold, rounding). The modulo by the
-  // Mersenne number 2^31 − 1 folds the high bits onto the low ones; the
-  // fold h <= 2^30 ? 2h : 2(2^31 − h) + 1 compiles to a select.
+  // Mersenne number 2^31 − 1 folds the high bits onto the low ones. Both
+  // choices are made with masks: the fold goes either way at random, and the
+  // compiler turns a plain ?: back into a mispredicted branch.
   static std::uint32_t Next(std::uint32_t e) {
     constexpr std::uint64_t kM = 2147483647u;
     const std::uint64_t x = std::uint64_t(e) * 32719u + 9999u;
     std::uint64_t r = (x & kM) + (x >> 31);  // < 2^31 + 2^16, congruent to x
-    r -= r >= kM ? kM : 0;
+    r -= kM & (std::uint64_t(0) - std::uint64_t(r >= kM));
+    // h <= 2^30 ? 2h : 2(2^31 − h) + 1, at most 2^31
     const std::uint64_t up = 2 * r, down = 2 * (2147483648u - r) + 1;
-    return std::uint32_t(r <= 1073741824u ? up : down);  // at most 2^31
+    const std::uint64_t takeUp = std::uint64_t(0) - std::uint64_t(r <= 1073741824u);
+    return std::uint32_t(down ^ ((up ^ down) & takeUp));
   }
 
   int m_w = 0, m_h = 0;
@@ -536,23 +552,21 @@ RandomWipeCache& TheRandomWipeCache() {
 // Copies from s into d the pixels of the first count chosen by order,
 // within both pictures.
 bool CopyChosen(const detail::Pixels& d, const detail::Pixels& s, RandomWipeOrder& order, std::uint32_t count) {
+  using Pixel = std::uint32_t __attribute__((may_alias));
   const int cols = std::min(d.w, s.w), rows = std::min(d.h, s.h);
   order.Advance(count);
-  std::unique_ptr<std::uint64_t[]> mask(new (std::nothrow) std::uint64_t[order.Size() / 64 + 1]());
-  if (!mask) return false;
-  order.Mark(mask.get(), count);
-  // Row by row, selecting without branches: the chosen bits are random.
+  std::unique_ptr<std::uint8_t[]> chosen(new (std::nothrow) std::uint8_t[order.Size()]());
+  if (!chosen) return false;
+  order.Mark(chosen.get(), count);
+  // Row by row with a select instead of a branch (the chosen pixels are
+  // random); the loop vectorizes.
   for (int y = 0; y < rows; ++y) {
-    BYTE* dp = d.row(y);
-    const BYTE* sp = s.row(y);
-    std::uint64_t p = std::uint64_t(y) * std::uint64_t(s.w);
-    for (int x = 0; x < cols; ++x, ++p, dp += 4, sp += 4) {
-      const std::uint32_t keep = std::uint32_t((mask[p >> 6] >> (p & 63)) & 1) - 1;
-      std::uint32_t dv, sv;
-      std::memcpy(&dv, dp, 4);
-      std::memcpy(&sv, sp, 4);
-      dv = (dv & keep) | (sv & ~keep);
-      std::memcpy(dp, &dv, 4);
+    Pixel* dp = reinterpret_cast<Pixel*>(d.row(y));
+    const Pixel* sp = reinterpret_cast<const Pixel*>(s.row(y));
+    const std::uint8_t* on = chosen.get() + std::size_t(y) * std::size_t(s.w);
+    for (int x = 0; x < cols; ++x) {
+      const std::uint32_t keep = std::uint32_t(on[x]) - 1;
+      dp[x] = (dp[x] & keep) | (sp[x] & ~keep);
     }
   }
   return true;
