@@ -11,8 +11,13 @@
 
 #include "companions/base/dib.h"
 #include "companions/vector/image_transform.h"
+#include "companions/vector/recursive_blur.h"
 #include "companions/vector/render_vector_obj.h"
 #include "effects/effect_internal.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace TevImgEffectLib {
 
@@ -244,21 +249,115 @@ double CNoiseEffect::GenGauss() {
   return (r1 + r2 + r3 + r4) * kGaussScale - kGaussShift;
 }
 
+namespace {
+
+// The generator's step x -> x * 214013 + 2531011 taken n times at once:
+// x -> a * x + c (mod 2^32).
+struct CLcgJump {
+  std::uint32_t a = 1, c = 0;
+  static CLcgJump Steps(std::uint64_t n) {
+    CLcgJump r, p{214013u, 2531011u};
+    for (; n; n >>= 1, p = p.Then(p))
+      if (n & 1) r = r.Then(p);
+    return r;
+  }
+  // This jump followed by next.
+  CLcgJump Then(const CLcgJump& next) const { return {next.a * a, next.a * c + next.c}; }
+  std::uint32_t operator()(std::uint32_t x) const { return a * x + c; }
+};
+
+// The noise for one pixel from the sum of its four draws: the value of
+// GenGauss times k * 127 / 100 in the same order of operations, truncated.
+inline int NoiseOf(int sum, double k) {
+  const double g = sum * kGaussScale - kGaussShift;
+  const double v = g * k * 127 / 100;
+  return std::isfinite(v) ? int(std::clamp(std::trunc(v), -1024.0, 1024.0)) : 0;
+}
+
+inline void AddNoise(BYTE* p, int n) {
+  for (int c = 0; c < 3; ++c) p[c] = BYTE(std::clamp(p[c] + n, 0, 255));
+}
+
+#ifdef __SSE2__
+// Lane-wise 32-bit product (the low halves), from SSE2's 32 x 32 -> 64.
+inline __m128i MulLo32(__m128i a, __m128i b, __m128i bOdd) {
+  const __m128i even = _mm_mul_epu32(a, b), odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), bOdd);
+  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                            _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+}
+
+// Noise for two pixels from their draw sums in lanes 0 and 1, as NoiseOf.
+inline __m128i NoiseOf2(__m128i sums, __m128d k) {
+  __m128d v = _mm_sub_pd(_mm_mul_pd(_mm_cvtepi32_pd(sums), _mm_set1_pd(kGaussScale)), _mm_set1_pd(kGaussShift));
+  v = _mm_div_pd(_mm_mul_pd(_mm_mul_pd(v, k), _mm_set1_pd(127.0)), _mm_set1_pd(100.0));
+  v = _mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-1024.0)), _mm_set1_pd(1024.0));
+  return _mm_cvttpd_epi32(v);
+}
+
+// One row of the noise: four pixels per step, their sixteen draws held as
+// four interleaved generator streams (lane i of stream j is draw j of pixel
+// i) that each jump sixteen steps per group. state: the generator before
+// the row's first draw.
+void NoiseRow(BYTE* p, int w, std::uint32_t state, double k) {
+  alignas(16) std::uint32_t lanes[4][4];
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) lanes[j][i] = CLcgJump::Steps(std::uint64_t(4 * i + j + 1))(state);
+  __m128i st[4];
+  for (int j = 0; j < 4; ++j) st[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes[j]));
+  const CLcgJump jump = CLcgJump::Steps(16);
+  const __m128i ja = _mm_set1_epi32(int(jump.a)), jaOdd = _mm_srli_epi64(ja, 32), jc = _mm_set1_epi32(int(jump.c));
+  const __m128i low15 = _mm_set1_epi32(0x7FFF);
+  const __m128i colourLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+  const __m128d kd = _mm_set1_pd(k);
+  const __m128i zero = _mm_setzero_si128();
+  for (int x = 0; x < w; x += 4, p += 16) {
+    __m128i sum = zero;
+    for (int j = 0; j < 4; ++j) {
+      sum = _mm_add_epi32(sum, _mm_and_si128(_mm_srli_epi32(st[j], 16), low15));
+      st[j] = _mm_add_epi32(MulLo32(st[j], ja, jaOdd), jc);
+    }
+    const __m128i n32 = _mm_unpacklo_epi64(NoiseOf2(sum, kd), NoiseOf2(_mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)), kd));
+    if (w - x < 4) {
+      alignas(16) int n[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(n), n32);
+      for (int i = 0; i < w - x; ++i) AddNoise(p + 4 * i, n[i]);
+      break;
+    }
+    // Each pixel's n on its three colour channels, 0 on alpha; 16-bit sums
+    // then saturate to 0..255 on the way back to bytes.
+    const __m128i n16 = _mm_packs_epi32(n32, n32);
+    const __m128i pairs = _mm_unpacklo_epi16(n16, n16);
+    const __m128i lo = _mm_and_si128(_mm_unpacklo_epi32(pairs, pairs), colourLanes);
+    const __m128i hi = _mm_and_si128(_mm_unpackhi_epi32(pairs, pairs), colourLanes);
+    const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i sumLo = _mm_add_epi16(_mm_unpacklo_epi8(px, zero), lo);
+    const __m128i sumHi = _mm_add_epi16(_mm_unpackhi_epi8(px, zero), hi);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(sumLo, sumHi));
+  }
+}
+#else
+void NoiseRow(BYTE* p, int w, std::uint32_t state, double k) {
+  const CLcgJump step = CLcgJump::Steps(1);
+  for (int x = 0; x < w; ++x, p += 4) {
+    int sum = 0;
+    for (int j = 0; j < 4; ++j) state = step(state), sum += int((state >> 16) & 0x7FFFu);
+    AddNoise(p, NoiseOf(sum, k));
+  }
+}
+#endif
+
+}  // namespace
+
 void CNoiseEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, const double& progress) {
   if (!Is32(dst) || !Is32(src)) return;
   const int k = RoundInt((1 - Clamp01(progress)) * m_level);
+  if (k == 0) return;  // every n is 0
   Pixels d(dst);
-  CrtRandom rng{unsigned(DibWidth(src) + DibHeight(src))};
-  for (int y = 0; y < d.h; ++y) {
-    BYTE* p = d.row(y);
-    for (int x = 0; x < d.w; ++x, p += 4) {
-      const int r1 = rng.Next(), r2 = rng.Next(), r3 = rng.Next(), r4 = rng.Next();
-      const double g = (r1 + r2 + r3 + r4) * kGaussScale - kGaussShift;
-      const double v = g * k * 127 / 100;
-      const int n = std::isfinite(v) ? int(std::clamp(std::trunc(v), -1024.0, 1024.0)) : 0;
-      for (int c = 0; c < 3; ++c) p[c] = BYTE(std::clamp(p[c] + n, 0, 255));
-    }
-  }
+  // The sequence is the C library's rand() seeded with W + H, four draws per
+  // pixel, rows from the top; each row starts 4 w draws after the last.
+  std::uint32_t state = unsigned(DibWidth(src) + DibHeight(src));
+  const CLcgJump rowJump = CLcgJump::Steps(4 * std::uint64_t(d.w));
+  for (int y = 0; y < d.h; ++y, state = rowJump(state)) NoiseRow(d.row(y), d.w, state, double(k));
 }
 
 // ---------------------------------------------------------------- corner rotation and zoom
@@ -316,6 +415,15 @@ bool CZoomEffect::CreateZoomOutBitmap(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* s
 
 // ---------------------------------------------------------------- light
 
+namespace {
+
+// Overlay2Images' rule for a white layer pixel of alpha a (not 0).
+inline void LightenTowardWhite(BYTE* o, unsigned a) {
+  for (int c = 0; c < 3; ++c) o[c] = BYTE(((255 - a) * o[c] + a * 255) / 255);
+}
+
+}  // namespace
+
 CLightEffect::CLightEffect(int angle, int width, int glow) : m_angle(angle), m_width(width), m_glow(glow) {}
 CLightEffect::~CLightEffect() = default;
 
@@ -352,19 +460,41 @@ void CLightEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, 
   line.AddVertex(x1, y1, agg::path_cmd_move_to);
   line.AddVertex(x2, y2, agg::path_cmd_line_to);
 
-  auto layerWith = [&](int strokeWidth, unsigned long colour, int compose) {
-    DibPtr layer(CreateSimple32BitsDIB(Wi, Hi, 0xFFFFFF, 0));
-    if (!layer || strokeWidth <= 0) return layer;
+  // Both layers are white with the stroke's coverage as alpha (the glow's
+  // blurred): a blur of white premultiplied by alpha is white again wherever
+  // its alpha is not 0, so only the alpha planes are kept and blurred, and
+  // one pass lays the line and then the glow over dst.
+  DibPtr layer(DibAlloc(Wi, Hi, 32));
+  const std::size_t n = std::size_t(Wi) * std::size_t(Hi);
+  std::unique_ptr<BYTE[]> strokeAlpha(new (std::nothrow) BYTE[n]), glowAlpha(new (std::nothrow) BYTE[n]);
+  if (!layer || !strokeAlpha || !glowAlpha) return;
+  // The coverage of the line stroked at strokeWidth into plane; the layer
+  // is left transparent again. False when nothing is drawn.
+  auto coverage = [&](int strokeWidth, BYTE* plane) {
+    if (strokeWidth <= 0) return false;
     TevVecLib::CTevRenderVectorObj r(0);
-    const double w = strokeWidth;
-    r.AddShapeStrokenPath(line, CTevTransMatrix(), w, nullptr);
-    r.Paint32BitsDIBWithSoildColorX(layer.get(), nullptr, colour, compose, 1);
-    return layer;
+    r.AddShapeStrokenPath(line, CTevTransMatrix(), double(strokeWidth), nullptr);
+    if (!r.Paint32BitsDIBWithSoildColorX(layer.get(), nullptr, 0, TevVecLib::kComposeAlphaOnly, 1)) return false;
+    for (int y = 0; y < Hi; ++y) {
+      BYTE* p = DibRow(layer.get(), y);
+      BYTE* a = plane + std::size_t(y) * Wi;
+      for (int x = 0; x < Wi; ++x) a[x] = p[4 * x + 3];
+      std::memset(p, 0, std::size_t(Wi) * 4);
+    }
+    return true;
   };
-  if (DibPtr stroke = layerWith(m_width, 0xFFFFFFFF, TevVecLib::kComposeCopy)) Overlay2Images(dst, stroke.get());
-  if (DibPtr glow = layerWith(m_glow, 0, TevVecLib::kComposeAlphaOnly)) {
-    TevVecLib::BlurShadowDIB(glow.get(), m_glow);
-    Overlay2Images(dst, glow.get());
+  const bool stroke = coverage(m_width, strokeAlpha.get());
+  const bool glow = coverage(m_glow, glowAlpha.get());
+  if (glow) TevVecLib::detail::RecursiveBlur1(glowAlpha.get(), Wi, Hi, Wi, std::min(double(m_glow), 250.0));
+  Pixels d(dst);
+  for (int y = 0; y < Hi; ++y) {
+    BYTE* o = d.row(y);
+    const BYTE* sa = strokeAlpha.get() + std::size_t(y) * Wi;
+    const BYTE* ga = glowAlpha.get() + std::size_t(y) * Wi;
+    for (int x = 0; x < Wi; ++x) {
+      if (stroke && sa[x]) LightenTowardWhite(o + 4 * x, sa[x]);
+      if (glow && ga[x]) LightenTowardWhite(o + 4 * x, ga[x]);
+    }
   }
 }
 
@@ -389,31 +519,94 @@ CMotionBlurEffect::~CMotionBlurEffect() = default;
 
 void CMotionBlurEffect::DoRender(BITMAPINFOHEADER*, BITMAPINFOHEADER* const, const double&) {}
 
+namespace {
+
+// One row of the streak with plain integer divisions: every output pixel
+// is the alpha-weighted average of the colours and the average alpha of the
+// n = min(x + 1, length) pixels ending at it, each rounded to nearest.
+void StreakRowPlain(BYTE* out, const BYTE* in, int w, int length) {
+  // Alpha-weighted colours and alpha over at most 65535 pixels: at most
+  // 65025 x 65535 < 2^32, so 32-bit sums and divisions suffice.
+  std::uint32_t sum[4] = {0, 0, 0, 0};
+  for (int x = 0; x < w; ++x) {
+    const BYTE* p = in + std::size_t(x) * 4;
+    for (int c = 0; c < 3; ++c) sum[c] += std::uint32_t(p[c]) * p[3];
+    sum[3] += p[3];
+    if (x >= length) {
+      const BYTE* q = in + std::size_t(x - length) * 4;
+      for (int c = 0; c < 3; ++c) sum[c] -= std::uint32_t(q[c]) * q[3];
+      sum[3] -= q[3];
+    }
+    const std::uint32_t n = std::uint32_t(std::min(x + 1, length));
+    BYTE* o = out + std::size_t(x) * 4;
+    for (int c = 0; c < 3; ++c) o[c] = sum[3] ? BYTE((sum[c] + sum[3] / 2) / sum[3]) : 0;
+    o[3] = BYTE((sum[3] + n / 2) / n);
+  }
+}
+
+#ifdef __SSE2__
+// Longest streak whose sums convert to float exactly enough below: every
+// numerator stays under 2^31 (signed conversion) and every divisor under
+// 2^24 (exact in float).
+constexpr int kFloatStreakLength = 32768;
+
+// A pixel's colours weighted by its alpha, and the alpha, as 32-bit lanes
+// (each product at most 65025, so 16-bit products are exact).
+inline __m128i Weighted(const BYTE* p) {
+  int word;
+  std::memcpy(&word, p, 4);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
+  const __m128i alpha = _mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 3, 3, 3));
+  const __m128i factor = _mm_or_si128(_mm_and_si128(alpha, _mm_setr_epi16(-1, -1, -1, 0, 0, 0, 0, 0)),
+                                      _mm_setr_epi16(0, 0, 0, 1, 0, 0, 0, 0));
+  return _mm_unpacklo_epi16(_mm_mullo_epi16(px, factor), zero);
+}
+
+// The same row as StreakRowPlain with the four divisions of a pixel done at
+// once: a float quotient is within one of the true one (numerator below
+// 2^31, quotient at most 255, so the error is below 2^-15), and the integer
+// remainder corrects it. length <= kFloatStreakLength.
+void StreakRowSse(BYTE* out, const BYTE* in, int w, int length) {
+  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1);
+  const __m128i colourLanes = _mm_setr_epi32(-1, -1, -1, 0);
+  __m128i sum = zero;
+  for (int x = 0; x < w; ++x) {
+    sum = _mm_add_epi32(sum, Weighted(in + std::size_t(x) * 4));
+    if (x >= length) sum = _mm_sub_epi32(sum, Weighted(in + std::size_t(x - length) * 4));
+    // Divisors: the alpha sum for the colours, the count for the alpha;
+    // numerators: the sums plus half their divisor (rounding).
+    const __m128i count = _mm_slli_si128(_mm_cvtsi32_si128(std::min(x + 1, length)), 12);
+    const __m128i den =
+        _mm_or_si128(_mm_and_si128(_mm_shuffle_epi32(sum, _MM_SHUFFLE(3, 3, 3, 3)), colourLanes), count);
+    const __m128i num = _mm_add_epi32(sum, _mm_srli_epi32(den, 1));
+    __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(num), _mm_cvtepi32_ps(den)));
+    const __m128i rem = _mm_sub_epi32(num, MulLo32(q, den, _mm_srli_epi64(den, 32)));
+    q = _mm_add_epi32(q, _mm_cmplt_epi32(rem, zero));                    // one too many
+    q = _mm_sub_epi32(q, _mm_cmpgt_epi32(rem, _mm_sub_epi32(den, one)));  // one too few
+    q = _mm_andnot_si128(_mm_cmpeq_epi32(den, zero), q);                  // no weight: colour 0
+    q = _mm_packus_epi16(_mm_packs_epi32(q, q), zero);
+    const int px = _mm_cvtsi128_si32(q);
+    std::memcpy(out + std::size_t(x) * 4, &px, 4);
+  }
+}
+#endif
+
+}  // namespace
+
 bool CMotionBlurEffect::BuildBlurImage(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* src, int length) {
   if (!Is32(dst) || !Is32(src) || dst == src || length < 1) return false;
   Pixels d(dst), s(src);
   const int W = std::min(d.w, s.w), H = std::min(d.h, s.h);
   length = std::min(length, s.w);
   for (int y = 0; y < H; ++y) {
-    const BYTE* in = s.row(y);
-    BYTE* out = d.row(y);
-    // Alpha-weighted colours and alpha over at most 65535 pixels: at most
-    // 65025 x 65535 < 2^32, so 32-bit sums and divisions suffice.
-    std::uint32_t sum[4] = {0, 0, 0, 0};
-    for (int x = 0; x < W; ++x) {
-      const BYTE* p = in + std::size_t(x) * 4;
-      for (int c = 0; c < 3; ++c) sum[c] += std::uint32_t(p[c]) * p[3];
-      sum[3] += p[3];
-      if (x >= length) {
-        const BYTE* q = in + std::size_t(x - length) * 4;
-        for (int c = 0; c < 3; ++c) sum[c] -= std::uint32_t(q[c]) * q[3];
-        sum[3] -= q[3];
-      }
-      const int n = std::min(x + 1, length);
-      BYTE* o = out + std::size_t(x) * 4;
-      for (int c = 0; c < 3; ++c) o[c] = sum[3] ? BYTE((sum[c] + sum[3] / 2) / sum[3]) : 0;
-      o[3] = BYTE((sum[3] + std::uint32_t(n) / 2) / std::uint32_t(n));
+#ifdef __SSE2__
+    if (length <= kFloatStreakLength) {
+      StreakRowSse(d.row(y), s.row(y), W, length);
+      continue;
     }
+#endif
+    StreakRowPlain(d.row(y), s.row(y), W, length);
   }
   return true;
 }

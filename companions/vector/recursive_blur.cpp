@@ -1,7 +1,10 @@
 #include "companions/vector/recursive_blur.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #ifdef __SSE2__
@@ -31,6 +34,23 @@ inline void Store(BYTE* p, F4 v) {
   p[0] = BYTE(lanes[0]), p[1] = BYTE(lanes[1]), p[2] = BYTE(lanes[2]), p[3] = BYTE(lanes[3]);
 }
 inline F4 Splat(float f) { return F4{_mm_set1_ps(f)}; }
+// Four one-byte values (lanes in pointer order) and back, as Load and Store.
+inline F4 Gather(const BYTE* a, const BYTE* b, const BYTE* c, const BYTE* d) {
+  return F4{_mm_cvtepi32_ps(_mm_setr_epi32(*a, *b, *c, *d))};
+}
+inline void Scatter(F4 v, BYTE* a, BYTE* b, BYTE* c, BYTE* d) {
+  alignas(16) int lanes[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_cvttps_epi32(v.v));
+  *a = BYTE(lanes[0]), *b = BYTE(lanes[1]), *c = BYTE(lanes[2]), *d = BYTE(lanes[3]);
+}
+// Four neighbouring bytes, and back (the low byte of each truncated lane).
+inline F4 Load4(const BYTE* p) { return Load(p); }
+inline void Store4(BYTE* p, F4 v) {
+  __m128i q = _mm_and_si128(_mm_cvttps_epi32(v.v), _mm_set1_epi32(0xFF));
+  q = _mm_packus_epi16(_mm_packs_epi32(q, q), q);
+  const int word = _mm_cvtsi128_si32(q);
+  std::memcpy(p, &word, 4);
+}
 inline F4 Mul(F4 a, F4 b) { return F4{_mm_mul_ps(a.v, b.v)}; }
 inline F4 Add(F4 a, F4 b) { return F4{_mm_add_ps(a.v, b.v)}; }
 #else
@@ -42,6 +62,14 @@ inline void Store(BYTE* p, F4 v) {
   for (int i = 0; i < 4; ++i) p[i] = BYTE(int(v.v[i]));
 }
 inline F4 Splat(float f) { return F4{{f, f, f, f}}; }
+inline F4 Gather(const BYTE* a, const BYTE* b, const BYTE* c, const BYTE* d) {
+  return F4{{float(*a), float(*b), float(*c), float(*d)}};
+}
+inline void Scatter(F4 v, BYTE* a, BYTE* b, BYTE* c, BYTE* d) {
+  *a = BYTE(int(v.v[0])), *b = BYTE(int(v.v[1])), *c = BYTE(int(v.v[2])), *d = BYTE(int(v.v[3]));
+}
+inline F4 Load4(const BYTE* p) { return Load(p); }
+inline void Store4(BYTE* p, F4 v) { Store(p, v); }
 inline F4 Mul(F4 a, F4 b) { return F4{{a.v[0] * b.v[0], a.v[1] * b.v[1], a.v[2] * b.v[2], a.v[3] * b.v[3]}}; }
 inline F4 Add(F4 a, F4 b) { return F4{{a.v[0] + b.v[0], a.v[1] + b.v[1], a.v[2] + b.v[2], a.v[3] + b.v[3]}}; }
 #endif
@@ -158,6 +186,117 @@ void RecursiveBlur4(BYTE* first, int w, int h, std::ptrdiff_t stride, double rad
       Store(dst + 4 * x, e);
       a[x] = b[x], b[x] = d[x], d[x] = e;
     }
+  }
+}
+
+namespace {
+
+// K vectors of four lines each, n >= 3 values long, blurred as BlurLine
+// blurs one: load(i, x) fills x[0..K) with the values at position i,
+// store(i, y) writes them back. Every load comes before the first store.
+// s1 holds n * K vectors. The K independent recursions keep the
+// multipliers busy where one would wait on its own previous result.
+template <int K, class LoadFn, class StoreFn>
+void BlurLanes(int n, const Coefficients& k, F4* s1, LoadFn load, StoreFn store) {
+  F4 x[K];
+  load(0, x);
+  for (int j = 0; j < K; ++j) s1[j] = k.Step(x[j], x[j], x[j], x[j]);
+  load(1, x);
+  for (int j = 0; j < K; ++j) s1[K + j] = k.Step(x[j], s1[j], s1[j], s1[j]);
+  load(2, x);
+  for (int j = 0; j < K; ++j) s1[2 * K + j] = k.Step(x[j], s1[K + j], s1[j], s1[j]);
+  for (int i = 3; i < n; ++i) {
+    load(i, x);
+    F4* out = s1 + std::size_t(i) * K;
+    for (int j = 0; j < K; ++j) out[j] = k.Step(x[j], out[j - K], out[j - 2 * K], out[j - 3 * K]);
+  }
+  const int m = n - 1;
+  F4 a[K], b[K], d[K], e[K];
+  const F4* last = s1 + std::size_t(m) * K;
+  for (int j = 0; j < K; ++j) {
+    a[j] = k.Step(last[j], last[j], last[j], last[j]);
+    b[j] = k.Step(last[j - K], a[j], a[j], a[j]);
+    d[j] = k.Step(last[j - 2 * K], b[j], a[j], a[j]);
+  }
+  store(m, a);
+  store(m - 1, b);
+  store(m - 2, d);
+  for (int i = m - 3; i >= 0; --i) {
+    const F4* f = s1 + std::size_t(i) * K;
+    for (int j = 0; j < K; ++j) {
+      e[j] = k.Step(f[j], d[j], b[j], a[j]);
+      a[j] = b[j], b[j] = d[j], d[j] = e[j];
+    }
+    store(i, e);
+  }
+}
+
+// Lines handled together: kLanes vectors of four.
+constexpr int kLanes = 4, kLines = 4 * kLanes;
+
+bool AllZero(const BYTE* p, int n) {
+  for (int i = 0; i < n; ++i)
+    if (p[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+void RecursiveBlur1(BYTE* first, int w, int h, std::ptrdiff_t stride, double radius) {
+  if (!first || w < 1 || h < 1 || !(radius >= 0.62)) return;
+  const CFlushDenormals flush;
+  const Coefficients k(radius);
+  std::unique_ptr<F4[]> s1(new (std::nothrow) F4[std::size_t(std::max(w, h)) * kLanes]);
+  if (!s1) return;
+  auto row = [&](int y) { return first + y * stride; };
+  if (w >= 3) {
+    // Sixteen rows at a time, one per lane; the last block repeats its last
+    // row (equal results written twice). A row of zeros stays zeros.
+    for (int y0 = 0; y0 < h; y0 += kLines) {
+      BYTE* r[kLines];
+      bool any = false;
+      for (int i = 0; i < kLines; ++i) {
+        r[i] = row(std::min(y0 + i, h - 1));
+        if (y0 + i < h && !any) any = !AllZero(r[i], w);
+      }
+      if (!any) continue;
+      BlurLanes<kLanes>(
+          w, k, s1.get(),
+          [&](int i, F4* x) {
+            for (int j = 0; j < kLanes; ++j) x[j] = Gather(r[4 * j] + i, r[4 * j + 1] + i, r[4 * j + 2] + i, r[4 * j + 3] + i);
+          },
+          [&](int i, const F4* v) {
+            for (int j = 0; j < kLanes; ++j) Scatter(v[j], r[4 * j] + i, r[4 * j + 1] + i, r[4 * j + 2] + i, r[4 * j + 3] + i);
+          });
+    }
+  }
+  if (h < 3) return;
+  // Sixteen columns at a time down the rows; a last narrower group repeats
+  // its last column.
+  for (int x0 = 0; x0 < w; x0 += kLines) {
+    if (x0 + kLines <= w) {
+      BlurLanes<kLanes>(
+          h, k, s1.get(),
+          [&](int i, F4* x) {
+            for (int j = 0; j < kLanes; ++j) x[j] = Load4(row(i) + x0 + 4 * j);
+          },
+          [&](int i, const F4* v) {
+            for (int j = 0; j < kLanes; ++j) Store4(row(i) + x0 + 4 * j, v[j]);
+          });
+      continue;
+    }
+    int c[kLines];
+    for (int i = 0; i < kLines; ++i) c[i] = std::min(x0 + i, w - 1);
+    BlurLanes<kLanes>(
+        h, k, s1.get(),
+        [&](int i, F4* x) {
+          const BYTE* p = row(i);
+          for (int j = 0; j < kLanes; ++j) x[j] = Gather(p + c[4 * j], p + c[4 * j + 1], p + c[4 * j + 2], p + c[4 * j + 3]);
+        },
+        [&](int i, const F4* v) {
+          BYTE* p = row(i);
+          for (int j = 0; j < kLanes; ++j) Scatter(v[j], p + c[4 * j], p + c[4 * j + 1], p + c[4 * j + 2], p + c[4 * j + 3]);
+        });
   }
 }
 

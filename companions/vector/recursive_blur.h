@@ -15,4 +15,10 @@ namespace TevVecLib::detail {
 // are left alone in that direction, as AGG does.
 void RecursiveBlur4(BYTE* first, int w, int h, std::ptrdiff_t stride, double radius);
 
+// Blurs a plane of w x h one-byte values in place (rows `stride` bytes
+// apart, any sign) with the same result RecursiveBlur4 gives each channel:
+// the same coefficients and float steps, the same truncation to bytes
+// between the passes. Several rows or columns run side by side in vectors.
+void RecursiveBlur1(BYTE* first, int w, int h, std::ptrdiff_t stride, double radius);
+
 }  // namespace TevVecLib::detail

@@ -1,0 +1,190 @@
+// The light, noise and motion blur effects against plain per-pixel
+// computations of their rules, over odd and one-pixel sizes, partial
+// transparency and the extremes of their parameters.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "companions/vector/image_transform.h"
+#include "companions/vector/render_vector_obj.h"
+#include "effect_test_util.h"
+
+using namespace TevImgEffectLib;
+using namespace effect_test;
+
+namespace {
+
+// Colours from a fixed generator; alpha by kind: 0 opaque, 1 mixed with
+// transparent pixels, 2 runs of transparent and opaque pixels.
+DibPtr Picture(int w, int h, int kind, unsigned seed) {
+  std::mt19937 gen(seed);
+  DibPtr d = Blank(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint32_t v = gen() & 0xFFFFFFu;
+      std::uint32_t a = 255;
+      if (kind == 1) a = (x + 2 * y) % 3 ? gen() & 0xFF : 0;
+      if (kind == 2) a = (x / 4 + y) % 3 == 0 ? 0 : ((x / 4) % 2 ? 255 : 90);
+      SetPx(d.get(), x, y, v | a << 24);
+    }
+  return d;
+}
+
+int Channel(std::uint32_t px, int c) { return int((px >> (8 * c)) & 0xFF); }
+
+}  // namespace
+
+TEST(NoiseReference, EveryPixelFollowsTheGeneratorSequence) {
+  const int sizes[][2] = {{1, 1}, {3, 1}, {1, 4}, {5, 3}, {7, 9}, {37, 5}};
+  for (auto [w, h] : sizes)
+    for (int level : {100, 37, -50, 100000})
+      for (double t : {0.0, 0.3, 0.99}) {
+        DibPtr src = Picture(w, h, 1, unsigned(w * h));
+        DibPtr d = Copy(src.get());
+        CNoiseEffect(level).DoRender(d.get(), src.get(), t);
+        const double k = std::floor((1 - t) * level + 0.5);
+        ClassicRand rnd{std::uint64_t(w + h)};
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) {
+            const int sum = rnd() + rnd() + rnd() + rnd();
+            const double v = (sum * 5.28596089837e-05 - 3.46410161514) * k * 127 / 100;
+            const int n = int(std::clamp(std::trunc(v), -1024.0, 1024.0));
+            const std::uint32_t s = Px(src.get(), x, y);
+            std::uint32_t want = s & 0xFF000000u;
+            for (int c = 0; c < 3; ++c) want |= std::uint32_t(std::clamp(Channel(s, c) + n, 0, 255)) << (8 * c);
+            ASSERT_EQ(Px(d.get(), x, y), want) << w << "x" << h << " level " << level << " t " << t << " at " << x
+                                               << "," << y;
+          }
+      }
+}
+
+TEST(NoiseReference, SequenceRunsOverDstWithTheSeedOfSrc) {
+  DibPtr src = Picture(30, 20, 0, 1);
+  DibPtr d = Picture(9, 6, 2, 2), before = Copy(d.get());
+  CNoiseEffect(80).DoRender(d.get(), src.get(), 0.2);
+  const double k = std::floor(0.8 * 80 + 0.5);
+  ClassicRand rnd{50};
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 9; ++x) {
+      const int sum = rnd() + rnd() + rnd() + rnd();
+      const int n = int(std::trunc((sum * 5.28596089837e-05 - 3.46410161514) * k * 127 / 100));
+      for (int c = 0; c < 3; ++c)
+        ASSERT_EQ(Channel(Px(d.get(), x, y), c), std::clamp(Channel(Px(before.get(), x, y), c) + n, 0, 255));
+      ASSERT_EQ(Alpha(d.get(), x, y), Alpha(before.get(), x, y));
+    }
+}
+
+TEST(MotionBlurReference, StreaksMatchThePlainWeightedAverage) {
+  const int sizes[][2] = {{1, 1}, {2, 3}, {5, 1}, {23, 4}, {64, 2}};
+  for (auto [w, h] : sizes)
+    for (int kind = 0; kind < 3; ++kind)
+      for (int length : {1, 2, 3, 7, 64, 1000}) {
+        DibPtr src = Picture(w, h, kind, unsigned(kind * 100 + w));
+        DibPtr d = Blank(w, h);
+        ASSERT_TRUE(CMotionBlurEffect().BuildBlurImage(d.get(), src.get(), length));
+        const int len = std::min(length, w);
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) {
+            std::uint64_t sum[4] = {0, 0, 0, 0};
+            const int n = std::min(x + 1, len);
+            for (int i = x - n + 1; i <= x; ++i) {
+              const std::uint32_t p = Px(src.get(), i, y);
+              for (int c = 0; c < 3; ++c) sum[c] += std::uint64_t(Channel(p, c)) * Channel(p, 3);
+              sum[3] += Channel(p, 3);
+            }
+            std::uint32_t want = std::uint32_t((sum[3] + n / 2) / n) << 24;
+            for (int c = 0; c < 3; ++c)
+              if (sum[3]) want |= std::uint32_t((sum[c] + sum[3] / 2) / sum[3]) << (8 * c);
+            ASSERT_EQ(Px(d.get(), x, y), want) << w << "x" << h << " kind " << kind << " length " << length << " at "
+                                               << x << "," << y;
+          }
+      }
+}
+
+TEST(MotionBlurReference, LongStreaksOnAWideRow) {
+  // Sums near the 32-bit limit: every pixel white and opaque except a few.
+  const int w = 40000;
+  DibPtr src = Blank(w, 1);
+  for (int x = 0; x < w; ++x) SetPx(src.get(), x, 0, x % 997 ? 0xFFFFFFFFu : 0x00000000u);
+  for (int length : {20000, 40000}) {
+    DibPtr d = Blank(w, 1);
+    ASSERT_TRUE(CMotionBlurEffect().BuildBlurImage(d.get(), src.get(), length));
+    std::uint64_t count = 0;  // opaque pixels in the window
+    for (int x = 0; x < w; ++x) {
+      count += x % 997 ? 1 : 0;
+      if (x >= length) count -= (x - length) % 997 ? 1 : 0;
+      const std::uint64_t n = std::min(x + 1, length), sumA = 255 * count;
+      const std::uint32_t want = std::uint32_t((sumA + n / 2) / n) << 24 |
+                                 (sumA ? std::uint32_t((255 * sumA + sumA / 2) / sumA) * 0x010101u : 0u);
+      ASSERT_EQ(Px(d.get(), x, 0), want) << length << " at " << x;
+    }
+  }
+}
+
+namespace {
+
+// The light effect composed from the renderer's own pieces: a white line
+// layer and a blurred glow layer, each laid over dst with Overlay2Images.
+void LightByLayers(BITMAPINFOHEADER* dst, int a, int width, int glow, double t) {
+  const double W = DibWidth(dst), H = DibHeight(dst);
+  double sx, sy, vx, vy;
+  if (a >= 0 && a < 90) sx = W, sy = 0, vx = -W, vy = H;
+  else if (a >= 90 && a < 180) sx = 0, sy = 0, vx = W, vy = H;
+  else if (a >= 180 && a < 270) sx = 0, sy = H, vx = W, vy = -H;
+  else sx = W, sy = H, vx = -W, vy = -H;
+  const double px = sx + t * vx, py = sy + t * vy;
+  double x1, y1, x2, y2;
+  if (a == 0 || a == 180) {
+    x1 = px, y1 = 0, x2 = px, y2 = H;
+  } else if (a == 90 || a == 270) {
+    x1 = 0, y1 = py, x2 = W, y2 = py;
+  } else {
+    const double m = 1 / std::tan(a * M_PI / 180), b = py - px * m;
+    double xs[4], ys[4];
+    int n = 0;
+    if (b > 0 && b <= H) xs[n] = 0, ys[n++] = b;
+    if (W * m + b >= 0 && W * m + b <= H) xs[n] = W, ys[n++] = W * m + b;
+    if (n < 2 && -b / m >= 0 && -b / m <= W) xs[n] = -b / m, ys[n++] = 0;
+    if (n < 2 && (H - b) / m >= 0 && (H - b) / m <= W) xs[n] = (H - b) / m, ys[n++] = H;
+    if (n < 2) return;
+    x1 = xs[0], y1 = ys[0], x2 = xs[1], y2 = ys[1];
+  }
+  TevVecLib::CTevPath line;
+  line.AddVertex(x1, y1, agg::path_cmd_move_to);
+  line.AddVertex(x2, y2, agg::path_cmd_line_to);
+  auto layer = [&](int w, unsigned long colour, int compose) {
+    DibPtr l(CGeneralEffect::CreateSimple32BitsDIB(DibWidth(dst), DibHeight(dst), 0xFFFFFF, 0));
+    if (w > 0) {
+      TevVecLib::CTevRenderVectorObj r(0);
+      r.AddShapeStrokenPath(line, TevVecLib::CTevTransMatrix(), double(w), nullptr);
+      r.Paint32BitsDIBWithSoildColorX(l.get(), nullptr, colour, compose, 1);
+    }
+    return l;
+  };
+  CLightEffect::Overlay2Images(dst, layer(width, 0xFFFFFFFF, TevVecLib::kComposeCopy).get());
+  DibPtr g = layer(glow, 0, TevVecLib::kComposeAlphaOnly);
+  if (glow > 0) TevVecLib::BlurShadowDIB(g.get(), glow);
+  CLightEffect::Overlay2Images(dst, g.get());
+}
+
+}  // namespace
+
+TEST(LightReference, MatchesTheLineAndGlowLayers) {
+  const int sizes[][2] = {{1, 1}, {2, 2}, {5, 1}, {1, 6}, {3, 3}, {41, 23}, {24, 57}};
+  int drawn = 0;
+  for (auto [w, h] : sizes)
+    for (int angle : {0, 45, 90, 135, 200, 270, 300})
+      for (auto [width, glow] : {std::pair{3, 10}, {0, 6}, {4, 0}, {50, 50}, {1, 300}})
+        for (double t : {0.0, 0.37, 0.5, 1.0}) {
+          DibPtr src = Picture(w, h, (w + angle) % 3, unsigned(w * 31 + h));
+          DibPtr got = Copy(src.get()), want = Copy(src.get());
+          CLightEffect(angle, width, glow).DoRender(got.get(), src.get(), t);
+          LightByLayers(want.get(), angle, width, glow, t);
+          ASSERT_EQ(Differences(got.get(), want.get()), 0)
+              << w << "x" << h << " angle " << angle << " width " << width << " glow " << glow << " t " << t;
+          drawn += Differences(got.get(), src.get()) > 0;
+        }
+  EXPECT_GT(drawn, 200);  // most cases change the picture
+}
