@@ -588,15 +588,20 @@ void CRandomWipeEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const 
     for (int y = 0; y < std::min(d.h, s.h); ++y) std::memcpy(d.row(y), s.row(y), std::size_t(std::min(d.w, s.w)) * 4);
     return;
   }
-  if (n > kCachedPixels) {
-    RandomWipeOrder order;
-    if (order.Init(W, H)) CopyChosen(d, s, order, std::uint32_t(count));
-    return;
+  if (n <= kCachedPixels) {
+    RandomWipeCache& cache = TheRandomWipeCache();
+    std::unique_lock<std::mutex> guard(cache.lock, std::defer_lock);
+    try {
+      guard.lock();
+    } catch (...) {  // the lock failed: work without the cache
+    }
+    if (guard.owns_lock()) {
+      if (cache.order.Is(W, H) || cache.order.Init(W, H)) CopyChosen(d, s, cache.order, std::uint32_t(count));
+      return;
+    }
   }
-  RandomWipeCache& cache = TheRandomWipeCache();
-  std::lock_guard<std::mutex> guard(cache.lock);
-  if (!cache.order.Is(W, H) && !cache.order.Init(W, H)) return;
-  CopyChosen(d, s, cache.order, std::uint32_t(count));
+  RandomWipeOrder order;
+  if (order.Init(W, H)) CopyChosen(d, s, order, std::uint32_t(count));
 }
 
 }  // namespace TevImgEffectLib
