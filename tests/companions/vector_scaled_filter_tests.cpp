@@ -98,38 +98,3 @@ TEST(VectorScaledFilter, FlatPictureStaysExact) {
         for (int x = 0; x < 30; ++x) ASSERT_EQ(lwtest::PxU(dst.get(), x, y), 0xFF3C7AB4u) << x << "," << y;
     }
 }
-
-// The direct bilinear sampler against AGG's own generator on the same
-// mapping: every fully covered opaque pixel must be identical.
-TEST(VectorBilinear, IdenticalToTheAggGenerator) {
-  auto src = MakeNoiseDib(23, 17, 11, true);
-  const CTevTransMatrix m = CTevTransMatrix(CTevTransMatrixRotation(0.37)).Multiply(CTevTransMatrix(1.3, 0, 0, 1.3, 9, -4));
-  auto dst = MakeDib(40, 40, 0);
-  CTevPath p = Rect(0, 0, 40, 40);
-  ASSERT_TRUE(TransformImage(dst.get(), src.get(), m, p, CTevTransMatrix(), kFilterBilinear, 1));
-
-  using PixFmt = agg::pixfmt_bgra32_pre;
-  agg::rendering_buffer rbuf(DibBits(src.get()), 23, 17, -int(DibStride(src.get())));
-  PixFmt pixf(rbuf);
-  agg::image_accessor_clip<PixFmt> accessor(pixf, agg::rgba8(0, 0, 0, 0));
-  CTevTransMatrix inverse(m);
-  ASSERT_TRUE(inverse.Invert());
-  agg::trans_affine t(inverse);
-  agg::span_interpolator_linear<agg::trans_affine> interp(t);
-  agg::span_image_filter_rgba_bilinear<agg::image_accessor_clip<PixFmt>, decltype(interp)> gen(accessor, interp);
-  int compared = 0;
-  agg::rgba8 row[40];
-  for (int y = 0; y < 40; ++y) {
-    gen.generate(row, 0, y, 40);  // one span per row, as the painter asks
-    for (int x = 0; x < 40; ++x) {
-      const agg::rgba8& c = row[x];
-      if (c.a != 255) continue;
-      const BYTE* d = DibRow(dst.get(), y) + 4 * x;
-      ASSERT_EQ(d[0], c.b) << x << "," << y;
-      ASSERT_EQ(d[1], c.g) << x << "," << y;
-      ASSERT_EQ(d[2], c.r) << x << "," << y;
-      ++compared;
-    }
-  }
-  EXPECT_GT(compared, 300);
-}
