@@ -103,6 +103,20 @@ TEST(MotionBlurReference, StreaksMatchThePlainWeightedAverage) {
       }
 }
 
+TEST(MotionBlurReference, WholeQuotientsAreNotRoundedDown) {
+  // Alpha 49 everywhere, colours alternating 0 and 1: each two-pixel window
+  // sums 49 over an alpha of 98, so (49 + 49) / 98 is exactly 1, a quotient
+  // a reciprocal-based division can land just below.
+  const int w = 19;
+  DibPtr src = Blank(w, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < w; ++x) SetPx(src.get(), x, y, (x + y) % 2 ? 0x31010101u : 0x31000000u);
+  DibPtr d = Blank(w, 2);
+  ASSERT_TRUE(CMotionBlurEffect().BuildBlurImage(d.get(), src.get(), 2));
+  for (int y = 0; y < 2; ++y)
+    for (int x = 1; x < w; ++x) ASSERT_EQ(Px(d.get(), x, y), 0x31010101u) << x << "," << y;
+}
+
 TEST(MotionBlurReference, LongStreaksOnAWideRow) {
   // Sums near the 32-bit limit: every pixel white and opaque except a few.
   const int w = 40000;
