@@ -465,9 +465,14 @@ class RandomWipeOrder {
     m_w = w, m_h = h;
     m_n = std::uint32_t(std::int64_t(w) * h);
     m_table.reset(new (std::nothrow) std::uint32_t[m_n]);
-    if (!m_table) return false;
+    m_rank.reset(new (std::nothrow) std::uint32_t[m_n]);
+    if (!m_table || !m_rank) {
+      m_table.reset(), m_rank.reset();
+      return false;
+    }
     std::uint32_t* const table = m_table.get();
-    for (std::uint32_t p = 0, n = m_n; p < n; ++p) table[p] = p;
+    std::uint32_t* const rank = m_rank.get();
+    for (std::uint32_t p = 0, n = m_n; p < n; ++p) table[p] = p, rank[p] = n;
     m_done = 0;
     m_e = std::uint32_t(w) + std::uint32_t(h);
     return true;
@@ -476,39 +481,27 @@ class RandomWipeOrder {
   std::uint32_t Size() const { return m_n; }
   std::uint32_t Done() const { return m_done; }
 
-  // Walks the sequence until count pixels (count <= n) are chosen.
-  // The indices do not depend on the table, so they are computed a block
-  // ahead; the swaps then prefetch the entries they will touch, which keeps
-  // several of the random reads in flight.
+  // Walks the sequence until count pixels (count < n) are chosen. The walk
+  // is bound by the sequence's own chain of multiplications; the modulo and
+  // the swaps overlap with it.
   void Advance(std::uint32_t count) {
-    constexpr std::uint32_t kBlock = 256, kAhead = 16;
     std::uint32_t* const table = m_table.get();
-    std::uint32_t index[kBlock];
-    for (std::uint32_t k = m_done; k < count;) {
-      const std::uint32_t m = std::min(kBlock, count - k);
-      std::uint32_t e = m_e;
-      for (std::uint32_t j = 0; j < m; ++j) {
-        e = Next(e);
-        index[j] = e % (m_n - k - j);  // h < 2^32: the 32-bit modulo is exact
-      }
-      for (std::uint32_t j = 0; j < m; ++j) {
-        if (j + kAhead < m) __builtin_prefetch(table + index[j + kAhead], 1);
-        const std::uint32_t last = m_n - 1 - k - j, chosen = table[index[j]];
-        table[index[j]] = table[last];
-        table[last] = chosen;
-      }
-      m_e = e;
-      k += m;
-      m_done = k;
+    std::uint32_t* const rank = m_rank.get();
+    std::uint32_t e = m_e;
+    for (std::uint32_t k = m_done; k < count; ++k) {
+      e = Next(e);
+      const std::uint32_t last = m_n - 1 - k;
+      const std::uint32_t index = e % (last + 1);  // h < 2^32: the 32-bit modulo is exact
+      const std::uint32_t chosen = table[index];
+      table[index] = table[last];
+      table[last] = chosen;
+      rank[chosen] = k;
     }
+    if (count > m_done) m_done = count, m_e = e;
   }
 
-  // Sets bit p of mask (n bits, cleared) for each of the first count chosen
-  // pixels; count <= Done().
-  void Mark(std::uint8_t* chosen, std::uint32_t count) const {
-    const std::uint32_t* p = m_table.get() + (m_n - count);
-    for (std::uint32_t i = 0; i < count; ++i) chosen[p[i]] = 1;
-  }
+  // Step at which each pixel is chosen, n for those not yet chosen.
+  const std::uint32_t* Rank() const { return m_rank.get(); }
 
  private:
   // Every value stays below 2^47, so these integers give exactly the
@@ -529,15 +522,16 @@ class RandomWipeOrder {
 
   int m_w = 0, m_h = 0;
   std::uint32_t m_n = 0, m_done = 0, m_e = 0;
-  std::unique_ptr<std::uint32_t[]> m_table;
+  std::unique_ptr<std::uint32_t[]> m_table, m_rank;
 };
 
 // A transition renders many frames of one size at rising progress, so the
 // order for the last size is kept process-wide and only ever extended: every
 // later frame costs one pass over the picture. One size at a time bounds the
-// memory (4 bytes a pixel, pictures up to kCachedPixels); larger pictures
-// compute their order per call. The mutex is held for the whole render.
-constexpr std::uint32_t kCachedPixels = std::uint32_t(1) << 22;
+// memory (8 bytes a pixel, pictures up to kCachedPixels, 1920 x 1080 fits);
+// larger pictures compute their order per call. The mutex is held for the
+// whole render.
+constexpr std::uint32_t kCachedPixels = std::uint32_t(1) << 21;
 
 struct RandomWipeCache {
   std::mutex lock;
@@ -551,25 +545,21 @@ RandomWipeCache& TheRandomWipeCache() {
 
 // Copies from s into d the pixels of the first count chosen by order,
 // within both pictures.
-bool CopyChosen(const detail::Pixels& d, const detail::Pixels& s, RandomWipeOrder& order, std::uint32_t count) {
+void CopyChosen(const detail::Pixels& d, const detail::Pixels& s, RandomWipeOrder& order, std::uint32_t count) {
   using Pixel = std::uint32_t __attribute__((may_alias));
   const int cols = std::min(d.w, s.w), rows = std::min(d.h, s.h);
   order.Advance(count);
-  std::unique_ptr<std::uint8_t[]> chosen(new (std::nothrow) std::uint8_t[order.Size()]());
-  if (!chosen) return false;
-  order.Mark(chosen.get(), count);
   // Row by row with a select instead of a branch (the chosen pixels are
   // random); the loop vectorizes.
   for (int y = 0; y < rows; ++y) {
     Pixel* dp = reinterpret_cast<Pixel*>(d.row(y));
     const Pixel* sp = reinterpret_cast<const Pixel*>(s.row(y));
-    const std::uint8_t* on = chosen.get() + std::size_t(y) * std::size_t(s.w);
+    const std::uint32_t* rank = order.Rank() + std::size_t(y) * std::size_t(s.w);
     for (int x = 0; x < cols; ++x) {
-      const std::uint32_t keep = std::uint32_t(on[x]) - 1;
+      const std::uint32_t keep = rank[x] < count ? 0u : ~0u;
       dp[x] = (dp[x] & keep) | (sp[x] & ~keep);
     }
   }
-  return true;
 }
 
 }  // namespace
