@@ -327,84 +327,105 @@ class LutSpanSource : public SpanSource {
     MakeFilterLut(filter, m_lut);
     m_d = int(m_lut.diameter());
     m_start = m_lut.start();
-    m_wx.resize(std::size_t(m_d));
-    m_wy.resize(std::size_t(m_d));
   }
 
   void Generate(BYTE* out, int x, int y, unsigned len) override {
     if (m_xs.size() < len) m_xs.resize(len), m_ys.resize(len);
     SourcePositions(m_interp, x, y, len, m_xs.data(), m_ys.data());
-    const std::int16_t* weights = m_lut.weight_array();
-    const int d = m_d;
-    for (unsigned i = 0; i < len; ++i, out += 4) {
-      const int xh = m_xs[i] - kSubScale / 2, yh = m_ys[i] - kSubScale / 2;
-      const int x0 = (xh >> kSubShift) + m_start, y0 = (yh >> kSubShift) + m_start;
-      const int xf = kSubMask - (xh & kSubMask), yf = kSubMask - (yh & kSubMask);
-      for (int k = 0; k < d; ++k) m_wx[k] = weights[xf + k * kSubScale], m_wy[k] = weights[yf + k * kSubScale];
-      if (x0 >= 0 && y0 >= 0 && x0 <= m_w - d && y0 <= m_h - d) Inside(out, x0, y0);
-      else AtEdge(out, x0, y0);
-      // Colours are premultiplied: none may exceed alpha.
-      out[0] = std::min(out[0], out[3]), out[1] = std::min(out[1], out[3]), out[2] = std::min(out[2], out[3]);
-      Unpremultiply(out);
+    switch (m_d) {  // the filters' diameters
+      case 2: Span<2>(out, len); break;
+      case 4: Span<4>(out, len); break;
+      case 6: Span<6>(out, len); break;
+      default: break;
     }
   }
 
  private:
   static int TapWeight(int wy, int wx) { return (wy * wx + agg::image_filter_scale / 2) >> kWeightShift; }
 
+  // Locals throughout: the byte stores could otherwise alias every member.
+  template <int D>
+  void Span(BYTE* out, unsigned len) const {
+    const std::int16_t* weights = m_lut.weight_array();
+    const int *xs = m_xs.data(), *ys = m_ys.data();
+    const int w = m_w, h = m_h, start = m_start;
+    const bool clamp = m_clamp;
+    const BYTE* const first = m_pixels.Row(0);
+    const std::ptrdiff_t step = m_pixels.Step();
+    for (unsigned i = 0; i < len; ++i, out += 4) {
+      const int xh = xs[i] - kSubScale / 2, yh = ys[i] - kSubScale / 2;
+      const int x0 = (xh >> kSubShift) + start, y0 = (yh >> kSubShift) + start;
+      const int xf = kSubMask - (xh & kSubMask), yf = kSubMask - (yh & kSubMask);
+      int wx[D], wy[D];
+      for (int k = 0; k < D; ++k) wx[k] = weights[xf + k * kSubScale], wy[k] = weights[yf + k * kSubScale];
+      if (x0 >= 0 && y0 >= 0 && x0 <= w - D && y0 <= h - D) {
+        Inside<D>(out, first + std::ptrdiff_t(y0) * step + std::ptrdiff_t(x0) * 4, step, wx, wy);
+      } else {
+        if (!clamp && (x0 + D <= 0 || y0 + D <= 0 || x0 >= w || y0 >= h)) {  // wholly outside
+          std::memset(out, 0, 4);
+          continue;
+        }
+        AtEdge<D>(out, x0, y0, wx, wy, first, step, w, h, clamp);
+      }
+      // Colours are premultiplied: none may exceed alpha.
+      out[0] = std::min(out[0], out[3]), out[1] = std::min(out[1], out[3]), out[2] = std::min(out[2], out[3]);
+      if (out[3] != 255) Unpremultiply(out);
+    }
+  }
+
   // The sum shifted down and limited to 0..255 per channel.
   static void Store(BYTE* out, const int* fg) {
     for (int c = 0; c < 4; ++c) out[c] = BYTE(std::clamp(fg[c] >> kWeightShift, 0, 255));
   }
 
-  void Inside(BYTE* out, int x0, int y0) {
-    const int d = m_d;
+  template <int D>
+  static void Inside(BYTE* out, const BYTE* r, std::ptrdiff_t step, const int* wx, const int* wy) {
 #ifdef __SSE2__
     // Two taps per multiply-add: the pixels' bytes interleaved as 16-bit pairs.
     const __m128i zero = _mm_setzero_si128();
     __m128i acc = zero;
-    for (int j = 0; j < d; ++j) {
-      const BYTE* r = m_pixels.Row(y0 + j) + std::size_t(x0) * 4;
-      for (int k = 0; k < d; k += 2, r += 8) {
-        const int w0 = TapWeight(m_wy[j], m_wx[k]), w1 = TapWeight(m_wy[j], m_wx[k + 1]);
+    for (int j = 0; j < D; ++j, r += step)
+      for (int k = 0; k < D; k += 2) {
+        const int w0 = TapWeight(wy[j], wx[k]), w1 = TapWeight(wy[j], wx[k + 1]);
         const __m128i px = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(r))), _mm_cvtsi32_si128(int(Load32(r + 4)))), zero);
-        acc = _mm_add_epi32(acc, _mm_madd_epi16(px, _mm_set1_epi32(int((unsigned(w1) << 16) | (unsigned(w0) & 0xFFFFu)))));
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(r + 4 * k))), _mm_cvtsi32_si128(int(Load32(r + 4 * k + 4)))),
+            zero);
+        acc = _mm_add_epi32(acc,
+                            _mm_madd_epi16(px, _mm_set1_epi32(int((unsigned(w1) << 16) | (unsigned(w0) & 0xFFFFu)))));
       }
-    }
     __m128i v = _mm_packs_epi32(_mm_srai_epi32(acc, kWeightShift), zero);
     v = _mm_packus_epi16(_mm_max_epi16(v, zero), zero);
     const std::uint32_t px = std::uint32_t(_mm_cvtsi128_si32(v));
     std::memcpy(out, &px, 4);
 #else
     int fg[4] = {0, 0, 0, 0};
-    for (int j = 0; j < d; ++j) {
-      const BYTE* r = m_pixels.Row(y0 + j) + std::size_t(x0) * 4;
-      for (int k = 0; k < d; ++k, r += 4) {
-        const int w = TapWeight(m_wy[j], m_wx[k]);
-        for (int c = 0; c < 4; ++c) fg[c] += w * r[c];
+    for (int j = 0; j < D; ++j, r += step)
+      for (int k = 0; k < D; ++k) {
+        const int w = TapWeight(wy[j], wx[k]);
+        for (int c = 0; c < 4; ++c) fg[c] += w * r[4 * k + c];
       }
-    }
     Store(out, fg);
 #endif
   }
 
   // A window reaching past the picture: outside taps are transparent (clip)
   // or repeat the nearest edge pixel (clamp).
-  void AtEdge(BYTE* out, int x0, int y0) {
+  template <int D>
+  static void AtEdge(BYTE* out, int x0, int y0, const int* wx, const int* wy, const BYTE* first,
+                     std::ptrdiff_t step, int w, int h, bool clamp) {
     int fg[4] = {0, 0, 0, 0};
-    for (int j = 0; j < m_d; ++j) {
+    for (int j = 0; j < D; ++j) {
       int row = y0 + j;
-      if (m_clamp) row = std::clamp(row, 0, m_h - 1);
-      else if (row < 0 || row >= m_h) continue;
-      const BYTE* r = m_pixels.Row(row);
-      for (int k = 0; k < m_d; ++k) {
+      if (clamp) row = std::clamp(row, 0, h - 1);
+      else if (row < 0 || row >= h) continue;
+      const BYTE* r = first + std::ptrdiff_t(row) * step;
+      for (int k = 0; k < D; ++k) {
         int col = x0 + k;
-        if (m_clamp) col = std::clamp(col, 0, m_w - 1);
-        else if (col < 0 || col >= m_w) continue;
-        const int w = TapWeight(m_wy[j], m_wx[k]);
+        if (clamp) col = std::clamp(col, 0, w - 1);
+        else if (col < 0 || col >= w) continue;
+        const int weight = TapWeight(wy[j], wx[k]);
         const BYTE* p = r + std::size_t(col) * 4;
-        for (int c = 0; c < 4; ++c) fg[c] += w * p[c];
+        for (int c = 0; c < 4; ++c) fg[c] += weight * p[c];
       }
     }
     Store(out, fg);
@@ -417,7 +438,7 @@ class LutSpanSource : public SpanSource {
   Interpolator m_interp;
   agg::image_filter_lut m_lut;
   int m_d = 0, m_start = 0;
-  std::vector<int> m_xs, m_ys, m_wx, m_wy;
+  std::vector<int> m_xs, m_ys;
 };
 
 // Nearest-pixel sampling through AGG's generator.
