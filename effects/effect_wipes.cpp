@@ -456,8 +456,9 @@ namespace {
 // The random wipe's order: a shuffle of the pixel indices p = y·W + x driven
 // by the sequence h' = fold((32719·h + 9999) mod (2^31 − 1)), h0 = W + H.
 // Step k picks table[h' mod remaining], swaps it with the last remaining
-// entry and shrinks the remaining part, so after k steps the chosen pixels
-// are exactly table[n − k, n). The order depends only on W and H.
+// entry and shrinks the remaining part; rank[p] records the step that chose
+// pixel p, so the first c pixels are those of rank below c. The order depends
+// only on W and H, and the walk can stop and go on later.
 class RandomWipeOrder {
  public:
   // Allocates and fills the table for a w x h picture (w·h < 2^30).
@@ -478,8 +479,6 @@ class RandomWipeOrder {
     return true;
   }
   bool Is(int w, int h) const { return m_table && m_w == w && m_h == h; }
-  std::uint32_t Size() const { return m_n; }
-  std::uint32_t Done() const { return m_done; }
 
   // Walks the sequence until count pixels (count < n) are chosen. The walk
   // is bound by the sequence's own chain of multiplications; the modulo and
