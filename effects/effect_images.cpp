@@ -166,16 +166,30 @@ void CGrayEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, c
   const double t = Clamp01(progress), u = 1 - t;
   Pixels d(dst), s(src);
   const int W = std::min(d.w, s.w), H = std::min(d.h, s.h);
-  // c * t and g * (1 - t) by table; the sum is rounded as one real number.
+  // c * t + g * (1 - t), rounded as one real number, for every (grey, colour)
+  // pair: a pixel's three channels then read one 256-byte row of the table.
   double ct[256], gt[256];
   for (int v = 0; v < 256; ++v) ct[v] = v * t, gt[v] = v * u + 0.5;
+  std::vector<BYTE> blend(256 * 256);
+  for (int g = 0; g < 256; ++g)
+    for (int c = 0; c < 256; ++c) blend[std::size_t(g) * 256 + c] = BYTE(std::min(255, int(ct[c] + gt[g])));
+  const BYTE* table = blend.data();
+  std::vector<std::uint16_t> grey(std::size_t(std::max(W, 0)));
   for (int y = 0; y < H; ++y) {
     BYTE* o = d.row(y);
     const BYTE* p = s.row(y);
-    for (int x = 0; x < W; ++x, o += 4, p += 4) {
-      const int g = ((p[0] + p[2]) * 33 + p[1] * 34) / 100;
-      for (int c = 0; c < 3; ++c) o[c] = BYTE(std::min(255, int(ct[p[c]] + gt[g])));
-      o[3] = p[3];
+    std::uint16_t* gr = grey.data();
+    // The row's greys first (a loop the compiler vectorizes), then the
+    // lookups, each pixel written as one word.
+    for (int x = 0; x < W; ++x)
+      gr[x] = std::uint16_t(((p[4 * x] + p[4 * x + 2]) * 33 + p[4 * x + 1] * 34) / 100);
+    for (int x = 0; x < W; ++x) {
+      std::uint32_t v;
+      std::memcpy(&v, p + 4 * x, 4);
+      const BYTE* row = table + std::size_t(gr[x]) * 256;
+      v = (v & 0xFF000000u) | row[v & 0xFF] | std::uint32_t(row[(v >> 8) & 0xFF]) << 8 |
+          std::uint32_t(row[(v >> 16) & 0xFF]) << 16;
+      std::memcpy(o + 4 * x, &v, 4);
     }
   }
 }
