@@ -5,6 +5,8 @@
 // pictures are those of AGG's generators, several times faster.
 #include "companions/vector/span_render.h"
 
+#include "companions/vector/bilinear_runs.h"
+
 #include <agg_image_accessors.h>
 #include <agg_image_filters.h>
 #include <agg_pixfmt_rgba.h>
@@ -27,16 +29,8 @@ using PixFmt = agg::pixfmt_bgra32_pre;
 using Color = agg::rgba8;
 using PerspectiveInterpolator = agg::span_interpolator_trans<agg::trans_perspective>;
 
-constexpr int kSubShift = agg::image_subpixel_shift;
-constexpr int kSubScale = agg::image_subpixel_scale;
-constexpr int kSubMask = agg::image_subpixel_mask;
+static_assert(kSubShift == agg::image_subpixel_shift, "positions in AGG's subpixel units");
 constexpr int kWeightShift = agg::image_filter_shift;
-
-inline std::uint32_t Load32(const BYTE* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
 
 // The source as premultiplied BGRA rows from the top. An opaque source is
 // read in place; otherwise a premultiplied copy is made.
@@ -90,17 +84,6 @@ class SourcePixels {
   PixFmt m_pixf;
   int m_w = 0, m_h = 0;
 };
-
-// A premultiplied BGRA pixel to straight colour, in place.
-inline void Unpremultiply(BYTE* p) {
-  const unsigned a = p[3];
-  if (a == 255) return;  // (v * 255 + 127) / 255 == v
-  if (a == 0) {
-    std::memset(p, 0, 4);
-    return;
-  }
-  for (int c = 0; c < 3; ++c) p[c] = BYTE(std::min(255u, (p[c] * 255u + a / 2) / a));
-}
 
 void Demultiply(const Color* in, BYTE* out, unsigned len) {
   for (unsigned i = 0; i < len; ++i, out += 4) {
@@ -175,38 +158,6 @@ void SourcePositions(const PerspectiveInterpolator& interp, int x, int y, unsign
   }
 }
 
-// Bilinear blend of four premultiplied pixels with AGG's integer weights
-// ((256 - fx)(256 - fy) and so on, plus half, shifted by 16).
-inline void BilinearPixel(const BYTE* p00, const BYTE* p01, const BYTE* p10, const BYTE* p11, int fx, int fy,
-                          BYTE* out) {
-#ifdef __SSE2__
-  // Each row's horizontal blend by one multiply-add of byte pairs; the
-  // vertical blend in single precision, exact because every partial sum is
-  // an integer below 2^24.
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i wx = _mm_set1_epi32(int((unsigned(fx) << 16) | unsigned(kSubScale - fx)));
-  const __m128i top = _mm_unpacklo_epi8(
-      _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(p00))), _mm_cvtsi32_si128(int(Load32(p01)))), zero);
-  const __m128i bottom = _mm_unpacklo_epi8(
-      _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(p10))), _mm_cvtsi32_si128(int(Load32(p11)))), zero);
-  const __m128 t = _mm_cvtepi32_ps(_mm_madd_epi16(top, wx)), b = _mm_cvtepi32_ps(_mm_madd_epi16(bottom, wx));
-  const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(t, _mm_set1_ps(float(kSubScale - fy))),
-                                           _mm_mul_ps(b, _mm_set1_ps(float(fy)))),
-                                _mm_set1_ps(float(kSubScale * kSubScale / 2)));
-  __m128i v = _mm_srli_epi32(_mm_cvttps_epi32(sum), 2 * kSubShift);
-  v = _mm_packs_epi32(v, v);
-  v = _mm_packus_epi16(v, v);
-  const std::uint32_t px = std::uint32_t(_mm_cvtsi128_si32(v));
-  std::memcpy(out, &px, 4);
-#else
-  const unsigned w00 = unsigned(kSubScale - fx) * unsigned(kSubScale - fy), w01 = unsigned(fx) * unsigned(kSubScale - fy);
-  const unsigned w10 = unsigned(kSubScale - fx) * unsigned(fy), w11 = unsigned(fx) * unsigned(fy);
-  for (int c = 0; c < 4; ++c)
-    out[c] = BYTE((kSubScale * kSubScale / 2 + w00 * p00[c] + w01 * p01[c] + w10 * p10[c] + w11 * p11[c]) >>
-                  (2 * kSubShift));
-#endif
-}
-
 // The number of pixels, from first in direction dir (1 or -1) and at most
 // count, whose bilinear window lies wholly outside a w x h picture. Four
 // pixels per test where the whole group is outside.
@@ -231,6 +182,32 @@ unsigned OutsideRun(const int* xs, const int* ys, unsigned first, unsigned count
   }
 #endif
   for (; n < count && outside(dir > 0 ? std::ptrdiff_t(first + n) : std::ptrdiff_t(first - n)); ++n) {}
+  return n;
+}
+
+// The number of pixels from the first, at most count, whose bilinear window
+// lies wholly inside a w x h picture; four pixels per test.
+unsigned InsideRun(const int* xs, const int* ys, unsigned count, int w, int h) {
+  auto inside = [&](unsigned k) {
+    const int xl = (xs[k] - kSubScale / 2) >> kSubShift, yl = (ys[k] - kSubScale / 2) >> kSubShift;
+    return unsigned(xl) < unsigned(w - 1) && unsigned(yl) < unsigned(h - 1);
+  };
+  unsigned n = 0;
+#ifdef __SSE2__
+  const __m128i half = _mm_set1_epi32(kSubScale / 2), minusOne = _mm_set1_epi32(-1);
+  const __m128i lastX = _mm_set1_epi32(w - 1), lastY = _mm_set1_epi32(h - 1);
+  for (; n + 4 <= count; n += 4) {
+    const __m128i xl =
+        _mm_srai_epi32(_mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(xs + n)), half), kSubShift);
+    const __m128i yl =
+        _mm_srai_epi32(_mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ys + n)), half), kSubShift);
+    // Inside: -1 < xl < w - 1 and -1 < yl < h - 1.
+    const __m128i in = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(xl, minusOne), _mm_cmpgt_epi32(lastX, xl)),
+                                     _mm_and_si128(_mm_cmpgt_epi32(yl, minusOne), _mm_cmpgt_epi32(lastY, yl)));
+    if (_mm_movemask_epi8(in) != 0xFFFF) break;
+  }
+#endif
+  while (n < count && inside(n)) ++n;
   return n;
 }
 
@@ -270,18 +247,23 @@ class BilinearSpanSource : public SpanSource {
       std::memset(out + std::size_t(len) * 4, 0, std::size_t(spanLen - len) * 4);
       out += std::size_t(i) * 4;
     }
-    for (; i < len; ++i, out += 4) {
+    while (i < len) {
+      const unsigned j = i + InsideRun(xs + i, ys + i, len - i, w, h);
+      if (j > i) {  // a run of windows wholly inside the picture
+        m_run(out, xs + i, ys + i, j - i, first, step);
+        out += std::size_t(j - i) * 4;
+        i = j;
+        continue;
+      }
       int xh = xs[i] - kSubScale / 2, yh = ys[i] - kSubScale / 2;
       const int xl = xh >> kSubShift, yl = yh >> kSubShift;
       xh &= kSubMask;
       yh &= kSubMask;
       const BYTE *p00, *p01, *p10, *p11;
-      if (unsigned(xl) < unsigned(w - 1) && unsigned(yl) < unsigned(h - 1)) {
-        p00 = row(yl) + std::size_t(xl) * 4;
-        p01 = p00 + 4;
-        p10 = p00 + step;
-        p11 = p10 + 4;
-      } else if (clamp) {
+      ++i;
+      out += 4;
+      BYTE* const px = out - 4;
+      if (clamp) {
         const int x0 = std::clamp(xl, 0, w - 1), x1 = std::clamp(xl + 1, 0, w - 1);
         const BYTE* r0 = row(std::clamp(yl, 0, h - 1));
         const BYTE* r1 = row(std::clamp(yl + 1, 0, h - 1));
@@ -289,16 +271,16 @@ class BilinearSpanSource : public SpanSource {
         p10 = r1 + std::size_t(x0) * 4, p11 = r1 + std::size_t(x1) * 4;
       } else {
         if (xl < -1 || yl < -1 || xl >= w || yl >= h) {  // all four outside
-          std::memset(out, 0, 4);
+          std::memset(px, 0, 4);
           continue;
         }
-        auto at = [&](int px, int py) {
-          return px >= 0 && py >= 0 && px < w && py < h ? row(py) + std::size_t(px) * 4 : kClear;
+        auto at = [&](int cx, int cy) {
+          return cx >= 0 && cy >= 0 && cx < w && cy < h ? row(cy) + std::size_t(cx) * 4 : kClear;
         };
         p00 = at(xl, yl), p01 = at(xl + 1, yl), p10 = at(xl, yl + 1), p11 = at(xl + 1, yl + 1);
       }
-      BilinearPixel(p00, p01, p10, p11, xh, yh, out);
-      if (out[3] != 255) Unpremultiply(out);
+      BilinearPixel(p00, p01, p10, p11, xh, yh, px);
+      if (px[3] != 255) Unpremultiply(px);
     }
   }
 
@@ -308,6 +290,7 @@ class BilinearSpanSource : public SpanSource {
   bool m_clamp;
   Trans m_trans;
   Interpolator m_interp;
+  BilinearRunFn m_run = FastBilinearRun();
   std::vector<int> m_xs, m_ys;
 };
 
