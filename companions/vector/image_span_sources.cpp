@@ -509,15 +509,17 @@ class ScaledImageSpanSource : public SpanSource {
     }
     m_column.resize(std::size_t(n) * 4);
     int* acc = m_column.data();
-    for (int c = lo; c <= hi; ++c, acc += 4) {
-      int col = c;
-      if (m_clamp) col = std::clamp(col, 0, m_w - 1);
-      else if (col < 0 || col >= m_w) {
-        acc[0] = acc[1] = acc[2] = acc[3] = 0;
-        continue;
-      }
-      VerticalSum(std::size_t(col) * 4, acc);
-    }
+    // Columns inside the picture in one run; those beyond its edges are
+    // transparent or repeat the edge column.
+    const int inLo = std::clamp(lo, 0, m_w), inHi = std::clamp(hi + 1, inLo, m_w);
+    auto edge = [&](int c) {
+      int* a = acc + std::size_t(c - lo) * 4;
+      if (m_clamp) VerticalSums(std::size_t(std::clamp(c, 0, m_w - 1)) * 4, 1, a);
+      else a[0] = a[1] = a[2] = a[3] = 0;
+    };
+    for (int c = lo; c < std::min(inLo, hi + 1); ++c) edge(c);
+    VerticalSums(std::size_t(inLo) * 4, inHi - inLo, acc + std::size_t(inLo - lo) * 4);
+    for (int c = std::max(inHi, lo); c <= hi; ++c) edge(c);
 #ifdef __SSE2__
     if (d == 4) {
       HorizontalPass4(out, len, lo, n);
@@ -541,29 +543,37 @@ class ScaledImageSpanSource : public SpanSource {
   }
 
  private:
-  // One column's weighted sum over the sample rows, rounded to kExtraBits of
-  // fraction.
-  void VerticalSum(std::size_t offset, int* acc) const {
+  // The weighted sums over the sample rows of count columns from the byte
+  // offset, rounded to kExtraBits of fraction, into acc (four per column).
+  void VerticalSums(std::size_t offset, int count, int* acc) const {
     constexpr int kRound = 1 << (kVerticalShift - 1);
+    const int d = m_diameter;
+    const BYTE* const* rows = m_rowPtr.data();
+    const int* w = m_rowW.data();
 #ifdef __SSE2__
     // Two rows per multiply-add: their bytes interleaved as 16-bit pairs.
     const __m128i zero = _mm_setzero_si128();
-    __m128i sum = _mm_set1_epi32(kRound);
-    for (int j = 0; j < m_diameter; j += 2) {
-      const __m128i px = _mm_unpacklo_epi8(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(m_rowPtr[j] + offset))),
-                                                             _mm_cvtsi32_si128(int(Load32(m_rowPtr[j + 1] + offset)))),
-                                           zero);
-      const unsigned pair = (unsigned(m_rowW[j + 1]) << 16) | (unsigned(m_rowW[j]) & 0xFFFFu);
-      sum = _mm_add_epi32(sum, _mm_madd_epi16(px, _mm_set1_epi32(int(pair))));
+    __m128i pairW[4];  // diameters are at most 8
+    for (int j = 0; j < d; j += 2)
+      pairW[j / 2] = _mm_set1_epi32(int((unsigned(w[j + 1]) << 16) | (unsigned(w[j]) & 0xFFFFu)));
+    for (int c = 0; c < count; ++c, offset += 4, acc += 4) {
+      __m128i sum = _mm_set1_epi32(kRound);
+      for (int j = 0; j < d; j += 2) {
+        const __m128i px = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(rows[j] + offset))),
+                              _mm_cvtsi32_si128(int(Load32(rows[j + 1] + offset)))),
+            zero);
+        sum = _mm_add_epi32(sum, _mm_madd_epi16(px, pairW[j / 2]));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(acc), _mm_srai_epi32(sum, kVerticalShift));
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(acc), _mm_srai_epi32(sum, kVerticalShift));
 #else
-    int sum[4] = {kRound, kRound, kRound, kRound};
-    for (int j = 0; j < m_diameter; ++j) {
-      const BYTE* p = m_rowPtr[j] + offset;
-      for (int c = 0; c < 4; ++c) sum[c] += m_rowW[j] * p[c];
+    for (int c = 0; c < count; ++c, offset += 4, acc += 4) {
+      int sum[4] = {kRound, kRound, kRound, kRound};
+      for (int j = 0; j < d; ++j)
+        for (int k = 0; k < 4; ++k) sum[k] += w[j] * rows[j][offset + k];
+      for (int k = 0; k < 4; ++k) acc[k] = sum[k] >> kVerticalShift;
     }
-    for (int c = 0; c < 4; ++c) acc[c] = sum[c] >> kVerticalShift;
 #endif
   }
 
@@ -583,21 +593,39 @@ class ScaledImageSpanSource : public SpanSource {
     for (int c = 0; c < n + 2; ++c, pr += 8)
       _mm_storeu_si128(reinterpret_cast<__m128i*>(pr), _mm_unpacklo_epi16(column(c), column(c + 1)));
     const __m128i round = _mm_set1_epi32(1 << (kHorizontalShift - 1));
-    for (unsigned i = 0; i < len; ++i, out += 4) {
-      const std::int16_t* p = m_pairs.data() + std::size_t(m_colLo[i] - lo) * 8;
-      const __m128i w01 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_pairW.data() + std::size_t(i) * 16));
-      const __m128i w23 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_pairW.data() + std::size_t(i) * 16 + 8));
-      __m128i acc = _mm_add_epi32(_mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), w01),
-                                  _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), w23));
-      acc = _mm_srai_epi32(_mm_add_epi32(acc, round), kHorizontalShift);
-      acc = _mm_packs_epi32(acc, acc);
-      acc = _mm_packus_epi16(acc, acc);  // b, g, r, a limited to 0..255
-      std::uint32_t bgra = std::uint32_t(_mm_cvtsi128_si32(acc));
+    // Locals: the byte stores below could otherwise alias the members.
+    const std::int16_t* const pairs = m_pairs.data();
+    const std::int16_t* weights = m_pairW.data();
+    const int* colLo = m_colLo.data();
+    auto sum = [&](unsigned i) {
+      const std::int16_t* p = pairs + std::size_t(colLo[i] - lo) * 8;
+      const std::int16_t* w = weights + std::size_t(i) * 16;
+      const __m128i acc =
+          _mm_add_epi32(_mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(w))),
+                        _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8))));
+      return _mm_srai_epi32(_mm_add_epi32(acc, round), kHorizontalShift);
+    };
+    // Straight colour of a premultiplied result (colours limited to alpha).
+    auto finish = [](BYTE* px) {
+      const BYTE a = px[3];
+      if (a == 255) return;
+      px[0] = std::min(px[0], a), px[1] = std::min(px[1], a), px[2] = std::min(px[2], a);
+      Unpremultiply(px);
+    };
+    unsigned i = 0;
+    for (; i + 2 <= len; i += 2, out += 8) {  // two pixels per store; b, g, r, a limited to 0..255
+      const __m128i words = _mm_packs_epi32(sum(i), sum(i + 1));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+      finish(out);
+      finish(out + 4);
+    }
+    if (i < len) {
+      const __m128i words = _mm_packs_epi32(sum(i), sum(i));
+      const std::uint32_t bgra = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
       std::memcpy(out, &bgra, 4);
-      const BYTE a = out[3];
-      if (a == 255) continue;
-      const Color c{std::min(out[2], a), std::min(out[1], a), std::min(out[0], a), a};
-      Demultiply(&c, out, 1);
+      finish(out);
     }
   }
 #endif

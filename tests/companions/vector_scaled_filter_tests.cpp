@@ -62,9 +62,12 @@ TEST(VectorScaledFilter, MatchesTheGeneralFilter) {
         for (int edge : {kEdgeTransparent, kEdgeClamp}) {
           SCOPED_TRACE(::testing::Message() << "filter " << filter << " scale " << s << " edge " << edge
                                             << (opaque ? " opaque" : " translucent"));
-          const CTevTransMatrix scaled(s, 0, 0, s, -7.25, 3.5);
+          // Moved left, and (at 1.7) so far right that the whole destination
+          // lies left of the picture: clamped edges repeat its first column.
+          const double tx = s == 1.7 ? 80 : -7.25;
+          const CTevTransMatrix scaled(s, 0, 0, s, tx, 3.5);
           // A vanishing shear sends the same mapping through the general filter.
-          const CTevTransMatrix sheared(s, 1e-13, 1e-13, s, -7.25, 3.5);
+          const CTevTransMatrix sheared(s, 1e-13, 1e-13, s, tx, 3.5);
           auto fast = MakeDib(60, 40, 0x20406080), general = MakeDib(60, 40, 0x20406080);
           CTevRenderVectorObj r1(0), r2(0);
           CTevPath p1 = Rect(0.5, 0.25, 59.5, 39), p2 = Rect(0.5, 0.25, 59.5, 39);
