@@ -562,52 +562,81 @@ void StreakRowPlain(BYTE* out, const BYTE* in, int w, int length) {
 // (signed conversions) and every divisor below 2^24.
 constexpr int kTwoPassStreakLength = 32768;
 
+#ifdef __SSE2__
+// A pixel's colours weighted by its alpha, and the alpha, as 32-bit lanes
+// (each product at most 65025, so 16-bit products are exact).
+inline __m128i Weighted(const BYTE* p) {
+  int word;
+  std::memcpy(&word, p, 4);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
+  const __m128i alpha = _mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 3, 3, 3));
+  const __m128i factor = _mm_or_si128(_mm_and_si128(alpha, _mm_setr_epi16(-1, -1, -1, 0, 0, 0, 0, 0)),
+                                      _mm_setr_epi16(0, 0, 0, 1, 0, 0, 0, 0));
+  return _mm_unpacklo_epi16(_mm_mullo_epi16(px, factor), zero);
+}
+#endif
+
 // Working rows of the two-pass streak: prefix sums of the alpha-weighted
-// colours and of alpha, and the packed output pixels.
+// colours and of alpha (four per pixel: b, g, r, a), and the packed output.
 struct StreakRows {
-  std::vector<std::uint32_t> b, g, r, a, out;
-  explicit StreakRows(int w) : b(std::size_t(w) + 1), g(b.size()), r(b.size()), a(b.size()), out(std::size_t(w)) {}
+  std::vector<std::uint32_t> sums, out;
+  explicit StreakRows(int w) : sums((std::size_t(std::max(w, 0)) + 1) * 4), out(std::size_t(std::max(w, 0))) {}
 };
 
 // The same row as StreakRowPlain in two passes. First the running sums as
 // prefix arrays (32-bit with wrap-around, so their differences are exact);
-// then each pixel's quotients on its own, which the compiler vectorizes.
+// then each pixel's quotients on its own, four pixels at a time.
 // floor(num / den) for num < 2^31, 0 < den < 2^24 and a quotient below 256 is
 // floor(num * (1 / den) + 2^-30) in double: the product is within 2^-44 of
 // the true quotient, and a quotient that is not whole lies at least
 // 1 / den > 2^-24 below the next integer. length <= kTwoPassStreakLength.
 void StreakRowTwoPass(BYTE* out, const BYTE* in, int w, int length, StreakRows& rows) {
-  std::uint32_t *pb = rows.b.data(), *pg = rows.g.data(), *pr = rows.r.data(), *pa = rows.a.data();
-  pb[0] = pg[0] = pr[0] = pa[0] = 0;
-  for (int x = 0; x < w; ++x) {
+  std::uint32_t* const sums = rows.sums.data();
+  auto sum = [sums](int i, int c) { return sums[std::size_t(i) * 4 + std::size_t(c)]; };
+  int x = 0;
+#ifdef __SSE2__
+  {
+    __m128i run = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums), run);
+    for (; x < w; ++x) {
+      run = _mm_add_epi32(run, Weighted(in + std::size_t(x) * 4));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + std::size_t(x + 1) * 4), run);
+    }
+  }
+#else
+  for (int c = 0; c < 4; ++c) sums[c] = 0;
+  for (; x < w; ++x) {
     const BYTE* p = in + std::size_t(x) * 4;
     const std::uint32_t alpha = p[3];
-    pb[x + 1] = pb[x] + p[0] * alpha;
-    pg[x + 1] = pg[x] + p[1] * alpha;
-    pr[x + 1] = pr[x] + p[2] * alpha;
-    pa[x + 1] = pa[x] + alpha;
+    for (int c = 0; c < 3; ++c) sums[std::size_t(x + 1) * 4 + c] = sum(x, c) + p[c] * alpha;
+    sums[std::size_t(x + 1) * 4 + 3] = sum(x, 3) + alpha;
   }
+#endif
   constexpr double kNudge = 1.0 / (1 << 30);
   std::uint32_t* px = rows.out.data();
   // The first length - 1 pixels average fewer than length pixels.
   const int head = std::min(w, length - 1);
-  for (int x = 0; x < head; ++x) {
-    const std::uint32_t n = std::uint32_t(x + 1), A = pa[x + 1];
+  for (x = 0; x < head; ++x) {
+    const std::uint32_t n = std::uint32_t(x + 1), A = sum(x + 1, 3);
     const std::uint32_t h = A / 2;
     std::uint32_t v = ((A + n / 2) / n) << 24;
-    if (A) v |= (pb[x + 1] + h) / A | ((pg[x + 1] + h) / A) << 8 | ((pr[x + 1] + h) / A) << 16;
+    if (A) v |= (sum(x + 1, 0) + h) / A | ((sum(x + 1, 1) + h) / A) << 8 | ((sum(x + 1, 2) + h) / A) << 16;
     px[x] = v;
   }
   const double perCount = 1.0 / length;
   const std::int32_t halfCount = length / 2;
-  int x = head;
 #ifdef __SSE2__
-  // Four pixels per step: sums as 32-bit lanes, quotients two at a time in
-  // double lanes, then the four channel vectors interleaved into pixels.
+  // Four pixels per step: the window sums transposed to one vector per
+  // channel, quotients two at a time in double lanes, then the four channel
+  // vectors interleaved back into pixels.
   {
     const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1), vHalfCount = _mm_set1_epi32(halfCount);
     const __m128d nudge = _mm_set1_pd(kNudge), vPerCount = _mm_set1_pd(perCount), dOne = _mm_set1_pd(1.0);
-    auto load = [](const std::uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    auto window = [&](int i) {  // pixel i's sums over its window
+      return _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(i + 1) * 4)),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(i + 1 - length) * 4)));
+    };
     auto quotients = [&](__m128i num, __m128d rLo, __m128d rHi) {
       const __m128i lo = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(num), rLo), nudge));
       const __m128i hi =
@@ -615,15 +644,19 @@ void StreakRowTwoPass(BYTE* out, const BYTE* in, int w, int length, StreakRows& 
       return _mm_unpacklo_epi64(lo, hi);
     };
     for (; x + 4 <= w; x += 4) {
-      const int hi = x + 1, lo = x + 1 - length;
-      const __m128i A = _mm_sub_epi32(load(pa + hi), load(pa + lo)), h = _mm_srli_epi32(A, 1);
+      const __m128i w0 = window(x), w1 = window(x + 1), w2 = window(x + 2), w3 = window(x + 3);
+      const __m128i t0 = _mm_unpacklo_epi32(w0, w1), t1 = _mm_unpacklo_epi32(w2, w3);
+      const __m128i t2 = _mm_unpackhi_epi32(w0, w1), t3 = _mm_unpackhi_epi32(w2, w3);
+      const __m128i B = _mm_unpacklo_epi64(t0, t1), G = _mm_unpackhi_epi64(t0, t1);
+      const __m128i R = _mm_unpacklo_epi64(t2, t3), A = _mm_unpackhi_epi64(t2, t3);
+      const __m128i h = _mm_srli_epi32(A, 1);
       // No weight at all: every colour sum is 0 too, so any divisor gives 0.
       const __m128i divisor = _mm_or_si128(A, _mm_and_si128(_mm_cmpeq_epi32(A, zero), one));
       const __m128d rLo = _mm_div_pd(dOne, _mm_cvtepi32_pd(divisor));
       const __m128d rHi = _mm_div_pd(dOne, _mm_cvtepi32_pd(_mm_shuffle_epi32(divisor, 0xEE)));
-      const __m128i qb = quotients(_mm_add_epi32(_mm_sub_epi32(load(pb + hi), load(pb + lo)), h), rLo, rHi);
-      const __m128i qg = quotients(_mm_add_epi32(_mm_sub_epi32(load(pg + hi), load(pg + lo)), h), rLo, rHi);
-      const __m128i qr = quotients(_mm_add_epi32(_mm_sub_epi32(load(pr + hi), load(pr + lo)), h), rLo, rHi);
+      const __m128i qb = quotients(_mm_add_epi32(B, h), rLo, rHi);
+      const __m128i qg = quotients(_mm_add_epi32(G, h), rLo, rHi);
+      const __m128i qr = quotients(_mm_add_epi32(R, h), rLo, rHi);
       const __m128i qa = quotients(_mm_add_epi32(A, vHalfCount), vPerCount, vPerCount);
       // [b0..b3 g0..g3 r0..r3 a0..a3] bytes, then interleaved to b g r a.
       const __m128i v = _mm_packus_epi16(_mm_packs_epi32(qb, qg), _mm_packs_epi32(qr, qa));
@@ -635,13 +668,14 @@ void StreakRowTwoPass(BYTE* out, const BYTE* in, int w, int length, StreakRows& 
 #endif
   for (; x < w; ++x) {
     const int hi = x + 1, lo = x + 1 - length;
-    const std::int32_t A = std::int32_t(pa[hi] - pa[lo]), h = A / 2;
+    const std::int32_t A = std::int32_t(sum(hi, 3) - sum(lo, 3)), h = A / 2;
     const double perAlpha = 1.0 / double(A == 0 ? 1 : A);
     const auto q = [&](std::int32_t num, double reciprocal) {
       return std::uint32_t(std::int32_t(double(num) * reciprocal + kNudge));
     };
-    px[x] = q(std::int32_t(pb[hi] - pb[lo]) + h, perAlpha) | q(std::int32_t(pg[hi] - pg[lo]) + h, perAlpha) << 8 |
-            q(std::int32_t(pr[hi] - pr[lo]) + h, perAlpha) << 16 | q(A + halfCount, perCount) << 24;
+    px[x] = q(std::int32_t(sum(hi, 0) - sum(lo, 0)) + h, perAlpha) |
+            q(std::int32_t(sum(hi, 1) - sum(lo, 1)) + h, perAlpha) << 8 |
+            q(std::int32_t(sum(hi, 2) - sum(lo, 2)) + h, perAlpha) << 16 | q(A + halfCount, perCount) << 24;
   }
   std::memcpy(out, px, std::size_t(w) * 4);
 }
