@@ -521,8 +521,8 @@ class ScaledImageSpanSource : public SpanSource {
     VerticalSums(std::size_t(inLo) * 4, inHi - inLo, acc + std::size_t(inLo - lo) * 4);
     for (int c = std::max(inHi, lo); c <= hi; ++c) edge(c);
 #ifdef __SSE2__
-    if (d == 4) {
-      HorizontalPass4(out, len, lo, n);
+    if (d % 2 == 0 && d <= 8) {
+      HorizontalPassPairs(out, len, lo, n);
       return;
     }
 #endif
@@ -578,10 +578,10 @@ class ScaledImageSpanSource : public SpanSource {
   }
 
 #ifdef __SSE2__
-  // The horizontal pass of a four-tap filter: each column sum is interleaved
-  // with its right neighbour as 16-bit values, so two multiply-adds of weight
-  // pairs give the four channels of a pixel.
-  void HorizontalPass4(BYTE* out, unsigned len, int lo, int n) {
+  // The horizontal pass of an even-diameter filter: each column sum is
+  // interleaved with its right neighbour as 16-bit values, so one
+  // multiply-add per pair of taps gives the four channels of a pixel.
+  void HorizontalPassPairs(BYTE* out, unsigned len, int lo, int n) {
     m_pairs.resize(std::size_t(n + 2) * 8);
     std::int16_t* pr = m_pairs.data();
     const int* v = m_column.data();
@@ -597,15 +597,15 @@ class ScaledImageSpanSource : public SpanSource {
     const std::int16_t* const pairs = m_pairs.data();
     const std::int16_t* weights = m_pairW.data();
     const int* colLo = m_colLo.data();
+    const int taps = m_diameter / 2;  // pairs of taps per pixel
     auto sum = [&](unsigned i) {
       const std::int16_t* p = pairs + std::size_t(colLo[i] - lo) * 8;
-      const std::int16_t* w = weights + std::size_t(i) * 16;
-      const __m128i acc =
-          _mm_add_epi32(_mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(w))),
-                        _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8))));
-      return _mm_srai_epi32(_mm_add_epi32(acc, round), kHorizontalShift);
+      const std::int16_t* w = weights + std::size_t(i) * 8 * std::size_t(taps);
+      __m128i acc = round;
+      for (int k = 0; k < taps; ++k, p += 16, w += 8)
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(w))));
+      return _mm_srai_epi32(acc, kHorizontalShift);
     };
     // Straight colour of a premultiplied result (colours limited to alpha).
     auto finish = [](BYTE* px) {
@@ -651,14 +651,13 @@ class ScaledImageSpanSource : public SpanSource {
       m_lo = std::min(m_lo, first);
       m_hi = std::max(m_hi, first + d - 1);
     }
-    if (d == 4) {  // the weight pairs of the four-tap pass
-      m_pairW.resize(std::size_t(len) * 16);
+    if (d % 2 == 0) {  // the weight pairs of the paired pass: (w0, w1) x 4, (w2, w3) x 4, ...
+      m_pairW.resize(std::size_t(len) * 4 * std::size_t(d));
+      std::int16_t* pw = m_pairW.data();
       for (unsigned i = 0; i < len; ++i)
-        for (int ch = 0; ch < 4; ++ch)
-          for (int k = 0; k < 2; ++k) {
-            m_pairW[std::size_t(i) * 16 + 2 * ch + k] = m_colW[std::size_t(i) * 4 + k];
-            m_pairW[std::size_t(i) * 16 + 8 + 2 * ch + k] = m_colW[std::size_t(i) * 4 + 2 + k];
-          }
+        for (int k = 0; k < d; k += 2)
+          for (int ch = 0; ch < 4; ++ch, pw += 2)
+            pw[0] = m_colW[std::size_t(i) * d + k], pw[1] = m_colW[std::size_t(i) * d + k + 1];
     }
     m_spanX = x;
     m_spanLen = len;
