@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "companions/base/cpu_features.h"
 #include "companions/base/dib.h"
 #include "companions/vector/image_transform.h"
 #include "companions/vector/recursive_blur.h"
@@ -17,6 +18,7 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace TevImgEffectLib {
@@ -577,6 +579,47 @@ inline __m128i Weighted(const BYTE* p) {
 }
 #endif
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define LW_STREAK_AVX2 1
+// floor(num * reciprocal + nudge) of four lanes.
+__attribute__((target("avx2"))) inline __m128i Quotients4(__m128i num, __m256d reciprocal, __m256d nudge) {
+  return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(num), reciprocal), nudge));
+}
+
+// The quotient pass of StreakRowTwoPass from pixel x, four pixels per step
+// with four-lane doubles (the same operations, so the same results); returns
+// the first pixel left.
+__attribute__((target("avx2"))) int StreakQuotientsAvx2(std::uint32_t* px, const std::uint32_t* sums, int x, int w,
+                                                        int length, double nudgeValue) {
+  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1), halfCount = _mm_set1_epi32(length / 2);
+  const __m256d nudge = _mm256_set1_pd(nudgeValue), perCount = _mm256_set1_pd(1.0 / length);
+  const __m256d dOne = _mm256_set1_pd(1.0);
+  for (; x + 4 <= w; x += 4) {
+    __m128i s[4];
+    for (int k = 0; k < 4; ++k)
+      s[k] = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(x + k + 1) * 4)),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(x + k + 1 - length) * 4)));
+    const __m128i t0 = _mm_unpacklo_epi32(s[0], s[1]), t1 = _mm_unpacklo_epi32(s[2], s[3]);
+    const __m128i t2 = _mm_unpackhi_epi32(s[0], s[1]), t3 = _mm_unpackhi_epi32(s[2], s[3]);
+    const __m128i B = _mm_unpacklo_epi64(t0, t1), G = _mm_unpackhi_epi64(t0, t1);
+    const __m128i R = _mm_unpacklo_epi64(t2, t3), A = _mm_unpackhi_epi64(t2, t3);
+    const __m128i h = _mm_srli_epi32(A, 1);
+    const __m128i divisor = _mm_or_si128(A, _mm_and_si128(_mm_cmpeq_epi32(A, zero), one));
+    const __m256d perAlpha = _mm256_div_pd(dOne, _mm256_cvtepi32_pd(divisor));
+    const __m128i qb = Quotients4(_mm_add_epi32(B, h), perAlpha, nudge);
+    const __m128i qg = Quotients4(_mm_add_epi32(G, h), perAlpha, nudge);
+    const __m128i qr = Quotients4(_mm_add_epi32(R, h), perAlpha, nudge);
+    const __m128i qa = Quotients4(_mm_add_epi32(A, halfCount), perCount, nudge);
+    const __m128i v = _mm_packus_epi16(_mm_packs_epi32(qb, qg), _mm_packs_epi32(qr, qa));
+    const __m128i bg = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
+    const __m128i ra = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(px + x), _mm_unpacklo_epi16(bg, ra));
+  }
+  _mm256_zeroupper();
+  return x;
+}
+#endif
+
 // Working rows of the two-pass streak: prefix sums of the alpha-weighted
 // colours and of alpha (four per pixel: b, g, r, a), and the packed output.
 struct StreakRows {
@@ -626,6 +669,9 @@ void StreakRowTwoPass(BYTE* out, const BYTE* in, int w, int length, StreakRows& 
   }
   const double perCount = 1.0 / length;
   const std::int32_t halfCount = length / 2;
+#ifdef LW_STREAK_AVX2
+  if (CpuHasAvx2()) x = StreakQuotientsAvx2(px, sums, x, w, length, kNudge);
+#endif
 #ifdef __SSE2__
   // Four pixels per step: the window sums transposed to one vector per
   // channel, quotients two at a time in double lanes, then the four channel

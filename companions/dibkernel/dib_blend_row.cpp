@@ -131,20 +131,12 @@ void BlendRowAvx2(BYTE* dst, const BYTE* src, int n, unsigned inv) {
 const BlendRowFn kBlendRowSse2 = &BlendRowSse2;
 const BlendRowFn kBlendRowAvx2 = &BlendRowAvx2;
 
-bool CpuHasAvx2() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-}
-
 BlendRowFn FastBlendRow() {
   static const BlendRowFn fn = []() -> BlendRowFn {
     const char* off = std::getenv("LOOPWRIGHT_NO_SIMD");
     if (off && off[0] == '1') return &BlendRowPlain;
+    if (CpuHasAvx2()) return &BlendRowAvx2;
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return &BlendRowAvx2;
     if (__builtin_cpu_supports("sse2")) return &BlendRowSse2;
     return &BlendRowPlain;
   }();
@@ -153,7 +145,6 @@ BlendRowFn FastBlendRow() {
 #else
 const BlendRowFn kBlendRowSse2 = nullptr;
 const BlendRowFn kBlendRowAvx2 = nullptr;
-bool CpuHasAvx2() { return false; }
 BlendRowFn FastBlendRow() { return &BlendRowPlain; }
 #endif
 

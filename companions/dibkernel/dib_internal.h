@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "companions/base/cpu_features.h"
 #include "companions/base/dib.h"
 
 namespace DibKernel::detail {
@@ -82,8 +83,6 @@ extern const BlendRowFn kBlendRowAvx2;
 // The fastest kernel this machine runs (the plain one when none applies or
 // LOOPWRIGHT_NO_SIMD=1).
 BlendRowFn FastBlendRow();
-// True when the running CPU supports AVX2 (tests skip that kernel otherwise).
-bool CpuHasAvx2();
 
 // Integer helpers for clipping in 64 bits (no overflow on any LONG input).
 inline std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {

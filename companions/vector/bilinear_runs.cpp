@@ -1,5 +1,7 @@
 #include "companions/vector/bilinear_runs.h"
 
+#include "companions/base/cpu_features.h"
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define LW_HAVE_AVX2_KERNEL 1
@@ -157,25 +159,13 @@ LW_AVX2 void RunAvx2(BYTE* out, const int* xs, const int* ys, unsigned n, const 
 }
 #endif
 
-bool HasAvx2() {
-#ifdef LW_HAVE_AVX2_KERNEL
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-#else
-  return false;
-#endif
-}
-
 }  // namespace
 
 BilinearRunFn BilinearRunSse2() { return &RunSse2; }
 
 BilinearRunFn BilinearRunAvx2() {
 #ifdef LW_HAVE_AVX2_KERNEL
-  return HasAvx2() ? &RunAvx2 : nullptr;
+  return CpuHasAvx2() ? &RunAvx2 : nullptr;
 #else
   return nullptr;
 #endif
