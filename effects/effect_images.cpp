@@ -448,30 +448,8 @@ void CLightEffect::DoRender(BITMAPINFOHEADER* dst, BITMAPINFOHEADER* const src, 
   const double t = Clamp01(progress);
   const int Wi = DibWidth(dst), Hi = DibHeight(dst);
   const double W = Wi, H = Hi;
-  const int a = m_angle;
-  double sx, sy, vx, vy;
-  if (a >= 0 && a < 90) sx = W, sy = 0, vx = -W, vy = H;
-  else if (a >= 90 && a < 180) sx = 0, sy = 0, vx = W, vy = H;
-  else if (a >= 180 && a < 270) sx = 0, sy = H, vx = W, vy = -H;
-  else sx = W, sy = H, vx = -W, vy = -H;
-  const double px = sx + t * vx, py = sy + t * vy;
-
   double x1, y1, x2, y2;
-  if (a == 0 || a == 180) {
-    x1 = px, y1 = 0, x2 = px, y2 = H;
-  } else if (a == 90 || a == 270) {
-    x1 = 0, y1 = py, x2 = W, y2 = py;
-  } else {
-    const double m = 1 / std::tan(a * kPi / 180), b = py - px * m;
-    double xs[4], ys[4];
-    int n = 0;
-    if (b > 0 && b <= H) xs[n] = 0, ys[n++] = b;
-    if (W * m + b >= 0 && W * m + b <= H) xs[n] = W, ys[n++] = W * m + b;
-    if (n < 2 && -b / m >= 0 && -b / m <= W) xs[n] = -b / m, ys[n++] = 0;
-    if (n < 2 && (H - b) / m >= 0 && (H - b) / m <= W) xs[n] = (H - b) / m, ys[n++] = H;
-    if (n < 2) return;  // the line misses the picture
-    x1 = xs[0], y1 = ys[0], x2 = xs[1], y2 = ys[1];
-  }
+  if (!detail::LightLine(W, H, m_angle, t, x1, y1, x2, y2)) return;  // the line misses the picture
   CTevPath line;
   line.AddVertex(x1, y1, agg::path_cmd_move_to);
   line.AddVertex(x2, y2, agg::path_cmd_line_to);
@@ -579,6 +557,36 @@ inline __m128i Weighted(const BYTE* p) {
 }
 #endif
 
+#ifdef __SSE2__
+// The window sums of pixels x..x+3 from the prefix sums, transposed to one
+// vector per channel.
+inline void WindowChannels(const std::uint32_t* sums, int x, int length, __m128i& B, __m128i& G, __m128i& R,
+                           __m128i& A) {
+  __m128i s[4];
+  for (int k = 0; k < 4; ++k)
+    s[k] = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(x + k + 1) * 4)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(x + k + 1 - length) * 4)));
+  const __m128i t0 = _mm_unpacklo_epi32(s[0], s[1]), t1 = _mm_unpacklo_epi32(s[2], s[3]);
+  const __m128i t2 = _mm_unpackhi_epi32(s[0], s[1]), t3 = _mm_unpackhi_epi32(s[2], s[3]);
+  B = _mm_unpacklo_epi64(t0, t1), G = _mm_unpackhi_epi64(t0, t1);
+  R = _mm_unpacklo_epi64(t2, t3), A = _mm_unpackhi_epi64(t2, t3);
+}
+
+// Four pixels' channel vectors (0..255 each) interleaved to b g r a and stored.
+inline void StorePixels4(std::uint32_t* px, __m128i qb, __m128i qg, __m128i qr, __m128i qa) {
+  const __m128i v = _mm_packus_epi16(_mm_packs_epi32(qb, qg), _mm_packs_epi32(qr, qa));  // b0..b3 g0..g3 ...
+  const __m128i bg = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
+  const __m128i ra = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
+}
+
+// The alpha sum as a divisor: 1 where there is no weight at all (every
+// colour sum is 0 too, so any divisor gives 0).
+inline __m128i AlphaDivisor(__m128i A) {
+  return _mm_or_si128(A, _mm_and_si128(_mm_cmpeq_epi32(A, _mm_setzero_si128()), _mm_set1_epi32(1)));
+}
+#endif
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define LW_STREAK_AVX2 1
 // floor(num * reciprocal + nudge) of four lanes.
@@ -591,29 +599,19 @@ __attribute__((target("avx2"))) inline __m128i Quotients4(__m128i num, __m256d r
 // the first pixel left.
 __attribute__((target("avx2"))) int StreakQuotientsAvx2(std::uint32_t* px, const std::uint32_t* sums, int x, int w,
                                                         int length, double nudgeValue) {
-  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1), halfCount = _mm_set1_epi32(length / 2);
+  const __m128i halfCount = _mm_set1_epi32(length / 2);
   const __m256d nudge = _mm256_set1_pd(nudgeValue), perCount = _mm256_set1_pd(1.0 / length);
   const __m256d dOne = _mm256_set1_pd(1.0);
   for (; x + 4 <= w; x += 4) {
-    __m128i s[4];
-    for (int k = 0; k < 4; ++k)
-      s[k] = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(x + k + 1) * 4)),
-                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(x + k + 1 - length) * 4)));
-    const __m128i t0 = _mm_unpacklo_epi32(s[0], s[1]), t1 = _mm_unpacklo_epi32(s[2], s[3]);
-    const __m128i t2 = _mm_unpackhi_epi32(s[0], s[1]), t3 = _mm_unpackhi_epi32(s[2], s[3]);
-    const __m128i B = _mm_unpacklo_epi64(t0, t1), G = _mm_unpackhi_epi64(t0, t1);
-    const __m128i R = _mm_unpacklo_epi64(t2, t3), A = _mm_unpackhi_epi64(t2, t3);
-    const __m128i h = _mm_srli_epi32(A, 1);
-    const __m128i divisor = _mm_or_si128(A, _mm_and_si128(_mm_cmpeq_epi32(A, zero), one));
+    __m128i B, G, R, A;
+    WindowChannels(sums, x, length, B, G, R, A);
+    const __m128i h = _mm_srli_epi32(A, 1), divisor = AlphaDivisor(A);
     const __m256d perAlpha = _mm256_div_pd(dOne, _mm256_cvtepi32_pd(divisor));
     const __m128i qb = Quotients4(_mm_add_epi32(B, h), perAlpha, nudge);
     const __m128i qg = Quotients4(_mm_add_epi32(G, h), perAlpha, nudge);
     const __m128i qr = Quotients4(_mm_add_epi32(R, h), perAlpha, nudge);
     const __m128i qa = Quotients4(_mm_add_epi32(A, halfCount), perCount, nudge);
-    const __m128i v = _mm_packus_epi16(_mm_packs_epi32(qb, qg), _mm_packs_epi32(qr, qa));
-    const __m128i bg = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
-    const __m128i ra = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(px + x), _mm_unpacklo_epi16(bg, ra));
+    StorePixels4(px + x, qb, qg, qr, qa);
   }
   _mm256_zeroupper();
   return x;
@@ -677,12 +675,8 @@ void StreakRowTwoPass(BYTE* out, const BYTE* in, int w, int length, StreakRows& 
   // channel, quotients two at a time in double lanes, then the four channel
   // vectors interleaved back into pixels.
   {
-    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1), vHalfCount = _mm_set1_epi32(halfCount);
+    const __m128i vHalfCount = _mm_set1_epi32(halfCount);
     const __m128d nudge = _mm_set1_pd(kNudge), vPerCount = _mm_set1_pd(perCount), dOne = _mm_set1_pd(1.0);
-    auto window = [&](int i) {  // pixel i's sums over its window
-      return _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(i + 1) * 4)),
-                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + std::size_t(i + 1 - length) * 4)));
-    };
     auto quotients = [&](__m128i num, __m128d rLo, __m128d rHi) {
       const __m128i lo = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(num), rLo), nudge));
       const __m128i hi =
@@ -690,25 +684,16 @@ void StreakRowTwoPass(BYTE* out, const BYTE* in, int w, int length, StreakRows& 
       return _mm_unpacklo_epi64(lo, hi);
     };
     for (; x + 4 <= w; x += 4) {
-      const __m128i w0 = window(x), w1 = window(x + 1), w2 = window(x + 2), w3 = window(x + 3);
-      const __m128i t0 = _mm_unpacklo_epi32(w0, w1), t1 = _mm_unpacklo_epi32(w2, w3);
-      const __m128i t2 = _mm_unpackhi_epi32(w0, w1), t3 = _mm_unpackhi_epi32(w2, w3);
-      const __m128i B = _mm_unpacklo_epi64(t0, t1), G = _mm_unpackhi_epi64(t0, t1);
-      const __m128i R = _mm_unpacklo_epi64(t2, t3), A = _mm_unpackhi_epi64(t2, t3);
-      const __m128i h = _mm_srli_epi32(A, 1);
-      // No weight at all: every colour sum is 0 too, so any divisor gives 0.
-      const __m128i divisor = _mm_or_si128(A, _mm_and_si128(_mm_cmpeq_epi32(A, zero), one));
+      __m128i B, G, R, A;
+      WindowChannels(sums, x, length, B, G, R, A);
+      const __m128i h = _mm_srli_epi32(A, 1), divisor = AlphaDivisor(A);
       const __m128d rLo = _mm_div_pd(dOne, _mm_cvtepi32_pd(divisor));
       const __m128d rHi = _mm_div_pd(dOne, _mm_cvtepi32_pd(_mm_shuffle_epi32(divisor, 0xEE)));
       const __m128i qb = quotients(_mm_add_epi32(B, h), rLo, rHi);
       const __m128i qg = quotients(_mm_add_epi32(G, h), rLo, rHi);
       const __m128i qr = quotients(_mm_add_epi32(R, h), rLo, rHi);
       const __m128i qa = quotients(_mm_add_epi32(A, vHalfCount), vPerCount, vPerCount);
-      // [b0..b3 g0..g3 r0..r3 a0..a3] bytes, then interleaved to b g r a.
-      const __m128i v = _mm_packus_epi16(_mm_packs_epi32(qb, qg), _mm_packs_epi32(qr, qa));
-      const __m128i bg = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
-      const __m128i ra = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(px + x), _mm_unpacklo_epi16(bg, ra));
+      StorePixels4(px + x, qb, qg, qr, qa);
     }
   }
 #endif

@@ -2,6 +2,7 @@
 // building and the reproducible pseudo-random sequence. Not exported.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -120,5 +121,40 @@ class OrderedPicker {
   std::unique_ptr<int[]> m_tree;
 };
 
+
+}  // namespace TevImgEffectLib::detail
+
+namespace TevImgEffectLib::detail {
+
+// The light's line at progress t (0..1) over a W x H picture: the line at
+// `angle` degrees through a point that crosses the picture from one corner
+// to the opposite one. False when it misses the picture.
+inline bool LightLine(double W, double H, int angle, double t, double& x1, double& y1, double& x2, double& y2) {
+  const int a = angle;
+  double sx, sy, vx, vy;
+  if (a >= 0 && a < 90) sx = W, sy = 0, vx = -W, vy = H;
+  else if (a >= 90 && a < 180) sx = 0, sy = 0, vx = W, vy = H;
+  else if (a >= 180 && a < 270) sx = 0, sy = H, vx = W, vy = -H;
+  else sx = W, sy = H, vx = -W, vy = -H;
+  const double px = sx + t * vx, py = sy + t * vy;
+  if (a == 0 || a == 180) {
+    x1 = px, y1 = 0, x2 = px, y2 = H;
+    return true;
+  }
+  if (a == 90 || a == 270) {
+    x1 = 0, y1 = py, x2 = W, y2 = py;
+    return true;
+  }
+  const double m = 1 / std::tan(a * kPi / 180), b = py - px * m;
+  double xs[4], ys[4];
+  int n = 0;
+  if (b > 0 && b <= H) xs[n] = 0, ys[n++] = b;
+  if (W * m + b >= 0 && W * m + b <= H) xs[n] = W, ys[n++] = W * m + b;
+  if (n < 2 && -b / m >= 0 && -b / m <= W) xs[n] = -b / m, ys[n++] = 0;
+  if (n < 2 && (H - b) / m >= 0 && (H - b) / m <= W) xs[n] = (H - b) / m, ys[n++] = H;
+  if (n < 2) return false;
+  x1 = xs[0], y1 = ys[0], x2 = xs[1], y2 = ys[1];
+  return true;
+}
 
 }  // namespace TevImgEffectLib::detail

@@ -10,6 +10,7 @@
 #include "companions/vector/image_transform.h"
 #include "companions/vector/render_vector_obj.h"
 #include "effect_test_util.h"
+#include "effects/effect_internal.h"
 
 using namespace TevImgEffectLib;
 using namespace effect_test;
@@ -140,31 +141,11 @@ TEST(MotionBlurReference, LongStreaksOnAWideRow) {
 namespace {
 
 // The light effect composed from the renderer's own pieces: a white line
-// layer and a blurred glow layer, each laid over dst with Overlay2Images.
+// layer and a blurred glow layer, each laid over dst with Overlay2Images
+// (the line's geometry is the effect's own).
 void LightByLayers(BITMAPINFOHEADER* dst, int a, int width, int glow, double t) {
-  const double W = DibWidth(dst), H = DibHeight(dst);
-  double sx, sy, vx, vy;
-  if (a >= 0 && a < 90) sx = W, sy = 0, vx = -W, vy = H;
-  else if (a >= 90 && a < 180) sx = 0, sy = 0, vx = W, vy = H;
-  else if (a >= 180 && a < 270) sx = 0, sy = H, vx = W, vy = -H;
-  else sx = W, sy = H, vx = -W, vy = -H;
-  const double px = sx + t * vx, py = sy + t * vy;
   double x1, y1, x2, y2;
-  if (a == 0 || a == 180) {
-    x1 = px, y1 = 0, x2 = px, y2 = H;
-  } else if (a == 90 || a == 270) {
-    x1 = 0, y1 = py, x2 = W, y2 = py;
-  } else {
-    const double m = 1 / std::tan(a * M_PI / 180), b = py - px * m;
-    double xs[4], ys[4];
-    int n = 0;
-    if (b > 0 && b <= H) xs[n] = 0, ys[n++] = b;
-    if (W * m + b >= 0 && W * m + b <= H) xs[n] = W, ys[n++] = W * m + b;
-    if (n < 2 && -b / m >= 0 && -b / m <= W) xs[n] = -b / m, ys[n++] = 0;
-    if (n < 2 && (H - b) / m >= 0 && (H - b) / m <= W) xs[n] = (H - b) / m, ys[n++] = H;
-    if (n < 2) return;
-    x1 = xs[0], y1 = ys[0], x2 = xs[1], y2 = ys[1];
-  }
+  if (!detail::LightLine(DibWidth(dst), DibHeight(dst), a, t, x1, y1, x2, y2)) return;
   TevVecLib::CTevPath line;
   line.AddVertex(x1, y1, agg::path_cmd_move_to);
   line.AddVertex(x2, y2, agg::path_cmd_line_to);
