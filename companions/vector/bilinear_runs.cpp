@@ -27,10 +27,14 @@ inline Window At(int x, int y, const BYTE* first, std::ptrdiff_t step) {
 constexpr unsigned kAhead = 12;
 
 inline void Prefetch(const int* xs, const int* ys, unsigned i, unsigned n, const BYTE* first, std::ptrdiff_t step) {
+#ifdef __SSE2__
   if (i + kAhead >= n) return;
   const BYTE* p = At(xs[i + kAhead], ys[i + kAhead], first, step).p;
   _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
   _mm_prefetch(reinterpret_cast<const char*>(p + step), _MM_HINT_T0);
+#else
+  (void)xs, (void)ys, (void)i, (void)n, (void)first, (void)step;
+#endif
 }
 
 void RunSse2(BYTE* out, const int* xs, const int* ys, unsigned n, const BYTE* first, std::ptrdiff_t step) {
@@ -49,11 +53,6 @@ void RunSse2(BYTE* out, const int* xs, const int* ys, unsigned n, const BYTE* fi
 LW_AVX2 inline __m256i Rows(const BYTE* a, const BYTE* b) {
   return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a))),
                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)), 1);
-}
-
-// a in every lane of the low half, b in every lane of the high half.
-LW_AVX2 inline __m256i Both(int a, int b) {
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi32(a)), _mm_set1_epi32(b), 1);
 }
 
 // Chunks of up to 64 pixels in two passes. The first computes, eight
