@@ -69,20 +69,9 @@ int CShapeWipeEffect::IntersectHorzLine(double x1, double y1, double x2, double 
 
 int CShapeWipeEffect::IntersectVertLine(double x1, double y1, double x2, double y2, double c, bool keepGreater,
                                         double* outX, double* outY) const {
-  const bool in1 = keepGreater ? y1 <= c : y1 >= c;
-  const bool in2 = keepGreater ? y2 <= c : y2 >= c;
-  if (!in1 && !in2) return 0;
-  if (y1 == y2 || (in1 && in2)) {
-    outX[0] = x2, outY[0] = y2;
-    return 1;
-  }
-  const double cx = x1 + (x2 - x1) * (c - y1) / (y2 - y1);
-  outX[0] = cx, outY[0] = c;
-  if (in2) {
-    outX[1] = x2, outY[1] = y2;
-    return 2;
-  }
-  return 1;
+  // The vertical case is the horizontal one with the axes exchanged; y grows
+  // upward here, so "greater" keeps the side below c.
+  return IntersectHorzLine(y1, x1, y2, x2, c, !keepGreater, outY, outX);
 }
 
 int CShapeWipeEffect::DoHClipPolygon(const double* xs, const double* ys, int count, double* outXs, double* outYs,
@@ -101,16 +90,7 @@ int CShapeWipeEffect::DoHClipPolygon(const double* xs, const double* ys, int cou
 
 int CShapeWipeEffect::DoVClipPolygon(const double* xs, const double* ys, int count, double* outXs, double* outYs,
                                      double c, bool keepGreater) const {
-  if (count < 1) return 0;
-  count = std::min(count, kMaxClipPoints);
-  int n = 0;
-  for (int i = 0; i < count; ++i) {
-    const int j = (i + 1) % count;
-    double px[2], py[2];
-    const int k = IntersectVertLine(xs[i], ys[i], xs[j], ys[j], c, keepGreater, px, py);
-    for (int m = 0; m < k && n < kMaxClipPoints; ++m) outXs[n] = px[m], outYs[n++] = py[m];
-  }
-  return n;
+  return DoHClipPolygon(ys, xs, count, outYs, outXs, c, !keepGreater);  // axes exchanged, as above
 }
 
 void CShapeWipeEffect::AddClippedCentredPolygon(const SIZE& size, const double* xs, const double* ys, int count,
