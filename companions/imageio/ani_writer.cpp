@@ -12,9 +12,6 @@ namespace TevImageIO {
 
 namespace {
 
-void Put32(std::vector<BYTE>& out, DWORD v) {
-  for (int i = 0; i < 4; ++i) out.push_back(BYTE(v >> (8 * i)));
-}
 void PutId(std::vector<BYTE>& out, const char* id) {
   for (int i = 0; i < 4; ++i) out.push_back(BYTE(id[i]));
 }

@@ -11,16 +11,6 @@
 
 namespace TevImageIO {
 
-namespace {
-void Put16(std::vector<BYTE>& out, unsigned v) {
-  out.push_back(BYTE(v));
-  out.push_back(BYTE(v >> 8));
-}
-void Put32(std::vector<BYTE>& out, DWORD v) {
-  for (int i = 0; i < 4; ++i) out.push_back(BYTE(v >> (8 * i)));
-}
-}  // namespace
-
 int WriteBmp(CTevImageInfoPack& pack, const CTevImgExportOptions*, CTevCommonProgress*) {
   const BITMAPINFOHEADER* pic = pack.picture.get();
   if (!DibReadable(pic)) return Fail(pack, IMAGEIO_ERR_ARGUMENT, "BMP: picture is not a valid uncompressed DIB");

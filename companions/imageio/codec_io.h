@@ -30,6 +30,15 @@ bool ReadFileHead(const std::string& path, std::vector<BYTE>& out, std::size_t m
 // True when width x height at bits per pixel fits the DIB limits.
 bool DimensionsAllowed(long long width, long long height, int bits);
 
+// Appends v to out as 2 or 4 little-endian bytes (the writers' headers).
+inline void Put16(std::vector<BYTE>& out, unsigned v) {
+  out.push_back(BYTE(v));
+  out.push_back(BYTE(v >> 8));
+}
+inline void Put32(std::vector<BYTE>& out, DWORD v) {
+  for (int i = 0; i < 4; ++i) out.push_back(BYTE(v >> (8 * i)));
+}
+
 // A read cursor over a byte range. Every read checks the remaining length;
 // a failed read sets ok() to false and yields zeros, so a parser can read a
 // whole record and check once.

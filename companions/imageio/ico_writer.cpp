@@ -17,14 +17,6 @@ namespace TevImageIO {
 
 namespace {
 
-void Put16(std::vector<BYTE>& out, unsigned v) {
-  out.push_back(BYTE(v));
-  out.push_back(BYTE(v >> 8));
-}
-void Put32(std::vector<BYTE>& out, DWORD v) {
-  for (int i = 0; i < 4; ++i) out.push_back(BYTE(v >> (8 * i)));
-}
-
 bool MaskOpaque(const BITMAPINFOHEADER* mask, LONG x, LONG y) {
   return !mask || ((DibRow(mask, y)[x >> 3] >> (7 - (x & 7))) & 1);
 }

@@ -9,10 +9,6 @@
 namespace TevImageIO {
 
 namespace {
-void Put16(std::vector<BYTE>& out, unsigned v) {
-  out.push_back(BYTE(v));
-  out.push_back(BYTE(v >> 8));
-}
 // One plane row; bytes of 0xC0 and up always go as a counted run.
 void EncodeRow(const BYTE* p, std::size_t n, std::vector<BYTE>& out) {
   std::size_t i = 0;

@@ -16,11 +16,12 @@ namespace TevImageIO {
 
 namespace {
 
-void Put16(std::vector<BYTE>& out, unsigned v) {
+// Big-endian, as the format stores its numbers.
+void PutBE16(std::vector<BYTE>& out, unsigned v) {
   out.push_back(BYTE(v >> 8));
   out.push_back(BYTE(v));
 }
-void Put32(std::vector<BYTE>& out, DWORD v) {
+void PutBE32(std::vector<BYTE>& out, DWORD v) {
   for (int i = 3; i >= 0; --i) out.push_back(BYTE(v >> (8 * i)));
 }
 void Set32(std::vector<BYTE>& out, std::size_t at, DWORD v) {
@@ -78,7 +79,7 @@ void Compress(const std::vector<std::vector<BYTE>>& planes, LONG w, LONG h, std:
     for (LONG y = 0; y < h; ++y) {
       const std::size_t before = data.size();
       PackBits(plane.data() + std::size_t(y) * std::size_t(w), std::size_t(w), data);
-      Put16(counts, unsigned(data.size() - before));
+      PutBE16(counts, unsigned(data.size() - before));
     }
 }
 
@@ -96,15 +97,15 @@ int WritePsd(CTevImageInfoPack& pack, const CTevImgExportOptions* options, CTevC
   const int mergedPlanes = mergedAlpha ? 4 : 3;
 
   std::vector<BYTE> out = {'8', 'B', 'P', 'S'};
-  Put16(out, 1);
+  PutBE16(out, 1);
   out.insert(out.end(), 6, 0);
-  Put16(out, unsigned(mergedPlanes));
-  Put32(out, DWORD(h));
-  Put32(out, DWORD(w));
-  Put16(out, 8);
-  Put16(out, 3);  // RGB
-  Put32(out, 0);  // colour mode data
-  Put32(out, 0);  // image resources
+  PutBE16(out, unsigned(mergedPlanes));
+  PutBE32(out, DWORD(h));
+  PutBE32(out, DWORD(w));
+  PutBE16(out, 8);
+  PutBE16(out, 3);  // RGB
+  PutBE32(out, 0);  // colour mode data
+  PutBE32(out, 0);  // image resources
 
   std::vector<const CTevSubImageBlock*> layers;
   for (const CTevSubImageBlock* b = pack.next; b; b = b->next) {
@@ -113,33 +114,33 @@ int WritePsd(CTevImageInfoPack& pack, const CTevImgExportOptions* options, CTevC
   }
   if (layers.size() > 0x7FFF) return Fail(pack, IMAGEIO_ERR_ARGUMENT, "PSD: too many layers");
   const std::size_t sectionAt = out.size();
-  Put32(out, 0);  // layer and mask information length, set below
+  PutBE32(out, 0);  // layer and mask information length, set below
   if (!layers.empty()) {
     const std::size_t infoAt = out.size();
-    Put32(out, 0);  // layer info length, set below
-    Put16(out, unsigned(layers.size()));
+    PutBE32(out, 0);  // layer info length, set below
+    PutBE16(out, unsigned(layers.size()));
     const int channels = layerAlpha ? 4 : 3;
     std::vector<std::vector<BYTE>> channelData;
     for (const CTevSubImageBlock* b : layers) {
       const LONG lw = DibWidth(b->picture.get()), lh = DibHeight(b->picture.get());
       auto planes = Planes(*b, 4);
       if (!layerAlpha) planes.resize(3);
-      Put32(out, DWORD(b->y));
-      Put32(out, DWORD(b->x));
-      Put32(out, DWORD(b->y + lh));
-      Put32(out, DWORD(b->x + lw));
-      Put16(out, unsigned(channels));
+      PutBE32(out, DWORD(b->y));
+      PutBE32(out, DWORD(b->x));
+      PutBE32(out, DWORD(b->y + lh));
+      PutBE32(out, DWORD(b->x + lw));
+      PutBE16(out, unsigned(channels));
       // Alpha first, as Photoshop writes it.
       const int order[4] = {3, 0, 1, 2};
       for (int k = layerAlpha ? 0 : 1; k < 4; ++k) {
         std::vector<BYTE> counts, data;
         Compress({planes[std::size_t(order[k])]}, lw, lh, counts, data);
         std::vector<BYTE> channel;
-        Put16(channel, 1);
+        PutBE16(channel, 1);
         channel.insert(channel.end(), counts.begin(), counts.end());
         channel.insert(channel.end(), data.begin(), data.end());
-        Put16(out, order[k] == 3 ? 0xFFFF : unsigned(order[k]));
-        Put32(out, DWORD(channel.size()));
+        PutBE16(out, order[k] == 3 ? 0xFFFF : unsigned(order[k]));
+        PutBE32(out, DWORD(channel.size()));
         channelData.push_back(std::move(channel));
       }
       out.insert(out.end(), {'8', 'B', 'I', 'M', 'n', 'o', 'r', 'm'});
@@ -149,9 +150,9 @@ int WritePsd(CTevImageInfoPack& pack, const CTevImgExportOptions* options, CTevC
       out.push_back(0);
       std::string name = b->layerName.substr(0, 255);
       const std::size_t nameBytes = (1 + name.size() + 3) / 4 * 4;
-      Put32(out, DWORD(4 + 4 + nameBytes));
-      Put32(out, 0);  // no layer mask
-      Put32(out, 0);  // no blending ranges
+      PutBE32(out, DWORD(4 + 4 + nameBytes));
+      PutBE32(out, 0);  // no layer mask
+      PutBE32(out, 0);  // no blending ranges
       out.push_back(BYTE(name.size()));
       out.insert(out.end(), name.begin(), name.end());
       out.insert(out.end(), nameBytes - 1 - name.size(), 0);
@@ -161,14 +162,14 @@ int WritePsd(CTevImageInfoPack& pack, const CTevImgExportOptions* options, CTevC
     for (const auto& c : channelData) out.insert(out.end(), c.begin(), c.end());
     if ((out.size() - infoAt - 4) & 1) out.push_back(0);
     Set32(out, infoAt, DWORD(out.size() - infoAt - 4));
-    Put32(out, 0);  // global layer mask info
+    PutBE32(out, 0);  // global layer mask info
   }
   Set32(out, sectionAt, DWORD(out.size() - sectionAt - 4));
 
   // Merged image: PackBits, all row counts first.
   std::vector<BYTE> counts, data;
   Compress(Planes(pack, mergedPlanes), w, h, counts, data);
-  Put16(out, 1);
+  PutBE16(out, 1);
   out.insert(out.end(), counts.begin(), counts.end());
   out.insert(out.end(), data.begin(), data.end());
   return WriteWholeFile(pack, out);
