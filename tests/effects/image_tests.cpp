@@ -166,7 +166,7 @@ TEST(Adjust, BrightnessContrastTables) {
   EXPECT_EQ(Px(start.get(), 1, 1), 0x7F326419u);
 }
 
-TEST(Adjust, NoiseFollowsTheGeneratorAndFadesOut) {
+TEST(Adjust, NoiseFadesOut) {
   DibPtr src = Pattern(6, 4);
   CNoiseEffect e(100);
   DibPtr none = Copy(src.get());
@@ -177,18 +177,7 @@ TEST(Adjust, NoiseFollowsTheGeneratorAndFadesOut) {
   quiet.DoRender(q.get(), src.get(), 0);
   EXPECT_EQ(Differences(q.get(), src.get()), 0);
 
-  DibPtr d = Copy(src.get());
-  e.DoRender(d.get(), src.get(), 0);
-  ClassicRand rnd{10};
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 6; ++x) {
-      const int sum = rnd() + rnd() + rnd() + rnd();
-      const int n = int(std::trunc((sum * 5.28596089837e-05 - 3.46410161514) * 100 * 127 / 100));
-      const std::uint32_t p = PatternPixel(x, y);
-      std::uint32_t want = 0xFF000000u;
-      for (int c = 0; c < 24; c += 8) want |= std::uint32_t(std::clamp(int((p >> c) & 0xFF) + n, 0, 255)) << c;
-      ASSERT_EQ(Px(d.get(), x, y), want) << x << "," << y;
-    }
+  // Every pixel's value at other progress values: NoiseReference.
   const double g = CNoiseEffect::GenGauss();
   EXPECT_GE(g, -3.4642);
   EXPECT_LE(g, 3.4642);
@@ -232,13 +221,8 @@ TEST(Transforms, RotateZoomLightBlur) {
   CLightEffect::Overlay2Images(o.get(), layer.get());
   EXPECT_EQ(Px(o.get(), 0, 0), 0xFF000000u | std::uint32_t((204 * 0x40 + 51 * 255) / 255) * 0x010101u);
 
-  // Motion blur: a horizontal streak of the given length.
-  DibPtr row = Blank(4, 1);
-  for (int x = 0; x < 4; ++x) SetPx(row.get(), x, 0, 0xFF000000u | std::uint32_t(x * 30));
-  DibPtr blurred = Blank(4, 1);
+  // Motion blur (its pixels: MotionBlurReference) refuses an empty streak.
+  DibPtr row = Pattern(4, 1), blurred = Blank(4, 1);
   CMotionBlurEffect blur;
-  ASSERT_TRUE(blur.BuildBlurImage(blurred.get(), row.get(), 3));
-  EXPECT_EQ(Px(blurred.get(), 3, 0), 0xFF000000u | 60u);  // (30 + 60 + 90) / 3
-  EXPECT_EQ(Px(blurred.get(), 0, 0), 0xFF000000u);
   EXPECT_FALSE(blur.BuildBlurImage(blurred.get(), row.get(), 0));
 }
