@@ -18,6 +18,7 @@ extern "C" {
 #include "app/avi_test_util.h"
 #include "app/import_dispatch.h"
 #include "app/loopwright_doc.h"
+#include "app/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -25,14 +26,8 @@ namespace {
 
 class AviImport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lw-avi-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-  fs::path dir_;
+  std::string File(const std::string& name) const { return dir_.File(name); }
+  TempDir dir_;
 };
 
 // Frame f of the test pattern, checked at every pixel, opaque.
@@ -114,16 +109,22 @@ bool WriteMjpegAvi(const std::string& path, int w, int h, int frames, int fps) {
   return ok;
 }
 
+// Imports path into m and checks the canvas size, frame count and first delay.
+void ExpectImport(CGifImage& m, const std::string& path, int w, int h, int frames, int delay) {
+  std::string reason;
+  ASSERT_TRUE(ImportAviFile(m, path, nullptr, &reason)) << reason;
+  EXPECT_EQ(m.m_nWidth, w);
+  EXPECT_EQ(m.m_nHeight, h);
+  ASSERT_EQ(m.GetFrameCount(), frames);
+  EXPECT_EQ(m.m_frames[0]->m_nDelay, delay);
+}
+
 }  // namespace
 
 TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
   ASSERT_TRUE(WriteAvi(File("v.avi"), AviSpec{}));  // 5 x 3 (padded rows), 30 frames at 15 per second
   CGifImage m;
-  std::string reason;
-  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason)) << reason;
-  EXPECT_EQ(m.m_nWidth, 5);
-  EXPECT_EQ(m.m_nHeight, 3);
-  ASSERT_EQ(m.GetFrameCount(), 30);
+  ASSERT_NO_FATAL_FAILURE(ExpectImport(m, File("v.avi"), 5, 3, 30, 7));
   ASSERT_EQ(m.GetObjectCount(), 30);
   for (int f = 0; f < 30; ++f) {
     EXPECT_EQ(m.m_frames[std::size_t(f)]->m_nDelay, 7);  // 6.67 rounded
@@ -138,8 +139,7 @@ TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
   slow.width = 64;
   slow.height = 1;
   ASSERT_TRUE(WriteAvi(File("slow.avi"), slow));
-  ASSERT_TRUE(ImportAviFile(m, File("slow.avi"), nullptr, &reason)) << reason;
-  ASSERT_EQ(m.GetFrameCount(), 4);
+  ASSERT_NO_FATAL_FAILURE(ExpectImport(m, File("slow.avi"), 64, 1, 4, 150));
   EXPECT_EQ(m.m_frames[3]->m_nDelay, 150);
   ExpectFrame(m, 3, 3);
 }
@@ -232,12 +232,7 @@ TEST_F(AviImport, OpenDispatchesByExtensionAndTheDocumentShowsEachFrame) {
 TEST_F(AviImport, MjpegVideoDecodes) {
   if (!WriteMjpegAvi(File("m.avi"), 32, 16, 6, 25)) GTEST_SKIP() << "no MJPEG encoder in this FFmpeg";
   CGifImage m;
-  std::string reason;
-  ASSERT_TRUE(ImportAviFile(m, File("m.avi"), nullptr, &reason)) << reason;
-  EXPECT_EQ(m.m_nWidth, 32);
-  EXPECT_EQ(m.m_nHeight, 16);
-  ASSERT_EQ(m.GetFrameCount(), 6);
-  EXPECT_EQ(m.m_frames[0]->m_nDelay, 4);
+  ASSERT_NO_FATAL_FAILURE(ExpectImport(m, File("m.avi"), 32, 16, 6, 4));
   for (int f = 0; f < 6; ++f) {
     const BYTE* p = DibRow(m.m_objects[std::size_t(f)]->GetImage(), 8) + 4 * 16;
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c], 8 * f, 3) << "frame " << f;
@@ -255,12 +250,7 @@ TEST_F(AviImport, CorpusVideos) {
   for (const Expect& e : good) {
     SCOPED_TRACE(e.file);
     CGifImage m;
-    std::string reason;
-    ASSERT_TRUE(ImportAviFile(m, (corpus / e.file).string(), nullptr, &reason)) << reason;
-    EXPECT_EQ(m.m_nWidth, e.w);
-    EXPECT_EQ(m.m_nHeight, e.h);
-    EXPECT_EQ(m.GetFrameCount(), e.frames);
-    EXPECT_EQ(m.m_frames[0]->m_nDelay, e.delay);
+    ExpectImport(m, (corpus / e.file).string(), e.w, e.h, e.frames, e.delay);
   }
   CGifImage m;
   EXPECT_FALSE(ImportAviFile(m, (corpus / "avi/riffparse-mp3.avi").string(), nullptr));  // audio only

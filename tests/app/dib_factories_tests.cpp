@@ -13,7 +13,9 @@
 #include "app/dib_factories.h"
 #include "app/loopwright_app.h"
 #include "app/project_file.h"
+#include "app/temp_dir.h"
 #include "companions/dibkernel/dib_kernel.h"
+#include "editing/doc_builder.h"
 
 // fontconfig leaks a few bytes while it parses its XML configuration the
 // first time; that is not ours to free.
@@ -26,13 +28,7 @@ using TevCustomPathLibV::CTevTextObj;
 
 // A w x h opaque picture whose pixels all differ: B = x, G = y, R = 7x + 13y.
 DibPtr Pattern(int w, int h) {
-  DibPtr dib(CDIB32::CreateBlank32BitsDIB(w, h));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      BYTE* p = DibRow(dib.get(), y) + 4 * x;
-      p[0] = BYTE(x), p[1] = BYTE(y), p[2] = BYTE(7 * x + 13 * y), p[3] = 255;
-    }
-  return dib;
+  return PatternPicture(w, h, [](int x, int y) { return std::array<BYTE, 4>{BYTE(x), BYTE(y), BYTE(7 * x + 13 * y), 255}; });
 }
 
 const BYTE* Pixel(const BITMAPINFOHEADER* dib, int x, int y) { return DibRow(dib, y) + 4 * x; }
@@ -296,15 +292,13 @@ TEST(Factories, ProjectFileKeepsAllThreeGeneratorsAndTheirShadows) {
     ASSERT_TRUE(object->HasShadow());
     ASSERT_TRUE(model.InsertObject(i, object));
   }
-  const auto path = (std::filesystem::temp_directory_path() / ("lw-factories-" + std::to_string(::getpid()) + ".lwp"))
-                        .string();
+  const TempDir dir;
+  const std::string path = dir.File("factories.lwp");
   std::string reason;
   ASSERT_TRUE(WriteProjectFile(model, path, nullptr, &reason)) << reason;
   CGifImage back;
   CProjectReadInfo info;
-  const bool read = ReadProjectFile(back, path, nullptr, &info);
-  std::filesystem::remove(path);
-  ASSERT_TRUE(read) << info.reason;
+  ASSERT_TRUE(ReadProjectFile(back, path, nullptr, &info)) << info.reason;
   ASSERT_EQ(back.GetObjectCount(), 3);
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);

@@ -7,25 +7,12 @@
 
 #include "app/frame_render.h"
 #include "app/loopwright_doc.h"
+#include "app/temp_dir.h"
 #include "companions/dibkernel/dib_kernel.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    path_ = fs::temp_directory_path() / ("lw-doc-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-  static inline int counter_ = 0;
-};
 
 std::string WriteIni(const TempDir& dir, const std::string& body) {
   const std::string path = dir.File("loopwright.ini");

@@ -13,6 +13,7 @@
 
 #include "app/frame_render.h"
 #include "app/loopwright_doc.h"
+#include "app/temp_dir.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
 
@@ -47,20 +48,6 @@ std::string FrameName(const std::string& base, int index) {
   return base + "-" + n + ".png";
 }
 
-class ScratchDir {
- public:
-  ScratchDir() {
-    path_ = fs::temp_directory_path() / ("lw-corpus-" + std::to_string(::getpid()));
-    fs::create_directories(path_);
-  }
-  ~ScratchDir() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 class CorpusImport : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,7 +60,7 @@ class CorpusImport : public ::testing::Test {
   }
   CLoopwrightApp app;
   CScriptedPrompt prompt;
-  ScratchDir scratch;
+  TempDir scratch;
 };
 
 // A 32-bit picture from a PNG that ImageMagick wrote.

@@ -14,25 +14,11 @@
 #include "app/frame_render.h"
 #include "app/import_dispatch.h"
 #include "app/loopwright_doc.h"
+#include "app/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    path_ = fs::temp_directory_path() / ("lw-import-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
-  static inline int counter_ = 0;
-};
 
 struct GifFrameSpec {
   int x, y, w, h;
@@ -264,11 +250,19 @@ bool MakeFiles(const TempDir& dir) {
   return std::system(("/usr/bin/python3 " + script + " " + dir.Path()).c_str()) == 0;
 }
 
+// Tests on the files kMakeFiles writes; skipped without PIL.
+class ImportMadeFiles : public ImportTest {
+ protected:
+  void SetUp() override {
+    ImportTest::SetUp();
+    if (std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3-pil not installed";
+    ASSERT_TRUE(MakeFiles(dir));
+  }
+};
+
 }  // namespace
 
-TEST_F(ImportTest, LayeredPsdOpensAsObjectsOfOneFrame) {
-  if (std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3-pil not installed";
-  ASSERT_TRUE(MakeFiles(dir));
+TEST_F(ImportMadeFiles, LayeredPsdOpensAsObjectsOfOneFrame) {
   CScriptedPrompt yes(true);
   CLoopwrightDoc doc(app, yes);
   ASSERT_TRUE(Open(doc, dir.File("layers.psd"))) << doc.m_strLastError;
@@ -290,9 +284,7 @@ TEST_F(ImportTest, LayeredPsdOpensAsObjectsOfOneFrame) {
   EXPECT_EQ(DibRow(doc.m_objects[1]->GetImage(), 0)[2], 100);  // red channel of the top layer
 }
 
-TEST_F(ImportTest, LayeredPsdQuestionAndStoredChoice) {
-  if (std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3-pil not installed";
-  ASSERT_TRUE(MakeFiles(dir));
+TEST_F(ImportMadeFiles, LayeredPsdQuestionAndStoredChoice) {
   // "No": one frame with the merged picture; the answer is stored.
   CScriptedPrompt no(false);
   CLoopwrightDoc doc(app, no);
@@ -313,9 +305,7 @@ TEST_F(ImportTest, LayeredPsdQuestionAndStoredChoice) {
   EXPECT_EQ(doc2.GetObjectCount(), 2);
 }
 
-TEST_F(ImportTest, ExtensionDispatchIgnoresCase) {
-  if (std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3-pil not installed";
-  ASSERT_TRUE(MakeFiles(dir));
+TEST_F(ImportMadeFiles, ExtensionDispatchIgnoresCase) {
   EXPECT_EQ(UpperExtension(dir.File("photo.JpEg")), "JPEG");
   CGifImage model;
   std::string reason;

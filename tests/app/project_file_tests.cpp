@@ -11,6 +11,7 @@
 #include "app/project_file.h"
 #include "companions/base/progress.h"
 #include "app/project_test_util.h"
+#include "app/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -18,19 +19,13 @@ namespace {
 
 class ProjectFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/lw-project-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    m_dir = tmpl;
-  }
+  void SetUp() override { ASSERT_FALSE(m_dir.Path().empty()); }
   void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(m_dir, ec);
     RegisterDibFactory(OBJECT_PICTURE, nullptr);
     RegisterDibFactory(OBJECT_TEXT, nullptr);
     RegisterDibFactory(OBJECT_SHAPE, nullptr);
   }
-  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+  std::string Path(const std::string& name) const { return m_dir.File(name); }
   bool ReadBytes(CGifImage& m, const std::vector<std::uint8_t>& data, CProjectReadInfo* info = nullptr) {
     const std::string p = Path("in.lwp");
     WriteFile(p, data);
@@ -45,7 +40,7 @@ class ProjectFile : public ::testing::Test {
     };
     for (int k : {4, 5, 6}) ASSERT_TRUE(RegisterDibFactory(k, creator));
   }
-  fs::path m_dir;
+  TempDir m_dir;
   RefPtr<CFakeFactory> m_lastFactory;
 };
 
@@ -99,29 +94,22 @@ void BuildSample(CGifImage& m) {
 }  // namespace
 
 TEST(PackBits, WriterGroupsRunsAndLiteralsExactly) {
-  std::vector<BYTE> out;
-  std::vector<BYTE> run(130, 0x5A);
-  PackBitsEncodeRow(run.data(), run.size(), out);
-  EXPECT_EQ(out, (std::vector<BYTE>{129, 0x5A, 255, 0x5A}));
-
-  out.clear();
-  const BYTE abccc[] = {'A', 'B', 'C', 'C', 'C'};
-  PackBitsEncodeRow(abccc, 5, out);
-  EXPECT_EQ(out, (std::vector<BYTE>{2, 'A', 'B', 'C', 255, 'C'}));
-
-  out.clear();
-  std::vector<BYTE> alternating(300);
+  const std::pair<std::vector<BYTE>, std::vector<BYTE>> exact[] = {
+      {std::vector<BYTE>(130, 0x5A), {129, 0x5A, 255, 0x5A}},
+      {{'A', 'B', 'C', 'C', 'C'}, {2, 'A', 'B', 'C', 255, 'C'}},
+      {{9}, {0, 9}}};
+  for (const auto& [in, want] : exact) {
+    std::vector<BYTE> out;
+    PackBitsEncodeRow(in.data(), in.size(), out);
+    EXPECT_EQ(out, want) << in.size() << " bytes in";
+  }
+  std::vector<BYTE> out, alternating(300);
   for (std::size_t i = 0; i < alternating.size(); ++i) alternating[i] = BYTE(i & 1);
   PackBitsEncodeRow(alternating.data(), alternating.size(), out);
   ASSERT_EQ(out.size(), 300u + 3u);
   EXPECT_EQ(out[0], 127);
   EXPECT_EQ(out[129], 127);
   EXPECT_EQ(out[258], 43);
-
-  out.clear();
-  const BYTE single[] = {9};
-  PackBitsEncodeRow(single, 1, out);
-  EXPECT_EQ(out, (std::vector<BYTE>{0, 9}));
 }
 
 TEST(PackBits, ReaderStopsAtTheRowAndSkipsSurplus) {
@@ -306,7 +294,7 @@ TEST_F(ProjectFile, FailedSaveKeepsThePreviousFile) {
   EXPECT_FALSE(reason.empty());
   EXPECT_EQ(ReadFileBytes(p), before);
   int entries = 0;
-  for (const auto& e : fs::directory_iterator(m_dir)) entries += e.is_regular_file();
+  for (const auto& e : fs::directory_iterator(m_dir.Path())) entries += e.is_regular_file();
   EXPECT_EQ(entries, 1);  // no temporary file left behind
   EXPECT_FALSE(WriteProjectFile(m, Path("missing/dir/x.lwp")));
 }
@@ -473,20 +461,14 @@ TEST_F(ProjectFile, BadMagicVersionAndTruncationFailCleanly) {
   EXPECT_FALSE(ReadBytes(back, bad));
 
   // Hostile counts, offsets and sizes.
-  bad = good;
   Bytes huge;
   huge.i32(0x7FFFFFFF);
-  std::memcpy(bad.data() + 36, huge.v.data(), 4);
-  EXPECT_FALSE(ReadBytes(back, bad));
-  bad = good;
-  std::memcpy(bad.data() + 32, huge.v.data(), 4);
-  EXPECT_FALSE(ReadBytes(back, bad));
-  bad = good;
-  std::memcpy(bad.data() + 40, huge.v.data(), 4);  // first block offset
-  EXPECT_FALSE(ReadBytes(back, bad));
-  bad = good;
-  std::memcpy(bad.data() + 24, huge.v.data(), 4);  // canvas width
-  EXPECT_FALSE(ReadBytes(back, bad));
+  // Frame count, object count, first block offset, canvas width.
+  for (std::size_t at : {36u, 32u, 40u, 24u}) {
+    bad = good;
+    std::memcpy(bad.data() + at, huge.v.data(), 4);
+    EXPECT_FALSE(ReadBytes(back, bad)) << "field at " << at;
+  }
   // A raster block claiming 65535 x 65535 in a few bytes is refused before allocation.
   const std::uint32_t off0 = good[40] | good[41] << 8 | good[42] << 16 | std::uint32_t(good[43]) << 24;
   bad = good;

@@ -4,15 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "app/avi_test_util.h"
 

@@ -13,14 +13,25 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
 
 struct RunResult {
   int code = -1;
+  bool signalled = false;  // killed by a signal (the shell reports 128 + the signal)
   std::string out, err;
 };
+
+// Non-empty lines of a tool's output.
+inline std::vector<std::string> OutputLines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
+    if (!l.empty()) out.push_back(l);
+  return out;
+}
 
 class CliFixture : public ::testing::Test {
  protected:
@@ -46,7 +57,8 @@ class CliFixture : public ::testing::Test {
   }
   void SetIni(const std::string& body) const { Write("config/loopwright/loopwright.ini", "[Default]\n" + body); }
 
-  // Runs the tool with args (shell words); stdin from input when given.
+  // Runs the tool with args (shell words); stdin from input when given,
+  // otherwise empty.
   RunResult Run(const std::string& args, const std::string& input = {}) const {
     // Sanitizer builds: fontconfig keeps its parsed configuration until exit.
     std::string cmd = "cd '" + dir_.string() + "' && XDG_CONFIG_HOME='" + File("config") +
@@ -54,6 +66,8 @@ class CliFixture : public ::testing::Test {
     if (!input.empty()) {
       Write("stdin.txt", input);
       cmd += " < '" + File("stdin.txt") + "'";
+    } else {
+      cmd += " < /dev/null";
     }
     cmd += " 2> '" + File("stderr.txt") + "'";
     RunResult r;
@@ -64,6 +78,7 @@ class CliFixture : public ::testing::Test {
     while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
     const int status = ::pclose(p);
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.signalled = !WIFEXITED(status) || r.code > 128;
     r.err = Slurp(File("stderr.txt"));
     return r;
   }

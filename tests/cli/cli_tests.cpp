@@ -5,14 +5,9 @@
 
 #include "cli/cli_harness.h"
 
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "app/frame_render.h"
-#include "companions/dibkernel/dib_kernel.h"
-#include "companions/imageio/tev_image_io.h"
 
 namespace fs = std::filesystem;
 

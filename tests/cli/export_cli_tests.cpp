@@ -2,61 +2,20 @@
 // formats with their options, frames as pictures, the script commands, and
 // the failures that must leave existing files alone.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-
-#include "companions/imageio/tev_image_io.h"
+#include "cli/cli_harness.h"
 
 namespace fs = std::filesystem;
 using namespace TevImageIO;
 
 namespace {
 
-struct RunResult {
-  int code = -1;
-  std::string out, err;
-};
-
-class ExportCli : public ::testing::Test {
+class ExportCli : public CliFixture {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("lw-export-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config" / "loopwright");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-
-  RunResult Run(const std::string& args, const std::string& input = {}) const {
-    std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' '" LW_TOOL "' " + args;
-    if (!input.empty()) {
-      std::ofstream(File("stdin.txt")) << input;
-      cmd += " < '" + File("stdin.txt") + "'";
-    }
-    cmd += " 2> '" + File("stderr.txt") + "'";
-    RunResult r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream e(File("stderr.txt"));
-    r.err.assign(std::istreambuf_iterator<char>(e), {});
-    return r;
-  }
-
   // A four-frame project: a moving square over a white background.
   std::string MakeProject() const {
     const std::string script = "new 40 30\nadd-frame\nadd-frame\nadd-frame\nsave " + File("in.lwp") + "\n";
-    EXPECT_EQ(Run("run -", script).code, 0);
+    EXPECT_EQ(Script(script).code, 0);
     return File("in.lwp");
   }
 
@@ -67,8 +26,6 @@ class ExportCli : public ::testing::Test {
     if (LoadImageW(pack, options.get(), nullptr) != 0) return -1;
     return int(pack.BlockCount());
   }
-
-  fs::path dir_;
 };
 
 TEST_F(ExportCli, ConvertWritesEachAnimationFormat) {
@@ -96,7 +53,7 @@ TEST_F(ExportCli, FramesOptionAndScriptCommands) {
   ASSERT_EQ(Run("convert '" + in + "' --frames '" + File("shot.png") + "'").code, 0);
   for (int i = 1; i <= 4; ++i) EXPECT_TRUE(fs::exists(File("shot" + std::to_string(i) + ".png"))) << i;
   const std::string script = "open " + in + "\nexport " + File("s.gif") + "\nexport-frames " + File("f_") + " bmp\n";
-  RunResult r = Run("run -", script);
+  RunResult r = Script(script);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_GE(Frames(File("s.gif"), IMAGE_FORMAT_GIF), 1);
   EXPECT_TRUE(fs::exists(File("f_4.bmp")));
@@ -104,7 +61,7 @@ TEST_F(ExportCli, FramesOptionAndScriptCommands) {
 
 TEST_F(ExportCli, FailedExportsSayWhyAndKeepTheOldFile) {
   const std::string in = MakeProject();
-  std::ofstream(File("keep.gif")) << "old";
+  Write("keep.gif", "old");
   // A directory as the target, an unwritable folder, an unsupported type.
   fs::create_directory(File("dir.gif"));
   for (const std::string& target : {File("dir.gif"), File("missing/x.gif"), File("x.avi"), File("x.xyz")}) {
@@ -114,12 +71,10 @@ TEST_F(ExportCli, FailedExportsSayWhyAndKeepTheOldFile) {
   }
   // A failed open or a failed export into an existing file leaves it as it was.
   EXPECT_EQ(Run("convert '" + File("nothing.gif") + "' '" + File("keep.gif") + "'").code, 1);
-  RunResult r = Run("run -", "open " + in + "\nexport " + File("keep.gif/sub.gif") + "\n");
+  RunResult r = Script("open " + in + "\nexport " + File("keep.gif/sub.gif") + "\n");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("文件失败!"), std::string::npos) << r.err;
-  std::ifstream kept(File("keep.gif"));
-  std::string text((std::istreambuf_iterator<char>(kept)), {});
-  EXPECT_EQ(text, "old");
+  EXPECT_EQ(Slurp(File("keep.gif")), "old");
   EXPECT_EQ(Run("convert '" + in + "'").code, 2);
 }
 

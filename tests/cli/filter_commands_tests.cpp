@@ -6,17 +6,7 @@
 
 #include "cli/cli_harness.h"
 
-#include <array>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "companions/dibkernel/dib_kernel.h"
-#include "companions/imageio/tev_image_io.h"
 
 namespace fs = std::filesystem;
 

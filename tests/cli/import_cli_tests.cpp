@@ -2,28 +2,17 @@
 // reader fail with the loading message and exit code 1, the --psd-layers
 // option answers the layered-picture question for one run.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
+
+#include "cli/cli_harness.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int code = -1;
-  bool signalled = false;
-  std::string out, err;
-};
-
-// Builds damaged files of every format: each one cut short, claiming a huge
-// size, or with chunk offsets that would loop.
+// Builds a GIF cut short, a PSD claiming a huge size, and a good and a cut
+// layered PSD.
 const char* kMakeBadFiles = R"PY(
 import sys, struct, io
 from PIL import Image
@@ -38,25 +27,8 @@ rgb = Image.new('RGB', (40, 30))
 rgb.putdata([(x * 6, y * 8, (x * y) % 256) for y in range(30) for x in range(40)])
 gif = saved(rgb.convert('P'), 'GIF')
 put('cut.gif', gif[:len(gif) // 2])
-put('huge.gif', b'GIF89a' + struct.pack('<HHBBB', 65535, 65535, 0, 0, 0) + b',' + struct.pack('<HHHHB', 0, 0, 65535, 65535, 0) + b'\x08\x02\x4c\x01\x00;')
-jpg = saved(rgb, 'JPEG')
-put('cut.jpg', jpg[:len(jpg) * 2 // 3])
-tif = saved(rgb, 'TIFF')
-put('cut.tif', tif[:60])
-tga = saved(rgb, 'TGA', rle=True)
-put('cut.tga', tga[:100])
-put('huge.tga', tga[:12] + struct.pack('<HH', 65535, 65535) + tga[16:])
-pcx = saved(rgb, 'PCX')
-put('cut.pcx', pcx[:200])
-put('wrong.pcx', pcx[:66] + struct.pack('<H', 3) + pcx[68:])
 psd = b'8BPS' + struct.pack('>H', 1) + b'\0' * 6 + struct.pack('>HIIHH', 3, 200000, 200000, 8, 3) + b'\0' * 12 + struct.pack('>H', 0)
 put('huge.psd', psd)
-def chunk(cid, data):
-    return cid + struct.pack('<I', len(data)) + data + (b'\0' if len(data) % 2 else b'')
-ico = saved(Image.new('RGBA', (16, 16), (1, 2, 3, 255)), 'ICO', sizes=[(16, 16)])
-anih = chunk(b'anih', struct.pack('<9I', 36, 1, 1, 0, 0, 0, 0, 6, 1))
-put('loop.ani', b'RIFF\0\0\0\0ACON' + b'LIST' + struct.pack('<I', 0xFFFFFFF0) + anih + chunk(b'LIST', b'fram' + chunk(b'icon', ico)))
-put('past.ani', b'RIFF\0\0\0\0ACON' + anih + b'LIST' + struct.pack('<I', 12) + b'framicon' + struct.pack('<I', 100000) + ico[:50])
 # A good layered PSD: two layers.
 def layer(top, left, bottom, right, value):
     w, h = right - left, bottom - top
@@ -74,45 +46,13 @@ put('layers.psd', good)
 put('cutlayers.psd', good[:len(good) - 72 - 30])
 )PY";
 
-class ImportCliTest : public ::testing::Test {
+class ImportCliTest : public CliFixture {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("lw-import-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config" / "loopwright");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
   bool MakeFiles() const {
-    std::ofstream(File("make.py")) << kMakeBadFiles;
+    Write("make.py", kMakeBadFiles);
     return std::system(("/usr/bin/python3 '" + File("make.py") + "' '" + dir_.string() + "'").c_str()) == 0;
   }
   static bool HavePil() { return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0; }
-
-  RunResult Run(const std::string& args) const {
-    const std::string cmd = "XDG_CONFIG_HOME='" + File("config") + "' '" LW_TOOL "' " + args + " 2> '" +
-                            File("stderr.txt") + "' < /dev/null";
-    RunResult r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    // The shell reports a child killed by a signal as 128 + the signal.
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.signalled = !WIFEXITED(status) || r.code > 128;
-    std::ifstream e(File("stderr.txt"));
-    std::stringstream ss;
-    ss << e.rdbuf();
-    r.err = ss.str();
-    return r;
-  }
-
-  fs::path dir_;
 };
 
 }  // namespace
@@ -120,8 +60,9 @@ class ImportCliTest : public ::testing::Test {
 TEST_F(ImportCliTest, DamagedPicturesFailWithTheLoadingMessage) {
   if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
   ASSERT_TRUE(MakeFiles());
-  for (const char* name : {"cut.gif", "huge.gif", "cut.jpg", "cut.tif", "cut.tga", "huge.tga", "cut.pcx", "wrong.pcx",
-                           "huge.psd", "loop.ani", "past.ani"}) {
+  // How each reader refuses damaged input is tested with the readers; here
+  // the tool must turn a refusal into the message and the exit code.
+  for (const char* name : {"cut.gif", "huge.psd"}) {
     SCOPED_TRACE(name);
     const RunResult r = Run("info '" + File(name) + "'");
     EXPECT_FALSE(r.signalled) << r.err;
@@ -156,11 +97,9 @@ TEST_F(ImportCliTest, PsdLayersOptionAnswersForThisRunOnly) {
   EXPECT_EQ(b["objects"].size(), 1u);
 
   // The stored preferences keep their values.
-  std::ifstream ini(File("config/loopwright/loopwright.ini"));
-  std::stringstream text;
-  text << ini.rdbuf();
-  EXPECT_NE(text.str().find("ShowPSDOpenFashionTip=1"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("PSDOpenFashion=0"), std::string::npos) << text.str();
+  const std::string ini = Slurp(File("config/loopwright/loopwright.ini"));
+  EXPECT_NE(ini.find("ShowPSDOpenFashionTip=1"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("PSDOpenFashion=0"), std::string::npos) << ini;
 
   EXPECT_EQ(Run("--psd-layers sideways info '" + File("layers.psd") + "'").code, 2);
 }

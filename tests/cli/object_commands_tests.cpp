@@ -5,19 +5,10 @@
 
 #include "cli/cli_harness.h"
 
-#include <array>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "app/frame_render.h"
-#include "companions/dibkernel/dib_kernel.h"
-#include "companions/imageio/tev_image_io.h"
 
 namespace fs = std::filesystem;
 

@@ -4,30 +4,13 @@
 
 #include "cli/cli_harness.h"
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ProjectCli : public CliFixture {
- protected:
-  // Non-empty output lines.
-  static std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-      if (!l.empty()) out.push_back(l);
-    return out;
-  }
-};
+using ProjectCli = CliFixture;
 
 }  // namespace
 
@@ -67,7 +50,7 @@ TEST_F(ProjectCli, FrameCommandsUndoRedoAndSave) {
                                  "undo\nundo\nundo\nundo\nundo\nundo\ninfo\nundo-text\n"
                                  "redo\nredo\nredo\nredo\nredo\nredo\ninfo\nsave out.lwp\n");
   ASSERT_EQ(r.code, 0) << r.err;
-  const auto lines = Lines(r.out);
+  const auto lines = OutputLines(r.out);
   ASSERT_EQ(lines.size(), 8u) << r.out;
   const auto before = nlohmann::json::parse(lines[0]);
   const auto after = nlohmann::json::parse(lines[1]);

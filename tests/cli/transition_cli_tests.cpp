@@ -5,17 +5,7 @@
 
 #include "cli/cli_harness.h"
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "companions/dibkernel/dib_kernel.h"
-#include "companions/imageio/tev_image_io.h"
 
 namespace fs = std::filesystem;
 
@@ -26,10 +16,8 @@ class TransitionCli : public CliFixture {
   // The JSON documents printed by `info` lines, in order.
   static std::vector<nlohmann::json> Infos(const std::string& out) {
     std::vector<nlohmann::json> docs;
-    std::istringstream in(out);
-    std::string line;
-    while (std::getline(in, line))
-      if (!line.empty() && line[0] == '{') docs.push_back(nlohmann::json::parse(line));
+    for (const std::string& line : OutputLines(out))
+      if (line[0] == '{') docs.push_back(nlohmann::json::parse(line));
     return docs;
   }
 };

@@ -8,8 +8,10 @@
 #include <fstream>
 
 #include "app/avi_test_util.h"
+#include "app/temp_dir.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/add_files_action.h"
+#include "editing/doc_builder.h"
 #include "editing/doc_snapshot.h"
 #include "editing/frame_actions.h"
 
@@ -35,36 +37,23 @@ class AddFiles : public ::testing::Test {
  protected:
   // Three frames over two objects; frame 1 is current, frames 1 and 2 selected.
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lw-addfiles-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    ASSERT_TRUE(doc_.OnNewDocument(12, 8));
-    doc_.DeleteContents();
-    doc_.m_nWidth = 12;
-    doc_.m_nHeight = 8;
+    ASSERT_TRUE(ResetDocument(doc_, 12, 8));
     for (int j = 0; j < 2; ++j) {
       auto o = MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(4 + j, 3, 0x102030 * (j + 1), 255)));
       o->m_strName = "mine " + std::to_string(j);
       doc_.m_objects.push_back(o);
     }
-    for (int i = 0; i < 3; ++i) {
-      auto f = MakeRef<CGifFrame>(std::uint16_t(10 + i));
-      for (int j = 0; j < 2; ++j) {
-        auto r = MakeRef<CRefImageObject>(doc_.m_objects[std::size_t(j)]);
-        r->m_nX = i + j;
-        r->m_nY = 2 * j;
-        r->m_bVisible = (i + j) % 2 == 0;
-        f->m_refs.push_back(r);
-      }
-      doc_.m_frames.push_back(f);
-    }
+    AddFrames(doc_, 3, [](int i) { return 10 + i; }, [](int i, int j, CRefImageObject& r) {
+      r.m_nX = i + j;
+      r.m_nY = 2 * j;
+      r.m_bVisible = (i + j) % 2 == 0;
+    });
     doc_.SelectSingleFrame(1);
     doc_.m_selectedFrames.push_back(2);
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  std::string File(const std::string& name) const { return dir_.File(name); }
 
-  fs::path dir_;
+  TempDir dir_;
   CLoopwrightApp app_;
   CScriptedPrompt prompt_;
   CLoopwrightDoc doc_{app_, prompt_};

@@ -4,15 +4,9 @@
 
 #include "app/loopwright_doc.h"
 #include "app/edit_manager.h"
+#include "editing/doc_builder.h"
 
 namespace {
-
-// A frame that reports its destruction.
-struct CountedFrame : CGifFrame {
-  explicit CountedFrame(int* destroyed) : m_pDestroyed(destroyed) {}
-  ~CountedFrame() override { ++*m_pDestroyed; }
-  int* m_pDestroyed;
-};
 
 // Keeps a frame alive and logs Undo/Redo calls; texts switch like real actions.
 class KeepFrameAction : public CEditAction {

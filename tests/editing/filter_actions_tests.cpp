@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "companions/dibkernel/dib_kernel.h"
+#include "editing/doc_builder.h"
 #include "editing/doc_snapshot.h"
 #include "editing/filter_actions.h"
 #include "imaging/TevImageTransform"
@@ -18,33 +19,16 @@ class FilterActions : public ::testing::Test {
   // Three frames over two raster objects; object 0 is shown in all frames
   // at (i, i), object 1 at (10, 2).
   void SetUp() override {
-    ASSERT_TRUE(m_doc.OnNewDocument(24, 16));
-    m_doc.DeleteContents();
-    m_doc.m_nWidth = 24;
-    m_doc.m_nHeight = 16;
-    for (int k = 0; k < 2; ++k) {
-      DibPtr pic(CDIB32::CreateBlank32BitsDIB(8, 6));
-      for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 8; ++x) {
-          BYTE* p = DibRow(pic.get(), y) + 4 * x;
-          p[0] = BYTE(30 * x + k);
-          p[1] = BYTE(40 * y);
-          p[2] = BYTE(100 + 50 * k);
-          p[3] = 255;
-        }
-      m_doc.m_objects.push_back(MakeRef<CDib>(std::move(pic)));
-    }
-    for (int i = 0; i < 3; ++i) {
-      auto f = MakeRef<CGifFrame>(std::uint16_t(10));
-      for (int j = 0; j < 2; ++j) {
-        auto r = MakeRef<CRefImageObject>(m_doc.m_objects[std::size_t(j)]);
-        r->m_nX = j == 0 ? i : 10;
-        r->m_nY = j == 0 ? i : 2;
-        r->m_bVisible = true;
-        f->m_refs.push_back(r);
-      }
-      m_doc.m_frames.push_back(f);
-    }
+    ASSERT_TRUE(ResetDocument(m_doc, 24, 16));
+    for (int k = 0; k < 2; ++k)
+      m_doc.m_objects.push_back(MakeRef<CDib>(PatternPicture(8, 6, [k](int x, int y) {
+        return std::array<BYTE, 4>{BYTE(30 * x + k), BYTE(40 * y), BYTE(100 + 50 * k), 255};
+      })));
+    AddFrames(m_doc, 3, [](int) { return 10; }, [](int i, int j, CRefImageObject& r) {
+      r.m_nX = j == 0 ? i : 10;
+      r.m_nY = j == 0 ? i : 2;
+      r.m_bVisible = true;
+    });
     m_doc.SelectSingleFrame(1);
   }
   DWORD Pixel(int object, int x, int y) const {

@@ -6,17 +6,12 @@
 #include <functional>
 
 #include "companions/dibkernel/dib_kernel.h"
+#include "editing/doc_builder.h"
 #include "editing/doc_snapshot.h"
 #include "editing/frame_actions.h"
 #include "editing/frame_commands.h"
 
 namespace {
-
-struct CountedFrame : CGifFrame {
-  explicit CountedFrame(int* destroyed) : m_pDestroyed(destroyed) {}
-  ~CountedFrame() override { ++*m_pDestroyed; }
-  int* m_pDestroyed;
-};
 
 // Scales a solid picture by its parameters.
 class CSolidFactory : public CDibFactory {
@@ -41,37 +36,21 @@ class FrameActions : public ::testing::Test {
   // Six frames with delays 1..6 over two objects: a gradient picture and a
   // generator object; frame i shows the picture at (i, 2i).
   void SetUp() override {
-    ASSERT_TRUE(m_doc.OnNewDocument(24, 16));
-    m_doc.DeleteContents();
-    m_doc.m_nWidth = 24;
-    m_doc.m_nHeight = 16;
-    DibPtr pic(CDIB32::CreateBlank32BitsDIB(8, 6));
-    for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 8; ++x) {
-        BYTE* p = DibRow(pic.get(), y) + 4 * x;
-        p[0] = BYTE(30 * x);
-        p[1] = BYTE(40 * y);
-        p[2] = 200;
-        p[3] = BYTE(255 - 10 * x);
-      }
-    auto raster = MakeRef<CDib>(std::move(pic));
+    ASSERT_TRUE(ResetDocument(m_doc, 24, 16));
+    auto raster = MakeRef<CDib>(PatternPicture(8, 6, [](int x, int y) {
+      return std::array<BYTE, 4>{BYTE(30 * x), BYTE(40 * y), 200, BYTE(255 - 10 * x)};
+    }));
     raster->m_strName = "raster";
     auto factory = MakeRef<CSolidFactory>();
     auto generated = MakeRef<CDib>(DibPtr(factory->Build()), OBJECT_SHAPE);
     generated->m_pFactory = factory;
     generated->m_strName = "shape";
     m_doc.m_objects = {raster, generated};
-    for (int i = 0; i < 6; ++i) {
-      auto f = MakeRef<CGifFrame>(std::uint16_t(i + 1));
-      for (int j = 0; j < 2; ++j) {
-        auto r = MakeRef<CRefImageObject>(m_doc.m_objects[std::size_t(j)]);
-        r->m_nX = j == 0 ? i : 10;
-        r->m_nY = j == 0 ? 2 * i : 3;
-        r->m_bVisible = j == 0 || i % 2 == 0;
-        f->m_refs.push_back(r);
-      }
-      m_doc.m_frames.push_back(f);
-    }
+    AddFrames(m_doc, 6, [](int i) { return i + 1; }, [](int i, int j, CRefImageObject& r) {
+      r.m_nX = j == 0 ? i : 10;
+      r.m_nY = j == 0 ? 2 * i : 3;
+      r.m_bVisible = j == 0 || i % 2 == 0;
+    });
     m_doc.SelectSingleFrame(0);
   }
 

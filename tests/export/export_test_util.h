@@ -15,6 +15,7 @@
 
 #include "app/compose.h"
 #include "app/gif_image.h"
+#include "app/temp_dir.h"
 #include "companions/dibkernel/dib_kernel.h"
 
 namespace export_test {
@@ -22,25 +23,6 @@ namespace export_test {
 inline const char* kConvert = "/usr/bin/convert";
 
 inline bool HaveImageMagick() { return ::access(kConvert, X_OK) == 0; }
-
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "lw-export-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (::mkdtemp(buf.data())) path_ = buf.data();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 inline std::vector<unsigned char> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -80,8 +80,8 @@ class GifFidelity : public ::testing::Test {
     const std::string out = dir.File("out.gif");
     std::string reason;
     ASSERT_TRUE(ExportAnimationFile(doc, out, nullptr, {}, &reason)) << reason;
-    const auto before = Distinct(MagickFrames(source, w, h, dir.path()));
-    const auto after = Distinct(MagickFrames(out, w, h, dir.path()));
+    const auto before = Distinct(MagickFrames(source, w, h, dir.Path()));
+    const auto after = Distinct(MagickFrames(out, w, h, dir.Path()));
     ASSERT_FALSE(before.empty());
     ASSERT_EQ(after.size(), before.size());
     for (std::size_t i = 0; i < before.size(); ++i)

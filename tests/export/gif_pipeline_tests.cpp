@@ -23,12 +23,17 @@ CGifOptimizeResult RunPipeline(const CGifImage& model, CGifOptimizeOptions optio
   return result;
 }
 
-TEST(GifPipeline, OpaqueFrameOfTwoHundredColoursGetsTheFullTableAndNoTransparency) {
+// The optimizer's result for a w x h canvas with one frame showing pic at `at`.
+CGifOptimizeResult OneFrame(LONG w, LONG h, DibPtr pic, POINT at) {
   CGifImage model;
-  ModelBuilder b(model, 40, 30);
-  const int obj = b.AddObject(Pattern(40, 30, 200, 0));
-  b.AddFrame(10, {{obj, {0, 0}}});
-  CGifOptimizeResult r = RunPipeline(model);
+  ModelBuilder b(model, w, h);
+  const int obj = b.AddObject(std::move(pic));
+  b.AddFrame(10, {{obj, at}});
+  return RunPipeline(model);
+}
+
+TEST(GifPipeline, OpaqueFrameOfTwoHundredColoursGetsTheFullTableAndNoTransparency) {
+  const CGifOptimizeResult r = OneFrame(40, 30, Pattern(40, 30, 200, 0), {0, 0});
   ASSERT_EQ(r.entries.size(), 1u);
   EXPECT_EQ(r.colorsUsed, 200);
   EXPECT_EQ(r.tableSize, 256);
@@ -38,11 +43,7 @@ TEST(GifPipeline, OpaqueFrameOfTwoHundredColoursGetsTheFullTableAndNoTransparenc
 }
 
 TEST(GifPipeline, TransparentAreaWithEightColoursGetsTableSixteenAndIndexEight) {
-  CGifImage model;
-  ModelBuilder b(model, 40, 30);
-  const int obj = b.AddObject(Pattern(20, 10, 8, 0));
-  b.AddFrame(10, {{obj, {5, 7}}});
-  CGifOptimizeResult r = RunPipeline(model);
+  CGifOptimizeResult r = OneFrame(40, 30, Pattern(20, 10, 8, 0), {5, 7});
   ASSERT_EQ(r.entries.size(), 1u);
   EXPECT_EQ(r.colorsUsed, 8);
   EXPECT_EQ(r.tableSize, 16);
@@ -56,11 +57,7 @@ TEST(GifPipeline, TransparentAreaWithEightColoursGetsTableSixteenAndIndexEight) 
   for (auto [colours, table] : {std::pair{1, 2}, {2, 2}, {3, 4}, {5, 8}, {9, 16}, {17, 32}, {33, 64}, {65, 128},
                                 {129, 256}, {256, 256}})
     EXPECT_EQ(GifColorTableSize(colours), table) << colours;
-  CGifImage full;
-  ModelBuilder fb(full, 40, 30);
-  const int o2 = fb.AddObject(Pattern(20, 10, 16, 0));
-  fb.AddFrame(10, {{o2, {0, 0}}});
-  r = RunPipeline(full);
+  r = OneFrame(40, 30, Pattern(20, 10, 16, 0), {0, 0});
   EXPECT_EQ(r.transparentIndex, 16);
   EXPECT_EQ(r.tableSize, 32);
 }
@@ -171,6 +168,12 @@ void RandomAnimation(CGifImage& model, std::mt19937& rng, int frames) {
   }
 }
 
+// Every decoded frame equals the expected one, pixel for pixel.
+void ExpectSameFrames(const std::vector<Rgba>& got, const std::vector<Rgba>& want, const std::string& what) {
+  ASSERT_EQ(got.size(), want.size()) << what;
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(FirstDifference(got[i], want[i]), -1) << what << " frame " << i;
+}
+
 class GifExportRoundTrip : public ::testing::Test {
  protected:
   CLoopwrightApp app;
@@ -201,7 +204,7 @@ TEST_F(GifExportRoundTrip, FramesSurviveOurReaderAndImageMagickPixelForPixel) {
       ASSERT_TRUE(optimizer.Run(result, nullptr));
       EXPECT_EQ(MeasureGifSize(result, doc, nullptr), (long long)ReadBytes(file).size());
 
-      const auto magick = MagickFrames(file, doc.m_nWidth, doc.m_nHeight, dir.path());
+      const auto magick = MagickFrames(file, doc.m_nWidth, doc.m_nHeight, dir.Path());
       // Merged frames appear once in the file; expand them by the original delays.
       CLoopwrightDoc back(app, prompt);
       ASSERT_TRUE(back.OnOpenDocument(file)) << back.m_strLastError;
@@ -209,12 +212,8 @@ TEST_F(GifExportRoundTrip, FramesSurviveOurReaderAndImageMagickPixelForPixel) {
       std::vector<Rgba> expected;
       for (std::size_t i = 0; i < original.size(); ++i)
         if (i == 0 || FirstDifference(original[i], original[i - 1]) >= 0) expected.push_back(original[i]);
-      ASSERT_EQ(reread.size(), expected.size()) << "round " << round;
-      ASSERT_EQ(magick.size(), expected.size()) << "round " << round;
-      for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(FirstDifference(reread[i], expected[i]), -1) << "round " << round << " frame " << i;
-        EXPECT_EQ(FirstDifference(magick[i], expected[i]), -1) << "round " << round << " frame " << i;
-      }
+      ExpectSameFrames(reread, expected, "ours, round " + std::to_string(round));
+      ExpectSameFrames(magick, expected, "ImageMagick, round " + std::to_string(round));
       if (forbid) {
         for (std::size_t i = 0; i < back.m_frames.size(); ++i) EXPECT_NE(back.m_frames[i]->GetDisposal(), 3);
       }
@@ -281,13 +280,8 @@ TEST_F(GifExportRoundTrip, ClearingAWiderAreaThanTheLastSpriteKeepsFramesSmall) 
   ASSERT_TRUE(ExportAnimationFile(doc, file, nullptr));
   CLoopwrightDoc back(app, prompt);
   ASSERT_TRUE(back.OnOpenDocument(file)) << back.m_strLastError;
-  const auto reread = ComposedFrames(back);
-  ASSERT_EQ(reread.size(), original.size());
-  for (std::size_t i = 0; i < original.size(); ++i) EXPECT_EQ(FirstDifference(reread[i], original[i]), -1) << i;
-  if (!HaveImageMagick()) return;
-  const auto magick = MagickFrames(file, 40, 40, dir.path());
-  ASSERT_EQ(magick.size(), original.size());
-  for (std::size_t i = 0; i < original.size(); ++i) EXPECT_EQ(FirstDifference(magick[i], original[i]), -1) << i;
+  ExpectSameFrames(ComposedFrames(back), original, "ours");
+  if (HaveImageMagick()) ExpectSameFrames(MagickFrames(file, 40, 40, dir.Path()), original, "ImageMagick");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "companions/dibkernel/dib_kernel.h"
+#include "editing/doc_builder.h"
 #include "effects/TevImgEffect.h"
 #include "generators/effect_performer_classes.h"
 #include "generators/transition_generator.h"
@@ -18,16 +19,9 @@ namespace {
 
 // An opaque picture with a different colour at every pixel.
 DibPtr Picture(int w, int h) {
-  DibPtr dib(CDIB32::CreateBlank32BitsDIB(w, h));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      BYTE* p = DibRow(dib.get(), y) + 4 * x;
-      p[0] = BYTE(7 * x + 3 * y);
-      p[1] = BYTE(11 * y);
-      p[2] = BYTE(200 - 5 * x);
-      p[3] = 255;
-    }
-  return dib;
+  return PatternPicture(w, h, [](int x, int y) {
+    return std::array<BYTE, 4>{BYTE(7 * x + 3 * y), BYTE(11 * y), BYTE(200 - 5 * x), 255};
+  });
 }
 
 RefPtr<CRefImageObject> Source(int w, int h, int x = 5, int y = 7, int transparency = 0) {

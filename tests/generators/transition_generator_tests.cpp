@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "companions/dibkernel/dib_kernel.h"
+#include "editing/doc_builder.h"
 #include "editing/doc_snapshot.h"
 #include "editing/frame_actions.h"
 #include "generators/effect_performer_classes.h"
@@ -17,31 +18,18 @@ class TransitionGenerator : public ::testing::Test {
   // 24 x 16 canvas, four frames (delays 1..4) over two objects: an opaque
   // 10 x 8 picture shown at (3, 2) and a 4 x 4 one shown only on frame 2.
   void SetUp() override {
-    ASSERT_TRUE(m_doc.OnNewDocument(24, 16));
-    m_doc.DeleteContents();
-    m_doc.m_nWidth = 24;
-    m_doc.m_nHeight = 16;
-    DibPtr pic(CDIB32::CreateBlank32BitsDIB(10, 8));
-    for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 10; ++x) {
-        BYTE* p = DibRow(pic.get(), y) + 4 * x;
-        p[0] = BYTE(20 * x), p[1] = BYTE(30 * y), p[2] = 180, p[3] = 255;
-      }
-    m_doc.m_objects = {MakeRef<CDib>(std::move(pic)),
+    ASSERT_TRUE(ResetDocument(m_doc, 24, 16));
+    m_doc.m_objects = {MakeRef<CDib>(PatternPicture(10, 8, [](int x, int y) {
+                         return std::array<BYTE, 4>{BYTE(20 * x), BYTE(30 * y), 180, 255};
+                       })),
                        MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(4, 4, 0x00FF00, 255)))};
     m_doc.m_objects[0]->m_strName = "picture";
     m_doc.m_objects[1]->m_strName = "square";
-    for (int i = 0; i < 4; ++i) {
-      auto f = MakeRef<CGifFrame>(std::uint16_t(i + 1));
-      for (int j = 0; j < 2; ++j) {
-        auto r = MakeRef<CRefImageObject>(m_doc.m_objects[j]);
-        r->m_nX = j == 0 ? 3 : 15;
-        r->m_nY = 2;
-        r->m_bVisible = j == 0 || i == 2;
-        f->m_refs.push_back(r);
-      }
-      m_doc.m_frames.push_back(f);
-    }
+    AddFrames(m_doc, 4, [](int i) { return i + 1; }, [](int i, int j, CRefImageObject& r) {
+      r.m_nX = j == 0 ? 3 : 15;
+      r.m_nY = 2;
+      r.m_bVisible = j == 0 || i == 2;
+    });
     m_doc.SelectSingleFrame(1);
     m_list = CreateEffectPerformers();
     m_settings.frameCount = 3;
