@@ -213,21 +213,13 @@ TEST(ImageIoGif, TruncatedFileKeepsWholeFramesAndBadFilesFail) {
   ASSERT_EQ(LoadGif(pack, dir.File("cut.gif")), 0) << pack.errorText;
   EXPECT_EQ(pack.BlockCount(), 2u);
 
-  for (std::size_t n : {std::size_t(0), std::size_t(6), std::size_t(13), std::size_t(40)}) {
-    SCOPED_TRACE(n);
-    WriteBytes(dir.File("short.gif"), std::vector<unsigned char>(bytes.begin(), bytes.begin() + long(n)));
-    CTevImageInfoPack p;
-    EXPECT_NE(LoadGif(p, dir.File("short.gif")), 0);
-    EXPECT_FALSE(p.errorText.empty());
-    EXPECT_FALSE(p.picture);
-  }
+  for (long n : {0, 6, 13, 40})
+    ExpectRefused(dir, "short" + std::to_string(n) + ".gif", std::vector<unsigned char>(bytes.begin(), bytes.begin() + n),
+                  IMAGE_FORMAT_GIF);
   // An image descriptor claiming 65535 x 65535 inside a tiny file.
   std::vector<unsigned char> huge = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0,
                                      ',', 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x4C, 0x01, 0, ';'};
-  WriteBytes(dir.File("huge.gif"), huge);
-  CTevImageInfoPack p;
-  EXPECT_NE(LoadGif(p, dir.File("huge.gif")), 0);
-  EXPECT_FALSE(p.picture);
+  ExpectRefused(dir, "huge.gif", huge, IMAGE_FORMAT_GIF);
 }
 
 TEST(ImageIoGif, CorpusFilesKeepTheirFrameCounts) {

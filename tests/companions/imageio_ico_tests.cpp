@@ -99,13 +99,7 @@ TEST(ImageIoIco, BadFilesFailCleanly) {
   ASSERT_EQ(RunPython(dir.path(), kMakeCursor, dir.File("a.cur")), 0);
   const std::vector<unsigned char> good = ReadBytes(dir.File("a.cur"));
   auto expectFail = [&](const std::string& name, std::vector<unsigned char> data) {
-    SCOPED_TRACE(name);
-    WriteBytes(dir.File(name), data);
-    CTevImageInfoPack pack;
-    EXPECT_NE(Load(pack, dir.File(name), IMAGE_FORMAT_CUR), 0);
-    EXPECT_FALSE(pack.errorText.empty());
-    EXPECT_FALSE(pack.picture);
-    EXPECT_EQ(pack.next, nullptr);
+    ExpectRefused(dir, name, data, IMAGE_FORMAT_CUR);
   };
   expectFail("cut.cur", std::vector<unsigned char>(good.begin(), good.end() - 3));
   std::vector<unsigned char> count = good;

@@ -222,17 +222,7 @@ TEST(ImageIoPng, BadFilesFailCleanly) {
   ASSERT_GT(bytes.size(), 60u);
 
   auto expectFail = [&](const std::string& name, const std::vector<unsigned char>& data, int code) {
-    SCOPED_TRACE(name);
-    WriteBytes(dir.File(name), data);
-    CTevImageInfoPack pack;
-    int rc = Load(pack, dir.File(name), IMAGE_FORMAT_PNG);
-    EXPECT_NE(rc, 0);
-    if (code) {
-      EXPECT_EQ(rc, code);
-    }
-    EXPECT_FALSE(pack.errorText.empty());
-    EXPECT_FALSE(pack.picture);
-    EXPECT_EQ(pack.next, nullptr);
+    ExpectRefused(dir, name, data, IMAGE_FORMAT_PNG, code);
   };
   expectFail("empty.png", {}, 0);
   for (std::size_t cut : {std::size_t(8), std::size_t(30), bytes.size() / 2, bytes.size() - 5})
@@ -267,9 +257,7 @@ TEST(ImageIoPng, BadFilesFailCleanly) {
   expectFail("wide.png", withSize(100000, 2), IMAGEIO_ERR_TOO_LARGE);
   expectFail("text.png", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'}, IMAGEIO_ERR_FORMAT);
 
-  CTevImageInfoPack missing;
-  EXPECT_EQ(Load(missing, dir.File("no-such-file.png"), IMAGE_FORMAT_PNG), IMAGEIO_ERR_OPEN);
-  EXPECT_FALSE(missing.errorText.empty());
+  ExpectRefused(dir, "no-such-file.png", IMAGE_FORMAT_PNG, IMAGEIO_ERR_OPEN);
 }
 
 // A save that fails (cancelled half way, or into a missing folder) leaves

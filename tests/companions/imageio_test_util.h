@@ -94,6 +94,28 @@ inline int Load(TevImageIO::CTevImageInfoPack& pack, const std::string& path, in
   return TevImageIO::LoadImageW(pack, options.get(), nullptr);
 }
 
+// Loads dir/name as format and expects a refusal with a reason, no picture
+// and no frames; a non-zero code is the error it must be.
+inline void ExpectRefused(const TempDir& dir, const std::string& name, int format, int code = 0) {
+  SCOPED_TRACE(name);
+  TevImageIO::CTevImageInfoPack pack;
+  const int rc = Load(pack, dir.File(name), format);
+  EXPECT_NE(rc, 0);
+  if (code) {
+    EXPECT_EQ(rc, code);
+  }
+  EXPECT_FALSE(pack.errorText.empty());
+  EXPECT_FALSE(pack.picture);
+  EXPECT_EQ(pack.next, nullptr);
+}
+
+// The same after writing bytes to dir/name.
+inline void ExpectRefused(const TempDir& dir, const std::string& name, const std::vector<unsigned char>& bytes,
+                          int format, int code = 0) {
+  WriteBytes(dir.File(name), bytes);
+  ExpectRefused(dir, name, format, code);
+}
+
 // Index of the first differing byte, or -1.
 inline long FirstDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
   if (a.size() != b.size()) return 0;

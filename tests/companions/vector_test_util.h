@@ -6,17 +6,11 @@
 #include <random>
 
 #include "companions/base/dib.h"
+#include "dib_test_util.h"
 
 namespace lwtest {
 
-inline DibPtr MakeDib(int w, int h, std::uint32_t bgra = 0) {
-  DibPtr d(DibAlloc(w, h, 32));
-  for (int y = 0; y < h; ++y) {
-    BYTE* row = DibRow(d.get(), y);
-    for (int x = 0; x < w; ++x) std::memcpy(row + x * 4, &bgra, 4);
-  }
-  return d;
-}
+inline DibPtr MakeDib(int w, int h, std::uint32_t bgra = 0) { return dibtest::Make32(w, h, bgra); }
 
 // Opaque pixels with distinct, reproducible colours.
 inline DibPtr MakeNoiseDib(int w, int h, unsigned seed, bool opaque = true) {
@@ -32,10 +26,6 @@ inline DibPtr MakeNoiseDib(int w, int h, unsigned seed, bool opaque = true) {
 }
 
 inline const BYTE* Px(const BITMAPINFOHEADER* d, int x, int y) { return DibRow(d, y) + x * 4; }
-inline std::uint32_t PxU(const BITMAPINFOHEADER* d, int x, int y) {
-  std::uint32_t v;
-  std::memcpy(&v, Px(d, x, y), 4);
-  return v;
-}
+inline std::uint32_t PxU(const BITMAPINFOHEADER* d, int x, int y) { return dibtest::Get32(d, x, y); }
 
 }  // namespace lwtest

@@ -156,16 +156,14 @@ int main(int argc, char** argv) {
     fs::create_directories(dir / t.name);
     CopyCorpus(dir / t.name, t.exts);
   }
-  auto one = [](DibPtr d) {
+  // n frames of 12 x 9, or the one picture given.
+  auto frames = [](int n, bool rgba, DibPtr single = nullptr) {
     std::vector<DibPtr> v;
-    v.push_back(std::move(d));
-    return v;
-  };
-  auto frames = [](int n, bool rgba) {
-    std::vector<DibPtr> v;
+    if (single) v.push_back(std::move(single));
     for (int i = 0; i < n; ++i) v.push_back(rgba ? Rgba(12, 9, i * 30) : Indexed(12, 9, i));
     return v;
   };
+  auto one = [&](DibPtr d) { return frames(0, false, std::move(d)); };
   bool ok = true;
   ok &= Save(dir / "bmp/i8.bmp", IMAGE_FORMAT_BMP, one(Indexed(13, 5, 1)));
   ok &= Save(dir / "bmp/rgba.bmp", IMAGE_FORMAT_BMP, one(Rgba(7, 6, 2)));
