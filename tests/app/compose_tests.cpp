@@ -57,25 +57,21 @@ class ComposeTest : public ::testing::TestWithParam<bool> {
   DibPtr White(int w, int h) { return Solid(w, h, RGB(255, 255, 255)); }
 };
 
-TEST_P(ComposeTest, HiddenObjectAddsNothingNotEvenItsShadow) {
-  auto target = White(20, 20);
-  auto obj = ShadowedSquare(6, RGB(255, 0, 0));
-  ASSERT_TRUE(obj->HasShadow());
-  auto frame = FrameWith({{obj, {2, 2}}});
-  frame->m_refs[0]->m_bVisible = false;
-  ComposeFrame(target.get(), {0, 0}, *frame);
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(At(target.get(), x, y), (Px{255, 255, 255, 255})) << x << "," << y;
-}
-
-TEST_P(ComposeTest, Transparency255HidesObjectAndShadow) {
-  auto target = White(20, 20);
-  auto obj = ShadowedSquare(6, RGB(255, 0, 0));
-  auto frame = FrameWith({{obj, {2, 2}}});
-  frame->m_refs[0]->m_nTransparency = 255;
-  ComposeFrame(target.get(), {0, 0}, *frame);
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(At(target.get(), x, y), (Px{255, 255, 255, 255}));
+// A hidden reference and one at transparency 255 draw neither the object
+// nor its shadow.
+TEST_P(ComposeTest, HiddenOrFullyTransparentObjectAddsNothingNotEvenItsShadow) {
+  for (const bool hidden : {true, false}) {
+    SCOPED_TRACE(hidden ? "hidden" : "transparency 255");
+    auto target = White(20, 20);
+    auto obj = ShadowedSquare(6, RGB(255, 0, 0));
+    ASSERT_TRUE(obj->HasShadow());
+    auto frame = FrameWith({{obj, {2, 2}}});
+    if (hidden) frame->m_refs[0]->m_bVisible = false;
+    else frame->m_refs[0]->m_nTransparency = 255;
+    ComposeFrame(target.get(), {0, 0}, *frame);
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x) ASSERT_EQ(At(target.get(), x, y), (Px{255, 255, 255, 255})) << x << "," << y;
+  }
 }
 
 TEST_P(ComposeTest, ShadowTransparency64OverOpaqueObjectDrawsAt64) {

@@ -125,4 +125,10 @@ inline long FirstDifference(const Rgba& a, const Rgba& b) {
   return -1;
 }
 
+// Every frame of got equals the one of want, pixel for pixel.
+inline void ExpectFramesEqual(const std::vector<Rgba>& got, const std::vector<Rgba>& want, const std::string& what) {
+  ASSERT_EQ(got.size(), want.size()) << what;
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(FirstDifference(got[i], want[i]), -1) << what << " frame " << i;
+}
+
 }  // namespace export_test

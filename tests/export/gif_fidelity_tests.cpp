@@ -83,14 +83,10 @@ class GifFidelity : public ::testing::Test {
     const auto before = Distinct(MagickFrames(source, w, h, dir.Path()));
     const auto after = Distinct(MagickFrames(out, w, h, dir.Path()));
     ASSERT_FALSE(before.empty());
-    ASSERT_EQ(after.size(), before.size());
-    for (std::size_t i = 0; i < before.size(); ++i)
-      EXPECT_EQ(FirstDifference(after[i], before[i]), -1) << "ImageMagick frame " << i;
+    ExpectFramesEqual(after, before, "ImageMagick");
     CLoopwrightDoc back(app, prompt);
     ASSERT_TRUE(back.OnOpenDocument(out)) << back.m_strLastError;
-    const auto ours = Distinct(ComposedFrames(doc)), again = Distinct(ComposedFrames(back));
-    ASSERT_EQ(again.size(), ours.size());
-    for (std::size_t i = 0; i < ours.size(); ++i) EXPECT_EQ(FirstDifference(again[i], ours[i]), -1) << "frame " << i;
+    ExpectFramesEqual(Distinct(ComposedFrames(back)), Distinct(ComposedFrames(doc)), "ours");
   }
 
   CLoopwrightApp app;

@@ -168,12 +168,6 @@ void RandomAnimation(CGifImage& model, std::mt19937& rng, int frames) {
   }
 }
 
-// Every decoded frame equals the expected one, pixel for pixel.
-void ExpectSameFrames(const std::vector<Rgba>& got, const std::vector<Rgba>& want, const std::string& what) {
-  ASSERT_EQ(got.size(), want.size()) << what;
-  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(FirstDifference(got[i], want[i]), -1) << what << " frame " << i;
-}
-
 class GifExportRoundTrip : public ::testing::Test {
  protected:
   CLoopwrightApp app;
@@ -212,8 +206,8 @@ TEST_F(GifExportRoundTrip, FramesSurviveOurReaderAndImageMagickPixelForPixel) {
       std::vector<Rgba> expected;
       for (std::size_t i = 0; i < original.size(); ++i)
         if (i == 0 || FirstDifference(original[i], original[i - 1]) >= 0) expected.push_back(original[i]);
-      ExpectSameFrames(reread, expected, "ours, round " + std::to_string(round));
-      ExpectSameFrames(magick, expected, "ImageMagick, round " + std::to_string(round));
+      ExpectFramesEqual(reread, expected, "ours, round " + std::to_string(round));
+      ExpectFramesEqual(magick, expected, "ImageMagick, round " + std::to_string(round));
       if (forbid) {
         for (std::size_t i = 0; i < back.m_frames.size(); ++i) EXPECT_NE(back.m_frames[i]->GetDisposal(), 3);
       }
@@ -280,8 +274,8 @@ TEST_F(GifExportRoundTrip, ClearingAWiderAreaThanTheLastSpriteKeepsFramesSmall) 
   ASSERT_TRUE(ExportAnimationFile(doc, file, nullptr));
   CLoopwrightDoc back(app, prompt);
   ASSERT_TRUE(back.OnOpenDocument(file)) << back.m_strLastError;
-  ExpectSameFrames(ComposedFrames(back), original, "ours");
-  if (HaveImageMagick()) ExpectSameFrames(MagickFrames(file, 40, 40, dir.Path()), original, "ImageMagick");
+  ExpectFramesEqual(ComposedFrames(back), original, "ours");
+  if (HaveImageMagick()) ExpectFramesEqual(MagickFrames(file, 40, 40, dir.Path()), original, "ImageMagick");
 }
 
 }  // namespace
