@@ -4,16 +4,11 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <vector>
-
-#include "companions/imageio/tev_image_io.h"
+#include "imageio_test_util.h"
 
 using namespace TevImageIO;
-namespace fs = std::filesystem;
+using namespace imageio_test;
 
 namespace {
 
@@ -23,32 +18,23 @@ long PeakKiB() {
   return u.ru_maxrss;
 }
 
-int Load(CTevImageInfoPack& pack, const std::string& path) {
-  pack.path = path;
-  auto options = CTevImgImportOptions::NewImportOptions(IMAGE_FORMAT_GIF);
-  return LoadImageW(pack, options.get(), nullptr);
-}
-
 }  // namespace
 
 TEST(GifReaderLimits, ImageLargerThanItsDataIsRefusedBeforeAllocation) {
-  const fs::path file = fs::temp_directory_path() / ("lw-gif-limit-" + std::to_string(::getpid()) + ".gif");
+  TempDir dir;
   std::vector<unsigned char> b = {'G', 'I', 'F', '8', '9', 'a', 100, 0, 100, 0, 0x80, 0, 0};
   b.insert(b.end(), {0, 0, 0, 255, 255, 255});  // two-colour global table
   b.insert(b.end(), {',', 0, 0, 0, 0, 0x30, 0x75, 0x20, 0x4E, 0});  // 30000 x 20000
   b.insert(b.end(), {2, 10, 0x84, 0x8F, 0xA9, 0xCB, 0xED, 0x0F, 0xA3, 0x9C, 0xB4, 0xDA, 0, ';'});
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
   const long before = PeakKiB();
-  CTevImageInfoPack pack;
-  EXPECT_NE(Load(pack, file.string()), IMAGEIO_OK);
-  EXPECT_EQ(pack.picture, nullptr);
+  ExpectRefused(dir, "limit.gif", b, IMAGE_FORMAT_GIF);
   // 600 MB of pixels would show in the peak.
   EXPECT_LT(PeakKiB() - before, 64 * 1024);
-  fs::remove(file);
 }
 
 TEST(GifReaderLimits, OneColourPictureAtTheHighestRatioStillLoads) {
-  const fs::path file = fs::temp_directory_path() / ("lw-gif-flat-" + std::to_string(::getpid()) + ".gif");
+  TempDir dir;
+  const std::string file = dir.File("flat.gif");
   int err = 0;
   GifFileType* gif = EGifOpenFileName(file.c_str(), false, &err);
   ASSERT_NE(gif, nullptr);
@@ -61,9 +47,9 @@ TEST(GifReaderLimits, OneColourPictureAtTheHighestRatioStillLoads) {
   EGifCloseFile(gif, &err);
   GifFreeMapObject(map);
   CTevImageInfoPack pack;
-  ASSERT_EQ(Load(pack, file.string()), IMAGEIO_OK) << pack.errorText << " (" << fs::file_size(file) << " bytes)";
+  ASSERT_EQ(Load(pack, file, IMAGE_FORMAT_GIF), IMAGEIO_OK)
+      << pack.errorText << " (" << std::filesystem::file_size(file) << " bytes)";
   ASSERT_NE(pack.picture, nullptr);
   EXPECT_EQ(pack.picture->biWidth, 3000);
   EXPECT_EQ(DibRow(pack.picture.get(), 1999)[2999], 1);
-  fs::remove(file);
 }
