@@ -47,17 +47,6 @@ const BYTE* Pixel(const BITMAPINFOHEADER* dib, int x, int y) { return DibRow(dib
                                        << int(q[3]);
 }
 
-::testing::AssertionResult PixelEqual(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
-  if (!a || !b) return ::testing::AssertionFailure() << "missing picture";
-  if (a->biWidth != b->biWidth || DibHeight(a) != DibHeight(b))
-    return ::testing::AssertionFailure() << a->biWidth << "x" << DibHeight(a) << " vs " << b->biWidth << "x"
-                                         << DibHeight(b);
-  for (LONG y = 0; y < DibHeight(a); ++y)
-    if (std::memcmp(DibRow(a, y), DibRow(b, y), 4 * std::size_t(a->biWidth)) != 0)
-      return ::testing::AssertionFailure() << "row " << y << " differs";
-  return ::testing::AssertionSuccess();
-}
-
 std::vector<BYTE> SaveToBytes(CDibFactory& f) {
   std::FILE* file = std::tmpfile();
   const long n = f.Save(file, "2004", "2007");

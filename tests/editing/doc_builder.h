@@ -1,11 +1,14 @@
-// Builders for the small documents the editing and generator tests work on:
-// an emptied canvas, a patterned picture, frames that reference every object
-// with a per-frame delay and placement, and a frame that counts its deletion.
+// Builders for the small documents the editing, generator and app tests work
+// on: an emptied canvas, a patterned picture, frames that reference every
+// object, a frame that counts its deletion, and a pixel-exact comparison.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+
+#include <gtest/gtest.h>
 
 #include "app/loopwright_doc.h"
 #include "companions/dibkernel/dib_kernel.h"
@@ -37,6 +40,18 @@ inline DibPtr PatternPicture(int w, int h, const std::function<std::array<BYTE, 
       for (int c = 0; c < 4; ++c) p[c] = v[std::size_t(c)];
     }
   return pic;
+}
+
+// Two 32-bit pictures of the same size with the same bytes.
+inline ::testing::AssertionResult PixelEqual(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
+  if (!a || !b) return ::testing::AssertionFailure() << "missing picture";
+  if (a->biWidth != b->biWidth || DibHeight(a) != DibHeight(b))
+    return ::testing::AssertionFailure() << a->biWidth << "x" << DibHeight(a) << " vs " << b->biWidth << "x"
+                                         << DibHeight(b);
+  for (LONG y = 0; y < DibHeight(a); ++y)
+    if (std::memcmp(DibRow(a, y), DibRow(b, y), 4 * std::size_t(a->biWidth)) != 0)
+      return ::testing::AssertionFailure() << "row " << y << " differs";
+  return ::testing::AssertionSuccess();
 }
 
 // Appends `count` frames; frame i has delay(i) and one reference per object,

@@ -33,13 +33,6 @@ RefPtr<CRefImageObject> Source(int w, int h, int x = 5, int y = 7, int transpare
   return ref;
 }
 
-bool SamePixels(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
-  if (!a || !b || a->biWidth != b->biWidth || DibHeight(a) != DibHeight(b)) return false;
-  for (LONG y = 0; y < DibHeight(a); ++y)
-    if (std::memcmp(DibRow(a, y), DibRow(b, y), std::size_t(a->biWidth) * 4) != 0) return false;
-  return true;
-}
-
 // The performer's reference must show `expected` trimmed to its opaque box,
 // placed at the source position (plus offset) moved by the trimmed borders.
 void ExpectTrimmedPicture(const RefPtr<CRefImageObject>& ref, const CRefImageObject& source, DibPtr expected,
@@ -52,7 +45,7 @@ void ExpectTrimmedPicture(const RefPtr<CRefImageObject>& ref, const CRefImageObj
   }
   ASSERT_TRUE(ref);
   DibPtr trimmed(DibKernel::Trim32BitsDIB(expected.get(), l, t, r, b));
-  EXPECT_TRUE(SamePixels(ref->m_pObject->GetImage(), trimmed.get()));
+  EXPECT_TRUE(PixelEqual(ref->m_pObject->GetImage(), trimmed.get()));
   EXPECT_EQ(ref->m_nX, source.m_nX + offset.x + l);
   EXPECT_EQ(ref->m_nY, source.m_nY + offset.y + t);
   EXPECT_NE(ref->m_pObject.get(), source.m_pObject.get());
