@@ -139,21 +139,18 @@ TEST(ImageIoBmp, BadFilesFailCleanly) {
   TempDir dir;
   ASSERT_EQ(RunPython(dir.path(), kMakeBmps, dir.path()), 0);
   const std::vector<unsigned char> good = ReadBytes(dir.File("rgb24.bmp"));
-  auto expectFail = [&](const std::string& name, std::vector<unsigned char> data) {
-    ExpectRefused(dir, name, data, IMAGE_FORMAT_BMP);
-  };
-  expectFail("cut.bmp", std::vector<unsigned char>(good.begin(), good.end() - 10));
-  expectFail("header.bmp", std::vector<unsigned char>(good.begin(), good.begin() + 30));
+  ExpectRefused(dir, "cut.bmp", std::vector<unsigned char>(good.begin(), good.end() - 10), IMAGE_FORMAT_BMP);
+  ExpectRefused(dir, "header.bmp", std::vector<unsigned char>(good.begin(), good.begin() + 30), IMAGE_FORMAT_BMP);
   auto patch32 = [&](std::size_t at, std::uint32_t v) {
     std::vector<unsigned char> d = good;
     for (int i = 0; i < 4; ++i) d[at + std::size_t(i)] = BYTE(v >> (8 * i));
     return d;
   };
-  expectFail("offset.bmp", patch32(10, 0xFFFFFF00));
-  expectFail("huge.bmp", patch32(18, 0x7FFFFFFF));
-  expectFail("wide.bmp", patch32(18, 60000));   // rows no longer fit the file
-  expectFail("depth.bmp", patch32(28, 7));      // depth 7, planes 0
-  expectFail("hsize.bmp", patch32(14, 0xFFFFFFF0));
+  ExpectRefused(dir, "offset.bmp", patch32(10, 0xFFFFFF00), IMAGE_FORMAT_BMP);
+  ExpectRefused(dir, "huge.bmp", patch32(18, 0x7FFFFFFF), IMAGE_FORMAT_BMP);
+  ExpectRefused(dir, "wide.bmp", patch32(18, 60000), IMAGE_FORMAT_BMP);   // rows no longer fit the file
+  ExpectRefused(dir, "depth.bmp", patch32(28, 7), IMAGE_FORMAT_BMP);      // depth 7, planes 0
+  ExpectRefused(dir, "hsize.bmp", patch32(14, 0xFFFFFFF0), IMAGE_FORMAT_BMP);
   // A run-length stream that runs far past the rows and deltas off the edge.
   std::vector<unsigned char> rle = ReadBytes(dir.File("rle8.bmp"));
   std::vector<unsigned char> wild(rle.begin(), rle.begin() + long(rle.size()) - 4);

@@ -85,15 +85,13 @@ const std::vector<TestFrame> kFrames = {
     {5, 1, 7, 9, true, false, 0, 7, 3},
 };
 
-int LoadGif(CTevImageInfoPack& pack, const std::string& path) { return Load(pack, path, IMAGE_FORMAT_GIF); }
-
 }  // namespace
 
 TEST(ImageIoGif, EveryFrameWithItsControlBytesPositionAndPixels) {
   TempDir dir;
   WriteGif(dir.File("a.gif"), 20, 10, 3, kFrames);
   CTevImageInfoPack pack;
-  ASSERT_EQ(LoadGif(pack, dir.File("a.gif")), 0) << pack.errorText;
+  ASSERT_EQ(Load(pack, dir.File("a.gif"), IMAGE_FORMAT_GIF), 0) << pack.errorText;
   EXPECT_EQ(pack.format, IMAGE_FORMAT_GIF);
   EXPECT_EQ(pack.width, 20);
   EXPECT_EQ(pack.height, 10);
@@ -174,7 +172,7 @@ TEST(ImageIoGif, ReadsPilAnimation) {
       " optimize=False, disposal=1)\n";
   ASSERT_EQ(RunPython(dir.path(), script, dir.File("pil.gif")), 0);
   CTevImageInfoPack pack;
-  ASSERT_EQ(LoadGif(pack, dir.File("pil.gif")), 0) << pack.errorText;
+  ASSERT_EQ(Load(pack, dir.File("pil.gif"), IMAGE_FORMAT_GIF), 0) << pack.errorText;
   EXPECT_EQ(pack.loopCount, 0);
   // PIL may crop later frames to their changed area; compose to compare.
   ASSERT_EQ(pack.BlockCount(), 4u);
@@ -210,12 +208,12 @@ TEST(ImageIoGif, TruncatedFileKeepsWholeFramesAndBadFilesFail) {
   std::vector<unsigned char> cut(bytes.begin(), bytes.end() - 8);
   WriteBytes(dir.File("cut.gif"), cut);
   CTevImageInfoPack pack;
-  ASSERT_EQ(LoadGif(pack, dir.File("cut.gif")), 0) << pack.errorText;
+  ASSERT_EQ(Load(pack, dir.File("cut.gif"), IMAGE_FORMAT_GIF), 0) << pack.errorText;
   EXPECT_EQ(pack.BlockCount(), 2u);
 
   for (long n : {0, 6, 13, 40})
-    ExpectRefused(dir, "short" + std::to_string(n) + ".gif", std::vector<unsigned char>(bytes.begin(), bytes.begin() + n),
-                  IMAGE_FORMAT_GIF);
+    ExpectRefused(dir, "short" + std::to_string(n) + ".gif",
+                  std::vector<unsigned char>(bytes.begin(), bytes.begin() + n), IMAGE_FORMAT_GIF);
   // An image descriptor claiming 65535 x 65535 inside a tiny file.
   std::vector<unsigned char> huge = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0,
                                      ',', 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x4C, 0x01, 0, ';'};
@@ -237,7 +235,7 @@ TEST(ImageIoGif, CorpusFilesKeepTheirFrameCounts) {
     std::string path = corpus + "/" + s.name;
     if (!std::filesystem::exists(path)) continue;
     CTevImageInfoPack pack;
-    ASSERT_EQ(LoadGif(pack, path), 0) << pack.errorText;
+    ASSERT_EQ(Load(pack, path, IMAGE_FORMAT_GIF), 0) << pack.errorText;
     EXPECT_EQ(pack.BlockCount(), s.frames);
     EXPECT_EQ(pack.loopCount, s.loop);
   }
@@ -247,7 +245,7 @@ TEST(ImageIoGif, CorpusFilesKeepTheirFrameCounts) {
     if (!std::filesystem::exists(folder)) continue;
     for (const auto& e : std::filesystem::directory_iterator(folder)) {
       CTevImageInfoPack pack;
-      int rc = LoadGif(pack, e.path().string());
+      int rc = Load(pack, e.path().string(), IMAGE_FORMAT_GIF);
       if (rc == 0) {
         for (CTevSubImageBlock* b = &pack; b; b = b->next) ASSERT_TRUE(b->picture) << e.path();
       } else {

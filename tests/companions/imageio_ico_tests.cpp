@@ -98,20 +98,17 @@ TEST(ImageIoIco, BadFilesFailCleanly) {
   TempDir dir;
   ASSERT_EQ(RunPython(dir.path(), kMakeCursor, dir.File("a.cur")), 0);
   const std::vector<unsigned char> good = ReadBytes(dir.File("a.cur"));
-  auto expectFail = [&](const std::string& name, std::vector<unsigned char> data) {
-    ExpectRefused(dir, name, data, IMAGE_FORMAT_CUR);
-  };
-  expectFail("cut.cur", std::vector<unsigned char>(good.begin(), good.end() - 3));
+  ExpectRefused(dir, "cut.cur", std::vector<unsigned char>(good.begin(), good.end() - 3), IMAGE_FORMAT_CUR);
   std::vector<unsigned char> count = good;
   count[4] = 0xFF;  // 255 entries announced
-  expectFail("count.cur", count);
+  ExpectRefused(dir, "count.cur", count, IMAGE_FORMAT_CUR);
   std::vector<unsigned char> offset = good;
   offset[6 + 16 + 15] = 0x7F;  // second entry's offset far past the end
-  expectFail("offset.cur", offset);
+  ExpectRefused(dir, "offset.cur", offset, IMAGE_FORMAT_CUR);
   std::vector<unsigned char> height = good;
   height[38 + 8] = 0xFF;  // first bitmap's height no longer fits its data
   height[38 + 9] = 0x7F;
-  expectFail("height.cur", height);
+  ExpectRefused(dir, "height.cur", height, IMAGE_FORMAT_CUR);
 
   for (const char* folder : {"/work/shared/corpus/ico", "/work/shared/corpus/cur", "/work/shared/corpus/bad"}) {
     if (!std::filesystem::exists(folder)) continue;
