@@ -221,7 +221,7 @@ TEST(ImageIoPng, BadFilesFailCleanly) {
   const std::vector<unsigned char> bytes = ReadBytes(dir.File("good.png"));
   ASSERT_GT(bytes.size(), 60u);
 
-  ExpectRefused(dir, "empty.png", {}, IMAGE_FORMAT_PNG);
+  ExpectRefused(dir, "empty.png", std::vector<unsigned char>{}, IMAGE_FORMAT_PNG);
   for (std::size_t cut : {std::size_t(8), std::size_t(30), bytes.size() / 2, bytes.size() - 5})
     ExpectRefused(dir, "cut" + std::to_string(cut) + ".png",
                   std::vector<unsigned char>(bytes.begin(), bytes.begin() + long(cut)), IMAGE_FORMAT_PNG);
