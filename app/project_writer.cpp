@@ -1,17 +1,13 @@
 // WriteProjectFile: version "2004"/"2007" through a temporary file.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "app/gbk_text.h"
 #include "app/planar_image.h"
 #include "app/project_file.h"
 #include "app/project_io.h"
+#include "companions/imageio/codec_io.h"
 #include "companions/base/progress.h"
 
 namespace {
@@ -141,7 +137,7 @@ bool WriteAll(const CGifImage& m, CProjectOut& out, CTevCommonProgress* progress
       return false;
     }
   }
-  if (!out.Ok()) SetReason(reason, std::strerror(errno));
+  if (!out.Ok()) SetReason(reason, TevImageIO::WriteErrorText(errno));
   return out.Ok();
 }
 
@@ -155,34 +151,11 @@ bool WriteProjectFile(const CGifImage& model, const std::string& path, CTevCommo
         SetReason(reason, "a frame holds an empty reference");
         return false;
       }
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string leaf = ".";
-  leaf += target.filename().string();
-  leaf += ".XXXXXX";
-  std::string temp = (dir / leaf).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    SetReason(reason, std::string("cannot create a file in the folder: ") + std::strerror(errno));
-    return false;
-  }
-  // Keep the mode of the file being replaced; a new file gets the usual 0666 & ~umask.
-  struct stat st {};
-  mode_t mode;
-  if (::stat(path.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  ::fchmod(fd, mode);
-  std::FILE* file = ::fdopen(fd, "w+b");
+  TevImageIO::CAtomicFileWriter writer(path);
+  std::string why;
+  std::FILE* file = writer.Open(why);
   if (!file) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    SetReason(reason, std::strerror(errno));
+    SetReason(reason, why);
     return false;
   }
   if (progress) {
@@ -191,17 +164,11 @@ bool WriteProjectFile(const CGifImage& model, const std::string& path, CTevCommo
   }
   CProjectOut out(file);
   bool ok = WriteAll(model, out, progress, reason);
-  ok = std::fflush(file) == 0 && ok;
-  ok = ::fsync(::fileno(file)) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-    SetReason(reason, std::strerror(errno));
+  if (ok && !writer.Commit(why)) {
+    SetReason(reason, why);
     ok = false;
   }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    if (reason && reason->empty()) *reason = "write error";
-  }
+  if (!ok && reason && reason->empty()) *reason = "write error";
   if (progress) progress->EndProgress();
   return ok;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <new>
 
 #include "app/frame_render.h"
 #include "app/import_dispatch.h"
@@ -15,6 +16,7 @@
 #include "cli/export_commands.h"
 #include "cli/model_json.h"
 #include "cli/script_runner.h"
+#include "companions/imageio/codec_io.h"
 
 namespace {
 
@@ -110,6 +112,8 @@ int main(int argc, char** argv) {
   cli.require_subcommand(1);
   bool yes = true;
   cli.add_flag("--yes,!--no", yes, "answer questions with yes (default) or no");
+  bool force = false;
+  cli.add_flag("--force", force, "replace files that are read-only when saving");
   std::string psdLayers;
   cli.add_option("--psd-layers", psdLayers, "open layered PSD files with their layers as objects of one frame, or as one picture (frames)")
       ->check(CLI::IsMember({"objects", "frames"}));
@@ -168,6 +172,7 @@ int main(int argc, char** argv) {
   CLoopwrightApp app;
   app.InitInstance();
   CConsolePrompt prompt(yes);
+  TevImageIO::SetReplaceReadOnlyFiles(force);
   // --psd-layers answers the layered-picture question for this run only.
   const std::int32_t savedShowTip = app.Pref("ShowPSDOpenFashionTip"), savedFashion = app.Pref("PSDOpenFashion");
   if (!psdLayers.empty()) {
@@ -179,13 +184,20 @@ int main(int argc, char** argv) {
   CLoopwrightDoc doc(app, prompt);
 
   int rc = 2;
-  if (*info) rc = CmdInfo(doc, file, json);
-  else if (*render) rc = CmdRender(doc, file, out, frame);
-  else if (*run) rc = CmdRun(doc, script);
-  else if (*create) rc = CmdNew(app, doc, out, newOptions);
-  else if (*convert) rc = RunConvert(doc, file, out, convertOptions);
-  else if (*demo) rc = RunDemo(doc, outDir);
-  else if (*effect) rc = RunEffectCommand(effectName, file, out, progress, effectParams);
+  // Running out of memory is reported, not aborted on: the savers write
+  // through temporary files, so any target stays as it was.
+  try {
+    if (*info) rc = CmdInfo(doc, file, json);
+    else if (*render) rc = CmdRender(doc, file, out, frame);
+    else if (*run) rc = CmdRun(doc, script);
+    else if (*create) rc = CmdNew(app, doc, out, newOptions);
+    else if (*convert) rc = RunConvert(doc, file, out, convertOptions);
+    else if (*demo) rc = RunDemo(doc, outDir);
+    else if (*effect) rc = RunEffectCommand(effectName, file, out, progress, effectParams);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "loopwright: error: out of memory (%s)\n", cli.get_subcommands().front()->get_name().c_str());
+    rc = 1;
+  }
   if (!psdLayers.empty()) {
     app.Prefs().Set("ShowPSDOpenFashionTip", savedShowTip);
     app.Prefs().Set("PSDOpenFashion", savedFashion);

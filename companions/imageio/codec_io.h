@@ -73,6 +73,14 @@ class ByteReader {
 // over the target on Commit, so a failed save leaves any old file intact.
 // 1. Open() 2. write to the FILE* 3. Commit(). Without Commit the
 // temporary file is removed on destruction.
+//
+// Where the file system allows it the temporary file is unnamed (O_TMPFILE)
+// and only gets a name just before the rename, so a process killed while
+// writing leaves nothing behind; elsewhere a named temporary file is used and
+// stale ones of the same target are removed by the next save. The new file
+// keeps the old one's mode (and owner where permitted). A target without
+// write permission is refused ("permission denied") unless replacing such
+// files was allowed with SetReplaceReadOnlyFiles.
 class CAtomicFileWriter {
  public:
   explicit CAtomicFileWriter(std::string path) : path_(std::move(path)) {}
@@ -83,14 +91,21 @@ class CAtomicFileWriter {
   FILE* Open(std::string& reason);
   bool Commit(std::string& reason);
   FILE* file() const { return file_; }
-  const std::string& tempPath() const { return temp_; }
 
  private:
   std::string path_;
-  std::string temp_;
+  std::string temp_;  // named temporary file (fallback path), else empty
   FILE* file_ = nullptr;
   bool committed_ = false;
 };
+
+// Whether saves may replace files that have no write permission (the
+// command line's --force). Off by default.
+void SetReplaceReadOnlyFiles(bool allow);
+
+// A failed write's reason in words: "disk full" for ENOSPC and EDQUOT,
+// otherwise the system's text.
+std::string WriteErrorText(int err);
 
 // Writes a whole buffer atomically to path.
 int WriteWholeFile(CTevImageInfoPack& pack, const std::vector<BYTE>& bytes);

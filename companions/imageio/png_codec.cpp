@@ -296,7 +296,11 @@ int WritePng(CTevImageInfoPack& pack, const CTevImgExportOptions* options, CTevC
   PngState st{};
   st.code = IMAGEIO_ERR_WRITE;
   st.progress = progress;
-  if (!EncodePng(f, &job, &st)) return Fail(pack, st.code, std::string("PNG: ") + st.message);
+  if (!EncodePng(f, &job, &st)) {
+    const int err = errno;
+    if (std::ferror(f)) return Fail(pack, st.code, "cannot write " + pack.path + ": " + WriteErrorText(err));
+    return Fail(pack, st.code, std::string("PNG: ") + st.message);
+  }
   if (!writer.Commit(reason)) return Fail(pack, IMAGEIO_ERR_WRITE, reason);
   if (progress) progress->SetProgress(1.0f);
   return IMAGEIO_OK;
