@@ -44,6 +44,12 @@ int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& o
   }
   DibPtr picture = RenderFrame(doc, *f);
   std::string reason;
+  if (!picture) {
+    const std::size_t bytes = DibPitch(doc.m_nWidth, 32) * std::size_t(doc.m_nHeight);
+    reason = bytes > kMaxDibBytes ? "(the canvas of " + std::to_string(doc.m_nWidth) + " x " +
+                                        std::to_string(doc.m_nHeight) + " is too large to render)"
+                                  : "(out of memory)";
+  }
   if (!picture || !WritePngPicture(picture.get(), out, &reason)) {
     std::fprintf(stderr, "loopwright: error: 保存到 %s 文件失败! %s\n", out.c_str(), reason.c_str());
     return 1;

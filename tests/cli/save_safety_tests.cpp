@@ -79,6 +79,18 @@ TEST_F(SaveSafety, KilledSaveLeavesOnlyTheOldTarget) {
   EXPECT_EQ(Slurp(File("target.bin")), "old");
 }
 
+TEST_F(SaveSafety, HugeCanvasSaysItIsTooLargeToRender) {
+  // 65535 x 65535 screen with one 1 x 1 frame.
+  const unsigned char gif[] = {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0,
+                               0xFF, 0xFF, 0xFF, ',', 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, ';'};
+  Write("huge.gif", std::string(reinterpret_cast<const char*>(gif), sizeof gif));
+  Write("out.png", "old");
+  const RunResult r = Run("render huge.gif out.png");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("too large to render"), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(File("out.png")), "old");
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // The address-space limit makes the canvas allocation fail; the tool reports
 // it and leaves the existing target alone.
