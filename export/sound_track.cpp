@@ -64,7 +64,6 @@ struct CSoundTrack::CState {
   PacketPtr packet{av_packet_alloc()};
   PacketPtr encoded{av_packet_alloc()};
   FramePtr decoded{av_frame_alloc()};
-  FramePtr converted{av_frame_alloc()};
   bool pending = false;
   bool inputDone = false;
 
@@ -115,19 +114,27 @@ struct CSoundTrack::CState {
     return true;
   }
 
-  // Converts decoded samples (null: what the resampler still holds) into the fifo.
+  // Converts decoded samples (null: what the resampler still holds) into the
+  // fifo. The plain sample arrays are handed over: decoders of headerless
+  // formats leave the frame's channel order unset.
   bool Convert(AVFrame* frame, std::string* reason) {
-    av_frame_unref(converted.get());
-    converted->format = encoder->sample_fmt;
-    converted->sample_rate = encoder->sample_rate;
-    if (av_channel_layout_copy(&converted->ch_layout, &encoder->ch_layout) < 0) return Fail(reason, "out of memory", 0);
-    int rc = swr_convert_frame(resampler.get(), converted.get(), frame);
-    if (rc < 0) return Fail(reason, "conversion failed", rc);
-    if (converted->nb_samples > 0 &&
-        av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(converted->extended_data), converted->nb_samples) <
-            converted->nb_samples)
-      return Fail(reason, "out of memory", 0);
-    return true;
+    const int inSamples = frame ? frame->nb_samples : 0;
+    const int room = swr_get_out_samples(resampler.get(), inSamples);
+    if (room < 0) return Fail(reason, "conversion failed", room);
+    if (room == 0) return true;
+    uint8_t** buffer = nullptr;
+    int rc = av_samples_alloc_array_and_samples(&buffer, nullptr, encoder->ch_layout.nb_channels, room,
+                                                encoder->sample_fmt, 0);
+    if (rc < 0) return Fail(reason, "out of memory", rc);
+    const int made = swr_convert(resampler.get(), buffer, room,
+                                 frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr, inSamples);
+    bool ok = made >= 0;
+    if (!ok) Fail(reason, "conversion failed", made);
+    else if (made > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(buffer), made) < made)
+      ok = Fail(reason, "out of memory", 0);
+    av_freep(&buffer[0]);
+    av_freep(&buffer);
+    return ok;
   }
 
   bool Decode(AVFormatContext* out, AVPacket* pkt, std::string* reason) {
@@ -169,7 +176,7 @@ bool CSoundTrack::Copies() const { return m_state->copy; }
 bool CSoundTrack::Open(const std::string& path, std::string* reason) {
   QuietVideoLibs();
   CState& s = *m_state;
-  if (!s.packet || !s.encoded || !s.decoded || !s.converted) return s.Fail(reason, "out of memory", 0);
+  if (!s.packet || !s.encoded || !s.decoded) return s.Fail(reason, "out of memory", 0);
   AVFormatContext* raw = nullptr;
   int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
   if (rc < 0) return s.Fail(reason, "cannot open " + path, rc);

@@ -35,7 +35,8 @@ struct CAviRate {
 // runs on to twice the first scale that gives 1. An empty list gives 1 / 1.
 CAviRate ChooseAviRate(const std::vector<int>& delays);
 
-// Frames 0, 15, 30, ... are marked as key frames in the stream index.
+// Frames 0, 15, 30, ... are marked as key frames in the stream index
+// (the muxer marks every frame of the intra-only DIB and MJPEG streams).
 inline bool IsAviKeyFrame(int index) { return index % 15 == 0; }
 
 // The model's delays in play order.
