@@ -49,10 +49,17 @@ bool EncodeRle8(const BITMAPINFOHEADER* picture, std::vector<std::uint8_t>& out)
   const LONG width = DibWidth(picture);
   const LONG height = DibHeight(picture);
   out.reserve(out.size() + std::size_t(width + 4) * std::size_t(height) / 2);
+  const std::size_t start = out.size();
   for (LONG y = height - 1; y >= 0; --y) {
     EncodeRle8Line(DibRow(picture, y), int(width), out);
     out.push_back(0);
     out.push_back(y == 0 ? 1 : 0);
+  }
+  // Decoders take a sample as long as the uncompressed rows for uncompressed
+  // rows; a second end-of-picture code, never read, tells them apart.
+  if (out.size() - start == DibImageBytes(picture)) {
+    out.push_back(0);
+    out.push_back(1);
   }
   return true;
 }

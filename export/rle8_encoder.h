@@ -3,7 +3,8 @@
 // Output is a complete picture (no skips), lines bottom line first as the
 // format stores them: encoded runs (count 1..255, index), absolute runs
 // (0, count 3..255, indices, a pad byte when count is odd), 0 0 after each
-// line but the last, 0 1 after the last.
+// line but the last, 0 1 after the last (twice when the data would
+// otherwise be exactly as long as the uncompressed rows).
 #pragma once
 
 #include <cstdint>
