@@ -49,6 +49,44 @@ bool SplitFramesTarget(const std::string& target, std::string& base, std::string
   return true;
 }
 
+// The video options of convert and of the script's export; false with a
+// message on a bad value.
+bool ParseVideoOptions(const CConvertOptions& o, CVideoExportOptions& video, std::string& message) {
+  if (o.codec == "dib") video.codec = AVI_CODEC_DIB;
+  else if (o.codec == "rle") video.codec = AVI_CODEC_RLE;
+  else if (o.codec == "mjpeg" || o.codec.empty()) video.codec = AVI_CODEC_MJPEG;
+  else return message = "--codec takes dib, rle or mjpeg", false;
+  if (o.quality < 1 || o.quality > 100) return message = "--quality takes 1 to 100", false;
+  if (o.crf < -1 || o.crf > 63) return message = "--crf takes 0 to 63", false;
+  video.quality = o.quality;
+  video.crf = o.crf;
+  video.soundPath = o.sound;
+  if (!o.background.empty()) {
+    long long colour = 0;
+    if (!ParseInt(o.background, colour) || colour < 0 || colour > 0xFFFFFF)
+      return message = "--background takes 0xBBGGRR", false;
+    video.background = colour;
+  }
+  return true;
+}
+
+// "export FILE [--codec C] [--quality Q] [--crf N] [--sound FILE] [--background C]".
+bool ParseScriptVideoOptions(const CScriptRunner::Args& a, CVideoExportOptions& video, std::string& message) {
+  CConvertOptions o;
+  for (std::size_t i = 1; i < a.size(); i += 2) {
+    if (i + 1 >= a.size()) return message = a[i] + " needs a value", false;
+    long long number = 0;
+    const std::string& v = a[i + 1];
+    if (a[i] == "--codec") o.codec = v;
+    else if (a[i] == "--sound") o.sound = v;
+    else if (a[i] == "--background") o.background = v;
+    else if ((a[i] == "--quality" || a[i] == "--crf") && ParseInt(v, number) && number >= -1 && number <= 100)
+      (a[i] == "--quality" ? o.quality : o.crf) = int(number);
+    else return message = "unknown option or bad value: " + a[i] + " " + v, false;
+  }
+  return ParseVideoOptions(o, video, message);
+}
+
 }  // namespace
 
 void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
@@ -59,6 +97,12 @@ void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
   convert.add_flag("--no-prev-disposal", o.noPrevDisposal, "GIF: never use the restore-to-previous disposal");
   convert.add_option("--hotspot", o.hotSpot, "CUR/ANI: hot spot X,Y");
   convert.add_option("--frames", o.frames, "also write every frame as BASE<number>.EXT");
+  convert.add_option("--codec", o.codec, "AVI: dib, rle or mjpeg (default)")
+      ->check(CLI::IsMember({"dib", "rle", "mjpeg"}));
+  convert.add_option("--quality", o.quality, "AVI MJPEG: quality 1-100 (default 90)")->check(CLI::Range(1, 100));
+  convert.add_option("--crf", o.crf, "MP4/WebM: constant rate factor (H.264 0-51, VP9 0-63)")->check(CLI::Range(0, 63));
+  convert.add_option("--sound", o.sound, "AVI/MP4/WebM: sound file added as a second stream");
+  convert.add_option("--background", o.background, "AVI/MP4/WebM: colour 0xBBGGRR behind the frames");
 }
 
 int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& o) {
@@ -67,6 +111,11 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
   settings.forbidRestorePrevious = o.noPrevDisposal;
   if (!ParseDither(o.dither, settings.ditherMode)) {
     std::fprintf(stderr, "loopwright: --dither takes none, ordered or diffusion\n");
+    return 2;
+  }
+  std::string videoMessage;
+  if (!ParseVideoOptions(o, settings.video, videoMessage)) {
+    std::fprintf(stderr, "loopwright: %s\n", videoMessage.c_str());
     return 2;
   }
   POINT hot{0, 0};
@@ -116,11 +165,17 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
 
 void AddExportCommands(CScriptRunner& r) {
   CLoopwrightDoc& doc = r.Doc();
-  r.Register("export", "export FILE (.gif .ico .cur .ani .psd)", [&doc](const CScriptRunner::Args& a) {
-    if (a.size() != 1) return ScriptResult::Usage({});
+  r.Register("export",
+             "export FILE (.gif .ico .cur .ani .psd; .avi .mp4 .webm [--codec dib|rle|mjpeg] [--quality Q] [--crf N] "
+             "[--sound FILE] [--background 0xBBGGRR])",
+             [&doc](const CScriptRunner::Args& a) {
+    if (a.empty()) return ScriptResult::Usage({});
+    CExportSettings settings;
+    std::string message;
+    if (!ParseScriptVideoOptions(a, settings.video, message)) return ScriptResult::Usage(message);
     if (!doc.CanExport()) return ScriptResult::Fail(SaveFailed(a[0], "the animation has no frames"));
     std::string reason;
-    if (!ExportDocument(doc, a[0], CExportSettings{}, reason)) return ScriptResult::Fail(SaveFailed(a[0], reason));
+    if (!ExportDocument(doc, a[0], settings, reason)) return ScriptResult::Fail(SaveFailed(a[0], reason));
     return ScriptResult::Ok();
   });
   r.Register("export-frames", "export-frames BASE EXT (gif jpg png psd bmp pcx tga tiff ico cur ani)",

@@ -14,9 +14,15 @@ struct CConvertOptions {
   bool noPrevDisposal = false; // no frame gets restore-to-previous
   std::string hotSpot;         // "X,Y" for cursors
   std::string frames;          // BASE.EXT: every frame as a picture
+  std::string codec;           // AVI: dib | rle | mjpeg
+  int quality = 90;            // AVI MJPEG (and MPEG-4) quality 1..100
+  int crf = -1;                // MP4/WebM constant rate factor
+  std::string sound;           // AVI/MP4/WebM: sound file added as a second stream
+  std::string background;      // AVI/MP4/WebM: 0xBBGGRR behind every frame
 };
 
-// Adds --colors, --dither, --no-prev-disposal, --hotspot and --frames to the
+// Adds --colors, --dither, --no-prev-disposal, --hotspot, --frames and the
+// video options (--codec, --quality, --crf, --sound, --background) to the
 // convert subcommand (OUT becomes optional when --frames is given).
 void AddConvertOptions(CLI::App& convert, CConvertOptions& options);
 // Opens in and writes out by its extension (.lwp project or an animation

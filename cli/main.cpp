@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
   create->add_flag("--transparent", newOptions.transparent, "start with a transparent canvas (no object)");
   create->add_option("--color", newOptions.colour, "initial colour 0xBBGGRR");
 
-  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp .gif .ico .cur .ani .psd)");
+  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp .gif .ico .cur .ani .psd .avi .mp4 .webm)");
   convert->add_option("IN", file, "file to open")->required();
   convert->add_option("OUT", out, "file to write")->required();
   CConvertOptions convertOptions;

@@ -5,9 +5,11 @@
 
 #include "app/import_dispatch.h"
 #include "companions/imageio/tev_image_io.h"
+#include "export/avi_export.h"
 #include "export/cursor_export.h"
 #include "export/gif_pipeline.h"
 #include "export/picture_export.h"
+#include "export/video_export.h"
 
 using namespace TevImageIO;
 
@@ -84,10 +86,8 @@ bool ExportAnimationFile(CLoopwrightDoc& doc, const std::string& path, CTevCommo
     if (!PrepareLayeredFrame(doc, *frame, pack, reason)) return false;
     return SavePack(doc, pack, *options, path, progress, reason);
   }
-  if (ext == "AVI") {
-    SetReason(reason, "AVI export is not available");
-    return false;
-  }
+  if (ext == "AVI") return ExportAviFile(doc, path, settings.video, progress, reason);
+  if (ext == "MP4" || ext == "WEBM") return ExportStreamingVideo(doc, path, settings.video, progress, reason);
   SetReason(reason, "unsupported file type: " + (ext.empty() ? std::string("(none)") : ext));
   return false;
 }

@@ -11,6 +11,7 @@
 
 #include "app/loopwright_doc.h"
 #include "companions/base/progress.h"
+#include "export/video_frames.h"
 
 // Overrides of the document's GIF settings and the cursor hot spots for one export.
 struct CExportSettings {
@@ -19,11 +20,12 @@ struct CExportSettings {
   int ditherParameter = -1;            // -1: the document's quality setting
   bool forbidRestorePrevious = false;  // no frame gets disposal 3
   std::vector<POINT> hotSpots;         // CUR: one per frame (the first repeats); ANI: the first
+  CVideoExportOptions video;           // AVI, MP4, WEBM
 };
 
 // Writes the animation to path by its extension (compared upper-cased):
-// "GIF", "ICO", "CUR", "ANI", "PSD" (current frame, layered); "AVI" and
-// others fail.
+// "GIF", "ICO", "CUR", "ANI", "PSD" (current frame, layered), "AVI", "MP4",
+// "WEBM"; others fail.
 bool ExportAnimationFile(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress* progress,
                          const CExportSettings& settings = {}, std::string* reason = nullptr);
 

@@ -64,7 +64,7 @@ TEST_F(ExportCli, FailedExportsSayWhyAndKeepTheOldFile) {
   Write("keep.gif", "old");
   // A directory as the target, an unwritable folder, an unsupported type.
   fs::create_directory(File("dir.gif"));
-  for (const std::string& target : {File("dir.gif"), File("missing/x.gif"), File("x.avi"), File("x.xyz")}) {
+  for (const std::string& target : {File("dir.gif"), File("missing/x.gif"), File("missing/x.avi"), File("x.xyz")}) {
     RunResult r = Run("convert '" + in + "' '" + target + "'");
     EXPECT_EQ(r.code, 1) << target;
     EXPECT_NE(r.err.find("保存到 " + target + " 文件失败!"), std::string::npos) << r.err;
