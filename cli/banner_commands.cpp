@@ -126,7 +126,7 @@ bool CheckTextAndPhases(CLoopwrightDoc& doc, const std::string& text, const Bann
 RefPtr<CDib> BuildText(CLoopwrightDoc& doc, CBannerRequest& r, const std::string& text, POINT& origin) {
   r.style.text = text;
   RefPtr<CDib> object = CreateBannerTextObject(r.style, &origin);
-  if (!object) doc.Prompt().ShowMessage(std::string(kBannerFailedText) + " (the text draws nothing)", MessageKind::Error, kBannerErrorTitle);
+  if (!object) doc.Prompt().ShowMessage(std::string(kBannerFailedText) + " (the text draws nothing, or is too large to draw)", MessageKind::Error, kBannerErrorTitle);
   return object;
 }
 

@@ -1,6 +1,7 @@
 // The banner generators that render the text again for every frame: typing
 // (the first k characters), scaling and turning (a copy of the text's
 // generator at another scale and angle).
+#include <algorithm>
 #include <cmath>
 
 #include "generators/banner_generators.h"
@@ -64,7 +65,11 @@ void CGenRenderedBanner::RenderAt(double s, double angle, CBannerClip& out) {
   if (!(turned ? CheckPixels(side, side) : CheckPixels(w * s + margin, h * s + margin))) return;
   auto copy = MakeRef<CTextDibFactory>(factory->Text());
   DibPtr picture(copy->Transform(s, s, angle));
-  if (!picture) return;
+  if (!picture) {
+    // A text scaled past what its generator takes cannot be shown.
+    if (s * std::max(copy->Text().ScaleX(), copy->Text().ScaleY()) > 1e3) m_bTooLarge = true;
+    return;
+  }
   const int w2 = DibWidth(picture.get()), h2 = DibHeight(picture.get());
   RefPtr<CDib> object = WrapPicture(std::move(picture), copy);
   if (!object) return;
