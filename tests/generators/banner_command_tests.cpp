@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/dib_factories.h"
 #include "app/temp_dir.h"
 #include "editing/doc_builder.h"
 #include "editing/doc_snapshot.h"
@@ -19,6 +20,7 @@ class BannerCommand : public ::testing::Test {
  protected:
   // A white 200 x 60 canvas with two frames; frame 0 is current.
   void SetUp() override {
+    RegisterDibFactories();  // projects hold text objects
     ASSERT_TRUE(m_doc.OnNewDocument(200, 60));
     m_doc.InsertFrame(1, MakeRef<CGifFrame>(*m_doc.GetFrame(0)));
     m_doc.GetFrame(1)->m_nDelay = 77;
@@ -98,6 +100,19 @@ TEST_F(BannerCommand, FramesFollowTheCurrentFrameAndUndoRedoGiveIdenticalProject
   ASSERT_TRUE(m_doc.OnEditRedo());
   EXPECT_EQ(Snapshot(m_doc), afterState);
   EXPECT_EQ(SaveBytes("redone.lwp"), after);
+}
+
+TEST_F(BannerCommand, RenderedPicturesSurviveAProjectRoundTrip) {
+  m_style.shadowKind = 2;
+  ASSERT_EQ(AddBannerFrames(m_doc, Settings(BANNER_SPIN_SHRINK, 3, BANNER_TYPE, 3)), BANNER_OK);
+  ASSERT_EQ(AddBannerFrames(m_doc, Settings(BANNER_MERGE_VERTICAL, 2, BANNER_GROW, 2)), BANNER_OK);
+  const std::string path = m_dir.File("round.lwp");
+  ASSERT_TRUE(m_doc.OnSaveDocument(path));
+  CLoopwrightDoc reopened(m_app, m_prompt);
+  ASSERT_TRUE(reopened.OnOpenDocument(path)) << reopened.m_strLastError;
+  reopened.m_selectedFrames = m_doc.m_selectedFrames;
+  reopened.m_nCurrentFrame = m_doc.m_nCurrentFrame;
+  EXPECT_EQ(Snapshot(reopened, false), Snapshot(m_doc, false));
 }
 
 // For every kind, each banner frame differs from the white background exactly
