@@ -64,5 +64,4 @@ struct CBannerClip {
   int delay = 0;
   CBannerSlot first;
   CBannerSlot second;
-  void Clear() { *this = CBannerClip{}; }
 };

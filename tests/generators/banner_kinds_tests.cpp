@@ -21,6 +21,12 @@ constexpr int kW = 200, kH = 60, kX0 = 30, kY0 = 12;
 
 int Trunc(long long product, int count) { return int(float(product) / float(count)); }
 
+struct PhaseCase {
+  bool enter, enterEnabled;
+};
+constexpr PhaseCase kPhases[] = {{true, true}, {false, true}, {false, false}};
+constexpr int kCounts[] = {1, 2, 7};
+
 class BannerKinds : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,6 +63,11 @@ class BannerKinds : public ::testing::Test {
     return clips;
   }
 
+  // Calls check(phase, i, count, clip) for every clip of the kind in every
+  // phase and count; i and count are shifted for a leave phase without an
+  // enter phase when shift is set.
+  void EachClip(int kind, bool shift, const std::function<void(const PhaseCase&, int, int, const CBannerClip&)>& check);
+
   // Pictures of both slots drawn on a transparent canvas.
   static DibPtr Compose(const CBannerClip& clip) {
     DibPtr canvas(CDIB32::CreateBlank32BitsDIB(kW, kH));
@@ -75,68 +86,52 @@ class BannerKinds : public ::testing::Test {
   int m_w = 0, m_h = 0;
 };
 
-struct PhaseCase {
-  bool enter, enterEnabled;
-};
-constexpr PhaseCase kPhases[] = {{true, true}, {false, true}, {false, false}};
-constexpr int kCounts[] = {1, 2, 7};
-
-// The leave phase without an enter phase starts one step earlier.
-void Shift(const PhaseCase& p, int& i, int& count) {
-  if (!p.enter && !p.enterEnabled) {
-    --i;
-    if (count > 1) --count;
-  }
+void BannerKinds::EachClip(int kind, bool shift,
+                           const std::function<void(const PhaseCase&, int, int, const CBannerClip&)>& check) {
+  for (const PhaseCase& p : kPhases)
+    for (int n : kCounts) {
+      const auto clips = Phase(kind, p.enter, p.enterEnabled, n);
+      for (int i = 1; i <= n; ++i) {
+        SCOPED_TRACE(testing::Message() << BannerKindName(kind) << " enter " << p.enter << " after enter "
+                                        << p.enterEnabled << " count " << n << " i " << i);
+        // The leave phase without an enter phase starts one step earlier.
+        const bool early = shift && !p.enter && !p.enterEnabled;
+        check(p, early ? i - 1 : i, early && n > 1 ? n - 1 : n, clips[std::size_t(i - 1)]);
+      }
+    }
 }
 
 TEST_F(BannerKinds, SlidersMoveByTheTruncatedFractionOfTheWay) {
   for (int kind = 0; kind < 4; ++kind)
-    for (const PhaseCase& p : kPhases)
-      for (int n : kCounts) {
-        const auto clips = Phase(kind, p.enter, p.enterEnabled, n);
-        for (int i0 = 1; i0 <= n; ++i0) {
-          int i = i0, c = n;
-          Shift(p, i, c);
-          int x = kX0, y = kY0;
-          if (kind == 0) x = p.enter ? kW - Trunc((kW - kX0) * i, c) : kX0 - Trunc((kX0 + m_w) * i, c);
-          if (kind == 1) x = p.enter ? Trunc((kX0 + m_w) * i, c) - m_w : kX0 + Trunc((kW - kX0) * i, c);
-          if (kind == 2) y = p.enter ? kH - Trunc((kH - kY0) * i, c) : kY0 - Trunc((kY0 + m_h) * i, c);
-          if (kind == 3) y = p.enter ? Trunc((kY0 + m_h) * i, c) - m_h : kY0 + Trunc((kH - kY0) * i, c);
-          const CBannerClip& clip = clips[std::size_t(i0 - 1)];
-          SCOPED_TRACE(testing::Message() << "kind " << kind << " enter " << p.enter << " count " << n << " i " << i0);
-          EXPECT_EQ(clip.first.picture, m_text);
-          EXPECT_EQ(clip.first.x, x);
-          EXPECT_EQ(clip.first.y, y);
-          EXPECT_EQ(clip.first.transparency, 0);
-          EXPECT_EQ(clip.delay, 9);
-          EXPECT_FALSE(clip.second.picture);
-        }
-      }
+    EachClip(kind, true, [&](const PhaseCase& p, int i, int c, const CBannerClip& clip) {
+      int x = kX0, y = kY0;
+      if (kind == 0) x = p.enter ? kW - Trunc((kW - kX0) * i, c) : kX0 - Trunc((kX0 + m_w) * i, c);
+      if (kind == 1) x = p.enter ? Trunc((kX0 + m_w) * i, c) - m_w : kX0 + Trunc((kW - kX0) * i, c);
+      if (kind == 2) y = p.enter ? kH - Trunc((kH - kY0) * i, c) : kY0 - Trunc((kY0 + m_h) * i, c);
+      if (kind == 3) y = p.enter ? Trunc((kY0 + m_h) * i, c) - m_h : kY0 + Trunc((kH - kY0) * i, c);
+      EXPECT_EQ(clip.first.picture, m_text);
+      EXPECT_EQ(clip.first.x, x);
+      EXPECT_EQ(clip.first.y, y);
+      EXPECT_EQ(clip.first.transparency, 0);
+      EXPECT_EQ(clip.delay, 9);
+      EXPECT_FALSE(clip.second.picture);
+    });
 }
 
 TEST_F(BannerKinds, FadeStillAndFlashKeepTheTextInPlace) {
   for (int kind : {BANNER_FADE, BANNER_STILL, BANNER_FLASH})
-    for (const PhaseCase& p : kPhases)
-      for (int n : kCounts) {
-        const auto clips = Phase(kind, p.enter, p.enterEnabled, n);
-        for (int i0 = 1; i0 <= n; ++i0) {
-          int i = i0, c = n;
-          if (kind == BANNER_FADE) Shift(p, i, c);
-          int t = 0;
-          bool shown = true;
-          if (kind == BANNER_FADE) t = p.enter ? (c - i) * 255 / c : i * 255 / c;
-          if (kind == BANNER_FLASH) shown = p.enter ? (i % 2 == 1) == (n % 2 == 1) : (i % 2 == 0) == p.enterEnabled;
-          const CBannerClip& clip = clips[std::size_t(i0 - 1)];
-          SCOPED_TRACE(testing::Message() << "kind " << kind << " enter " << p.enter << " count " << n << " i " << i0);
-          EXPECT_EQ(clip.delay, 9);
-          ASSERT_EQ(bool(clip.first.picture), shown);
-          if (!shown) continue;
-          EXPECT_EQ(clip.first.x, kX0);
-          EXPECT_EQ(clip.first.y, kY0);
-          EXPECT_EQ(clip.first.transparency, t);
-        }
-      }
-  // Flash: count 4 shows frames 2 and 4, count 3 frames 1 and 3.
+    EachClip(kind, kind == BANNER_FADE, [&](const PhaseCase& p, int i, int c, const CBannerClip& clip) {
+      const int t = kind == BANNER_FADE ? (p.enter ? (c - i) * 255 / c : i * 255 / c) : 0;
+      // Flash: on the frames of the count's parity entering, on even frames
+      // leaving after an enter phase, on odd ones without.
+      const bool shown = kind != BANNER_FLASH || (p.enter ? i % 2 == c % 2 : (i % 2 == 0) == p.enterEnabled);
+      EXPECT_EQ(clip.delay, 9);
+      ASSERT_EQ(bool(clip.first.picture), shown);
+      if (!shown) return;
+      EXPECT_EQ(clip.first.x, kX0);
+      EXPECT_EQ(clip.first.y, kY0);
+      EXPECT_EQ(clip.first.transparency, t);
+    });
   auto shownFrames = [&](int n) {
     std::vector<int> out;
     const auto clips = Phase(BANNER_FLASH, true, true, n);
@@ -152,27 +147,20 @@ TEST_F(BannerKinds, TypingShowsTheRoundedShareOfCharactersRenderedOncePerCount) 
   CTevTextObj text = TextCopy();
   const int chars = int(text.CharacterCount());
   ASSERT_EQ(chars, 7);
-  for (bool fromRight : {false, true})
-    for (const PhaseCase& p : kPhases)
-      for (int n : kCounts) {
-        m_s.typeFromRight = fromRight;
-        const auto clips = Phase(BANNER_TYPE, p.enter, p.enterEnabled, n);
-        for (int i0 = 1; i0 <= n; ++i0) {
-          int i = i0, c = n;
-          Shift(p, i, c);
-          const int k = int(std::floor(double(chars * (p.enter ? i : c - i)) / c + 0.5));
-          const CBannerClip& clip = clips[std::size_t(i0 - 1)];
-          SCOPED_TRACE(testing::Message() << "right " << fromRight << " enter " << p.enter << " count " << n << " i " << i0);
-          ASSERT_EQ(bool(clip.first.picture), k > 0);
-          if (k == 0) continue;
-          POINT off{0, 0};
-          DibPtr part(text.RenderPartial(std::size_t(k), &off));
-          ASSERT_TRUE(part);
-          EXPECT_TRUE(PixelEqual(clip.first.picture->GetImage(), part.get()));
-          EXPECT_EQ(clip.first.x, kX0 + off.x + (fromRight ? m_w - DibWidth(part.get()) : 0));
-          EXPECT_EQ(clip.first.y, kY0 + off.y);
-        }
-      }
+  for (bool fromRight : {false, true}) {
+    m_s.typeFromRight = fromRight;
+    EachClip(BANNER_TYPE, true, [&](const PhaseCase& p, int i, int c, const CBannerClip& clip) {
+      const int k = int(std::floor(double(chars * (p.enter ? i : c - i)) / c + 0.5));
+      ASSERT_EQ(bool(clip.first.picture), k > 0);
+      if (k == 0) return;
+      POINT off{0, 0};
+      DibPtr part(text.RenderPartial(std::size_t(k), &off));
+      ASSERT_TRUE(part);
+      EXPECT_TRUE(PixelEqual(clip.first.picture->GetImage(), part.get()));
+      EXPECT_EQ(clip.first.x, kX0 + off.x + (fromRight ? m_w - DibWidth(part.get()) : 0));
+      EXPECT_EQ(clip.first.y, kY0 + off.y);
+    });
+  }
   // Five characters over ten frames: 1, 1, 2, 2, 3, 3, 4, 4, 5, 5; each count rendered once.
   CBannerTextStyle five;
   five.text = "abcde";
@@ -194,36 +182,25 @@ TEST_F(BannerKinds, TypingShowsTheRoundedShareOfCharactersRenderedOncePerCount) 
 
 TEST_F(BannerKinds, ScaleAndTurnRenderAtTheScheduledScaleCentredOnTheText) {
   const double m = (double(kH) / m_h + double(kW) / m_w) / 2;
-  for (int kind : {BANNER_GROW, BANNER_SHRINK, BANNER_SPIN_GROW, BANNER_SPIN_SHRINK})
-    for (const PhaseCase& p : kPhases)
-      for (int n : kCounts) {
-        const auto clips = Phase(kind, p.enter, p.enterEnabled, n);
-        const bool grow = kind == BANNER_GROW || kind == BANNER_SPIN_GROW;
-        const bool turn = kind >= BANNER_SPIN_GROW;
-        for (int i0 = 1; i0 <= n; ++i0) {
-          int i = i0, c = n;
-          Shift(p, i, c);
-          double s;
-          if (grow) s = p.enter ? double(i) / c : 1 + i * (m - 1) / c;
-          else s = p.enter ? 1 + (m - 1) * (c - i) / c : double(c - i) / c;
-          double angle = 0;
-          if (turn) {
-            const double a = p.enter ? (c > 1 ? 360.0 * (i - 1) / (c - 1) : 0) : 360.0 * i / c;
-            angle = -a < 0 ? 360 - a : -a;
-          }
-          const CBannerClip& clip = clips[std::size_t(i0 - 1)];
-          SCOPED_TRACE(testing::Message() << "kind " << kind << " enter " << p.enter << " count " << n << " i " << i0);
-          ASSERT_EQ(bool(clip.first.picture), s > 0);
-          if (s == 0) continue;
-          auto factory = MakeRef<CTextDibFactory>(static_cast<CTextDibFactory&>(*m_text->m_pFactory).Text());
-          DibPtr expected(factory->Transform(s, s, std::trunc(angle)));
-          ASSERT_TRUE(expected);
-          const int w2 = DibWidth(expected.get()), h2 = DibHeight(expected.get());
-          EXPECT_TRUE(PixelEqual(clip.first.picture->GetImage(), expected.get()));
-          EXPECT_EQ(clip.first.x, kX0 + (m_w - w2) / 2);
-          EXPECT_EQ(clip.first.y, kY0 + (m_h - h2) / 2);
-        }
-      }
+  for (int kind : {BANNER_GROW, BANNER_SHRINK, BANNER_SPIN_GROW, BANNER_SPIN_SHRINK}) {
+    const bool grow = kind == BANNER_GROW || kind == BANNER_SPIN_GROW, turn = kind >= BANNER_SPIN_GROW;
+    EachClip(kind, true, [&](const PhaseCase& p, int i, int c, const CBannerClip& clip) {
+      double s;
+      if (grow) s = p.enter ? double(i) / c : 1 + i * (m - 1) / c;
+      else s = p.enter ? 1 + (m - 1) * (c - i) / c : double(c - i) / c;
+      // One turn over the phase, ending (enter) or starting (leave) at rest.
+      const double a = !turn ? 0 : p.enter ? (c > 1 ? 360.0 * (i - 1) / (c - 1) : 0) : 360.0 * i / c;
+      const double angle = a > 0 ? 360 - a : 0;
+      ASSERT_EQ(bool(clip.first.picture), s > 0);
+      if (s == 0) return;
+      auto factory = MakeRef<CTextDibFactory>(static_cast<CTextDibFactory&>(*m_text->m_pFactory).Text());
+      DibPtr expected(factory->Transform(s, s, std::trunc(angle)));
+      ASSERT_TRUE(expected);
+      EXPECT_TRUE(PixelEqual(clip.first.picture->GetImage(), expected.get()));
+      EXPECT_EQ(clip.first.x, kX0 + (m_w - DibWidth(expected.get())) / 2);
+      EXPECT_EQ(clip.first.y, kY0 + (m_h - DibHeight(expected.get())) / 2);
+    });
+  }
 }
 
 TEST_F(BannerKinds, MergePartsSlideFromOppositeEdges) {
@@ -234,37 +211,23 @@ TEST_F(BannerKinds, MergePartsSlideFromOppositeEdges) {
     ASSERT_TRUE(text.RenderHalftoneParts(kind == BANNER_MERGE_VERTICAL, &a, &ao, &b, &bo));
     ASSERT_TRUE(a && b);
     const int ax = kX0 + ao.x, ay = kY0 + ao.y, bx = kX0 + bo.x, by = kY0 + bo.y;
-    for (const PhaseCase& p : kPhases)
-      for (int n : kCounts) {
-        const auto clips = Phase(kind, p.enter, p.enterEnabled, n);
-        for (int i0 = 1; i0 <= n; ++i0) {
-          int i = i0, c = n;
-          Shift(p, i, c);
-          const CBannerClip& clip = clips[std::size_t(i0 - 1)];
-          SCOPED_TRACE(testing::Message() << "kind " << kind << " enter " << p.enter << " count " << n << " i " << i0);
-          if (p.enter && i == c) {
-            EXPECT_EQ(clip.first.picture, m_text);
-            EXPECT_EQ(clip.first.x, kX0);
-            EXPECT_FALSE(clip.second.picture);
-            continue;
-          }
-          const int mm = p.enter ? c - i : i;
-          ASSERT_TRUE(clip.first.picture && clip.second.picture);
-          EXPECT_TRUE(PixelEqual(clip.first.picture->GetImage(), a.get()));
-          EXPECT_TRUE(PixelEqual(clip.second.picture->GetImage(), b.get()));
-          if (kind == BANNER_MERGE_VERTICAL) {
-            EXPECT_EQ(clip.first.x, ax);
-            EXPECT_EQ(clip.first.y, ay - Trunc((DibHeight(a.get()) + ay) * mm, c));
-            EXPECT_EQ(clip.second.x, bx);
-            EXPECT_EQ(clip.second.y, by + Trunc((kH - by) * mm, c));
-          } else {
-            EXPECT_EQ(clip.first.x, ax - Trunc((DibWidth(a.get()) + ax) * mm, c));
-            EXPECT_EQ(clip.first.y, ay);
-            EXPECT_EQ(clip.second.x, bx + Trunc((kW - bx) * mm, c));
-            EXPECT_EQ(clip.second.y, by);
-          }
-        }
+    EachClip(kind, true, [&](const PhaseCase& p, int i, int c, const CBannerClip& clip) {
+      if (p.enter && i == c) {  // the whole text instead
+        EXPECT_EQ(clip.first.picture, m_text);
+        EXPECT_EQ(clip.first.x, kX0);
+        EXPECT_FALSE(clip.second.picture);
+        return;
       }
+      const int mm = p.enter ? c - i : i;
+      ASSERT_TRUE(clip.first.picture && clip.second.picture);
+      EXPECT_TRUE(PixelEqual(clip.first.picture->GetImage(), a.get()));
+      EXPECT_TRUE(PixelEqual(clip.second.picture->GetImage(), b.get()));
+      const bool v = kind == BANNER_MERGE_VERTICAL;
+      EXPECT_EQ(clip.first.x, v ? ax : ax - Trunc((DibWidth(a.get()) + ax) * mm, c));
+      EXPECT_EQ(clip.first.y, v ? ay - Trunc((DibHeight(a.get()) + ay) * mm, c) : ay);
+      EXPECT_EQ(clip.second.x, v ? bx : bx + Trunc((kW - bx) * mm, c));
+      EXPECT_EQ(clip.second.y, v ? by + Trunc((kH - by) * mm, c) : by);
+    });
     // The parts at rest cover the text exactly, no pixel in both.
     const auto rest = Phase(kind, false, false, 1);
     CBannerClip onlyA = rest[0], onlyB = rest[0];
