@@ -203,6 +203,34 @@ TEST_F(BannerKinds, ScaleAndTurnRenderAtTheScheduledScaleCentredOnTheText) {
   }
 }
 
+TEST_F(BannerKinds, OneCharacterAndATextLargerThanTheCanvasStayInRange) {
+  // One character types in at the middle of the phase and leaves at its middle.
+  CBannerTextStyle one;
+  one.text = "A";
+  m_s.text = CreateBannerTextObject(one);
+  for (const PhaseCase& p : kPhases) {
+    const auto clips = Phase(BANNER_TYPE, p.enter, p.enterEnabled, 7);
+    for (int i = 1; i <= 7; ++i) {
+      const int j = !p.enter && !p.enterEnabled ? i - 1 : i, c = !p.enter && !p.enterEnabled ? 6 : 7;
+      EXPECT_EQ(bool(clips[std::size_t(i - 1)].first.picture), std::floor(double(p.enter ? j : c - j) / c + 0.5) >= 1)
+          << p.enter << " " << i;
+    }
+  }
+  // A canvas smaller than the text: m falls below 1 and becomes 1.608.
+  m_s.text = m_text;
+  m_s.canvasWidth = m_w / 2;
+  m_s.canvasHeight = m_h / 2;
+  m_s.bannerRect = RECT{0, 0, m_w / 2, m_h / 2};
+  CGenScaleBanner scale(m_s);
+  ASSERT_TRUE(scale.Prepare());
+  EXPECT_DOUBLE_EQ(scale.Magnification(), 1.608);
+  m_s.canvasWidth = kW;
+  m_s.canvasHeight = kH;
+  CGenScaleBanner wide(m_s);
+  ASSERT_TRUE(wide.Prepare());
+  EXPECT_DOUBLE_EQ(wide.Magnification(), (double(kH) / m_h + double(kW) / m_w) / 2);
+}
+
 TEST_F(BannerKinds, MergePartsSlideFromOppositeEdges) {
   for (int kind : {BANNER_MERGE_VERTICAL, BANNER_MERGE_HORIZONTAL}) {
     CTevTextObj text = TextCopy();
