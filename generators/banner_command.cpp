@@ -114,6 +114,19 @@ int AddBannerFrames(CLoopwrightDoc& doc, const BannerSettings& settings, bool re
     picture->m_strName = doc.App().NextDefaultObjectName();
     doc.InsertObject(doc.GetObjectCount(), picture);
   }
+  // A banner picture that the document already held (a text object of the
+  // current frame) shows on the banner frames only where a clip places it.
+  std::vector<int> used;
+  for (const CBannerClip& clip : clips)
+    for (const CBannerSlot* slot : {&clip.first, &clip.second})
+      if (slot->picture) used.push_back(doc.IndexOfObject(slot->picture.get()));
+  for (const RefPtr<CGifFrame>& frame : frames)
+    for (int j : used)
+      if (j >= 0 && j < int(frame->m_refs.size()) && frame->m_refs[std::size_t(j)]->m_bVisible) {
+        auto hidden = MakeRef<CRefImageObject>(*frame->m_refs[std::size_t(j)]);
+        hidden->m_bVisible = false;
+        frame->m_refs[std::size_t(j)] = hidden;
+      }
   for (std::size_t k = 0; k < frames.size(); ++k) {
     for (const CBannerSlot* slot : {&clips[k].first, &clips[k].second}) {
       if (!slot->picture) continue;
