@@ -47,8 +47,9 @@ void PlaceBannerText(BannerSettings& settings, const POINT* at, POINT origin);
 // without one) with the clip's delay, showing the clip's pictures on top at
 // their positions and transparencies. A picture new to the document becomes
 // one object (default name) shared by every frame that shows it; its
-// references on the other frames are hidden. The first banner frame becomes
-// current. Records one CUpdateFramesDIBAction; on failure shows the message
-// and changes nothing. Returns a BannerResult.
+// references on the other frames are hidden (a picture the document already
+// holds is hidden on the banner frames where no clip shows it). The first
+// banner frame becomes current. Records one CUpdateFramesDIBAction; on
+// failure shows the message and changes nothing. Returns a BannerResult.
 int AddBannerFrames(CLoopwrightDoc& doc, const BannerSettings& settings, bool replaceCurrent = false,
                     CTevCommonProgress* progress = nullptr);
