@@ -7,6 +7,7 @@
 
 #include "app/dib_factories.h"
 #include "app/frame_render.h"
+#include "cli/banner_commands.h"
 #include "cli/transition_commands.h"
 #include "export/export_dispatch.h"
 #include "companions/dibkernel/dib_kernel.h"
@@ -199,5 +200,6 @@ int RunDemo(CLoopwrightDoc& doc, const std::string& outDir) {
   }
   std::printf("wrote %s (%d frames)\n", gif.c_str(), doc.GetFrameCount());
   if (const int rc = WriteVectorDemo(doc, outDir)) return rc;
-  return WriteTransitionDemo(doc, outDir);
+  if (const int rc = WriteTransitionDemo(doc, outDir)) return rc;
+  return WriteBannerDemo(doc, outDir);
 }

@@ -10,6 +10,7 @@
 #include "app/frame_render.h"
 #include "app/import_dispatch.h"
 #include "app/loopwright_doc.h"
+#include "cli/banner_commands.h"
 #include "cli/console_prompt.h"
 #include "cli/demo.h"
 #include "cli/effect_command.h"
@@ -168,6 +169,10 @@ int main(int argc, char** argv) {
   effect->add_option("PARAMS", effectParams, "effect parameters name=value");
   effect->add_option("--progress", progress, "position in the effect, 0 to 1")->check(CLI::Range(0.0, 1.0));
 
+  CBannerCliOptions bannerOptions;
+  auto* banner = cli.add_subcommand("banner", "write a new animation of TEXT entering and leaving, by OUT's extension");
+  AddBannerCliOptions(*banner, bannerOptions);
+
   try {
     cli.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -200,6 +205,7 @@ int main(int argc, char** argv) {
     else if (*convert) rc = RunConvert(doc, file, out, convertOptions);
     else if (*demo) rc = RunDemo(doc, outDir);
     else if (*effect) rc = RunEffectCommand(effectName, file, out, progress, effectParams);
+    else if (*banner) rc = RunBannerCommand(doc, bannerOptions);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "loopwright: error: out of memory (%s)\n", cli.get_subcommands().front()->get_name().c_str());
     rc = 1;

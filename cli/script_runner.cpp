@@ -16,6 +16,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddFilterCommands(*this);
   AddTransitionCommands(*this);
   AddImportCommands(*this);
+  AddBannerCommands(*this);
 }
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {

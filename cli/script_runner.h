@@ -68,3 +68,4 @@ void AddObjectCommands(CScriptRunner& runner);
 void AddFilterCommands(CScriptRunner& runner);
 void AddTransitionCommands(CScriptRunner& runner);
 void AddImportCommands(CScriptRunner& runner);
+void AddBannerCommands(CScriptRunner& runner);

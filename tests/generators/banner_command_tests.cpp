@@ -1,0 +1,238 @@
+// The banner document command: where the frames go, what they show, one
+// undoable action whose undo and redo give byte-identical projects, frames
+// that compose to the text where the clips place it (every kind), the cut to
+// the banner rectangle, and refusals that leave the document alone.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/dib_factories.h"
+#include "app/temp_dir.h"
+#include "editing/doc_builder.h"
+#include "editing/doc_snapshot.h"
+#include "generators/banner_command.h"
+#include "generators/banner_generators.h"
+
+namespace {
+
+class BannerCommand : public ::testing::Test {
+ protected:
+  // A white 200 x 60 canvas with two frames; frame 0 is current.
+  void SetUp() override {
+    RegisterDibFactories();  // projects hold text objects
+    ASSERT_TRUE(m_doc.OnNewDocument(200, 60));
+    m_doc.InsertFrame(1, MakeRef<CGifFrame>(*m_doc.GetFrame(0)));
+    m_doc.GetFrame(1)->m_nDelay = 77;
+    m_doc.SelectSingleFrame(0);
+    m_style.text = "Banner";
+    m_style.font.size = 24;
+    m_style.colour = RGB(255, 0, 0);
+  }
+
+  BannerSettings Settings(int enterKind, int enterFrames, int leaveKind, int leaveFrames) {
+    POINT origin{0, 0};
+    BannerSettings s;
+    s.text = CreateBannerTextObject(m_style, &origin);
+    EXPECT_TRUE(s.text);
+    s.enterKind = enterKind;
+    s.enterFrames = enterFrames;
+    s.leaveKind = leaveKind;
+    s.leaveFrames = leaveFrames;
+    s.frameDelay = 5;
+    s.canvasWidth = m_doc.m_nWidth;
+    s.canvasHeight = m_doc.m_nHeight;
+    s.bannerRect = RECT{0, 0, m_doc.m_nWidth, m_doc.m_nHeight};
+    PlaceBannerText(s, nullptr, origin);
+    return s;
+  }
+
+  std::string SaveBytes(const std::string& name) {
+    const std::string path = m_dir.File(name);
+    EXPECT_TRUE(m_doc.OnSaveDocument(path));
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+  }
+
+  TempDir m_dir;
+  CLoopwrightApp m_app;
+  CScriptedPrompt m_prompt{true};
+  CLoopwrightDoc m_doc{m_app, m_prompt};
+  CBannerTextStyle m_style;
+};
+
+TEST_F(BannerCommand, FramesFollowTheCurrentFrameAndUndoRedoGiveIdenticalProjects) {
+  const BannerSettings s = Settings(BANNER_SLIDE_LEFT, 3, BANNER_FADE, 2);
+  const std::string before = SaveBytes("before.lwp");
+  const std::string beforeState = Snapshot(m_doc);
+  ASSERT_EQ(AddBannerFrames(m_doc, s), BANNER_OK);
+  const std::string after = SaveBytes("after.lwp");
+  const std::string afterState = Snapshot(m_doc);
+
+  ASSERT_EQ(m_doc.GetFrameCount(), 7);
+  EXPECT_TRUE(m_doc.CheckInvariant());
+  EXPECT_EQ(m_doc.m_nCurrentFrame, 1);
+  EXPECT_EQ(m_doc.GetFrame(6)->m_nDelay, 77);
+  // The text is one object shown on the five banner frames only, over the background.
+  ASSERT_EQ(m_doc.GetObjectCount(), 2);
+  EXPECT_EQ(m_doc.m_objects[1], s.text);
+  std::vector<CBannerClip> clips;
+  ASSERT_EQ(GenerateBanner(s, clips), BANNER_OK);
+  for (int f = 0; f < 7; ++f) {
+    const CGifFrame& frame = *m_doc.GetFrame(f);
+    const bool banner = f >= 1 && f <= 5;
+    EXPECT_TRUE(frame.m_refs[0]->m_bVisible);
+    ASSERT_EQ(frame.m_refs[1]->m_bVisible, banner) << f;
+    if (!banner) continue;
+    const CBannerClip& clip = clips[std::size_t(f - 1)];
+    EXPECT_EQ(frame.m_nDelay, 5);
+    EXPECT_EQ(frame.m_refs[1]->m_nX, clip.first.x);
+    EXPECT_EQ(frame.m_refs[1]->m_nY, clip.first.y);
+    EXPECT_EQ(frame.m_refs[1]->m_nTransparency, clip.first.transparency);
+  }
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Add banner text");
+
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), beforeState);
+  EXPECT_EQ(SaveBytes("undone.lwp"), before);
+  ASSERT_TRUE(m_doc.OnEditRedo());
+  EXPECT_EQ(Snapshot(m_doc), afterState);
+  EXPECT_EQ(SaveBytes("redone.lwp"), after);
+}
+
+TEST_F(BannerCommand, ATextObjectOfTheDocumentShowsOnlyWhereTheClipsPlaceIt) {
+  BannerSettings s = Settings(BANNER_FLASH, 4, BANNER_STILL, 1);
+  ASSERT_TRUE(m_doc.InsertObject(1, s.text));
+  m_doc.GetFrame(0)->m_refs[1]->m_bVisible = true;  // the current frame shows it
+  ASSERT_EQ(AddBannerFrames(m_doc, s), BANNER_OK);
+  ASSERT_EQ(m_doc.GetObjectCount(), 2);
+  const bool shown[5] = {false, true, false, true, true};
+  for (int k = 0; k < 5; ++k) EXPECT_EQ(m_doc.GetFrame(1 + k)->m_refs[1]->m_bVisible, shown[k]) << k;
+  EXPECT_TRUE(m_doc.GetFrame(0)->m_refs[1]->m_bVisible);
+}
+
+TEST_F(BannerCommand, RenderedPicturesSurviveAProjectRoundTrip) {
+  m_style.shadowKind = 2;
+  ASSERT_EQ(AddBannerFrames(m_doc, Settings(BANNER_SPIN_SHRINK, 3, BANNER_TYPE, 3)), BANNER_OK);
+  ASSERT_EQ(AddBannerFrames(m_doc, Settings(BANNER_MERGE_VERTICAL, 2, BANNER_GROW, 2)), BANNER_OK);
+  const std::string path = m_dir.File("round.lwp");
+  ASSERT_TRUE(m_doc.OnSaveDocument(path));
+  CLoopwrightDoc reopened(m_app, m_prompt);
+  ASSERT_TRUE(reopened.OnOpenDocument(path)) << reopened.m_strLastError;
+  reopened.m_selectedFrames = m_doc.m_selectedFrames;
+  reopened.m_nCurrentFrame = m_doc.m_nCurrentFrame;
+  EXPECT_EQ(Snapshot(reopened, false), Snapshot(m_doc, false));
+}
+
+// For every kind, each banner frame differs from the white background exactly
+// where a clip picture lies with some opacity.
+TEST_F(BannerCommand, EveryKindComposesTheTextWhereItsClipsPlaceIt) {
+  for (int kind = 0; kind < BANNER_KIND_COUNT; ++kind) {
+    SCOPED_TRACE(BannerKindName(kind));
+    ASSERT_TRUE(m_doc.OnNewDocument(200, 60));
+    const BannerSettings s = Settings(kind, 7, kind, 7);
+    std::vector<CBannerClip> clips;
+    ASSERT_EQ(GenerateBanner(s, clips), BANNER_OK);
+    ASSERT_EQ(AddBannerFrames(m_doc, s), BANNER_OK);
+    ASSERT_EQ(m_doc.GetFrameCount(), 15);
+    for (int k = 0; k < 14; ++k) {
+      DibPtr frame = RenderFrame(m_doc, *m_doc.GetFrame(k + 1));
+      std::vector<bool> covered(200 * 60, false);
+      for (const CBannerSlot* slot : {&clips[std::size_t(k)].first, &clips[std::size_t(k)].second}) {
+        if (!slot->picture) continue;
+        const BITMAPINFOHEADER* pic = slot->picture->GetImage();
+        for (int y = 0; y < DibHeight(pic); ++y)
+          for (int x = 0; x < DibWidth(pic); ++x) {
+            const int cx = slot->x + x, cy = slot->y + y;
+            const int a = DibRow(pic, y)[4 * x + 3];
+            if (cx >= 0 && cy >= 0 && cx < 200 && cy < 60 && (a * (255 - slot->transparency) + 127) / 255 > 0)
+              covered[std::size_t(cy * 200 + cx)] = true;
+          }
+      }
+      int wrong = 0;
+      for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 200; ++x) wrong += (DibRow(frame.get(), y)[4 * x + 1] != 255) != covered[std::size_t(y * 200 + x)];
+      EXPECT_EQ(wrong, 0) << "frame " << k;
+    }
+  }
+}
+
+TEST_F(BannerCommand, ABannerRectangleCutsTextAndShadowToIt) {
+  m_style.shadowKind = 4;
+  BannerSettings whole = Settings(BANNER_SLIDE_RIGHT, 5, BANNER_GROW, 5);
+  BannerSettings cut = whole;
+  const RECT r{40, 10, 140, 45};
+  cut.bannerRect = r;
+  std::vector<CBannerClip> clips;
+  ASSERT_EQ(GenerateBanner(cut, clips), BANNER_OK);
+  ASSERT_EQ(clips.size(), 10u);
+  for (const CBannerClip& c : clips) {
+    if (!c.first.picture) continue;
+    EXPECT_FALSE(c.first.picture->HasShadow());
+    EXPECT_GE(c.first.x, r.left);
+    EXPECT_GE(c.first.y, r.top);
+    EXPECT_LE(c.first.x + c.first.picture->m_nWidth, r.right);
+    EXPECT_LE(c.first.y + c.first.picture->m_nHeight, r.bottom);
+  }
+  // Inside the rectangle the frames look as without it (blending text over its
+  // shadow first may round differently); outside it only the background shows.
+  CLoopwrightDoc other(m_app, m_prompt);
+  ASSERT_TRUE(other.OnNewDocument(200, 60));
+  ASSERT_EQ(AddBannerFrames(other, whole), BANNER_OK);
+  ASSERT_EQ(AddBannerFrames(m_doc, cut), BANNER_OK);
+  for (int f = 1; f <= 10; ++f) {
+    DibPtr a = RenderFrame(m_doc, *m_doc.GetFrame(f)), b = RenderFrame(other, *other.GetFrame(f));
+    int far = 0;
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 200; ++x) {
+        const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+        for (int ch = 0; ch < 3; ++ch) {
+          const int va = DibRow(a.get(), y)[4 * x + ch], vb = DibRow(b.get(), y)[4 * x + ch];
+          far += inside ? std::abs(va - vb) > 2 : va != 255;
+        }
+      }
+    EXPECT_EQ(far, 0) << "frame " << f;
+  }
+}
+
+TEST_F(BannerCommand, RefusalsShowTheirMessageAndChangeNothing) {
+  const std::string before = Snapshot(m_doc);
+  const std::string undoText = m_doc.GetUndoCommandState().text;
+  BannerSettings s = Settings(BANNER_TYPE, 4, BANNER_STILL, 4);
+  s.enterEnabled = s.leaveEnabled = false;
+  EXPECT_EQ(AddBannerFrames(m_doc, s), BANNER_NO_PHASE);
+  EXPECT_EQ(m_prompt.m_strLast, "请至少启用一个效果！");
+  s.enterEnabled = true;
+  s.text = nullptr;
+  EXPECT_EQ(AddBannerFrames(m_doc, s), BANNER_NO_TEXT);
+  EXPECT_EQ(m_prompt.m_strLast, "生成横幅失败！");
+  s = Settings(BANNER_TYPE, 4, BANNER_STILL, 4);
+  s.bannerRect = RECT{-50, -50, 0, 0};
+  EXPECT_EQ(AddBannerFrames(m_doc, s), BANNER_BAD_SETTINGS);
+  EXPECT_EQ(Snapshot(m_doc), before);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, undoText);
+}
+
+TEST_F(BannerCommand, LongTextsAreRefusedOrGeneratedWithinLimits) {
+  // 10,000 characters on one line are wider than any picture may be.
+  m_style.text = std::string(10000, 'W');
+  EXPECT_FALSE(CreateBannerTextObject(m_style));
+  // In lines of 100 at a small size they render; typing them works.
+  m_style.text.clear();
+  for (int i = 0; i < 100; ++i) m_style.text += std::string(99, 'a' + i % 26) + "\n";
+  m_style.font.size = 4;
+  BannerSettings s = Settings(BANNER_TYPE, 2, BANNER_SPIN_SHRINK, 1);
+  ASSERT_EQ(AddBannerFrames(m_doc, s), BANNER_OK);
+  EXPECT_EQ(m_doc.GetFrameCount(), 5);
+  // A wide text on a large canvas grows past the picture limit: refused.
+  m_style.text = std::string(40, 'W');
+  m_style.font.size = 10;
+  ASSERT_TRUE(m_doc.OnNewDocument(2000, 2000));
+  s = Settings(BANNER_GROW, 2, BANNER_GROW, 2);
+  EXPECT_EQ(AddBannerFrames(m_doc, s), BANNER_TOO_LARGE);
+  EXPECT_EQ(m_doc.GetFrameCount(), 1);
+}
+
+}  // namespace
