@@ -15,14 +15,15 @@ CBitmapDibFactory* BitmapFactoryOf(const CDib& object) {
 
 CTextDibFactory* TextFactoryOf(const CDib& object) { return dynamic_cast<CTextDibFactory*>(object.m_pFactory.get()); }
 
-std::unique_ptr<CModifyDibElm> RebuildObjectPicture(CLoopwrightDoc& doc, const RefPtr<CDib>& object) {
+std::unique_ptr<CModifyDibElm> RebuildObjectPicture(CLoopwrightDoc& doc, const RefPtr<CDib>& object,
+                                                    bool keepCentre) {
   if (!object || !object->m_pFactory || !object->GetImage()) return nullptr;
   DibPtr picture(object->m_pFactory->Build());
   if (!picture) return nullptr;
   // Half the change in size, truncated toward zero, so that the exchange
   // back moves by exactly the opposite amount.
-  const int dx = (object->m_nWidth - int(picture->biWidth)) / 2;
-  const int dy = (object->m_nHeight - int(DibHeight(picture.get()))) / 2;
+  const int dx = keepCentre ? (object->m_nWidth - int(picture->biWidth)) / 2 : 0;
+  const int dy = keepCentre ? (object->m_nHeight - int(DibHeight(picture.get()))) / 2 : 0;
   DibPtr old = ExchangeObjectImage(*object, std::move(picture));
   if (!old) return nullptr;
   OffsetRefsOf(doc, object.get(), dx, dy);

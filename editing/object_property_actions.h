@@ -33,9 +33,11 @@ CBitmapDibFactory* BitmapFactoryOf(const CDib& object);
 CTextDibFactory* TextFactoryOf(const CDib& object);
 
 // Builds object's picture from its generator and installs it, keeping the
-// picture's centre where it was in every frame. The record puts the old
+// picture's centre where it was in every frame (unless keepCentre is false:
+// the transform tool places the object itself). The record puts the old
 // picture and positions back; null (nothing changed) when the build fails.
-std::unique_ptr<CModifyDibElm> RebuildObjectPicture(CLoopwrightDoc& doc, const RefPtr<CDib>& object);
+std::unique_ptr<CModifyDibElm> RebuildObjectPicture(CLoopwrightDoc& doc, const RefPtr<CDib>& object,
+                                                    bool keepCentre = true);
 
 template <class T>
 class CModifyObjectPropertiesAction : public CEditAction {
@@ -204,6 +206,7 @@ LW_RENDER_PROP_WRAP(CRenderTransparencyProp, BYTE, transparency)
 struct CFillGradientValue {
   TevVecLib::CTevGradientColors colours;
   std::int32_t mode = 0;
+  friend bool operator==(const CFillGradientValue&, const CFillGradientValue&) = default;
 };
 struct CModifyShapeObjFilledGradientColorsWrap {
   using Value = CFillGradientValue;
@@ -216,13 +219,25 @@ struct CModifyShapeObjFilledGradientColorsWrap {
 
 struct CModifyObjectTransparencyWrap : CModifyRefImageObjectPropWrap<CRenderTransparencyProp> {};
 
+// The shadow kind, and whether the object had its shadow picture built, so
+// that the exchange back leaves it exactly as it was.
+struct CShadowStyle {
+  std::int32_t kind = 0;
+  bool built = false;
+  friend bool operator==(const CShadowStyle&, const CShadowStyle&) = default;
+};
 struct CModifyObjectShadowStyleWrap {
-  using Value = std::int32_t;
+  using Value = CShadowStyle;
   static constexpr bool kRebuildsPicture = false;
-  static Value Get(const CDib& o) { return o.m_nShadowKind; }
+  static Value Get(const CDib& o) { return {o.m_nShadowKind, o.HasShadow()}; }
   static void Set(CDib& o, const Value& v) {
-    o.m_nShadowKind = v;
-    o.BuildShadow();
+    o.m_nShadowKind = v.kind;
+    if (v.built) {
+      o.BuildShadow();
+    } else {
+      o.SetShadowImage(nullptr);
+      o.ComputeShadowPlacement();
+    }
   }
 };
 

@@ -290,9 +290,12 @@ ObjectResult ApplyStyle(CLoopwrightDoc& doc, const typename TWrap::Value& value,
   const std::vector<int> indexes = SelectedIndexes(doc);
   if (indexes.empty()) return ObjectResult::Refused(kNoSelection);
   auto action = std::make_unique<CModifyShapeObjsRenderAction<TWrap>>(doc, description);
+  bool eligible = false;
   for (int j : indexes) {
     const RefPtr<CDib>& object = doc.m_objects[std::size_t(j)];
     if (vectorOnly && !VectorObjectOf(*object)) continue;
+    eligible = true;
+    if (TWrap::Get(*object) == value) continue;
     const std::size_t i = action->Add(object);
     TWrap::Set(*object, value);
     if (!TWrap::kRebuildsPicture) continue;
@@ -305,7 +308,8 @@ ObjectResult ApplyStyle(CLoopwrightDoc& doc, const typename TWrap::Value& value,
     }
     action->SetPictureRecord(i, std::move(picture));
   }
-  if (action->GetCount() == 0) return ObjectResult::Refused("no shape or text object is selected");
+  if (!eligible) return ObjectResult::Refused("no shape or text object is selected");
+  if (action->GetCount() == 0) return ObjectResult::Done();
   Record(doc, action.release());
   doc.UpdateAllViews(HINT_OBJECT_PROPERTY, nullptr);
   return ObjectResult::Done();
@@ -354,7 +358,8 @@ ObjectResult SetSelectedStyle(CLoopwrightDoc& doc, StyleKey key, const CStyleVal
       return ApplyStyle<CModifyObjectTransparencyWrap>(doc, BYTE(n), "Change Shape Transparency", true);
     case StyleKey::SHADOW:
       if (!inRange(0, 9) || n != std::floor(n)) return ObjectResult::Refused("the shadow kind must be 0 to 9");
-      return ApplyStyle<CModifyObjectShadowStyleWrap>(doc, std::int32_t(n), "Change Shadow Style", false);
+      return ApplyStyle<CModifyObjectShadowStyleWrap>(doc, CShadowStyle{std::int32_t(n), true}, "Change Shadow Style",
+                                                       false);
   }
   return ObjectResult::Refused("unknown style setting");
 }
