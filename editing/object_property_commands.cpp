@@ -219,6 +219,10 @@ ObjectResult ScaleObject(CLoopwrightDoc& doc, int index, double scaleX, double s
   if (!Finite(scaleX) || !Finite(scaleY) || scaleX < 1e-3 || scaleX > 1e3 || scaleY < 1e-3 || scaleY > 1e3)
     return ObjectResult::Refused("the scale must be 0.001 to 1000");
   RefPtr<CDib> object = ref->m_pObject;
+  if (const CBitmapDibFactory* f = BitmapFactoryOf(*object); f && f->ScaleX() == scaleX && f->ScaleY() == scaleY)
+    return ObjectResult::Done();
+  if (const auto* v = VectorObjectOf(*object); v && v->ScaleX() == scaleX && v->ScaleY() == scaleY)
+    return ObjectResult::Done();
   if (BitmapFactoryOf(*object)) {
     return ApplyRebuilding<CScaleImageObjAction>(doc, std::make_unique<CScaleImageObjAction>(doc, ref), object,
                                                  [&](CScaleImageObjAction& a) { a.SetValue({scaleX, scaleY}); });
@@ -237,6 +241,8 @@ ObjectResult RotateObject(CLoopwrightDoc& doc, int index, double degrees) {
   if (!ref) return ObjectResult::Refused(why);
   if (!Finite(degrees) || degrees < -360 || degrees > 360) return ObjectResult::Refused("the angle must be -360 to 360");
   RefPtr<CDib> object = ref->m_pObject;
+  if (const CBitmapDibFactory* f = BitmapFactoryOf(*object); f && f->GetAngle() == degrees) return ObjectResult::Done();
+  if (const auto* v = VectorObjectOf(*object); v && v->Angle() == std::fmod(degrees, 360.0)) return ObjectResult::Done();
   if (BitmapFactoryOf(*object))
     return ApplyRebuilding<CRotateImageObjAction>(doc, std::make_unique<CRotateImageObjAction>(doc, ref), object,
                                                   [&](CRotateImageObjAction& a) { a.SetValue(degrees); });

@@ -13,7 +13,7 @@
 
 namespace {
 
-class ObjectCommands : public ObjectScene {};
+class ObjectDocumentCommands : public ObjectScene {};
 
 struct CommandCase {
   const char* name;
@@ -89,7 +89,7 @@ const CommandCase kCases[] = {
      "撤消 Change Shadow Style", "重做 Change Shadow Style"},
 };
 
-TEST_F(ObjectCommands, UndoAndRedoRestoreExactlyWithTheirTexts) {
+TEST_F(ObjectDocumentCommands, UndoAndRedoRestoreExactlyWithTheirTexts) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
     SetUp();
@@ -157,7 +157,7 @@ const RefusalCase kRefusals[] = {
     {"transparency out of range", Sel({1}), [](CLoopwrightDoc& d) { return SetSelectedTransparency(d, 256); }, "0 to 255"},
 };
 
-TEST_F(ObjectCommands, RefusalsChangeNothingAndRecordNothing) {
+TEST_F(ObjectDocumentCommands, RefusalsChangeNothingAndRecordNothing) {
   for (const auto& c : kRefusals) {
     SCOPED_TRACE(c.name);
     SetUp();
@@ -172,7 +172,7 @@ TEST_F(ObjectCommands, RefusalsChangeNothingAndRecordNothing) {
   }
 }
 
-TEST_F(ObjectCommands, MoveChangesTheCurrentFrameOnlyAndOneUndoTakesBothBack) {
+TEST_F(ObjectDocumentCommands, MoveChangesTheCurrentFrameOnlyAndOneUndoTakesBothBack) {
   Select({0, 3});
   const CRefImageObject a = Ref(1, 0), b = Ref(1, 3), other = Ref(2, 0);
   ASSERT_TRUE(MoveSelectedObjects(m_doc, 5, -3).ok);
@@ -187,7 +187,7 @@ TEST_F(ObjectCommands, MoveChangesTheCurrentFrameOnlyAndOneUndoTakesBothBack) {
   EXPECT_EQ(Ref(1, 3).m_nY, b.m_nY);
 }
 
-TEST_F(ObjectCommands, TrimCutsTheBorderAndMovesTheObjectByIt) {
+TEST_F(ObjectDocumentCommands, TrimCutsTheBorderAndMovesTheObjectByIt) {
   Select({0});
   const int x0 = Ref(3, 0).m_nX, y0 = Ref(3, 0).m_nY;
   ASSERT_TRUE(TrimSelectedObjects(m_doc).ok);
@@ -200,7 +200,7 @@ TEST_F(ObjectCommands, TrimCutsTheBorderAndMovesTheObjectByIt) {
   EXPECT_EQ(DibRow(o.GetImage(), 0)[3], 200 + 3);
 }
 
-TEST_F(ObjectCommands, DeletedObjectsLiveInTheHistoryAndComeBackInOrder) {
+TEST_F(ObjectDocumentCommands, DeletedObjectsLiveInTheHistoryAndComeBackInOrder) {
   Select({1, 2});
   CDib* picture = m_doc.m_objects[1].get();
   const CRefImageObject* ref = &Ref(2, 2);
@@ -216,7 +216,7 @@ TEST_F(ObjectCommands, DeletedObjectsLiveInTheHistoryAndComeBackInOrder) {
   EXPECT_EQ(m_doc.m_selectedObjects.size(), 2u);
 }
 
-TEST_F(ObjectCommands, TransformUndoKeepsTheUndoWordInTheRedoText) {
+TEST_F(ObjectDocumentCommands, TransformUndoKeepsTheUndoWordInTheRedoText) {
   RefPtr<CRefImageObject> ref(&Ref(1, 1));
   auto* action = new CBitmapTransformAction(m_doc, ref);
   const std::string before = State();
@@ -233,7 +233,7 @@ TEST_F(ObjectCommands, TransformUndoKeepsTheUndoWordInTheRedoText) {
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Transform object");
 }
 
-TEST_F(ObjectCommands, NewObjectIsABlankCanvasShownOnTheCurrentFrame) {
+TEST_F(ObjectDocumentCommands, NewObjectIsABlankCanvasShownOnTheCurrentFrame) {
   ASSERT_TRUE(NewObject(m_doc).ok);
   const CDib& o = *m_doc.m_objects.back();
   EXPECT_EQ(o.m_nWidth, 64);
@@ -245,7 +245,7 @@ TEST_F(ObjectCommands, NewObjectIsABlankCanvasShownOnTheCurrentFrame) {
   for (int f = 0; f < 4; ++f) EXPECT_EQ(Ref(f, 4).m_bVisible, f == 1);
 }
 
-TEST_F(ObjectCommands, OrderCommandsMoveTheSelectionAsABlock) {
+TEST_F(ObjectDocumentCommands, OrderCommandsMoveTheSelectionAsABlock) {
   struct OrderCase {
     int kind;
     std::vector<int> selected;
@@ -266,6 +266,46 @@ TEST_F(ObjectCommands, OrderCommandsMoveTheSelectionAsABlock) {
       EXPECT_EQ(m_doc.m_objects[j]->m_strName, c.names[j]) << "kind " << c.kind << " place " << j;
       EXPECT_EQ(Ref(2, int(j)).m_pObject, m_doc.m_objects[j]);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The single-reference property actions that the property bars record.
+TEST_F(ObjectDocumentCommands, SinglePropertyActionsExchangeTheirValue) {
+  struct Case {
+    std::function<CEditAction*(CLoopwrightDoc&, RefPtr<CRefImageObject>)> make;
+    std::function<void(CRefImageObject&)> change;
+    const char* undo;
+    const char* redo;
+  };
+  const Case cases[] = {
+      {[](CLoopwrightDoc& d, RefPtr<CRefImageObject> r) { return new CModifyObjectXOffsetAction(d, r); },
+       [](CRefImageObject& r) { r.m_nX = -40; }, "Undo Offset Object", "Redo Offset Object"},
+      {[](CLoopwrightDoc& d, RefPtr<CRefImageObject> r) { return new CModifyObjectYOffsetAction(d, r); },
+       [](CRefImageObject& r) { r.m_nY = 33; }, "Undo Offset Object", "Redo Offset Object"},
+      {[](CLoopwrightDoc& d, RefPtr<CRefImageObject> r) { return new CModifyObjectVisibleAction(d, r); },
+       [](CRefImageObject& r) { r.m_bVisible = !r.m_bVisible; }, "Undo Object Visible/InVisible",
+       "Redo Object Visible/InVisible"},
+      {[](CLoopwrightDoc& d, RefPtr<CRefImageObject> r) { return new CModifyObjectLockAction(d, r); },
+       [](CRefImageObject& r) { r.m_bLocked = true; }, "Undo Lock/Unlock Object", "Redo Lock/Unlock Object"},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    RefPtr<CRefImageObject> ref(&Ref(1, 2));
+    const std::string before = State();
+    m_doc.EditManager().AddAction(c.make(m_doc, ref));
+    c.change(*ref);
+    const std::string after = State();
+    ASSERT_NE(before, after);
+    EXPECT_EQ(m_doc.GetUndoCommandState().text, c.undo);
+    ASSERT_TRUE(m_doc.OnEditUndo());
+    EXPECT_EQ(State(), before);
+    EXPECT_EQ(m_doc.GetRedoCommandState().text, c.redo);
+    ASSERT_TRUE(m_doc.OnEditRedo());
+    EXPECT_EQ(State(), after);
   }
 }
 

@@ -11,11 +11,7 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kSteps = 80;
-#else
 constexpr int kSteps = 200;
-#endif
 
 class ObjectRoundTrip : public ObjectScene, public ::testing::WithParamInterface<unsigned> {
  protected:
