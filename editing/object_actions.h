@@ -113,6 +113,8 @@ class CModifyObjectPropsAction : public CEditAction {
     m_items.push_back(std::move(item));
   }
   const std::vector<TItem>& Items() const { return m_items; }
+  // Room for n items, so a long history does not keep a vector's slack.
+  void Reserve(std::size_t n) { m_items.reserve(n); }
   void Undo() override {
     Exchange();
     SetMenuText("重做 " + m_strDescription);

@@ -44,11 +44,14 @@ template <class TItem>
 ObjectResult SetOnRefs(CLoopwrightDoc& doc, const std::vector<RefPtr<CRefImageObject>>& refs,
                        typename TItem::Value value, const char* description) {
   auto action = std::make_unique<CModifyObjectPropsAction<TItem>>(doc, description);
+  std::vector<RefPtr<CRefImageObject>> changing;
   for (const auto& r : refs) {
     TItem probe;
     probe.ref = r;
-    if (probe.Get() != value) action->Add(r);
+    if (probe.Get() != value) changing.push_back(r);
   }
+  action->Reserve(changing.size());
+  for (const auto& r : changing) action->Add(r);
   if (action->Items().empty()) return ObjectResult::Done();
   const auto& items = action->Items();
   Record(doc, action.release());
@@ -65,6 +68,10 @@ ObjectResult MoveRefs(CLoopwrightDoc& doc, const std::vector<RefPtr<CRefImageObj
     if (r->m_bLocked) return ObjectResult::Refused(kLockedObjectsMessage);
   auto action = std::make_unique<CModifyObjectPropsAction<CObjectPropOffset>>(doc, description);
   std::vector<POINT> targets;
+  std::size_t moved = 0;
+  for (std::size_t i = 0; i < refs.size(); ++i) moved += refs[i]->m_nX != to[i].x || refs[i]->m_nY != to[i].y;
+  action->Reserve(moved);
+  targets.reserve(moved);
   for (std::size_t i = 0; i < refs.size(); ++i)
     if (refs[i]->m_nX != to[i].x || refs[i]->m_nY != to[i].y) {
       action->Add(refs[i]);
