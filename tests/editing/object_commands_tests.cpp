@@ -310,3 +310,53 @@ TEST_F(ObjectDocumentCommands, SinglePropertyActionsExchangeTheirValue) {
 }
 
 }  // namespace
+
+namespace {
+
+// Flattening draws exactly what the frame showed: the composed frame is the
+// same before and after, pixel for pixel.
+TEST_F(ObjectDocumentCommands, FlatteningKeepsTheFramesPicture) {
+  const std::pair<const char*, std::function<ObjectResult(CLoopwrightDoc&)>> cases[] = {
+      {"combine everything", [](CLoopwrightDoc& d) {
+         d.m_selectedObjects = d.m_objects;
+         return CombineSelectedObjects(d);
+       }},
+      {"frame to object", MakeFrameSingleObject},
+  };
+  for (const auto& [name, command] : cases) {
+    SCOPED_TRACE(name);
+    SetUp();
+    m_doc.m_objects[3]->m_nShadowKind = 4;
+    m_doc.m_objects[3]->BuildShadow();
+    DibPtr before = RenderFrame(m_doc, *m_doc.GetCurrentFrame());
+    ASSERT_TRUE(command(m_doc).ok);
+    DibPtr after = RenderFrame(m_doc, *m_doc.GetCurrentFrame());
+    EXPECT_TRUE(PixelEqual(before.get(), after.get()));
+    EXPECT_EQ(m_doc.m_objects.back()->m_nWidth, 64);
+  }
+}
+
+// Scaling and rotating redraw a generator object about its centre.
+TEST_F(ObjectDocumentCommands, ScaleAndRotationKeepTheCentre) {
+  const std::pair<int, std::function<ObjectResult(CLoopwrightDoc&)>> cases[] = {
+      {1, [](CLoopwrightDoc& d) { return ScaleObject(d, 1, 3, 2); }},
+      {2, [](CLoopwrightDoc& d) { return ScaleObject(d, 2, 2, 2); }},
+      {3, [](CLoopwrightDoc& d) { return RotateObject(d, 3, 90); }},
+  };
+  for (const auto& [index, command] : cases) {
+    SetUp();
+    const CDib& o = *m_doc.m_objects[std::size_t(index)];
+    auto centre2 = [&](int frame) {  // twice the centre, in canvas pixels
+      return std::pair<int, int>(2 * Ref(frame, index).m_nX + o.m_nWidth, 2 * Ref(frame, index).m_nY + o.m_nHeight);
+    };
+    const auto c0 = centre2(0), c3 = centre2(3);
+    const int w = o.m_nWidth;
+    ASSERT_TRUE(command(m_doc).ok);
+    EXPECT_NE(o.m_nWidth, w);
+    EXPECT_NEAR(centre2(0).first, c0.first, 1) << index;
+    EXPECT_NEAR(centre2(0).second, c0.second, 1) << index;
+    EXPECT_NEAR(centre2(3).first, c3.first, 1) << index;
+  }
+}
+
+}  // namespace
