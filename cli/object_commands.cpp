@@ -10,7 +10,6 @@
 #include "app/import_dispatch.h"
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
-#include "editing/object_actions.h"
 #include "editing/object_commands.h"
 
 namespace {
@@ -112,10 +111,7 @@ bool ParsePlacement(COptions& o, Placement& p) {
 
 // Puts the object on top through the document's command (one undoable step).
 ScriptResult AddToDocument(CLoopwrightDoc& doc, RefPtr<CDib> object, long long x, long long y, int shadowKind) {
-  const int kind = object->m_nKind == OBJECT_TEXT    ? CUpdateObjsListAction::ADD_TEXT
-                   : object->m_nKind == OBJECT_SHAPE ? CUpdateObjsListAction::PAINT_SHAPE
-                                                     : CUpdateObjsListAction::NEW_OBJECT;
-  const ObjectResult r = AddObjectOnTop(doc, std::move(object), int(x), int(y), shadowKind, kind);
+  const ObjectResult r = AddObjectOnTop(doc, std::move(object), int(x), int(y), shadowKind);
   return r.ok ? ScriptResult::Ok() : ScriptResult::Fail(r.message);
 }
 

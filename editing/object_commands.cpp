@@ -154,12 +154,15 @@ ObjectResult NewObject(CLoopwrightDoc& doc, int width, int height, int fill) {
   }
   auto object = MakeRef<CDib>(std::move(picture), OBJECT_RASTER);
   if (!object->GetImage()) return ObjectResult::Refused("内存不足！");
-  return AddObjectOnTop(doc, object, 0, 0, 0, CUpdateObjsListAction::NEW_OBJECT);
+  return AddObjectOnTop(doc, object, 0, 0, 0);
 }
 
-ObjectResult AddObjectOnTop(CLoopwrightDoc& doc, RefPtr<CDib> object, int x, int y, int shadowKind, int kind) {
+ObjectResult AddObjectOnTop(CLoopwrightDoc& doc, RefPtr<CDib> object, int x, int y, int shadowKind) {
   if (!doc.GetCurrentFrame()) return ObjectResult::Refused("there is no current frame");
   if (!object || !object->GetImage()) return ObjectResult::Refused("the object has no picture");
+  const int kind = object->m_nKind == OBJECT_TEXT    ? CUpdateObjsListAction::ADD_TEXT
+                   : object->m_nKind == OBJECT_SHAPE ? CUpdateObjsListAction::PAINT_SHAPE
+                                                     : CUpdateObjsListAction::NEW_OBJECT;
   object->m_strName = doc.App().NextDefaultObjectName();
   object->m_nShadowKind = shadowKind;
   object->BuildShadow();

@@ -46,8 +46,9 @@ constexpr std::size_t kMaxObjectNameBytes = 1024;
 ObjectResult NewObject(CLoopwrightDoc& doc, int width = 0, int height = 0, int fill = -1);
 // Puts a built object on top with a reference at (x, y) in every frame,
 // shown only on the current frame; names it and builds its shadow (kind
-// shadowKind). kind is the list action's: 0 picture, 8 text, 10 shape.
-ObjectResult AddObjectOnTop(CLoopwrightDoc& doc, RefPtr<CDib> object, int x, int y, int shadowKind, int kind);
+// shadowKind). The step reads "Undo Add Text" for a text, "Undo Paint
+// Shape" for a shape and "撤消新建对象" for any other object.
+ObjectResult AddObjectOnTop(CLoopwrightDoc& doc, RefPtr<CDib> object, int x, int y, int shadowKind);
 
 // Copies above their originals, same references in every frame; the copies
 // become the selection.
