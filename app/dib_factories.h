@@ -40,6 +40,14 @@ class CBitmapDibFactory : public CDibFactory {
   double ScaleX() const { return m_dScaleX; }
   double ScaleY() const { return m_dScaleY; }
   std::int32_t Filter() const { return m_nFilter; }
+  // Set the parameters as they are, without rebuilding (the caller builds
+  // and restores them when the build fails).
+  void SetParameters(double scaleX, double scaleY, double angle) {
+    m_dScaleX = scaleX;
+    m_dScaleY = scaleY;
+    m_dAngle = angle;
+  }
+  void SetFilter(std::int32_t filter) { m_nFilter = filter; }
 
  private:
   double m_dScaleX = 1.0;

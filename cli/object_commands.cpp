@@ -10,6 +10,7 @@
 #include "app/import_dispatch.h"
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
+#include "editing/object_commands.h"
 
 namespace {
 
@@ -108,26 +109,10 @@ bool ParsePlacement(COptions& o, Placement& p) {
          o.Int("shadow", 0, 9, p.shadow);
 }
 
-// Names the object, appends it on top with a reference at (x, y) in every
-// frame (visible in the current frame only) and tells the views.
+// Puts the object on top through the document's command (one undoable step).
 ScriptResult AddToDocument(CLoopwrightDoc& doc, RefPtr<CDib> object, long long x, long long y, int shadowKind) {
-  CGifFrame* current = doc.GetCurrentFrame();
-  if (!current) return ScriptResult::Fail("there is no current frame");
-  object->m_strName = doc.App().NextDefaultObjectName();
-  object->m_nShadowKind = shadowKind;
-  object->BuildShadow();
-  CRefImageObjectList refs;
-  for (const auto& frame : doc.m_frames) {
-    auto ref = MakeRef<CRefImageObject>(object);
-    ref->m_nX = std::int32_t(x);
-    ref->m_nY = std::int32_t(y);
-    ref->m_bVisible = frame.get() == current;
-    refs.push_back(ref);
-  }
-  if (!doc.InsertObject(doc.GetObjectCount(), object, &refs)) return ScriptResult::Fail("the object could not be added");
-  doc.SetModifiedFlag();
-  doc.UpdateAllViews(HINT_FRAMES_CHANGED, current);
-  return ScriptResult::Ok();
+  const ObjectResult r = AddObjectOnTop(doc, std::move(object), int(x), int(y), shadowKind);
+  return r.ok ? ScriptResult::Ok() : ScriptResult::Fail(r.message);
 }
 
 // Builds a vector object's picture and adds it so that its unrotated box

@@ -12,6 +12,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddEditCommands(*this);
   AddFrameCommands(*this);
   AddObjectCommands(*this);
+  AddObjectEditCommands(*this);
   AddExportCommands(*this);
   AddFilterCommands(*this);
   AddTransitionCommands(*this);

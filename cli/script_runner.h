@@ -65,6 +65,7 @@ void AddDocumentCommands(CScriptRunner& runner);
 void AddEditCommands(CScriptRunner& runner);
 void AddFrameCommands(CScriptRunner& runner);
 void AddObjectCommands(CScriptRunner& runner);
+void AddObjectEditCommands(CScriptRunner& runner);
 void AddFilterCommands(CScriptRunner& runner);
 void AddTransitionCommands(CScriptRunner& runner);
 void AddImportCommands(CScriptRunner& runner);
