@@ -9,6 +9,8 @@
 #include <array>
 #include <cmath>
 
+#include <nlohmann/json.hpp>
+
 #include "app/frame_render.h"
 
 namespace fs = std::filesystem;
@@ -131,6 +133,35 @@ std::vector<Rgb> MedianCut(const std::vector<Rgb>& px, int n) {
 }
 
 }  // namespace
+
+// Loop counts through GIF and project round trips: forever is a NETSCAPE
+// count of 0, a count of N plays is written as N, and one play has no loop
+// extension at all (browsers would play a count of 1 twice).
+TEST_F(ExportCli, LoopCountsSurviveGifAndProjectRoundTrips) {
+  for (const std::string loop : {"forever", "once", "2", "3", "256", "65535"}) {
+    SCOPED_TRACE(loop);
+    const RunResult r = Script("new 8 8\nadd-frame\nadd-shape rectangle w=3 h=3\nloop " + loop + "\nsave a.lwp\nexport a.gif\n" +
+                               "open a.gif\nexport b.gif\nsave c.lwp\nopen c.lwp\ninfo\nopen a.lwp\ninfo\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const int netscape = loop == "forever" ? 0 : loop == "once" ? -1 : std::stoi(loop);
+    for (const char* gif : {"a.gif", "b.gif"}) {
+      CTevImageInfoPack pack;
+      pack.path = File(gif);
+      ASSERT_EQ(LoadImageW(pack, nullptr, nullptr), 0) << gif;
+      EXPECT_EQ(pack.BlockCount(), 2u) << gif;
+      EXPECT_EQ(pack.loopCount, netscape) << gif;
+    }
+    const std::vector<std::string> lines = OutputLines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) {
+      const auto model = nlohmann::json::parse(line);
+      EXPECT_EQ(model["loopForever"], loop == "forever");
+      if (loop != "forever") {
+        EXPECT_EQ(model["loopCount"], loop == "once" ? 1 : netscape);
+      }
+    }
+  }
+}
 
 // A 64 x 64 gradient with few colours asked: the palette keeps between 2 and
 // N colours and represents the picture about as well as a median cut does.
