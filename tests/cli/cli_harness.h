@@ -7,14 +7,18 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "app/dib_factories.h"
+#include "app/project_file.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
 
@@ -43,10 +47,31 @@ class CliFixture : public ::testing::Test {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "config" / "loopwright");
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override {
+    ExpectProjectsOpen();
+    std::filesystem::remove_all(dir_);
+  }
+
+  // No command may write a project our own reader refuses: every project
+  // the tool left in the folder (whatever its name) must open.
+  void ExpectProjectsOpen() const {
+    RegisterDibFactories();
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_)) {
+      if (!entry.is_regular_file() || written_.count(entry.path().string())) continue;
+      char magic[4] = {};
+      std::ifstream f(entry.path(), std::ios::binary);
+      if (!f.read(magic, 4) || std::memcmp(magic, "LWP ", 4) != 0) continue;
+      CGifImage model;
+      CProjectReadInfo info;
+      EXPECT_TRUE(ReadProjectFile(model, entry.path().string(), nullptr, &info))
+          << "the tool wrote a project it cannot open: " << entry.path() << " (" << info.reason << ")";
+    }
+  }
 
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  // Files the test writes itself (damaged ones included) are not checked.
   void Write(const std::string& name, const std::string& bytes) const {
+    written_.insert(File(name));
     std::ofstream(File(name), std::ios::binary) << bytes;
   }
   static std::string Slurp(const std::string& path) {
@@ -94,4 +119,5 @@ class CliFixture : public ::testing::Test {
   }
 
   std::filesystem::path dir_;
+  mutable std::set<std::string> written_;
 };
