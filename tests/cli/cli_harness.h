@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -105,6 +106,32 @@ class CliFixture : public ::testing::Test {
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.signalled = !WIFEXITED(status) || r.code > 128;
     r.err = Slurp(File("stderr.txt"));
+    return r;
+  }
+  // Runs the tool with stdout and stderr on a pseudo-terminal (status
+  // captions are drawn only on a terminal); out gets everything it wrote.
+  RunResult RunOnTerminal(const std::string& args) const {
+    const std::string cmd = "'" LW_TOOL "' " + args + " < /dev/null";
+    const std::string config = File("config");
+    RunResult r;
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) return r;
+    if (pid == 0) {
+      if (::chdir(dir_.c_str()) != 0) ::_exit(127);
+      ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+      ::setenv("LSAN_OPTIONS", "suppressions=" LW_SOURCE_DIR "/tests/lsan.supp", 1);
+      ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    std::array<char, 4096> buf;
+    ssize_t n;
+    while ((n = ::read(master, buf.data(), buf.size())) > 0) r.out.append(buf.data(), std::size_t(n));
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.signalled = !WIFEXITED(status) || r.code > 128;
     return r;
   }
   // Runs a script through `loopwright run -`.

@@ -134,6 +134,20 @@ std::vector<Rgb> MedianCut(const std::vector<Rgb>& px, int n) {
 
 }  // namespace
 
+// Every animation export shows the caption "写入文件" with the file name on
+// a terminal, and draws nothing when stderr is not one.
+TEST_F(ExportCli, ExportsShowTheWritingCaptionOnATerminal) {
+  const std::string in = MakeProject();
+  for (const char* out : {"a.gif", "a.ico", "a.psd"}) {
+    RunResult r = RunOnTerminal("convert in.lwp " + std::string(out));
+    ASSERT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("写入文件 " + std::string(out)), std::string::npos) << r.out;
+  }
+  const RunResult r = Run("convert in.lwp b.gif");
+  ASSERT_EQ(r.code, 0);
+  EXPECT_EQ(r.err.find("写入文件"), std::string::npos) << r.err;
+}
+
 // Loop counts through GIF and project round trips: forever is a NETSCAPE
 // count of 0, a count of N plays is written as N, and one play has no loop
 // extension at all (browsers would play a count of 1 twice).
