@@ -184,7 +184,7 @@ TEST_F(ExportCli, FewColoursStillRepresentTheGradient) {
   std::vector<Rgb> px;
   for (int y = 0; y < 64; ++y)
     for (int x = 0; x < 64; ++x) {
-      BYTE* p = DibRow(pic.get(), 63 - y) + x * 4;  // bottom-up rows
+      BYTE* p = DibRow(pic.get(), y) + x * 4;
       p[0] = BYTE((x + y) * 2), p[1] = BYTE(y * 4), p[2] = BYTE(x * 4);
     }
   for (int y = 0; y < 64; ++y)
@@ -198,7 +198,7 @@ TEST_F(ExportCli, FewColoursStillRepresentTheGradient) {
     std::vector<Rgb> out;
     for (int y = 0; y < 64; ++y)
       for (int x = 0; x < 64; ++x) {
-        const BYTE* p = DibRow(got.get(), 63 - y) + x * 4;
+        const BYTE* p = DibRow(got.get(), y) + x * 4;
         out.push_back(Rgb{p[2], p[1], p[0]});
       }
     std::vector<Rgb> distinct = out;
