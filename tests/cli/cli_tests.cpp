@@ -127,9 +127,12 @@ TEST_F(CliTest, BadPicturesFailWithTheMessageAndExitCode1) {
   std::string zero = bytes;
   for (int i = 16; i < 24; ++i) zero[std::size_t(i)] = 0;
   Write("zero.png", zero);
+  // Every way in (info, render, a script's open) for one file; the others
+  // through info only, the readers' own tests cover how each is refused.
   for (const char* name : {"truncated.png", "corrupt.png", "empty.png", "zero.png", "missing.png"}) {
-    for (const std::string& args : {std::string("info '" + File(name) + "'"), std::string("render '" + File(name) + "' '" + File("o.png") + "'"),
-                                    std::string("run -")}) {
+    std::vector<std::string> ways = {"info '" + File(name) + "'"};
+    if (std::string(name) == "truncated.png") ways.insert(ways.end(), {"render '" + File(name) + "' '" + File("o.png") + "'", "run -"});
+    for (const std::string& args : ways) {
       RunResult r = Run(args, args == "run -" ? "open \"" + File(name) + "\"\n" : "");
       EXPECT_EQ(r.code, 1) << name << " " << args << "\n" << r.err;
       EXPECT_NE(r.err.find("载入 " + File(name) + " 文件失败!"), std::string::npos) << name << "\n" << r.err;
