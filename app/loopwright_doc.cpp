@@ -33,9 +33,10 @@ void CLoopwrightDoc::SelectSingleFrame(int index) {
 bool CLoopwrightDoc::OnNewDocument(int width, int height) {
   DeleteContents();
   ResetOutputSettings();
-  const bool explicitSize = width > 0 && height > 0;
-  const int w = explicitSize ? width : m_app.Pref("NewAnimationWidth");
-  const int h = explicitSize ? height : m_app.Pref("NewAnimationHeight");
+  // A size given explicitly is taken as it is (up to the model's limit); the
+  // preferences' own range applies only to the stored values.
+  const int w = width > 0 ? width : m_app.Pref("NewAnimationWidth");
+  const int h = height > 0 ? height : m_app.Pref("NewAnimationHeight");
   if (w < 1 || h < 1 || w > kMaxDibDimension || h > kMaxDibDimension) return false;
   m_nWidth = w;
   m_nHeight = h;

@@ -35,7 +35,7 @@ class CLoopwrightDoc : public CGifImage {
   ~CLoopwrightDoc() override;
 
   // New animation from the preferences ("NewAnimationWidth" x
-  // "NewAnimationHeight"), or of the given size when both are positive.
+  // "NewAnimationHeight"); a positive width or height replaces the preferred one.
   bool OnNewDocument(int width = 0, int height = 0);
   // Reads the file into a temporary model; on success it replaces the
   // content, on failure shows "载入 %s 文件失败!" and keeps the document.

@@ -8,6 +8,17 @@
 
 #include "companions/base/win_types.h"
 
+// The header word at offset 20, once always 0 and skipped by every reader,
+// holds the loop setting: bit 31 marks it as stored, bit 16 is "loop
+// forever", the low 16 bits the play count (1-65535). Files with 0 there
+// keep the model's default loop setting.
+constexpr std::uint32_t kProjectLoopStored = 0x80000000u;
+constexpr std::uint32_t kProjectLoopForever = 0x10000u;
+inline std::uint32_t ProjectLoopWord(bool forever, std::int32_t count) {
+  const std::uint32_t plays = count < 1 ? 1u : count > 0xFFFF ? 0xFFFFu : std::uint32_t(count);
+  return kProjectLoopStored | (forever ? kProjectLoopForever : 0u) | plays;
+}
+
 class CProjectOut {
  public:
   explicit CProjectOut(std::FILE* f) : m_file(f) {}

@@ -84,7 +84,11 @@ bool CProjectReader::Read(bool& projectLoaded) {
   m_model.m_clrBackground = m_in.U32();
   const std::int32_t colourIndex = m_in.I32();
   if (m_version != V2000) m_model.m_nImageColorIndex = colourIndex;
-  m_in.U32();  // reserved
+  const std::uint32_t loopWord = m_in.U32();
+  if (loopWord & kProjectLoopStored) {
+    m_model.m_bLoopForever = (loopWord & kProjectLoopForever) ? 1 : 0;
+    m_model.m_nLoopCount = std::max<std::int32_t>(1, std::int32_t(loopWord & 0xFFFF));
+  }
   m_model.m_nWidth = m_in.I32();
   m_model.m_nHeight = m_in.I32();
   const std::int32_t frameCount = m_in.I32();

@@ -108,7 +108,7 @@ bool WriteAll(const CGifImage& m, CProjectOut& out, CTevCommonProgress* progress
   out.Bytes("2007", 4);
   out.U32(m.m_clrBackground);
   out.I32(m.m_nImageColorIndex);
-  out.U32(0);
+  out.U32(ProjectLoopWord(m.m_bLoopForever != 0, m.m_nLoopCount));
   out.I32(m.m_nWidth);
   out.I32(m.m_nHeight);
   out.I32(m.GetFrameCount());

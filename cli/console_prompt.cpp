@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 void CConsolePrompt::ShowMessage(const std::string& text, MessageKind kind, const std::string& caption) {
+  if (kind == MessageKind::Error && m_bHoldErrors) {
+    m_heldErrors.push_back(caption.empty() ? text : caption + ": " + text);
+    return;
+  }
   const char* level = kind == MessageKind::Error ? "error" : kind == MessageKind::Warning ? "warning" : "note";
   if (caption.empty())
     std::fprintf(stderr, "loopwright: %s: %s\n", level, text.c_str());

@@ -2,6 +2,10 @@
 // answered from the command line, progress drawn when stderr is a terminal.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/prompt.h"
 #include "companions/base/progress.h"
 
@@ -11,9 +15,16 @@ class CConsolePrompt : public CPromptInterface {
   void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption = {}) override;
   bool AskYesNo(const std::string& question) override;
   void SetStatusCaption(const std::string& caption) override;
+  // While held, error messages are kept instead of printed: a script prints
+  // them with the line that caused them, once. TakeHeldErrors hands them
+  // over and forgets them.
+  void HoldErrors(bool hold) { m_bHoldErrors = hold; }
+  std::vector<std::string> TakeHeldErrors() { return std::exchange(m_heldErrors, {}); }
 
  private:
   bool m_bAnswer;
+  bool m_bHoldErrors = false;
+  std::vector<std::string> m_heldErrors;
 };
 
 // A progress sink that draws "caption NN%" on a terminal stderr and whose

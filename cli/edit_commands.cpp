@@ -1,6 +1,7 @@
 // Script commands on the history and the project file: save, undo, redo, undo-text.
 #include <ostream>
 
+#include "app/import_dispatch.h"
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
 
@@ -21,6 +22,9 @@ void AddEditCommands(CScriptRunner& r) {
 
   r.Register("save", "save FILE", [&doc](const CScriptRunner::Args& a) {
     if (a.size() != 1) return ScriptResult::Usage({});
+    // save always writes a project; pictures and animations are exports.
+    if (UpperExtension(a[0]) != "LWP")
+      return ScriptResult::Usage("save writes a project (.lwp); use export " + a[0] + " to write other files");
     if (!doc.OnSaveDocument(a[0], &ConsoleProgress()))
       return ScriptResult::Fail(FormatMessage1("保存到 %s 文件失败!", a[0]) +
                                 (doc.m_strLastError.empty() ? "" : " (" + doc.m_strLastError + ")"));

@@ -1,5 +1,6 @@
 #include "cli/effect_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -140,6 +141,17 @@ DibPtr LoadPicture(const std::string& path, std::string* reason) {
   return picture;
 }
 
+// The parameter names of a help text "name=default ... (note)".
+std::vector<std::string> ParameterNames(const char* params) {
+  std::vector<std::string> names;
+  std::istringstream words(params);
+  for (std::string w; words >> w;) {
+    const auto eq = w.find('=');
+    if (eq != std::string::npos && eq > 0 && w[0] != '(') names.push_back(w.substr(0, eq));
+  }
+  return names;
+}
+
 }  // namespace
 
 std::string EffectCommandHelp() {
@@ -169,6 +181,16 @@ int RunEffectCommand(const std::string& effect, const std::string& in, const std
     }
     p.values[kv.substr(0, eq)] = value;
   }
+  // Only the names the effect takes: a misspelt one would silently keep its default.
+  const std::vector<std::string> accepted = ParameterNames(entry->params);
+  for (const auto& [name, value] : p.values)
+    if (std::find(accepted.begin(), accepted.end(), name) == accepted.end()) {
+      std::string list;
+      for (const std::string& a : accepted) list += (list.empty() ? "" : ", ") + a;
+      std::fprintf(stderr, "loopwright: %s has no parameter %s; %s\n", effect.c_str(), name.c_str(),
+                   list.empty() ? "it takes none" : ("its parameters are " + list).c_str());
+      return 2;
+    }
   std::string reason;
   DibPtr src = LoadPicture(in, &reason);
   if (!src) {

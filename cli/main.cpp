@@ -88,11 +88,9 @@ int CmdNew(CLoopwrightApp& app, CLoopwrightDoc& doc, const std::string& out, con
     return 2;
   }
   CPreferences saved = app.Prefs();
-  if (o.width > 0) app.Prefs().Set("NewAnimationWidth", o.width);
-  if (o.height > 0) app.Prefs().Set("NewAnimationHeight", o.height);
   if (o.transparent) app.Prefs().Set("InitTransparent", 1);
   if (colour >= 0) app.Prefs().Set("InitColor", std::int32_t(colour));
-  const bool created = doc.OnNewDocument();
+  const bool created = doc.OnNewDocument(o.width, o.height);
   app.Prefs() = saved;
   if (!created) {
     std::fprintf(stderr, "loopwright: error: the new animation could not be created\n");

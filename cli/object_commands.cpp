@@ -41,7 +41,11 @@ class COptions {
     for (const auto& [key, value] : m_values) {
       bool ok = false;
       for (const char* k : known) ok = ok || key == k;
-      if (!ok) return Error("unknown option '" + key + "'");
+      if (!ok) {
+        std::string names;
+        for (const char* k : known) names += (names.empty() ? "" : ", ") + std::string(k);
+        return Error("unknown option '" + key + "' (the options are " + names + ")");
+      }
     }
     return true;
   }

@@ -1,5 +1,6 @@
 #include "cli/script_runner.h"
 
+#include "cli/console_prompt.h"
 #include "cli/export_commands.h"
 
 #include <cerrno>
@@ -58,24 +59,36 @@ ScriptResult CScriptRunner::RunLine(const std::string& line) {
   if (words.empty() || words[0][0] == '#') return ScriptResult::Ok();
   auto it = m_commands.find(words[0]);
   if (it == m_commands.end()) return ScriptResult::Usage("unknown command '" + words[0] + "'");
+  // Every command but new and open works on an animation, and a run starts without one.
+  if (words[0] != "new" && words[0] != "open" && (m_doc.m_nWidth < 1 || m_doc.m_nHeight < 1))
+    return ScriptResult::Fail(words[0] + ": no animation is open (start with new or open)");
   ScriptResult r = it->second.handler(Args(words.begin() + 1, words.end()));
   if (r.status == ScriptStatus::Usage && r.message.empty()) r.message = "usage: " + it->second.usage;
   return r;
 }
 
 int CScriptRunner::Run(std::istream& in) {
+  // Errors the document reports are printed here with their line number,
+  // and not again when the command's own message already says them.
+  auto* console = dynamic_cast<CConsolePrompt*>(&m_doc.Prompt());
+  if (console) console->HoldErrors(true);
   std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
+  int number = 0, rc = 0;
+  while (rc == 0 && std::getline(in, line)) {
     ++number;
     ScriptResult r = RunLine(line);
-    if (r.status != ScriptStatus::Ok) {
-      m_out.flush();
+    const bool failed = r.status != ScriptStatus::Ok;
+    if (failed) m_out.flush();
+    for (const std::string& held : console ? console->TakeHeldErrors() : std::vector<std::string>{})
+      if (!failed || r.message.find(held) == std::string::npos)
+        std::fprintf(stderr, "loopwright: line %d: error: %s\n", number, held.c_str());
+    if (failed) {
       std::fprintf(stderr, "loopwright: line %d: %s\n", number, r.message.c_str());
-      return int(r.status);
+      rc = int(r.status);
     }
   }
-  return 0;
+  if (console) console->HoldErrors(false);
+  return rc;
 }
 
 bool ParseInt(const std::string& text, long long& value) {

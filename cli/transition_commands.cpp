@@ -55,9 +55,13 @@ ScriptResult RunTransition(CLoopwrightDoc& doc, const CScriptRunner::Args& a) {
     } else {
       long long n;
       if (!ParseInt(value, n) || n < INT32_MIN || n > INT32_MAX || !perf.GetOptionsPage() ||
-          !perf.GetOptionsPage()->SetValue(key, int(n)))
+          !perf.GetOptionsPage()->SetValue(key, int(n))) {
+        std::string names = "frames, delay, key-delay, mode, fade, object, insert";
+        for (const CEffectParamInfo& info : perf.GetParamInfo())
+          names += ", " + std::string(info.name) + " (" + std::to_string(info.lo) + "-" + std::to_string(info.hi) + ")";
         return ScriptResult::Usage("transition: " + std::string(EffectScriptName(effect)) + " has no option " + key +
-                                   " that takes " + value + " (see the README)");
+                                   " that takes " + value + "; the options are " + names);
+      }
     }
     if (!ok) return ScriptResult::Usage("transition: bad value for " + key + ": " + value);
   }

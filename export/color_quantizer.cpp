@@ -1,6 +1,7 @@
 #include "export/color_quantizer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -35,6 +36,48 @@ struct OctreeNode {
   bool leaf = false;
   int index = -1;
 };
+
+// Pixels of one octree leaf, or of leaves merged into one palette entry;
+// into is the cluster it was merged into (itself while it stands alone).
+struct Cluster {
+  std::uint64_t count;
+  double r, g, b;  // sums over the pixels
+  int into;
+  RGBQUAD Colour() const {
+    const double n = double(count);
+    return RGBQUAD{BYTE(b / n + 0.5), BYTE(g / n + 0.5), BYTE(r / n + 0.5), 0};
+  }
+};
+
+// The colour distance the palette lookups use: green weighs most, blue least.
+inline double Distance(double dr, double dg, double db) { return dr * dr * 3 + dg * dg * 4 + db * db * 2; }
+
+// Merges standing clusters, each time the pair whose merge adds the least
+// squared error, until at most target stand.
+void MergeClosestClusters(std::vector<Cluster>& clusters, std::size_t target) {
+  std::vector<std::size_t> standing(clusters.size());
+  for (std::size_t i = 0; i < clusters.size(); ++i) standing[i] = i;
+  while (standing.size() > target && standing.size() > 1) {
+    double best = -1;
+    std::size_t ba = 0, bb = 1;
+    for (std::size_t i = 0; i < standing.size(); ++i)
+      for (std::size_t j = i + 1; j < standing.size(); ++j) {
+        const Cluster& a = clusters[standing[i]];
+        const Cluster& b = clusters[standing[j]];
+        const double na = double(a.count), nb = double(b.count);
+        const double cost = na * nb / (na + nb) * Distance(a.r / na - b.r / nb, a.g / na - b.g / nb, a.b / na - b.b / nb);
+        if (best < 0 || cost < best) best = cost, ba = i, bb = j;
+      }
+    Cluster& keep = clusters[standing[ba]];
+    Cluster& gone = clusters[standing[bb]];
+    keep.count += gone.count;
+    keep.r += gone.r;
+    keep.g += gone.g;
+    keep.b += gone.b;
+    gone.into = int(standing[ba]);
+    standing.erase(standing.begin() + std::ptrdiff_t(bb));
+  }
+}
 
 }  // namespace
 
@@ -175,9 +218,13 @@ BOOL CTevQColorQuantizer::FillPalette() {
       n = next;
     }
   });
-  // Merge the deepest levels first, nodes with the fewest pixels first.
+  // Merge the deepest levels first, nodes with the fewest pixels first. A
+  // merge that would leave fewer leaves than the capacity is skipped and the
+  // levels above are left alone: merging whole subtrees near the root would
+  // collapse a picture with few wide colour groups into one or two colours.
   std::size_t leaves = m_histogram->size();
-  for (int level = 7; level >= 0 && leaves > std::size_t(m_capacity); --level) {
+  bool stopped = false;
+  for (int level = 7; level >= 0 && leaves > std::size_t(m_capacity) && !stopped; --level) {
     std::vector<int> candidates;
     for (std::size_t i = 0; i < nodes.size(); ++i)
       if (nodes[i].level == level && !nodes[i].leaf) candidates.push_back(int(i));
@@ -187,36 +234,124 @@ BOOL CTevQColorQuantizer::FillPalette() {
       if (leaves <= std::size_t(m_capacity)) break;
       int children = 0;
       for (int c : nodes[std::size_t(i)].child) children += c >= 0;
+      if (leaves - std::size_t(children - 1) < std::size_t(m_capacity)) {
+        stopped = true;
+        continue;
+      }
       nodes[std::size_t(i)].leaf = true;
       leaves -= std::size_t(children - 1);
     }
   }
-  // Palette: one entry per leaf reachable from the root.
+  // Clusters: one per leaf reachable from the root.
+  std::vector<Cluster> clusters;
   std::vector<int> stack{0};
   while (!stack.empty()) {
     const int n = stack.back();
     stack.pop_back();
     OctreeNode& node = nodes[std::size_t(n)];
     if (node.leaf) {
-      node.index = int(m_palette.size());
-      const std::uint64_t half = node.count / 2;
-      m_palette.push_back(RGBQUAD{BYTE((node.b + half) / node.count), BYTE((node.g + half) / node.count),
-                                  BYTE((node.r + half) / node.count), 0});
+      node.index = int(clusters.size());
+      clusters.push_back(Cluster{node.count, double(node.r), double(node.g), double(node.b), int(clusters.size())});
       continue;
     }
     for (int k = 7; k >= 0; --k)
       if (node.child[k] >= 0) stack.push_back(node.child[k]);
   }
-  m_histogram->ForEach([&](std::uint32_t c, std::uint32_t) {
+  // The few leaves over the capacity: merge the pairs that cost the least.
+  MergeClosestClusters(clusters, std::size_t(m_capacity));
+  std::vector<int> group(clusters.size());
+  m_palette.clear();
+  for (std::size_t i = 0; i < clusters.size(); ++i) {
+    if (clusters[i].into != int(i)) continue;
+    group[i] = int(m_palette.size());
+    m_palette.push_back(clusters[i].Colour());
+  }
+  for (std::size_t i = 0; i < clusters.size(); ++i) {
+    std::size_t root = i;
+    while (clusters[root].into != int(root)) root = std::size_t(clusters[root].into);
+    group[i] = group[root];
+  }
+  // Lloyd steps over the picked colours move the entries to the centres of
+  // what they stand for; then every colour goes to its nearest entry.
+  if (RefinePalette()) {
+    m_histogram->ForEach([&](std::uint32_t c, std::uint32_t& value) {
+      value = std::uint32_t(Nearest(int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)));
+    });
+    return TRUE;
+  }
+  m_histogram->ForEach([&](std::uint32_t c, std::uint32_t& value) {
     const int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
     int n = 0;
     for (int level = 0; !nodes[std::size_t(n)].leaf; ++level) {
       const int shift = 7 - level;
       n = nodes[std::size_t(n)].child[(((r >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((b >> shift) & 1)];
     }
-    m_histogram->At(c) = std::uint32_t(nodes[std::size_t(n)].index);
+    value = std::uint32_t(group[std::size_t(nodes[std::size_t(n)].index)]);
   });
   return TRUE;
+}
+
+bool CTevQColorQuantizer::RefinePalette() {
+  struct Point {
+    double r, g, b, count;
+  };
+  std::vector<Point> points;
+  if (m_histogram->size() <= kRefineColours) {
+    m_histogram->ForEach([&](std::uint32_t c, std::uint32_t count) {
+      points.push_back(Point{double((c >> 16) & 0xFF), double((c >> 8) & 0xFF), double(c & 0xFF), double(count)});
+    });
+  } else {
+    // Many colours: their sums per 5-bit cell stand for them.
+    std::vector<Point> cells(kRefineColours, Point{0, 0, 0, 0});
+    m_histogram->ForEach([&](std::uint32_t c, std::uint32_t count) {
+      Point& p = cells[((c >> 9) & 0x7C00) | ((c >> 6) & 0x3E0) | ((c >> 3) & 0x1F)];
+      p.r += double((c >> 16) & 0xFF) * count;
+      p.g += double((c >> 8) & 0xFF) * count;
+      p.b += double(c & 0xFF) * count;
+      p.count += count;
+    });
+    for (const Point& p : cells)
+      if (p.count > 0) points.push_back(Point{p.r / p.count, p.g / p.count, p.b / p.count, p.count});
+  }
+  const std::size_t k = m_palette.size();
+  if (k < 2 || points.size() * k > kRefineWork) return false;
+  std::vector<double> centre(k * 3), sum(k * 4);
+  for (std::size_t i = 0; i < k; ++i) {
+    centre[i * 3] = m_palette[i].rgbRed;
+    centre[i * 3 + 1] = m_palette[i].rgbGreen;
+    centre[i * 3 + 2] = m_palette[i].rgbBlue;
+  }
+  for (int step = 0; step < 8; ++step) {
+    std::fill(sum.begin(), sum.end(), 0.0);
+    for (const Point& p : points) {
+      std::size_t best = 0;
+      double bestDistance = 1e30;
+      for (std::size_t i = 0; i < k; ++i) {
+        const double d = Distance(p.r - centre[i * 3], p.g - centre[i * 3 + 1], p.b - centre[i * 3 + 2]);
+        if (d < bestDistance) bestDistance = d, best = i;
+      }
+      sum[best * 4] += p.r * p.count;
+      sum[best * 4 + 1] += p.g * p.count;
+      sum[best * 4 + 2] += p.b * p.count;
+      sum[best * 4 + 3] += p.count;
+    }
+    double moved = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+      const double n = sum[i * 4 + 3];
+      if (n <= 0) continue;  // an entry nothing went to keeps its place
+      for (int c = 0; c < 3; ++c) {
+        const double to = sum[i * 4 + std::size_t(c)] / n;
+        moved = std::max(moved, std::abs(to - centre[i * 3 + std::size_t(c)]));
+        centre[i * 3 + std::size_t(c)] = to;
+      }
+    }
+    if (moved < 0.5) break;
+  }
+  for (std::size_t i = 0; i < k; ++i)
+    m_palette[i] = RGBQUAD{BYTE(std::lround(centre[i * 3 + 2])), BYTE(std::lround(centre[i * 3 + 1])),
+                           BYTE(std::lround(centre[i * 3])), 0};
+  m_nearest->Clear();
+  return true;
 }
 
 void CTevQColorQuantizer::SetOutputTable(int entries, RGBQUAD fill) {

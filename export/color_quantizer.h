@@ -10,7 +10,10 @@
 // the palette is exactly those colours and mapping without dithering (or
 // with error diffusion, which then carries no error) is lossless. Otherwise
 // an octree reduces the colours: the deepest nodes with the fewest pixels
-// are merged first, each leaf giving the average of its pixels.
+// are merged first, each leaf giving the average of its pixels; the last few
+// leaves over the capacity are merged pairwise by least added error, and a
+// few Lloyd (k-means) steps then move the entries to the centres of the
+// colours they stand for (skipped when colours x entries is too much work).
 #pragma once
 
 #include <cstdint>
@@ -58,6 +61,9 @@ class CTevQColorQuantizer {
  private:
   class CColourTable;
   int Nearest(int r, int g, int b);
+  bool RefinePalette();
+  static constexpr std::size_t kRefineColours = 1 << 15;
+  static constexpr std::size_t kRefineWork = 1 << 22;
   int MapExact(std::uint32_t rgb);
 
   int m_capacity;

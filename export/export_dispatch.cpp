@@ -70,6 +70,7 @@ bool ExportAnimationFile(CLoopwrightDoc& doc, const std::string& path, CTevCommo
     SetReason(reason, "the animation has no frames");
     return false;
   }
+  doc.Prompt().SetStatusCaption("写入文件 " + BaseName(path));
   const std::string ext = UpperExtension(path);
   if (ext == "GIF") return ExportGif(doc, path, progress, settings, reason);
   if (ext == "ICO" || ext == "CUR" || ext == "ANI") {

@@ -50,9 +50,9 @@ void HslToRgb(double h, double s, double l, int& r, int& g, int& b) {
   }
   const double m2 = l <= 0.5 ? l * (1.0 + s) : l + s - l * s;
   const double m1 = 2.0 * l - m2;
-  double h6 = h * 6.0;
+  // Hues scaled past one turn (a hue percent above 100) wrap fully.
+  double h6 = std::fmod(h * 6.0, 6.0);
   if (h6 < 0.0) h6 += 6.0;
-  if (h6 >= 6.0) h6 -= 6.0;
   r = Clamp255(HueToChannel(m1, m2, h6 + 2.0) * 255.0 + 0.5);
   g = Clamp255(HueToChannel(m1, m2, h6) * 255.0 + 0.5);
   b = Clamp255(HueToChannel(m1, m2, h6 - 2.0) * 255.0 + 0.5);

@@ -31,7 +31,9 @@ void CTevPixelHueSaturation::ProcessPixel(CTevObjImage*, int, int, BYTE* p) {
   double h, s, l;
   RgbToHsl(p[2], p[1], p[0], h, s, l);
   if (m_hue != 100) h = h * m_hue / 100.0;
-  if (m_saturation != 100) s = std::min(1.0, s * m_saturation / 100.0);
+  // Saturation above 1 is not capped here: the channels are clamped after
+  // the conversion back, which drives strong colours to their extremes.
+  if (m_saturation != 100) s = s * m_saturation / 100.0;
   int r, g, b;
   HslToRgb(h, s, l, r, g, b);
   p[0] = BYTE(b);

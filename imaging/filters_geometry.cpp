@@ -109,7 +109,13 @@ void CTevPixelConvertTo8BitGray::OnEnterProcess(CTevObjImage* image) {
   CTevPixelBackupProcess::OnEnterProcess(image);
   if (m_backup.ColorBits() <= 16) m_backup.ConvertTo24Bit();
   m_srcBpp = BytesPerPixel(&m_backup);
-  if (m_srcBpp >= 3) image->Create(m_backup.Width(), m_backup.Height(), 8);
+  if (m_srcBpp >= 3) {
+    image->Create(m_backup.Width(), m_backup.Height(), 8);
+    // Entry i is grey level i, so the picture shows its grey levels.
+    RGBQUAD ramp[256];
+    for (int i = 0; i < 256; ++i) ramp[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    image->SetColorTable(0, 256, ramp);
+  }
 }
 void CTevPixelConvertTo8BitGray::ProcessPixel(CTevObjImage* image, int x, int y, BYTE* p) {
   if (image->ColorBits() != 8 || m_srcBpp < 3) return;

@@ -10,6 +10,7 @@
 
 #include "companions/imageio/codec_io.h"
 #include "companions/imageio/codec_table.h"
+#include "companions/imageio/gif_lzw.h"
 
 namespace TevImageIO {
 
@@ -47,39 +48,72 @@ struct PendingControl {
   int transparent = -1;
 };
 
-// Skips the LZW data of an image that is not kept.
-bool SkipRaster(GifFileType* gif) {
-  int codeSize = 0;
-  GifByteType* block = nullptr;
-  if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) return false;
-  while (block) {
-    if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return false;
+// The sub-blocks of an image's code stream, joined; false when the file
+// breaks off before the empty block that ends them.
+bool TakeSubBlocks(GifSource& src, std::vector<std::uint8_t>* joined) {
+  if (joined) joined->clear();
+  while (src.pos < src.size) {
+    const std::size_t n = src.data[src.pos++];
+    if (n == 0) return true;
+    const std::size_t take = std::min(n, src.size - src.pos);
+    if (joined) joined->insert(joined->end(), src.data + src.pos, src.data + src.pos + take);
+    src.pos += take;
   }
+  return false;
+}
+
+// Decodes the current image's code stream (minimum code size minCodeSize,
+// the stream starting at src.pos) into w x h indexes in row order, undoing
+// interlace. Our own decoder rather than giflib's, which stops at minimum
+// code sizes above 8: 9 to 11 are legal and some encoders write them.
+bool ReadRaster(GifSource& src, int minCodeSize, int w, int h, bool interlaced, std::vector<std::uint16_t>& pixels) {
+  std::vector<std::uint8_t> codes;
+  TakeSubBlocks(src, &codes);  // a missing terminator only matters if pixels are missing
+  const std::size_t count = std::size_t(w) * std::size_t(h);
+  std::vector<std::uint16_t> decoded(count);
+  if (DecodeGifLzw(codes.data(), codes.size(), minCodeSize, decoded.data(), count) != count) return false;
+  if (!interlaced) {
+    pixels = std::move(decoded);
+    return true;
+  }
+  pixels.assign(count, 0);
+  static const int kStart[4] = {0, 4, 2, 1};
+  static const int kStep[4] = {8, 8, 4, 2};
+  std::size_t row = 0;
+  for (int pass = 0; pass < 4; ++pass)
+    for (int y = kStart[pass]; y < h; y += kStep[pass], ++row)
+      std::copy_n(decoded.begin() + std::ptrdiff_t(row * std::size_t(w)), w,
+                  pixels.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(w)));
   return true;
 }
 
-// Reads the rows of the current image into pixels (w x h), undoing interlace.
-bool ReadRaster(GifFileType* gif, int w, int h, bool interlaced, std::vector<BYTE>& pixels) {
-  pixels.assign(std::size_t(w) * std::size_t(h), 0);
-  if (interlaced) {
-    static const int kStart[4] = {0, 4, 2, 1};
-    static const int kStep[4] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass)
-      for (int y = kStart[pass]; y < h; y += kStep[pass])
-        if (DGifGetLine(gif, pixels.data() + std::size_t(y) * std::size_t(w), w) == GIF_ERROR) return false;
-  } else {
-    for (int y = 0; y < h; ++y)
-      if (DGifGetLine(gif, pixels.data() + std::size_t(y) * std::size_t(w), w) == GIF_ERROR) return false;
+// The index that stands for a literal code past 255 (possible with wide
+// codes): like every index past the colour table it shows black, so it is
+// the first entry past the table that is not the transparent index, or the
+// darkest table entry when the table has all 256 entries.
+BYTE PastTableIndex(const ColorMapObject* map, int transparent) {
+  const int mapCount = map ? map->ColorCount : 0;
+  for (int i = mapCount; i < 256; ++i)
+    if (i != transparent) return BYTE(i);
+  int best = 0, bestSum = 1 << 30;
+  for (int i = 0; i < mapCount; ++i) {
+    const int sum = map->Colors[i].Red + map->Colors[i].Green + map->Colors[i].Blue;
+    if (i != transparent && sum < bestSum) best = i, bestSum = sum;
   }
-  return true;
+  return BYTE(best);
 }
 
 // Builds the block's picture (and mask when the frame has a transparent index).
 bool FillBlock(CTevSubImageBlock& block, const GifImageDesc& desc, const ColorMapObject* map,
-               const std::vector<BYTE>& pixels, bool withMask) {
+               const std::vector<std::uint16_t>& wide, bool withMask) {
   const int w = desc.Width, h = desc.Height;
+  std::vector<BYTE> pixels(wide.size());
+  const BYTE pastTable = PastTableIndex(map, block.transparentIndex);
   int maxIndex = 0;
-  for (BYTE p : pixels) maxIndex = std::max<int>(maxIndex, p);
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    pixels[i] = wide[i] < 256 ? BYTE(wide[i]) : pastTable;
+    maxIndex = std::max<int>(maxIndex, pixels[i]);
+  }
   const int mapCount = map ? map->ColorCount : 0;
   // Every index the pixels use must have a table entry.
   const DWORD entries = DWORD(std::max(mapCount, maxIndex + 1));
@@ -144,7 +178,7 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
 
   PendingControl control;
   CTevSubImageBlock* last = nullptr;  // last block filled; the pack is the first
-  std::vector<BYTE> pixels;
+  std::vector<std::uint16_t> pixels;
   unsigned long long decoded = 0;
   std::string stopReason;
   bool done = false, anyTransparent = false;
@@ -156,14 +190,24 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
     }
     switch (type) {
       case IMAGE_DESC_RECORD_TYPE: {
-        if (DGifGetImageDesc(gif) == GIF_ERROR) {
+        // giflib parses the descriptor and the local colour table and reads
+        // the minimum code size; it refuses sizes above 8, which we decode.
+        const std::size_t descAt = src.pos;
+        const bool descOk = DGifGetImageDesc(gif) != GIF_ERROR;
+        int minCodeSize = -1;
+        if (descAt + 9 <= src.size) {
+          const BYTE packed = src.data[descAt + 8];
+          const std::size_t codeSizeAt = descAt + 9 + ((packed & 0x80) ? 3u << ((packed & 7) + 1) : 0u);
+          if (src.pos == codeSizeAt + 1) minCodeSize = src.data[codeSizeAt];
+        }
+        if (minCodeSize < 1 || minCodeSize > 11 || (!descOk && minCodeSize <= 8)) {
           stopReason = "GIF: bad image descriptor";
           done = true;
           break;
         }
         const GifImageDesc desc = gif->Image;
         if (desc.Width <= 0 || desc.Height <= 0) {
-          if (!SkipRaster(gif)) done = true;
+          if (!TakeSubBlocks(src, nullptr)) done = true;
           control = PendingControl{};
           break;
         }
@@ -179,7 +223,7 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
         }
         decoded += (unsigned long long)desc.Width * desc.Height;
         if (decoded > kMaxGifDecodedBytes) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: too much image data");
-        if (!ReadRaster(gif, desc.Width, desc.Height, desc.Interlace, pixels)) {
+        if (!ReadRaster(src, minCodeSize, desc.Width, desc.Height, desc.Interlace, pixels)) {
           stopReason = "GIF: image data breaks off";
           done = true;
           break;

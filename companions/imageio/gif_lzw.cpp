@@ -13,13 +13,14 @@ constexpr std::size_t kHashSize = 1 << 14;  // open addressing, at most 4096 key
 class CLzwEncoder {
  public:
   CLzwEncoder(int minCodeSize, LzwClear policy)
-      : m_minCodeSize(std::clamp(minCodeSize, 2, 8)),
+      : m_minCodeSize(std::clamp(minCodeSize, 2, 11)),
         m_policy(policy),
         m_keys(kHashSize),
         m_codes(kHashSize),
         m_width(m_minCodeSize + 1) {}
 
-  std::vector<std::uint8_t> Encode(const std::uint8_t* px, std::size_t count) {
+  template <class Index>
+  std::vector<std::uint8_t> Encode(const Index* px, std::size_t count) {
     m_clear = 1 << m_minCodeSize;
     const int mask = m_clear - 1;
     Reset();
@@ -28,7 +29,7 @@ class CLzwEncoder {
       int ent = px[0] & mask;
       for (std::size_t i = 1; i < count; ++i) {
         const int c = px[i] & mask;
-        const std::uint32_t key = (std::uint32_t(ent) << 8) | std::uint32_t(c);
+        const std::uint32_t key = (std::uint32_t(ent) << 11) | std::uint32_t(c);
         std::size_t slot = Hash(key);
         bool found = false;
         while (m_keys[slot] != kEmpty) {
@@ -110,6 +111,12 @@ std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t 
   return encoder.Encode(indexes, count);
 }
 
+std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t count, int minCodeSize,
+                                       LzwClear policy) {
+  CLzwEncoder encoder(minCodeSize, policy);
+  return encoder.Encode(indexes, count);
+}
+
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
   std::vector<std::uint8_t> best = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::WhenFull);
   // The table only fills on pictures with more pixels than codes.
@@ -118,6 +125,67 @@ std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std:
     if (deferred.size() < best.size()) best = std::move(deferred);
   }
   return best;
+}
+
+std::size_t DecodeGifLzw(const std::uint8_t* data, std::size_t size, int minCodeSize, std::uint16_t* out,
+                         std::size_t count) {
+  if (minCodeSize < 1 || minCodeSize > kMaxBits - 1 || !out) return 0;
+  // prefix/suffix chains of the strings, first index of each string.
+  std::vector<std::uint16_t> prefix(kTableLimit), suffix(kTableLimit), first(kTableLimit);
+  std::vector<std::uint16_t> stack(kTableLimit);
+  const int clear = 1 << minCodeSize, end = clear + 1;
+  for (int i = 0; i < clear; ++i) suffix[std::size_t(i)] = first[std::size_t(i)] = std::uint16_t(i);
+  int width = minCodeSize + 1, next = clear + 2, prev = -1;
+  std::uint32_t bits = 0;
+  int bitCount = 0;
+  std::size_t pos = 0, written = 0;
+  while (written < count) {
+    while (bitCount < width && pos < size) {
+      bits |= std::uint32_t(data[pos++]) << bitCount;
+      bitCount += 8;
+    }
+    if (bitCount < width) break;
+    const int code = int(bits & ((1u << width) - 1));
+    bits >>= width;
+    bitCount -= width;
+    if (code == clear) {
+      width = minCodeSize + 1;
+      next = clear + 2;
+      prev = -1;
+      continue;
+    }
+    if (code == end) break;
+    if (prev < 0) {
+      if (code > clear) break;  // only a literal may follow a clear
+      out[written++] = std::uint16_t(code);
+      prev = code;
+      continue;
+    }
+    // The string of code, or for the one code not defined yet (the
+    // previous string plus its own first index) that string.
+    int c = code;
+    std::size_t depth = 0;
+    if (code >= next) {
+      if (code != next || next >= kTableLimit) break;
+      stack[depth++] = first[std::size_t(prev)];
+      c = prev;
+    }
+    while (c >= clear) {
+      stack[depth++] = suffix[std::size_t(c)];
+      c = prefix[std::size_t(c)];
+    }
+    stack[depth++] = std::uint16_t(c);
+    while (depth > 0 && written < count) out[written++] = stack[--depth];
+    if (next < kTableLimit) {
+      prefix[std::size_t(next)] = std::uint16_t(prev);
+      suffix[std::size_t(next)] = std::uint16_t(c);
+      first[std::size_t(next)] = first[std::size_t(prev)];
+      ++next;
+      if (next == (1 << width) && width < kMaxBits) ++width;
+    }
+    prev = code;
+  }
+  return written;
 }
 
 }  // namespace TevImageIO

@@ -1,4 +1,4 @@
-// GIF LZW encoder with a choice of what happens when the string table is
+// GIF LZW encoder and decoder. The encoder has a choice of what happens when the string table is
 // full (4096 codes): the classic encoder clears it and starts over; a
 // deferred clear keeps using the full table, which pays off when the rest of
 // the picture repeats what the table already holds. EncodeGifLzwSmallest
@@ -14,10 +14,21 @@ namespace TevImageIO {
 enum class LzwClear { WhenFull, Never };
 
 // The code stream (without the code-size byte and the sub-block framing) of
-// indexes[0..count), each below 1 << minCodeSize (2..8).
+// indexes[0..count), each below 1 << minCodeSize (2..11; a wide minimum
+// code size holds literal codes past 255, for testing readers).
+std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t count, int minCodeSize,
+                                       LzwClear policy);
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
                                        LzwClear policy);
 
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
+
+// Decodes a code stream (the sub-blocks joined) with minimum code size
+// 1..11 into out[0..count): codes widen up to 12 bits, a full table is kept
+// until the next clear. Returns how many indexes were written; fewer than
+// count when the stream ends, gives the end code early or uses a code that
+// is not defined yet.
+std::size_t DecodeGifLzw(const std::uint8_t* data, std::size_t size, int minCodeSize, std::uint16_t* out,
+                         std::size_t count);
 
 }  // namespace TevImageIO

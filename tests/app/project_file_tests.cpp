@@ -155,7 +155,8 @@ TEST_F(ProjectFile, EmptyProjectWithTwoFramesIsHeaderPlusSixteenBytesPerFrame) {
   const std::string p = Path("empty.lwp");
   ASSERT_TRUE(WriteProjectFile(m, p));
   Bytes want;
-  want.str("LWP 20042007").u32(0xABCDEF).i32(4).u32(0).i32(3).i32(2).i32(2).i32(0);
+  // Offset 20: the loop word, stored (bit 31), forever (bit 16), one play.
+  want.str("LWP 20042007").u32(0xABCDEF).i32(4).u32(0x80010001).i32(3).i32(2).i32(2).i32(0);
   for (int i = 0; i < 2; ++i) want.u16(0).u16(30 + i).u32(0x01020304).u8(9).u8(0x0D).u8(0x40).u8(0).i32(0);
   EXPECT_EQ(ReadFileBytes(p), want.v);
   EXPECT_EQ(want.size(), 40u + 2 * 16u);

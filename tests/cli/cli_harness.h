@@ -7,14 +7,19 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "app/dib_factories.h"
+#include "app/project_file.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
 
@@ -43,10 +48,31 @@ class CliFixture : public ::testing::Test {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "config" / "loopwright");
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override {
+    ExpectProjectsOpen();
+    std::filesystem::remove_all(dir_);
+  }
+
+  // No command may write a project our own reader refuses: every project
+  // the tool left in the folder (whatever its name) must open.
+  void ExpectProjectsOpen() const {
+    RegisterDibFactories();
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_)) {
+      if (!entry.is_regular_file() || written_.count(entry.path().string())) continue;
+      char magic[4] = {};
+      std::ifstream f(entry.path(), std::ios::binary);
+      if (!f.read(magic, 4) || std::memcmp(magic, "LWP ", 4) != 0) continue;
+      CGifImage model;
+      CProjectReadInfo info;
+      EXPECT_TRUE(ReadProjectFile(model, entry.path().string(), nullptr, &info))
+          << "the tool wrote a project it cannot open: " << entry.path() << " (" << info.reason << ")";
+    }
+  }
 
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  // Files the test writes itself (damaged ones included) are not checked.
   void Write(const std::string& name, const std::string& bytes) const {
+    written_.insert(File(name));
     std::ofstream(File(name), std::ios::binary) << bytes;
   }
   static std::string Slurp(const std::string& path) {
@@ -82,6 +108,32 @@ class CliFixture : public ::testing::Test {
     r.err = Slurp(File("stderr.txt"));
     return r;
   }
+  // Runs the tool with stdout and stderr on a pseudo-terminal (status
+  // captions are drawn only on a terminal); out gets everything it wrote.
+  RunResult RunOnTerminal(const std::string& args) const {
+    const std::string cmd = "'" LW_TOOL "' " + args + " < /dev/null";
+    const std::string config = File("config");
+    RunResult r;
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) return r;
+    if (pid == 0) {
+      if (::chdir(dir_.c_str()) != 0) ::_exit(127);
+      ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+      ::setenv("LSAN_OPTIONS", "suppressions=" LW_SOURCE_DIR "/tests/lsan.supp", 1);
+      ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    std::array<char, 4096> buf;
+    ssize_t n;
+    while ((n = ::read(master, buf.data(), buf.size())) > 0) r.out.append(buf.data(), std::size_t(n));
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.signalled = !WIFEXITED(status) || r.code > 128;
+    return r;
+  }
   // Runs a script through `loopwright run -`.
   RunResult Script(const std::string& script) const { return Run("run -", script); }
 
@@ -94,4 +146,5 @@ class CliFixture : public ::testing::Test {
   }
 
   std::filesystem::path dir_;
+  mutable std::set<std::string> written_;
 };

@@ -5,6 +5,14 @@
 
 #include "cli/cli_harness.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include <nlohmann/json.hpp>
+
+#include "app/frame_render.h"
+
 namespace fs = std::filesystem;
 using namespace TevImageIO;
 
@@ -78,4 +86,126 @@ TEST_F(ExportCli, FailedExportsSayWhyAndKeepTheOldFile) {
   EXPECT_EQ(Run("convert '" + in + "'").code, 2);
 }
 
+using Rgb = std::array<int, 3>;
+
+double MeanError(const std::vector<Rgb>& a, const std::vector<Rgb>& b) {
+  double sum = 0;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    sum += std::sqrt(double((a[i][0] - b[i][0]) * (a[i][0] - b[i][0]) + (a[i][1] - b[i][1]) * (a[i][1] - b[i][1]) +
+                            (a[i][2] - b[i][2]) * (a[i][2] - b[i][2])));
+  return sum / double(a.size());
+}
+
+// A median-cut palette of n colours (the box with the widest channel is
+// split at its median) and the picture mapped to its nearest entries.
+std::vector<Rgb> MedianCut(const std::vector<Rgb>& px, int n) {
+  std::vector<std::vector<Rgb>> boxes{px};
+  while (int(boxes.size()) < n) {
+    std::size_t pick = 0;
+    int pickChannel = 0, pickRange = -1;
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+      for (int c = 0; c < 3; ++c) {
+        auto [lo, hi] = std::minmax_element(boxes[i].begin(), boxes[i].end(),
+                                            [c](const Rgb& a, const Rgb& b) { return a[std::size_t(c)] < b[std::size_t(c)]; });
+        if ((*hi)[std::size_t(c)] - (*lo)[std::size_t(c)] > pickRange)
+          pick = i, pickChannel = c, pickRange = (*hi)[std::size_t(c)] - (*lo)[std::size_t(c)];
+      }
+    std::vector<Rgb> box = std::move(boxes[pick]);
+    std::sort(box.begin(), box.end(), [&](const Rgb& a, const Rgb& b) { return a[std::size_t(pickChannel)] < b[std::size_t(pickChannel)]; });
+    boxes[pick] = std::vector<Rgb>(box.begin(), box.begin() + std::ptrdiff_t(box.size() / 2));
+    boxes.emplace_back(box.begin() + std::ptrdiff_t(box.size() / 2), box.end());
+  }
+  std::vector<Rgb> palette;
+  for (const auto& box : boxes) {
+    Rgb mean{0, 0, 0};
+    for (const Rgb& p : box)
+      for (int c = 0; c < 3; ++c) mean[std::size_t(c)] += p[std::size_t(c)];
+    for (int& v : mean) v = int(std::lround(double(v) / double(box.size())));
+    palette.push_back(mean);
+  }
+  std::vector<Rgb> out;
+  for (const Rgb& p : px)
+    out.push_back(*std::min_element(palette.begin(), palette.end(), [&](const Rgb& a, const Rgb& b) {
+      auto d = [&](const Rgb& q) { return (q[0] - p[0]) * (q[0] - p[0]) + (q[1] - p[1]) * (q[1] - p[1]) + (q[2] - p[2]) * (q[2] - p[2]); };
+      return d(a) < d(b);
+    }));
+  return out;
+}
+
 }  // namespace
+
+// Every animation export shows the caption "写入文件" with the file name on
+// a terminal, and draws nothing when stderr is not one.
+TEST_F(ExportCli, ExportsShowTheWritingCaptionOnATerminal) {
+  const std::string in = MakeProject();
+  for (const char* out : {"a.gif", "a.ico", "a.psd"}) {
+    RunResult r = RunOnTerminal("convert in.lwp " + std::string(out));
+    ASSERT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("写入文件 " + std::string(out)), std::string::npos) << r.out;
+  }
+  const RunResult r = Run("convert in.lwp b.gif");
+  ASSERT_EQ(r.code, 0);
+  EXPECT_EQ(r.err.find("写入文件"), std::string::npos) << r.err;
+}
+
+// Loop counts through GIF and project round trips: forever is a NETSCAPE
+// count of 0, a count of N plays is written as N, and one play has no loop
+// extension at all (browsers would play a count of 1 twice).
+TEST_F(ExportCli, LoopCountsSurviveGifAndProjectRoundTrips) {
+  for (const std::string loop : {"forever", "once", "2", "3", "256", "65535"}) {
+    SCOPED_TRACE(loop);
+    const RunResult r = Script("new 8 8\nadd-frame\nadd-shape rectangle w=3 h=3\nloop " + loop + "\nsave a.lwp\nexport a.gif\n" +
+                               "open a.gif\nexport b.gif\nsave c.lwp\nopen c.lwp\ninfo\nopen a.lwp\ninfo\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const int netscape = loop == "forever" ? 0 : loop == "once" ? -1 : std::stoi(loop);
+    for (const char* gif : {"a.gif", "b.gif"}) {
+      CTevImageInfoPack pack;
+      pack.path = File(gif);
+      ASSERT_EQ(LoadImageW(pack, nullptr, nullptr), 0) << gif;
+      EXPECT_EQ(pack.BlockCount(), 2u) << gif;
+      EXPECT_EQ(pack.loopCount, netscape) << gif;
+    }
+    const std::vector<std::string> lines = OutputLines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) {
+      const auto model = nlohmann::json::parse(line);
+      EXPECT_EQ(model["loopForever"], loop == "forever");
+      if (loop != "forever") {
+        EXPECT_EQ(model["loopCount"], loop == "once" ? 1 : netscape);
+      }
+    }
+  }
+}
+
+// A 64 x 64 gradient with few colours asked: the palette keeps between 2 and
+// N colours and represents the picture about as well as a median cut does.
+TEST_F(ExportCli, FewColoursStillRepresentTheGradient) {
+  DibPtr pic(CDIB32::CreateSimple32BitsDIB(64, 64, 0, 255));
+  std::vector<Rgb> px;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      BYTE* p = DibRow(pic.get(), y) + x * 4;
+      p[0] = BYTE((x + y) * 2), p[1] = BYTE(y * 4), p[2] = BYTE(x * 4);
+    }
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) px.push_back(Rgb{x * 4, y * 4, (x + y) * 2});
+  ASSERT_TRUE(WritePngPicture(pic.get(), File("grad.png")));
+  for (int n = 2; n <= 6; ++n) {
+    SCOPED_TRACE(n);
+    ASSERT_EQ(Run("convert grad.png out.gif --colors " + std::to_string(n)).code, 0);
+    DibPtr got = LoadPng("out.gif");
+    ASSERT_NE(got, nullptr);
+    std::vector<Rgb> out;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const BYTE* p = DibRow(got.get(), y) + x * 4;
+        out.push_back(Rgb{p[2], p[1], p[0]});
+      }
+    std::vector<Rgb> distinct = out;
+    std::sort(distinct.begin(), distinct.end());
+    const auto used = std::unique(distinct.begin(), distinct.end()) - distinct.begin();
+    EXPECT_GE(used, 2);
+    EXPECT_LE(used, n);
+    EXPECT_LE(MeanError(px, out), MeanError(px, MedianCut(px, n)) * 1.1);
+  }
+}

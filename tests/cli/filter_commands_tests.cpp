@@ -74,6 +74,34 @@ TEST_F(FilterCommands, EveryDocumentedNameRuns) {
   EXPECT_NE(r.out.find(" colours"), std::string::npos);
 }
 
+// Filters on one colour, the rendered pixel against the value worked out by
+// hand: the grey conversion shows its grey levels (not an all-black table),
+// saturation 300 % drives (40, 200, 60) to pure green.
+TEST_F(FilterCommands, ColourFiltersGiveTheirPixels) {
+  struct Case {
+    const char* filter;
+    int r, g, b;
+  };
+  const Case cases[] = {
+      {"convert-8-gray", (30 * 40 + 59 * 200 + 11 * 60) / 100, (30 * 40 + 59 * 200 + 11 * 60) / 100,
+       (30 * 40 + 59 * 200 + 11 * 60) / 100},
+      {"hue-saturation saturation=300", 0, 255, 0},
+      {"hue-saturation saturation=0", 120, 120, 120},  // lightness (200 + 40) / 2
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.filter);
+    const RunResult r = Script("new 4 3\nselect-objects all\nfilter fill-color color=0x3CC828\nfilter " +
+                               std::string(c.filter) + "\nrender " + File("out.png") + "\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    DibPtr out = LoadPng("out.png");
+    ASSERT_NE(out, nullptr);
+    const BYTE* p = DibRow(out.get(), 1) + 4 * 2;
+    EXPECT_EQ(p[2], c.r);
+    EXPECT_EQ(p[1], c.g);
+    EXPECT_EQ(p[0], c.b);
+  }
+}
+
 TEST_F(FilterCommands, BadNamesParametersAndNoSelection) {
   EXPECT_EQ(Script(std::string(kScene) + "filter sparkle\n").code, 2);
   EXPECT_EQ(Script(std::string(kScene) + "filter brightness percent=x\n").code, 2);

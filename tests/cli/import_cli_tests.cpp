@@ -11,6 +11,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using ImportCliWideGif = CliFixture;
+
 // Builds a GIF cut short, a PSD claiming a huge size, and a good and a cut
 // layered PSD.
 const char* kMakeBadFiles = R"PY(
@@ -54,6 +56,31 @@ class ImportCliTest : public CliFixture {
   }
   static bool HavePil() { return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0; }
 };
+
+// A GIF with a 9-bit minimum code size (legal, written by some encoders)
+// opens: its 2 x 2 pixels render in their table colours.
+TEST_F(ImportCliWideGif, WideMinimumCodeSizeOpens) {
+  // clear 512, literals 1 2 3 0, end 513: six 10-bit codes.
+  std::uint64_t bits = 0;
+  int n = 0;
+  for (int code : {512, 1, 2, 3, 0, 513}) bits |= std::uint64_t(code) << (10 * n++);
+  std::string gif = std::string("GIF89a\x02\x00\x02\x00\x81\x00\x00", 13);
+  gif += std::string("\x00\x00\x00\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 12);  // black, red, green, blue
+  gif += std::string(",\x00\x00\x00\x00\x02\x00\x02\x00\x00\x09\x08", 12);
+  for (int i = 0; i < 8; ++i) gif += char((bits >> (8 * i)) & 0xFF);
+  gif += std::string("\x00;", 2);
+  Write("wide.gif", gif);
+  const RunResult r = Run("render wide.gif out.png");
+  ASSERT_EQ(r.code, 0) << r.err;
+  DibPtr out = LoadPng("out.png");
+  ASSERT_NE(out, nullptr);
+  const BYTE* top = DibRow(out.get(), 0);
+  const BYTE* bottom = DibRow(out.get(), 1);
+  EXPECT_EQ(top[2], 255);      // red
+  EXPECT_EQ(top[4 + 1], 255);  // green
+  EXPECT_EQ(bottom[0], 255);   // blue
+  EXPECT_EQ(bottom[4 + 0] | bottom[4 + 1] | bottom[4 + 2], 0);  // black
+}
 
 }  // namespace
 

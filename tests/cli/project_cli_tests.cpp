@@ -36,7 +36,7 @@ TEST_F(ProjectCli, NewConvertAndInfo) {
   EXPECT_EQ(j["objects"].size(), 0u);
   EXPECT_EQ(j["frames"].size(), 1u);
 
-  std::ofstream(File("bad.lwp"), std::ios::binary) << "LWP 1999 and more bytes";
+  Write("bad.lwp", "LWP 1999 and more bytes");
   r = Run("info bad.lwp");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("载入 bad.lwp 文件失败!"), std::string::npos) << r.err;
@@ -78,4 +78,49 @@ TEST_F(ProjectCli, ScriptErrors) {
   EXPECT_EQ(Run("run -", "new 4 4\nmove-frames sideways\n").code, 2);
   EXPECT_EQ(Run("run -", "new 4 4\nloop 0\n").code, 2);
   EXPECT_EQ(Run("run -", "new 4 4\nsave /nonexistent/dir/x.lwp\n").code, 1);
+}
+
+// save writes only projects, and no command runs on an animation that is not
+// there: neither may leave a file that cannot be opened or is misnamed.
+TEST_F(ProjectCli, SaveNeedsAProjectNameAndCommandsNeedAnAnimation) {
+  RunResult r = Script("new 4 4\nsave x.gif\n");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("export"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(File("x.gif")));
+  for (const char* command : {"save a.lwp", "export a.gif", "add-frame", "filter gray"}) {
+    r = Script(std::string(command) + "\n");
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_NE(r.err.find("line 1: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no animation is open"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(File("a.lwp")));
+  EXPECT_FALSE(fs::exists(File("a.gif")));
+  EXPECT_EQ(Script("new 4 4\nsave A.LWP\n").code, 0);
+}
+
+// An explicit canvas size is honoured up to the model's limit; the
+// preference range (1-2000, else the default) only applies to stored values.
+TEST_F(ProjectCli, NewHonoursAnExplicitSizeUpToTheLimit) {
+  ASSERT_EQ(Run("new wide.lwp --width 3000").code, 0);
+  auto j = nlohmann::json::parse(Run("info wide.lwp --json").out);
+  EXPECT_EQ(j["canvas"]["width"], 3000);
+  EXPECT_EQ(j["canvas"]["height"], 120);  // the preference's default
+  ASSERT_EQ(Run("new tall.lwp --height 2500").code, 0);
+  j = nlohmann::json::parse(Run("info tall.lwp --json").out);
+  EXPECT_EQ(j["canvas"]["width"], 120);
+  EXPECT_EQ(j["canvas"]["height"], 2500);
+  const RunResult r = Run("new huge.lwp --width 70000");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find(std::to_string(kMaxDibDimension)), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(File("huge.lwp")));
+}
+
+// A failed open in a script is reported once, with its line number.
+TEST_F(ProjectCli, FailedOpenIsReportedOnceWithItsLine) {
+  const RunResult r = Script("new 4 4\nopen missing.gif\n");
+  EXPECT_EQ(r.code, 1);
+  const auto lines = OutputLines(r.err);
+  ASSERT_EQ(lines.size(), 1u) << r.err;
+  EXPECT_NE(lines[0].find("line 2: "), std::string::npos) << r.err;
+  EXPECT_NE(lines[0].find("载入 missing.gif 文件失败!"), std::string::npos) << r.err;
 }

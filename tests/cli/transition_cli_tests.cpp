@@ -83,7 +83,7 @@ TEST_F(TransitionCli, ObjectModeAndOptions) {
 
 TEST_F(TransitionCli, BadUsageAndNothingToGenerateFrom) {
   for (const char* line : {"transition", "transition no-such-effect", "transition 34", "transition wave amplitude=5",
-                           "transition wave colour=3", "transition fade frames=0", "transition fade mode=sideways",
+                           "transition fade frames=0", "transition fade mode=sideways",
                            "transition fade object=2", "transition zoom magnify=x"}) {
     const RunResult r = Script(std::string("new 20 20\n") + line + "\n");
     EXPECT_EQ(r.code, 2) << line << "\n" << r.err;

@@ -235,33 +235,34 @@ long long RandomWipeErrors(const BITMAPINFOHEADER* dst, int w, int h, double t) 
 
 }  // namespace
 
+// Sizes from one pixel to long strips, at progress values inside and around
+// n·t = 0.5 and n − 0.5 (one pixel, none, all and all but one), rendered into
+// a picture of the same size or of another one (only the common part changes).
 TEST(Wipes, RandomWipeFollowsItsSequence) {
-  const std::tuple<int, int, double> cases[] = {
-      {7, 5, 0.37}, {16, 9, 0.6},  {3, 1, 0.5},   {1, 1, 0.5},  {1, 37, 0.3}, {41, 1, 0.71},
-      {13, 11, 0.5}, {300, 7, 0.42}, {300, 7, 0.9}, {7, 300, 0.42}, {64, 48, 0.25}, {97, 89, 0.83}};
-  for (auto [w, h, t] : cases) {
-    DibPtr src = Pattern(w, h);
-    CRandomWipeEffect e;
-    DibPtr d = Render(e, src.get(), t);
-    const std::vector<char> shown = RandomWipePixels(w, h, t);
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), 1), (long)std::floor(w * h * t + 0.5)) << w << "x" << h;
-    EXPECT_EQ(RandomWipeErrors(d.get(), w, h, t), 0) << w << "x" << h << " at " << t;
-  }
-  DibPtr one = Pattern(1, 1);
-  CRandomWipeEffect e;
-  EXPECT_TRUE(AllTransparent(Render(e, one.get(), 0.49).get()));
-}
-
-TEST(Wipes, RandomWipeAtTheEndsOfProgress) {
-  // One pixel, none, all and all but one: around n·t = 0.5 and n − 0.5.
-  for (auto [w, h] : {std::pair{1, 1}, {1, 19}, {23, 1}, {300, 7}, {31, 29}}) {
+  const std::pair<int, int> sizes[] = {{7, 5},   {16, 9},   {3, 1},  {1, 1},   {1, 37},  {41, 1},
+                                       {13, 11}, {300, 7},  {7, 300}, {64, 48}, {97, 89}, {1, 19},
+                                       {23, 1},  {31, 29}};
+  for (auto [w, h] : sizes) {
     DibPtr src = Pattern(w, h);
     const double n = double(w) * h;
-    for (double t : {0.4 / n, 0.6 / n, 1.6 / n, 1 - 0.6 / n, 1 - 0.4 / n, 1.0}) {
+    for (double t : {0.25, 0.37, 0.5, 0.83}) {
+      // The reference's own count: the nearest whole number of pixels.
+      const std::vector<char> shown = RandomWipePixels(w, h, t);
+      EXPECT_EQ(std::count(shown.begin(), shown.end(), 1), (long)std::floor(n * t + 0.5)) << w << "x" << h;
+    }
+    for (double t : {0.25, 0.37, 0.5, 0.83, 0.4 / n, 0.6 / n, 1.6 / n, 1 - 0.6 / n, 1 - 0.4 / n, 1.0}) {
       CRandomWipeEffect e;
       EXPECT_EQ(RandomWipeErrors(Render(e, src.get(), t).get(), w, h, t), 0) << w << "x" << h << " at " << t;
     }
   }
+  DibPtr src = Pattern(30, 20);
+  for (auto [dw, dh] : {std::pair{12, 9}, {45, 33}, {30, 5}})
+    for (double t : {0.35, 1.0}) {
+      CRandomWipeEffect e;
+      DibPtr dst = Blank(dw, dh);
+      e.DoRender(dst.get(), src.get(), t);
+      EXPECT_EQ(RandomWipeErrors(dst.get(), 30, 20, t), 0) << dw << "x" << dh << " at " << t;
+    }
 }
 
 TEST(Wipes, RandomWipeAnyRenderOrder) {
@@ -281,19 +282,6 @@ TEST(Wipes, RandomWipeAnyRenderOrder) {
     CRandomWipeEffect& e = i++ % 3 ? first : second;
     const int w = DibWidth(f.src), h = DibHeight(f.src);
     EXPECT_EQ(RandomWipeErrors(Render(e, f.src, f.t).get(), w, h, f.t), 0) << w << "x" << h << " at " << f.t;
-  }
-}
-
-TEST(Wipes, RandomWipeIntoAnotherSize) {
-  // Only the pixels inside both pictures change; the rest of dst stays as it was.
-  DibPtr src = Pattern(30, 20);
-  for (auto [dw, dh] : {std::pair{12, 9}, {45, 33}, {30, 5}}) {
-    for (double t : {0.35, 1.0}) {
-      CRandomWipeEffect e;
-      DibPtr dst = Blank(dw, dh);
-      e.DoRender(dst.get(), src.get(), t);
-      EXPECT_EQ(RandomWipeErrors(dst.get(), 30, 20, t), 0) << dw << "x" << dh << " at " << t;
-    }
   }
 }
 

@@ -3,6 +3,7 @@
 // light spot, key colour, geometry and the alpha processes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "image_test_util.h"
@@ -93,19 +94,44 @@ TEST(FilterPixels, GreyThresholdAndRgbOffsets) {
   EXPECT_EQ(img.GetPixelData(0, 0), Bgra(255, 0, 255, 9));
 }
 
-TEST(FilterPixels, HueSaturationKeepsAtHundredAndGreysAtZero) {
-  CTevObjImage img = Solid32(1, 1, Bgra(0, 100, 200, 255));
-  CTevPixelHueSaturation same(100, 100);
-  img.SinglePixelProcessProc(same, nullptr);
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(0, 100, 200, 255));
-  CTevPixelHueSaturation grey(100, 0);
-  img.SinglePixelProcessProc(grey, nullptr);
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(100, 100, 100, 255));  // lightness (200 + 0) / 2
-  // Hue 0 % turns an orange to red at the same lightness and saturation.
-  img = Solid32(1, 1, Bgra(0, 100, 200, 255));
-  CTevPixelHueSaturation red(0, 100);
-  img.SinglePixelProcessProc(red, nullptr);
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(0, 0, 200, 255));
+// The adjustment against the HSL formulas computed here: hue and saturation
+// scaled by their percents, no cap on saturation before the conversion back
+// (the channels clamp), hues past one turn wrapping fully.
+TEST(FilterPixels, HueSaturationFollowsTheHslFormulas) {
+  auto expected = [](int r, int g, int b, int huePercent, int satPercent) {
+    const double R = r / 255.0, G = g / 255.0, B = b / 255.0;
+    const double mx = std::max({R, G, B}), mn = std::min({R, G, B}), l = (mx + mn) / 2;
+    double h = 0, s = 0;
+    if (mx > mn) {
+      const double d = mx - mn;
+      s = l < 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
+      h = (mx == R ? (G - B) / d : mx == G ? 2 + (B - R) / d : 4 + (R - G) / d) / 6;
+      if (h < 0) h += 1;
+    }
+    h = h * huePercent / 100;
+    s = s * satPercent / 100;
+    const double q = l <= 0.5 ? l * (1 + s) : l + s - l * s, p = 2 * l - q;
+    auto channel = [&](double t) {
+      t = std::fmod(t, 1.0);
+      if (t < 0) t += 1;
+      const double v = t < 1.0 / 6 ? p + (q - p) * 6 * t : t < 0.5 ? q : t < 2.0 / 3 ? p + (q - p) * (4 - 6 * t) : p;
+      return std::clamp(int(std::lround(v * 255)), 0, 255);
+    };
+    const BYTE grey = BYTE(std::lround(l * 255));
+    if (s < 1.1920928955078125e-7) return Bgra(grey, grey, grey, 255);
+    return Bgra(BYTE(channel(h - 1.0 / 3)), BYTE(channel(h)), BYTE(channel(h + 1.0 / 3)), 255);
+  };
+  const int colours[][3] = {{40, 200, 60}, {200, 100, 0}, {10, 20, 250}, {250, 240, 5}, {128, 128, 128}, {90, 0, 160}};
+  for (int hue : {0, 50, 100, 200, 300, 1000})
+    for (int sat : {0, 50, 100, 200, 300})
+      for (const auto& c : colours) {
+        SCOPED_TRACE(testing::Message() << "hue " << hue << " sat " << sat << " rgb " << c[0] << "," << c[1] << "," << c[2]);
+        CTevObjImage img = Solid32(1, 1, Bgra(BYTE(c[2]), BYTE(c[1]), BYTE(c[0]), 255));
+        CTevPixelHueSaturation adjust(hue, sat);
+        img.SinglePixelProcessProc(adjust, nullptr);
+        const DWORD got = img.GetPixelData(0, 0), want = expected(c[0], c[1], c[2], hue, sat);
+        for (int shift : {0, 8, 16}) EXPECT_NEAR(int((got >> shift) & 0xFF), int((want >> shift) & 0xFF), 1) << std::hex << got << " " << want;
+      }
 }
 
 TEST(FilterPixels, ColorBalanceCurvesAndTone) {
