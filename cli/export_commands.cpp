@@ -59,6 +59,7 @@ void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
   convert.add_flag("--no-prev-disposal", o.noPrevDisposal, "GIF: never use the restore-to-previous disposal");
   convert.add_option("--hotspot", o.hotSpot, "CUR/ANI: hot spot X,Y");
   convert.add_option("--frames", o.frames, "also write every frame as BASE<number>.EXT");
+  AddFlashConvertOptions(convert, o.flash);
 }
 
 int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& o) {
@@ -76,6 +77,11 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
       return 2;
     }
     settings.hotSpots.push_back(hot);
+  }
+  std::string flashError;
+  if (!ApplyFlashOptions(doc, o.flash, out, settings, flashError)) {
+    std::fprintf(stderr, "loopwright: %s\n", flashError.c_str());
+    return 2;
   }
   std::string base, ext;
   if (!o.frames.empty() && !SplitFramesTarget(o.frames, base, ext)) {

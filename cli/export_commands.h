@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/loopwright_doc.h"
+#include "cli/flash_commands.h"
 
 struct CConvertOptions {
   int colors = 0;              // 0: the document's colour count
@@ -14,6 +15,7 @@ struct CConvertOptions {
   bool noPrevDisposal = false; // no frame gets restore-to-previous
   std::string hotSpot;         // "X,Y" for cursors
   std::string frames;          // BASE.EXT: every frame as a picture
+  CFlashCliOptions flash;      // SWF and HTM options
 };
 
 // Adds --colors, --dither, --no-prev-disposal, --hotspot and --frames to the

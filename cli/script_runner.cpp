@@ -1,6 +1,7 @@
 #include "cli/script_runner.h"
 
 #include "cli/export_commands.h"
+#include "cli/flash_commands.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,6 +17,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddFilterCommands(*this);
   AddTransitionCommands(*this);
   AddImportCommands(*this);
+  AddFlashCommands(*this);
 }
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {

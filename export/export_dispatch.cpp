@@ -7,6 +7,7 @@
 #include "companions/imageio/tev_image_io.h"
 #include "export/cursor_export.h"
 #include "export/gif_pipeline.h"
+#include "export/html_publish.h"
 #include "export/picture_export.h"
 
 using namespace TevImageIO;
@@ -83,6 +84,13 @@ bool ExportAnimationFile(CLoopwrightDoc& doc, const std::string& path, CTevCommo
     CTevImageInfoPack pack;
     if (!PrepareLayeredFrame(doc, *frame, pack, reason)) return false;
     return SavePack(doc, pack, *options, path, progress, reason);
+  }
+  if (ext == "SWF") return ExportFlashMovie(doc, path, settings.flash, progress, reason);
+  if (ext == "HTM" || ext == "HTML") {
+    std::string message;
+    if (PublishAsHtml(doc, path, settings.pageShowsFlash, settings.ruffleUrl, progress, &message)) return true;
+    SetReason(reason, message);
+    return false;
   }
   if (ext == "AVI") {
     SetReason(reason, "AVI export is not available");

@@ -11,6 +11,7 @@
 
 #include "app/loopwright_doc.h"
 #include "companions/base/progress.h"
+#include "export/swf_frame_prep.h"
 
 // Overrides of the document's GIF settings and the cursor hot spots for one export.
 struct CExportSettings {
@@ -19,10 +20,14 @@ struct CExportSettings {
   int ditherParameter = -1;            // -1: the document's quality setting
   bool forbidRestorePrevious = false;  // no frame gets disposal 3
   std::vector<POINT> hotSpots;         // CUR: one per frame (the first repeats); ANI: the first
+  CFlashSettings flash;                // SWF: bitmaps, rate, timing (fps 0: from the delays)
+  bool pageShowsFlash = false;         // HTM/HTML: the page embeds a movie instead of the GIF
+  std::string ruffleUrl;               // HTM/HTML with a movie: the player script (empty: the public one)
 };
 
 // Writes the animation to path by its extension (compared upper-cased):
-// "GIF", "ICO", "CUR", "ANI", "PSD" (current frame, layered); "AVI" and
+// "GIF", "ICO", "CUR", "ANI", "PSD" (current frame, layered), "SWF" (Flash
+// movie), "HTM"/"HTML" (a published page and its GIF or movie); "AVI" and
 // others fail.
 bool ExportAnimationFile(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress* progress,
                          const CExportSettings& settings = {}, std::string* reason = nullptr);
