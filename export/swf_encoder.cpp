@@ -286,11 +286,35 @@ bool CSwfEncoder::EncodeBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHE
   return true;
 }
 
-bool CSwfEncoder::MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size) const {
-  CSwfBitmapTag tag;
-  if (!EncodeBitmap(image, mask, tag)) return false;
-  size = (long long)tag.body.size();
+bool CSwfEncoder::MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size,
+                                long long limit) const {
+  if (!BitmapUsable(image, mask)) return false;
+  Bytes raw;
+  int tableSize = 0;
+  const bool mapped = image->biBitCount <= 8 && !mask;
+  if (mapped ? !PaletteData(image, tableSize, raw) : !DirectData(image, mask, raw)) return false;
+  const long long head = mapped ? 6 : 5;
+  if (!SwfCompressedSize(raw.data(), raw.size(), limit < 0 ? -1 : std::max(0LL, limit - head), size)) return false;
+  size += head;
   return true;
+}
+
+bool SwfCompressedSize(const std::uint8_t* data, std::size_t size, long long limit, long long& out) {
+  z_stream z{};
+  if (deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) return false;
+  std::uint8_t buffer[1 << 15];
+  z.next_in = const_cast<Bytef*>(data);
+  z.avail_in = uInt(size);
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    z.next_out = buffer;
+    z.avail_out = sizeof buffer;
+    rc = deflate(&z, Z_FINISH);
+    if (limit >= 0 && (long long)z.total_out > limit) break;
+  }
+  out = (long long)z.total_out;
+  deflateEnd(&z);
+  return rc == Z_STREAM_END || rc == Z_OK || rc == Z_BUF_ERROR;
 }
 
 bool CSwfEncoder::BuildMovie(const std::vector<CSWFFrameOptimal>& entries, LONG width, LONG height, int fps,

@@ -77,6 +77,9 @@ inline bool SwfMaskBit(const BITMAPINFOHEADER* mask, LONG x, LONG y) {
 
 // zlib with a buffer of compressBound(size); false when compression fails.
 bool SwfCompress(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
+// The zlib size of data, or (with limit >= 0) a size above limit as soon as
+// the output passes it.
+bool SwfCompressedSize(const std::uint8_t* data, std::size_t size, long long limit, long long& out);
 // The alpha bytes of a picture (255 opaque, 0 transparent; all 255 without a mask), rows top to bottom.
 std::vector<std::uint8_t> SwfAlphaBytes(LONG width, LONG height, const BITMAPINFOHEADER* mask);
 
@@ -100,8 +103,11 @@ class CSwfEncoder {
   // (format 3 up to 8 bits, else format 5) or, with a mask,
   // DefineBitsLossless2 (format 5, premultiplied ARGB).
   virtual bool EncodeBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, CSwfBitmapTag& tag) const;
-  // Bytes the bitmap costs in the movie (what the frame differencing compares).
-  virtual bool MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size) const;
+  // Bytes the bitmap costs in the movie (what the frame differencing
+  // compares). With limit >= 0 the measure may stop early once the size is
+  // known to exceed limit; size is then some value above limit.
+  virtual bool MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size,
+                             long long limit = -1) const;
 };
 
 class CJPGSwfEncoder : public CSwfEncoder {
@@ -110,7 +116,8 @@ class CJPGSwfEncoder : public CSwfEncoder {
   // DefineBitsJPEG2, or DefineBitsJPEG3 with the mask as zlib-compressed alpha bytes.
   bool EncodeBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, CSwfBitmapTag& tag) const override;
   // The JPEG stream's length + 8, plus the compressed alpha bytes for a masked picture.
-  bool MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size) const override;
+  bool MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size,
+                     long long limit = -1) const override;
   int Quality() const { return quality_; }
 
  private:

@@ -37,26 +37,42 @@ DibPtr WhitePicture(LONG w, LONG h) {
   return d;
 }
 
-// An entry unpacked to BGRA for pixel lookups at stage coordinates.
+// An entry's rows as BGRA and its mask rows, for lookups at stage coordinates.
 struct StageView {
-  const CSWFFrameOptimal* e = nullptr;
-  LONG w = 0, h = 0;
-  std::vector<std::uint8_t> bgra;
+  LONG x0 = 0, y0 = 0, w = 0, h = 0;
+  std::vector<const std::uint8_t*> rows;
+  std::vector<const BYTE*> maskRows;  // null rows: no mask, all opaque
+  std::vector<std::uint8_t> converted;
 
   bool Load(const CSWFFrameOptimal& entry) {
-    e = &entry;
-    w = DibWidth(entry.image.get());
-    h = DibHeight(entry.image.get());
-    bgra.resize(std::size_t(w) * std::size_t(h) * 4);
-    for (LONG y = 0; y < h; ++y)
-      if (!SwfRowToBgra(entry.image.get(), y, bgra.data() + std::size_t(y) * std::size_t(w) * 4)) return false;
+    const BITMAPINFOHEADER* image = entry.image.get();
+    x0 = entry.x;
+    y0 = entry.y;
+    w = DibWidth(image);
+    h = DibHeight(image);
+    rows.resize(std::size_t(h));
+    maskRows.assign(std::size_t(h), nullptr);
+    if (image->biBitCount != 32) converted.resize(std::size_t(w) * std::size_t(h) * 4);
+    for (LONG y = 0; y < h; ++y) {
+      if (image->biBitCount == 32) {
+        rows[std::size_t(y)] = DibRow(image, y);
+      } else {
+        std::uint8_t* row = converted.data() + std::size_t(y) * std::size_t(w) * 4;
+        if (!SwfRowToBgra(image, y, row)) return false;
+        rows[std::size_t(y)] = row;
+      }
+      if (entry.mask) maskRows[std::size_t(y)] = DibRow(entry.mask.get(), y);
+    }
     return true;
   }
-  bool Inside(LONG x, LONG y) const { return x >= e->x && y >= e->y && x < e->x + w && y < e->y + h; }
-  bool Opaque(LONG x, LONG y) const { return Inside(x, y) && SwfMaskBit(e->mask.get(), x - e->x, y - e->y); }
-  const std::uint8_t* Pixel(LONG x, LONG y) const {
-    return bgra.data() + (std::size_t(y - e->y) * std::size_t(w) + std::size_t(x - e->x)) * 4;
+  // Opaque at stage (x, y); pixel (x, y) then points at its B, G, R.
+  bool Opaque(LONG x, LONG y) const {
+    const LONG lx = x - x0, ly = y - y0;
+    if (lx < 0 || ly < 0 || lx >= w || ly >= h) return false;
+    const BYTE* m = maskRows[std::size_t(ly)];
+    return !m || ((m[lx >> 3] >> (7 - (lx & 7))) & 1);
   }
+  const std::uint8_t* Pixel(LONG x, LONG y) const { return rows[std::size_t(y - y0)] + std::size_t(x - x0) * 4; }
 };
 
 bool SamePixel(const std::uint8_t* p, const std::uint8_t* q) { return p[0] == q[0] && p[1] == q[1] && p[2] == q[2]; }
@@ -113,16 +129,25 @@ bool SplitFlashFrames(const CSWFFrameOptimal& a, const CSWFFrameOptimal& b, CFla
   for (LONG y = a.y; y < a.y + va.h; ++y)
     for (LONG x = a.x; x < a.x + va.w; ++x)
       if (va.Opaque(x, y) && !vb.Opaque(x, y)) return false;
+  // Per pixel of b: 0 transparent, 1 unchanged, 2 changed.
+  std::vector<std::uint8_t> state(std::size_t(vb.w) * std::size_t(vb.h), 0);
   LONG l = b.x + vb.w, t = b.y + vb.h, r = b.x - 1, btm = b.y - 1;
-  for (LONG y = b.y; y < b.y + vb.h; ++y)
-    for (LONG x = b.x; x < b.x + vb.w; ++x) {
+  for (LONG y = b.y; y < b.y + vb.h; ++y) {
+    std::uint8_t* st = state.data() + std::size_t(y - b.y) * std::size_t(vb.w);
+    const bool rowInA = y >= va.y0 && y < va.y0 + va.h;
+    for (LONG x = b.x; x < b.x + vb.w; ++x, ++st) {
       if (!vb.Opaque(x, y)) continue;
-      if (va.Opaque(x, y) && SamePixel(va.Pixel(x, y), vb.Pixel(x, y))) continue;
+      if (rowInA && va.Opaque(x, y) && SamePixel(va.Pixel(x, y), vb.Pixel(x, y))) {
+        *st = 1;
+        continue;
+      }
+      *st = 2;
       l = std::min(l, x);
       t = std::min(t, y);
       r = std::max(r, x);
       btm = std::max(btm, y);
     }
+  }
   if (r < l) return false;  // nothing differs
   const RECT local{l - b.x, t - b.y, r + 1 - b.x, btm + 1 - b.y};
   BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
@@ -143,14 +168,10 @@ bool SplitFlashFrames(const CSWFFrameOptimal& a, const CSWFFrameOptimal& b, CFla
   bool unchanged = false;
   for (LONG y = 0; y < bh; ++y) {
     BYTE* row = DibRow(cleared.get(), y);
+    const std::uint8_t* st = state.data() + std::size_t(t - b.y + y) * std::size_t(vb.w) + std::size_t(l - b.x);
     for (LONG x = 0; x < bw; ++x) {
-      const LONG sx = l + x, sy = t + y;
-      if (!vb.Opaque(sx, sy)) continue;
-      if (va.Opaque(sx, sy) && SamePixel(va.Pixel(sx, sy), vb.Pixel(sx, sy))) {
-        unchanged = true;
-        continue;
-      }
-      row[x >> 3] |= BYTE(0x80 >> (x & 7));
+      if (st[x] == 1) unchanged = true;
+      else if (st[x] == 2) row[x >> 3] |= BYTE(0x80 >> (x & 7));
     }
   }
   if (!unchanged) return true;
@@ -245,19 +266,27 @@ bool CFlashOptimal::Difference(CTevCommonProgress* progress) {
     while (j >= 0 && m_entries[std::size_t(j)].repeat) --j;
     if (j < 0) break;
     CSWFFrameOptimal& entry = m_entries[std::size_t(i)];
-    long long best = 0;
-    if (!m_encoder.MeasureBitmap(entry.image.get(), entry.mask.get(), best)) return false;
     CFlashSplit split;
     if (SplitFlashFrames(m_entries[std::size_t(j)], entry, split)) {
+      // Smallest of: the entry, its opaque part, its changed part; ties keep
+      // the earlier. Measures stop early once they cannot win.
       CSWFFrameOptimal* chosen = nullptr;
-      long long size = 0;
-      if (!m_encoder.MeasureBitmap(split.opaque.image.get(), split.opaque.mask.get(), size)) return false;
-      if (size < best) {
-        best = size;
-        chosen = &split.opaque;
+      long long best = 0, size = 0;
+      const bool whole = split.opaque.x == entry.x && split.opaque.y == entry.y &&
+                         DibWidth(split.opaque.image.get()) == DibWidth(entry.image.get()) &&
+                         DibHeight(split.opaque.image.get()) == DibHeight(entry.image.get());
+      if (whole) {
+        // The opaque part is the entry itself: the tie keeps the entry.
+        if (!m_encoder.MeasureBitmap(entry.image.get(), entry.mask.get(), best)) return false;
+      } else {
+        if (!m_encoder.MeasureBitmap(split.opaque.image.get(), split.opaque.mask.get(), best)) return false;
+        if (!m_encoder.MeasureBitmap(entry.image.get(), entry.mask.get(), size, best)) return false;
+        if (size <= best) best = size;
+        else chosen = &split.opaque;
       }
       if (split.transparencyUsed) {
-        if (!m_encoder.MeasureBitmap(split.transparent.image.get(), split.transparent.mask.get(), size)) return false;
+        if (!m_encoder.MeasureBitmap(split.transparent.image.get(), split.transparent.mask.get(), size, best - 1))
+          return false;
         if (size < best) chosen = &split.transparent;
       }
       if (chosen) entry = std::move(*chosen);

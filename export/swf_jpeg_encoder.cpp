@@ -118,8 +118,8 @@ bool CJPGSwfEncoder::EncodeBitmap(const BITMAPINFOHEADER* image, const BITMAPINF
   return true;
 }
 
-bool CJPGSwfEncoder::MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask,
-                                   long long& size) const {
+bool CJPGSwfEncoder::MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size,
+                                   long long /*limit*/) const {
   std::vector<std::uint8_t> jpeg;
   if (!EncodeSwfJpeg(image, mask, quality_, jpeg)) return false;
   size = (long long)jpeg.size() + 8;
