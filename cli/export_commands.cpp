@@ -122,7 +122,7 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
 
 void AddExportCommands(CScriptRunner& r) {
   CLoopwrightDoc& doc = r.Doc();
-  r.Register("export", "export FILE (.gif .ico .cur .ani .psd)", [&doc](const CScriptRunner::Args& a) {
+  r.Register("export", "export FILE (.gif .ico .cur .ani .psd .swf .htm)", [&doc](const CScriptRunner::Args& a) {
     if (a.size() != 1) return ScriptResult::Usage({});
     if (!doc.CanExport()) return ScriptResult::Fail(SaveFailed(a[0], "the animation has no frames"));
     std::string reason;
