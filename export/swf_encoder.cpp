@@ -299,6 +299,8 @@ bool CSwfEncoder::MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOH
   return true;
 }
 
+long long CSwfEncoder::TagCost(const CSwfBitmapTag& tag) const { return (long long)tag.body.size(); }
+
 bool SwfCompressedSize(const std::uint8_t* data, std::size_t size, long long limit, long long& out) {
   z_stream z{};
   if (deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) return false;
@@ -346,11 +348,12 @@ bool CSwfEncoder::BuildMovie(const std::vector<CSWFFrameOptimal>& entries, LONG 
         SetReason(reason, "too many pictures for a movie");
         return false;
       }
-      CSwfBitmapTag tag;
-      if (!e.image || !EncodeBitmap(e.image.get(), e.mask.get(), tag)) {
+      CSwfBitmapTag built;
+      if (!e.image || (!e.encoded && !EncodeBitmap(e.image.get(), e.mask.get(), built))) {
         SetReason(reason, "frame " + std::to_string(i + 1) + " could not be encoded");
         return false;
       }
+      const CSwfBitmapTag& tag = e.encoded ? *e.encoded : built;
       AppendSwfTagHeader(movie, tag.type, tag.body.size() + 2, true);
       Put16(movie, id);
       movie.insert(movie.end(), tag.body.begin(), tag.body.end());

@@ -11,11 +11,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "companions/base/dib.h"
 #include "companions/base/progress.h"
+
+struct CSwfBitmapTag;
 
 // One movie frame. A repeat entry adds nothing and only ends a frame; a
 // replace entry removes everything shown so far before it is placed.
@@ -26,6 +29,7 @@ struct CSWFFrameOptimal {
   int y = 0;
   bool replace = true;
   bool repeat = false;
+  std::shared_ptr<const CSwfBitmapTag> encoded;  // the bitmap tag, when already built for this picture
 };
 
 // Bits of a signed bit field that holds value (at least 1).
@@ -108,6 +112,8 @@ class CSwfEncoder {
   // known to exceed limit; size is then some value above limit.
   virtual bool MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size,
                              long long limit = -1) const;
+  // MeasureBitmap's figure for a tag already built.
+  virtual long long TagCost(const CSwfBitmapTag& tag) const;
 };
 
 class CJPGSwfEncoder : public CSwfEncoder {
@@ -118,6 +124,7 @@ class CJPGSwfEncoder : public CSwfEncoder {
   // The JPEG stream's length + 8, plus the compressed alpha bytes for a masked picture.
   bool MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, long long& size,
                      long long limit = -1) const override;
+  long long TagCost(const CSwfBitmapTag& tag) const override;
   int Quality() const { return quality_; }
 
  private:

@@ -276,8 +276,12 @@ bool CFlashOptimal::Difference(CTevCommonProgress* progress) {
                          DibWidth(split.opaque.image.get()) == DibWidth(entry.image.get()) &&
                          DibHeight(split.opaque.image.get()) == DibHeight(entry.image.get());
       if (whole) {
-        // The opaque part is the entry itself: the tie keeps the entry.
-        if (!m_encoder.MeasureBitmap(entry.image.get(), entry.mask.get(), best)) return false;
+        // The opaque part is the entry itself: the tie keeps the entry, so
+        // its bitmap is built once here and kept for the writer.
+        auto tag = std::make_shared<CSwfBitmapTag>();
+        if (!m_encoder.EncodeBitmap(entry.image.get(), entry.mask.get(), *tag)) return false;
+        best = m_encoder.TagCost(*tag);
+        entry.encoded = std::move(tag);
       } else {
         if (!m_encoder.MeasureBitmap(split.opaque.image.get(), split.opaque.mask.get(), best)) return false;
         if (!m_encoder.MeasureBitmap(entry.image.get(), entry.mask.get(), size, best)) return false;

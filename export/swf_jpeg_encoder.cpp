@@ -131,3 +131,8 @@ bool CJPGSwfEncoder::MeasureBitmap(const BITMAPINFOHEADER* image, const BITMAPIN
   }
   return true;
 }
+
+long long CJPGSwfEncoder::TagCost(const CSwfBitmapTag& tag) const {
+  // JPEG2: the stream; JPEG3: its 4-byte length, the stream and the alpha.
+  return (long long)tag.body.size() + (tag.type == kDefineBitsJpeg2 ? 8 : 4);
+}

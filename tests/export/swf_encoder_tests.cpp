@@ -199,6 +199,35 @@ TEST(SwfEncoder, JpegTagsCarryTheStreamAndTheAlpha) {
   EXPECT_EQ(size, (long long)(n + 8 + (masked.body.size() - 4 - n)));
 }
 
+TEST(SwfEncoder, MeasureMatchesTheTagAndStopsPastTheLimit) {
+  DibPtr dib = Solid32(48, 32, 0);
+  std::mt19937 rng(3);
+  for (LONG y = 0; y < 32; ++y)
+    for (LONG x = 0; x < 48; ++x) {
+      BYTE* p = DibRow(dib.get(), y) + 4 * x;
+      p[0] = BYTE(x * 5);
+      p[1] = BYTE(y * 7 + (rng() & 15));
+      p[2] = 90;
+    }
+  std::vector<bool> opaque(48 * 32, true);
+  for (std::size_t i = 0; i < opaque.size(); i += 5) opaque[i] = false;
+  DibPtr mask = Mask(48, 32, opaque);
+  const CSwfEncoder lossless;
+  const CJPGSwfEncoder jpeg(85);
+  for (const CSwfEncoder* encoder : {&lossless, static_cast<const CSwfEncoder*>(&jpeg)})
+    for (const BITMAPINFOHEADER* m : {static_cast<const BITMAPINFOHEADER*>(nullptr), static_cast<const BITMAPINFOHEADER*>(mask.get())}) {
+      CSwfBitmapTag tag;
+      long long size = 0, limited = 0;
+      ASSERT_TRUE(encoder->EncodeBitmap(dib.get(), m, tag));
+      ASSERT_TRUE(encoder->MeasureBitmap(dib.get(), m, size));
+      EXPECT_EQ(size, encoder->TagCost(tag)) << (encoder == &lossless) << (m != nullptr);
+      ASSERT_TRUE(encoder->MeasureBitmap(dib.get(), m, limited, size / 2));
+      EXPECT_GT(limited, size / 2);
+      ASSERT_TRUE(encoder->MeasureBitmap(dib.get(), m, limited, size));
+      EXPECT_EQ(limited, size);  // not past the limit: the exact size
+    }
+}
+
 TEST(SwfEncoder, BadInputFailsAndKeepsTheOldFile) {
   DibPtr dib = Solid32(4, 4, 0);
   DibPtr small = Mask(2, 2, {true, true, true, true});
