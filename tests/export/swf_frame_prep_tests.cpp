@@ -150,8 +150,8 @@ void BigStage(ModelBuilder& b) {
   const LONG w = b.model.m_nWidth, h = b.model.m_nHeight;
   const int back = b.AddObject(Solid(w, h, 0xC08040));
   const int sprite = b.AddObject(Gradient(30, 20));
-  b.AddFrame(10, {{back, {0, 0}}, {sprite, {w - 40, h - 30}}});
-  b.AddFrame(10, {{sprite, {w / 2, h / 2}}});
+  // The far corner checks the stage and shape rectangles and the long edges.
+  b.AddFrame(10, {{back, {0, 0}}, {sprite, {w - 40, h - 30}}, {sprite, {3, 2}}});
 }
 
 TEST(FlashMovie, ReaderRebuildsEveryFrame) {
