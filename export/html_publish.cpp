@@ -142,6 +142,14 @@ std::string PublishedMoviePage(const std::string& url, int width, int height, co
 bool PublishAsHtml(CLoopwrightDoc& doc, const std::string& pagePath, bool flash, const std::string& ruffleUrl,
                    CTevCommonProgress* progress, std::string* message) {
   const CPublishedNames names = PublishedNames(pagePath, flash);
+  const std::size_t slash = pagePath.rfind('/');
+  // The page must have a name of its own, not the picture's.
+  if (pagePath.empty() || slash + 1 == pagePath.size() || names.output == pagePath) {
+    if (message)
+      *message = WithReason(FormatMessage1("无法打开指定的 %s 文件!", pagePath),
+                            names.output == pagePath ? "the page would replace its own picture" : "no file name");
+    return false;
+  }
   std::string reason;
   if (!doc.CanExport()) reason = "the animation has no frames";
   if (!doc.CanExport() || !WritePicture(doc, names.output, flash, progress, reason)) {

@@ -13,7 +13,7 @@ if ! command -v npm >/dev/null 2>&1; then
   exit 0
 fi
 mkdir -p "$dest"
-if ! npm install --prefix "$dest" --no-audit --no-fund --silent @ruffle-rs/ruffle >&2; then
+if ! timeout 300 npm install --prefix "$dest" --no-audit --no-fund --silent @ruffle-rs/ruffle >&2; then
   echo "loopwright: could not install @ruffle-rs/ruffle; the browser movie tests will be skipped" >&2
 fi
 exit 0
