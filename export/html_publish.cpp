@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,7 +75,34 @@ bool WritePicture(CLoopwrightDoc& doc, const std::string& path, bool flash, CTev
   return ExportFlashMovie(doc, path, settings, progress, &reason);
 }
 
+std::string ReadWholeFile(const std::string& path) {
+  std::string bytes;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return bytes;
+  char buffer[1 << 16];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+  std::fclose(f);
+  return bytes;
+}
+
 }  // namespace
+
+std::string Base64(const std::string& bytes) {
+  static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t v = std::uint32_t(std::uint8_t(bytes[i])) << 16;
+    if (n > 1) v |= std::uint32_t(std::uint8_t(bytes[i + 1])) << 8;
+    if (n > 2) v |= std::uint8_t(bytes[i + 2]);
+    out += kDigits[(v >> 18) & 63];
+    out += kDigits[(v >> 12) & 63];
+    out += n > 1 ? kDigits[(v >> 6) & 63] : '=';
+    out += n > 2 ? kDigits[v & 63] : '=';
+  }
+  return out;
+}
 
 std::string UrlEscape(const std::string& text, bool keepSlash) {
   static const char* const kHex = "0123456789ABCDEF";
@@ -201,7 +230,17 @@ bool PreviewInBrowser(CLoopwrightDoc& doc, bool flash, const std::string& ruffle
     if (message) *message = WithReason(FormatMessage1("保存到 %s 文件失败!", picture), reason);
     return false;
   }
-  const std::string url = FileUrl(picture);
+  // Browsers let no script fetch a file:// movie, so the player gets the
+  // movie's bytes inside the page.
+  std::string url = FileUrl(picture);
+  if (flash) {
+    const std::string movie = ReadWholeFile(picture);
+    if (movie.empty()) {
+      if (message) *message = FormatMessage1("保存到 %s 文件失败!", picture);
+      return false;
+    }
+    url = "data:application/x-shockwave-flash;base64," + Base64(movie);
+  }
   const int w = doc.m_nWidth, h = doc.m_nHeight;
   const std::string text = flash ? PreviewMoviePage(url, w, h, ruffleUrl.empty() ? kDefaultRuffleUrl : ruffleUrl)
                                  : PreviewImagePage(url, w, h);

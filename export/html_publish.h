@@ -21,6 +21,8 @@ extern const char* const kDefaultRuffleUrl;
 std::string UrlEscape(const std::string& text, bool keepSlash);
 // & < > " as character references.
 std::string HtmlEscape(const std::string& text);
+// Standard base64 with padding.
+std::string Base64(const std::string& bytes);
 // A file:// URL for an absolute path.
 std::string FileUrl(const std::string& absolutePath);
 
@@ -52,7 +54,8 @@ std::string PreviewFolder(std::string* reason = nullptr);
 
 // Preview in the browser: Giftemp.gif + Giftemp.htm, or FlashTemp.swf +
 // Flashtemp.htm, in folder (default PreviewFolder()), then the page goes to
-// launcher. pagePath (may be null) receives the page written.
+// launcher. The GIF page refers to the GIF by a file:// address; the movie
+// page carries the movie as a data: address (players cannot fetch file://). pagePath (may be null) receives the page written.
 bool PreviewInBrowser(CLoopwrightDoc& doc, bool flash, const std::string& ruffleUrl, CPageLauncher& launcher,
                       CTevCommonProgress* progress, std::string* message, std::string* pagePath = nullptr,
                       const std::string& folder = {});

@@ -70,6 +70,9 @@ TEST(PublishNames, UrlsAndAttributesAreEscaped) {
   EXPECT_EQ(UrlEscape("a/b", false), "a%2Fb");
   EXPECT_EQ(UrlEscape("\xE5\x8A\xA8.gif", false), "%E5%8A%A8.gif");
   EXPECT_EQ(FileUrl("/tmp/x y/Giftemp.gif"), "file:///tmp/x%20y/Giftemp.gif");
+  const struct { const char* in; const char* out; } base64[] = {
+      {"", ""}, {"F", "Rg=="}, {"FW", "Rlc="}, {"FWS", "RldT"}, {"FWS\x04\xFF", "RldTBP8="}};
+  for (const auto& b : base64) EXPECT_EQ(Base64(b.in), b.out) << b.in;
   EXPECT_EQ(HtmlEscape("a\"b<c>&"), "a&quot;b&lt;c&gt;&amp;");
   const std::string movie = PublishedMoviePage("m.swf", 120, 80, "https://x.test/r.js?a=1&b=\"2\"");
   EXPECT_NE(movie.find("<script src=\"https://x.test/r.js?a=1&amp;b=&quot;2&quot;\"></script>"), std::string::npos);
@@ -132,8 +135,13 @@ TEST_F(PublishTest, PreviewWritesFixedNamesAndHandsThePageOn) {
     EXPECT_EQ(page, dir_.File(flash ? "Flashtemp.htm" : "Giftemp.htm"));
     EXPECT_EQ(launcher.opened, page);
     const std::string text = Text(page);
-    EXPECT_NE(text.find(FileUrl(dir_.File(flash ? "FlashTemp.swf" : "Giftemp.gif"))), std::string::npos) << text;
-    if (flash) EXPECT_NE(text.find(kDefaultRuffleUrl), std::string::npos);
+    if (flash) {
+      const std::string data = "data:application/x-shockwave-flash;base64," + Base64(Text(dir_.File("FlashTemp.swf")));
+      EXPECT_NE(text.find("<embed src=\"" + data + "\""), std::string::npos);
+      EXPECT_NE(text.find(kDefaultRuffleUrl), std::string::npos);
+    } else {
+      EXPECT_NE(text.find("<img src=\"" + FileUrl(dir_.File("Giftemp.gif")) + "\""), std::string::npos) << text;
+    }
   }
   RecordingLauncher refusing;
   refusing.ok = false;

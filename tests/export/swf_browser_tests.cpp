@@ -21,6 +21,7 @@
 #include "app/prompt.h"
 #include "app/temp_dir.h"
 #include "export/html_publish.h"
+#include "export/launcher.h"
 #include "export_test_util.h"
 #include "swf_test_util.h"
 
@@ -125,13 +126,23 @@ TEST(BrowserPages, FirstFrameShowsInChromiumWithRuffle) {
   CLoopwrightApp app;
   CScriptedPrompt prompt;
   std::vector<Published> pages;
+  // name "preview": the Flash preview page (the movie inside the page) in place of a published one.
   auto publish = [&](LONG w, LONG h, bool flash, const std::string& name, auto build) {
     CLoopwrightDoc doc(app, prompt);
     ModelBuilder b(doc, w, h);
     build(b);
-    std::string message;
-    ASSERT_TRUE(PublishAsHtml(doc, dir.File(name + ".htm"), flash, "ruffle/ruffle.js", nullptr, &message)) << message;
-    Published p{name + ".htm", {}, w, h, flash};
+    std::string message, page = name + ".htm";
+    if (name == "preview") {
+      struct : CPageLauncher {
+        bool OpenPage(const std::string&, std::string*) override { return true; }
+      } noBrowser;
+      ASSERT_TRUE(PreviewInBrowser(doc, true, "ruffle/ruffle.js", noBrowser, nullptr, &message, nullptr, dir.Path()))
+          << message;
+      page = "Flashtemp.htm";
+    } else {
+      ASSERT_TRUE(PublishAsHtml(doc, dir.File(page), flash, "ruffle/ruffle.js", nullptr, &message)) << message;
+    }
+    Published p{page, {}, w, h, flash};
     for (int i = 0; i < doc.GetFrameCount(); ++i) {
       DibPtr frame = RenderFrame(doc, *doc.GetFrame(i));
       p.expected.push_back(dir.File(name + " " + std::to_string(i) + ".png"));
@@ -157,6 +168,7 @@ TEST(BrowserPages, FirstFrameShowsInChromiumWithRuffle) {
   };
   publish(160, 100, false, "gif page", sprite);
   publish(160, 100, true, "movie page", sprite);
+  publish(160, 100, true, "preview", sprite);
   publish(1000, 700, true, "stage 1000", big);
   publish(2000, 2000, true, "stage 2000", big);
   publish(4000, 300, true, "stage 4000", big);
