@@ -115,7 +115,7 @@ TEST_F(PublishTest, FailuresNameTheFileAndKeepWhatWasWritten) {
   EXPECT_EQ(message.rfind("无法打开指定的 " + dir_.File("page.htm") + " 文件!", 0), 0u) << message;
   EXPECT_EQ(Text(dir_.File("page.gif")).substr(0, 3), "GIF");
   // No page name, or a page that would overwrite its own picture: nothing is written.
-  for (const std::string bad : {std::string(), dir_.Path() + "/", dir_.File("anim.gif")}) {
+  for (const std::string& bad : {std::string(), dir_.Path() + "/", dir_.File("anim.gif")}) {
     EXPECT_FALSE(PublishAsHtml(doc_, bad, false, {}, nullptr, &message)) << bad;
     EXPECT_EQ(message.rfind("无法打开指定的 " + bad + " 文件!", 0), 0u) << message;
   }
