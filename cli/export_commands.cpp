@@ -103,6 +103,7 @@ void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
   convert.add_option("--crf", o.crf, "MP4/WebM: constant rate factor (H.264 0-51, VP9 0-63)")->check(CLI::Range(0, 63));
   convert.add_option("--sound", o.sound, "AVI/MP4/WebM: sound file added as a second stream");
   convert.add_option("--background", o.background, "AVI/MP4/WebM: colour 0xBBGGRR behind the frames");
+  AddFlashConvertOptions(convert, o.flash);
 }
 
 int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& o) {
@@ -125,6 +126,11 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
       return 2;
     }
     settings.hotSpots.push_back(hot);
+  }
+  std::string flashError;
+  if (!ApplyFlashOptions(doc, o.flash, out, settings, flashError)) {
+    std::fprintf(stderr, "loopwright: %s\n", flashError.c_str());
+    return 2;
   }
   std::string base, ext;
   if (!o.frames.empty() && !SplitFramesTarget(o.frames, base, ext)) {
@@ -173,6 +179,8 @@ void AddExportCommands(CScriptRunner& r) {
     CExportSettings settings;
     std::string message;
     if (!ParseScriptVideoOptions(a, settings.video, message)) return ScriptResult::Usage(message);
+  r.Register("export", "export FILE (.gif .ico .cur .ani .psd .swf .htm)", [&doc](const CScriptRunner::Args& a) {
+    if (a.size() != 1) return ScriptResult::Usage({});
     if (!doc.CanExport()) return ScriptResult::Fail(SaveFailed(a[0], "the animation has no frames"));
     std::string reason;
     if (!ExportDocument(doc, a[0], settings, reason)) return ScriptResult::Fail(SaveFailed(a[0], reason));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/loopwright_doc.h"
+#include "cli/flash_commands.h"
 
 struct CConvertOptions {
   int colors = 0;              // 0: the document's colour count
@@ -19,6 +20,7 @@ struct CConvertOptions {
   int crf = -1;                // MP4/WebM constant rate factor
   std::string sound;           // AVI/MP4/WebM: sound file added as a second stream
   std::string background;      // AVI/MP4/WebM: 0xBBGGRR behind every frame
+  CFlashCliOptions flash;      // SWF and HTM options
 };
 
 // Adds --colors, --dither, --no-prev-disposal, --hotspot, --frames and the

@@ -15,6 +15,7 @@
 #include "cli/demo.h"
 #include "cli/effect_command.h"
 #include "cli/export_commands.h"
+#include "cli/flash_commands.h"
 #include "cli/model_json.h"
 #include "cli/script_runner.h"
 #include "companions/imageio/codec_io.h"
@@ -147,11 +148,15 @@ int main(int argc, char** argv) {
   create->add_flag("--transparent", newOptions.transparent, "start with a transparent canvas (no object)");
   create->add_option("--color", newOptions.colour, "initial colour 0xBBGGRR");
 
-  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp .gif .ico .cur .ani .psd .avi .mp4 .webm)");
+  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp .gif .ico .cur .ani .psd .avi .mp4 .webm .swf .htm)");
   convert->add_option("IN", file, "file to open")->required();
   convert->add_option("OUT", out, "file to write")->required();
   CConvertOptions convertOptions;
   AddConvertOptions(*convert, convertOptions);
+
+  CFlashCliOptions pageOptions;
+  auto* publish = AddPublishCommand(cli, file, out, pageOptions);
+  auto* preview = AddPreviewCommand(cli, file, pageOptions);
 
   auto* demo = cli.add_subcommand("demo", "build the demo animation and write its frames as PNG");
   demo->add_option("OUTDIR", outDir, "folder for the pictures (default out)");
@@ -202,6 +207,8 @@ int main(int argc, char** argv) {
     else if (*create) rc = CmdNew(app, doc, out, newOptions);
     else if (*convert) rc = RunConvert(doc, file, out, convertOptions);
     else if (*demo) rc = RunDemo(doc, outDir);
+    else if (*publish) rc = RunPublish(doc, file, out, pageOptions);
+    else if (*preview) rc = RunPreview(doc, file, pageOptions);
     else if (*effect) rc = RunEffectCommand(effectName, file, out, progress, effectParams);
     else if (*banner) rc = RunBannerCommand(doc, bannerOptions);
   } catch (const std::bad_alloc&) {

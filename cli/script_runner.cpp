@@ -2,6 +2,7 @@
 
 #include "cli/console_prompt.h"
 #include "cli/export_commands.h"
+#include "cli/flash_commands.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -19,6 +20,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddTransitionCommands(*this);
   AddImportCommands(*this);
   AddBannerCommands(*this);
+  AddFlashCommands(*this);
 }
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {

@@ -8,6 +8,7 @@
 #include "export/avi_export.h"
 #include "export/cursor_export.h"
 #include "export/gif_pipeline.h"
+#include "export/html_publish.h"
 #include "export/picture_export.h"
 #include "export/video_export.h"
 
@@ -89,6 +90,13 @@ bool ExportAnimationFile(CLoopwrightDoc& doc, const std::string& path, CTevCommo
   }
   if (ext == "AVI") return ExportAviFile(doc, path, settings.video, progress, reason);
   if (ext == "MP4" || ext == "WEBM") return ExportStreamingVideo(doc, path, settings.video, progress, reason);
+  if (ext == "SWF") return ExportFlashMovie(doc, path, settings.flash, progress, reason);
+  if (ext == "HTM" || ext == "HTML") {
+    std::string message;
+    if (PublishAsHtml(doc, path, settings.pageShowsFlash, settings.ruffleUrl, progress, &message)) return true;
+    SetReason(reason, message);
+    return false;
+  }
   SetReason(reason, "unsupported file type: " + (ext.empty() ? std::string("(none)") : ext));
   return false;
 }

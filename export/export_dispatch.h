@@ -12,6 +12,7 @@
 #include "app/loopwright_doc.h"
 #include "companions/base/progress.h"
 #include "export/video_frames.h"
+#include "export/swf_frame_prep.h"
 
 // Overrides of the document's GIF settings and the cursor hot spots for one export.
 struct CExportSettings {
@@ -21,11 +22,15 @@ struct CExportSettings {
   bool forbidRestorePrevious = false;  // no frame gets disposal 3
   std::vector<POINT> hotSpots;         // CUR: one per frame (the first repeats); ANI: the first
   CVideoExportOptions video;           // AVI, MP4, WEBM
+  CFlashSettings flash;                // SWF: bitmaps, rate, timing (fps 0: from the delays)
+  bool pageShowsFlash = false;         // HTM/HTML: the page embeds a movie instead of the GIF
+  std::string ruffleUrl;               // HTM/HTML with a movie: the player script (empty: the public one)
 };
 
 // Writes the animation to path by its extension (compared upper-cased):
 // "GIF", "ICO", "CUR", "ANI", "PSD" (current frame, layered), "AVI", "MP4",
-// "WEBM"; others fail.
+// "WEBM", "SWF" (Flash movie), "HTM"/"HTML" (a published page and its GIF or
+// movie); others fail.
 bool ExportAnimationFile(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress* progress,
                          const CExportSettings& settings = {}, std::string* reason = nullptr);
 

@@ -3,6 +3,8 @@
 # As root it calls apt-get; otherwise it prints the exact command to run.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+# The Ruffle player for the browser tests comes from npm, after the packages.
+trap 'bash "$here/install-ruffle.sh" || true' EXIT
 missing=()
 while read -r pkg; do
   [[ -z "$pkg" || "$pkg" == \#* ]] && continue

@@ -1,0 +1,258 @@
+// Byte layout of the movie writers: header, stage RECT, bitmap tags, shape
+// body, placements, and refusal of bad input.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "app/temp_dir.h"
+#include "companions/dibkernel/dib_kernel.h"
+#include "export/swf_encoder.h"
+#include "swf_test_util.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// MSB-first reader for checking bit fields.
+struct BitReader {
+  const Bytes& d;
+  std::size_t bit = 0;
+  long long U(int n) {
+    long long v = 0;
+    for (int i = 0; i < n; ++i, ++bit) v = (v << 1) | ((d[bit >> 3] >> (7 - (bit & 7))) & 1);
+    return v;
+  }
+  long long S(int n) {
+    const long long v = U(n);
+    return (v & (1LL << (n - 1))) ? v - (1LL << n) : v;
+  }
+};
+
+DibPtr Solid32(LONG w, LONG h, COLORREF c) { return DibPtr(CDIB32::CreateSimple32BitsDIB(w, h, c, 255)); }
+
+DibPtr Mask(LONG w, LONG h, const std::vector<bool>& opaque) {
+  DibPtr m(DibAlloc(w, h, 1, 2));
+  for (LONG y = 0; y < h; ++y)
+    for (LONG x = 0; x < w; ++x)
+      if (opaque[std::size_t(y * w + x)]) DibRow(m.get(), y)[x >> 3] |= BYTE(0x80 >> (x & 7));
+  return m;
+}
+
+std::vector<CSWFFrameOptimal> OneEntry(LONG w, LONG h) {
+  std::vector<CSWFFrameOptimal> entries(1);
+  entries[0].image = Solid32(w, h, 0x336699);
+  return entries;
+}
+
+TEST(SwfEncoder, HeaderOfAOneFrameMovie) {
+  Bytes movie;
+  CSwfEncoder encoder;
+  ASSERT_TRUE(encoder.BuildMovie(OneEntry(100, 50), 100, 50, 10, movie, nullptr));
+  const Bytes head = {0x46, 0x57, 0x53, 0x04};
+  const Bytes rect = {0x78, 0x00, 0x00, 0xFA, 0x00, 0x00, 0x01, 0xF4, 0x00};
+  ASSERT_GT(movie.size(), 25u);
+  EXPECT_EQ(Bytes(movie.begin(), movie.begin() + 4), head);
+  const std::uint32_t length = movie[4] | (movie[5] << 8) | (movie[6] << 16) | (std::uint32_t(movie[7]) << 24);
+  EXPECT_EQ(length, movie.size());
+  EXPECT_EQ(Bytes(movie.begin() + 8, movie.begin() + 17), rect);
+  EXPECT_EQ(Bytes(movie.begin() + 17, movie.begin() + 21), (Bytes{0x00, 0x0A, 0x01, 0x00}));
+  // The first tag is a long-form lossless bitmap; the movie ends with the end tag.
+  EXPECT_EQ(Bytes(movie.begin() + 21, movie.begin() + 23), (Bytes{0x3F, 0x05}));
+  EXPECT_EQ(Bytes(movie.end() - 4, movie.end()), (Bytes{0x40, 0x00, 0x00, 0x00}));
+}
+
+TEST(SwfEncoder, StageRectKeepsFifteenBitsUntilTheStageNeedsMore) {
+  const struct { LONG w, h; int bits; } cases[] = {
+      {100, 50, 15}, {819, 819, 15}, {820, 10, 16}, {1000, 700, 16}, {2000, 2000, 17}, {4000, 300, 18}};
+  for (const auto& c : cases) {
+    Bytes movie;
+    ASSERT_TRUE(CSwfEncoder().BuildMovie(OneEntry(1, 1), c.w, c.h, 12, movie, nullptr));
+    const Bytes rect(movie.begin() + 8, movie.end());
+    BitReader r{rect};
+    const int n = int(r.U(5));
+    EXPECT_EQ(n, c.bits) << c.w << "x" << c.h;
+    EXPECT_EQ(r.S(n), 0);
+    EXPECT_EQ(r.S(n), c.w * 20LL);
+    EXPECT_EQ(r.S(n), 0);
+    EXPECT_EQ(r.S(n), c.h * 20LL);
+  }
+}
+
+TEST(SwfEncoder, ColourMappedBitmapCarriesItsTableAndPaddedRows) {
+  DibPtr dib(DibAlloc(3, 2, 8, 16));
+  for (int i = 0; i < 16; ++i) DibPalette(dib.get())[i] = RGBQUAD{BYTE(i), BYTE(100 + i), BYTE(200 + i), 0};
+  const BYTE rows[2][3] = {{1, 2, 3}, {15, 0, 7}};
+  for (LONG y = 0; y < 2; ++y)
+    for (LONG x = 0; x < 3; ++x) DibRow(dib.get(), y)[x] = rows[y][x];
+  CSwfBitmapTag tag;
+  ASSERT_TRUE(CSwfEncoder().EncodeBitmap(dib.get(), nullptr, tag));
+  EXPECT_EQ(tag.type, 20);
+  ASSERT_GE(tag.body.size(), 7u);
+  EXPECT_EQ(Bytes(tag.body.begin(), tag.body.begin() + 6), (Bytes{3, 3, 0, 2, 0, 15}));
+  const Bytes data = swf_test::Inflate(tag.body.data() + 6, tag.body.size() - 6, 56);
+  ASSERT_EQ(data.size(), 48u + 2 * 4);
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(data[std::size_t(3 * i)], 200 + i);  // R, G, B
+    EXPECT_EQ(data[std::size_t(3 * i + 1)], 100 + i);
+    EXPECT_EQ(data[std::size_t(3 * i + 2)], i);
+  }
+  EXPECT_EQ(Bytes(data.begin() + 48, data.end()), (Bytes{1, 2, 3, 0, 15, 0, 7, 0}));
+}
+
+TEST(SwfEncoder, DirectColourBitmapsAndPremultipliedAlpha) {
+  DibPtr dib = Solid32(2, 1, 0);
+  BYTE* p = DibRow(dib.get(), 0);
+  const BYTE px[8] = {10, 20, 30, 255, 40, 50, 60, 255};
+  std::copy(px, px + 8, p);
+  const struct { bool masked; int type; Bytes pixels; } cases[] = {
+      {false, 20, {0, 30, 20, 10, 0, 60, 50, 40}},
+      {true, 36, {255, 30, 20, 10, 0, 0, 0, 0}},  // the transparent pixel is all zero
+  };
+  for (const auto& c : cases) {
+    DibPtr mask = Mask(2, 1, {true, false});
+    CSwfBitmapTag tag;
+    ASSERT_TRUE(CSwfEncoder().EncodeBitmap(dib.get(), c.masked ? mask.get() : nullptr, tag));
+    EXPECT_EQ(tag.type, c.type);
+    EXPECT_EQ(tag.body[0], 5);
+    EXPECT_EQ(swf_test::Inflate(tag.body.data() + 5, tag.body.size() - 5, 8), c.pixels);
+  }
+}
+
+TEST(SwfEncoder, NoiseThatDoesNotCompressStillEncodes) {
+  DibPtr dib = Solid32(64, 64, 0);
+  std::mt19937 rng(7);
+  BYTE* bits = DibBits(dib.get());
+  for (std::size_t i = 0; i < DibImageBytes(dib.get()); ++i) bits[i] = BYTE(rng());
+  CSwfBitmapTag tag;
+  ASSERT_TRUE(CSwfEncoder().EncodeBitmap(dib.get(), nullptr, tag));
+  const Bytes data = swf_test::Inflate(tag.body.data() + 5, tag.body.size() - 5, 64 * 64 * 4);
+  ASSERT_EQ(data.size(), 64u * 64 * 4);
+  const BYTE* top = DibRow(dib.get(), 0);
+  EXPECT_EQ(Bytes(data.begin(), data.begin() + 4), (Bytes{0, top[2], top[1], top[0]}));
+}
+
+TEST(SwfEncoder, ShapeBodyLayout) {
+  const Bytes body = SwfShapeBody(2, 1, 0, 0, 100, 50);
+  ASSERT_GT(body.size(), 30u);
+  EXPECT_EQ(body[0], 2);
+  EXPECT_EQ(body[2] >> 3, 12);  // largest bound 2000 twips
+  // 5 + 4 x 12 bits of RECT take 7 bytes.
+  EXPECT_EQ(body[9], 2);
+  EXPECT_EQ(Bytes(body.begin() + 10, body.begin() + 20),
+            (Bytes{0x41, 0xFF, 0xFF, 0xD5, 0x40, 0x00, 0x0A, 0x00, 0x00, 0x04}));
+  EXPECT_EQ(Bytes(body.begin() + 20, body.begin() + 29), (Bytes{0x41, 0x01, 0x00, 0xD9, 0x40, 0x00, 0x05, 0x00, 0x00}));
+}
+
+TEST(SwfEncoder, PlacementsReplaceOrStack) {
+  std::vector<CSWFFrameOptimal> entries(4);
+  entries[0].image = Solid32(4, 4, 0x0000FF);
+  entries[1].image = Solid32(2, 2, 0x00FF00);
+  entries[1].replace = false;
+  entries[2].repeat = true;
+  entries[3].image = Solid32(4, 4, 0xFF0000);
+  Bytes movie;
+  ASSERT_TRUE(CSwfEncoder().BuildMovie(entries, 4, 4, 5, movie, nullptr));
+  // Walk the tags: (type, body) in order.
+  std::vector<std::pair<int, Bytes>> tags;
+  for (std::size_t p = 21; p + 2 <= movie.size();) {
+    const unsigned code = movie[p] | (movie[p + 1] << 8);
+    std::size_t n = code & 0x3F;
+    p += 2;
+    if (n == 0x3F) {
+      n = movie[p] | (movie[p + 1] << 8) | (movie[p + 2] << 16) | (std::size_t(movie[p + 3]) << 24);
+      p += 4;
+    }
+    tags.emplace_back(int(code >> 6), Bytes(movie.begin() + long(p), movie.begin() + long(p + n)));
+    p += n;
+  }
+  std::vector<int> types;
+  for (auto& t : tags) types.push_back(t.first);
+  EXPECT_EQ(types, (std::vector<int>{20, 32, 26, 1, 20, 32, 26, 1, 1, 20, 32, 28, 26, 1, 0}));
+  EXPECT_EQ(tags[2].second, (Bytes{0x02, 0, 0, 2, 0}));   // first: depth 0, shape 2
+  EXPECT_EQ(tags[6].second, (Bytes{0x02, 1, 0, 4, 0}));   // stacked at depth 1, shape 4
+  EXPECT_EQ(tags[11].second, (Bytes{1, 0}));              // depth 1 removed
+  EXPECT_EQ(tags[12].second, (Bytes{0x03, 0, 0, 6, 0}));  // depth 0 replaced by shape 6
+}
+
+TEST(SwfEncoder, JpegTagsCarryTheStreamAndTheAlpha) {
+  DibPtr dib = Solid32(8, 8, 0x2080C0);
+  std::vector<bool> opaque(64, true);
+  opaque[9] = opaque[63] = false;
+  DibPtr mask = Mask(8, 8, opaque);
+  CJPGSwfEncoder encoder(90);
+  CSwfBitmapTag plain, masked;
+  ASSERT_TRUE(encoder.EncodeBitmap(dib.get(), nullptr, plain));
+  EXPECT_EQ(plain.type, 21);
+  EXPECT_EQ(Bytes(plain.body.begin(), plain.body.begin() + 2), (Bytes{0xFF, 0xD8}));
+  EXPECT_EQ(Bytes(plain.body.end() - 2, plain.body.end()), (Bytes{0xFF, 0xD9}));
+  ASSERT_TRUE(encoder.EncodeBitmap(dib.get(), mask.get(), masked));
+  EXPECT_EQ(masked.type, 35);
+  const std::size_t n = masked.body[0] | (masked.body[1] << 8) | (masked.body[2] << 16);
+  ASSERT_LT(4 + n, masked.body.size());
+  EXPECT_EQ(Bytes(masked.body.begin() + long(4 + n - 2), masked.body.begin() + long(4 + n)), (Bytes{0xFF, 0xD9}));
+  const Bytes alpha = swf_test::Inflate(masked.body.data() + 4 + n, masked.body.size() - 4 - n, 64);
+  ASSERT_EQ(alpha.size(), 64u);
+  for (std::size_t i = 0; i < 64; ++i) EXPECT_EQ(alpha[i], opaque[i] ? 255 : 0) << i;
+  long long size = 0;
+  ASSERT_TRUE(encoder.MeasureBitmap(dib.get(), mask.get(), size));
+  EXPECT_EQ(size, (long long)(n + 8 + (masked.body.size() - 4 - n)));
+}
+
+TEST(SwfEncoder, MeasureMatchesTheTagAndStopsPastTheLimit) {
+  DibPtr dib = Solid32(48, 32, 0);
+  std::mt19937 rng(3);
+  for (LONG y = 0; y < 32; ++y)
+    for (LONG x = 0; x < 48; ++x) {
+      BYTE* p = DibRow(dib.get(), y) + 4 * x;
+      p[0] = BYTE(x * 5);
+      p[1] = BYTE(y * 7 + (rng() & 15));
+      p[2] = 90;
+    }
+  std::vector<bool> opaque(48 * 32, true);
+  for (std::size_t i = 0; i < opaque.size(); i += 5) opaque[i] = false;
+  DibPtr mask = Mask(48, 32, opaque);
+  const CSwfEncoder lossless;
+  const CJPGSwfEncoder jpeg(85);
+  for (const CSwfEncoder* encoder : {&lossless, static_cast<const CSwfEncoder*>(&jpeg)})
+    for (const BITMAPINFOHEADER* m : {static_cast<const BITMAPINFOHEADER*>(nullptr), static_cast<const BITMAPINFOHEADER*>(mask.get())}) {
+      CSwfBitmapTag tag;
+      long long size = 0, limited = 0;
+      ASSERT_TRUE(encoder->EncodeBitmap(dib.get(), m, tag));
+      ASSERT_TRUE(encoder->MeasureBitmap(dib.get(), m, size));
+      EXPECT_EQ(size, encoder->TagCost(tag)) << (encoder == &lossless) << (m != nullptr);
+      ASSERT_TRUE(encoder->MeasureBitmap(dib.get(), m, limited, size / 2));
+      EXPECT_GT(limited, size / 2);
+      ASSERT_TRUE(encoder->MeasureBitmap(dib.get(), m, limited, size));
+      EXPECT_EQ(limited, size);  // not past the limit: the exact size
+    }
+}
+
+TEST(SwfEncoder, BadInputFailsAndKeepsTheOldFile) {
+  DibPtr dib = Solid32(4, 4, 0);
+  DibPtr small = Mask(2, 2, {true, true, true, true});
+  DibPtr deep(DibAlloc(4, 4, 8, 2));
+  CSwfBitmapTag tag;
+  CSwfEncoder encoder;
+  EXPECT_FALSE(encoder.EncodeBitmap(nullptr, nullptr, tag));
+  EXPECT_FALSE(encoder.EncodeBitmap(dib.get(), small.get(), tag));
+  EXPECT_FALSE(encoder.EncodeBitmap(dib.get(), deep.get(), tag));
+  EXPECT_FALSE(CJPGSwfEncoder(80).EncodeBitmap(dib.get(), small.get(), tag));
+
+  Bytes movie;
+  std::string reason;
+  EXPECT_FALSE(encoder.BuildMovie({}, 4, 4, 10, movie, nullptr, &reason));
+  EXPECT_FALSE(reason.empty());
+
+  TempDir dir;
+  const std::string path = dir.File("old.swf");
+  std::ofstream(path) << "old movie";
+  std::vector<CSWFFrameOptimal> broken(1);  // a picture entry without a picture
+  EXPECT_FALSE(encoder.WriteMovie(path, broken, 4, 4, 10, nullptr, &reason));
+  std::ifstream in(path);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text, "old movie");
+  EXPECT_FALSE(encoder.WriteMovie(dir.File("missing/dir.swf"), OneEntry(4, 4), 4, 4, 10, nullptr, &reason));
+}
+
+}  // namespace
