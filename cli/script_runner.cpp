@@ -1,13 +1,15 @@
 #include "cli/script_runner.h"
 
 #include "cli/export_commands.h"
+#include "tools/edit_view.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
 
-CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc), m_out(out) {
+CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out)
+    : m_doc(doc), m_out(out), m_view(std::make_unique<CEditPictureView>(doc)) {
   AddDocumentCommands(*this);
   AddEditCommands(*this);
   AddFrameCommands(*this);
@@ -17,7 +19,10 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddFilterCommands(*this);
   AddTransitionCommands(*this);
   AddImportCommands(*this);
+  AddSelectionCommands(*this);
 }
+
+CScriptRunner::~CScriptRunner() = default;
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {
   m_commands[name] = Command{std::move(usage), std::move(handler)};

@@ -53,7 +53,8 @@ void CUpdateDibsAction::Redo() {
 }
 
 int ApplyFilterToSelectedObjects(CLoopwrightDoc& doc, int kind, TevImageTransform::CTevInterfacePixelProcess& process,
-                                 CTevCommonProgress* progress, const std::string& label) {
+                                 CTevCommonProgress* progress, const std::string& label,
+                                 const TevImageTransform::CTevObjSelection* selection) {
   using TevImageTransform::CTevObjImage;
   CGifFrame* frame = doc.GetCurrentFrame();
   if (!frame) return 0;
@@ -72,10 +73,10 @@ int ApplyFilterToSelectedObjects(CLoopwrightDoc& doc, int kind, TevImageTransfor
     CTevObjImage image;
     if (!work || !image.Attach(work.get())) continue;
     int result;
-    if (!doc.m_selection.IsSelectionEmpty()) {
-      const POINT pos = doc.m_selection.GetSelectionPos();
+    if (selection && !selection->IsSelectionEmpty()) {
+      const POINT pos = selection->GetSelectionPos();
       const POINT at{LONG(std::int64_t(pos.x) - ref->m_nX), LONG(std::int64_t(pos.y) - ref->m_nY)};
-      result = doc.m_selection.SinglePixelProcessProc(process, image, at, progress);
+      result = selection->SinglePixelProcessProc(process, image, at, progress);
     } else {
       result = image.SinglePixelProcessProc(process, progress);
     }
