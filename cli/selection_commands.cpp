@@ -1,7 +1,8 @@
 // Script commands of the editing view: pixel selections (select-rect,
 // select-ellipse, select-lasso, select-wand, select-all, select-none,
 // select-invert, move-selection), the view itself (tool, zoom, scroll,
-// mouse, render-view). They parse their words and call the view model; a
+// mouse, render-view) and the pixel edits inside the selection (copy, cut,
+// paste, delete, crop-selection). They parse their words and call the view model; a
 // refused command is a failure (exit 1), malformed words bad usage (exit 2).
 #include <map>
 
@@ -141,6 +142,28 @@ void AddSelectionCommands(CScriptRunner& r) {
     int dx, dy;
     if (a.size() != 2 || !ParseInt32(a[0], dx) || !ParseInt32(a[1], dy)) return ScriptResult::Usage({});
     return From("move-selection", MoveSelection(view, dx, dy));
+  });
+  r.Register("copy", "copy", [&view](const Args& a) {
+    if (!a.empty()) return ScriptResult::Usage({});
+    return From("copy", CopyToClipboard(view.Doc(), view.HasSelection() ? &view.Selection() : nullptr,
+                                        view.Clipboard()));
+  });
+  for (const bool cut : {false, true}) {
+    const std::string name = cut ? "cut" : "delete";
+    r.Register(name, name, [&view, cut, name](const Args& a) {
+      if (!a.empty()) return ScriptResult::Usage({});
+      if (view.HasSelection()) return From(name, DeleteInSelection(view.Doc(), view.Selection(), cut, &view.Clipboard()));
+      return From(name, DeleteSelectedObjectsWhole(view.Doc(), cut, &view.Clipboard()));
+    });
+  }
+  r.Register("paste", "paste [IMAGE-FILE]", [&view](const Args& a) {
+    if (a.size() > 1) return ScriptResult::Usage({});
+    if (a.size() == 1) return From("paste", PasteImageFile(view.Doc(), a[0]));
+    return From("paste", PasteClipboard(view.Doc(), view.Clipboard()));
+  });
+  r.Register("crop-selection", "crop-selection", [&view](const Args& a) {
+    if (!a.empty()) return ScriptResult::Usage({});
+    return From("crop-selection", CropToSelection(view.Doc(), view.Selection()));
   });
   r.Register("tool", "tool NAME (select, rect-select, ellipse-select, lasso, wand, transform, text, shape, brush, "
                      "erase, fill, pick-color, symbol, none)",

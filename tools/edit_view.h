@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "app/loopwright_doc.h"
+#include "editing/pixel_edit_actions.h"
 #include "imaging/obj_selection.h"
 #include "imaging/zoom_scale.h"
 #include "tools/tool_set.h"
@@ -64,6 +65,8 @@ class CEditPictureView {
   CDefaultTool* GetTool() const { return m_pTool; }
   int GetToolNumber() const { return m_nTool; }
   CToolSet& Tools() { return m_tools; }
+  // The in-process clipboard (a desktop window maps it to the system one).
+  CPixelClipboard& Clipboard() { return m_clipboard; }
 
   // Mouse events in client coordinates; true when the tool handled them.
   bool OnLButtonDown(unsigned flags, POINT point);
@@ -93,6 +96,7 @@ class CEditPictureView {
   int m_clientWidth = 0, m_clientHeight = 0;
   TevImageTransform::CTevObjSelection m_selection;
   CToolSet m_tools;
+  CPixelClipboard m_clipboard;
   CDefaultTool* m_pTool = nullptr;
   int m_nTool = -1;
   bool m_bCapture = false;
