@@ -24,7 +24,15 @@ void PutPixel(CTevObjImage& view, int x, int y, DWORD value) {
 
 }  // namespace
 
-CEditPictureView::CEditPictureView(CLoopwrightDoc& doc) : m_doc(doc) {}
+CEditPictureView::CEditPictureView(CLoopwrightDoc& doc) : m_doc(doc) { m_doc.AddObserver(this); }
+
+CEditPictureView::~CEditPictureView() { m_doc.RemoveObserver(this); }
+
+void CEditPictureView::OnUpdate(int, CGifFrame*) {
+  if (m_doc.EditManager().CanUndo() || m_doc.EditManager().CanRedo()) return;
+  m_selection.SetSelectionEmpty();
+  m_tools.m_state.flags = 0;
+}
 
 bool CEditPictureView::SetZoom(int factor) {
   if (factor < kMinZoom || factor > kMaxZoom) return false;

@@ -20,12 +20,16 @@
 #include "imaging/zoom_scale.h"
 #include "tools/tool_set.h"
 
-class CEditPictureView {
+class CEditPictureView : public CDocObserver {
  public:
   static constexpr int kMinZoom = -16;
   static constexpr int kMaxZoom = 32;
 
   explicit CEditPictureView(CLoopwrightDoc& doc);
+  ~CEditPictureView() override;
+  // A document emptied (new or open clears the history, which every
+  // selection change is recorded in) drops the selection of the old one.
+  void OnUpdate(int hint, CGifFrame* frame) override;
   CEditPictureView(const CEditPictureView&) = delete;
   CEditPictureView& operator=(const CEditPictureView&) = delete;
 

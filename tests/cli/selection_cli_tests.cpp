@@ -105,6 +105,7 @@ TEST_F(SelectionCli, BadInputEndsWithAMessageAndTheRightCode) {
       {"mouse press 1 1", 2, "down, move, up"},
       {"move-selection 1 1", 1, "nothing is selected"},
       {"crop-selection", 1, "nothing is selected"},
+      {"select-all\nnew 20 20\nmove-selection 1 1", 1, "nothing is selected"},  // new drops it
       {"paste", 1, "clipboard is empty"},
       {"paste missing.png", 1, "missing.png"},
       {"render-view /nonexistent-dir/v.png", 1, "render-view"},

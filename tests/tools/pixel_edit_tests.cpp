@@ -171,7 +171,9 @@ TEST_F(SelectionEdits, WholeObjectCutAndDeleteWithoutASelection) {
     EXPECT_EQ(m_doc.GetUndoCommandState().text, cut ? "Undo Cut" : "Undo Delete");
     EXPECT_EQ(m_doc.m_objects.size(), 1u);
     EXPECT_EQ(clipboard.IsEmpty(), !cut);
-    if (cut) EXPECT_EQ(clipboard.picture->biWidth, 10);
+    if (cut) {
+      EXPECT_EQ(clipboard.picture->biWidth, 10);
+    }
     ASSERT_TRUE(m_doc.OnEditUndo());
     m_doc.m_selectedObjects.clear();
     EXPECT_EQ(Snapshot(m_doc), before);
@@ -209,7 +211,9 @@ TEST_F(SelectionEdits, EveryFilterKindLeavesPixelsOutsideTheSelectionAlone) {
       for (int x = 0; x < 10; ++x) {
         const bool inside = x >= 3 && x < 7 && y >= 2 && y < 7;
         const bool same = std::memcmp(DibRow(now, y) + 4 * x, DibRow(original.get(), y) + 4 * x, 4) == 0;
-        if (!inside) EXPECT_TRUE(same) << "kind " << kind << " pixel " << x << "," << y;
+        if (!inside) {
+          EXPECT_TRUE(same) << "kind " << kind << " pixel " << x << "," << y;
+        }
         changedInside += !same;
       }
     EXPECT_GT(changedInside, 0) << kind;
