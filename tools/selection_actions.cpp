@@ -1,6 +1,7 @@
 #include "tools/selection_actions.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "app/frame_render.h"
@@ -22,6 +23,15 @@ RECT CanvasRect(const CEditPictureView& view) {
 bool CanvasEmpty(const CEditPictureView& view) {
   const RECT c = CanvasRect(view);
   return c.right <= 0 || c.bottom <= 0;
+}
+
+// A fully selected box with whole-pixel corners, built without rasterizing.
+bool BoxMask(CTevObjSelection& out, RECT box) {
+  TevImageTransform::CTevObjImage mask;
+  if (box.right <= box.left || box.bottom <= box.top || !mask.Create(box.right - box.left, box.bottom - box.top, 8))
+    return false;
+  for (int y = 0; y < mask.Height(); ++y) std::memset(mask.GetBits(y), 255, std::size_t(mask.Width()));
+  return out.CreateSelectionFromMask(mask, POINT{box.left, box.top});
 }
 
 const char* const kOutsideCanvas = "the selection lies wholly outside the canvas";
@@ -95,9 +105,13 @@ void ApplySelection(CEditPictureView& view, int kind, const CTevObjSelection& re
   switch (mode) {
     case SELECT_ADD: sel.AddSelection(region); break;
     case SELECT_SUBTRACT: sel.SubSelection(region); break;
-    default: sel.CombineSelection(region, TevImageTransform::SELECTION_REPLACE); break;
+    default:
+      // Builders hand over trimmed masks: one copy, no second trim.
+      sel = region;
+      if (region.IsSelectionEmpty()) sel.SetSelectionEmpty();
+      break;
   }
-  if (sel.IsValidImage()) sel.SelectionOptimize();
+  if (mode != SELECT_REPLACE && sel.IsValidImage()) sel.SelectionOptimize();
   view.SelectionChanged();
 }
 
@@ -114,9 +128,8 @@ ObjectResult SelectBox(CEditPictureView& view, int kind, int x, int y, int width
   CTevObjSelection region;
   if (kind == CSelectionAction::RECTANGLE && roundness == 0) {
     // A plain box is cut to the canvas before its mask is made.
-    const double x1 = std::max(x, 0), y1 = std::max(y, 0);
-    const double x2 = double(std::min<long long>(r, canvas.right)), y2 = double(std::min<long long>(b, canvas.bottom));
-    region.CreateRectanleSelection(x1, y1, x2, y2, 0);
+    BoxMask(region, RECT{std::max(x, 0), std::max(y, 0), LONG(std::min<long long>(r, canvas.right)),
+                         LONG(std::min<long long>(b, canvas.bottom))});
   } else {
     if (width > kMaxShapeSide || height > kMaxShapeSide)
       return ObjectResult::Refused("the selection box is too large (at most 32768 pixels a side)");
@@ -202,7 +215,7 @@ ObjectResult SelectAll(CEditPictureView& view) {
   if (CanvasEmpty(view)) return ObjectResult::Refused(kNoCanvas);
   const RECT c = CanvasRect(view);
   CTevObjSelection region;
-  region.CreateRectanleSelection(0, 0, c.right, c.bottom, 0);
+  if (!BoxMask(region, c)) return ObjectResult::Refused("out of memory");
   ApplySelection(view, CSelectionAction::SELECT_ALL, region, SELECT_REPLACE);
   return ObjectResult::Done();
 }
@@ -217,8 +230,9 @@ ObjectResult SelectInvert(CEditPictureView& view) {
   if (CanvasEmpty(view)) return ObjectResult::Refused(kNoCanvas);
   const RECT c = CanvasRect(view);
   CTevObjSelection inverted;
-  inverted.CreateRectanleSelection(0, 0, c.right, c.bottom, 0);
-  inverted.SubSelection(view.Selection());
+  if (!BoxMask(inverted, c)) return ObjectResult::Refused("out of memory");
+  if (view.HasSelection()) inverted.SubSelection(view.Selection());
+  if (inverted.IsValidImage()) inverted.SelectionOptimize();
   ApplySelection(view, CSelectionAction::INVERT, inverted, SELECT_REPLACE);
   return ObjectResult::Done();
 }
