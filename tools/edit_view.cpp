@@ -24,7 +24,16 @@ void PutPixel(CTevObjImage& view, int x, int y, DWORD value) {
 
 }  // namespace
 
-CEditPictureView::CEditPictureView(CLoopwrightDoc& doc) : m_doc(doc) { m_doc.AddObserver(this); }
+CEditPictureView::CEditPictureView(CLoopwrightDoc& doc) : m_doc(doc) {
+  // The selection tools' settings as the preferences hold them.
+  const CPreferences& prefs = doc.App().Prefs();
+  m_tools.m_rect.m_nRoundness = std::clamp(prefs.Get("SelectionRoundCorner"), 0, 100);
+  m_tools.m_rect.m_bEqualSides = prefs.Get("EqualWidthAndHeight") != 0;
+  m_tools.m_ellipse.m_bEqualSides = prefs.Get("EllipseSelectionEqualWidthAndHeight") != 0;
+  m_tools.m_wand.m_nSimilarity = prefs.Get("Similarity");
+  m_tools.m_wand.m_bConnected = prefs.Get("ConnectedPixelsMagicWand") != 0;
+  m_doc.AddObserver(this);
+}
 
 CEditPictureView::~CEditPictureView() { m_doc.RemoveObserver(this); }
 

@@ -82,6 +82,20 @@ TEST_F(SelectionCli, MouseGesturesAtScrollAndZoomAndRenderView) {
   EXPECT_EQ(DibRow(frame.get(), 9)[4 * 19], 0);
 }
 
+TEST_F(SelectionCli, SelectionToolSettingsComeFromThePreferences) {
+  // Square rubber band: (10, 10) to (40, 20) selects 10 x 10 from (10, 10).
+  SetIni("EqualWidthAndHeight=1\n");
+  const RunResult r = Script(
+      "new 40 30\ntool rect-select\nmouse down 10 10\nmouse move 40 20\nmouse up 40 20\nselect-objects 0\n"
+      "filter negative\nrender frame.png\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  DibPtr frame = LoadPng("frame.png");
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(DibRow(frame.get(), 19)[4 * 19], 0);
+  EXPECT_EQ(DibRow(frame.get(), 15)[4 * 25], 255);
+  EXPECT_EQ(DibRow(frame.get(), 9)[4 * 15], 255);
+}
+
 TEST_F(SelectionCli, BadInputEndsWithAMessageAndTheRightCode) {
   std::string many = "select-lasso";
   for (int i = 0; i < 1000000; ++i) many += " 1,1";
