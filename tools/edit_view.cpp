@@ -117,6 +117,10 @@ bool CEditPictureView::OnLButtonDblClk(unsigned flags, POINT point) {
   return m_pTool && m_pTool->OnLButtonDblClk(*this, flags, point);
 }
 
+ContextMenu CEditPictureView::OnRButtonDown(unsigned flags, POINT point) {
+  return m_pTool ? m_pTool->OnRButtonDown(*this, flags, point) : MENU_OBJECT;
+}
+
 DibPtr CEditPictureView::Render(int dashPhase) {
   POINT canvasSize{LONG(std::max(0, m_doc.m_nWidth)), LONG(std::max(0, m_doc.m_nHeight))};
   m_zoom.Actual_to_Scaled(canvasSize);

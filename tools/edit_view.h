@@ -77,6 +77,8 @@ class CEditPictureView : public CDocObserver {
   bool OnMouseMove(unsigned flags, POINT point);
   bool OnLButtonUp(unsigned flags, POINT point);
   bool OnLButtonDblClk(unsigned flags, POINT point);
+  // Which context menu to show (the object menu when there is no tool).
+  ContextMenu OnRButtonDown(unsigned flags, POINT point);
   // Mouse capture as a window would keep it; the move handlers act only
   // while the left button is held.
   void SetCapture(bool on) { m_bCapture = on; }

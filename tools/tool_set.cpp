@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "tools/edit_view.h"
+
 namespace {
 // Script names in slot order.
 constexpr std::array<const char*, TOOL_COUNT> kToolNames = {
@@ -9,6 +11,10 @@ constexpr std::array<const char*, TOOL_COUNT> kToolNames = {
     "shape",  "brush",       "erase",          "fill",  "pick-color", "symbol",
 };
 }  // namespace
+
+ContextMenu CDefaultTool::OnRButtonDown(CEditPictureView& view, unsigned, POINT point) {
+  return view.HasSelection() && view.IsInSelection(view.ClientToImage(point)) ? MENU_SELECTION : MENU_OBJECT;
+}
 
 CToolSet::CToolSet() = default;
 

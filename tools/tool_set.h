@@ -22,6 +22,9 @@ constexpr unsigned kToolMoving = 2;     // a selection move is in progress
 constexpr unsigned kToolMoveUnsaved = 4;  // the move is not yet recorded
 constexpr unsigned kToolCloseLasso = 8;   // the next button-up closes the lasso
 
+// The context menu a right click asks the window to show.
+enum ContextMenu { MENU_OBJECT = 0, MENU_SELECTION = 1 };
+
 struct CToolState {
   unsigned flags = 0;
   POINT start{0, 0};
@@ -35,6 +38,9 @@ class CDefaultTool {
   virtual bool OnMouseMove(CEditPictureView&, unsigned, POINT) { return false; }
   virtual bool OnLButtonUp(CEditPictureView&, unsigned, POINT) { return false; }
   virtual bool OnLButtonDblClk(CEditPictureView&, unsigned, POINT) { return false; }
+  // The selection menu over a selected pixel of the mask, else the object
+  // menu; the window builds and shows it.
+  virtual ContextMenu OnRButtonDown(CEditPictureView& view, unsigned flags, POINT point);
   // Draws the gesture's feedback into the rendered view.
   virtual void Draw(const CEditPictureView&, TevImageTransform::CTevObjImage&) const {}
 };

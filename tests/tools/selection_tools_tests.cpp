@@ -234,6 +234,22 @@ TEST_P(SelectionTools, DragInsideMovesTheSelectionAndUndoMovesItBack) {
   }
 }
 
+TEST_P(SelectionTools, RightClickChoosesTheSelectionMenuOnlyOverSelectedPixels) {
+  ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 8, 8, 0, SELECT_REPLACE).ok);
+  ASSERT_TRUE(m_view.SetTool(TOOL_LASSO));
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(10, 10)), MENU_SELECTION);
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(17, 17)), MENU_SELECTION);
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(9, 10)), MENU_OBJECT);
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(18, 12)), MENU_OBJECT);
+  // With no current tool, clicks change nothing.
+  ASSERT_TRUE(m_view.SetTool(-1));
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(12, 12)), MENU_OBJECT);
+  const std::size_t before = Actions();
+  Drag(12, 12, 30, 30);
+  EXPECT_EQ(Actions(), before);
+  EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 10);
+}
+
 TEST_P(SelectionTools, RenderShowsTheFrameAtZoomAndTheOutline) {
   ASSERT_TRUE(m_view.SetZoom(4));
   ASSERT_TRUE(SelectRectangle(m_view, 8, 8, 4, 4, 0, SELECT_REPLACE).ok);
