@@ -20,7 +20,6 @@ void CLoopwrightDoc::DeleteContents() {
   Clear();
   m_selectedObjects.clear();
   m_selectedFrames.clear();
-  m_selection.SetSelectionEmpty();
   m_nCurrentFrame = -1;
 }
 

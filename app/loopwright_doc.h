@@ -9,7 +9,6 @@
 #include "app/loopwright_app.h"
 #include "app/prompt.h"
 #include "app/edit_manager.h"
-#include "imaging/obj_selection.h"
 
 class CTevCommonProgress;
 
@@ -74,9 +73,6 @@ class CLoopwrightDoc : public CGifImage {
   int m_nCurrentFrame = -1;
   std::vector<int> m_selectedFrames;  // in selection order
   CRefDibsList m_selectedObjects;
-  // The editing view's pixel selection in canvas coordinates (placed at its
-  // own position); empty: no selection, filters change whole pictures.
-  TevImageTransform::CTevObjSelection m_selection;
   long long m_nFileSize = -1;         // bytes of the opened file, -1 unknown
   std::string m_strPathName;
   std::string m_strLastError;         // reason of the last failed open

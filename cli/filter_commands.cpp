@@ -17,6 +17,7 @@
 #include "cli/script_runner.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/filter_actions.h"
+#include "tools/edit_view.h"
 #include "imaging/TevImageTransform"
 
 using namespace TevImageTransform;
@@ -494,7 +495,7 @@ void AddFilterCommands(CScriptRunner& r) {
   std::ostream& out = r.Out();
   auto table = std::make_shared<std::map<std::string, FilterDef>>(FilterTable());
   r.Register("filter", "filter NAME [key=value ...] (see the README for the names and parameters)",
-             [&doc, &out, table](const CScriptRunner::Args& a) {
+             [&doc, &out, &r, table](const CScriptRunner::Args& a) {
                if (a.empty()) return ScriptResult::Usage({});
                const std::string& name = a[0];
                std::map<std::string, std::string> kv;
@@ -514,7 +515,8 @@ void AddFilterCommands(CScriptRunner& r) {
                if (const std::string k = params.Unused(); !k.empty())
                  return ScriptResult::Usage("filter " + name + ": unknown parameter " + k + " (" + it->second.usage + ")");
                if (!process) return ScriptResult::Usage("filter " + name + " " + it->second.usage);
-               ApplyFilterToSelectedObjects(doc, it->second.kind, *process, &ConsoleProgress(), name);
+               ApplyFilterToSelectedObjects(doc, it->second.kind, *process, &ConsoleProgress(), name,
+                                            &r.View().Selection());
                if (ConsoleProgress().IsCancelled()) return ScriptResult::Fail("filter " + name + ": cancelled");
                return ScriptResult::Ok();
              });

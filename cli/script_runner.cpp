@@ -3,13 +3,15 @@
 #include "cli/console_prompt.h"
 #include "cli/export_commands.h"
 #include "cli/flash_commands.h"
+#include "tools/edit_view.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
 
-CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc), m_out(out) {
+CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out)
+    : m_doc(doc), m_out(out), m_view(std::make_unique<CEditPictureView>(doc)) {
   AddDocumentCommands(*this);
   AddEditCommands(*this);
   AddFrameCommands(*this);
@@ -21,7 +23,10 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out) : m_doc(doc
   AddImportCommands(*this);
   AddBannerCommands(*this);
   AddFlashCommands(*this);
+  AddSelectionCommands(*this);
 }
+
+CScriptRunner::~CScriptRunner() = default;
 
 void CScriptRunner::Register(const std::string& name, std::string usage, Handler handler) {
   m_commands[name] = Command{std::move(usage), std::move(handler)};

@@ -9,6 +9,7 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,12 +27,15 @@ struct ScriptResult {
   static ScriptResult Usage(std::string m) { return {ScriptStatus::Usage, std::move(m)}; }
 };
 
+class CEditPictureView;
+
 class CScriptRunner {
  public:
   using Args = std::vector<std::string>;
   using Handler = std::function<ScriptResult(const Args& args)>;
 
   CScriptRunner(CLoopwrightDoc& doc, std::ostream& out);
+  ~CScriptRunner();
 
   // Runs every line; stops at the first failure. Returns the exit code.
   int Run(std::istream& in);
@@ -40,6 +44,8 @@ class CScriptRunner {
   void Register(const std::string& name, std::string usage, Handler handler);
   CLoopwrightDoc& Doc() { return m_doc; }
   std::ostream& Out() { return m_out; }
+  // The editing view the selection and view commands work in.
+  CEditPictureView& View() { return *m_view; }
 
   static std::vector<std::string> SplitWords(const std::string& line, bool* ok = nullptr);
 
@@ -51,6 +57,7 @@ class CScriptRunner {
   CLoopwrightDoc& m_doc;
   std::ostream& m_out;
   std::map<std::string, Command> m_commands;
+  std::unique_ptr<CEditPictureView> m_view;
 };
 
 // Parsing helpers for command handlers.
@@ -70,3 +77,4 @@ void AddFilterCommands(CScriptRunner& runner);
 void AddTransitionCommands(CScriptRunner& runner);
 void AddImportCommands(CScriptRunner& runner);
 void AddBannerCommands(CScriptRunner& runner);
+void AddSelectionCommands(CScriptRunner& runner);

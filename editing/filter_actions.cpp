@@ -52,8 +52,61 @@ void CUpdateDibsAction::Redo() {
   if (!m_strUndo.empty()) SetMenuText(m_strUndo);
 }
 
+namespace {
+
+using TevImageTransform::CTevObjSelection;
+
+int BytesOfPixel(const TevImageTransform::CTevObjImage& image) { return image.ColorBits() / 8; }
+
+// Pixels of image at canvas offset (dx, dy) that the selection leaves out
+// get their bytes back from original: a process that reads or writes
+// across the picture (a mirror swaps with the far side) never changes
+// anything outside the selection.
+void RestoreUnselected(TevImageTransform::CTevObjImage& image, const BITMAPINFOHEADER* original,
+                       const CTevObjSelection& selection, LONG dx, LONG dy) {
+  TevImageTransform::CTevObjImage before;
+  if (!before.Attach(const_cast<BITMAPINFOHEADER*>(original))) return;
+  const int bpp = BytesOfPixel(image);
+  if (bpp < 1 || before.Width() != image.Width() || before.Height() != image.Height() ||
+      before.ColorBits() != image.ColorBits()) {
+    before.Detch();
+    return;
+  }
+  for (int y = 0; y < image.Height(); ++y)
+    for (int x = 0; x < image.Width(); ++x)
+      if (selection.GetPosLevel(int(dx + x), int(dy + y)) == 0)
+        std::memcpy(image.GetBits(x, y), before.GetBits(x, y), std::size_t(bpp));
+  before.Detch();
+}
+
+// A mirror inside a selection turns the selected block over (its bounding
+// box within the picture), then keeps the result where the mask selects.
+int MirrorInSelection(TevImageTransform::CTevInterfacePixelProcess& process, TevImageTransform::CTevObjImage& image,
+                      const CTevObjSelection& selection, LONG dx, LONG dy, CTevCommonProgress* progress) {
+  const RECT s = selection.GetRect();
+  RECT box{s.left - dx, s.top - dy, s.right - dx, s.bottom - dy};
+  image.BoundRect(box);
+  if (box.left >= box.right || box.top >= box.bottom || BytesOfPixel(image) < 1) return 0;
+  TevImageTransform::CTevObjImage block;
+  if (!image.GetSubBlock(&block, box) || !block.SinglePixelProcessProc(process, progress)) return 0;
+  if (block.Width() != box.right - box.left || block.Height() != box.bottom - box.top) return 0;
+  const int bpp = BytesOfPixel(image);
+  for (LONG y = box.top; y < box.bottom; ++y)
+    for (LONG x = box.left; x < box.right; ++x) {
+      const int level = selection.GetPosLevel(int(dx + x), int(dy + y));
+      if (level == 0) continue;
+      BYTE* p = image.GetBits(int(x), int(y));
+      const BYTE* q = block.GetBits(int(x - box.left), int(y - box.top));
+      for (int c = 0; c < bpp; ++c) p[c] = bpp == 4 ? BYTE((q[c] * level + p[c] * (255 - level) + 127) / 255) : q[c];
+    }
+  return 1;
+}
+
+}  // namespace
+
 int ApplyFilterToSelectedObjects(CLoopwrightDoc& doc, int kind, TevImageTransform::CTevInterfacePixelProcess& process,
-                                 CTevCommonProgress* progress, const std::string& label) {
+                                 CTevCommonProgress* progress, const std::string& label,
+                                 const TevImageTransform::CTevObjSelection* selection) {
   using TevImageTransform::CTevObjImage;
   CGifFrame* frame = doc.GetCurrentFrame();
   if (!frame) return 0;
@@ -72,10 +125,15 @@ int ApplyFilterToSelectedObjects(CLoopwrightDoc& doc, int kind, TevImageTransfor
     CTevObjImage image;
     if (!work || !image.Attach(work.get())) continue;
     int result;
-    if (!doc.m_selection.IsSelectionEmpty()) {
-      const POINT pos = doc.m_selection.GetSelectionPos();
+    if (selection && !selection->IsSelectionEmpty()) {
+      const POINT pos = selection->GetSelectionPos();
       const POINT at{LONG(std::int64_t(pos.x) - ref->m_nX), LONG(std::int64_t(pos.y) - ref->m_nY)};
-      result = doc.m_selection.SinglePixelProcessProc(process, image, at, progress);
+      if (kind == CUpdateDibsAction::MIRROR_HORIZONTALLY || kind == CUpdateDibsAction::MIRROR_VERTICALLY)
+        result = MirrorInSelection(process, image, *selection, ref->m_nX, ref->m_nY, progress);
+      else
+        result = selection->SinglePixelProcessProc(process, image, at, progress);
+      if (result && image.IsValidImage())
+        RestoreUnselected(image, object->GetImage(), *selection, ref->m_nX, ref->m_nY);
     } else {
       result = image.SinglePixelProcessProc(process, progress);
     }

@@ -15,6 +15,7 @@
 #include "app/loopwright_doc.h"
 #include "editing/dib_elements.h"
 #include "app/edit_manager.h"
+#include "imaging/obj_selection.h"
 #include "imaging/pixel_process.h"
 
 class CUpdateDibsAction : public CEditAction {
@@ -64,7 +65,7 @@ class CUpdateDibsAction : public CEditAction {
 // Runs process over the pictures of the current frame's selected objects
 // (each picture once, however many objects show it): through the selection
 // walker, with the selection placed relative to each object, when the
-// document's selection mask is not empty, else over the whole picture. The
+// editing view's selection is given and not empty, else over the whole picture. The
 // process runs on a copy that replaces the picture only when the walk
 // succeeds and changed something. The changed pictures are recorded as one
 // CUpdateDibsAction of the kind (texts set by SetTexts for kinds outside the
@@ -73,4 +74,5 @@ class CUpdateDibsAction : public CEditAction {
 // label, when given, names the filter for kinds outside the table:
 // "Undo <label>" / "Redo <label>".
 int ApplyFilterToSelectedObjects(CLoopwrightDoc& doc, int kind, TevImageTransform::CTevInterfacePixelProcess& process,
-                                 CTevCommonProgress* progress = nullptr, const std::string& label = {});
+                                 CTevCommonProgress* progress = nullptr, const std::string& label = {},
+                                 const TevImageTransform::CTevObjSelection* selection = nullptr);

@@ -35,25 +35,32 @@ int CTevObjSelection::CreateMagicWandSeleciton(BITMAPINFOHEADER* image, const PO
   std::memcpy(&colour, pixels.GetBits(seed.x, seed.y), 4);
   CTevObjImage mask;
   if (!mask.Create(w, h, 8, 0)) return 0;
+  // Row addresses without the per-pixel bounds checks of GetBits (the
+  // flood only asks for points inside the image).
+  BYTE* const row0 = pixels.GetBits(0);
+  const std::ptrdiff_t step = h > 1 ? pixels.GetBits(1) - row0 : 0;
   auto matches = [&](int x, int y) {
-    return CMagicWandSelection::IsInTolerance(pixels.GetBits(x, y), colour, tolerance);
+    const BYTE* p = row0 + step * y + 4 * std::ptrdiff_t(x);
+    return std::abs(p[0] - colour.rgbBlue) <= tolerance && std::abs(p[1] - colour.rgbGreen) <= tolerance &&
+           std::abs(p[2] - colour.rgbRed) <= tolerance && p[3] == colour.rgbReserved;
   };
 
   if (!connected) {
     for (int y = 0; y < h; ++y) {
-      const BYTE* s = pixels.GetBits(y);
       BYTE* d = mask.GetBits(y);
       for (int x = 0; x < w; ++x)
-        if (CMagicWandSelection::IsInTolerance(s + 4 * x, colour, tolerance)) d[x] = 255;
+        if (matches(x, y)) d[x] = 255;
     }
   } else {
     // Scanline flood: each popped seed fills its whole run, then pushes one
     // seed per matching run in the rows above and below.
+    BYTE* const mrow0 = mask.GetBits(0);
+    const std::ptrdiff_t mstep = h > 1 ? mask.GetBits(1) - mrow0 : 0;
     std::vector<POINT> stack{seed};
     while (!stack.empty()) {
       const POINT p = stack.back();
       stack.pop_back();
-      BYTE* row = mask.GetBits(p.y);
+      BYTE* row = mrow0 + mstep * p.y;
       if (row[p.x] || !matches(p.x, p.y)) continue;
       int l = p.x, r = p.x;
       while (l > 0 && !row[l - 1] && matches(l - 1, p.y)) --l;
@@ -61,7 +68,7 @@ int CTevObjSelection::CreateMagicWandSeleciton(BITMAPINFOHEADER* image, const PO
       std::memset(row + l, 255, std::size_t(r - l + 1));
       for (int ny : {p.y - 1, p.y + 1}) {
         if (ny < 0 || ny >= h) continue;
-        const BYTE* nrow = mask.GetBits(ny);
+        const BYTE* nrow = mrow0 + mstep * ny;
         bool inRun = false;
         for (int x = l; x <= r; ++x) {
           const bool open = !nrow[x] && matches(x, ny);

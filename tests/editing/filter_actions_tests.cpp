@@ -83,10 +83,11 @@ TEST_F(FilterActions, SelectionMaskLimitsTheChangeInCanvasCoordinates) {
   m_doc.m_selectedObjects = m_doc.m_objects;
   // Canvas rectangle (12, 3)-(14, 5): inside object 1 (at 10, 2) only,
   // its pixels (2, 1)..(3, 2).
-  ASSERT_NE(m_doc.m_selection.CreateRectanleSelection(12, 3, 14, 5, 0), 0);
+  TevImageTransform::CTevObjSelection selection;
+  ASSERT_NE(selection.CreateRectanleSelection(12, 3, 14, 5, 0), 0);
   const DWORD inside = Pixel(1, 2, 1), outside = Pixel(1, 5, 4), other = Pixel(0, 1, 1);
   CTevPixelGrayscale gray;
-  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GRAY, gray), 1);
+  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GRAY, gray, nullptr, {}, &selection), 1);
   const BYTE* p = DibRow(m_doc.m_objects[1]->GetImage(), 1) + 8;
   EXPECT_EQ(p[0], p[1]);
   EXPECT_EQ(p[1], p[2]);
@@ -97,27 +98,27 @@ TEST_F(FilterActions, SelectionMaskLimitsTheChangeInCanvasCoordinates) {
   ASSERT_TRUE(m_doc.OnEditUndo());
   EXPECT_EQ(Pixel(1, 2, 1), inside);
   // A selection that covers no selected picture records nothing.
-  m_doc.m_selection.CreateRectanleSelection(22, 14, 24, 16, 0);
+  selection.CreateRectanleSelection(22, 14, 24, 16, 0);
   CTevPixelGrayscale again;
-  EXPECT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GRAY, again), 0);
+  EXPECT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GRAY, again, nullptr, {}, &selection), 0);
   EXPECT_FALSE(m_doc.EditManager().CanUndo());
   EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Gray");  // the redo list is kept
 }
 
 TEST_F(FilterActions, BlurOnASelectionAndRefusedProcessesRecordNothing) {
   m_doc.m_selectedObjects = {m_doc.m_objects[0]};
-  ASSERT_NE(m_doc.m_selection.CreateRectanleSelection(0, 0, 24, 16, 0), 0);
+  TevImageTransform::CTevObjSelection selection;
+  ASSERT_NE(selection.CreateRectanleSelection(0, 0, 24, 16, 0), 0);
   CTevPixelBlurGaussIIR blur(3, 3);
-  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GAUSSIAN_BLUR, blur), 1);
+  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::GAUSSIAN_BLUR, blur, nullptr, {}, &selection), 1);
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Gaussian Blur");
   // Rotations cannot run on a selection; nothing changes, nothing recorded.
   CTevPixelRotate90 turn;
   const std::size_t actions = m_doc.EditManager().UndoList().size();
-  EXPECT_EQ(ApplyFilterToSelectedObjects(m_doc, -1, turn, nullptr, "Rotate 90"), 0);
+  EXPECT_EQ(ApplyFilterToSelectedObjects(m_doc, -1, turn, nullptr, "Rotate 90", &selection), 0);
   EXPECT_EQ(m_doc.EditManager().UndoList().size(), actions);
   // Without a selection the turn changes the picture's shape, and undo
   // brings the old shape back.
-  m_doc.m_selection.SetSelectionEmpty();
   ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, -1, turn, nullptr, "Rotate 90"), 1);
   EXPECT_EQ(m_doc.m_objects[0]->m_nWidth, 6);
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Rotate 90");

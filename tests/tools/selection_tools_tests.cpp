@@ -1,0 +1,300 @@
+// The editing view and its selection tools, driven by mouse events as a
+// window would send them: client-to-image conversion, rubber band, square
+// constraint, roundness, lasso, magic wand, Shift/Ctrl combination, moving
+// the selection, undo of each, and the rendered view. Every gesture runs at
+// scroll (0, 0) and again at a scrolled position with a canvas origin.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "editing/doc_builder.h"
+#include "tools/edit_view.h"
+#include "tools/selection_actions.h"
+
+using TevImageTransform::CTevObjSelection;
+
+namespace {
+
+struct Placement {
+  POINT scroll;
+  POINT origin;
+};
+
+class SelectionTools : public ::testing::TestWithParam<Placement> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ResetDocument(m_doc, 64, 48));
+    // Left half black, right half white, one grey pixel at (5, 5).
+    m_doc.m_objects.push_back(MakeRef<CDib>(PatternPicture(64, 48, [](int x, int y) {
+      const BYTE v = x == 5 && y == 5 ? 128 : (x < 32 ? 0 : 255);
+      return std::array<BYTE, 4>{v, v, v, 255};
+    })));
+    AddFrames(m_doc, 1, [](int) { return 10; }, [](int, int, CRefImageObject& r) { r.m_bVisible = true; });
+    m_doc.SelectSingleFrame(0);
+    ASSERT_TRUE(m_view.SetScroll(GetParam().scroll.x, GetParam().scroll.y));
+    m_view.SetCanvasOrigin(GetParam().origin);
+  }
+  // The client point over image point (x, y) at zoom 1.
+  POINT At(int x, int y) const {
+    return {x + GetParam().origin.x - GetParam().scroll.x, y + GetParam().origin.y - GetParam().scroll.y};
+  }
+  void Drag(int x0, int y0, int x1, int y1, unsigned keys = 0) {
+    m_view.OnLButtonDown(keys | 1, At(x0, y0));
+    m_view.OnMouseMove(keys | 1, At((x0 + x1) / 2, (y0 + y1) / 2));
+    m_view.OnMouseMove(keys | 1, At(x1, y1));
+    m_view.OnLButtonUp(keys, At(x1, y1));
+  }
+  std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
+  // Selected pixels (level 255) counted over the canvas.
+  int Selected() const {
+    int n = 0;
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 64; ++x) n += m_view.Selection().GetPosLevel(x, y) == 255;
+    return n;
+  }
+
+  CLoopwrightApp m_app;
+  CScriptedPrompt m_prompt{true};
+  CLoopwrightDoc m_doc{m_app, m_prompt};
+  CEditPictureView m_view{m_doc};
+};
+
+INSTANTIATE_TEST_SUITE_P(Scroll, SelectionTools,
+                         ::testing::Values(Placement{{0, 0}, {0, 0}}, Placement{{17, 9}, {3, 5}}));
+
+TEST(EditViewConversion, ClientToImageAddsScrollOnceAndScalesByZoom) {
+  CLoopwrightApp app;
+  CScriptedPrompt prompt{true};
+  CLoopwrightDoc doc{app, prompt};
+  CEditPictureView view{doc};
+  struct Case {
+    int zoom;
+    POINT scroll, origin, client, image;
+  } cases[] = {
+      {4, {0, 0}, {2, 2}, {10, 10}, {2, 2}},    {-2, {0, 0}, {2, 2}, {10, 10}, {16, 16}},
+      {4, {40, 8}, {2, 2}, {10, 10}, {12, 4}},  {-2, {40, 8}, {2, 2}, {10, 10}, {96, 32}},
+      {1, {5, 0}, {0, 0}, {0, 0}, {5, 0}},      {0, {0, 0}, {0, 0}, {7, 3}, {7, 3}},
+      {3, {0, 0}, {0, 0}, {-4, 5}, {-1, 1}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(view.SetZoom(c.zoom));
+    ASSERT_TRUE(view.SetScroll(c.scroll.x, c.scroll.y));
+    view.SetCanvasOrigin(c.origin);
+    const POINT p = view.ClientToImage(c.client);
+    EXPECT_EQ(p.x, c.image.x) << "zoom " << c.zoom;
+    EXPECT_EQ(p.y, c.image.y) << "zoom " << c.zoom;
+  }
+  EXPECT_FALSE(view.SetZoom(1000));
+  EXPECT_FALSE(view.SetScroll(-1, 0));
+  EXPECT_EQ(view.GetZoom(), 3);
+}
+
+TEST_P(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
+  for (int tool : {TOOL_RECT_SELECTION, TOOL_ELLIPSE_SELECTION}) {
+    ASSERT_TRUE(m_view.SetTool(tool));
+    // A click without a drag: no selection, no action.
+    m_view.OnLButtonDown(1, At(10, 10));
+    m_view.OnLButtonUp(0, At(10, 10));
+    EXPECT_FALSE(m_view.HasSelection());
+    EXPECT_EQ(Actions(), 0u);
+  }
+  ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
+  Drag(10, 10, 40, 20);
+  const RECT r = m_view.Selection().GetRect();
+  EXPECT_EQ(r.left, 10);
+  EXPECT_EQ(r.top, 10);
+  EXPECT_EQ(r.right, 40);
+  EXPECT_EQ(r.bottom, 20);
+  EXPECT_EQ(Selected(), 300);
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Rectangular Selection");
+  EXPECT_FALSE(m_doc.IsModified());
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_FALSE(m_view.HasSelection());
+  EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Rectangular Selection");
+}
+
+TEST_P(SelectionTools, SquareConstraintAndRoundness) {
+  ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
+  m_view.Tools().m_rect.m_bEqualSides = true;
+  Drag(10, 10, 40, 20);
+  RECT r = m_view.Selection().GetRect();
+  EXPECT_EQ(r.left, 10);
+  EXPECT_EQ(r.top, 10);
+  EXPECT_EQ(r.right, 20);
+  EXPECT_EQ(r.bottom, 20);
+  // Roundness 50 on a 40 x 20 box: corners of radius 5.
+  m_view.Tools().m_rect.m_bEqualSides = false;
+  m_view.Tools().m_rect.m_nRoundness = 50;
+  Drag(4, 4, 44, 24);
+  for (double radius : {4.0, 5.0, 6.0}) {
+    CTevObjSelection expected;
+    ASSERT_NE(expected.CreateRoundRectSelection(4, 4, 44, 24, radius, 0), 0);
+    ASSERT_EQ(expected.GetRect().left, m_view.Selection().GetRect().left);
+    bool same = true;
+    for (int y = 4; y < 24; ++y)
+      for (int x = 4; x < 44; ++x) same &= expected.GetPosLevel(x, y) == m_view.Selection().GetPosLevel(x, y);
+    EXPECT_EQ(same, radius == 5.0) << "radius " << radius;
+  }
+}
+
+TEST_P(SelectionTools, ShiftAddsCtrlSubtractsAndUndoRestoresEachStep) {
+  ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
+  Drag(0, 0, 10, 10);
+  Drag(20, 0, 30, 10, kKeyShift);
+  EXPECT_EQ(Selected(), 200);
+  // Started outside the selection (a press inside would move it).
+  Drag(15, 15, 5, 5, kKeyCtrl);
+  EXPECT_EQ(Selected(), 175);
+  EXPECT_EQ(m_view.Selection().GetPosLevel(2, 2), 255);
+  EXPECT_EQ(m_view.Selection().GetPosLevel(7, 7), 0);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Selected(), 200);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Selected(), 100);
+  EXPECT_EQ(m_view.Selection().GetPosLevel(22, 2), 0);
+  ASSERT_TRUE(m_doc.OnEditRedo());
+  ASSERT_TRUE(m_doc.OnEditRedo());
+  EXPECT_EQ(Selected(), 175);
+  EXPECT_EQ(m_view.Selection().GetPosLevel(7, 7), 0);
+}
+
+TEST_P(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
+  ASSERT_TRUE(m_view.SetTool(TOOL_LASSO));
+  // Two points and a double click: not closed, nothing recorded.
+  m_view.OnLButtonDown(1, At(10, 10));
+  m_view.OnLButtonUp(0, At(10, 10));
+  m_view.OnLButtonDown(1, At(30, 10));
+  m_view.OnLButtonUp(0, At(30, 10));
+  EXPECT_TRUE(m_view.OnLButtonDblClk(1, At(30, 10)));
+  m_view.OnLButtonUp(0, At(30, 10));
+  EXPECT_FALSE(m_view.HasSelection());
+  EXPECT_EQ(Actions(), 0u);
+  // A third corner, then the double click closes the triangle.
+  m_view.OnLButtonDown(1, At(30, 30));
+  m_view.OnLButtonUp(0, At(30, 30));
+  m_view.OnLButtonDblClk(1, At(30, 30));
+  m_view.OnLButtonUp(0, At(30, 30));
+  ASSERT_TRUE(m_view.HasSelection());
+  EXPECT_EQ(m_view.Selection().GetPosLevel(25, 15), 255);
+  EXPECT_EQ(m_view.Selection().GetPosLevel(12, 25), 0);
+  EXPECT_FALSE(m_view.Selection().GetEdgePoints().empty());
+  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Lasso Selection");
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_FALSE(m_view.HasSelection());
+  EXPECT_TRUE(m_view.Selection().GetEdgePoints().empty());
+}
+
+TEST_P(SelectionTools, MagicWandPicksConnectedColourAndOutsideClearsWithUndo) {
+  ASSERT_TRUE(m_view.SetTool(TOOL_MAGIC_WAND));
+  m_view.Tools().m_wand.m_nSimilarity = 0;
+  m_view.OnLButtonDown(1, At(40, 20));
+  m_view.OnLButtonUp(0, At(40, 20));
+  EXPECT_EQ(Selected(), 32 * 48);
+  EXPECT_EQ(m_view.Selection().GetPosLevel(31, 0), 0);
+  // The black half without the grey pixel at tolerance 0; with a tolerance
+  // above 100 % (clamped) everything.
+  m_view.OnLButtonDown(1, At(0, 0));
+  m_view.OnLButtonUp(0, At(0, 0));
+  EXPECT_EQ(Selected(), 32 * 48 - 1);
+  m_view.Tools().m_wand.m_nSimilarity = 255;
+  ASSERT_TRUE(SelectNone(m_view).ok);  // a press inside would move it
+  m_view.OnLButtonDown(1, At(0, 0));
+  m_view.OnLButtonUp(0, At(0, 0));
+  EXPECT_EQ(Selected(), 64 * 48);
+  const std::size_t before = Actions();
+  m_view.OnLButtonDown(1, At(70, 10));
+  m_view.OnLButtonUp(0, At(70, 10));
+  EXPECT_FALSE(m_view.HasSelection());
+  EXPECT_EQ(Actions(), before + 1);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Selected(), 64 * 48);
+}
+
+TEST_P(SelectionTools, DragInsideMovesTheSelectionAndUndoMovesItBack) {
+  ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 8, 8, 0, SELECT_REPLACE).ok);
+  for (int tool : {TOOL_RECT_SELECTION, TOOL_ELLIPSE_SELECTION, TOOL_LASSO, TOOL_MAGIC_WAND}) {
+    ASSERT_TRUE(m_view.SetTool(tool));
+    const std::size_t before = Actions();
+    // A click inside without movement records nothing and keeps the place.
+    m_view.OnLButtonDown(1, At(12, 12));
+    m_view.OnMouseMove(1, At(12, 12));
+    m_view.OnLButtonUp(0, At(12, 12));
+    EXPECT_EQ(Actions(), before) << tool;
+    Drag(12, 12, 17, 9);
+    EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 15) << tool;
+    EXPECT_EQ(m_view.Selection().GetSelectionPos().y, 7) << tool;
+    EXPECT_EQ(Actions(), before + 1) << tool;
+    EXPECT_FALSE(m_doc.IsModified());
+    EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Move Selection");
+    ASSERT_TRUE(m_doc.OnEditUndo());
+    EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 10) << tool;
+    EXPECT_EQ(m_view.Selection().GetSelectionPos().y, 10) << tool;
+    EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Move Selection");
+    m_doc.SetModifiedFlag(false);
+  }
+}
+
+TEST_P(SelectionTools, RightClickChoosesTheSelectionMenuOnlyOverSelectedPixels) {
+  ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 8, 8, 0, SELECT_REPLACE).ok);
+  ASSERT_TRUE(m_view.SetTool(TOOL_LASSO));
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(10, 10)), MENU_SELECTION);
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(17, 17)), MENU_SELECTION);
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(9, 10)), MENU_OBJECT);
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(18, 12)), MENU_OBJECT);
+  // With no current tool, clicks change nothing.
+  ASSERT_TRUE(m_view.SetTool(-1));
+  EXPECT_EQ(m_view.OnRButtonDown(2, At(12, 12)), MENU_OBJECT);
+  const std::size_t before = Actions();
+  Drag(12, 12, 30, 30);
+  EXPECT_EQ(Actions(), before);
+  EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 10);
+}
+
+TEST_P(SelectionTools, RenderShowsTheFrameAtZoomAndTheOutline) {
+  ASSERT_TRUE(m_view.SetZoom(4));
+  ASSERT_TRUE(SelectRectangle(m_view, 8, 8, 4, 4, 0, SELECT_REPLACE).ok);
+  m_view.SetClientSize(200, 160);
+  DibPtr view = m_view.Render();
+  ASSERT_TRUE(view);
+  ASSERT_EQ(view->biWidth, 200);
+  const POINT at{GetParam().origin.x - GetParam().scroll.x, GetParam().origin.y - GetParam().scroll.y};
+  auto pixel = [&](int x, int y) {
+    const BYTE* p = DibRow(view.get(), y) + 4 * x;
+    return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16;
+  };
+  // Image (5, 5) is grey: the 4 x 4 block at (20, 20) + at.
+  EXPECT_EQ(pixel(at.x + 21, at.y + 22), 0x808080u);
+  EXPECT_EQ(pixel(at.x + 25, at.y + 22), 0u);
+  EXPECT_EQ(pixel(at.x + 40 * 4, at.y + 20), 0xFFFFFFu);
+  // The outline runs along the selection's border, not through its inside.
+  bool outline = false;
+  for (int d = 0; d < 16; ++d) outline |= pixel(at.x + 32 + d, at.y + 32) != 0;
+  EXPECT_TRUE(outline);
+  EXPECT_EQ(pixel(at.x + 40, at.y + 40), 0u);
+}
+
+TEST_P(SelectionTools, BadSelectionsAreRefusedAndChangeNothing) {
+  ASSERT_TRUE(SelectRectangle(m_view, 1, 1, 3, 3, 0, SELECT_REPLACE).ok);
+  const std::size_t before = Actions();
+  std::vector<POINT> many(1000000, POINT{5, 5});
+  const ObjectResult results[] = {
+      SelectRectangle(m_view, 100, 100, 10, 10, 0, SELECT_REPLACE),
+      SelectRectangle(m_view, -50, 5, 10, 10, 0, SELECT_ADD),
+      SelectRectangle(m_view, 5, 5, 0, 10, 0, SELECT_REPLACE),
+      SelectEllipse(m_view, 5, 5, 10, -3, SELECT_REPLACE),
+      SelectRectangle(m_view, 5, 5, 10, 10, 101, SELECT_REPLACE),
+      SelectEllipse(m_view, -1000000, -1000000, 2000000, 2000000, SELECT_REPLACE),
+      SelectLasso(m_view, {{1, 1}, {9, 9}}, SELECT_REPLACE),
+      SelectLasso(m_view, {{100, 100}, {120, 100}, {120, 120}}, SELECT_REPLACE),
+      SelectLasso(m_view, many, SELECT_REPLACE),
+      MoveSelection(m_view, 0x7FFFFFFF, 0),
+  };
+  for (const ObjectResult& r : results) {
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.message.empty());
+  }
+  EXPECT_EQ(Actions(), before);
+  EXPECT_EQ(Selected(), 9);
+}
+
+}  // namespace
