@@ -172,15 +172,13 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
 void AddExportCommands(CScriptRunner& r) {
   CLoopwrightDoc& doc = r.Doc();
   r.Register("export",
-             "export FILE (.gif .ico .cur .ani .psd; .avi .mp4 .webm [--codec dib|rle|mjpeg] [--quality Q] [--crf N] "
+             "export FILE (.gif .ico .cur .ani .psd .swf .htm; .avi .mp4 .webm [--codec dib|rle|mjpeg] [--quality Q] [--crf N] "
              "[--sound FILE] [--background 0xBBGGRR])",
              [&doc](const CScriptRunner::Args& a) {
     if (a.empty()) return ScriptResult::Usage({});
     CExportSettings settings;
     std::string message;
     if (!ParseScriptVideoOptions(a, settings.video, message)) return ScriptResult::Usage(message);
-  r.Register("export", "export FILE (.gif .ico .cur .ani .psd .swf .htm)", [&doc](const CScriptRunner::Args& a) {
-    if (a.size() != 1) return ScriptResult::Usage({});
     if (!doc.CanExport()) return ScriptResult::Fail(SaveFailed(a[0], "the animation has no frames"));
     std::string reason;
     if (!ExportDocument(doc, a[0], settings, reason)) return ScriptResult::Fail(SaveFailed(a[0], reason));

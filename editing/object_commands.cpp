@@ -157,10 +157,11 @@ ObjectResult NewObject(CLoopwrightDoc& doc, int width, int height, int fill) {
   return AddObjectOnTop(doc, object, 0, 0, 0);
 }
 
-ObjectResult AddObjectOnTop(CLoopwrightDoc& doc, RefPtr<CDib> object, int x, int y, int shadowKind) {
+ObjectResult AddObjectOnTop(CLoopwrightDoc& doc, RefPtr<CDib> object, int x, int y, int shadowKind, int listKind) {
   if (!doc.GetCurrentFrame()) return ObjectResult::Refused("there is no current frame");
   if (!object || !object->GetImage()) return ObjectResult::Refused("the object has no picture");
-  const int kind = object->m_nKind == OBJECT_TEXT    ? CUpdateObjsListAction::ADD_TEXT
+  const int kind = listKind >= 0                      ? listKind
+                   : object->m_nKind == OBJECT_TEXT  ? CUpdateObjsListAction::ADD_TEXT
                    : object->m_nKind == OBJECT_SHAPE ? CUpdateObjsListAction::PAINT_SHAPE
                                                      : CUpdateObjsListAction::NEW_OBJECT;
   object->m_strName = doc.App().NextDefaultObjectName();

@@ -47,8 +47,10 @@ ObjectResult NewObject(CLoopwrightDoc& doc, int width = 0, int height = 0, int f
 // Puts a built object on top with a reference at (x, y) in every frame,
 // shown only on the current frame; names it and builds its shadow (kind
 // shadowKind). The step reads "Undo Add Text" for a text, "Undo Paint
-// Shape" for a shape and "撤消新建对象" for any other object.
-ObjectResult AddObjectOnTop(CLoopwrightDoc& doc, RefPtr<CDib> object, int x, int y, int shadowKind);
+// Shape" for a shape and "撤消新建对象" for any other object, unless
+// listKind names another list action kind (a paste).
+ObjectResult AddObjectOnTop(CLoopwrightDoc& doc, RefPtr<CDib> object, int x, int y, int shadowKind,
+                            int listKind = -1);
 
 // Copies above their originals, same references in every frame; the copies
 // become the selection.
