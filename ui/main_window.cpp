@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -59,6 +62,7 @@ CMainWindow::CMainWindow(CLoopwrightApp& app, CPromptInterface* prompt, QWidget*
   m_progressBar->hide();
   statusBar()->addPermanentWidget(m_progressBar);
   statusBar()->showMessage(QStringLiteral("Ready"));
+  setAcceptDrops(true);
   RefreshAll();
 }
 
@@ -355,4 +359,16 @@ void CMainWindow::OnFrameSelectionChanged() {
 void CMainWindow::closeEvent(QCloseEvent* event) {
   if (MayDiscardDocument()) event->accept();
   else event->ignore();
+}
+
+void CMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls() && !data->urls().isEmpty() && data->urls().front().isLocalFile()) event->acceptProposedAction();
+}
+
+void CMainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  OpenFile(urls.front().toLocalFile());
 }

@@ -49,6 +49,9 @@ class CMainWindow : public QMainWindow, public CDocObserver {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A file dropped on the window opens as the document.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildMenus();

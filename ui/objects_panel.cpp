@@ -11,6 +11,7 @@ CObjectsPanel::CObjectsPanel(CLoopwrightDoc& doc, QWidget* parent) : QTableWidge
   setColumnCount(COLUMNS);
   setHorizontalHeaderLabels({QStringLiteral("Object"), QStringLiteral("Visible"), QStringLiteral("Locked"),
                              QStringLiteral("Transparency")});
+  horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   horizontalHeader()->setSectionResizeMode(NAME, QHeaderView::Stretch);
   verticalHeader()->hide();
   setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -3,6 +3,7 @@
 // lists, the Undo texts and the unsaved-changes question.
 #include <QAction>
 #include <QListView>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdlib>
@@ -268,6 +269,39 @@ class CMainWindowTests : public QObject {
     QVERIFY(DuplicateSelectedFrames(doc));
     m_prompt.answers = {CPromptInterface::Answer::No};
     QVERIFY(m_window->close());
+  }
+
+  void screenshotShowsTheFrameAtItsPlace() {
+    const QString out = m_dir.filePath(QStringLiteral("window.png"));
+    QProcess gui;
+    gui.start(QStringLiteral(LW_GUI), {QString::fromStdString(CorpusGif()), QStringLiteral("--screenshot"), out});
+    QVERIFY(gui.waitForFinished(60000));
+    QCOMPARE(gui.exitCode(), 0);
+    const QImage shot(out);
+    QVERIFY(shot.width() >= 1280 && shot.height() >= 800);
+
+    // The same window laid out in this process tells where the canvas sits.
+    QVERIFY(OpenCorpus());
+    QApplication::processEvents();
+    CLoopwrightDoc& doc = m_window->Doc();
+    DibPtr first = RenderFrame(doc, *doc.GetFrame(0));
+    QVERIFY(first);
+    CCanvasWidget* canvas = m_window->Canvas();
+    const QPoint origin = canvas->mapTo(m_window.get(), canvas->CanvasOrigin());
+    const QRect visible = QRect(canvas->mapTo(m_window.get(), canvas->viewport()->geometry().topLeft()),
+                                canvas->viewport()->size())
+                              .intersected(QRect(origin, QSize(doc.m_nWidth, doc.m_nHeight)));
+    QVERIFY(visible.width() > 100 && visible.height() > 100);
+    const double sx = double(shot.width()) / m_window->width(), sy = double(shot.height()) / m_window->height();
+    int matched = 0;
+    for (int y = visible.top(); y < visible.bottom(); y += 9)
+      for (int x = visible.left(); x < visible.right(); x += 9) {
+        const BYTE* p = DibRow(first.get(), y - origin.y()) + 4 * (x - origin.x());
+        if (p[3] != 255) continue;
+        QCOMPARE(QColor(shot.pixel(int(x * sx), int(y * sy))), QColor(p[2], p[1], p[0]));
+        ++matched;
+      }
+    QVERIFY(matched > 100);
   }
 
   void badFileShowsTheErrorAndKeepsTheDocument() {
