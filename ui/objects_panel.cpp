@@ -28,6 +28,10 @@ int CObjectsPanel::ObjectOfRow(int row) const {
 int CObjectsPanel::RowOfObject(int object) const { return ObjectOfRow(object); }
 
 void CObjectsPanel::Reload() {
+  if (m_bInChange) {
+    QMetaObject::invokeMethod(this, &CObjectsPanel::Reload, Qt::QueuedConnection);
+    return;
+  }
   m_bFilling = true;
   const QSignalBlocker block(selectionModel());
   const CGifFrame* frame = m_doc.GetCurrentFrame();
@@ -63,6 +67,7 @@ void CObjectsPanel::OnItemChanged(QTableWidgetItem* item) {
   if (m_bFilling || !item) return;
   const int index = ObjectOfRow(item->row());
   if (index < 0) return;
+  m_bInChange = true;
   // The commands work on the selected objects: the clicked row becomes the selection.
   m_doc.m_selectedObjects = {m_doc.m_objects[std::size_t(index)]};
   ObjectResult result = ObjectResult::Refused({});
@@ -80,6 +85,7 @@ void CObjectsPanel::OnItemChanged(QTableWidgetItem* item) {
     if (!result.message.empty()) m_doc.Prompt().ShowMessage(result.message, MessageKind::Warning);
     Reload();  // show the value the document kept
   }
+  m_bInChange = false;
 }
 
 void CObjectsPanel::OnSelectionChanged() {

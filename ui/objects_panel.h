@@ -13,7 +13,9 @@ class CObjectsPanel : public QTableWidget {
   enum Column { NAME, VISIBLE, LOCKED, TRANSPARENCY, COLUMNS };
   explicit CObjectsPanel(CLoopwrightDoc& doc, QWidget* parent = nullptr);
 
-  // Refills the rows from the document's current frame.
+  // Refills the rows from the document's current frame. Called while a
+  // cell's change is being handled, it waits for the event loop: the item
+  // that reported the change must outlive its own signal.
   void Reload();
   // The object index (list order, 0 = bottom) of a row; -1 outside.
   int ObjectOfRow(int row) const;
@@ -25,4 +27,5 @@ class CObjectsPanel : public QTableWidget {
 
   CLoopwrightDoc& m_doc;
   bool m_bFilling = false;
+  bool m_bInChange = false;
 };

@@ -200,6 +200,7 @@ class CMainWindowTests : public QObject {
     const QImage shown = m_window->Canvas()->Image();
 
     panel->item(row, CObjectsPanel::VISIBLE)->setCheckState(Qt::Unchecked);
+    QApplication::processEvents();
     QVERIFY(!doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_bVisible);
     QVERIFY(doc.IsModified());
     QVERIFY(m_window->Canvas()->Image() != shown);
@@ -209,6 +210,45 @@ class CMainWindowTests : public QObject {
     QVERIFY(doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_bVisible);
     QCOMPARE(panel->item(row, CObjectsPanel::VISIBLE)->checkState(), Qt::Checked);
     QVERIFY(m_window->Canvas()->Image() == shown);
+  }
+
+  void transparencyCellRunsTheCommandOrShowsWhy() {
+    QVERIFY(OpenCorpus());
+    CLoopwrightDoc& doc = m_window->Doc();
+    CObjectsPanel* panel = m_window->ObjectsPanel();
+    const int row = 0, object = panel->ObjectOfRow(row);
+    struct Case { const char* text; bool accepted; int expected; };
+    const Case cases[] = {{"128", true, 128}, {"300", false, 128}, {"-1", false, 128}, {"half", false, 128}, {"0", true, 0}};
+    for (const Case& c : cases) {
+      const std::size_t messages = m_prompt.messages.size();
+      panel->item(row, CObjectsPanel::TRANSPARENCY)->setText(QString::fromLatin1(c.text));
+      QApplication::processEvents();
+      QCOMPARE(doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_nTransparency, c.expected);
+      QCOMPARE(m_prompt.messages.size(), messages + (c.accepted ? 0 : 1));
+      // The cell shows what the document holds, also after a refusal.
+      QCOMPARE(panel->item(row, CObjectsPanel::TRANSPARENCY)->text(), QString::number(c.expected));
+    }
+    // Two accepted changes, two steps back.
+    m_window->UndoAction()->trigger();
+    m_window->UndoAction()->trigger();
+    QCOMPARE(doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_nTransparency, 0);
+    QVERIFY(!m_window->UndoAction()->isEnabled());
+  }
+
+  void ctrlWheelZooms() {
+    QVERIFY(OpenCorpus());
+    CCanvasWidget* canvas = m_window->Canvas();
+    canvas->SetZoom(100);
+    struct Case { Qt::KeyboardModifiers modifiers; int delta, zoom; };
+    const Case cases[] = {{Qt::ControlModifier, 120, 200}, {Qt::ControlModifier, 120, 400}, {Qt::NoModifier, 120, 400},
+                          {Qt::ControlModifier, -120, 200}, {Qt::ControlModifier, -120, 100}, {Qt::ControlModifier, -120, 90}};
+    for (const Case& c : cases) {
+      const QPointF at(canvas->width() / 2.0, canvas->height() / 2.0);
+      QWheelEvent wheel(at, canvas->mapToGlobal(at), {}, QPoint(0, c.delta), Qt::NoButton, c.modifiers,
+                        Qt::NoScrollPhase, false);
+      QApplication::sendEvent(canvas->viewport(), &wheel);
+      QCOMPARE(canvas->Zoom(), c.zoom);
+    }
   }
 
   void undoAndRedoTextsFollowTheEditManager() {
