@@ -66,7 +66,14 @@ CMainWindow::CMainWindow(CLoopwrightApp& app, CPromptInterface* prompt, QWidget*
   RefreshAll();
 }
 
-CMainWindow::~CMainWindow() { m_doc->RemoveObserver(this); }
+CMainWindow::~CMainWindow() {
+  m_doc->RemoveObserver(this);
+  // The lists and their model read the document: they go before it does,
+  // not later with the rest of the child widgets.
+  delete m_framesView;
+  delete m_framesModel;
+  delete m_objects;
+}
 
 void CMainWindow::BuildDocks() {
   m_framesModel = new CFramesModel(*m_doc, this);
