@@ -26,6 +26,7 @@ class CStderrPrompt : public CPromptInterface {
 
 int main(int argc, char** argv) {
   QApplication qtApp(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Loopwright"));
   QApplication::setApplicationName(QStringLiteral("loopwright-gui"));
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Loopwright, the animated GIF editor"));

@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -131,6 +132,10 @@ void CMainWindow::BuildMenus() {
   }, QKeySequence::Save, true);
   add(file, QStringLiteral("Save &As..."), [this] { ChooseAndSave(); }, QKeySequence::SaveAs, true);
   file->addSeparator();
+  m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
+  connect(m_recentMenu, &QMenu::aboutToShow, this, &CMainWindow::FillRecentMenu);
+  FillRecentMenu();
+  file->addSeparator();
   add(file, QStringLiteral("E&xit"), [this] { close(); }, QKeySequence::Quit);
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -217,6 +222,7 @@ bool CMainWindow::OpenFile(const QString& path) {
     return false;
   }
   m_doc->SelectSingleFrame(0);
+  RememberRecentFile(path);
   setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - Loopwright"));
   RefreshAll();
   statusBar()->showMessage(QStringLiteral("%1 frames, %2 x %3")
@@ -238,6 +244,7 @@ bool CMainWindow::SaveTo(const QString& path) {
     return false;
   }
   m_doc->m_strPathName = FromQt(path);
+  RememberRecentFile(path);
   setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - Loopwright"));
   statusBar()->showMessage(QStringLiteral("Saved %1").arg(path));
   return true;
@@ -257,6 +264,32 @@ bool CMainWindow::ExportTo(const QString& path) {
   }
   statusBar()->showMessage(QStringLiteral("Exported %1").arg(path));
   return true;
+}
+
+QStringList CMainWindow::RecentFiles() const {
+  return QSettings().value(QStringLiteral("recentFiles")).toStringList();
+}
+
+void CMainWindow::RememberRecentFile(const QString& path) {
+  QStringList files = RecentFiles();
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  files.removeAll(absolute);
+  files.prepend(absolute);
+  while (files.size() > kMaxRecentFiles) files.removeLast();
+  QSettings().setValue(QStringLiteral("recentFiles"), files);
+  FillRecentMenu();
+}
+
+void CMainWindow::FillRecentMenu() {
+  m_recentMenu->clear();
+  const QStringList files = RecentFiles();
+  for (int i = 0; i < files.size(); ++i) {
+    QAction* action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()));
+    action->setToolTip(files[i]);
+    const QString path = files[i];
+    connect(action, &QAction::triggered, this, [this, path] { OpenFile(path); });
+  }
+  m_recentMenu->setEnabled(!files.isEmpty());
 }
 
 void CMainWindow::ChooseAndOpen() {

@@ -46,6 +46,9 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   CObjectsPanel* ObjectsPanel() const { return m_objects; }
   QAction* UndoAction() const { return m_undo; }
   QAction* RedoAction() const { return m_redo; }
+  // The recently opened or saved files, newest first (kept in the user's settings).
+  QStringList RecentFiles() const;
+  static constexpr int kMaxRecentFiles = 8;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -66,6 +69,8 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   void ChooseAndExport();
   void ShowPreview();
   CTevCommonProgress MakeProgress();
+  void RememberRecentFile(const QString& path);
+  void FillRecentMenu();
 
   CLoopwrightApp& m_app;
   std::unique_ptr<CQtPrompt> m_ownPrompt;
@@ -78,6 +83,7 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   QProgressBar* m_progressBar = nullptr;
   QAction* m_undo = nullptr;
   QAction* m_redo = nullptr;
+  QMenu* m_recentMenu = nullptr;
   QList<QAction*> m_needFrames;  // enabled only when the document has frames
   bool m_bSyncing = false;
 };

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QListView>
 #include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdlib>
@@ -93,6 +95,9 @@ class CMainWindowTests : public QObject {
  private slots:
   void initTestCase() {
     if (!std::filesystem::exists(CorpusGif())) QSKIP("sample corpus not present (set LW_CORPUS)");
+    // Recent files go to a throw-away settings folder.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().remove(QStringLiteral("recentFiles"));
     m_app.m_bWritePrefsOnExit = false;
     m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
   }
@@ -305,6 +310,12 @@ class CMainWindowTests : public QObject {
     QCOMPARE(doc.GetFrameCount(), kCorpusFrames);
     QVERIFY(m_window->OpenFile(project));
     QCOMPARE(doc.GetFrameCount(), kCorpusFrames + 2);
+    // Newest first, each file once.
+    const QStringList recent = m_window->RecentFiles();
+    QVERIFY(recent.size() >= 2);
+    QCOMPARE(recent[0], QFileInfo(project).absoluteFilePath());
+    QCOMPARE(recent[1], QFileInfo(QString::fromStdString(CorpusGif())).absoluteFilePath());
+    QCOMPARE(recent.count(recent[0]), 1);
 
     QVERIFY(DuplicateSelectedFrames(doc));
     m_prompt.answers = {CPromptInterface::Answer::No};
