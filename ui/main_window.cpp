@@ -27,6 +27,7 @@
 #include "ui/frames_model.h"
 #include "ui/objects_panel.h"
 #include "ui/preview_dialog.h"
+#include "ui/properties_panel.h"
 #include "ui/qt_prompt.h"
 
 namespace {
@@ -74,6 +75,7 @@ CMainWindow::~CMainWindow() {
   delete m_framesView;
   delete m_framesModel;
   delete m_objects;
+  delete m_properties;
 }
 
 void CMainWindow::BuildDocks() {
@@ -102,6 +104,13 @@ void CMainWindow::BuildDocks() {
   objectsDock->setObjectName(QStringLiteral("objectsDock"));
   objectsDock->setWidget(m_objects);
   addDockWidget(Qt::RightDockWidgetArea, objectsDock);
+  m_properties = new CPropertiesPanel(*m_doc, this);
+  connect(m_properties, &CPropertiesPanel::LoopChanged, this, &CMainWindow::RefreshCommandStates);
+  auto* propertiesDock = new QDockWidget(QStringLiteral("Properties"), this);
+  propertiesDock->setObjectName(QStringLiteral("propertiesDock"));
+  propertiesDock->setWidget(m_properties);
+  addDockWidget(Qt::RightDockWidgetArea, propertiesDock);
+
   resizeDocks({framesDock}, {CFramesModel::kThumbnailSize + 64}, Qt::Vertical);
   resizeDocks({objectsDock}, {320}, Qt::Horizontal);
 }
@@ -324,6 +333,7 @@ void CMainWindow::SelectFrame(int index) {
   SyncFrameSelectionToView();
   RefreshCanvas();
   m_objects->Reload();
+  m_properties->Reload();
 }
 
 void CMainWindow::Undo() {
@@ -342,6 +352,7 @@ void CMainWindow::OnUpdate(int hint, CGifFrame* frame) {
   m_framesModel->FrameChanged(frame);
   if (frame == m_doc->GetCurrentFrame()) RefreshCanvas();
   m_objects->Reload();
+  m_properties->Reload();
   RefreshCommandStates();
 }
 
@@ -350,6 +361,7 @@ void CMainWindow::RefreshAll() {
   SyncFrameSelectionToView();
   RefreshCanvas();
   m_objects->Reload();
+  m_properties->Reload();
   RefreshCommandStates();
 }
 
@@ -394,6 +406,7 @@ void CMainWindow::OnFrameSelectionChanged() {
   m_doc->m_nCurrentFrame = m_doc->GetFrame(currentRow) ? currentRow : -1;
   RefreshCanvas();
   m_objects->Reload();
+  m_properties->Reload();
 }
 
 void CMainWindow::closeEvent(QCloseEvent* event) {

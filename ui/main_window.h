@@ -11,6 +11,7 @@
 class CCanvasWidget;
 class CFramesModel;
 class CObjectsPanel;
+class CPropertiesPanel;
 class CQtPrompt;
 class QAction;
 class QListView;
@@ -44,6 +45,7 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   CFramesModel* FramesModel() const { return m_framesModel; }
   QListView* FramesView() const { return m_framesView; }
   CObjectsPanel* ObjectsPanel() const { return m_objects; }
+  CPropertiesPanel* PropertiesPanel() const { return m_properties; }
   QAction* UndoAction() const { return m_undo; }
   QAction* RedoAction() const { return m_redo; }
   // The recently opened or saved files, newest first (kept in the user's settings).
@@ -80,6 +82,7 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   CFramesModel* m_framesModel = nullptr;
   QListView* m_framesView = nullptr;
   CObjectsPanel* m_objects = nullptr;
+  CPropertiesPanel* m_properties = nullptr;
   QProgressBar* m_progressBar = nullptr;
   QAction* m_undo = nullptr;
   QAction* m_redo = nullptr;

@@ -20,6 +20,9 @@
 #include "ui/frames_model.h"
 #include "ui/main_window.h"
 #include "ui/objects_panel.h"
+#include "ui/properties_panel.h"
+#include <QCheckBox>
+#include <QSpinBox>
 
 namespace {
 
@@ -238,6 +241,37 @@ class CMainWindowTests : public QObject {
     m_window->UndoAction()->trigger();
     QCOMPARE(doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_nTransparency, 0);
     QVERIFY(!m_window->UndoAction()->isEnabled());
+  }
+
+  void propertiesPaneChangesTheSelectedFrames() {
+    QVERIFY(OpenCorpus());
+    CLoopwrightDoc& doc = m_window->Doc();
+    CPropertiesPanel* pane = m_window->PropertiesPanel();
+    m_window->SelectFrame(4);
+    const int delay = doc.GetFrame(4)->m_nDelay, otherDelay = doc.GetFrame(5)->m_nDelay;
+    QCOMPARE(pane->DelayBox()->value(), delay);
+
+    pane->DelayBox()->setValue(delay + 7);
+    emit pane->DelayBox()->editingFinished();
+    QCOMPARE(int(doc.GetFrame(4)->m_nDelay), delay + 7);
+    QCOMPARE(int(doc.GetFrame(5)->m_nDelay), otherDelay);  // not selected
+    QCOMPARE(m_window->FramesModel()->index(4).data().toString(), QStringLiteral("%1 ms").arg((delay + 7) * 10));
+    // The same value again is no change and no step.
+    emit pane->DelayBox()->editingFinished();
+    m_window->UndoAction()->trigger();
+    QCOMPARE(int(doc.GetFrame(4)->m_nDelay), delay);
+    QCOMPARE(pane->DelayBox()->value(), delay);
+    QVERIFY(!m_window->UndoAction()->isEnabled());
+
+    // The loop setting: a count of 3, then undone.
+    QVERIFY(doc.m_bLoopForever);
+    pane->LoopForeverBox()->setChecked(false);
+    pane->LoopCountBox()->setValue(3);
+    emit pane->LoopCountBox()->editingFinished();
+    QVERIFY(!doc.m_bLoopForever);
+    QCOMPARE(doc.m_nLoopCount, 3);
+    QVERIFY(m_window->UndoAction()->isEnabled());
+    QCOMPARE(m_window->UndoAction()->text(), MenuTextOf(doc.EditManager().GetUndoTail()->GetMenuText()));
   }
 
   void ctrlWheelZooms() {
