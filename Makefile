@@ -20,6 +20,8 @@ build: deps
 
 run: build
 	./$(BUILD)/bin/loopwright demo out
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/bin/loopwright-gui out/demo.gif; \
+	else QT_QPA_PLATFORM=offscreen ./$(BUILD)/bin/loopwright-gui out/demo.gif --screenshot out/window.png; fi
 
 test: deps test-normal test-asan
 

@@ -13,6 +13,10 @@ class CPromptInterface {
   virtual void ShowMessage(const std::string& text, MessageKind kind, const std::string& caption = {}) = 0;
   // True for Yes.
   virtual bool AskYesNo(const std::string& question) = 0;
+  // Yes/No/Cancel question (unsaved changes); without a Cancel button of its
+  // own a prompt answers it as a Yes/No question.
+  enum class Answer { Yes, No, Cancel };
+  virtual Answer AskYesNoCancel(const std::string& question) { return AskYesNo(question) ? Answer::Yes : Answer::No; }
   // Status-bar caption of a running operation ("载入文件" ...).
   virtual void SetStatusCaption(const std::string& /*caption*/) {}
 };

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <set>
 
+#include "companions/base/progress.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/doc_builder.h"
 #include "generators/banner_command.h"

@@ -4,6 +4,7 @@
 // animation.
 #include <gtest/gtest.h>
 
+#include "companions/base/progress.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/doc_builder.h"
 #include "editing/doc_snapshot.h"

@@ -1,0 +1,67 @@
+#include "ui/frames_model.h"
+
+#include "app/loopwright_doc.h"
+#include "editing/frame_commands.h"
+#include "ui/dib_image.h"
+
+CFramesModel::CFramesModel(CLoopwrightDoc& doc, QObject* parent) : QAbstractListModel(parent), m_doc(doc) {}
+
+int CFramesModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_doc.GetFrameCount(); }
+
+QVariant CFramesModel::data(const QModelIndex& index, int role) const {
+  const CGifFrame* frame = index.isValid() ? m_doc.GetFrame(index.row()) : nullptr;
+  if (!frame) return {};
+  switch (role) {
+    case Qt::DisplayRole: return QStringLiteral("%1 ms").arg(int(frame->m_nDelay) * 10);
+    case Qt::ToolTipRole: return QStringLiteral("Frame %1, %2 ms").arg(index.row() + 1).arg(int(frame->m_nDelay) * 10);
+    case Qt::DecorationRole: {
+      auto it = m_thumbnails.find(frame);
+      if (it != m_thumbnails.end()) return *it;
+      const QImage image = ComposedFrameImage(m_doc, *frame);
+      QPixmap thumbnail = image.isNull() ? QPixmap()
+                                         : QPixmap::fromImage(image.scaled(kThumbnailSize, kThumbnailSize,
+                                                                           Qt::KeepAspectRatio, Qt::SmoothTransformation));
+      m_thumbnails.insert(frame, thumbnail);
+      return thumbnail;
+    }
+    default: return {};
+  }
+}
+
+Qt::ItemFlags CFramesModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::ItemIsDropEnabled;
+  return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
+}
+
+bool CFramesModel::moveRows(const QModelIndex& sourceParent, int sourceRow, int count,
+                            const QModelIndex& destinationParent, int destinationChild) {
+  const int rows = rowCount();
+  if (sourceParent.isValid() || destinationParent.isValid() || count < 1 || sourceRow < 0 || sourceRow + count > rows)
+    return false;
+  int kind;
+  if (destinationChild == 0) kind = 0;
+  else if (destinationChild == rows) kind = 1;
+  else if (destinationChild == sourceRow - 1) kind = 2;
+  else if (destinationChild == sourceRow + count + 1) kind = 3;
+  else return false;
+  if (kind == 0 && sourceRow == 0) return false;
+  if (kind == 1 && sourceRow + count == rows) return false;
+  m_doc.m_selectedFrames.clear();
+  for (int i = 0; i < count; ++i) m_doc.m_selectedFrames.push_back(sourceRow + i);
+  m_doc.m_nCurrentFrame = sourceRow;
+  // The command tells the views, which reload this model.
+  return MoveSelectedFrames(m_doc, kind);
+}
+
+void CFramesModel::Reload() {
+  beginResetModel();
+  // Frames may have been freed and their addresses reused: start afresh.
+  m_thumbnails.clear();
+  endResetModel();
+}
+
+void CFramesModel::FrameChanged(const CGifFrame* frame) {
+  m_thumbnails.remove(frame);
+  const int row = m_doc.IndexOfFrame(frame);
+  if (row >= 0) emit dataChanged(index(row), index(row), {Qt::DecorationRole});
+}

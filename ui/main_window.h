@@ -1,0 +1,92 @@
+// The main window: menus and tool bar over the canvas, the frames list and
+// the objects list. It observes the document and turns every click into a
+// call of the commands in editing/ or the exports.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "app/loopwright_doc.h"
+
+class CCanvasWidget;
+class CFramesModel;
+class CObjectsPanel;
+class CPropertiesPanel;
+class CQtPrompt;
+class QAction;
+class QListView;
+class QProgressBar;
+
+class CMainWindow : public QMainWindow, public CDocObserver {
+  Q_OBJECT
+ public:
+  // prompt: where questions and messages go (dialogs when null).
+  explicit CMainWindow(CLoopwrightApp& app, CPromptInterface* prompt = nullptr, QWidget* parent = nullptr);
+  ~CMainWindow() override;
+
+  // Asks about unsaved changes first; a failed open shows the message and
+  // keeps the document. True when the file is now the document.
+  bool OpenFile(const QString& path);
+  // The project file (.lwp); other extensions go through the exports.
+  bool SaveTo(const QString& path);
+  bool ExportTo(const QString& path);
+  // The unsaved-changes question: true when the document may be dropped
+  // (saved, nothing to save or the user said No); false on Cancel or a failed save.
+  bool MayDiscardDocument();
+  // Makes frame i current and the only selected one.
+  void SelectFrame(int index);
+  void Undo();
+  void Redo();
+
+  void OnUpdate(int hint, CGifFrame* frame) override;
+
+  CLoopwrightDoc& Doc() { return *m_doc; }
+  CCanvasWidget* Canvas() const { return m_canvas; }
+  CFramesModel* FramesModel() const { return m_framesModel; }
+  QListView* FramesView() const { return m_framesView; }
+  CObjectsPanel* ObjectsPanel() const { return m_objects; }
+  CPropertiesPanel* PropertiesPanel() const { return m_properties; }
+  QAction* UndoAction() const { return m_undo; }
+  QAction* RedoAction() const { return m_redo; }
+  // The recently opened or saved files, newest first (kept in the user's settings).
+  QStringList RecentFiles() const;
+  static constexpr int kMaxRecentFiles = 8;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  // A file dropped on the window opens as the document.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildDocks();
+  void RefreshAll();
+  void RefreshCanvas();
+  void RefreshCommandStates();
+  void SyncFrameSelectionToView();
+  void OnFrameSelectionChanged();
+  void ChooseAndOpen();
+  bool ChooseAndSave();
+  void ChooseAndExport();
+  void ShowPreview();
+  CTevCommonProgress MakeProgress();
+  void RememberRecentFile(const QString& path);
+  void FillRecentMenu();
+
+  CLoopwrightApp& m_app;
+  std::unique_ptr<CQtPrompt> m_ownPrompt;
+  CPromptInterface* m_prompt;
+  std::unique_ptr<CLoopwrightDoc> m_doc;
+  CCanvasWidget* m_canvas = nullptr;
+  CFramesModel* m_framesModel = nullptr;
+  QListView* m_framesView = nullptr;
+  CObjectsPanel* m_objects = nullptr;
+  CPropertiesPanel* m_properties = nullptr;
+  QProgressBar* m_progressBar = nullptr;
+  QAction* m_undo = nullptr;
+  QAction* m_redo = nullptr;
+  QMenu* m_recentMenu = nullptr;
+  QList<QAction*> m_needFrames;  // enabled only when the document has frames
+  bool m_bSyncing = false;
+};
