@@ -52,24 +52,23 @@ TEST_F(CliTest, NewThenInfoPrintsTheDefaults) {
 }
 
 TEST_F(CliTest, IniValuesAreRangeChecked) {
-  SetIni("DefaultDelay=0\n");
-  EXPECT_EQ(NewInfo()["frames"][0]["delay"], 20);
-  SetIni("DefaultDelay=301\n");
-  EXPECT_EQ(NewInfo()["frames"][0]["delay"], 20);
+  // Each out-of-range value is replaced by its default on its own; the
+  // values beside it still count.
+  SetIni("DefaultDelay=0\nNewAnimationWidth=2001\n");
+  nlohmann::json j = NewInfo();
+  EXPECT_EQ(j["frames"][0]["delay"], 20);
+  EXPECT_EQ(j["canvas"]["width"], 120);
   SetIni("DefaultDelay=300\n");
   EXPECT_EQ(NewInfo()["frames"][0]["delay"], 300);
-  SetIni("NewAnimationWidth=2001\n");
-  EXPECT_EQ(NewInfo()["canvas"]["width"], 120);
-  SetIni("InitTransparent=1\n");
-  nlohmann::json j = NewInfo();
+  SetIni("DefaultDelay=301\nInitTransparent=1\n");
+  j = NewInfo();
+  EXPECT_EQ(j["frames"][0]["delay"], 20);
   EXPECT_EQ(j["objects"].size(), 0u);
   EXPECT_EQ(j["frames"].size(), 1u);
   // The preferences are written back at exit, replaced values included.
-  std::ifstream ini(File("config/loopwright/loopwright.ini"));
-  std::stringstream ss;
-  ss << ini.rdbuf();
-  EXPECT_NE(ss.str().find("InitTransparent=1\n"), std::string::npos);
-  EXPECT_NE(ss.str().find("DefaultDelay=20\n"), std::string::npos);
+  const std::string ini = Slurp(File("config/loopwright/loopwright.ini"));
+  EXPECT_NE(ini.find("InitTransparent=1\n"), std::string::npos);
+  EXPECT_NE(ini.find("DefaultDelay=20\n"), std::string::npos);
 }
 
 TEST_F(CliTest, RenderAndInfoOfAPicture) {
