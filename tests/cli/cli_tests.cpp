@@ -112,17 +112,11 @@ TEST_F(CliTest, BadPicturesFailWithTheMessageAndExitCode1) {
   std::ifstream in(File("good.png"), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), {});
   Write("truncated.png", bytes.substr(0, bytes.size() / 2));
-  std::string corrupt = bytes;
-  for (std::size_t i = 40; i < corrupt.size() - 20; i += 7) corrupt[i] = char(corrupt[i] ^ 0x5A);
-  Write("corrupt.png", corrupt);
   Write("empty.png", "");
-  // A header claiming 0 x 0 pixels.
-  std::string zero = bytes;
-  for (int i = 16; i < 24; ++i) zero[std::size_t(i)] = 0;
-  Write("zero.png", zero);
-  // Every way in (info, render, a script's open) for one file; the others
-  // through info only, the readers' own tests cover how each is refused.
-  for (const char* name : {"truncated.png", "corrupt.png", "empty.png", "zero.png", "missing.png"}) {
+  // Every way in (info, render, a script's open) for one file; an empty and a
+  // missing file through info only. How the reader refuses other damage
+  // (checksums, sizes) is tested with the reader; the message is the same.
+  for (const char* name : {"truncated.png", "empty.png", "missing.png"}) {
     std::vector<std::string> ways = {"info '" + File(name) + "'"};
     if (std::string(name) == "truncated.png") ways.insert(ways.end(), {"render '" + File(name) + "' '" + File("o.png") + "'", "run -"});
     for (const std::string& args : ways) {
