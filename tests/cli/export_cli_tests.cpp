@@ -79,6 +79,7 @@ TEST_F(ExportCli, FailedExportsSayWhyAndKeepTheOldFile) {
     EXPECT_EQ(r.code, 1) << target;
     EXPECT_NE(r.err.find("保存到 " + target + " 文件失败!"), std::string::npos) << r.err;
   }
+  EXPECT_FALSE(fs::exists(File("x.xyz")));
   // A failed open or a failed export into an existing file leaves it as it was.
   EXPECT_EQ(Run("convert '" + File("nothing.gif") + "' '" + File("keep.gif") + "'").code, 1);
   RunResult r = Script("open " + in + "\nexport " + File("keep.gif/sub.gif") + "\n");
