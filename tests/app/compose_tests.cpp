@@ -74,35 +74,31 @@ TEST_P(ComposeTest, HiddenOrFullyTransparentObjectAddsNothingNotEvenItsShadow) {
   }
 }
 
-TEST_P(ComposeTest, ShadowTransparency64OverOpaqueObjectDrawsAt64) {
-  auto target = White(20, 20);
-  auto obj = ShadowedSquare(6, RGB(255, 0, 0));
-  auto frame = FrameWith({{obj, {2, 2}}});
-  ComposeFrame(target.get(), {0, 0}, *frame);
-  // Object covers 2..7; shadow (same size, offset (3, 2)) covers 5..10 x 4..9.
-  EXPECT_EQ(At(target.get(), 2, 2), (Px{0, 0, 255, 255}));
-  EXPECT_EQ(At(target.get(), 7, 7), (Px{0, 0, 255, 255}));
-  // Outside the object, inside the shadow: black at alpha 191 over white.
-  const int a = (255 * (255 - 64) + 127) / 255;
-  const int c = (0 * a + 255 * (255 - a) + 127) / 255;
-  EXPECT_EQ(At(target.get(), 10, 9), (Px{c, c, c, 255}));
-  EXPECT_EQ(At(target.get(), 9, 8), (Px{c, c, c, 255}));
-  // Beyond the shadow.
-  EXPECT_EQ(At(target.get(), 11, 9), (Px{255, 255, 255, 255}));
-  EXPECT_EQ(At(target.get(), 10, 10), (Px{255, 255, 255, 255}));
-  EXPECT_EQ(At(target.get(), 4, 8), (Px{255, 255, 255, 255}));
-}
-
-TEST_P(ComposeTest, ReferenceTransparencyCombinesWithShadowTransparency) {
-  auto target = White(20, 20);
-  auto obj = ShadowedSquare(6, RGB(255, 0, 0));
-  auto frame = FrameWith({{obj, {2, 2}}});
-  frame->m_refs[0]->m_nTransparency = 128;
-  ComposeFrame(target.get(), {0, 0}, *frame);
-  const int st = 255 - ((255 - 128) * (255 - 64)) / 255;
-  const int sa = (255 * (255 - st) + 127) / 255;
-  const int c = (255 * (255 - sa) + 127) / 255;
-  EXPECT_EQ(At(target.get(), 10, 9), (Px{c, c, c, 255}));
+// The shadow's own transparency 64, combined with the reference's.
+TEST_P(ComposeTest, ShadowTransparency64CombinesWithTheReferenceTransparency) {
+  for (const int t : {0, 128}) {
+    SCOPED_TRACE(t);
+    auto target = White(20, 20);
+    auto obj = ShadowedSquare(6, RGB(255, 0, 0));
+    auto frame = FrameWith({{obj, {2, 2}}});
+    frame->m_refs[0]->m_nTransparency = t;
+    ComposeFrame(target.get(), {0, 0}, *frame);
+    // Object covers 2..7; shadow (same size, offset (3, 2)) covers 5..10 x 4..9.
+    if (t == 0) {
+      EXPECT_EQ(At(target.get(), 2, 2), (Px{0, 0, 255, 255}));
+      EXPECT_EQ(At(target.get(), 7, 7), (Px{0, 0, 255, 255}));
+    }
+    // Outside the object, inside the shadow: black over white (alpha 191 alone).
+    const int st = 255 - ((255 - t) * (255 - 64)) / 255;
+    const int sa = (255 * (255 - st) + 127) / 255;
+    const int c = (255 * (255 - sa) + 127) / 255;
+    EXPECT_EQ(At(target.get(), 10, 9), (Px{c, c, c, 255}));
+    EXPECT_EQ(At(target.get(), 9, 8), (Px{c, c, c, 255}));
+    // Beyond the shadow.
+    EXPECT_EQ(At(target.get(), 11, 9), (Px{255, 255, 255, 255}));
+    EXPECT_EQ(At(target.get(), 10, 10), (Px{255, 255, 255, 255}));
+    EXPECT_EQ(At(target.get(), 4, 8), (Px{255, 255, 255, 255}));
+  }
 }
 
 TEST_P(ComposeTest, LaterReferencesDrawOnTop) {

@@ -28,18 +28,14 @@ TEST_F(AviCli, InfoOnAVideoAndOnDamagedOnes) {
   EXPECT_EQ(j["frames"][29]["delay"], 7);
   EXPECT_EQ(j["objects"].size(), 30u);
 
-  AviSpec cut, huge, empty;
+  // A damaged video fails with the loading message; which damage the reader
+  // refuses (cut headers, huge or empty videos) is tested with the reader.
+  AviSpec cut;
   cut.truncateTo = 50;
-  huge.headerWidth = 100000;
-  huge.headerHeight = 100000;
-  empty.frames = 0;
-  for (auto& [name, avi] : {std::pair{"cut.avi", cut}, std::pair{"huge.avi", huge}, std::pair{"empty.avi", empty}}) {
-    SCOPED_TRACE(name);
-    ASSERT_TRUE(WriteAvi(File(name), avi));
-    const RunResult r = Run("info '" + File(name) + "'");
-    EXPECT_EQ(r.code, 1) << r.err;
-    EXPECT_NE(r.err.find("载入 " + File(name) + " 文件失败!"), std::string::npos) << r.err;
-  }
+  ASSERT_TRUE(WriteAvi(File("cut.avi"), cut));
+  const RunResult r = Run("info '" + File("cut.avi") + "'");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("载入 " + File("cut.avi") + " 文件失败!"), std::string::npos) << r.err;
 }
 
 TEST_F(AviCli, AddFilesAndAddAviScriptCommands) {

@@ -51,25 +51,18 @@ TEST_F(CliTest, NewThenInfoPrintsTheDefaults) {
   EXPECT_EQ(ref["transparency"], 0);
 }
 
-TEST_F(CliTest, IniValuesAreRangeChecked) {
-  SetIni("DefaultDelay=0\n");
-  EXPECT_EQ(NewInfo()["frames"][0]["delay"], 20);
-  SetIni("DefaultDelay=301\n");
-  EXPECT_EQ(NewInfo()["frames"][0]["delay"], 20);
-  SetIni("DefaultDelay=300\n");
-  EXPECT_EQ(NewInfo()["frames"][0]["delay"], 300);
-  SetIni("NewAnimationWidth=2001\n");
-  EXPECT_EQ(NewInfo()["canvas"]["width"], 120);
-  SetIni("InitTransparent=1\n");
-  nlohmann::json j = NewInfo();
+// The tool reads its preferences from the config folder and writes them back
+// at exit (the range rules themselves are tested with the preferences).
+TEST_F(CliTest, IniValuesAreReadRangeCheckedAndWrittenBack) {
+  SetIni("DefaultDelay=301\nNewAnimationHeight=33\nInitTransparent=1\n");
+  const nlohmann::json j = NewInfo();
+  EXPECT_EQ(j["frames"][0]["delay"], 20);  // out of range: the default
+  EXPECT_EQ(j["canvas"]["height"], 33);
   EXPECT_EQ(j["objects"].size(), 0u);
   EXPECT_EQ(j["frames"].size(), 1u);
-  // The preferences are written back at exit, replaced values included.
-  std::ifstream ini(File("config/loopwright/loopwright.ini"));
-  std::stringstream ss;
-  ss << ini.rdbuf();
-  EXPECT_NE(ss.str().find("InitTransparent=1\n"), std::string::npos);
-  EXPECT_NE(ss.str().find("DefaultDelay=20\n"), std::string::npos);
+  const std::string ini = Slurp(File("config/loopwright/loopwright.ini"));
+  EXPECT_NE(ini.find("InitTransparent=1\n"), std::string::npos);
+  EXPECT_NE(ini.find("DefaultDelay=20\n"), std::string::npos);
 }
 
 TEST_F(CliTest, RenderAndInfoOfAPicture) {
@@ -119,17 +112,11 @@ TEST_F(CliTest, BadPicturesFailWithTheMessageAndExitCode1) {
   std::ifstream in(File("good.png"), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), {});
   Write("truncated.png", bytes.substr(0, bytes.size() / 2));
-  std::string corrupt = bytes;
-  for (std::size_t i = 40; i < corrupt.size() - 20; i += 7) corrupt[i] = char(corrupt[i] ^ 0x5A);
-  Write("corrupt.png", corrupt);
   Write("empty.png", "");
-  // A header claiming 0 x 0 pixels.
-  std::string zero = bytes;
-  for (int i = 16; i < 24; ++i) zero[std::size_t(i)] = 0;
-  Write("zero.png", zero);
-  // Every way in (info, render, a script's open) for one file; the others
-  // through info only, the readers' own tests cover how each is refused.
-  for (const char* name : {"truncated.png", "corrupt.png", "empty.png", "zero.png", "missing.png"}) {
+  // Every way in (info, render, a script's open) for one file; an empty and a
+  // missing file through info only. How the reader refuses other damage
+  // (checksums, sizes) is tested with the reader; the message is the same.
+  for (const char* name : {"truncated.png", "empty.png", "missing.png"}) {
     std::vector<std::string> ways = {"info '" + File(name) + "'"};
     if (std::string(name) == "truncated.png") ways.insert(ways.end(), {"render '" + File(name) + "' '" + File("o.png") + "'", "run -"});
     for (const std::string& args : ways) {

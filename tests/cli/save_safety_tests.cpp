@@ -14,10 +14,6 @@ namespace {
 
 class SaveSafety : public CliFixture {
  protected:
-  void SetUp() override {
-    CliFixture::SetUp();
-    ASSERT_EQ(Run("new in.lwp --width 8 --height 6").code, 0);
-  }
   mode_t Mode(const std::string& name) const {
     struct stat st {};
     return ::stat(File(name).c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
@@ -31,6 +27,7 @@ class SaveSafety : public CliFixture {
 };
 
 TEST_F(SaveSafety, ReadOnlyTargetRefusedUnlessForcedAndModeKept) {
+  ASSERT_EQ(Run("new in.lwp --width 8 --height 6").code, 0);
   struct Case {
     const char* out;
     const char* args;

@@ -50,7 +50,7 @@ bool Shows(const BITMAPINFOHEADER* dst, const BITMAPINFOHEADER* src, int x, int 
 }  // namespace
 
 TEST(Wipes, EmptyAtZeroWholeAtOne) {
-  for (auto [w, h] : {std::pair{17, 9}, {40, 40}, {2, 3}, {64, 21}}) {
+  for (auto [w, h] : {std::pair{17, 9}, {40, 40}, {2, 3}, {64, 21}, {200, 40}}) {  // 200 x 40: the star's waist spans it
     DibPtr src = Pattern(w, h);
     for (auto& n : Wipes()) {
       auto e = n.make();
@@ -72,112 +72,58 @@ TEST(Wipes, TurnPageRunsTheOtherWay) {
   EXPECT_FALSE(Shows(half.get(), src.get(), 29, 19));
 }
 
-TEST(Wipes, IrisPolygon) {
-  DibPtr src = Pattern(100, 80);
-  CIrisWipeEffect e;
-  DibPtr d = Render(e, src.get(), 0.5);  // inner corners at (25, 20), (75, 20), (75, 60), (25, 60)
-  EXPECT_TRUE(Shows(d.get(), src.get(), 50, 40));
-  EXPECT_TRUE(Shows(d.get(), src.get(), 30, 40));
-  EXPECT_TRUE(Shows(d.get(), src.get(), 40, 15));
-  EXPECT_EQ(Px(d.get(), 20, 15), 0u);
-  EXPECT_EQ(Px(d.get(), 5, 5), 0u);
-  EXPECT_EQ(Px(d.get(), 90, 70), 0u);
-  EXPECT_TRUE(Shows(d.get(), src.get(), 90, 40));
-}
-
-TEST(Wipes, ClockHandQuarterAndFiveEighths) {
+// The stated geometry: at the given progress the picture shows at the `shown`
+// points and is transparent at the `clear` points.
+TEST(Wipes, GeometryAtChosenProgress) {
+  struct Case {
+    const char* what;
+    int w, h;
+    std::function<std::unique_ptr<CGeneralEffect>()> make;
+    double progress;
+    std::vector<POINT> shown, clear;
+  };
+  auto clock = [](bool up) { return [up] { return std::make_unique<CClockWipeEffect>(up, 1, 1); }; };
+  auto lines = [](int angle, int strips) {
+    return [=] { return std::make_unique<CLinesWipeEffect>(angle, strips); };
+  };
+  const Case cases[] = {
+      // Inner corners at (25, 20), (75, 20), (75, 60), (25, 60).
+      {"iris", 100, 80, [] { return std::make_unique<CIrisWipeEffect>(); }, 0.5,
+       {{50, 40}, {30, 40}, {40, 15}, {90, 40}}, {{20, 15}, {5, 5}, {90, 70}}},
+      {"clock: the top-right quarter", 100, 100, clock(true), 0.25, {{75, 25}}, {{25, 25}, {75, 75}}},
+      {"clock mirrored: the bottom-right quarter", 100, 100, clock(false), 0.25, {{75, 75}}, {{75, 25}}},
+      // 225 degrees: the top half and the triangle left of the line to (0, 100).
+      {"clock at 225 degrees", 100, 100, clock(true), 0.625, {{10, 80}, {20, 10}}, {{40, 90}, {80, 80}}},
+      {"lines from the right edge", 100, 50, lines(0, 1), 0.5, {{75, 25}}, {{25, 25}}},
+      {"lines from the top edge", 100, 50, lines(90, 1), 0.5, {{50, 10}}, {{50, 40}}},
+      {"lines above the anti-diagonal", 100, 100, lines(45, 1), 0.5, {{80, 20}}, {{20, 80}}},
+      {"two strips, each half filled", 100, 50, lines(0, 2), 0.5, {{85, 25}, {35, 25}}, {{60, 25}, {10, 25}}},
+      // Sectors centred on 45, 135, 225, 315 degrees.
+      {"arcs", 100, 100, [] { return std::make_unique<CArcsWipeEffect>(4); }, 0.5, {{85, 15}, {15, 85}},
+       {{95, 50}, {50, 5}}},
+      // One sector close to a full turn: both border hits on the right edge.
+      {"one arc nearly whole", 100, 100, [] { return std::make_unique<CArcsWipeEffect>(1); }, 0.9,
+       {{5, 50}, {50, 5}}, {{99, 50}}},
+      {"disc of radius about 35", 100, 100, [] { return std::make_unique<CCirclesWipeEffect>(1); }, 0.5,
+       {{50, 50}, {75, 50}}, {{90, 50}, {2, 2}}},
+      // Ring 0 up to 25, ring 1 from 50 to 75 (|dx| + |dy|).
+      {"diamond rings", 100, 100, [] { return std::make_unique<CDiamondWipeEffect>(2); }, 0.5,
+       {{50, 50}, {10, 30}}, {{15, 40}, {3, 3}}},
+      {"sweep: a quarter around the downward direction", 100, 100,
+       [] { return std::make_unique<CSweepWipeEffect>(270); }, 0.25, {{50, 90}}, {{50, 10}, {90, 50}}},
+      {"star", 100, 100, [] { return std::make_unique<CStarWipeEffect>(); }, 0.3, {{50, 50}}, {{2, 2}, {97, 97}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DibPtr src = Pattern(c.w, c.h);
+    auto e = c.make();
+    DibPtr d = Render(*e, src.get(), c.progress);
+    for (POINT p : c.shown) EXPECT_TRUE(Shows(d.get(), src.get(), p.x, p.y)) << p.x << "," << p.y;
+    for (POINT p : c.clear) EXPECT_EQ(Px(d.get(), p.x, p.y), 0u) << p.x << "," << p.y;
+  }
   DibPtr src = Pattern(100, 100);
-  CClockWipeEffect up(true, 1, 1), down(false, 1, 1);
-  DibPtr q = Render(up, src.get(), 0.25);  // the top-right quarter
-  EXPECT_TRUE(Shows(q.get(), src.get(), 75, 25));
-  EXPECT_EQ(Px(q.get(), 25, 25), 0u);
-  EXPECT_EQ(Px(q.get(), 75, 75), 0u);
-  DibPtr qd = Render(down, src.get(), 0.25);  // mirrored: the bottom-right quarter
-  EXPECT_TRUE(Shows(qd.get(), src.get(), 75, 75));
-  EXPECT_EQ(Px(qd.get(), 75, 25), 0u);
-  // 225 degrees: the top half and the triangle left of the line to (0, 100).
-  DibPtr f = Render(up, src.get(), 0.625);
-  EXPECT_TRUE(Shows(f.get(), src.get(), 10, 80));
-  EXPECT_TRUE(Shows(f.get(), src.get(), 20, 10));
-  EXPECT_EQ(Px(f.get(), 40, 90), 0u);
-  EXPECT_EQ(Px(f.get(), 80, 80), 0u);
-}
-
-TEST(Wipes, LinesBands) {
-  DibPtr src = Pattern(100, 50);
-  CLinesWipeEffect vertical(0, 1), horizontal(90, 1);
-  DibPtr v = Render(vertical, src.get(), 0.5);  // from the right edge to the middle
-  EXPECT_TRUE(Shows(v.get(), src.get(), 75, 25));
-  EXPECT_EQ(Px(v.get(), 25, 25), 0u);
-  DibPtr h = Render(horizontal, src.get(), 0.5);  // from the top edge to the middle
-  EXPECT_TRUE(Shows(h.get(), src.get(), 50, 10));
-  EXPECT_EQ(Px(h.get(), 50, 40), 0u);
-
-  DibPtr sq = Pattern(100, 100);
-  CLinesWipeEffect diagonal(45, 1);
-  DibPtr dg = Render(diagonal, sq.get(), 0.5);  // the triangle above the anti-diagonal
-  EXPECT_TRUE(Shows(dg.get(), sq.get(), 80, 20));
-  EXPECT_EQ(Px(dg.get(), 20, 80), 0u);
-  // Two strips: each band fills its first half.
-  CLinesWipeEffect two(0, 2);
-  DibPtr t2 = Render(two, src.get(), 0.5);
-  EXPECT_TRUE(Shows(t2.get(), src.get(), 85, 25));
-  EXPECT_EQ(Px(t2.get(), 60, 25), 0u);
-  EXPECT_TRUE(Shows(t2.get(), src.get(), 35, 25));
-  EXPECT_EQ(Px(t2.get(), 10, 25), 0u);
-}
-
-TEST(Wipes, ArcsSectorsAndNearOne) {
-  DibPtr src = Pattern(100, 100);
-  CArcsWipeEffect four(4);
-  DibPtr d = Render(four, src.get(), 0.5);  // sectors centred on 45, 135, 225, 315 degrees
-  EXPECT_TRUE(Shows(d.get(), src.get(), 85, 15));
-  EXPECT_TRUE(Shows(d.get(), src.get(), 15, 85));
-  EXPECT_EQ(Px(d.get(), 95, 50), 0u);
-  EXPECT_EQ(Px(d.get(), 50, 5), 0u);
-  // One sector close to a full turn: both border hits on the right edge.
   CArcsWipeEffect one(1);
-  DibPtr nearly = Render(one, src.get(), 0.9);
-  EXPECT_TRUE(Shows(nearly.get(), src.get(), 5, 50));
-  EXPECT_TRUE(Shows(nearly.get(), src.get(), 50, 5));
-  EXPECT_EQ(Px(nearly.get(), 99, 50), 0u);
   EXPECT_EQ(Differences(Render(one, src.get(), 1 - 1e-13).get(), src.get()), 0);
-}
-
-TEST(Wipes, CirclesDiamondsSweepStar) {
-  DibPtr src = Pattern(100, 100);
-  CCirclesWipeEffect disc(1);
-  DibPtr c = Render(disc, src.get(), 0.5);  // radius about 35
-  EXPECT_TRUE(Shows(c.get(), src.get(), 50, 50));
-  EXPECT_TRUE(Shows(c.get(), src.get(), 75, 50));
-  EXPECT_EQ(Px(c.get(), 90, 50), 0u);
-  EXPECT_EQ(Px(c.get(), 2, 2), 0u);
-
-  CDiamondWipeEffect rings(2);  // ring 0 up to 25, ring 1 from 50 to 75 (|dx| + |dy|)
-  DibPtr d = Render(rings, src.get(), 0.5);
-  EXPECT_TRUE(Shows(d.get(), src.get(), 50, 50));
-  EXPECT_EQ(Px(d.get(), 15, 40), 0u);
-  EXPECT_TRUE(Shows(d.get(), src.get(), 10, 30));
-  EXPECT_EQ(Px(d.get(), 3, 3), 0u);
-
-  CSweepWipeEffect down(270);
-  DibPtr s = Render(down, src.get(), 0.25);  // a quarter of the disc around the downward direction
-  EXPECT_TRUE(Shows(s.get(), src.get(), 50, 90));
-  EXPECT_EQ(Px(s.get(), 50, 10), 0u);
-  EXPECT_EQ(Px(s.get(), 90, 50), 0u);
-
-  CStarWipeEffect star;
-  DibPtr st = Render(star, src.get(), 0.3);
-  EXPECT_TRUE(Shows(st.get(), src.get(), 50, 50));
-  EXPECT_EQ(Px(st.get(), 2, 2), 0u);
-  EXPECT_EQ(Px(st.get(), 97, 97), 0u);
-}
-
-TEST(Wipes, StarWaistSpansAWidePicture) {
-  DibPtr src = Pattern(200, 40);
-  CStarWipeEffect star;
-  DibPtr d = Render(star, src.get(), 1.0);
-  EXPECT_EQ(Differences(d.get(), src.get()), 0);
 }
 
 TEST(Wipes, LargerProgressRevealsSuperset) {
