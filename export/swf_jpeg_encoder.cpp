@@ -1,14 +1,7 @@
 // The JPEG movie writer: DefineBitsJPEG2 for opaque pictures, DefineBitsJPEG3
 // (JPEG colours plus zlib-compressed alpha bytes) for masked ones. The JPEG
 // stream is built in memory, for writing and for the size measure alike.
-// The function that calls setjmp holds only plain pointers and integers.
-#include <csetjmp>
-#include <cstddef>
-#include <cstdio>
-#include <cstdlib>
-
-#include <jpeglib.h>
-
+#include "companions/imageio/jpeg_stream.h"
 #include "export/swf_encoder.h"
 
 namespace {
@@ -16,63 +9,22 @@ namespace {
 constexpr int kDefineBitsJpeg2 = 21;
 constexpr int kDefineBitsJpeg3 = 35;
 
-struct JpegError {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-
-void JpegFail(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
-void JpegSilence(j_common_ptr, int) {}
-
 struct JpegJob {
   const BITMAPINFOHEADER* image;
   const BITMAPINFOHEADER* mask;
-  int quality;
 };
 
-bool Compress(const JpegJob* job, unsigned char** buffer, unsigned long* size) {
-  jpeg_compress_struct cinfo;
-  JpegError err;
-  cinfo.err = jpeg_std_error(&err.mgr);
-  err.mgr.error_exit = JpegFail;
-  err.mgr.emit_message = JpegSilence;
-  std::uint8_t* volatile row = nullptr;
-  if (setjmp(err.jump)) {
-    jpeg_destroy_compress(&cinfo);
-    std::free(row);
-    return false;
+// The picture's row y as packed RGB; pixels outside the mask are black.
+bool MaskedRowRgb(void* context, LONG y, BYTE* rgb) {
+  const auto* job = static_cast<const JpegJob*>(context);
+  if (!SwfRowToBgra(job->image, y, rgb)) return false;
+  for (LONG x = 0, w = DibWidth(job->image); x < w; ++x) {  // BGRA to packed RGB in place
+    const bool shown = SwfMaskBit(job->mask, x, y);
+    const BYTE b = rgb[x * 4], g = rgb[x * 4 + 1], r = rgb[x * 4 + 2];
+    rgb[x * 3] = shown ? r : 0;
+    rgb[x * 3 + 1] = shown ? g : 0;
+    rgb[x * 3 + 2] = shown ? b : 0;
   }
-  jpeg_create_compress(&cinfo);
-  jpeg_mem_dest(&cinfo, buffer, size);
-  const LONG w = DibWidth(job->image), h = DibHeight(job->image);
-  cinfo.image_width = JDIMENSION(w);
-  cinfo.image_height = JDIMENSION(h);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, job->quality, TRUE);
-  // Flat-coloured frames with sharp edges lose visibly under halved chroma;
-  // at high quality keep it whole.
-  if (job->quality >= 90) cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
-  jpeg_start_compress(&cinfo, TRUE);
-  row = static_cast<std::uint8_t*>(std::malloc(std::size_t(w) * 4));
-  if (!row) JpegFail(reinterpret_cast<j_common_ptr>(&cinfo));
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const LONG y = LONG(cinfo.next_scanline);
-    if (!SwfRowToBgra(job->image, y, row)) JpegFail(reinterpret_cast<j_common_ptr>(&cinfo));
-    for (LONG x = 0; x < w; ++x) {  // BGRA to packed RGB in place; transparent pixels black
-      const bool shown = SwfMaskBit(job->mask, x, y);
-      const std::uint8_t b = row[x * 4], g = row[x * 4 + 1], r = row[x * 4 + 2];
-      row[x * 3] = shown ? r : 0;
-      row[x * 3 + 1] = shown ? g : 0;
-      row[x * 3 + 2] = shown ? b : 0;
-    }
-    JSAMPROW rows[1] = {row};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::free(row);
   return true;
 }
 
@@ -87,13 +39,13 @@ bool Usable(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask) {
 bool EncodeSwfJpeg(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, int quality,
                    std::vector<std::uint8_t>& jpeg) {
   if (!Usable(image, mask)) return false;
-  const JpegJob job{image, mask, quality < 1 ? 1 : quality > 100 ? 100 : quality};
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  const bool ok = Compress(&job, &buffer, &size);
-  if (ok) jpeg.assign(buffer, buffer + size);
-  std::free(buffer);
-  return ok;
+  JpegJob job{image, mask};
+  TevImageIO::CJpegStreamSettings settings;
+  settings.quality = quality;
+  // Flat-coloured frames with sharp edges lose visibly under halved chroma;
+  // at high quality keep it whole.
+  if (quality >= 90) settings.hSample = settings.vSample = 1;
+  return TevImageIO::EncodeJpegStream(DibWidth(image), DibHeight(image), settings, MaskedRowRgb, &job, jpeg);
 }
 
 bool CJPGSwfEncoder::EncodeBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask,
