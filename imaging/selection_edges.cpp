@@ -2,6 +2,7 @@
 // marching-ants drawing into a 32-bit view image.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "imaging/obj_selection.h"
@@ -58,6 +59,18 @@ void CTevObjSelection::ZoomOutEdges(const CTevObjImage& mask, int factor) {
     }
 }
 
+namespace {
+
+std::uint64_t Load8(const BYTE* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+// True when any of the eight bytes is zero.
+bool HasZeroByte(std::uint64_t v) { return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0; }
+
+}  // namespace
+
 void CTevObjSelection::RecalculateEdge(int zoomFactor, bool force) {
   const int key = zoomFactor <= -2 ? zoomFactor : 1;
   if (!force && key == m_edgeZoom) return;
@@ -73,11 +86,21 @@ void CTevObjSelection::RecalculateEdge(int zoomFactor, bool force) {
       const BYTE* row = GetBits(y);
       const BYTE* above = y > 0 ? GetBits(y - 1) : nullptr;
       const BYTE* below = y + 1 < h ? GetBits(y + 1) : nullptr;
-      for (int x = 0; x < w; ++x) {
-        if (!row[x]) continue;
-        const bool edge = x == 0 || x == w - 1 || !above || !below || !row[x - 1] || !row[x + 1] || !above[x] ||
-                          !below[x];
-        if (edge) m_edgePoints.push_back(POINT{x, y});
+      for (int x = 0; x < w;) {
+        // Eight pixels at a time where they are all empty, or all inside with
+        // every neighbour selected: neither holds an edge point.
+        if (x > 0 && x + 8 < w) {
+          const std::uint64_t r = Load8(row + x);
+          if (r == 0 || (above && below && !HasZeroByte(r) && !HasZeroByte(Load8(above + x)) &&
+                         !HasZeroByte(Load8(below + x)) && row[x - 1] && row[x + 8])) {
+            x += 8;
+            continue;
+          }
+        }
+        if (row[x] && (x == 0 || x == w - 1 || !above || !below || !row[x - 1] || !row[x + 1] || !above[x] ||
+                       !below[x]))
+          m_edgePoints.push_back(POINT{x, y});
+        ++x;
       }
     }
   }

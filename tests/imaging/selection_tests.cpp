@@ -2,6 +2,9 @@
 // outline cells, drawing and the selection walker.
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <random>
+
 #include <cmath>
 #include <limits>
 
@@ -170,6 +173,36 @@ TEST(SelectionMagicWand, ConnectedAndGlobalPicks) {
   EXPECT_FALSE(CTevObjSelection::CMagicWandSelection::IsInTolerance(near, c, 0));
   EXPECT_TRUE(CTevObjSelection::CMagicWandSelection::IsInTolerance(near, c, 1));
   EXPECT_FALSE(CTevObjSelection::CMagicWandSelection::IsInTolerance(alpha, c, 255));
+}
+
+// The outline at zoom 1 is every selected pixel on the mask's border or next
+// to an unselected one, in row order; blocky random masks reach both the
+// eight-at-a-time skips and the pixel-by-pixel path.
+TEST(SelectionEdges, OutlineMatchesItsDefinitionOnRandomMasks) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 80; ++trial) {
+    const int w = 1 + int(rng() % 70), h = 1 + int(rng() % 12);
+    CTevObjImage mask(w, h, 8);
+    for (int r = 0; r < 3; ++r) {
+      const int x0 = int(rng() % w), y0 = int(rng() % h), x1 = x0 + int(rng() % (w - x0 + 1)),
+                y1 = y0 + int(rng() % (h - y0 + 1));
+      for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) mask.SetPixelData(x, y, 255);
+    }
+    for (int k = 0; k < 3; ++k) mask.SetPixelData(int(rng() % w), int(rng() % h), 0);
+    CTevObjSelection s;
+    if (!s.CreateSelectionFromMask(mask, POINT{0, 0})) continue;
+    s.RecalculateEdge(1, true);
+    std::deque<POINT> expected;
+    const int sw = s.Width(), sh = s.Height();
+    auto on = [&](int x, int y) { return x >= 0 && y >= 0 && x < sw && y < sh && s.GetBits(x, y)[0] != 0; };
+    for (int y = 0; y < sh; ++y)
+      for (int x = 0; x < sw; ++x)
+        if (on(x, y) && (x == 0 || y == 0 || x == sw - 1 || y == sh - 1 || !on(x - 1, y) || !on(x + 1, y) ||
+                         !on(x, y - 1) || !on(x, y + 1)))
+          expected.push_back(POINT{x, y});
+    EXPECT_EQ(s.GetEdgePoints(), expected) << w << " x " << h << ", trial " << trial;
+  }
 }
 
 TEST(SelectionEdges, ZoomOutCellsAndOutline) {
