@@ -137,7 +137,9 @@ TEST(ImageIoRobustness, DamagedCopiesNeverCrashAndGiveWholePictures) {
         for (const CTevSubImageBlock* b = &pack; b; b = b->next) {
           ASSERT_TRUE(b->picture) << "round " << round;
           ASSERT_TRUE(DibHeaderValid(b->picture.get())) << "round " << round;
-          if (b->mask) ASSERT_TRUE(DibHeaderValid(b->mask.get())) << "round " << round;
+          if (b->mask) {
+            ASSERT_TRUE(DibHeaderValid(b->mask.get())) << "round " << round;
+          }
         }
       }
     }
