@@ -76,25 +76,27 @@ void CGenRenderedBanner::RenderAt(double s, double angle, CBannerClip& out) {
   out.first = CBannerSlot{object, m_settings.x0 + (m_w - w2) / 2, m_settings.y0 + (m_h - h2) / 2, 0};
 }
 
+namespace {
+
+// The scale of clip i for the grow (variant 1) and shrink kinds: growing
+// enters from nothing and leaves toward m; shrinking enters from m and leaves
+// toward nothing.
+double GrowShrinkScale(int i, int count, bool enter, int variant, double m) {
+  if (variant == 1) return enter ? double(i) / count : 1 + i * (m - 1) / count;
+  return enter ? 1 + (m - 1) * (count - i) / count : double(count - i) / count;
+}
+
+}  // namespace
+
 void CGenScaleBanner::GenerateFullCanvasClip(int i, int count, bool enter, int variant, CBannerClip& out) {
   ShiftLeave(i, count, enter);
-  const double m = m_m;
-  double s;
-  if (variant == 1)
-    s = enter ? double(i) / count : 1 + i * (m - 1) / count;
-  else
-    s = enter ? 1 + (m - 1) * (count - i) / count : double(count - i) / count;
+  const double s = GrowShrinkScale(i, count, enter, variant, m_m);
   RenderAt(s, TextFactory()->GetAngle(), out);
 }
 
 void CGenTransformBanner::GenerateFullCanvasClip(int i, int count, bool enter, int variant, CBannerClip& out) {
   ShiftLeave(i, count, enter);
-  const double m = m_m;
-  double s;
-  if (variant == 1)
-    s = enter ? double(i) / count : 1 + i * (m - 1) / count;
-  else
-    s = enter ? 1 + (m - 1) * (count - i) / count : double(count - i) / count;
+  const double s = GrowShrinkScale(i, count, enter, variant, m_m);
   // One full turn across the phase: entering it ends at the text's own
   // angle, leaving it starts there.
   const double a = enter ? (count > 1 ? 360.0 * (i - 1) / (count - 1) : 0.0) : 360.0 * i / count;
