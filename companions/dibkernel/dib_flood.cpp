@@ -37,31 +37,55 @@ inline void Over(BYTE* d, BYTE b, BYTE g, BYTE r, unsigned a) {
   d[3] = BYTE(std::min<unsigned>(255, outA));
 }
 
-// Which pixels a fill takes, judged on the picture before it changes.
+// Which pixels a fill may take, judged on the picture before it changes.
 struct Criterion {
   bool transparentOnly = false;
   BYTE seed[4]{};
   int tolerance = 0;
-  bool Match(const BYTE* p) const {
-    if (transparentOnly) return p[3] == 0;
-    for (int c = 0; c < 4; ++c)
-      if (std::abs(int(p[c]) - int(seed[c])) > tolerance) return false;
-    return true;
-  }
 };
 
-// Paints the chosen pixels (chosen[y * w + x] != 0).
-void PaintChosen(BITMAPINFOHEADER* dib, const std::vector<BYTE>& chosen, COLORREF colour, BYTE transparency,
-                 const FillMask* mask) {
+// state[y * w + x]: 0 not fillable, 1 fillable, 2 chosen. One branch-free
+// pass over the picture (each byte within the tolerance of the seed's, or
+// alpha 0), then the mask's zero levels.
+void Classify(const BITMAPINFOHEADER* dib, const Criterion& crit, const FillMask* mask, std::vector<BYTE>& state) {
+  const int w = int(dib->biWidth), h = int(DibHeight(dib));
+  const unsigned tol = unsigned(crit.tolerance), span = 2 * tol;
+  const int s0 = crit.seed[0], s1 = crit.seed[1], s2 = crit.seed[2], s3 = crit.seed[3];
+  for (int y = 0; y < h; ++y) {
+    const BYTE* row = DibRow(dib, y);
+    BYTE* st = state.data() + std::size_t(y) * std::size_t(w);
+    if (crit.transparentOnly) {
+      for (int x = 0; x < w; ++x) st[x] = row[4 * x + 3] == 0;
+    } else {
+      for (int x = 0; x < w; ++x) {
+        const BYTE* p = row + 4 * x;
+        st[x] = BYTE((unsigned(p[0] - s0 + int(tol)) <= span) & (unsigned(p[1] - s1 + int(tol)) <= span) &
+                     (unsigned(p[2] - s2 + int(tol)) <= span) & (unsigned(p[3] - s3 + int(tol)) <= span));
+      }
+    }
+    if (mask)
+      for (int x = 0; x < w; ++x)
+        if (st[x] && !mask->LevelAt(x, y)) st[x] = 0;
+  }
+}
+
+// Paints the pixels whose state is `chosen`.
+void PaintChosen(BITMAPINFOHEADER* dib, const std::vector<BYTE>& state, BYTE chosen, COLORREF colour,
+                 BYTE transparency, const FillMask* mask) {
   const int w = int(dib->biWidth), h = int(DibHeight(dib));
   const BYTE b = GetBValue(colour), g = GetGValue(colour), r = GetRValue(colour);
   const unsigned strength = 255u - transparency;
   if (strength == 0) return;
+  const BYTE opaque[4] = {b, g, r, 255};
   for (int y = 0; y < h; ++y) {
-    const BYTE* c = chosen.data() + std::size_t(y) * std::size_t(w);
+    const BYTE* c = state.data() + std::size_t(y) * std::size_t(w);
     BYTE* row = DibRow(dib, y);
     for (int x = 0; x < w; ++x) {
-      if (!c[x]) continue;
+      if (c[x] != chosen) continue;
+      if (!mask && strength == 255) {
+        std::copy_n(opaque, 4, row + 4 * x);
+        continue;
+      }
       unsigned a = strength;
       if (mask) a = (a * mask->LevelAt(x, y) + 127) / 255;
       Over(row + 4 * x, b, g, r, a);
@@ -69,32 +93,11 @@ void PaintChosen(BITMAPINFOHEADER* dib, const std::vector<BYTE>& chosen, COLORRE
   }
 }
 
-// Marks every matching pixel; returns their count.
-std::size_t ChooseAll(const BITMAPINFOHEADER* dib, const Criterion& crit, const FillMask* mask,
-                      std::vector<BYTE>& chosen) {
-  const int w = int(dib->biWidth), h = int(DibHeight(dib));
-  std::size_t n = 0;
-  for (int y = 0; y < h; ++y) {
-    const BYTE* row = DibRow(dib, y);
-    BYTE* c = chosen.data() + std::size_t(y) * std::size_t(w);
-    for (int x = 0; x < w; ++x)
-      if (crit.Match(row + 4 * x) && (!mask || mask->LevelAt(x, y))) {
-        c[x] = 1;
-        ++n;
-      }
-  }
-  return n;
-}
-
-// Scanline fill from seed: a stack of spans' start points; each popped point
-// grows to its whole matching run, which is marked, and the runs of the rows
-// above and below that touch it are pushed once each.
-std::size_t ChooseConnected(const BITMAPINFOHEADER* dib, POINT seed, const Criterion& crit, const FillMask* mask,
-                            std::vector<BYTE>& chosen) {
-  const int w = int(dib->biWidth), h = int(DibHeight(dib));
-  auto fillable = [&](int x, int y, const BYTE* row, const BYTE* c) {
-    return !c[x] && crit.Match(row + 4 * x) && (!mask || mask->LevelAt(x, y));
-  };
+// Scanline fill from seed over the classified states: a stack of run
+// starts; each popped point grows to its whole fillable run, which becomes
+// chosen, and the fillable runs of the rows above and below that touch it
+// are pushed once each.
+std::size_t ChooseConnected(int w, int h, POINT seed, std::vector<BYTE>& state) {
   struct Seed {
     int x, y;
   };
@@ -104,21 +107,19 @@ std::size_t ChooseConnected(const BITMAPINFOHEADER* dib, POINT seed, const Crite
   while (!stack.empty()) {
     const Seed s = stack.back();
     stack.pop_back();
-    const BYTE* row = DibRow(dib, s.y);
-    BYTE* c = chosen.data() + std::size_t(s.y) * std::size_t(w);
-    if (!fillable(s.x, s.y, row, c)) continue;
+    BYTE* c = state.data() + std::size_t(s.y) * std::size_t(w);
+    if (c[s.x] != 1) continue;
     int l = s.x, r = s.x;
-    while (l > 0 && fillable(l - 1, s.y, row, c)) --l;
-    while (r + 1 < w && fillable(r + 1, s.y, row, c)) ++r;
-    std::fill(c + l, c + r + 1, BYTE(1));
+    while (l > 0 && c[l - 1] == 1) --l;
+    while (r + 1 < w && c[r + 1] == 1) ++r;
+    std::fill(c + l, c + r + 1, BYTE(2));
     n += std::size_t(r - l + 1);
     for (const int ny : {s.y - 1, s.y + 1}) {
       if (ny < 0 || ny >= h) continue;
-      const BYTE* nrow = DibRow(dib, ny);
-      const BYTE* nc = chosen.data() + std::size_t(ny) * std::size_t(w);
+      const BYTE* nc = state.data() + std::size_t(ny) * std::size_t(w);
       bool inRun = false;
       for (int x = l; x <= r; ++x) {
-        const bool f = fillable(x, ny, nrow, nc);
+        const bool f = nc[x] == 1;
         if (f && !inRun) stack.push_back({x, ny});
         inRun = f;
       }
@@ -140,9 +141,15 @@ std::size_t Fill(BITMAPINFOHEADER* dib, const POINT* seed, bool connected, bool 
     if (transparentOnly && p[3] != 0) return 0;
     std::copy_n(p, 4, crit.seed);
   }
-  std::vector<BYTE> chosen(std::size_t(w) * std::size_t(h), 0);
-  const std::size_t n = connected ? ChooseConnected(dib, *seed, crit, mask, chosen) : ChooseAll(dib, crit, mask, chosen);
-  if (n) PaintChosen(dib, chosen, colour, transparency, mask);
+  std::vector<BYTE> state(std::size_t(w) * std::size_t(h));
+  Classify(dib, crit, mask, state);
+  std::size_t n = 0;
+  if (connected) {
+    n = ChooseConnected(w, h, *seed, state);
+  } else {
+    for (const BYTE v : state) n += v;
+  }
+  if (n) PaintChosen(dib, state, connected ? 2 : 1, colour, transparency, mask);
   return n;
 }
 
