@@ -16,6 +16,7 @@ namespace {
 
 // The largest side a painted picture may grow to.
 constexpr long long kMaxPictureSide = 32768;
+constexpr long long kMaxOffPicture = 1000000;
 
 bool SamePixels(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
   if (a->biWidth != b->biWidth || DibHeight(a) != DibHeight(b)) return false;
@@ -26,8 +27,14 @@ bool SamePixels(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
 
 // The segment's pen block, clipped to the picture, in picture coordinates.
 bool SegmentBlock(const CDib& object, POINT origin, POINT& a, POINT& b, int width, RECT& block) {
-  a = POINT{a.x - origin.x, a.y - origin.y};
-  b = POINT{b.x - origin.x, b.y - origin.y};
+  // Far-off points are pulled in to a range the rasterizer's fixed point
+  // holds; they lie far outside any picture either way.
+  auto local = [&](POINT p) {
+    return POINT{LONG(std::clamp<long long>((long long)p.x - origin.x, -kMaxOffPicture, kMaxOffPicture)),
+                 LONG(std::clamp<long long>((long long)p.y - origin.y, -kMaxOffPicture, kMaxOffPicture))};
+  };
+  a = local(a);
+  b = local(b);
   RECT r = TevVecLib::StrokeSegmentBounds(a, b, width);
   r.left = std::max<LONG>(r.left, 0);
   r.top = std::max<LONG>(r.top, 0);
@@ -159,8 +166,9 @@ bool FloodObject(CLoopwrightDoc& doc, CRefImageObject& ref, POINT at, const CFlo
   POINT origin{ref.m_nX, ref.m_nY};
   const BITMAPINFOHEADER* pic = object->GetImage();
   if (style.transparency == 255) return false;  // paints nothing
-  const POINT local{at.x - origin.x, at.y - origin.y};
-  const bool inside = local.x >= 0 && local.y >= 0 && local.x < pic->biWidth && local.y < DibHeight(pic);
+  const long long lx = (long long)at.x - origin.x, ly = (long long)at.y - origin.y;
+  const bool inside = lx >= 0 && ly >= 0 && lx < pic->biWidth && ly < DibHeight(pic);
+  const POINT local{inside ? LONG(lx) : 0, inside ? LONG(ly) : 0};
   const bool transparent = !inside || DibRow(pic, local.y)[4 * local.x + 3] == 0;
   const int tolerance = std::clamp(style.tolerancePercent, 0, 100) * 255 / 100;
   DibPtr previous(CBitmapCreator::Clone(pic));

@@ -173,7 +173,8 @@ DibPtr CEditPictureView::Render(int dashPhase) {
     const COLORREF b = (dashPhase & 1) ? 0x000000 : 0xFFFFFF;
     m_selection.DrawSelection(view, POINT{-at.x, -at.y}, m_zoom, RECT{0, 0, width, height}, a, b);
   }
-  if (m_pTool && (m_tools.m_state.flags & kToolFeedback)) m_pTool->Draw(*this, view);
+  // The transform tool's handles show whenever it is the current tool.
+  if (m_pTool && ((m_tools.m_state.flags & kToolFeedback) || m_nTool == TOOL_TRANSFORM)) m_pTool->Draw(*this, view);
   view.Detch();
   return picture;
 }

@@ -236,8 +236,9 @@ bool CFloodTool::FillAt(CEditPictureView& view, POINT client) {
   if (!target || !target->m_pObject || !target->m_pObject->GetImage()) return false;
   const CPreferences& s = view.Tools().m_settings;
   const BITMAPINFOHEADER* pic = target->m_pObject->GetImage();
-  const POINT local{image.x - target->m_nX, image.y - target->m_nY};
-  const bool inside = local.x >= 0 && local.y >= 0 && local.x < pic->biWidth && local.y < DibHeight(pic);
+  const long long lx = (long long)image.x - target->m_nX, ly = (long long)image.y - target->m_nY;
+  const bool inside = lx >= 0 && ly >= 0 && lx < pic->biWidth && ly < DibHeight(pic);
+  const POINT local{inside ? LONG(lx) : 0, inside ? LONG(ly) : 0};
   const bool transparent = !inside || DibRow(pic, local.y)[4 * local.x + 3] == 0;
   if (transparent && !s.Get("FloodTransparence")) {
     doc.Prompt().ShowMessage(
