@@ -221,25 +221,24 @@ TEST(StrokeReference, SegmentsMatchTheirShapes) {
 namespace {
 
 TEST(FillReference, SerpentineOver4096SquareRunsInBoundedStack) {
-  // Walls on every other column, open alternately at the top and the bottom:
-  // one connected path through the whole picture, the worst case for a
-  // recursive fill (16 million pixels deep).
+  // Walls on every other row, open alternately at the right and the left
+  // end: one connected path through the whole picture, the worst case for a
+  // recursive fill (millions of calls deep).
   constexpr int n = 4096;
   DibPtr pic(CDIB32::CreateSimple32BitsDIB(n, n, RGB(255, 255, 255), 255));
   ASSERT_TRUE(pic);
-  for (int y = 0; y < n; ++y) {
+  for (int y = 1; y < n; y += 2) {
     BYTE* row = DibRow(pic.get(), y);
-    for (int x = 1; x < n; x += 2) {
-      const bool gap = (x / 2) % 2 == 0 ? y == n - 1 : y == 0;
-      if (!gap) row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0;
-    }
+    const int gap = (y / 2) % 2 == 0 ? n - 1 : 0;
+    for (int x = 0; x < n; ++x)
+      if (x != gap) row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0;
   }
-  // Every white pixel: the even columns plus one gap per wall.
+  // Every white pixel: the even rows plus one gap per wall.
   const std::size_t white = std::size_t(n / 2) * n + std::size_t(n / 2);
   EXPECT_EQ(DibKernel::ExtFillConnectedPixels(pic.get(), POINT{0, 0}, 0, RGB(0, 0, 255), 0), white);
   // The far end was reached: blue (B 255, R 0) there.
-  EXPECT_EQ(DibRow(pic.get(), n - 1)[4 * (n - 2) + 0], 255);
-  EXPECT_EQ(DibRow(pic.get(), n - 1)[4 * (n - 2) + 2], 0);
+  EXPECT_EQ(DibRow(pic.get(), n - 2)[4 * (n / 2) + 0], 255);
+  EXPECT_EQ(DibRow(pic.get(), n - 2)[4 * (n / 2) + 2], 0);
 }
 
 }  // namespace
