@@ -5,6 +5,8 @@
 #include <cmath>
 #include <memory>
 
+#include <agg_conv_curve.h>
+
 #include "app/dib_factories.h"
 #include "companions/shapes/shape_object.h"
 #include "companions/shapes/text_object.h"
@@ -407,12 +409,40 @@ bool CDrawShapeTool::OnLButtonUp(CEditPictureView& view, unsigned, POINT point) 
 }
 
 void CDrawShapeTool::Draw(const CEditPictureView& view, TevImageTransform::CTevObjImage& out) const {
+  // The chosen gallery shape scaled into the rubber band (scrolled coordinates).
   const POINT o = view.GetCanvasOrigin();
-  POINT a = m_state.start, b = m_state.last;
-  view.Zoom().Actual_to_Scaled(a);
-  view.Zoom().Actual_to_Scaled(b);
-  view.DrawFeedbackRect(out, RECT{a.x + o.x, a.y + o.y, b.x + o.x, b.y + o.y},
-                        m_nShapeKind == TevCustomPathLibV::kShapeEllipse);
+  const double left = std::min(m_state.start.x, m_state.last.x), top = std::min(m_state.start.y, m_state.last.y);
+  const double w = std::abs(double(m_state.last.x) - m_state.start.x);
+  const double h = std::abs(double(m_state.last.y) - m_state.start.y);
+  auto scrolled = [&](double x, double y) {
+    POINT p = ImageToViewUnscrolled(view, left + x, top + y);
+    return POINT{p.x + o.x, p.y + o.y};
+  };
+  const TevCustomPathLibV::CTevShapeObj defaults;
+  TevCustomPathLibV::CTevPath path;
+  if (w < 1 || h < 1 ||
+      !TevCustomPathLibV::BuildGalleryShapePath(m_nShapeKind, w, h, defaults.Count(), defaults.Ratio(), path)) {
+    view.DrawFeedbackRect(out, RECT{scrolled(0, 0).x, scrolled(0, 0).y, scrolled(w, h).x, scrolled(w, h).y}, false);
+    return;
+  }
+  agg::conv_curve<TevCustomPathLibV::CTevPath> curve(path);
+  curve.rewind(0);
+  double x, y;
+  POINT first{0, 0}, prev{0, 0};
+  bool open = false;
+  for (unsigned cmd; !agg::is_stop(cmd = curve.vertex(&x, &y));) {
+    if (agg::is_move_to(cmd)) {
+      first = prev = scrolled(x, y);
+      open = true;
+    } else if (agg::is_vertex(cmd) && open) {
+      const POINT p = scrolled(x, y);
+      view.DrawFeedbackLine(out, prev, p);
+      prev = p;
+    } else if (agg::is_end_poly(cmd) && open) {
+      view.DrawFeedbackLine(out, prev, first);
+      prev = first;
+    }
+  }
 }
 
 // Text tool ------------------------------------------------------------------

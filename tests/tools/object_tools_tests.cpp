@@ -189,6 +189,23 @@ TEST_F(ObjectTools, ShapeToolAddsShapeFillingTheBox) {
   EXPECT_EQ(m_doc.m_objects.size(), 2u);
 }
 
+TEST_F(ObjectTools, ShapeToolPreviewsTheGalleryShapeInTheBand) {
+  m_view.SetTool(TOOL_SHAPE);
+  m_view.Tools().m_shape.m_nShapeKind = ShapeKindOfName("ellipse");
+  m_view.OnLButtonDown(1, {40, 20});
+  m_view.OnMouseMove(1, {70, 50});
+  DibPtr shown = m_view.Render();
+  ASSERT_TRUE(shown);
+  auto black = [&](int x, int y) {
+    const BYTE* p = DibRow(shown.get(), y) + 4 * x;
+    return p[0] == 0 && p[1] == 0 && p[2] == 0;
+  };
+  EXPECT_TRUE(black(40, 35) || black(41, 35));  // the ellipse's left end
+  EXPECT_TRUE(black(55, 20) || black(55, 21));  // its top
+  EXPECT_FALSE(black(40, 20));                  // not the box's corner
+  m_view.OnLButtonUp(0, {70, 50});
+}
+
 TEST_F(ObjectTools, TextToolAddsAndDoubleClickEdits) {
   m_view.SetTool(TOOL_TEXT);
   EXPECT_FALSE(m_view.Tools().m_text.Confirm(m_doc, "early").ok);  // no entry open
