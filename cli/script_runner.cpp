@@ -24,6 +24,7 @@ CScriptRunner::CScriptRunner(CLoopwrightDoc& doc, std::ostream& out)
   AddBannerCommands(*this);
   AddFlashCommands(*this);
   AddSelectionCommands(*this);
+  AddToolCommands(*this);
 }
 
 CScriptRunner::~CScriptRunner() = default;

@@ -78,3 +78,4 @@ void AddTransitionCommands(CScriptRunner& runner);
 void AddImportCommands(CScriptRunner& runner);
 void AddBannerCommands(CScriptRunner& runner);
 void AddSelectionCommands(CScriptRunner& runner);
+void AddToolCommands(CScriptRunner& runner);

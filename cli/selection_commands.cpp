@@ -81,7 +81,8 @@ ScriptResult MouseCommand(CEditPictureView& view, const Args& a) {
   else if (what == "move") view.OnMouseMove(flags | (view.IsLButtonDown() ? 1u : 0u), p);
   else if (what == "up") view.OnLButtonUp(flags, p);
   else if (what == "dblclick") view.OnLButtonDblClk(flags | 1, p);
-  else return ScriptResult::Usage("mouse: down, move, up or dblclick");
+  else if (what == "rdown") view.OnRButtonDown(flags | 2, p);
+  else return ScriptResult::Usage("mouse: down, move, up, dblclick or rdown");
   return ScriptResult::Ok();
 }
 
@@ -186,7 +187,7 @@ void AddSelectionCommands(CScriptRunner& r) {
     if (!view.SetScroll(x, y)) return ScriptResult::Fail("scroll: the position cannot be negative");
     return ScriptResult::Ok();
   });
-  r.Register("mouse", "mouse down|move|up|dblclick X Y [shift] [ctrl]",
+  r.Register("mouse", "mouse down|move|up|dblclick|rdown X Y [shift] [ctrl]",
              [&view](const Args& a) { return MouseCommand(view, a); });
   r.Register("render-view", "render-view OUT.png", [&view](const Args& a) {
     if (a.size() != 1) return ScriptResult::Usage({});

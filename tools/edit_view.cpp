@@ -6,6 +6,7 @@
 
 #include "app/compose.h"
 #include "companions/dibkernel/dib_kernel.h"
+#include "editing/nudge_objects.h"
 
 using TevImageTransform::CTevObjImage;
 
@@ -32,6 +33,7 @@ CEditPictureView::CEditPictureView(CLoopwrightDoc& doc) : m_doc(doc) {
   m_tools.m_ellipse.m_bEqualSides = prefs.Get("EllipseSelectionEqualWidthAndHeight") != 0;
   m_tools.m_wand.m_nSimilarity = prefs.Get("Similarity");
   m_tools.m_wand.m_bConnected = prefs.Get("ConnectedPixelsMagicWand") != 0;
+  m_tools.m_settings = prefs;
   m_doc.AddObserver(this);
 }
 
@@ -114,7 +116,28 @@ bool CEditPictureView::OnLButtonUp(unsigned flags, POINT point) {
 
 bool CEditPictureView::OnLButtonDblClk(unsigned flags, POINT point) {
   m_bLButton = true;
-  return m_pTool && m_pTool->OnLButtonDblClk(*this, flags, point);
+  if (m_pTool && m_pTool->OnLButtonDblClk(*this, flags, point)) return true;
+  // The view's own double click: a text object under the point opens the
+  // text entry for it.
+  CRefImageObject* hit = HitTestFrame(m_doc, ClientToImage(point));
+  if (!hit || hit->m_pObject->m_nKind != OBJECT_TEXT) return false;
+  m_tools.m_text.BeginEdit(hit->m_pObject);
+  return true;
+}
+
+bool CEditPictureView::OnKeyDown(int key) {
+  int dx = 0, dy = 0;
+  const int h = m_tools.m_settings.Get("HorizontalOffset"), v = m_tools.m_settings.Get("VerticalOffset");
+  switch (key) {
+    case KEY_LEFT: dx = -h; break;
+    case KEY_RIGHT: dx = h; break;
+    case KEY_UP: dy = -v; break;
+    case KEY_DOWN: dy = v; break;
+    default: return false;
+  }
+  const ObjectResult r = NudgeSelectedObjects(m_doc, dx, dy);
+  if (!r.ok) m_doc.Prompt().ShowMessage(r.message, MessageKind::Info);
+  return true;
 }
 
 ContextMenu CEditPictureView::OnRButtonDown(unsigned flags, POINT point) {
@@ -150,7 +173,8 @@ DibPtr CEditPictureView::Render(int dashPhase) {
     const COLORREF b = (dashPhase & 1) ? 0x000000 : 0xFFFFFF;
     m_selection.DrawSelection(view, POINT{-at.x, -at.y}, m_zoom, RECT{0, 0, width, height}, a, b);
   }
-  if (m_pTool && (m_tools.m_state.flags & kToolFeedback)) m_pTool->Draw(*this, view);
+  // The transform tool's handles show whenever it is the current tool.
+  if (m_pTool && ((m_tools.m_state.flags & kToolFeedback) || m_nTool == TOOL_TRANSFORM)) m_pTool->Draw(*this, view);
   view.Detch();
   return picture;
 }

@@ -72,13 +72,22 @@ class CEditPictureView : public CDocObserver {
   // The in-process clipboard (a desktop window maps it to the system one).
   CPixelClipboard& Clipboard() { return m_clipboard; }
 
-  // Mouse events in client coordinates; true when the tool handled them.
+  // Mouse events in client coordinates; true when the tool handled them. A
+  // double click the tool leaves unhandled on a text object opens the text
+  // tool's entry for it (Tools().m_text.Confirm edits it).
   bool OnLButtonDown(unsigned flags, POINT point);
   bool OnMouseMove(unsigned flags, POINT point);
   bool OnLButtonUp(unsigned flags, POINT point);
   bool OnLButtonDblClk(unsigned flags, POINT point);
-  // Which context menu to show (the object menu when there is no tool).
+  // Which context menu to show (the object menu when there is no tool;
+  // MENU_NONE when the tool used the click).
   ContextMenu OnRButtonDown(unsigned flags, POINT point);
+  // Arrow keys (any tool): move the selected visible objects of the current
+  // frame by the HorizontalOffset / VerticalOffset settings, one "移动对象"
+  // step; locked objects refuse with the locked message. False for any
+  // other key (the window's default processing).
+  enum ArrowKey { KEY_LEFT = 0, KEY_UP = 1, KEY_RIGHT = 2, KEY_DOWN = 3 };
+  bool OnKeyDown(int key);
   // Mouse capture as a window would keep it; the move handlers act only
   // while the left button is held.
   void SetCapture(bool on) { m_bCapture = on; }

@@ -38,6 +38,8 @@ CDefaultTool* CToolSet::Get(int number) {
 }
 
 int CToolSet::NumberOfName(const std::string& name) {
+  if (name == "eraser") return TOOL_ERASE;
+  if (name == "pick") return TOOL_PICK_COLOR;
   for (int i = 0; i < TOOL_COUNT; ++i)
     if (name == kToolNames[std::size_t(i)]) return i;
   return -1;

@@ -1,124 +1,15 @@
-// The editing view's tools: CDefaultTool and the thirteen tools in their
-// slot order, with the state they share. Each view owns one CToolSet, so
-// the tools are single per view rather than per process; the view keeps a
+// The editing view's tools: the thirteen tools in their slot order, with
+// the state and settings they share. Each view owns one CToolSet, so the
+// tools are single per view rather than per process; the view keeps a
 // pointer to the current one and its number.
 #pragma once
 
 #include <string>
-#include <vector>
 
-#include "companions/base/win_types.h"
-#include "imaging/obj_image.h"
-
-class CEditPictureView;
-
-// Key flags of mouse messages.
-constexpr unsigned kKeyShift = 4;
-constexpr unsigned kKeyCtrl = 8;
-
-// Bits of the shared flag word.
-constexpr unsigned kToolFeedback = 1;   // rubber band or lasso on screen
-constexpr unsigned kToolMoving = 2;     // a selection move is in progress
-constexpr unsigned kToolMoveUnsaved = 4;  // the move is not yet recorded
-constexpr unsigned kToolCloseLasso = 8;   // the next button-up closes the lasso
-
-// The context menu a right click asks the window to show.
-enum ContextMenu { MENU_OBJECT = 0, MENU_SELECTION = 1 };
-
-struct CToolState {
-  unsigned flags = 0;
-  POINT start{0, 0};
-  POINT last{0, 0};
-};
-
-class CDefaultTool {
- public:
-  virtual ~CDefaultTool() = default;
-  virtual bool OnLButtonDown(CEditPictureView&, unsigned, POINT) { return false; }
-  virtual bool OnMouseMove(CEditPictureView&, unsigned, POINT) { return false; }
-  virtual bool OnLButtonUp(CEditPictureView&, unsigned, POINT) { return false; }
-  virtual bool OnLButtonDblClk(CEditPictureView&, unsigned, POINT) { return false; }
-  // The selection menu over a selected pixel of the mask, else the object
-  // menu; the window builds and shows it.
-  virtual ContextMenu OnRButtonDown(CEditPictureView& view, unsigned flags, POINT point);
-  // Draws the gesture's feedback into the rendered view.
-  virtual void Draw(const CEditPictureView&, TevImageTransform::CTevObjImage&) const {}
-};
-
-// Selection move shared by the four selection tools: a press inside the mask
-// starts it, moves shift the selection's offset (recorded once, on the first
-// real movement), the release ends it.
-class CSelectionTool : public CDefaultTool {
- public:
-  explicit CSelectionTool(CToolState& state) : m_state(state) {}
-
- protected:
-  bool StartMove(CEditPictureView& view, POINT point);
-  bool ContinueMove(CEditPictureView& view, POINT point);
-  bool EndMove(CEditPictureView& view);
-  CToolState& m_state;
-};
-
-// Rubber-band selection (rectangle or ellipse): start and last point are
-// kept in scrolled view coordinates.
-class CRectSelectionTool : public CSelectionTool {
- public:
-  CRectSelectionTool(CToolState& state, bool ellipse) : CSelectionTool(state), m_bEllipse(ellipse) {}
-  bool OnLButtonDown(CEditPictureView& view, unsigned flags, POINT point) override;
-  bool OnMouseMove(CEditPictureView& view, unsigned flags, POINT point) override;
-  bool OnLButtonUp(CEditPictureView& view, unsigned flags, POINT point) override;
-  void Draw(const CEditPictureView& view, TevImageTransform::CTevObjImage& out) const override;
-  // Settings: corner roundness in percent (rectangle), square or circle.
-  int m_nRoundness = 0;
-  bool m_bEqualSides = false;
-
- private:
-  bool m_bEllipse;
-};
-
-class CEllipseSelectionTool : public CRectSelectionTool {
- public:
-  explicit CEllipseSelectionTool(CToolState& state) : CRectSelectionTool(state, true) {}
-};
-
-// Lasso: each press adds a corner (scrolled coordinates); a double click
-// with more than two corners asks the next release to close the polygon.
-class CLassoSelectionTool : public CSelectionTool {
- public:
-  explicit CLassoSelectionTool(CToolState& state) : CSelectionTool(state) {}
-  bool OnLButtonDown(CEditPictureView& view, unsigned flags, POINT point) override;
-  bool OnMouseMove(CEditPictureView& view, unsigned flags, POINT point) override;
-  bool OnLButtonUp(CEditPictureView& view, unsigned flags, POINT point) override;
-  bool OnLButtonDblClk(CEditPictureView& view, unsigned flags, POINT point) override;
-  void Draw(const CEditPictureView& view, TevImageTransform::CTevObjImage& out) const override;
-  std::size_t PointCount() const { return m_points.size(); }
-
- private:
-  std::vector<POINT> m_points;
-  POINT m_looseEnd{0, 0};
-};
-
-class CMagicWandTool : public CSelectionTool {
- public:
-  explicit CMagicWandTool(CToolState& state) : CSelectionTool(state) {}
-  bool OnLButtonDown(CEditPictureView& view, unsigned flags, POINT point) override;
-  bool OnMouseMove(CEditPictureView& view, unsigned flags, POINT point) override;
-  bool OnLButtonUp(CEditPictureView& view, unsigned flags, POINT point) override;
-  // Tolerance in percent (clamped to 0..100) and connected-only picking.
-  int m_nSimilarity = 32;
-  bool m_bConnected = true;
-};
-
-// Tools whose gestures are not built yet: every event is left unhandled.
-class CSelectTool : public CDefaultTool {};
-class CTransformTool : public CSelectTool {};
-class CTextTool : public CDefaultTool {};
-class CDrawShapeTool : public CDefaultTool {};
-class CLineTool : public CDefaultTool {};
-class CEraseTool : public CDefaultTool {};
-class CFloodTool : public CDefaultTool {};
-class CPickColorTool : public CDefaultTool {};
-class CSymbolTool : public CDefaultTool {};
+#include "app/preferences.h"
+#include "tools/object_tools.h"
+#include "tools/paint_tools.h"
+#include "tools/tool_base.h"
 
 // Tool numbers in slot order.
 enum ToolNumber {
@@ -134,21 +25,27 @@ class CToolSet {
   CToolSet& operator=(const CToolSet&) = delete;
   // The tool of a number, null outside 0..12.
   CDefaultTool* Get(int number);
-  // Number of a script name ("select", "rect-select", ...), -1 if unknown.
+  // Number of a script name ("select", "rect-select", ...; also "eraser"
+  // and "pick"), -1 if unknown.
   static int NumberOfName(const std::string& name);
 
   CToolState m_state;
-  CSelectTool m_select;
+  // The tools' settings: the preference keys of the brush, eraser, fill,
+  // pick colour, shape and arrow keys, copied from the application's
+  // preferences when the view is made. Changing them here lasts for this
+  // view only; a window that wants them kept copies them back.
+  CPreferences m_settings;
+  CSelectTool m_select{m_state};
   CRectSelectionTool m_rect{m_state, false};
   CEllipseSelectionTool m_ellipse{m_state};
   CLassoSelectionTool m_lasso{m_state};
   CMagicWandTool m_wand{m_state};
-  CTransformTool m_transform;
+  CTransformTool m_transform{m_state};
   CTextTool m_text;
-  CDrawShapeTool m_shape;
-  CLineTool m_line;
-  CEraseTool m_erase;
+  CDrawShapeTool m_shape{m_state};
+  CLineTool m_line{m_state};
+  CEraseTool m_erase{m_state};
   CFloodTool m_flood;
-  CPickColorTool m_pickColor;
+  CPickColorTool m_pickColor{m_state};
   CSymbolTool m_symbol;
 };

@@ -1,0 +1,282 @@
+// Select, drag, arrow keys, transform, shape, text and symbol tools through
+// the editing view.
+#include <gtest/gtest.h>
+
+#include "app/dib_factories.h"
+#include "companions/shapes/text_object.h"
+#include "editing/doc_builder.h"
+#include "editing/doc_snapshot.h"
+#include "editing/object_property_actions.h"
+#include "tools/edit_view.h"
+
+namespace {
+
+class ObjectTools : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ResetDocument(m_doc, 80, 60));
+    // Two opaque 10 x 10 objects: A at (5, 5), B at (30, 5); two frames.
+    for (int i = 0; i < 2; ++i)
+      m_doc.m_objects.push_back(MakeRef<CDib>(PatternPicture(10, 10, [i](int, int) {
+        return std::array<BYTE, 4>{BYTE(i * 100), 50, 50, 255};
+      })));
+    AddFrames(m_doc, 2, [](int) { return 10; }, [](int, int j, CRefImageObject& r) {
+      r.m_bVisible = true;
+      r.m_nX = j == 0 ? 5 : 30;
+      r.m_nY = 5;
+    });
+    m_doc.SelectSingleFrame(0);
+    m_doc.EditManager().SetUndoMaxTimes(1000);
+    m_view.SetTool(TOOL_SELECT);
+  }
+  CRefImageObject& Ref(int frame, int object) { return *m_doc.m_frames[std::size_t(frame)]->m_refs[std::size_t(object)]; }
+  bool Selected(int object) {
+    for (const auto& o : m_doc.m_selectedObjects)
+      if (o == m_doc.m_objects[std::size_t(object)]) return true;
+    return false;
+  }
+  void Click(POINT p, unsigned keys = 0) {
+    m_view.OnLButtonDown(keys | 1, p);
+    m_view.OnLButtonUp(keys, p);
+  }
+  void Drag(POINT a, POINT b) {
+    m_view.OnLButtonDown(1, a);
+    m_view.OnMouseMove(1, POINT{(a.x + b.x) / 2, (a.y + b.y) / 2});
+    m_view.OnMouseMove(1, b);
+    m_view.OnLButtonUp(0, b);
+  }
+  std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
+  std::string UndoText() {
+    const CEditAction* a = m_doc.EditManager().GetUndoTail();
+    return a ? a->GetMenuText() : std::string();
+  }
+
+  CLoopwrightApp m_app;
+  CScriptedPrompt m_prompt{true};
+  CLoopwrightDoc m_doc{m_app, m_prompt};
+  CEditPictureView m_view{m_doc};
+};
+
+TEST_F(ObjectTools, ClicksSelectToggleAddAndClear) {
+  struct Step {
+    POINT at;
+    unsigned keys;
+    bool a, b;  // selected after the click
+  } steps[] = {
+      {{8, 8}, 0, true, false},          // plain click selects A only
+      {{33, 8}, kKeyShift, true, true},  // Shift adds B
+      {{8, 8}, kKeyCtrl, false, true},   // Ctrl removes A
+      {{8, 8}, kKeyCtrl, true, true},    // and adds it back
+      {{33, 8}, 0, true, true},          // plain click on a selected one keeps both
+      {{60, 50}, 0, false, false},       // empty canvas clears
+  };
+  for (const Step& s : steps) {
+    Click(s.at, s.keys);
+    EXPECT_EQ(Selected(0), s.a) << s.at.x << " keys " << s.keys;
+    EXPECT_EQ(Selected(1), s.b) << s.at.x << " keys " << s.keys;
+  }
+  EXPECT_EQ(Actions(), 0u);
+}
+
+TEST_F(ObjectTools, DragTwoObjectsMovesCurrentFrameOnlyAsOneStep) {
+  Click({8, 8});
+  Click({33, 8}, kKeyShift);
+  const std::string before = Snapshot(m_doc);
+  Drag({8, 8}, {13, 5});
+  EXPECT_EQ(Actions(), 1u);
+  EXPECT_EQ(UndoText(), "撤消 移动对象");
+  EXPECT_EQ(Ref(0, 0).m_nX, 10);
+  EXPECT_EQ(Ref(0, 0).m_nY, 2);
+  EXPECT_EQ(Ref(0, 1).m_nX, 35);
+  EXPECT_EQ(Ref(0, 1).m_nY, 2);
+  EXPECT_EQ(Ref(1, 0).m_nX, 5);  // the other frame places them itself
+  EXPECT_EQ(Ref(1, 1).m_nX, 30);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), before);
+}
+
+TEST_F(ObjectTools, PressAndReleaseWithoutMovingRecordsNothing) {
+  Click({8, 8});
+  m_view.OnLButtonDown(1, {8, 8});
+  m_view.OnMouseMove(1, {8, 8});
+  m_view.OnLButtonUp(0, {8, 8});
+  EXPECT_EQ(Actions(), 0u);
+}
+
+TEST_F(ObjectTools, LockedObjectsAreNotMovedByDragOrArrowKeys) {
+  Click({8, 8});
+  Ref(0, 0).m_bLocked = true;
+  const std::string before = Snapshot(m_doc);
+  struct Case {
+    const char* name;
+    bool drag;
+  } cases[] = {{"drag", true}, {"arrow", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_prompt.m_strLast.clear();
+    if (c.drag)
+      Drag({8, 8}, {20, 20});
+    else
+      EXPECT_TRUE(m_view.OnKeyDown(CEditPictureView::KEY_RIGHT));
+    EXPECT_EQ(m_prompt.m_strLast, kLockedObjectsMessage);
+    EXPECT_EQ(Snapshot(m_doc), before);
+    EXPECT_EQ(Actions(), 0u);
+  }
+}
+
+TEST_F(ObjectTools, ArrowKeysMoveByTheOffsetsAndUndo) {
+  m_view.Tools().m_settings.Set("HorizontalOffset", 5);
+  m_view.Tools().m_settings.Set("VerticalOffset", 3);
+  Click({8, 8});
+  Click({33, 8}, kKeyShift);
+  Ref(0, 1).m_bVisible = false;  // hidden references stay put
+  struct Case {
+    int key, dx, dy;
+  } cases[] = {{CEditPictureView::KEY_RIGHT, 5, 0},
+               {CEditPictureView::KEY_LEFT, -5, 0},
+               {CEditPictureView::KEY_UP, 0, -3},
+               {CEditPictureView::KEY_DOWN, 0, 3}};
+  for (const Case& c : cases) {
+    const std::string before = Snapshot(m_doc);
+    EXPECT_TRUE(m_view.OnKeyDown(c.key));
+    EXPECT_EQ(Ref(0, 0).m_nX, 5 + c.dx);
+    EXPECT_EQ(Ref(0, 0).m_nY, 5 + c.dy);
+    EXPECT_EQ(Ref(0, 1).m_nX, 30);
+    EXPECT_EQ(UndoText(), "撤消 移动对象");
+    ASSERT_TRUE(m_doc.OnEditUndo());
+    EXPECT_EQ(Snapshot(m_doc), before);
+  }
+  EXPECT_FALSE(m_view.OnKeyDown(99));
+}
+
+TEST_F(ObjectTools, SymbolToolChangesNothing) {
+  m_view.SetTool(TOOL_SYMBOL);
+  const std::string before = Snapshot(m_doc);
+  const POINT points[] = {{8, 8}, {33, 8}, {70, 50}, {-5, -5}};
+  for (const POINT& p : points) {
+    EXPECT_TRUE(m_view.OnLButtonDown(1, p));
+    m_view.OnMouseMove(1, {p.x + 4, p.y + 4});
+    m_view.OnLButtonUp(0, {p.x + 4, p.y + 4});
+  }
+  EXPECT_EQ(Snapshot(m_doc), before);
+  EXPECT_EQ(Actions(), 0u);
+}
+
+TEST_F(ObjectTools, ShapeToolAddsShapeFillingTheBox) {
+  m_view.SetTool(TOOL_SHAPE);
+  m_view.Tools().m_shape.m_nShapeKind = ShapeKindOfName("rectangle");
+  m_view.Tools().m_settings.Set("PaintShapeWidth", 0);
+  m_view.Tools().m_settings.Set("PaintBackgndColor", 0x00FF00);
+  ASSERT_TRUE(m_view.SetScroll(10, 4));  // the box is where the pointer is
+  Drag({40 - 10, 30 - 4}, {60 - 10, 50 - 4});
+  ASSERT_EQ(m_doc.m_objects.size(), 3u);
+  EXPECT_EQ(UndoText(), "Undo Paint Shape");
+  const CRefImageObject& r = Ref(0, 2);
+  EXPECT_TRUE(r.m_bVisible);
+  EXPECT_FALSE(Ref(1, 2).m_bVisible);
+  const BITMAPINFOHEADER* p = m_doc.m_objects[2]->GetImage();
+  // The filled box covers canvas (40..60, 30..50).
+  const int lx = 50 - r.m_nX, ly = 40 - r.m_nY;
+  ASSERT_TRUE(lx >= 0 && ly >= 0 && lx < p->biWidth && ly < DibHeight(p));
+  EXPECT_EQ(DibRow(p, ly)[4 * lx + 1], 255);
+  EXPECT_NEAR(r.m_nX, 40, 1);
+  EXPECT_NEAR(r.m_nY, 30, 1);
+  EXPECT_NEAR(p->biWidth, 20, 2);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(m_doc.m_objects.size(), 2u);
+  // A click without a box adds nothing.
+  Click({20, 20});
+  EXPECT_EQ(m_doc.m_objects.size(), 2u);
+}
+
+TEST_F(ObjectTools, ShapeToolPreviewsTheGalleryShapeInTheBand) {
+  m_view.SetTool(TOOL_SHAPE);
+  m_view.Tools().m_shape.m_nShapeKind = ShapeKindOfName("ellipse");
+  m_view.OnLButtonDown(1, {40, 20});
+  m_view.OnMouseMove(1, {70, 50});
+  DibPtr shown = m_view.Render();
+  ASSERT_TRUE(shown);
+  auto black = [&](int x, int y) {
+    const BYTE* p = DibRow(shown.get(), y) + 4 * x;
+    return p[0] == 0 && p[1] == 0 && p[2] == 0;
+  };
+  EXPECT_TRUE(black(40, 35) || black(41, 35));  // the ellipse's left end
+  EXPECT_TRUE(black(55, 20) || black(55, 21));  // its top
+  EXPECT_FALSE(black(40, 20));                  // not the box's corner
+  m_view.OnLButtonUp(0, {70, 50});
+}
+
+TEST_F(ObjectTools, TextToolAddsAndDoubleClickEdits) {
+  m_view.SetTool(TOOL_TEXT);
+  EXPECT_FALSE(m_view.Tools().m_text.Confirm(m_doc, "early").ok);  // no entry open
+  Click({40, 30});
+  ASSERT_TRUE(m_view.Tools().m_text.Confirm(m_doc, "Hi").ok);
+  ASSERT_EQ(m_doc.m_objects.size(), 3u);
+  EXPECT_EQ(UndoText(), "Undo Add Text");
+  EXPECT_EQ(m_doc.m_objects[2]->m_nKind, OBJECT_TEXT);
+  // Double click on an opaque pixel of the text with the select tool.
+  m_view.SetTool(TOOL_SELECT);
+  const CRefImageObject& r = Ref(0, 2);
+  const BITMAPINFOHEADER* p = m_doc.m_objects[2]->GetImage();
+  POINT hit{-1, -1};
+  for (LONG y = 0; y < DibHeight(p) && hit.x < 0; ++y)
+    for (LONG x = 0; x < p->biWidth; ++x)
+      if (DibRow(p, y)[4 * x + 3] == 255) {
+        hit = POINT{r.m_nX + x, r.m_nY + y};
+        break;
+      }
+  ASSERT_GE(hit.x, 0);
+  EXPECT_TRUE(m_view.OnLButtonDblClk(1, hit));
+  ASSERT_TRUE(m_view.Tools().m_text.IsEditingExisting());
+  ASSERT_TRUE(m_view.Tools().m_text.Confirm(m_doc, "Hello").ok);
+  EXPECT_EQ(UndoText(), "Undo Modify Text");
+  EXPECT_EQ(TextFactoryOf(*m_doc.m_objects[2])->Text().TextContent().size(), 5u);
+}
+
+TEST_F(ObjectTools, TransformHandleResizesAndUndoRestores) {
+  // A picture object (the transform tool changes generator objects).
+  auto factory = MakeRef<CBitmapDibFactory>(PatternPicture(20, 10, [](int, int) {
+    return std::array<BYTE, 4>{10, 20, 30, 255};
+  }), 1.0, 1.0, 0.0);
+  RefPtr<CDib> picture = CreateGeneratorObject(factory, OBJECT_PICTURE);
+  ASSERT_TRUE(picture);
+  ASSERT_TRUE(AddObjectOnTop(m_doc, picture, 20, 30, 0).ok);
+  m_doc.EditManager().RemoveAll();
+  m_doc.m_selectedObjects = {picture};
+  m_view.Tools().m_settings.Set("PreserveRatio", 1);
+  m_view.SetTool(TOOL_TRANSFORM);
+  const std::string before = Snapshot(m_doc);
+  struct Case {
+    int handle;
+    POINT to;  // where the handle is dropped
+    double sx, sy;
+  } cases[] = {
+      {3, {60, 35}, 2.0, 1.0},  // right edge from x 40 to 60
+      {5, {30, 45}, 1.0, 1.5},  // bottom edge from y 40 to 45
+      {4, {50, 45}, 1.5, 1.5},  // corner, ratio kept by the larger change
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.handle);
+    double hx, hy;
+    ASSERT_TRUE(m_view.Tools().m_transform.HandlePoint(m_view, c.handle, hx, hy));
+    Drag(POINT{LONG(hx), LONG(hy)}, c.to);
+    EXPECT_EQ(UndoText(), "Undo Transform object");
+    EXPECT_DOUBLE_EQ(factory->ScaleX(), c.sx);
+    EXPECT_DOUBLE_EQ(factory->ScaleY(), c.sy);
+    // The side opposite the handle stays put.
+    EXPECT_EQ(Ref(0, 2).m_nX, 20);
+    EXPECT_EQ(Ref(0, 2).m_nY, 30);
+    ASSERT_TRUE(m_doc.OnEditUndo());
+    EXPECT_EQ(Snapshot(m_doc), before);
+    EXPECT_DOUBLE_EQ(factory->ScaleX(), 1.0);
+  }
+  // The rotate handle turns it about its centre.
+  double rx, ry;
+  ASSERT_TRUE(m_view.Tools().m_transform.HandlePoint(m_view, CTransformTool::kRotateHandle, rx, ry));
+  Drag(POINT{LONG(rx), LONG(ry)}, POINT{30 + 40, 35});
+  EXPECT_NEAR(factory->GetAngle(), 90.0, 15.0);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), before);
+}
+
+}  // namespace

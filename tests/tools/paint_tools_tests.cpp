@@ -1,0 +1,297 @@
+// Brush, eraser, fill and pick colour driven through the editing view as a
+// window drives them: messages, what each gesture records, enlargement and
+// trim, straight lines, the fill's transparent start and opacity, picking,
+// and painting where the pointer is at any scroll position.
+#include <gtest/gtest.h>
+
+#include "editing/doc_builder.h"
+#include "editing/doc_snapshot.h"
+#include "tools/edit_view.h"
+#include "tools/selection_actions.h"
+
+namespace {
+
+constexpr BYTE kWhite[4] = {255, 255, 255, 255};
+
+class PaintTools : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ResetDocument(m_doc, 64, 48));
+    // Object 0: a 30 x 20 opaque white picture at (10, 10).
+    m_doc.m_objects.push_back(MakeRef<CDib>(PatternPicture(30, 20, [](int, int) {
+      return std::array<BYTE, 4>{255, 255, 255, 255};
+    })));
+    AddFrames(m_doc, 2, [](int) { return 10; }, [](int, int, CRefImageObject& r) {
+      r.m_bVisible = true;
+      r.m_nX = 10;
+      r.m_nY = 10;
+    });
+    m_doc.SelectSingleFrame(0);
+    m_doc.EditManager().SetUndoMaxTimes(1000);
+    Settings().Set("PaintLineColor", 0x0000FF);
+    Settings().Set("PaintLineWidth", 3);
+  }
+  CPreferences& Settings() { return m_view.Tools().m_settings; }
+  CDib& Object() { return *m_doc.m_objects[0]; }
+  CRefImageObject& Ref(int frame = 0) { return *m_doc.m_frames[std::size_t(frame)]->m_refs[0]; }
+  // Pixel of the object under image point (x, y); null off its picture.
+  const BYTE* At(int x, int y) {
+    const BITMAPINFOHEADER* p = Object().GetImage();
+    const int lx = x - Ref().m_nX, ly = y - Ref().m_nY;
+    if (lx < 0 || ly < 0 || lx >= p->biWidth || ly >= DibHeight(p)) return nullptr;
+    return DibRow(p, ly) + 4 * lx;
+  }
+  bool IsRed(int x, int y) {
+    const BYTE* p = At(x, y);
+    return p && p[0] == 0 && p[1] == 0 && p[2] == 255 && p[3] == 255;
+  }
+  void Gesture(const std::vector<POINT>& path) {
+    m_view.OnLButtonDown(1, path.front());
+    for (std::size_t i = 1; i < path.size(); ++i) m_view.OnMouseMove(1, path[i]);
+    m_view.OnLButtonUp(0, path.back());
+  }
+  std::string UndoText() {
+    const CEditAction* a = m_doc.EditManager().GetUndoTail();
+    return a ? a->GetMenuText() : std::string();
+  }
+  std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
+
+  CLoopwrightApp m_app;
+  CScriptedPrompt m_prompt{true};
+  CLoopwrightDoc m_doc{m_app, m_prompt};
+  CEditPictureView m_view{m_doc};
+};
+
+TEST_F(PaintTools, HiddenObjectsGiveTheNoObjectMessageAndNoChange) {
+  struct Case {
+    int tool;
+    const char* message;
+  } cases[] = {
+      {TOOL_LINE, "There must be an object before drawing a line!"},
+      {TOOL_ERASE, "An object must be visible before erasing!"},
+      {TOOL_FLOOD, "There must be an object before filling!"},
+  };
+  Ref().m_bVisible = false;
+  const std::string before = Snapshot(m_doc);
+  for (const Case& c : cases) {
+    m_prompt.m_strLast.clear();
+    m_view.SetTool(c.tool);
+    Gesture({{20, 20}, {25, 22}});
+    EXPECT_EQ(m_prompt.m_strLast, c.message);
+    EXPECT_EQ(Snapshot(m_doc), before);
+    EXPECT_EQ(Actions(), 0u);
+  }
+}
+
+TEST_F(PaintTools, ClickPaintsOneDotAndUndoRestores) {
+  Settings().Set("AllowPaintTransparence", 0);
+  m_view.SetTool(TOOL_LINE);
+  const std::string before = Snapshot(m_doc);
+  Gesture({{20, 20}});
+  EXPECT_EQ(UndoText(), "Undo paint line");
+  ASSERT_EQ(Actions(), 1u);
+  EXPECT_TRUE(IsRed(20, 20));
+  EXPECT_FALSE(IsRed(23, 20));
+  EXPECT_FALSE(IsRed(20, 23));
+  // The same object shows on the other frame, changed there too.
+  EXPECT_EQ(Ref(1).m_pObject.get(), &Object());
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), before);
+}
+
+TEST_F(PaintTools, StrokeLeavingThePictureEnlargesTrimsAndMovesAndUndoRestoresBoth) {
+  m_view.SetTool(TOOL_LINE);
+  const std::string before = Snapshot(m_doc);
+  // From inside the picture to (50, 4), outside it on the canvas.
+  Gesture({{20, 20}, {35, 12}, {50, 4}});
+  const BITMAPINFOHEADER* p = Object().GetImage();
+  // Trimmed to picture plus stroke: right edge past 50, top at 4 - 1.
+  EXPECT_EQ(Ref().m_nX, 10);
+  EXPECT_EQ(Ref().m_nY, 3);
+  EXPECT_EQ(Ref(1).m_nY, 3);  // every frame keeps the pixels in place
+  EXPECT_EQ(Ref().m_nX + p->biWidth, 52);
+  EXPECT_EQ(Ref().m_nY + DibHeight(p), 30);
+  EXPECT_TRUE(IsRed(50, 4));
+  EXPECT_TRUE(IsRed(35, 12));
+  const BYTE* corner = At(10, 10);
+  ASSERT_NE(corner, nullptr);
+  EXPECT_EQ(std::memcmp(corner, kWhite, 4), 0);
+  EXPECT_EQ(UndoText(), "Undo paint line");
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), before);
+  const std::string after = Snapshot(m_doc);
+  ASSERT_TRUE(m_doc.OnEditRedo());
+  EXPECT_EQ(Ref().m_nY, 3);
+  EXPECT_TRUE(IsRed(50, 4));
+  EXPECT_NE(Snapshot(m_doc), after);
+}
+
+TEST_F(PaintTools, StraightLineModePaintsOnlyPressToRelease) {
+  Settings().Set("PaintBeeline", 1);
+  m_view.SetTool(TOOL_LINE);
+  // The pointer wanders through (30, 28) but the line runs along y = 15.
+  Gesture({{12, 15}, {30, 28}, {20, 25}, {36, 15}});
+  for (int x = 12; x <= 36; ++x) EXPECT_TRUE(IsRed(x, 15)) << x;
+  EXPECT_FALSE(IsRed(30, 28));
+  EXPECT_FALSE(IsRed(20, 25));
+  EXPECT_EQ(Actions(), 1u);
+}
+
+TEST_F(PaintTools, PaintsWherePointerIsAtAnyScrollAndZoom) {
+  struct Case {
+    int zoom;
+    POINT scroll, origin;
+  } cases[] = {{1, {0, 0}, {0, 0}}, {1, {17, 9}, {3, 5}}, {2, {30, 20}, {4, 4}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.zoom);
+    ASSERT_TRUE(m_view.SetZoom(c.zoom));
+    ASSERT_TRUE(m_view.SetScroll(c.scroll.x, c.scroll.y));
+    m_view.SetCanvasOrigin(c.origin);
+    // Client point over image pixel (25, 18).
+    const POINT client{25 * c.zoom + c.origin.x - c.scroll.x, 18 * c.zoom + c.origin.y - c.scroll.y};
+    m_view.SetTool(TOOL_LINE);
+    Gesture({client});
+    // A 3-pixel dot: only its centre pixel is fully covered.
+    EXPECT_TRUE(IsRed(25, 18));
+    EXPECT_FALSE(IsRed(24, 18) || IsRed(26, 18) || IsRed(25, 17) || IsRed(25, 19));
+    ASSERT_TRUE(m_doc.OnEditUndo());
+    EXPECT_FALSE(IsRed(25, 18));
+  }
+}
+
+TEST_F(PaintTools, EraserClearsAlongTheStrokeInsideTheSelectionOnly) {
+  Settings().Set("EraseLineWidth", 3);
+  ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 15, 20, 0, SELECT_REPLACE).ok);
+  m_view.SetTool(TOOL_ERASE);
+  const std::string before = Snapshot(m_doc);
+  Gesture({{12, 20}, {24, 20}, {36, 20}});
+  EXPECT_EQ(UndoText(), "Undo erase");
+  EXPECT_EQ(At(14, 20)[3], 0);
+  EXPECT_EQ(At(20, 20)[3], 0);
+  EXPECT_EQ(std::memcmp(At(30, 20), kWhite, 4), 0);  // outside the selection
+  EXPECT_EQ(std::memcmp(At(20, 25), kWhite, 4), 0);  // off the stroke
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), before);
+}
+
+TEST_F(PaintTools, FillOpacityTransparentStartAndMessages) {
+  struct Case {
+    const char* name;
+    int opacity, transparence;
+    POINT at;
+    bool recorded;
+    const char* message;
+  } cases[] = {
+      {"opaque fill", 0, 1, {20, 20}, true, ""},
+      {"255 paints nothing", 255, 1, {20, 20}, false, ""},
+      {"transparent start refused", 0, 0, {5, 5}, false,
+       "To fill transparent areas, check the \"Allow painting in transparent areas\" option."},
+      {"off the canvas", 0, 1, {70, 5}, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_prompt.m_strLast.clear();
+    Settings().Set("FloodOpacity", c.opacity);
+    Settings().Set("FloodTransparence", c.transparence);
+    Settings().Set("FloodSolidColor", 0x00FF00);
+    m_view.SetTool(TOOL_FLOOD);
+    const std::string before = Snapshot(m_doc);
+    m_view.OnLButtonDown(1, c.at);
+    m_view.OnLButtonUp(0, c.at);
+    EXPECT_EQ(m_prompt.m_strLast, c.message);
+    EXPECT_EQ(Actions() == 1, c.recorded);
+    if (c.recorded) {
+      EXPECT_EQ(UndoText(), "Undo flood");
+      const BYTE* p = At(c.at.x, c.at.y);
+      ASSERT_NE(p, nullptr);
+      EXPECT_TRUE(p[0] == 0 && p[1] == 255 && p[2] == 0 && p[3] == 255);
+      ASSERT_TRUE(m_doc.OnEditUndo());
+      m_doc.EditManager().RemoveAll();
+    }
+    EXPECT_EQ(Snapshot(m_doc), before);
+  }
+}
+
+TEST_F(PaintTools, FillOnTransparentPixelKeepsThePartOutsideTheCanvas) {
+  // The object hangs 6 pixels off the left edge; a fill of the transparent
+  // canvas must keep those columns.
+  Ref().m_nX = -6;
+  Ref(1).m_nX = -6;
+  Settings().Set("FloodSolidColor", 0x00FF00);
+  m_view.SetTool(TOOL_FLOOD);
+  const std::string before = Snapshot(m_doc);
+  m_view.OnLButtonDown(1, {50, 40});
+  m_view.OnLButtonUp(0, {50, 40});
+  ASSERT_EQ(UndoText(), "Undo flood");
+  EXPECT_EQ(Ref().m_nX, -6);
+  EXPECT_EQ(Ref().m_nY, 0);
+  EXPECT_EQ(Object().GetImage()->biWidth, 70);
+  EXPECT_EQ(std::memcmp(At(-6, 15), kWhite, 4), 0);
+  const BYTE* filled = At(60, 45);
+  ASSERT_NE(filled, nullptr);
+  EXPECT_EQ(filled[1], 255);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Snapshot(m_doc), before);
+}
+
+TEST_F(PaintTools, PickColourTakesComposedColourAndIgnoresTransparency) {
+  // Object pixel (15, 15) red; (2, 2) is transparent canvas.
+  DibRow(Object().GetImage(), 5)[4 * 5 + 0] = 0;
+  DibRow(Object().GetImage(), 5)[4 * 5 + 1] = 0;
+  struct Case {
+    POINT at;
+    bool right;
+    std::int32_t expected;  // 0xBBGGRR, or -1: unchanged
+  } cases[] = {{{15, 15}, false, 0x0000FF}, {{15, 15}, true, 0x0000FF}, {{2, 2}, false, -1}, {{2, 2}, true, -1}};
+  m_view.SetTool(TOOL_PICK_COLOR);
+  for (const Case& c : cases) {
+    Settings().Set("PaintBackgndColor", 0x123456);
+    Settings().Set("FloodSolidColor", 0x123456);
+    Settings().Set("PaintForeColor", 0x654321);
+    Settings().Set("PaintLineColor", 0x654321);
+    if (c.right)
+      EXPECT_EQ(m_view.OnRButtonDown(2, c.at), MENU_NONE);
+    else
+      m_view.OnLButtonDown(1, c.at);
+    const char* a = c.right ? "PaintForeColor" : "PaintBackgndColor";
+    const char* b = c.right ? "PaintLineColor" : "FloodSolidColor";
+    const std::int32_t old = c.right ? 0x654321 : 0x123456;
+    EXPECT_EQ(Settings().Get(a), c.expected < 0 ? old : c.expected);
+    EXPECT_EQ(Settings().Get(b), c.expected < 0 ? old : c.expected);
+  }
+  EXPECT_EQ(Actions(), 0u);
+}
+
+TEST_F(PaintTools, ShapeObjectAsksBeforePaintingAndNoKeepsIt) {
+  // Make the object look like a shape object: No leaves it alone.
+  Object().m_nKind = OBJECT_SHAPE;
+  m_prompt.m_bAnswer = false;
+  m_view.SetTool(TOOL_LINE);
+  const std::string before = Snapshot(m_doc);
+  Gesture({{20, 20}});
+  EXPECT_NE(m_prompt.m_strLastQuestion.find("is not an image object"), std::string::npos);
+  EXPECT_EQ(Snapshot(m_doc), before);
+  EXPECT_EQ(Actions(), 0u);
+  // Yes converts (one step) and paints (another).
+  m_prompt.m_bAnswer = true;
+  Gesture({{20, 20}});
+  EXPECT_EQ(Object().m_nKind, OBJECT_RASTER);
+  EXPECT_EQ(Actions(), 2u);
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  ASSERT_TRUE(m_doc.OnEditUndo());
+  EXPECT_EQ(Object().m_nKind, OBJECT_SHAPE);
+}
+
+TEST_F(PaintTools, BrushThatPaintsNothingOpaqueKeepsThePicture) {
+  // A fully transparent object and a brush of opacity 255: the trim finds no
+  // opaque pixel and must not leave an empty picture.
+  Object().SetImage(DibPtr(CDIB32::CreateBlank32BitsDIB(30, 20)));
+  Settings().Set("LineOpacity", 255);
+  m_view.SetTool(TOOL_LINE);
+  Gesture({{20, 20}, {30, 25}});
+  ASSERT_NE(Object().GetImage(), nullptr);
+  EXPECT_GT(Object().GetImage()->biWidth, 0);
+  EXPECT_GT(DibHeight(Object().GetImage()), 0);
+}
+
+}  // namespace
