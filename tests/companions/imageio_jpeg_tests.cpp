@@ -65,7 +65,7 @@ TEST_F(ImageIoJpeg, AdobeCmykIsInvertedBack) {
   }
 }
 
-TEST_F(ImageIoJpeg, ScaledDecodeAndContentSniffing) {
+TEST_F(ImageIoJpeg, ScaledDecodeHalvesTheSize) {
   CTevImageInfoPack pack;
   pack.path = dir.File("rgb.jpg");
   CTevJpegImportOptions half;
@@ -73,10 +73,6 @@ TEST_F(ImageIoJpeg, ScaledDecodeAndContentSniffing) {
   ASSERT_EQ(LoadImageW(pack, &half, nullptr), 0);
   EXPECT_EQ(pack.width, 19);
   EXPECT_EQ(pack.height, 12);
-  // A JPEG announced as PNG is still read as JPEG.
-  CTevImageInfoPack other;
-  ASSERT_EQ(Load(other, dir.File("rgb.jpg"), IMAGE_FORMAT_PNG), 0);
-  EXPECT_EQ(other.format, IMAGE_FORMAT_JPEG);
 }
 
 TEST_F(ImageIoJpeg, DamagedFilesFail) {

@@ -175,12 +175,7 @@ TEST(Adjust, NoiseFadesOut) {
   CNoiseEffect quiet(0);
   DibPtr q = Copy(src.get());
   quiet.DoRender(q.get(), src.get(), 0);
-  EXPECT_EQ(Differences(q.get(), src.get()), 0);
-
-  // Every pixel's value at other progress values: NoiseReference.
-  const double g = CNoiseEffect::GenGauss();
-  EXPECT_GE(g, -3.4642);
-  EXPECT_LE(g, 3.4642);
+  EXPECT_EQ(Differences(q.get(), src.get()), 0);  // every pixel at other progress values: NoiseReference
 }
 
 TEST(Transforms, RotateZoomLightBlur) {
