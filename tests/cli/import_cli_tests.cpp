@@ -13,24 +13,12 @@ namespace {
 
 using ImportCliWideGif = CliFixture;
 
-// Builds a GIF cut short, a PSD claiming a huge size, and a good and a cut
-// layered PSD.
+// Builds a good and a cut layered PSD.
 const char* kMakeBadFiles = R"PY(
-import sys, struct, io
-from PIL import Image
+import sys, struct
 d = sys.argv[1]
 def put(name, data):
     open(d + '/' + name, 'wb').write(data)
-def saved(im, fmt, **kw):
-    b = io.BytesIO()
-    im.save(b, format=fmt, **kw)
-    return b.getvalue()
-rgb = Image.new('RGB', (40, 30))
-rgb.putdata([(x * 6, y * 8, (x * y) % 256) for y in range(30) for x in range(40)])
-gif = saved(rgb.convert('P'), 'GIF')
-put('cut.gif', gif[:len(gif) // 2])
-psd = b'8BPS' + struct.pack('>H', 1) + b'\0' * 6 + struct.pack('>HIIHH', 3, 200000, 200000, 8, 3) + b'\0' * 12 + struct.pack('>H', 0)
-put('huge.psd', psd)
 # A good layered PSD: two layers.
 def layer(top, left, bottom, right, value):
     w, h = right - left, bottom - top
@@ -54,7 +42,6 @@ class ImportCliTest : public CliFixture {
     Write("make.py", kMakeBadFiles);
     return std::system(("/usr/bin/python3 '" + File("make.py") + "' '" + dir_.string() + "'").c_str()) == 0;
   }
-  static bool HavePil() { return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0; }
 };
 
 // A GIF with a 9-bit minimum code size (legal, written by some encoders)
@@ -84,19 +71,11 @@ TEST_F(ImportCliWideGif, WideMinimumCodeSizeOpens) {
 
 }  // namespace
 
-TEST_F(ImportCliTest, DamagedPicturesFailWithTheLoadingMessage) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
+// Layer data cut short: the merged picture is also gone, both ways fail with
+// the loading message (how the readers refuse other damage is tested with
+// the readers; the message for a refused file with the tool's other tests).
+TEST_F(ImportCliTest, CutPsdLayersFailEitherWay) {
   ASSERT_TRUE(MakeFiles());
-  // How each reader refuses damaged input is tested with the readers; here
-  // the tool must turn a refusal into the message and the exit code.
-  for (const char* name : {"cut.gif", "huge.psd"}) {
-    SCOPED_TRACE(name);
-    const RunResult r = Run("info '" + File(name) + "'");
-    EXPECT_FALSE(r.signalled) << r.err;
-    EXPECT_EQ(r.code, 1) << r.err;
-    EXPECT_NE(r.err.find("载入 " + File(name) + " 文件失败!"), std::string::npos) << r.err;
-  }
-  // Layer data cut short: the merged picture is also gone, both ways fail.
   for (const char* mode : {"objects", "frames"}) {
     const RunResult r = Run(std::string("--psd-layers ") + mode + " info '" + File("cutlayers.psd") + "'");
     EXPECT_EQ(r.code, 1) << mode << "\n" << r.err;
@@ -105,7 +84,6 @@ TEST_F(ImportCliTest, DamagedPicturesFailWithTheLoadingMessage) {
 }
 
 TEST_F(ImportCliTest, PsdLayersOptionAnswersForThisRunOnly) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
   ASSERT_TRUE(MakeFiles());
   const RunResult objects = Run("--psd-layers objects info --json '" + File("layers.psd") + "'");
   ASSERT_EQ(objects.code, 0) << objects.err;

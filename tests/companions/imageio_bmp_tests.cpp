@@ -158,28 +158,4 @@ TEST(ImageIoBmp, BadFilesFailCleanly) {
   WriteBytes(dir.File("wild.bmp"), wild);
   CTevImageInfoPack pack;
   EXPECT_EQ(Load(pack, dir.File("wild.bmp"), IMAGE_FORMAT_BMP), 0) << pack.errorText;
-
-  const std::string bad = "/work/shared/corpus/bad/pillow-badrle.bmp";
-  if (std::filesystem::exists(bad)) {
-    CTevImageInfoPack p;
-    int rc = Load(p, bad, IMAGE_FORMAT_BMP);
-    if (rc) {
-      EXPECT_FALSE(p.errorText.empty());
-    }
-  }
-  // Sample files from other programs: each loads with a picture or fails with a reason.
-  const std::string corpus = "/work/shared/corpus/bmp";
-  if (std::filesystem::exists(corpus)) {
-    int loaded = 0;
-    for (const auto& e : std::filesystem::directory_iterator(corpus)) {
-      CTevImageInfoPack p;
-      if (Load(p, e.path().string(), IMAGE_FORMAT_BMP) == 0) {
-        ASSERT_TRUE(p.picture) << e.path();
-        ++loaded;
-      } else {
-        EXPECT_FALSE(p.errorText.empty()) << e.path();
-      }
-    }
-    EXPECT_GT(loaded, 0);
-  }
 }

@@ -113,6 +113,8 @@ open(d + '/counts.emf', 'wb').write(emf([erec(86, 0, 0, 0, 0, 0x40000000, raw=pt
 open(d + '/empty.emf', 'wb').write(emf(erecs, bounds=(0, 0, -1, -1)))
 )PY";
 
+using ImageIoMetafile = ScriptFiles<&kMakeMetafiles>;
+
 // BGRA of pixel (x, y) of the loaded picture.
 const BYTE* Px(const CTevImageInfoPack& pack, int x, int y) { return DibRow(pack.picture.get(), y) + x * 4; }
 
@@ -128,10 +130,7 @@ void ExpectClear(const CTevImageInfoPack& pack, int x, int y) { EXPECT_EQ(Px(pac
 
 }  // namespace
 
-TEST(ImageIoMetafile, WmfShapesBitmapsAndMapping) {
-  if (!HavePil()) GTEST_SKIP() << "python3 not available";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeMetafiles));
+TEST_F(ImageIoMetafile, WmfShapesBitmapsAndMapping) {
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, dir.File("shapes.wmf"), IMAGE_FORMAT_WMF), 0) << pack.errorText;
   EXPECT_EQ(pack.format, IMAGE_FORMAT_WMF);
@@ -164,10 +163,7 @@ TEST(ImageIoMetafile, WmfShapesBitmapsAndMapping) {
   ExpectClear(pack, 30, 95);
 }
 
-TEST(ImageIoMetafile, WmfTextIsDrawnWithItsFontAndColour) {
-  if (!HavePil()) GTEST_SKIP() << "python3 not available";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeMetafiles));
+TEST_F(ImageIoMetafile, WmfTextIsDrawnWithItsFontAndColour) {
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, dir.File("text.wmf"), IMAGE_FORMAT_WMF), 0) << pack.errorText;
   // "HH" at (10, 10), 20 pixels per em: red strokes inside the text box, nothing elsewhere.
@@ -186,10 +182,7 @@ TEST(ImageIoMetafile, WmfTextIsDrawnWithItsFontAndColour) {
   EXPECT_EQ(outside, 0);
 }
 
-TEST(ImageIoMetafile, EmfMappingPathsFillModesAndBitmaps) {
-  if (!HavePil()) GTEST_SKIP() << "python3 not available";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeMetafiles));
+TEST_F(ImageIoMetafile, EmfMappingPathsFillModesAndBitmaps) {
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, dir.File("shapes.emf"), IMAGE_FORMAT_EMF), 0) << pack.errorText;
   EXPECT_EQ(pack.format, IMAGE_FORMAT_EMF);
@@ -217,10 +210,7 @@ TEST(ImageIoMetafile, EmfMappingPathsFillModesAndBitmaps) {
   EXPECT_EQ(framed.height, 80);
 }
 
-TEST(ImageIoMetafile, DamagedRecordStreams) {
-  if (!HavePil()) GTEST_SKIP() << "python3 not available";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeMetafiles));
+TEST_F(ImageIoMetafile, DamagedRecordStreams) {
   // Cut before the end record, a zero record size (an endless loop if
   // trusted), a size that is not whole words, no picture size.
   for (const char* name : {"cut.wmf", "zero.wmf", "nosize.wmf", "cut.emf", "zero.emf", "odd.emf"})

@@ -84,12 +84,11 @@ open(d + '/rgba.pcx', 'wb').write(header(8, 4, bpl, 0) + data)
 open(d + '/rgba.rgba', 'wb').write(bytes(exp))
 )PY";
 
+using ImageIoPcx = ScriptFiles<&kMakePcx>;
+
 }  // namespace
 
-TEST(ImageIoPcx, EveryLayoutMatches) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakePcx));
+TEST_F(ImageIoPcx, EveryLayoutMatches) {
   for (const char* name : {"mono", "grey", "pal", "rgb", "planar16", "packed2", "rgba"}) {
     SCOPED_TRACE(name);
     CTevImageInfoPack pack;
@@ -102,10 +101,7 @@ TEST(ImageIoPcx, EveryLayoutMatches) {
   }
 }
 
-TEST(ImageIoPcx, DamagedFilesFail) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakePcx));
+TEST_F(ImageIoPcx, DamagedFilesFail) {
   const std::vector<unsigned char> rgb = ReadBytes(dir.File("rgb.pcx"));
   const std::vector<unsigned char> raw = ReadBytes(dir.File("rgba.pcx"));
   ExpectRefused(dir, "cut-rle.pcx", std::vector<unsigned char>(rgb.begin(), rgb.begin() + 140), IMAGE_FORMAT_PCX);

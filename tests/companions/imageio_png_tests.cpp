@@ -48,28 +48,6 @@ int SavePng(CTevImageInfoPack& pack, const std::string& path, CTevCommonProgress
 
 }  // namespace
 
-TEST(ImageIoPng, RoundTrip32BitKeepsStraightAlphaAndPilAgrees) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  CTevImageInfoPack out;
-  out.picture = MakeTestDib32();
-  const std::vector<unsigned char> expected = DibToRgba(out.picture.get());
-  ASSERT_EQ(SavePng(out, dir.File("a.png")), 0) << out.errorText;
-
-  CTevImageInfoPack in;
-  ASSERT_EQ(Load(in, dir.File("a.png"), IMAGE_FORMAT_PNG), 0) << in.errorText;
-  EXPECT_EQ(in.format, IMAGE_FORMAT_PNG);
-  EXPECT_EQ(in.width, 13);
-  EXPECT_EQ(in.height, 7);
-  EXPECT_EQ(in.transparencyMode, TRANSPARENCY_ALPHA);
-  ASSERT_EQ(in.picture->biBitCount, 32);
-  EXPECT_EQ(FirstDifference(DibToRgba(in.picture.get()), expected), -1);
-
-  std::string mode;
-  EXPECT_EQ(FirstDifference(PilRgba(dir, dir.File("a.png"), &mode), expected), -1);
-  EXPECT_EQ(mode, "RGBA");
-}
-
 TEST(ImageIoPng, RoundTrip24BitWritesRgbAndPaletteWritesIndexes) {
   if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
   TempDir dir;

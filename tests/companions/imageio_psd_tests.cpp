@@ -125,12 +125,11 @@ cmyk = bytearray(flat); cmyk[24:26] = struct.pack('>H', 4)
 open(d + '/cmyk.psd', 'wb').write(bytes(cmyk))
 )PY";
 
+using ImageIoPsd = ScriptFiles<&kMakePsd>;
+
 }  // namespace
 
-TEST(ImageIoPsd, MergedPictureMatches) {
-  if (!HavePil()) GTEST_SKIP() << "python3 not available";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakePsd));
+TEST_F(ImageIoPsd, MergedPictureMatches) {
   const struct {
     const char* file;
     const char* rgba;
@@ -150,10 +149,7 @@ TEST(ImageIoPsd, MergedPictureMatches) {
   }
 }
 
-TEST(ImageIoPsd, LayersBottomToTopWithTransparencyVisibilityAndNames) {
-  if (!HavePil()) GTEST_SKIP() << "python3 not available";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakePsd));
+TEST_F(ImageIoPsd, LayersBottomToTopWithTransparencyVisibilityAndNames) {
   CTevImageInfoPack pack;
   pack.path = dir.File("rgb.psd");
   CTevPsdImportOptions layers;
@@ -196,10 +192,7 @@ TEST(ImageIoPsd, LayersBottomToTopWithTransparencyVisibilityAndNames) {
   EXPECT_EQ(flat.byteB, 1);
 }
 
-TEST(ImageIoPsd, DamagedAndUnsupportedFilesFail) {
-  if (!HavePil()) GTEST_SKIP() << "python3 not available";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakePsd));
+TEST_F(ImageIoPsd, DamagedAndUnsupportedFilesFail) {
   for (const char* name : {"cut.psd", "cutlayers.psd", "huge.psd", "psb.psd", "cmyk.psd"}) {
     for (BYTE asLayers : {BYTE(0), BYTE(1)}) {
       // Layers do not need the merged picture that cut.psd lacks.

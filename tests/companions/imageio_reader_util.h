@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/dib_pixels.h"
 #include "imageio_test_util.h"
@@ -35,5 +37,29 @@ inline int MaxDifference(const std::vector<unsigned char>& a, const std::vector<
 inline bool MakeFiles(const TempDir& dir, const std::string& script) {
   return RunPython(dir.path(), script, dir.path()) == 0;
 }
+
+// A suite whose files one Python script (PIL available) writes once into a
+// folder shared by the suite's tests; skipped without PIL.
+template <const char** Script>
+class ScriptFiles : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    made_ = HavePil() && MakeFiles(*dir_, *Script);
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  void SetUp() override {
+    if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
+    ASSERT_TRUE(made_) << "the script that writes the test files failed";
+  }
+  const TempDir& dir = *dir_;
+
+ private:
+  static inline TempDir* dir_ = nullptr;
+  static inline bool made_ = false;
+};
 
 }  // namespace imageio_test

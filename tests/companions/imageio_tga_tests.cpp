@@ -83,12 +83,11 @@ for y in range(H):
 write('cmap16', head(9, 1, 3, 6, 16, 8, 0) + b''.join(struct.pack('<H', v) for v in cmap) + data, exp)
 )PY";
 
+using ImageIoTga = ScriptFiles<&kMakeTgas>;
+
 }  // namespace
 
-TEST(ImageIoTga, EveryKindAndOriginMatches) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeTgas));
+TEST_F(ImageIoTga, EveryKindAndOriginMatches) {
   std::vector<std::string> names = {"t16", "t15", "cmap16"};
   for (const char* mode : {"L", "LA", "RGB", "RGBA", "P"})
     for (const char* rle : {"raw", "rle"})
@@ -108,10 +107,7 @@ TEST(ImageIoTga, EveryKindAndOriginMatches) {
   }
 }
 
-TEST(ImageIoTga, DamagedFilesFail) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeTgas));
+TEST_F(ImageIoTga, DamagedFilesFail) {
   const std::vector<unsigned char> raw = ReadBytes(dir.File("RGB-raw-top.tga"));
   const std::vector<unsigned char> rle = ReadBytes(dir.File("RGBA-rle-bottom.tga"));
   const std::vector<unsigned char> cmap = ReadBytes(dir.File("cmap16.tga"));

@@ -30,12 +30,11 @@ for i, p in enumerate(pages):
 pages[0].save(d + '/packbits.tif', compression='packbits')
 )PY";
 
+using ImageIoTiff = ScriptFiles<&kMakeTiff>;
+
 }  // namespace
 
-TEST(ImageIoTiff, EveryPageMatchesPil) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeTiff));
+TEST_F(ImageIoTiff, EveryPageMatchesPil) {
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, dir.File("multi.tif"), IMAGE_FORMAT_TIFF), 0) << pack.errorText;
   EXPECT_EQ(pack.format, IMAGE_FORMAT_TIFF);
@@ -69,10 +68,7 @@ TEST(ImageIoTiff, EveryPageMatchesPil) {
   EXPECT_EQ(MaxDifference(BlockRgba(packbits), ReadBytes(dir.File("page0.rgba"))), 0);
 }
 
-TEST(ImageIoTiff, DamagedFilesFail) {
-  if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-  TempDir dir;
-  ASSERT_TRUE(MakeFiles(dir, kMakeTiff));
+TEST_F(ImageIoTiff, DamagedFilesFail) {
   const std::vector<unsigned char> bytes = ReadBytes(dir.File("packbits.tif"));
   // Header only; header pointing its first directory past the end.
   ExpectRefused(dir, "head.tif", std::vector<unsigned char>(bytes.begin(), bytes.begin() + 8), IMAGE_FORMAT_TIFF);

@@ -283,15 +283,3 @@ TEST(TextObject, SerializedTextRendersPixelEqualAndRejectsDamage) {
   bad[textAt] = 0xC0;
   EXPECT_FALSE(back.Load(bad.data(), bad.size(), nullptr, "2004", "2007"));
 }
-
-TEST(PresetGradients, ThreeTablesOfThreeStops) {
-  CTevPresetGradients p = BuildPresetGradientTables();
-  for (const auto& t : p.tables) {
-    ASSERT_EQ(t.Stops().size(), 3u);
-    EXPECT_EQ(t.Stops().front().position, 0.0);
-    EXPECT_EQ(t.Stops().back().position, 1.0);
-    auto lut = t.BuildLut();
-    EXPECT_EQ(lut[0] >> 24, 255u);
-    EXPECT_NE(lut[0], lut[255]);
-  }
-}

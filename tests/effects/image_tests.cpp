@@ -175,12 +175,7 @@ TEST(Adjust, NoiseFadesOut) {
   CNoiseEffect quiet(0);
   DibPtr q = Copy(src.get());
   quiet.DoRender(q.get(), src.get(), 0);
-  EXPECT_EQ(Differences(q.get(), src.get()), 0);
-
-  // Every pixel's value at other progress values: NoiseReference.
-  const double g = CNoiseEffect::GenGauss();
-  EXPECT_GE(g, -3.4642);
-  EXPECT_LE(g, 3.4642);
+  EXPECT_EQ(Differences(q.get(), src.get()), 0);  // every pixel at other progress values: NoiseReference
 }
 
 TEST(Transforms, RotateZoomLightBlur) {
@@ -202,20 +197,9 @@ TEST(Transforms, RotateZoomLightBlur) {
   EXPECT_FALSE(zoom.CreateZoomOutBitmap(out.get(), plain.get(), 4, 5, false));  // nothing left
   EXPECT_TRUE(AllTransparent(Render(zoom, src.get(), 0.5).get()));
 
-  // Light: a horizontal line through the middle whitens that row only.
+  // Overlay rule (the light effect's line and glow are checked against
+  // their layers in the reference tests).
   DibPtr grey = Filled(40, 40, 0xFF404040);
-  DibPtr lit = Copy(grey.get());
-  CLightEffect light(90, 3, 0);
-  light.DoRender(lit.get(), grey.get(), 0.5);
-  EXPECT_EQ(Px(lit.get(), 20, 20), 0xFFFFFFFFu);
-  EXPECT_EQ(Px(lit.get(), 20, 5), 0xFF404040u);
-  DibPtr glow = Copy(grey.get());
-  CLightEffect soft(90, 3, 10);
-  soft.DoRender(glow.get(), grey.get(), 0.5);
-  const int near = int(Px(glow.get(), 20, 25) & 0xFF), far = int(Px(glow.get(), 20, 39) & 0xFF);
-  EXPECT_GT(near, far);
-  EXPECT_GE(far, 0x40);
-  // Overlay rule.
   DibPtr layer(CGeneralEffect::CreateSimple32BitsDIB(40, 40, 0xFFFFFF, 51));
   DibPtr o = Copy(grey.get());
   CLightEffect::Overlay2Images(o.get(), layer.get());

@@ -270,21 +270,6 @@ TEST_F(BannerKinds, MergePartsSlideFromOppositeEdges) {
   }
 }
 
-TEST_F(BannerKinds, CountOneShowsTheTextAtRestInEveryKind) {
-  const DibPtr rest = AtRest();
-  for (int kind = 0; kind < BANNER_KIND_COUNT; ++kind) {
-    SCOPED_TRACE(BannerKindName(kind));
-    // The only enter frame, and the only leave frame when nothing entered.
-    EXPECT_TRUE(PixelEqual(Compose(Phase(kind, true, true, 1)[0]).get(), rest.get()));
-    EXPECT_TRUE(PixelEqual(Compose(Phase(kind, false, false, 1)[0]).get(), rest.get()));
-    // The last of seven enter frames, and the first of seven leave frames without an enter phase.
-    EXPECT_TRUE(PixelEqual(Compose(Phase(kind, true, true, 7)[6]).get(), rest.get()));
-    if (kind != BANNER_FLASH) {
-      EXPECT_TRUE(PixelEqual(Compose(Phase(kind, false, false, 7)[0]).get(), rest.get()));
-    }
-  }
-}
-
 TEST_F(BannerKinds, DriverRunsBothPhasesAndRefusesWhatItCannotGenerate) {
   std::vector<CBannerClip> clips;
   m_s.enterKind = BANNER_FADE;

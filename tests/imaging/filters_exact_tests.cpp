@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "image_test_util.h"
 #include "imaging/TevImageTransform"
@@ -14,45 +17,33 @@ using imaging_test::Bgra;
 using imaging_test::FillNoise;
 using imaging_test::Solid32;
 
-namespace {
-
-BYTE B(const CTevObjImage& img, int x, int y, int c) { return img.GetBits(x, y)[c]; }
-
-}  // namespace
-
-TEST(FilterTables, BrightnessZeroContrastZeroAndInvert) {
-  CTevObjImage img = Solid32(4, 3, Bgra(10, 200, 77, 99));
-  CTevPixelBrightness dark(0);
-  ASSERT_EQ(img.SinglePixelProcessProc(dark, nullptr), 1);
-  EXPECT_EQ(img.GetPixelData(3, 2), Bgra(0, 0, 0, 99));
-  img = Solid32(4, 3, Bgra(10, 200, 77, 99));
-  CTevPixelContrast flat(-5);  // below 1 becomes 0
-  ASSERT_EQ(img.SinglePixelProcessProc(flat, nullptr), 1);
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(128, 128, 128, 99));
-  CTevPixelBrightness half(50);
-  EXPECT_EQ(half.InitLUTtable(201), 100);
-  CTevPixelBrightness twice(200);
-  EXPECT_EQ(twice.InitLUTtable(200), 255);
-  CTevPixelContrast steep(200);
-  EXPECT_EQ(steep.InitLUTtable(100), 72);  // 128 + (-28 * 200 / 100)
-  EXPECT_EQ(steep.InitLUTtable(10), 0);
-  CTevPixelInvert inv;
-  EXPECT_EQ(inv.InitLUTtable(3), 252);
-}
-
-TEST(FilterTables, GammaOnePosterizeTwoSolarize) {
+// Tone table entries: brightness and contrast percents (below 1 become 0),
+// invert, gamma (255 * (v / 255)^(1 / g), rounded), posterize and solarize.
+TEST(FilterTables, EntriesFollowTheirFormulas) {
+  using Make = std::function<std::unique_ptr<CTevPixelLUTRoutine>()>;
+  const struct {
+    const char* what;
+    Make make;
+    int in, out;
+  } cases[] = {
+      {"brightness 50", [] { return std::make_unique<CTevPixelBrightness>(50); }, 201, 100},
+      {"brightness 200", [] { return std::make_unique<CTevPixelBrightness>(200); }, 200, 255},
+      {"contrast 200", [] { return std::make_unique<CTevPixelContrast>(200); }, 100, 72},  // 128 + (-28 * 200 / 100)
+      {"contrast 200 low", [] { return std::make_unique<CTevPixelContrast>(200); }, 10, 0},
+      {"invert", [] { return std::make_unique<CTevPixelInvert>(); }, 3, 252},
+      {"gamma 2", [] { return std::make_unique<CTevPixelGamma>(2.0); }, 64, 128},  // 255 * sqrt(64 / 255) = 127.75
+      {"posterize 3", [] { return std::make_unique<CTevPixelPosterize>(3); }, 64, 128},
+      {"posterize 3 below", [] { return std::make_unique<CTevPixelPosterize>(3); }, 63, 0},
+      {"solarize below", [] { return std::make_unique<CTevPixelSolarize>(100); }, 99, 99},
+      {"solarize at", [] { return std::make_unique<CTevPixelSolarize>(100); }, 100, 155},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.make()->InitLUTtable(c.in), c.out) << c.what;
   CTevPixelGamma one(1.0);
-  for (int v = 0; v < 256; ++v) EXPECT_EQ(one.InitLUTtable(v), v);
-  CTevPixelGamma two(2.0);
-  EXPECT_EQ(two.InitLUTtable(64), 128);  // 255 * sqrt(64 / 255) = 127.75
   CTevPixelPosterize p2(2);
-  for (int v = 0; v < 256; ++v) EXPECT_EQ(p2.InitLUTtable(v), v < 128 ? 0 : 255) << v;
-  CTevPixelPosterize p3(3);
-  EXPECT_EQ(p3.InitLUTtable(64), 128);
-  EXPECT_EQ(p3.InitLUTtable(63), 0);
-  CTevPixelSolarize sol(100);
-  EXPECT_EQ(sol.InitLUTtable(99), 99);
-  EXPECT_EQ(sol.InitLUTtable(100), 155);
+  for (int v = 0; v < 256; ++v) {
+    EXPECT_EQ(one.InitLUTtable(v), v);
+    EXPECT_EQ(p2.InitLUTtable(v), v < 128 ? 0 : 255) << v;
+  }
   // A gamma that is not above zero refuses to run and changes nothing.
   CTevObjImage img = Solid32(2, 2, Bgra(1, 2, 3, 4));
   CTevPixelGamma bad(0.0);
@@ -60,38 +51,79 @@ TEST(FilterTables, GammaOnePosterizeTwoSolarize) {
   EXPECT_EQ(img.GetPixelData(1, 1), Bgra(1, 2, 3, 4));
 }
 
-TEST(FilterTables, LutWithBlueChannelOnlyChangesBlue) {
-  CTevObjImage img(5, 2, 24);
-  FillNoise(img, 7);
-  CTevObjImage before(img);
-  before.Create(img.GetImageBits());
-  CTevPixelInvert inv(CHANNEL_BLUE);
-  ASSERT_EQ(img.SinglePixelProcessProc(inv, nullptr), 1);
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 5; ++x) {
-      EXPECT_EQ(B(img, x, y, 0), 255 - B(before, x, y, 0));
-      EXPECT_EQ(B(img, x, y, 1), B(before, x, y, 1));
-      EXPECT_EQ(B(img, x, y, 2), B(before, x, y, 2));
-    }
-}
-
-TEST(FilterPixels, GreyThresholdAndRgbOffsets) {
-  CTevObjImage img = Solid32(3, 1, Bgra(50, 100, 200, 7));
-  CTevPixelGrayscale grey;
-  ASSERT_EQ(img.SinglePixelProcessProc(grey, nullptr), 1);
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(124, 124, 124, 7));  // (550 + 6000 + 5900) / 100
-  CTevObjImage white = Solid32(2, 2, Bgra(255, 255, 255, 255));
-  CTevPixelThreshold all(255);
-  ASSERT_EQ(white.SinglePixelProcessProc(all, nullptr), 1);
-  EXPECT_EQ(white.GetPixelData(1, 1), Bgra(0, 0, 0, 255));
-  CTevObjImage mid = Solid32(1, 1, Bgra(124, 124, 124, 1));
-  CTevPixelThreshold t123(123);
-  mid.SinglePixelProcessProc(t123, nullptr);
-  EXPECT_EQ(mid.GetPixelData(0, 0), Bgra(255, 255, 255, 1));
-  CTevPixelAdjustRGB rgb(100, -30, 10);
-  img = Solid32(1, 1, Bgra(250, 20, 200, 9));
-  img.SinglePixelProcessProc(rgb, nullptr);
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(255, 0, 255, 9));
+// One process on a one-colour 32-bit picture, pixels checked against values
+// worked out from the filter's rule (the comments give the arithmetic).
+TEST(FilterPixels, OneColourPicturesGiveTheRulesPixels) {
+  using Make = std::function<std::unique_ptr<CTevInterfacePixelProcess>()>;
+  struct Want {
+    int x, y;
+    DWORD v;
+  };
+  const struct {
+    const char* what;
+    int w, h;
+    DWORD fill;
+    Make make;
+    std::vector<Want> want;
+  } cases[] = {
+      {"brightness 0", 4, 3, Bgra(10, 200, 77, 99), [] { return std::make_unique<CTevPixelBrightness>(0); },
+       {{3, 2, Bgra(0, 0, 0, 99)}}},
+      {"contrast below 1 is 0", 4, 3, Bgra(10, 200, 77, 99), [] { return std::make_unique<CTevPixelContrast>(-5); },
+       {{0, 0, Bgra(128, 128, 128, 99)}}},
+      // (550 + 6000 + 5900) / 100
+      {"grey", 3, 1, Bgra(50, 100, 200, 7), [] { return std::make_unique<CTevPixelGrayscale>(); },
+       {{0, 0, Bgra(124, 124, 124, 7)}}},
+      {"threshold 255", 2, 2, Bgra(255, 255, 255, 255), [] { return std::make_unique<CTevPixelThreshold>(255); },
+       {{1, 1, Bgra(0, 0, 0, 255)}}},
+      {"threshold 123", 1, 1, Bgra(124, 124, 124, 1), [] { return std::make_unique<CTevPixelThreshold>(123); },
+       {{0, 0, Bgra(255, 255, 255, 1)}}},
+      {"rgb offsets clamp", 1, 1, Bgra(250, 20, 200, 9), [] { return std::make_unique<CTevPixelAdjustRGB>(100, -30, 10); },
+       {{0, 0, Bgra(255, 0, 255, 9)}}},
+      // 127 + trunc(100 * 0.667) = 193; blue subtracts the same midtone curve.
+      {"balance midtones", 1, 1, Bgra(127, 127, 127, 255),
+       [] { return std::make_unique<CTevPixelColorBalance>(false, TONE_MIDTONES, 100, 0, -100); },
+       {{0, 0, Bgra(61, 127, 193, 255)}}},
+      {"balance zero", 2, 1, Bgra(3, 130, 250, 255),
+       [] { return std::make_unique<CTevPixelColorBalance>(true, TONE_HIGHLIGHTS, 0, 0, 0); },
+       {{1, 0, Bgra(3, 130, 250, 255)}}},
+      // round(50 * 255 / 100)
+      {"manual levels", 2, 2, Bgra(100, 150, 49, 255), [] { return std::make_unique<CTevPixelColorLevel>(false, 50, 150); },
+       {{0, 0, Bgra(128, 255, 0, 255)}}},
+      {"edges of a flat picture", 3, 3, Bgra(9, 9, 9, 255), [] { return std::make_unique<CTevPixelDetectEdges>(2); },
+       {{1, 1, Bgra(0, 0, 0, 255)}}},
+      // Bayer entry 63 is not below 63; grey / 4 = 10 against entries 0, 8, 10.
+      {"halftone white", 8, 8, Bgra(255, 255, 255, 255), [] { return std::make_unique<CTevPixelHalftoneM3>(); },
+       {{0, 7, Bgra(0, 0, 0, 255)}, {1, 7, Bgra(255, 255, 255, 255)}}},
+      {"halftone grey", 8, 1, Bgra(40, 40, 40, 255), [] { return std::make_unique<CTevPixelHalftoneM3>(); },
+       {{0, 0, Bgra(255, 255, 255, 255)}, {2, 0, Bgra(255, 255, 255, 255)}, {6, 0, Bgra(0, 0, 0, 255)}}},
+      // Centre (0, floor(1 * 0)) = (0, 0); D^2 = 4.
+      {"sunspot", 3, 1, Bgra(0, 0, 0, 255), [] { return std::make_unique<CTevPixelSunspot>(100, 0, 0); },
+       {{0, 0, Bgra(100, 100, 100, 255)}, {1, 0, Bgra(75, 75, 75, 255)}, {2, 0, Bgra(0, 0, 0, 255)}}},
+      {"sunspot full", 1, 1, Bgra(250, 0, 0, 1), [] { return std::make_unique<CTevPixelSunspot>(255, 20, 80); },
+       {{0, 0, Bgra(255, 255, 255, 1)}}},
+      {"transparency 50", 2, 1, Bgra(1, 2, 3, 200), [] { return std::make_unique<CTevPixelTransparency>(50); },
+       {{0, 0, Bgra(1, 2, 3, 150)}}},
+      {"alpha range 50", 1, 1, Bgra(0, 0, 0, 100), [] { return std::make_unique<CTevPixelAdjustRange>(50); },
+       {{0, 0, Bgra(0, 0, 0, 200)}}},
+      {"noise amount 0", 4, 4, Bgra(7, 8, 9, 10), [] { return std::make_unique<CTevPixelAddRandomNoise>(0, 1); },
+       {{3, 3, Bgra(7, 8, 9, 10)}}},
+      {"noisify 0", 4, 4, Bgra(7, 8, 9, 10), [] { return std::make_unique<CTevPixelNoisify>(0); },
+       {{3, 3, Bgra(7, 8, 9, 10)}}},
+  };
+  for (const auto& c : cases) {
+    CTevObjImage img = Solid32(c.w, c.h, c.fill);
+    auto process = c.make();
+    ASSERT_EQ(img.SinglePixelProcessProc(*process, nullptr), 1) << c.what;
+    for (const Want& w : c.want) EXPECT_EQ(img.GetPixelData(w.x, w.y), w.v) << c.what << " at " << w.x << "," << w.y;
+  }
+  // Tone: grey 0 is black, grey 255 the lightness-1 colour (white).
+  CTevObjImage tone(2, 1, 24);
+  tone.SetPixelData(0, 0, 0);
+  tone.SetPixelData(1, 0, 0xFFFFFF);
+  CTevPixelColorTone sepia(RGBQUAD{20, 80, 160, 0});
+  tone.SinglePixelProcessProc(sepia, nullptr);
+  EXPECT_EQ(tone.GetPixelData(0, 0), 0u);
+  EXPECT_EQ(tone.GetPixelData(1, 0), 0xFFFFFFu);
 }
 
 // The adjustment against the HSL formulas computed here: hue and saturation
@@ -134,31 +166,7 @@ TEST(FilterPixels, HueSaturationFollowsTheHslFormulas) {
       }
 }
 
-TEST(FilterPixels, ColorBalanceCurvesAndTone) {
-  CTevObjImage img = Solid32(1, 1, Bgra(127, 127, 127, 255));
-  CTevPixelColorBalance mid(false, TONE_MIDTONES, 100, 0, -100);
-  img.SinglePixelProcessProc(mid, nullptr);
-  // 127 + trunc(100 * 0.667) = 193; blue subtracts the same midtone curve.
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(61, 127, 193, 255));
-  CTevObjImage same = Solid32(2, 1, Bgra(3, 130, 250, 255));
-  CTevPixelColorBalance none(true, TONE_HIGHLIGHTS, 0, 0, 0);
-  same.SinglePixelProcessProc(none, nullptr);
-  EXPECT_EQ(same.GetPixelData(1, 0), Bgra(3, 130, 250, 255));
-  // Tone: grey 0 is black, grey 255 the lightness-1 colour (white).
-  CTevObjImage tone(2, 1, 24);
-  tone.SetPixelData(0, 0, 0);
-  tone.SetPixelData(1, 0, 0xFFFFFF);
-  CTevPixelColorTone sepia(RGBQUAD{20, 80, 160, 0});
-  tone.SinglePixelProcessProc(sepia, nullptr);
-  EXPECT_EQ(tone.GetPixelData(0, 0), 0u);
-  EXPECT_EQ(tone.GetPixelData(1, 0), 0xFFFFFFu);
-}
-
-TEST(FilterLevels, ManualBoundsRoundAndAutoOnUniformGrey) {
-  CTevObjImage img = Solid32(2, 2, Bgra(100, 150, 49, 255));
-  CTevPixelColorLevel manual(false, 50, 150);
-  img.SinglePixelProcessProc(manual, nullptr);
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(128, 255, 0, 255));  // round(50 * 255 / 100)
+TEST(FilterLevels, AutoBoundsOnUniformGreyAndClippedHistograms) {
   CTevObjImage grey = Solid32(3, 3, Bgra(90, 90, 90, 255));
   CTevPixelColorLevel autoLevels(true, 0, 255);
   ASSERT_EQ(grey.SinglePixelProcessProc(autoLevels, nullptr), 1);
@@ -200,24 +208,6 @@ TEST(FilterKernels, GaussianOnConstantImageKeepsBordersAndSharpKernels) {
     for (int y = 0; y < 4; ++y)
       for (int x = 0; x < 5; ++x) EXPECT_EQ(img.GetPixelData(x, y), before.GetPixelData(x, y)) << x << "," << y;
   }
-  CTevPixelSharp s1(1), s10(10);
-  EXPECT_EQ(s1.Divisor(), 1);
-  EXPECT_EQ(s1.Kernel()[4], 9);
-  EXPECT_EQ(s10.Divisor(), 10);
-  EXPECT_EQ(s10.Kernel()[4], 18);
-  CTevPixelSharp a = CTevPixelSharp::Sharpen(), b = CTevPixelSharp::SharpenMore();
-  EXPECT_EQ(a.Kernel()[4], 22);
-  EXPECT_EQ(a.Divisor(), 14);
-  EXPECT_EQ(a.Kernel()[0], -1);
-  EXPECT_EQ(b.Kernel()[4], 16);
-  EXPECT_EQ(b.Divisor(), 8);
-  CTevPixelDetectEdges e2(2);
-  EXPECT_EQ(e2.KernelSize(), 5);
-  EXPECT_EQ(e2.Kernel()[12], 24);
-  // Edges of a flat image are black.
-  CTevObjImage flat = Solid32(3, 3, Bgra(9, 9, 9, 255));
-  flat.SinglePixelProcessProc(e2, nullptr);
-  EXPECT_EQ(flat.GetPixelData(1, 1), Bgra(0, 0, 0, 255));
   // A single bright pixel spreads by the 3 x 3 weights.
   CTevObjImage dot = Solid32(3, 3, Bgra(0, 0, 0, 255));
   dot.SetPixelData(1, 1, Bgra(160, 160, 160, 255));
@@ -275,30 +265,8 @@ TEST(FilterBlur, BoxBlurHandValuesAndTransparentImage) {
   EXPECT_EQ(b2.GetSize(), 2);
 }
 
-TEST(FilterPixels, HalftoneSunspotAndNoiseConstants) {
-  CTevObjImage white = Solid32(8, 8, Bgra(255, 255, 255, 255));
-  CTevPixelHalftoneM3 ht;
-  white.SinglePixelProcessProc(ht, nullptr);
-  EXPECT_EQ(white.GetPixelData(0, 7), Bgra(0, 0, 0, 255));  // Bayer 63 is not below 63
-  EXPECT_EQ(white.GetPixelData(1, 7), Bgra(255, 255, 255, 255));
-  CTevObjImage grey = Solid32(8, 1, Bgra(40, 40, 40, 255));  // grey / 4 = 10
-  grey.SinglePixelProcessProc(ht, nullptr);
-  EXPECT_EQ(grey.GetPixelData(0, 0), Bgra(255, 255, 255, 255));  // 0
-  EXPECT_EQ(grey.GetPixelData(2, 0), Bgra(255, 255, 255, 255));  // 8
-  EXPECT_EQ(grey.GetPixelData(6, 0), Bgra(0, 0, 0, 255));        // 10
-
-  CTevObjImage spot = Solid32(3, 1, Bgra(0, 0, 0, 255));
-  CTevPixelSunspot sun(100, 0, 0);  // centre (0, floor(1 * 0)) = (0, 0); D^2 = 4
-  spot.SinglePixelProcessProc(sun, nullptr);
-  EXPECT_EQ(spot.GetPixelData(0, 0), Bgra(100, 100, 100, 255));
-  EXPECT_EQ(spot.GetPixelData(1, 0), Bgra(75, 75, 75, 255));
-  EXPECT_EQ(spot.GetPixelData(2, 0), Bgra(0, 0, 0, 255));
-  CTevObjImage one = Solid32(1, 1, Bgra(250, 0, 0, 1));
-  CTevPixelSunspot full(255, 20, 80);
-  one.SinglePixelProcessProc(full, nullptr);
-  EXPECT_EQ(one.GetPixelData(0, 0), Bgra(255, 255, 255, 1));
-
-  // The same seed gives the same noise; amount or percent 0 changes nothing.
+TEST(FilterPixels, NoiseIsSeededAndBounded) {
+  // The same seed gives the same noise.
   CTevObjImage n1 = Solid32(9, 4, Bgra(128, 128, 128, 255)), n2 = Solid32(9, 4, Bgra(128, 128, 128, 255));
   CTevPixelAddRandomNoise a(60, 42), b(60, 42);
   n1.SinglePixelProcessProc(a, nullptr);
@@ -314,12 +282,6 @@ TEST(FilterPixels, HalftoneSunspotAndNoiseConstants) {
       }
     }
   EXPECT_GT(changed, 50);
-  CTevObjImage quiet = Solid32(4, 4, Bgra(7, 8, 9, 10));
-  CTevPixelNoisify none(0);
-  CTevPixelAddRandomNoise zero(0, 1);
-  quiet.SinglePixelProcessProc(none, nullptr);
-  quiet.SinglePixelProcessProc(zero, nullptr);
-  EXPECT_EQ(quiet.GetPixelData(3, 3), Bgra(7, 8, 9, 10));
   // Noisify's g spans +-3.46 (four rand() values of 0..32767).
   CTevObjImage loud = Solid32(64, 64, Bgra(128, 128, 128, 255));
   CTevPixelNoisify hundred(100);
@@ -410,8 +372,6 @@ TEST(FilterGeometry, MirrorFlipTurnsAndDepthConversions) {
 TEST(FilterAlpha, TransparencyKnockoutRangeAndDeinterlace) {
   CTevObjImage img = Solid32(2, 1, Bgra(1, 2, 3, 200));
   CTevPixelTransparency t(50);
-  img.SinglePixelProcessProc(t, nullptr);
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(1, 2, 3, 150));
   BYTE px[4] = {1, 2, 3, 200};
   t.ProcessSelectedPixel(&img, 0, 0, px, 51);  // 200 - 51 * 50 / 255
   EXPECT_EQ(px[3], 190);
@@ -426,10 +386,6 @@ TEST(FilterAlpha, TransparencyKnockoutRangeAndDeinterlace) {
   CTevObjImage wrong = Solid32(3, 1, 0);
   EXPECT_EQ(wrong.SinglePixelProcessProc(ko, nullptr), 0);
 
-  CTevPixelAdjustRange range(50);
-  img = Solid32(1, 1, Bgra(0, 0, 0, 100));
-  img.SinglePixelProcessProc(range, nullptr);
-  EXPECT_EQ(img.GetBits(0, 0)[3], 200);
   CTevPixelAdjustRange bad(100);
   EXPECT_EQ(img.SinglePixelProcessProc(bad, nullptr), 0);
 
