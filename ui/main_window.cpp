@@ -13,12 +13,14 @@
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QListView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "companions/base/tr.h"
 #include "editing/frame_commands.h"
 #include "editing/object_commands.h"
 #include "export/export_dispatch.h"
@@ -29,6 +31,7 @@
 #include "ui/preview_dialog.h"
 #include "ui/properties_panel.h"
 #include "ui/qt_prompt.h"
+#include "ui/view_commands.h"
 
 namespace {
 
@@ -54,8 +57,16 @@ CMainWindow::CMainWindow(CLoopwrightApp& app, CPromptInterface* prompt, QWidget*
   m_doc = std::make_unique<CLoopwrightDoc>(m_app, *m_prompt);
   m_doc->AddObserver(this);
 
-  m_canvas = new CCanvasWidget(this);
+  m_canvas = new CCanvasWidget(*m_doc, this);
   setCentralWidget(m_canvas);
+  m_viewCommands = new CViewCommands(*m_canvas, *m_prompt, this);
+  connect(m_viewCommands, &CViewCommands::Changed, this, &CMainWindow::RefreshCommandStates);
+  connect(m_canvas, &CCanvasWidget::ViewChanged, this, [this] {
+    m_objects->Reload();
+    RefreshCommandStates();
+  });
+  connect(m_canvas, &CCanvasWidget::ContextMenuRequested, this,
+          [this](ContextMenu menu, QPoint at) { ShowContextMenu(menu, at); });
   BuildDocks();
   BuildMenus();
   m_progressBar = new QProgressBar(this);
@@ -76,6 +87,7 @@ CMainWindow::~CMainWindow() {
   delete m_framesModel;
   delete m_objects;
   delete m_properties;
+  delete m_canvas;  // its editing view observes the document
 }
 
 void CMainWindow::BuildDocks() {
@@ -150,6 +162,8 @@ void CMainWindow::BuildMenus() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   m_undo = add(edit, QString(), &CMainWindow::Undo, QKeySequence::Undo);
   m_redo = add(edit, QString(), &CMainWindow::Redo, QKeySequence::Redo);
+  edit->addSeparator();
+  m_viewCommands->AddToEditMenu(edit);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   add(view, QStringLiteral("Zoom &In"), [this] { m_canvas->ZoomIn(); }, QKeySequence::ZoomIn);
@@ -158,7 +172,11 @@ void CMainWindow::BuildMenus() {
 
   QMenu* frames = menuBar()->addMenu(QStringLiteral("F&rames"));
   add(frames, QStringLiteral("&Add Blank Frame"), [this] { AddBlankFrame(*m_doc); });
-  add(frames, QStringLiteral("&Delete Frames"), [this] { DeleteSelectedFrames(*m_doc); }, QKeySequence::Delete, true);
+  m_deleteFrames = add(frames, QStringLiteral("&Delete Frames"), [this] { DeleteSelectedFrames(*m_doc); },
+                       QKeySequence::Delete, true);
+  // The Delete key deletes frames in the frames list and pixels on the canvas.
+  m_deleteFrames->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  m_framesView->addAction(m_deleteFrames);
   add(frames, QStringLiteral("D&uplicate Frames"), [this] { DuplicateSelectedFrames(*m_doc); }, {}, true);
   frames->addSeparator();
   add(frames, QStringLiteral("Move to &First"), [this] { MoveSelectedFrames(*m_doc, 0); }, {}, true);
@@ -193,6 +211,10 @@ void CMainWindow::BuildMenus() {
                               QKeySequence(Qt::CTRL | Qt::Key_E), true);
 
   for (QAction* action : {open, save, m_undo, m_redo, preview, exportAction}) tools->addAction(action);
+
+  QMenu* toolMenu = menuBar()->addMenu(QString::fromUtf8(Tr("&Tools")));
+  for (int number = 0; number < TOOL_COUNT; ++number) toolMenu->addAction(m_viewCommands->ToolAction(number));
+  addToolBar(Qt::LeftToolBarArea, m_viewCommands->MakeToolPalette(this));
 }
 
 CTevCommonProgress CMainWindow::MakeProgress() {
@@ -328,6 +350,12 @@ void CMainWindow::ShowPreview() {
   preview->show();
 }
 
+void CMainWindow::ShowContextMenu(int menu, QPoint globalPos) {
+  QMenu* popup = m_viewCommands->MakeContextMenu(ContextMenu(menu), this);
+  popup->setAttribute(Qt::WA_DeleteOnClose);
+  popup->popup(globalPos);
+}
+
 void CMainWindow::SelectFrame(int index) {
   m_doc->SelectSingleFrame(index);
   SyncFrameSelectionToView();
@@ -366,8 +394,7 @@ void CMainWindow::RefreshAll() {
 }
 
 void CMainWindow::RefreshCanvas() {
-  const CGifFrame* frame = m_doc->GetCurrentFrame();
-  m_canvas->SetImage(frame ? ComposedFrameImage(*m_doc, *frame) : QImage());
+  m_canvas->Refresh();
 }
 
 void CMainWindow::RefreshCommandStates() {
@@ -378,6 +405,7 @@ void CMainWindow::RefreshCommandStates() {
   m_redo->setEnabled(redo.enabled);
   const bool hasFrames = m_doc->CanExport();
   for (QAction* action : m_needFrames) action->setEnabled(hasFrames);
+  m_viewCommands->RefreshStates();
 }
 
 void CMainWindow::SyncFrameSelectionToView() {

@@ -13,6 +13,7 @@ class CFramesModel;
 class CObjectsPanel;
 class CPropertiesPanel;
 class CQtPrompt;
+class CViewCommands;
 class QAction;
 class QListView;
 class QProgressBar;
@@ -42,6 +43,7 @@ class CMainWindow : public QMainWindow, public CDocObserver {
 
   CLoopwrightDoc& Doc() { return *m_doc; }
   CCanvasWidget* Canvas() const { return m_canvas; }
+  CViewCommands* ViewCommands() const { return m_viewCommands; }
   CFramesModel* FramesModel() const { return m_framesModel; }
   QListView* FramesView() const { return m_framesView; }
   CObjectsPanel* ObjectsPanel() const { return m_objects; }
@@ -70,6 +72,7 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   bool ChooseAndSave();
   void ChooseAndExport();
   void ShowPreview();
+  void ShowContextMenu(int menu, QPoint globalPos);
   CTevCommonProgress MakeProgress();
   void RememberRecentFile(const QString& path);
   void FillRecentMenu();
@@ -79,6 +82,7 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   CPromptInterface* m_prompt;
   std::unique_ptr<CLoopwrightDoc> m_doc;
   CCanvasWidget* m_canvas = nullptr;
+  CViewCommands* m_viewCommands = nullptr;
   CFramesModel* m_framesModel = nullptr;
   QListView* m_framesView = nullptr;
   CObjectsPanel* m_objects = nullptr;
@@ -86,6 +90,7 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   QProgressBar* m_progressBar = nullptr;
   QAction* m_undo = nullptr;
   QAction* m_redo = nullptr;
+  QAction* m_deleteFrames = nullptr;
   QMenu* m_recentMenu = nullptr;
   QList<QAction*> m_needFrames;  // enabled only when the document has frames
   bool m_bSyncing = false;

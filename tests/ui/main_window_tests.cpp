@@ -280,7 +280,7 @@ class CMainWindowTests : public QObject {
     canvas->SetZoom(100);
     struct Case { Qt::KeyboardModifiers modifiers; int delta, zoom; };
     const Case cases[] = {{Qt::ControlModifier, 120, 200}, {Qt::ControlModifier, 120, 400}, {Qt::NoModifier, 120, 400},
-                          {Qt::ControlModifier, -120, 200}, {Qt::ControlModifier, -120, 100}, {Qt::ControlModifier, -120, 90}};
+                          {Qt::ControlModifier, -120, 200}, {Qt::ControlModifier, -120, 100}, {Qt::ControlModifier, -120, 50}};
     for (const Case& c : cases) {
       const QPointF at(canvas->width() / 2.0, canvas->height() / 2.0);
       QWheelEvent wheel(at, canvas->mapToGlobal(at), {}, QPoint(0, c.delta), Qt::NoButton, c.modifiers,
