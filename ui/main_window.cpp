@@ -63,6 +63,7 @@ CMainWindow::CMainWindow(CLoopwrightApp& app, CPromptInterface* prompt, QWidget*
   connect(m_viewCommands, &CViewCommands::Changed, this, &CMainWindow::RefreshCommandStates);
   connect(m_canvas, &CCanvasWidget::ViewChanged, this, [this] {
     m_objects->Reload();
+    m_properties->Reload();
     RefreshCommandStates();
   });
   connect(m_canvas, &CCanvasWidget::ContextMenuRequested, this,
@@ -117,6 +118,10 @@ void CMainWindow::BuildDocks() {
   objectsDock->setWidget(m_objects);
   addDockWidget(Qt::RightDockWidgetArea, objectsDock);
   m_properties = new CPropertiesPanel(*m_doc, this);
+  connect(m_objects, &CObjectsPanel::ObjectSelectionChanged, this, [this] {
+    m_properties->Reload();
+    RefreshCommandStates();
+  });
   connect(m_properties, &CPropertiesPanel::LoopChanged, this, &CMainWindow::RefreshCommandStates);
   auto* propertiesDock = new QDockWidget(QStringLiteral("Properties"), this);
   propertiesDock->setObjectName(QStringLiteral("propertiesDock"));

@@ -96,4 +96,5 @@ void CObjectsPanel::OnSelectionChanged() {
     if (index >= 0 && item(row, NAME) && item(row, NAME)->isSelected())
       m_doc.m_selectedObjects.push_back(m_doc.m_objects[std::size_t(index)]);
   }
+  emit ObjectSelectionChanged();
 }

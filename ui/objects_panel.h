@@ -21,6 +21,10 @@ class CObjectsPanel : public QTableWidget {
   int ObjectOfRow(int row) const;
   int RowOfObject(int object) const;
 
+ signals:
+  // The user changed which objects are selected.
+  void ObjectSelectionChanged();
+
  private:
   void OnItemChanged(QTableWidgetItem* item);
   void OnSelectionChanged();
