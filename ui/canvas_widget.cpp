@@ -152,8 +152,21 @@ QPoint CCanvasWidget::ImageToViewport(QPoint image) const {
   return QPoint(int(p.x + origin.x - scroll.x), int(p.y + origin.y - scroll.y));
 }
 
+void CCanvasWidget::ShowPreview(const QImage& picture) {
+  m_preview = picture;
+  viewport()->update();
+}
+
 void CCanvasWidget::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
+  if (!m_preview.isNull()) {
+    painter.fillRect(viewport()->rect(), QColor(0xC0, 0xC0, 0xC0));
+    const QPoint at(std::max(kMargin, (viewport()->width() - m_preview.width()) / 2),
+                    std::max(kMargin, (viewport()->height() - m_preview.height()) / 2));
+    painter.fillRect(QRect(at, m_preview.size()), Qt::white);
+    painter.drawImage(at, m_preview);
+    return;
+  }
   const QImage picture = ViewPicture();
   if (picture.isNull()) {
     painter.fillRect(viewport()->rect(), palette().dark());

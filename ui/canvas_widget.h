@@ -28,6 +28,10 @@ class CCanvasWidget : public QAbstractScrollArea {
   QImage Image() const;
   // The view's picture at the viewport's size, rendered now.
   QImage ViewPicture();
+  // A picture shown instead of the view (the first frame of a file being
+  // opened), centred; a null image shows the view again.
+  void ShowPreview(const QImage& picture);
+  bool HasPreview() const { return !m_preview.isNull(); }
   // Zoom in percent: 100 * factor when magnifying, 100 / factor when
   // reducing; SetZoom takes the nearest factor the view accepts.
   void SetZoom(int percent);
@@ -65,4 +69,5 @@ class CCanvasWidget : public QAbstractScrollArea {
   std::unique_ptr<CEditPictureView> m_view;
   QTimer* m_ants;
   int m_nDashPhase = 0;
+  QImage m_preview;
 };

@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "companions/base/tr.h"
 #include "editing/frame_commands.h"
@@ -28,6 +29,7 @@
 #include "ui/dib_image.h"
 #include "ui/frames_model.h"
 #include "ui/objects_panel.h"
+#include "ui/open_worker.h"
 #include "ui/preview_dialog.h"
 #include "ui/properties_panel.h"
 #include "ui/qt_prompt.h"
@@ -75,6 +77,13 @@ CMainWindow::CMainWindow(CLoopwrightApp& app, CPromptInterface* prompt, QWidget*
   m_progressBar->setMaximumWidth(160);
   m_progressBar->hide();
   statusBar()->addPermanentWidget(m_progressBar);
+  m_cancelButton = new QToolButton(this);
+  m_cancelButton->setText(QString::fromUtf8(Tr("Cancel")));
+  m_cancelButton->hide();
+  connect(m_cancelButton, &QToolButton::clicked, this, [this] {
+    if (m_pRunning) m_pRunning->Cancel();
+  });
+  statusBar()->addPermanentWidget(m_cancelButton);
   statusBar()->showMessage(QStringLiteral("Ready"));
   setAcceptDrops(true);
   RefreshAll();
@@ -222,16 +231,6 @@ void CMainWindow::BuildMenus() {
   addToolBar(Qt::LeftToolBarArea, m_viewCommands->MakeToolPalette(this));
 }
 
-CTevCommonProgress CMainWindow::MakeProgress() {
-  // The caption of the running work and its fraction on the status bar.
-  return CTevCommonProgress([this](float fraction, const std::string& caption) {
-    m_progressBar->show();
-    m_progressBar->setValue(int(fraction * 100));
-    if (!caption.empty()) statusBar()->showMessage(ToQt(caption));
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  });
-}
-
 bool CMainWindow::MayDiscardDocument() {
   if (!m_doc->IsModified()) return true;
   const std::string name = m_doc->m_strPathName.empty() ? std::string("Untitled")
@@ -248,10 +247,10 @@ bool CMainWindow::MayDiscardDocument() {
 }
 
 bool CMainWindow::OpenFile(const QString& path) {
-  if (!MayDiscardDocument()) return false;
-  CTevCommonProgress progress = MakeProgress();
-  const bool ok = m_doc->OnOpenDocument(FromQt(path), &progress);
-  m_progressBar->hide();
+  if (m_bBusy || !MayDiscardDocument()) return false;
+  const bool ok = COpenWorker::Handles(FromQt(path))
+                      ? OpenInBackground(path)
+                      : RunWithProgress([&](CTevCommonProgress* p) { return m_doc->OnOpenDocument(FromQt(path), p); });
   if (!ok) {
     // The document showed the message; the open document stays as it was.
     statusBar()->showMessage(ToQt(m_doc->m_strLastError));
@@ -269,10 +268,9 @@ bool CMainWindow::OpenFile(const QString& path) {
 }
 
 bool CMainWindow::SaveTo(const QString& path) {
+  if (m_bBusy) return false;
   if (!IsProjectPath(path)) return ExportTo(path);
-  CTevCommonProgress progress = MakeProgress();
-  const bool ok = m_doc->OnSaveDocument(FromQt(path), &progress);
-  m_progressBar->hide();
+  const bool ok = RunWithProgress([&](CTevCommonProgress* p) { return m_doc->OnSaveDocument(FromQt(path), p); });
   if (!ok) {
     std::string text = FormatMessage1("保存到 %s 文件失败!", FromQt(path));
     if (!m_doc->m_strLastError.empty()) text += "\n" + m_doc->m_strLastError;
@@ -287,11 +285,10 @@ bool CMainWindow::SaveTo(const QString& path) {
 }
 
 bool CMainWindow::ExportTo(const QString& path) {
-  if (!m_doc->CanExport()) return false;
-  CTevCommonProgress progress = MakeProgress();
+  if (m_bBusy || !m_doc->CanExport()) return false;
   std::string reason;
-  const bool ok = ExportAnimationFile(*m_doc, FromQt(path), &progress, {}, &reason);
-  m_progressBar->hide();
+  const bool ok = RunWithProgress(
+      [&](CTevCommonProgress* p) { return ExportAnimationFile(*m_doc, FromQt(path), p, {}, &reason); });
   if (!ok) {
     std::string text = FormatMessage1("保存到 %s 文件失败!", FromQt(path));
     if (!reason.empty()) text += "\n" + reason;
@@ -443,7 +440,8 @@ void CMainWindow::OnFrameSelectionChanged() {
 }
 
 void CMainWindow::closeEvent(QCloseEvent* event) {
-  if (MayDiscardDocument()) event->accept();
+  if (m_bBusy) event->ignore();  // the running work ends first (or is cancelled)
+  else if (MayDiscardDocument()) event->accept();
   else event->ignore();
 }
 
@@ -454,7 +452,7 @@ void CMainWindow::dragEnterEvent(QDragEnterEvent* event) {
 
 void CMainWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  if (m_bBusy || urls.isEmpty() || !urls.front().isLocalFile()) return;
   event->acceptProposedAction();
   OpenFile(urls.front().toLocalFile());
 }

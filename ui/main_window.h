@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 #include "app/loopwright_doc.h"
+#include "companions/base/progress.h"
 
 class CCanvasWidget;
 class CFramesModel;
@@ -17,6 +19,7 @@ class CViewCommands;
 class QAction;
 class QListView;
 class QProgressBar;
+class QToolButton;
 
 class CMainWindow : public QMainWindow, public CDocObserver {
   Q_OBJECT
@@ -40,6 +43,14 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   void Redo();
 
   void OnUpdate(int hint, CGifFrame* frame) override;
+  QToolButton* CancelButton() const { return m_cancelButton; }
+  bool IsBusy() const { return m_bBusy; }
+
+ signals:
+  // The first picture of a file being opened is on the canvas.
+  void FirstPictureShown();
+
+ public:
 
   CLoopwrightDoc& Doc() { return *m_doc; }
   CCanvasWidget* Canvas() const { return m_canvas; }
@@ -73,7 +84,14 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   void ChooseAndExport();
   void ShowPreview();
   void ShowContextMenu(int menu, QPoint globalPos);
-  CTevCommonProgress MakeProgress();
+  // Runs long work with the progress bar and the cancel button shown; the
+  // rest of the window is disabled meanwhile, so the events the progress
+  // lets through cannot change the document under the work.
+  bool RunWithProgress(const std::function<bool(CTevCommonProgress*)>& work);
+  void SetBusy(bool busy);
+  // Reads a GIF on a worker thread and shows its first picture at once;
+  // false (document kept) on failure or cancel.
+  bool OpenInBackground(const QString& path);
   void RememberRecentFile(const QString& path);
   void FillRecentMenu();
 
@@ -88,6 +106,9 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   CObjectsPanel* m_objects = nullptr;
   CPropertiesPanel* m_properties = nullptr;
   QProgressBar* m_progressBar = nullptr;
+  QToolButton* m_cancelButton = nullptr;
+  CTevInterruptibleProgress* m_pRunning = nullptr;  // the work the cancel button stops
+  bool m_bBusy = false;
   QAction* m_undo = nullptr;
   QAction* m_redo = nullptr;
   QAction* m_deleteFrames = nullptr;
