@@ -28,6 +28,7 @@
 #include "ui/canvas_widget.h"
 #include "ui/dib_image.h"
 #include "ui/frames_model.h"
+#include "ui/frames_view.h"
 #include "ui/objects_panel.h"
 #include "ui/open_worker.h"
 #include "ui/preview_dialog.h"
@@ -102,12 +103,7 @@ CMainWindow::~CMainWindow() {
 
 void CMainWindow::BuildDocks() {
   m_framesModel = new CFramesModel(*m_doc, this);
-  m_framesView = new QListView(this);
-  m_framesView->setModel(m_framesModel);
-  m_framesView->setViewMode(QListView::IconMode);
-  m_framesView->setFlow(QListView::LeftToRight);
-  m_framesView->setWrapping(false);
-  m_framesView->setMovement(QListView::Static);
+  m_framesView = new CFramesView(*m_doc, m_framesModel, this);
   m_framesView->setUniformItemSizes(true);
   m_framesView->setIconSize(QSize(CFramesModel::kThumbnailSize, CFramesModel::kThumbnailSize));
   m_framesView->setSelectionMode(QAbstractItemView::ExtendedSelection);
