@@ -75,6 +75,11 @@ bool CLoopwrightDoc::OnOpenDocument(const std::string& path, CTevCommonProgress*
     m_prompt.ShowMessage(FormatMessage1("载入 %s 文件失败!", path), MessageKind::Error);
     return false;
   }
+  AdoptOpenedModel(model, path);
+  return true;
+}
+
+void CLoopwrightDoc::AdoptOpenedModel(CGifImage& model, const std::string& path) {
   DeleteContents();
   if (!m_app.m_bProjectLoaded) {
     for (auto& object : model.m_objects) object->m_strName = m_app.NextDefaultObjectName();
@@ -90,7 +95,6 @@ bool CLoopwrightDoc::OnOpenDocument(const std::string& path, CTevCommonProgress*
   m_bModified = false;
   SelectSingleFrame(0);
   UpdateAllViews(HINT_FRAMES_CHANGED, GetFrame(0));
-  return true;
 }
 
 void CLoopwrightDoc::UpdateAllViews(int hint, CGifFrame* frame) {

@@ -39,6 +39,9 @@ class CLoopwrightDoc : public CGifImage {
   // Reads the file into a temporary model; on success it replaces the
   // content, on failure shows "载入 %s 文件失败!" and keeps the document.
   bool OnOpenDocument(const std::string& path, CTevCommonProgress* progress = nullptr);
+  // The second half of an open whose file was read into model elsewhere (a
+  // window reads on a worker thread): the model replaces the content.
+  void AdoptOpenedModel(CGifImage& model, const std::string& path);
   // Writes the project file; on failure shows "保存到 %s 文件失败!" and
   // keeps the previous file. Clears the modified flag on success.
   bool OnSaveDocument(const std::string& path, CTevCommonProgress* progress = nullptr);

@@ -1,74 +1,265 @@
 #include "ui/canvas_widget.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
-// Paints the image scaled over a chequered background, so transparent pixels
-// read as transparent.
-class CCanvasPicture : public QWidget {
- public:
-  explicit CCanvasPicture(CCanvasWidget* owner) : QWidget(owner), m_owner(owner) {}
+#include "editing/object_commands.h"
+#include "ui/dib_image.h"
 
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    const QImage& image = m_owner->Image();
-    if (image.isNull()) return;
-    const QRect target(QPoint(0, 0), size());
-    painter.fillRect(target, QBrush(Chequer()));
-    painter.drawImage(target, image);
-  }
+namespace {
 
- private:
-  static QPixmap Chequer() {
-    QPixmap tile(16, 16);
-    tile.fill(Qt::white);
-    QPainter p(&tile);
-    p.fillRect(0, 0, 8, 8, QColor(204, 204, 204));
-    p.fillRect(8, 8, 8, 8, QColor(204, 204, 204));
-    return tile;
-  }
-  CCanvasWidget* m_owner;
-};
+// Grey border around the canvas when it is larger than the viewport.
+constexpr int kMargin = 8;
+// Marching ants step.
+constexpr int kAntsMs = 300;
 
-CCanvasWidget::CCanvasWidget(QWidget* parent) : QScrollArea(parent), m_picture(new CCanvasPicture(this)) {
-  setWidget(m_picture);
-  setAlignment(Qt::AlignCenter);
+// Mouse-message key flags of a Qt event: left 1, right 2, Shift 4, Ctrl 8.
+unsigned KeyFlags(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+  unsigned flags = 0;
+  if (buttons & Qt::LeftButton) flags |= 1;
+  if (buttons & Qt::RightButton) flags |= 2;
+  if (modifiers & Qt::ShiftModifier) flags |= kKeyShift;
+  if (modifiers & Qt::ControlModifier) flags |= kKeyCtrl;
+  return flags;
+}
+
+POINT ToPoint(const QPointF& p) { return POINT{LONG(std::floor(p.x())), LONG(std::floor(p.y()))}; }
+
+// The view's factor for a percentage: 2 and above magnify, -2 and below reduce.
+int FactorOfPercent(int percent) {
+  if (percent >= 100) return std::clamp((percent + 50) / 100, 1, CEditPictureView::kMaxZoom);
+  if (percent <= 0) return CEditPictureView::kMinZoom;
+  const int reduce = std::clamp((100 + percent / 2) / percent, 1, -CEditPictureView::kMinZoom);
+  return reduce == 1 ? 1 : -reduce;
+}
+
+}  // namespace
+
+CCanvasWidget::CCanvasWidget(CLoopwrightDoc& doc, QWidget* parent)
+    : QAbstractScrollArea(parent), m_view(std::make_unique<CEditPictureView>(doc)), m_ants(new QTimer(this)) {
   setBackgroundRole(QPalette::Dark);
-  m_picture->resize(0, 0);
+  setFocusPolicy(Qt::StrongFocus);
+  viewport()->setMouseTracking(true);  // the pick-colour sample follows the pointer
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  m_view->SetTool(TOOL_SELECT);
+  m_ants->setInterval(kAntsMs);
+  connect(m_ants, &QTimer::timeout, this, [this] {
+    if (!m_view->HasSelection()) return;
+    ++m_nDashPhase;
+    viewport()->update();
+  });
+  m_ants->start();
+  UpdateLayout();
+  UpdateCursor();
 }
 
-void CCanvasWidget::SetImage(const QImage& image) {
-  m_image = image;
-  SetZoom(m_nZoom);
-  m_picture->update();
+CCanvasWidget::~CCanvasWidget() = default;
+
+void CCanvasWidget::Refresh() {
+  UpdateLayout();
+  UpdateCursor();
+  viewport()->update();
 }
 
-void CCanvasWidget::SetZoom(int percent) {
-  percent = std::clamp(percent, kMinZoom, kMaxZoom);
-  const bool changed = percent != m_nZoom;
-  m_nZoom = percent;
-  const QSize size = m_image.isNull() ? QSize(0, 0)
-                                      : QSize(std::max(1, int(qint64(m_image.width()) * percent / 100)),
-                                              std::max(1, int(qint64(m_image.height()) * percent / 100)));
-  m_picture->resize(size);
-  m_picture->update();
-  if (changed) emit ZoomChanged(m_nZoom);
+QImage CCanvasWidget::Image() const {
+  const CLoopwrightDoc& doc = m_view->Doc();
+  const CGifFrame* frame = doc.GetCurrentFrame();
+  return frame ? ComposedFrameImage(doc, *frame) : QImage();
 }
 
-void CCanvasWidget::ZoomIn() { SetZoom(m_nZoom >= 100 ? m_nZoom * 2 : m_nZoom + 10); }
-void CCanvasWidget::ZoomOut() { SetZoom(m_nZoom > 100 ? m_nZoom / 2 : m_nZoom - 10); }
+QImage CCanvasWidget::ViewPicture() {
+  m_view->SetClientSize(std::max(1, viewport()->width()), std::max(1, viewport()->height()));
+  DibPtr picture = m_view->Render(m_nDashPhase);
+  return picture ? DibToImage(picture.get()) : QImage();
+}
 
-QPoint CCanvasWidget::CanvasOrigin() const { return m_picture->mapTo(this, QPoint(0, 0)); }
+int CCanvasWidget::Zoom() const {
+  const int z = m_view->GetZoom();
+  if (z > 1) return 100 * z;
+  if (z < -1) return 100 / -z;
+  return 100;
+}
+
+void CCanvasWidget::SetZoom(int percent) { SetZoomFactor(FactorOfPercent(percent)); }
+
+void CCanvasWidget::ZoomIn() {
+  const int z = m_view->GetZoom();
+  SetZoomFactor(z >= 1 ? std::min(z * 2, int(CEditPictureView::kMaxZoom)) : (z / 2 >= -1 ? 1 : z / 2));
+}
+
+void CCanvasWidget::ZoomOut() {
+  const int z = m_view->GetZoom();
+  SetZoomFactor(z >= 2 ? z / 2 : std::max(z <= -2 ? z * 2 : -2, int(CEditPictureView::kMinZoom)));
+}
+
+void CCanvasWidget::SetZoomFactor(int factor) {
+  const int before = Zoom();
+  // The image point at the viewport's centre stays there.
+  const POINT centre{LONG(viewport()->width() / 2), LONG(viewport()->height() / 2)};
+  POINT image = m_view->ClientToImage(centre);
+  if (!m_view->SetZoom(factor)) return;
+  UpdateLayout();
+  m_view->Zoom().Actual_to_Scaled(image);
+  const POINT origin = m_view->GetCanvasOrigin();
+  horizontalScrollBar()->setValue(int(image.x + origin.x - centre.x));
+  verticalScrollBar()->setValue(int(image.y + origin.y - centre.y));
+  viewport()->update();
+  if (Zoom() != before) emit ZoomChanged(Zoom());
+}
+
+void CCanvasWidget::UpdateLayout() {
+  const CLoopwrightDoc& doc = m_view->Doc();
+  POINT scaled{LONG(std::max(0, doc.m_nWidth)), LONG(std::max(0, doc.m_nHeight))};
+  m_view->Zoom().Actual_to_Scaled(scaled);
+  const int vw = viewport()->width(), vh = viewport()->height();
+  // Centred when it fits, else a margin around it and scroll bars.
+  const auto place = [](long long size, int client) {
+    return size + 2 * kMargin <= client ? int((client - size) / 2) : kMargin;
+  };
+  const auto range = [](long long size, int client) {
+    return int(std::clamp<long long>(size + 2 * kMargin - client, 0, 1 << 30));
+  };
+  m_view->SetCanvasOrigin(POINT{place(scaled.x, vw), place(scaled.y, vh)});
+  horizontalScrollBar()->setRange(0, range(scaled.x, vw));
+  verticalScrollBar()->setRange(0, range(scaled.y, vh));
+  horizontalScrollBar()->setPageStep(std::max(1, vw));
+  verticalScrollBar()->setPageStep(std::max(1, vh));
+  horizontalScrollBar()->setSingleStep(16);
+  verticalScrollBar()->setSingleStep(16);
+  m_view->SetScroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void CCanvasWidget::UpdateCursor() {
+  const int tool = m_view->GetToolNumber();
+  const bool precise = tool != -1 && tool != TOOL_SELECT && tool != TOOL_TRANSFORM && tool != TOOL_SYMBOL;
+  viewport()->setCursor(precise ? Qt::CrossCursor : Qt::ArrowCursor);
+}
+
+QPoint CCanvasWidget::CanvasOrigin() const {
+  return viewport()->geometry().topLeft() + ImageToViewport(QPoint(0, 0));
+}
+
+QPoint CCanvasWidget::ImageToViewport(QPoint image) const {
+  POINT p{LONG(image.x()), LONG(image.y())};
+  m_view->Zoom().Actual_to_Scaled(p);
+  const POINT origin = m_view->GetCanvasOrigin(), scroll = m_view->GetScroll();
+  return QPoint(int(p.x + origin.x - scroll.x), int(p.y + origin.y - scroll.y));
+}
+
+void CCanvasWidget::ShowPreview(const QImage& picture) {
+  m_preview = picture;
+  viewport()->update();
+}
+
+void CCanvasWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  if (!m_preview.isNull()) {
+    painter.fillRect(viewport()->rect(), QColor(0xC0, 0xC0, 0xC0));
+    const QPoint at(std::max(kMargin, (viewport()->width() - m_preview.width()) / 2),
+                    std::max(kMargin, (viewport()->height() - m_preview.height()) / 2));
+    painter.fillRect(QRect(at, m_preview.size()), Qt::white);
+    painter.drawImage(at, m_preview);
+    return;
+  }
+  const QImage picture = ViewPicture();
+  if (picture.isNull()) {
+    painter.fillRect(viewport()->rect(), palette().dark());
+    return;
+  }
+  painter.drawImage(0, 0, picture);
+}
+
+void CCanvasWidget::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateLayout();
+}
+
+void CCanvasWidget::scrollContentsBy(int, int) {
+  m_view->SetScroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  viewport()->update();
+}
+
+void CCanvasWidget::mousePressEvent(QMouseEvent* event) {
+  const unsigned flags = KeyFlags(event->modifiers(), event->buttons());
+  const POINT point = ToPoint(event->position());
+  if (event->button() == Qt::LeftButton) {
+    m_view->OnLButtonDown(flags, point);
+    viewport()->update();
+    emit ViewChanged();
+  } else if (event->button() == Qt::RightButton) {
+    const ContextMenu menu = m_view->OnRButtonDown(flags, point);
+    emit ContextMenuRequested(menu, event->globalPosition().toPoint());
+  }
+  event->accept();
+}
+
+void CCanvasWidget::mouseMoveEvent(QMouseEvent* event) {
+  // A move without the left button still goes to the tool (the pick-colour
+  // sample); the selection tools act only while it is held.
+  if (m_view->OnMouseMove(KeyFlags(event->modifiers(), event->buttons()), ToPoint(event->position())) ||
+      m_view->IsLButtonDown())
+    viewport()->update();
+  event->accept();
+}
+
+void CCanvasWidget::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  m_view->OnLButtonUp(KeyFlags(event->modifiers(), event->buttons()), ToPoint(event->position()));
+  viewport()->update();
+  emit ViewChanged();
+  event->accept();
+}
+
+void CCanvasWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const unsigned flags = KeyFlags(event->modifiers(), event->buttons());
+  const POINT point = ToPoint(event->position());
+  // A tool that does not take the double click leaves it to the text tool,
+  // which edits the text object under the pointer.
+  if (!m_view->OnLButtonDblClk(flags, point) && m_view->GetToolNumber() != TOOL_TEXT)
+    if (CDefaultTool* text = m_view->Tools().Get(TOOL_TEXT)) text->OnLButtonDblClk(*m_view, flags, point);
+  viewport()->update();
+  emit ViewChanged();
+  event->accept();
+}
 
 void CCanvasWidget::wheelEvent(QWheelEvent* event) {
   if (!(event->modifiers() & Qt::ControlModifier)) {
-    QScrollArea::wheelEvent(event);
+    QAbstractScrollArea::wheelEvent(event);
     return;
   }
   const int steps = event->angleDelta().y();
   if (steps > 0) ZoomIn();
   else if (steps < 0) ZoomOut();
+  event->accept();
+}
+
+void CCanvasWidget::keyPressEvent(QKeyEvent* event) {
+  // Arrow keys move the selected objects of the current frame by the steps
+  // in the preferences, one undoable step each.
+  const CPreferences& prefs = m_view->Doc().App().Prefs();
+  const int h = std::max(1, prefs.Get("HorizontalOffset")), v = std::max(1, prefs.Get("VerticalOffset"));
+  int dx = 0, dy = 0;
+  switch (event->key()) {
+    case Qt::Key_Left: dx = -h; break;
+    case Qt::Key_Right: dx = h; break;
+    case Qt::Key_Up: dy = -v; break;
+    case Qt::Key_Down: dy = v; break;
+    default: QAbstractScrollArea::keyPressEvent(event); return;
+  }
+  if (m_view->Doc().m_selectedObjects.empty()) {
+    QAbstractScrollArea::keyPressEvent(event);  // nothing to move: the keys scroll
+    return;
+  }
+  const ObjectResult result = MoveSelectedObjects(m_view->Doc(), dx, dy);
+  if (!result.ok && !result.message.empty()) m_view->Doc().Prompt().ShowMessage(result.message, MessageKind::Warning);
+  viewport()->update();
+  emit ViewChanged();
   event->accept();
 }

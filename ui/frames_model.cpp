@@ -2,6 +2,7 @@
 
 #include "app/loopwright_doc.h"
 #include "editing/frame_commands.h"
+#include "editing/frame_reorder.h"
 #include "ui/dib_image.h"
 
 CFramesModel::CFramesModel(CLoopwrightDoc& doc, QObject* parent) : QAbstractListModel(parent), m_doc(doc) {}
@@ -38,20 +39,20 @@ bool CFramesModel::moveRows(const QModelIndex& sourceParent, int sourceRow, int 
   const int rows = rowCount();
   if (sourceParent.isValid() || destinationParent.isValid() || count < 1 || sourceRow < 0 || sourceRow + count > rows)
     return false;
-  int kind;
-  if (destinationChild == 0) kind = 0;
-  else if (destinationChild == rows) kind = 1;
-  else if (destinationChild == sourceRow - 1) kind = 2;
-  else if (destinationChild == sourceRow + count + 1) kind = 3;
-  else return false;
-  if (kind == 0 && sourceRow == 0) return false;
-  if (kind == 1 && sourceRow + count == rows) return false;
-  m_doc.m_selectedFrames.clear();
-  for (int i = 0; i < count; ++i) m_doc.m_selectedFrames.push_back(sourceRow + i);
+  std::vector<int> selected;
+  for (int i = 0; i < count; ++i) selected.push_back(sourceRow + i);
+  const std::vector<int> keptSelection = m_doc.m_selectedFrames;
+  const int keptCurrent = m_doc.m_nCurrentFrame;
+  m_doc.m_selectedFrames = selected;
   m_doc.m_nCurrentFrame = sourceRow;
   // The command tells the views, which reload this model.
-  return MoveSelectedFrames(m_doc, kind);
+  if (MoveSelectedFramesBefore(m_doc, destinationChild)) return true;
+  m_doc.m_selectedFrames = keptSelection;
+  m_doc.m_nCurrentFrame = keptCurrent;
+  return false;
 }
+
+bool CFramesModel::MoveSelectedBefore(int row) { return MoveSelectedFramesBefore(m_doc, row); }
 
 void CFramesModel::Reload() {
   beginResetModel();

@@ -18,12 +18,14 @@ class CFramesModel : public QAbstractListModel {
   QVariant data(const QModelIndex& index, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   // Moves count frames from sourceRow so that they end up before
-  // destinationChild (Qt's convention): to the start, to the end, one place
-  // back or one place on, as the frame move command does; other targets are
-  // refused. Records one undoable action.
+  // destinationChild (Qt's convention), through the frame move command; they
+  // become the selection. Records one undoable action; false (selection
+  // kept) when nothing moves.
   bool moveRows(const QModelIndex& sourceParent, int sourceRow, int count, const QModelIndex& destinationParent,
                 int destinationChild) override;
 
+  // The selected frames (the document's selection) in front of row.
+  bool MoveSelectedBefore(int row);
   // The document changed: rows and thumbnails are rebuilt as needed.
   void Reload();
   // One frame's pixels changed.

@@ -13,22 +13,28 @@
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QListView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 
+#include "companions/base/tr.h"
 #include "editing/frame_commands.h"
 #include "editing/object_commands.h"
 #include "export/export_dispatch.h"
 #include "ui/canvas_widget.h"
 #include "ui/dib_image.h"
 #include "ui/frames_model.h"
+#include "ui/frames_view.h"
 #include "ui/objects_panel.h"
+#include "ui/open_worker.h"
 #include "ui/preview_dialog.h"
 #include "ui/properties_panel.h"
 #include "ui/qt_prompt.h"
+#include "ui/view_commands.h"
 
 namespace {
 
@@ -54,8 +60,17 @@ CMainWindow::CMainWindow(CLoopwrightApp& app, CPromptInterface* prompt, QWidget*
   m_doc = std::make_unique<CLoopwrightDoc>(m_app, *m_prompt);
   m_doc->AddObserver(this);
 
-  m_canvas = new CCanvasWidget(this);
+  m_canvas = new CCanvasWidget(*m_doc, this);
   setCentralWidget(m_canvas);
+  m_viewCommands = new CViewCommands(*m_canvas, *m_prompt, this);
+  connect(m_viewCommands, &CViewCommands::Changed, this, &CMainWindow::RefreshCommandStates);
+  connect(m_canvas, &CCanvasWidget::ViewChanged, this, [this] {
+    m_objects->Reload();
+    m_properties->Reload();
+    RefreshCommandStates();
+  });
+  connect(m_canvas, &CCanvasWidget::ContextMenuRequested, this,
+          [this](ContextMenu menu, QPoint at) { ShowContextMenu(menu, at); });
   BuildDocks();
   BuildMenus();
   m_progressBar = new QProgressBar(this);
@@ -63,6 +78,13 @@ CMainWindow::CMainWindow(CLoopwrightApp& app, CPromptInterface* prompt, QWidget*
   m_progressBar->setMaximumWidth(160);
   m_progressBar->hide();
   statusBar()->addPermanentWidget(m_progressBar);
+  m_cancelButton = new QToolButton(this);
+  m_cancelButton->setText(QString::fromUtf8(Tr("Cancel")));
+  m_cancelButton->hide();
+  connect(m_cancelButton, &QToolButton::clicked, this, [this] {
+    if (m_pRunning) m_pRunning->Cancel();
+  });
+  statusBar()->addPermanentWidget(m_cancelButton);
   statusBar()->showMessage(QStringLiteral("Ready"));
   setAcceptDrops(true);
   RefreshAll();
@@ -76,16 +98,12 @@ CMainWindow::~CMainWindow() {
   delete m_framesModel;
   delete m_objects;
   delete m_properties;
+  delete m_canvas;  // its editing view observes the document
 }
 
 void CMainWindow::BuildDocks() {
   m_framesModel = new CFramesModel(*m_doc, this);
-  m_framesView = new QListView(this);
-  m_framesView->setModel(m_framesModel);
-  m_framesView->setViewMode(QListView::IconMode);
-  m_framesView->setFlow(QListView::LeftToRight);
-  m_framesView->setWrapping(false);
-  m_framesView->setMovement(QListView::Static);
+  m_framesView = new CFramesView(*m_doc, m_framesModel, this);
   m_framesView->setUniformItemSizes(true);
   m_framesView->setIconSize(QSize(CFramesModel::kThumbnailSize, CFramesModel::kThumbnailSize));
   m_framesView->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -105,6 +123,10 @@ void CMainWindow::BuildDocks() {
   objectsDock->setWidget(m_objects);
   addDockWidget(Qt::RightDockWidgetArea, objectsDock);
   m_properties = new CPropertiesPanel(*m_doc, this);
+  connect(m_objects, &CObjectsPanel::ObjectSelectionChanged, this, [this] {
+    m_properties->Reload();
+    RefreshCommandStates();
+  });
   connect(m_properties, &CPropertiesPanel::LoopChanged, this, &CMainWindow::RefreshCommandStates);
   auto* propertiesDock = new QDockWidget(QStringLiteral("Properties"), this);
   propertiesDock->setObjectName(QStringLiteral("propertiesDock"));
@@ -150,6 +172,8 @@ void CMainWindow::BuildMenus() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   m_undo = add(edit, QString(), &CMainWindow::Undo, QKeySequence::Undo);
   m_redo = add(edit, QString(), &CMainWindow::Redo, QKeySequence::Redo);
+  edit->addSeparator();
+  m_viewCommands->AddToEditMenu(edit);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   add(view, QStringLiteral("Zoom &In"), [this] { m_canvas->ZoomIn(); }, QKeySequence::ZoomIn);
@@ -158,7 +182,11 @@ void CMainWindow::BuildMenus() {
 
   QMenu* frames = menuBar()->addMenu(QStringLiteral("F&rames"));
   add(frames, QStringLiteral("&Add Blank Frame"), [this] { AddBlankFrame(*m_doc); });
-  add(frames, QStringLiteral("&Delete Frames"), [this] { DeleteSelectedFrames(*m_doc); }, QKeySequence::Delete, true);
+  m_deleteFrames = add(frames, QStringLiteral("&Delete Frames"), [this] { DeleteSelectedFrames(*m_doc); },
+                       QKeySequence::Delete, true);
+  // The Delete key deletes frames in the frames list and pixels on the canvas.
+  m_deleteFrames->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  m_framesView->addAction(m_deleteFrames);
   add(frames, QStringLiteral("D&uplicate Frames"), [this] { DuplicateSelectedFrames(*m_doc); }, {}, true);
   frames->addSeparator();
   add(frames, QStringLiteral("Move to &First"), [this] { MoveSelectedFrames(*m_doc, 0); }, {}, true);
@@ -193,16 +221,10 @@ void CMainWindow::BuildMenus() {
                               QKeySequence(Qt::CTRL | Qt::Key_E), true);
 
   for (QAction* action : {open, save, m_undo, m_redo, preview, exportAction}) tools->addAction(action);
-}
 
-CTevCommonProgress CMainWindow::MakeProgress() {
-  // The caption of the running work and its fraction on the status bar.
-  return CTevCommonProgress([this](float fraction, const std::string& caption) {
-    m_progressBar->show();
-    m_progressBar->setValue(int(fraction * 100));
-    if (!caption.empty()) statusBar()->showMessage(ToQt(caption));
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  });
+  QMenu* toolMenu = menuBar()->addMenu(QString::fromUtf8(Tr("&Tools")));
+  for (int number = 0; number < TOOL_COUNT; ++number) toolMenu->addAction(m_viewCommands->ToolAction(number));
+  addToolBar(Qt::LeftToolBarArea, m_viewCommands->MakeToolPalette(this));
 }
 
 bool CMainWindow::MayDiscardDocument() {
@@ -221,10 +243,10 @@ bool CMainWindow::MayDiscardDocument() {
 }
 
 bool CMainWindow::OpenFile(const QString& path) {
-  if (!MayDiscardDocument()) return false;
-  CTevCommonProgress progress = MakeProgress();
-  const bool ok = m_doc->OnOpenDocument(FromQt(path), &progress);
-  m_progressBar->hide();
+  if (m_bBusy || !MayDiscardDocument()) return false;
+  const bool ok = COpenWorker::Handles(FromQt(path))
+                      ? OpenInBackground(path)
+                      : RunWithProgress([&](CTevCommonProgress* p) { return m_doc->OnOpenDocument(FromQt(path), p); });
   if (!ok) {
     // The document showed the message; the open document stays as it was.
     statusBar()->showMessage(ToQt(m_doc->m_strLastError));
@@ -242,10 +264,9 @@ bool CMainWindow::OpenFile(const QString& path) {
 }
 
 bool CMainWindow::SaveTo(const QString& path) {
+  if (m_bBusy) return false;
   if (!IsProjectPath(path)) return ExportTo(path);
-  CTevCommonProgress progress = MakeProgress();
-  const bool ok = m_doc->OnSaveDocument(FromQt(path), &progress);
-  m_progressBar->hide();
+  const bool ok = RunWithProgress([&](CTevCommonProgress* p) { return m_doc->OnSaveDocument(FromQt(path), p); });
   if (!ok) {
     std::string text = FormatMessage1("保存到 %s 文件失败!", FromQt(path));
     if (!m_doc->m_strLastError.empty()) text += "\n" + m_doc->m_strLastError;
@@ -260,11 +281,10 @@ bool CMainWindow::SaveTo(const QString& path) {
 }
 
 bool CMainWindow::ExportTo(const QString& path) {
-  if (!m_doc->CanExport()) return false;
-  CTevCommonProgress progress = MakeProgress();
+  if (m_bBusy || !m_doc->CanExport()) return false;
   std::string reason;
-  const bool ok = ExportAnimationFile(*m_doc, FromQt(path), &progress, {}, &reason);
-  m_progressBar->hide();
+  const bool ok = RunWithProgress(
+      [&](CTevCommonProgress* p) { return ExportAnimationFile(*m_doc, FromQt(path), p, {}, &reason); });
   if (!ok) {
     std::string text = FormatMessage1("保存到 %s 文件失败!", FromQt(path));
     if (!reason.empty()) text += "\n" + reason;
@@ -328,6 +348,12 @@ void CMainWindow::ShowPreview() {
   preview->show();
 }
 
+void CMainWindow::ShowContextMenu(int menu, QPoint globalPos) {
+  QMenu* popup = m_viewCommands->MakeContextMenu(ContextMenu(menu), this);
+  popup->setAttribute(Qt::WA_DeleteOnClose);
+  popup->popup(globalPos);
+}
+
 void CMainWindow::SelectFrame(int index) {
   m_doc->SelectSingleFrame(index);
   SyncFrameSelectionToView();
@@ -366,8 +392,7 @@ void CMainWindow::RefreshAll() {
 }
 
 void CMainWindow::RefreshCanvas() {
-  const CGifFrame* frame = m_doc->GetCurrentFrame();
-  m_canvas->SetImage(frame ? ComposedFrameImage(*m_doc, *frame) : QImage());
+  m_canvas->Refresh();
 }
 
 void CMainWindow::RefreshCommandStates() {
@@ -378,6 +403,7 @@ void CMainWindow::RefreshCommandStates() {
   m_redo->setEnabled(redo.enabled);
   const bool hasFrames = m_doc->CanExport();
   for (QAction* action : m_needFrames) action->setEnabled(hasFrames);
+  m_viewCommands->RefreshStates();
 }
 
 void CMainWindow::SyncFrameSelectionToView() {
@@ -410,7 +436,8 @@ void CMainWindow::OnFrameSelectionChanged() {
 }
 
 void CMainWindow::closeEvent(QCloseEvent* event) {
-  if (MayDiscardDocument()) event->accept();
+  if (m_bBusy) event->ignore();  // the running work ends first (or is cancelled)
+  else if (MayDiscardDocument()) event->accept();
   else event->ignore();
 }
 
@@ -421,7 +448,7 @@ void CMainWindow::dragEnterEvent(QDragEnterEvent* event) {
 
 void CMainWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  if (m_bBusy || urls.isEmpty() || !urls.front().isLocalFile()) return;
   event->acceptProposedAction();
   OpenFile(urls.front().toLocalFile());
 }

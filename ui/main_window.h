@@ -4,18 +4,22 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 #include "app/loopwright_doc.h"
+#include "companions/base/progress.h"
 
 class CCanvasWidget;
 class CFramesModel;
 class CObjectsPanel;
 class CPropertiesPanel;
 class CQtPrompt;
+class CViewCommands;
 class QAction;
 class QListView;
 class QProgressBar;
+class QToolButton;
 
 class CMainWindow : public QMainWindow, public CDocObserver {
   Q_OBJECT
@@ -39,9 +43,18 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   void Redo();
 
   void OnUpdate(int hint, CGifFrame* frame) override;
+  QToolButton* CancelButton() const { return m_cancelButton; }
+  bool IsBusy() const { return m_bBusy; }
+
+ signals:
+  // The first picture of a file being opened is on the canvas.
+  void FirstPictureShown();
+
+ public:
 
   CLoopwrightDoc& Doc() { return *m_doc; }
   CCanvasWidget* Canvas() const { return m_canvas; }
+  CViewCommands* ViewCommands() const { return m_viewCommands; }
   CFramesModel* FramesModel() const { return m_framesModel; }
   QListView* FramesView() const { return m_framesView; }
   CObjectsPanel* ObjectsPanel() const { return m_objects; }
@@ -70,7 +83,15 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   bool ChooseAndSave();
   void ChooseAndExport();
   void ShowPreview();
-  CTevCommonProgress MakeProgress();
+  void ShowContextMenu(int menu, QPoint globalPos);
+  // Runs long work with the progress bar and the cancel button shown; the
+  // rest of the window is disabled meanwhile, so the events the progress
+  // lets through cannot change the document under the work.
+  bool RunWithProgress(const std::function<bool(CTevCommonProgress*)>& work);
+  void SetBusy(bool busy);
+  // Reads a GIF on a worker thread and shows its first picture at once;
+  // false (document kept) on failure or cancel.
+  bool OpenInBackground(const QString& path);
   void RememberRecentFile(const QString& path);
   void FillRecentMenu();
 
@@ -79,13 +100,18 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   CPromptInterface* m_prompt;
   std::unique_ptr<CLoopwrightDoc> m_doc;
   CCanvasWidget* m_canvas = nullptr;
+  CViewCommands* m_viewCommands = nullptr;
   CFramesModel* m_framesModel = nullptr;
   QListView* m_framesView = nullptr;
   CObjectsPanel* m_objects = nullptr;
   CPropertiesPanel* m_properties = nullptr;
   QProgressBar* m_progressBar = nullptr;
+  QToolButton* m_cancelButton = nullptr;
+  CTevInterruptibleProgress* m_pRunning = nullptr;  // the work the cancel button stops
+  bool m_bBusy = false;
   QAction* m_undo = nullptr;
   QAction* m_redo = nullptr;
+  QAction* m_deleteFrames = nullptr;
   QMenu* m_recentMenu = nullptr;
   QList<QAction*> m_needFrames;  // enabled only when the document has frames
   bool m_bSyncing = false;

@@ -1,7 +1,10 @@
 #include "ui/objects_panel.h"
 
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QSignalBlocker>
+
+#include <algorithm>
 
 #include "app/loopwright_doc.h"
 #include "editing/object_commands.h"
@@ -16,6 +19,9 @@ CObjectsPanel::CObjectsPanel(CLoopwrightDoc& doc, QWidget* parent) : QTableWidge
   verticalHeader()->hide();
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setDragEnabled(true);
+  setDragDropMode(QAbstractItemView::InternalMove);
+  setDropIndicatorShown(true);
   connect(this, &QTableWidget::itemChanged, this, &CObjectsPanel::OnItemChanged);
   connect(this, &QTableWidget::itemSelectionChanged, this, &CObjectsPanel::OnSelectionChanged);
 }
@@ -96,4 +102,51 @@ void CObjectsPanel::OnSelectionChanged() {
     if (index >= 0 && item(row, NAME) && item(row, NAME)->isSelected())
       m_doc.m_selectedObjects.push_back(m_doc.m_objects[std::size_t(index)]);
   }
+  emit ObjectSelectionChanged();
+}
+
+bool CObjectsPanel::MoveSelectedToRow(int row) {
+  int first = -1, last = -1;
+  for (int r = 0; r < rowCount(); ++r) {
+    const int index = ObjectOfRow(r);
+    const bool selected = index >= 0 && std::find(m_doc.m_selectedObjects.begin(), m_doc.m_selectedObjects.end(),
+                                                   m_doc.m_objects[std::size_t(index)]) != m_doc.m_selectedObjects.end();
+    if (!selected) continue;
+    if (first < 0) first = r;
+    last = r;
+  }
+  if (first < 0) return false;
+  // Rows run from the front-most object down: up the list is forward.
+  enum { TO_FRONT = 0, TO_BACK = 1, FORWARD = 2, BACKWARD = 3 };
+  std::vector<int> steps;
+  if (row <= 0) steps = {TO_FRONT};
+  else if (row >= rowCount()) steps = {TO_BACK};
+  else if (row < first) steps.assign(std::size_t(first - row), FORWARD);
+  else if (row > last + 1) steps.assign(std::size_t(row - last - 1), BACKWARD);
+  bool moved = false;
+  for (int kind : steps) {
+    const ObjectResult result = ReorderSelectedObjects(m_doc, kind);
+    if (!result.ok) {
+      if (!moved && !result.message.empty()) m_doc.Prompt().ShowMessage(result.message, MessageKind::Warning);
+      break;
+    }
+    moved = true;
+  }
+  return moved;
+}
+
+void CObjectsPanel::dropEvent(QDropEvent* event) {
+  if (event->source() != this) {
+    event->ignore();
+    return;
+  }
+  const QPoint at = event->position().toPoint();
+  int row = rowAt(at.y());
+  if (row < 0) row = at.y() < 0 ? 0 : rowCount();
+  else if (at.y() > visualRect(model()->index(row, 0)).center().y()) ++row;
+  MoveSelectedToRow(row);
+  // The order commands reload the rows; the view must not move them itself.
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  setState(NoState);
 }

@@ -20,6 +20,18 @@ class CObjectsPanel : public QTableWidget {
   // The object index (list order, 0 = bottom) of a row; -1 outside.
   int ObjectOfRow(int row) const;
   int RowOfObject(int object) const;
+  // Dragging the selected rows in front of row: to the top is to the front,
+  // to the bottom is to the back, otherwise one step forward or backward
+  // per row passed (each an undoable step of the order commands). True
+  // when the order changed.
+  bool MoveSelectedToRow(int row);
+
+ signals:
+  // The user changed which objects are selected.
+  void ObjectSelectionChanged();
+
+ protected:
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void OnItemChanged(QTableWidgetItem* item);

@@ -1,12 +1,17 @@
-// The properties pane: the selected frames' delay and interlaced flag (as
-// the current frame shows them) and the animation's loop setting. Each
-// change runs the frame command, one undoable step.
+// The properties pane: the selected frames' delay, interlaced flag and
+// disposal (as the current frame shows them), the animation's loop setting,
+// and the first selected object's position, transparency and shadow on the
+// current frame. Each change runs the frame or object command, one undoable
+// step.
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class CLoopwrightDoc;
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QSpinBox;
 
 class CPropertiesPanel : public QWidget {
@@ -20,6 +25,11 @@ class CPropertiesPanel : public QWidget {
   QCheckBox* InterlacedBox() const { return m_interlaced; }
   QCheckBox* LoopForeverBox() const { return m_loopForever; }
   QSpinBox* LoopCountBox() const { return m_loopCount; }
+  QComboBox* DisposalBox() const { return m_disposal; }
+  QSpinBox* ObjectXBox() const { return m_objectX; }
+  QSpinBox* ObjectYBox() const { return m_objectY; }
+  QSpinBox* ObjectTransparencyBox() const { return m_objectAlpha; }
+  QComboBox* ShadowBox() const { return m_shadow; }
 
  signals:
   // The loop command does not tell the views; the window refreshes its states.
@@ -28,11 +38,20 @@ class CPropertiesPanel : public QWidget {
  private:
   void ApplyFrame();
   void ApplyLoop();
+  void ApplyDisposal();
+  void ApplyObject(int which);
+  void ShowMessage(const std::string& text);
 
   CLoopwrightDoc& m_doc;
   QSpinBox* m_delay;
   QCheckBox* m_interlaced;
   QCheckBox* m_loopForever;
   QSpinBox* m_loopCount;
+  QComboBox* m_disposal;
+  QGroupBox* m_object;
+  QSpinBox* m_objectX;
+  QSpinBox* m_objectY;
+  QSpinBox* m_objectAlpha;
+  QComboBox* m_shadow;
   bool m_bFilling = false;
 };

@@ -172,7 +172,7 @@ class CMainWindowTests : public QObject {
         {4, 1, 3, true, 3},                            // one place back
         {10, 2, 0, true, 0},                           // to the start
         {3, 1, kCorpusFrames, true, kCorpusFrames - 1},  // to the end
-        {3, 1, 20, false, 3},                          // no command moves this far
+        {3, 1, 20, true, 19},                          // any place: in front of row 20
         {0, 1, 0, false, 0},                           // already first
         {kCorpusFrames - 1, 2, 0, false, 0},           // past the end
     };
@@ -280,7 +280,7 @@ class CMainWindowTests : public QObject {
     canvas->SetZoom(100);
     struct Case { Qt::KeyboardModifiers modifiers; int delta, zoom; };
     const Case cases[] = {{Qt::ControlModifier, 120, 200}, {Qt::ControlModifier, 120, 400}, {Qt::NoModifier, 120, 400},
-                          {Qt::ControlModifier, -120, 200}, {Qt::ControlModifier, -120, 100}, {Qt::ControlModifier, -120, 90}};
+                          {Qt::ControlModifier, -120, 200}, {Qt::ControlModifier, -120, 100}, {Qt::ControlModifier, -120, 50}};
     for (const Case& c : cases) {
       const QPointF at(canvas->width() / 2.0, canvas->height() / 2.0);
       QWheelEvent wheel(at, canvas->mapToGlobal(at), {}, QPoint(0, c.delta), Qt::NoButton, c.modifiers,

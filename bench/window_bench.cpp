@@ -1,0 +1,220 @@
+// The desktop window's figures on a 300-frame 640 x 480 GIF (a full first
+// frame, then 320 x 240 patches over it), made here:
+//   - BM_WindowOpen: the window (offscreen, 1280 x 800) opens the file; the
+//     time until the first picture is on the canvas, the time until the
+//     whole document is there, and the window process's peak memory against
+//     the command line's open of the same file (each in a child process, so
+//     each peak is its own);
+//   - BM_PlaybackCompose: what the preview player does per frame (compose
+//     the frame, make it a pixmap), mean and worst time per frame, and how
+//     many frames would be late at 100 fps delays (over 10 ms).
+//
+//   window_bench [benchmark options]   (the --*-child modes are internal)
+#include <benchmark/benchmark.h>
+#include <gif_lib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/loopwright_app.h"
+#include "app/loopwright_doc.h"
+#include "app/prompt.h"
+#include "ui/dib_image.h"
+#include "ui/main_window.h"
+
+namespace {
+
+constexpr int kFrames = 300, kWidth = 640, kHeight = 480, kPatchW = 320, kPatchH = 240;
+
+std::string g_self;
+
+const std::string& BigGif() {
+  static std::string path;
+  if (!path.empty()) return path;
+  path = "/tmp/lw-window-bench-" + std::to_string(::getpid()) + ".gif";
+  int err = 0;
+  GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
+  if (!gif) return path;
+  EGifSetGifVersion(gif, true);
+  GifColorType colours[256];
+  for (int i = 0; i < 256; ++i) colours[i] = GifColorType{BYTE(i), BYTE((i * 7) & 0xFF), BYTE(255 - i)};
+  ColorMapObject* map = GifMakeMapObject(256, colours);
+  EGifPutScreenDesc(gif, kWidth, kHeight, 8, 0, map);
+  const unsigned char loop[] = {1, 0, 0};
+  EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
+  EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
+  EGifPutExtensionBlock(gif, 3, loop);
+  EGifPutExtensionTrailer(gif);
+  std::vector<GifPixelType> line(kWidth);
+  std::uint32_t noise = 7;
+  for (int f = 0; f < kFrames; ++f) {
+    const bool full = f == 0;
+    const int w = full ? kWidth : kPatchW, h = full ? kHeight : kPatchH;
+    const int x0 = full ? 0 : (f * 37) % (kWidth - kPatchW), y0 = full ? 0 : (f * 23) % (kHeight - kPatchH);
+    GraphicsControlBlock gcb{1, false, 1, NO_TRANSPARENT_COLOR};  // 1/100 s: 100 fps
+    GifByteType ext[4];
+    EGifGCBToExtension(&gcb, ext);
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+    EGifPutImageDesc(gif, x0, y0, w, h, false, nullptr);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        noise = noise * 1664525u + 1013904223u;
+        line[std::size_t(x)] = GifPixelType(x < w / 2 ? ((x + f) / 8 + y / 8) : (noise >> 28) + ((x * y) >> 9));
+      }
+      EGifPutLine(gif, line.data(), w);
+    }
+  }
+  EGifCloseFile(gif, &err);
+  GifFreeMapObject(map);
+  return path;
+}
+
+struct ChildRun {
+  double peakMiB = 0;
+  bool ok = false;
+};
+
+ChildRun RunChild(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ChildRun r;
+  int status = 0;
+  struct rusage usage {};
+  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return r;
+  r.peakMiB = double(usage.ru_maxrss) / 1024.0;
+  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return r;
+}
+
+std::string PrefsPath() { return "/tmp/lw-window-bench-prefs-" + std::to_string(::getpid()) + ".ini"; }
+
+void BM_WindowOpen(benchmark::State& state) {
+  const std::string figures = "/tmp/lw-window-bench-figures-" + std::to_string(::getpid());
+  double first = 0, full = 0, windowMiB = 0, cliMiB = 0;
+  for (auto _ : state) {
+    const ChildRun window = RunChild({g_self, "--window-child", BigGif(), figures});
+    const ChildRun cli = RunChild({g_self, "--cli-child", BigGif()});
+    std::ifstream in(figures);
+    if (!window.ok || !cli.ok || !(in >> first >> full)) {
+      state.SkipWithError("a child failed");
+      return;
+    }
+    state.SetIterationTime(first);
+    windowMiB = window.peakMiB;
+    cliMiB = cli.peakMiB;
+  }
+  std::remove(figures.c_str());
+  state.counters["first_frame_s"] = first;
+  state.counters["whole_open_s"] = full;
+  state.counters["window_MiB"] = windowMiB;
+  state.counters["cli_MiB"] = cliMiB;
+  state.counters["window_x_cli"] = cliMiB > 0 ? windowMiB / cliMiB : 0;
+}
+
+void BM_PlaybackCompose(benchmark::State& state) {
+  CLoopwrightApp app;
+  app.m_bWritePrefsOnExit = false;
+  app.InitInstance(PrefsPath());
+  CScriptedPrompt prompt;
+  CLoopwrightDoc doc(app, prompt);
+  if (!doc.OnOpenDocument(BigGif()) || doc.GetFrameCount() != kFrames) {
+    state.SkipWithError("open failed");
+    return;
+  }
+  double total = 0, worst = 0;
+  int late = 0, composed = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < kFrames; ++i) {
+      QElapsedTimer timer;
+      timer.start();
+      const QPixmap pixmap = QPixmap::fromImage(ComposedFrameImage(doc, *doc.GetFrame(i)));
+      const double ms = double(timer.nsecsElapsed()) / 1e6;
+      benchmark::DoNotOptimize(pixmap.cacheKey());
+      total += ms;
+      worst = std::max(worst, ms);
+      late += ms > 10.0;
+      ++composed;
+    }
+  }
+  std::remove(PrefsPath().c_str());
+  state.counters["mean_ms_per_frame"] = composed ? total / composed : 0;
+  state.counters["worst_ms"] = worst;
+  state.counters["late_at_100fps"] = late;
+}
+
+BENCHMARK(BM_WindowOpen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PlaybackCompose)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The window child: seconds to the first picture and to the whole document.
+int WindowChild(int argc, char** argv) {
+  QApplication qtApp(argc, argv);
+  CLoopwrightApp app;
+  app.m_bWritePrefsOnExit = false;
+  app.InitInstance(PrefsPath());
+  CScriptedPrompt prompt;
+  int rc = 1;
+  {
+    CMainWindow window(app, &prompt);
+    window.resize(1280, 800);
+    window.show();
+    QApplication::processEvents();
+    double first = -1;
+    const auto start = std::chrono::steady_clock::now();
+    const auto since = [&start] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    QObject::connect(&window, &CMainWindow::FirstPictureShown, [&] {
+      if (first < 0) first = since();
+    });
+    const bool ok = window.OpenFile(QString::fromStdString(argv[2]));
+    QApplication::processEvents();  // the list asks for the thumbnails in sight
+    const double full = since();
+    if (ok && first >= 0 && window.Doc().GetFrameCount() == kFrames) {
+      std::ofstream(argv[3]) << first << ' ' << full << '\n';
+      rc = 0;
+    }
+  }
+  return rc;
+}
+
+// The command line's open of the same file, for its peak memory.
+int CliChild(const char* path) {
+  CLoopwrightApp app;
+  app.m_bWritePrefsOnExit = false;
+  app.InitInstance(PrefsPath());
+  CScriptedPrompt prompt;
+  CLoopwrightDoc doc(app, prompt);
+  return doc.OnOpenDocument(path) && doc.GetFrameCount() == kFrames ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (argc == 4 && std::strcmp(argv[1], "--window-child") == 0) return WindowChild(argc, argv);
+  if (argc == 3 && std::strcmp(argv[1], "--cli-child") == 0) return CliChild(argv[2]);
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  g_self = n > 0 ? std::string(self, std::size_t(n)) : argv[0];
+  QApplication qtApp(argc, argv);  // pixmaps need the GUI application
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (!BigGif().empty()) std::remove(BigGif().c_str());
+  return 0;
+}

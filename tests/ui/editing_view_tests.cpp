@@ -1,0 +1,300 @@
+// The canvas as the editing view: what it shows against the core's own
+// composition, mouse gestures reaching the current tool through the tool
+// palette, delete and undo of selected pixels, the system clipboard in and
+// out, and bad clipboard contents.
+#include <QAction>
+#include <QClipboard>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/frame_render.h"
+#include "editing/object_refs.h"
+#include "tools/selection_actions.h"
+#include "ui/canvas_widget.h"
+#include "ui/dib_image.h"
+#include "ui/main_window.h"
+#include "ui/view_commands.h"
+
+namespace {
+
+class CRecordingPrompt : public CPromptInterface {
+ public:
+  void ShowMessage(const std::string& text, MessageKind, const std::string& = {}) override { messages.push_back(text); }
+  bool AskYesNo(const std::string&) override { return false; }
+  std::vector<std::string> messages;
+};
+
+std::string CorpusGif() {
+  const char* env = std::getenv("LW_CORPUS");
+  return std::string(env ? env : "/work/shared/corpus") + "/gif/gdkpb-1_partyanimsm2.gif";
+}
+
+// The composed frame's opaque pixels against a picture whose (0, 0) is the
+// frame's at; only the part inside the picture counts. Returns the first
+// difference, or empty; *compared counts the pixels checked.
+QString CompareAt(const BITMAPINFOHEADER* frame, const QImage& picture, QPoint at, int* compared) {
+  *compared = 0;
+  for (int y = std::max(0, -at.y()); y < DibHeight(frame) && y + at.y() < picture.height(); ++y) {
+    const BYTE* row = DibRow(frame, y);
+    for (int x = std::max(0, -at.x()); x < frame->biWidth && x + at.x() < picture.width(); ++x) {
+      const BYTE* p = row + 4 * x;
+      if (p[3] != 255) continue;
+      ++*compared;
+      const QRgb q = picture.pixel(x + at.x(), y + at.y());
+      if (qRed(q) != p[2] || qGreen(q) != p[1] || qBlue(q) != p[0])
+        return QStringLiteral("pixel %1,%2 differs").arg(x).arg(y);
+    }
+  }
+  return {};
+}
+
+bool SamePixels(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
+  if (a->biWidth != b->biWidth || DibHeight(a) != DibHeight(b)) return false;
+  for (int y = 0; y < DibHeight(a); ++y)
+    if (std::memcmp(DibRow(a, y), DibRow(b, y), std::size_t(a->biWidth) * 4) != 0) return false;
+  return true;
+}
+
+}  // namespace
+
+class CEditingViewTests : public QObject {
+  Q_OBJECT
+ private:
+  QTemporaryDir m_dir;
+  CLoopwrightApp m_app;
+  CRecordingPrompt m_prompt;
+  std::unique_ptr<CMainWindow> m_window;
+
+  bool OpenCorpus() {
+    m_prompt = CRecordingPrompt();
+    m_window = std::make_unique<CMainWindow>(m_app, &m_prompt);
+    m_window->resize(1280, 800);
+    m_window->show();
+    if (!m_window->OpenFile(QString::fromStdString(CorpusGif()))) return false;
+    m_window->Canvas()->SetZoom(100);
+    QApplication::processEvents();
+    return true;
+  }
+  CCanvasWidget* Canvas() { return m_window->Canvas(); }
+  CEditPictureView& View() { return m_window->Canvas()->View(); }
+  DibPtr Current() { return RenderFrame(m_window->Doc(), *m_window->Doc().GetCurrentFrame()); }
+
+  // A left-button drag on the canvas between two image points.
+  void Drag(QPoint from, QPoint to) {
+    QWidget* port = Canvas()->viewport();
+    const QPoint a = Canvas()->ImageToViewport(from), b = Canvas()->ImageToViewport(to);
+    QTest::mousePress(port, Qt::LeftButton, {}, a);
+    QTest::mouseMove(port, (a + b) / 2);
+    QTest::mouseMove(port, b);
+    QTest::mouseRelease(port, Qt::LeftButton, {}, b);
+  }
+
+ private slots:
+  void initTestCase() {
+    if (!std::filesystem::exists(CorpusGif())) QSKIP("sample corpus not present (set LW_CORPUS)");
+    QStandardPaths::setTestModeEnabled(true);
+    m_app.m_bWritePrefsOnExit = false;
+    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+  }
+  void cleanup() {
+    if (m_window) m_window->Doc().SetModifiedFlag(false);
+    m_window.reset();
+  }
+
+  void clickedFrameIsWhatTheViewShows() {
+    QVERIFY(OpenCorpus());
+    CLoopwrightDoc& doc = m_window->Doc();
+    QListView* list = m_window->FramesView();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
+    QCOMPARE(doc.m_nCurrentFrame, 2);
+    const QImage picture = Canvas()->ViewPicture();
+    QCOMPARE(picture.size(), Canvas()->viewport()->size());
+    const QPoint at = Canvas()->ImageToViewport(QPoint(0, 0));
+    int compared = 0;
+    DibPtr third = RenderFrame(doc, *doc.GetFrame(2)), second = RenderFrame(doc, *doc.GetFrame(1));
+    QCOMPARE(CompareAt(third.get(), picture, at, &compared), QString());
+    QVERIFY(compared > 10000);
+    // Frame 1 differs from frame 2: the comparison tells them apart.
+    QVERIFY(!CompareAt(second.get(), picture, at, &compared).isEmpty());
+    // Scrolled, the frame moves with the scroll bars.
+    Canvas()->SetZoom(200);
+    QScrollBar* bar = Canvas()->horizontalScrollBar();
+    const int scroll = bar->value();
+    const QPoint unscrolled = Canvas()->ImageToViewport(QPoint(0, 0));
+    bar->setValue(scroll + 40);
+    QCOMPARE(bar->value(), scroll + 40);
+    QCOMPARE(Canvas()->ImageToViewport(QPoint(0, 0)), unscrolled - QPoint(40, 0));
+    const QImage zoomed = Canvas()->ViewPicture();
+    int sampled = 0;
+    for (int y = 0; y < DibHeight(third.get()); y += 13)
+      for (int x = 0; x < third->biWidth; x += 11) {
+        const BYTE* p = DibRow(third.get(), y) + 4 * x;
+        const QPoint shownAt = Canvas()->ImageToViewport(QPoint(x, y)) + QPoint(1, 1);  // inside the 2x2 block
+        if (p[3] != 255 || !zoomed.rect().contains(shownAt)) continue;
+        QCOMPARE(QColor(zoomed.pixel(shownAt)), QColor(p[2], p[1], p[0]));
+        ++sampled;
+      }
+    QVERIFY(sampled > 100);
+  }
+
+  void rectangleDragDeleteAndUndo() {
+    QVERIFY(OpenCorpus());
+    m_window->ViewCommands()->ToolAction(TOOL_RECT_SELECTION)->trigger();
+    DibPtr before = Current();
+    Drag(QPoint(10, 10), QPoint(60, 40));
+    QVERIFY(View().HasSelection());
+    const RECT box = View().Selection().GetRect();
+    QCOMPARE(QRect(box.left, box.top, box.right - box.left, box.bottom - box.top), QRect(10, 10, 50, 30));
+
+    Canvas()->setFocus();
+    QTest::keyClick(Canvas(), Qt::Key_Delete);
+    DibPtr after = Current();
+    int cleared = 0;
+    for (int y = 0; y < DibHeight(after.get()); ++y)
+      for (int x = 0; x < after->biWidth; ++x) {
+        const bool inside = x >= 10 && x < 60 && y >= 10 && y < 40;
+        const BYTE* a = DibRow(after.get(), y) + 4 * x;
+        const BYTE* b = DibRow(before.get(), y) + 4 * x;
+        if (inside) {
+          QCOMPARE(int(a[3]), 0);
+          cleared += b[3] != 0;
+        } else {
+          QVERIFY2(std::memcmp(a, b, 4) == 0, qPrintable(QStringLiteral("%1,%2 changed").arg(x).arg(y)));
+        }
+      }
+    QVERIFY(cleared > 0);
+    QCOMPARE(m_window->Doc().GetFrameCount(), 45);  // the key deleted pixels, not frames
+
+    QTest::keyClick(m_window.get(), Qt::Key_Z, Qt::ControlModifier);
+    DibPtr undone = Current();
+    QVERIFY(SamePixels(undone.get(), before.get()));
+  }
+
+  void paletteChoosesTheToolThatGetsTheMouse() {
+    QVERIFY(OpenCorpus());
+    CViewCommands* commands = m_window->ViewCommands();
+    QToolBar* palette = m_window->findChild<QToolBar*>(QStringLiteral("toolPalette"));
+    QVERIFY(palette);
+    QCOMPARE(palette->actions().size(), int(TOOL_COUNT));
+    QCOMPARE(palette->actions()[TOOL_RECT_SELECTION]->text(), QStringLiteral("Rectangular Selection"));
+    // Every slot: chosen in the palette, it is the view's tool and the only one checked.
+    for (int n = TOOL_COUNT - 1; n >= 0; --n) {
+      palette->actions()[n]->trigger();
+      QCOMPARE(View().GetToolNumber(), n);
+      for (int m = 0; m < TOOL_COUNT; ++m) QCOMPARE(commands->ToolAction(m)->isChecked(), m == n);
+    }
+    // The same drag makes a pixel selection only with a selection tool.
+    struct Case { int tool; bool selects; };
+    const Case cases[] = {{TOOL_SELECT, false}, {TOOL_RECT_SELECTION, true}, {TOOL_ELLIPSE_SELECTION, true},
+                          {TOOL_SYMBOL, false}};
+    for (const Case& c : cases) {
+      SelectNone(View());
+      commands->ToolAction(c.tool)->trigger();
+      Drag(QPoint(100, 100), QPoint(180, 150));
+      QCOMPARE(View().HasSelection(), c.selects);
+    }
+    // The ellipse is inside its box: the box's corner is not selected.
+    SelectNone(View());
+    commands->ToolAction(TOOL_ELLIPSE_SELECTION)->trigger();
+    Drag(QPoint(100, 100), QPoint(180, 150));
+    QVERIFY(View().IsInSelection(POINT{140, 125}) && !View().IsInSelection(POINT{101, 101}));
+  }
+
+  void rightClickAsksForTheMenuOfThePoint() {
+    QVERIFY(OpenCorpus());
+    QVERIFY(SelectRectangle(View(), 20, 20, 40, 40, 0, SELECT_REPLACE).ok);
+    std::vector<ContextMenu> asked;
+    connect(Canvas(), &CCanvasWidget::ContextMenuRequested, this,
+            [&asked](ContextMenu menu, QPoint) { asked.push_back(menu); });
+    const QPoint points[] = {QPoint(30, 30), QPoint(100, 100)};
+    for (const QPoint& p : points) {
+      QTest::mousePress(Canvas()->viewport(), Qt::RightButton, {}, Canvas()->ImageToViewport(p));
+      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    }
+    QCOMPARE(asked, (std::vector<ContextMenu>{MENU_SELECTION, MENU_OBJECT}));
+    // Crop only in the selection menu, the order commands only in the object menu.
+    std::unique_ptr<QMenu> selection(m_window->ViewCommands()->MakeContextMenu(MENU_SELECTION, nullptr));
+    std::unique_ptr<QMenu> object(m_window->ViewCommands()->MakeContextMenu(MENU_OBJECT, nullptr));
+    QAction* crop = m_window->ViewCommands()->Action(CViewCommands::CMD_CROP);
+    QVERIFY(selection->actions().contains(crop) && !object->actions().contains(crop));
+    const auto hasText = [](const QMenu& menu, const QString& text) {
+      for (const QAction* a : menu.actions())
+        if (a->text() == text) return true;
+      return false;
+    };
+    QVERIFY(hasText(*object, QStringLiteral("Bring to &Front")) && !hasText(*selection, QStringLiteral("Bring to &Front")));
+  }
+
+  void clipboardRoundTrip() {
+    QVERIFY(OpenCorpus());
+    CLoopwrightDoc& doc = m_window->Doc();
+    QVERIFY(SelectRectangle(View(), 30, 20, 50, 40, 0, SELECT_REPLACE).ok);
+    DibPtr before = Current();
+    m_window->ViewCommands()->Action(CViewCommands::CMD_COPY)->trigger();
+    const QImage copied = QGuiApplication::clipboard()->image();
+    QCOMPARE(copied.size(), QSize(50, 40));
+    int compared = 0;
+    QCOMPARE(CompareAt(before.get(), copied, QPoint(-30, -20), &compared), QString());
+    QVERIFY(compared > 0);
+
+    // Back in: a new top object at the place it came from, the frame unchanged.
+    const int objects = doc.GetObjectCount();
+    m_window->ViewCommands()->Action(CViewCommands::CMD_PASTE)->trigger();
+    QCOMPARE(doc.GetObjectCount(), objects + 1);
+    const CRefImageObject* ref = RefOf(*doc.GetCurrentFrame(), std::size_t(doc.GetObjectCount() - 1));
+    QVERIFY(ref && ref->m_bVisible);
+    QCOMPARE(QPoint(ref->m_nX, ref->m_nY), QPoint(30, 20));
+    DibPtr pasted = Current();
+    QCOMPARE(CompareAt(before.get(), DibToImage(pasted.get()), QPoint(0, 0), &compared), QString());
+
+    // A picture from another program lands at the top-left corner.
+    QImage red(4, 3, QImage::Format_ARGB32);
+    red.fill(QColor(255, 0, 0));
+    QGuiApplication::clipboard()->setImage(red);
+    m_window->ViewCommands()->Action(CViewCommands::CMD_PASTE)->trigger();
+    QCOMPARE(doc.GetObjectCount(), objects + 2);
+    DibPtr withRed = Current();
+    const BYTE* corner = DibRow(withRed.get(), 2) + 4 * 3;
+    QCOMPARE(QColor(corner[2], corner[1], corner[0]), QColor(255, 0, 0));
+    const BYTE* outside = DibRow(withRed.get(), 3) + 4 * 4;
+    QVERIFY(std::memcmp(outside, DibRow(pasted.get(), 3) + 4 * 4, 4) == 0);
+    QVERIFY(m_prompt.messages.empty());
+  }
+
+  void badClipboardKeepsTheDocument() {
+    QVERIFY(OpenCorpus());
+    CLoopwrightDoc& doc = m_window->Doc();
+    const std::size_t history = doc.EditManager().CanUndo();
+    struct Case { const char* name; const char* format; QByteArray bytes; };
+    const Case cases[] = {
+        {"text", "text/plain", "not a picture"},
+        {"corrupt png", "image/png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
+        {"corrupt bmp", "image/bmp", "BM\xff\xff\xff\x7f"},
+        {"nothing", nullptr, {}},
+    };
+    for (const Case& c : cases) {
+      auto* data = new QMimeData;
+      if (c.format) data->setData(QString::fromLatin1(c.format), c.bytes);
+      QGuiApplication::clipboard()->setMimeData(data);
+      const std::size_t messages = m_prompt.messages.size();
+      const int objects = doc.GetObjectCount();
+      m_window->ViewCommands()->Action(CViewCommands::CMD_PASTE)->trigger();
+      QVERIFY2(m_prompt.messages.size() == messages + 1, c.name);
+      QCOMPARE(m_prompt.messages.back(), std::string("The clipboard holds no picture that can be pasted."));
+      QCOMPARE(doc.GetObjectCount(), objects);
+      QCOMPARE(std::size_t(doc.EditManager().CanUndo()), history);
+      QVERIFY(!doc.IsModified());
+    }
+  }
+};
+
+QTEST_MAIN(CEditingViewTests)
+#include "editing_view_tests.moc"
