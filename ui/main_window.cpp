@@ -29,6 +29,7 @@
 #include "ui/preview_dialog.h"
 #include "ui/properties_panel.h"
 #include "ui/qt_prompt.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -247,7 +248,7 @@ bool CMainWindow::SaveTo(const QString& path) {
   const bool ok = m_doc->OnSaveDocument(FromQt(path), &progress);
   m_progressBar->hide();
   if (!ok) {
-    std::string text = FormatMessage1("保存到 %s 文件失败!", FromQt(path));
+    std::string text = FormatMessage1(Tr("Failed to save to the file %s!"), FromQt(path));
     if (!m_doc->m_strLastError.empty()) text += "\n" + m_doc->m_strLastError;
     m_prompt->ShowMessage(text, MessageKind::Error);
     return false;
@@ -266,7 +267,7 @@ bool CMainWindow::ExportTo(const QString& path) {
   const bool ok = ExportAnimationFile(*m_doc, FromQt(path), &progress, {}, &reason);
   m_progressBar->hide();
   if (!ok) {
-    std::string text = FormatMessage1("保存到 %s 文件失败!", FromQt(path));
+    std::string text = FormatMessage1(Tr("Failed to save to the file %s!"), FromQt(path));
     if (!reason.empty()) text += "\n" + reason;
     m_prompt->ShowMessage(text, MessageKind::Error);
     return false;
