@@ -1,4 +1,5 @@
 #include "companions/base/tr.h"
+#include "companions/base/tr_switch.h"
 
 #include <libintl.h>
 #include <unistd.h>
@@ -63,10 +64,16 @@ void InitMessageLanguage() {
   // gettext ignores LANGUAGE under the plain C locale, so a process that has
   // not chosen a locale yet takes the environment's. When the environment
   // names a locale that is not installed, C.UTF-8 still lets LANGUAGE work.
+  // The catalogue is bound to UTF-8 output, so LC_CTYPE can stay as it is.
   if (!IsCLocale(std::setlocale(LC_MESSAGES, nullptr))) return;
   if (!std::setlocale(LC_MESSAGES, "")) std::setlocale(LC_MESSAGES, "C.UTF-8");
-  if (IsCLocale(std::setlocale(LC_CTYPE, nullptr)) && !std::setlocale(LC_CTYPE, ""))
-    std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+void MessageLanguageChanged() {
+  // Setting the default domain (even to itself) makes gettext forget the
+  // texts it found; only messages looked up afterwards see the switch.
+  const std::string domain = textdomain(nullptr);
+  textdomain(domain.c_str());
 }
 
 const std::string& MessageCatalogueDir() { return TheCatalogue().dir; }

@@ -29,8 +29,8 @@ struct TrText {
 // Takes the message language from the environment (LC_ALL, LC_MESSAGES,
 // LANG, and GNU's LANGUAGE list). Programs call it first thing in main; Tr
 // calls it on first use too, so library users and tests need not. Only the
-// message and character categories change: numbers keep the C format that
-// files and scripts rely on.
+// message category changes: numbers and character classes keep the C rules
+// that files and scripts rely on.
 void InitMessageLanguage();
 
 // The folder holding the compiled catalogues this process uses.

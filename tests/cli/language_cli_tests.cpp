@@ -48,6 +48,9 @@ TEST_F(LanguageCli, EnglishByDefaultChineseUnderZhCn) {
     for (const bool chinese : {false, true}) {
       SCOPED_TRACE(std::string(c.what) + (chinese ? " zh_CN" : " en"));
       LanguageEnv env(chinese ? "zh_CN" : "");
+      // Each run starts from the default preferences (same-delay stores
+      // the delay it sets as the new default).
+      std::filesystem::remove(File("config/loopwright/loopwright.ini"));
       const RunResult r = Script(c.script);
       ASSERT_FALSE(r.signalled) << r.err;
       const char* want = chinese ? c.chinese : c.english;

@@ -16,6 +16,7 @@
 #include "app/loopwright_app.h"
 #include "app/loopwright_doc.h"
 #include "companions/base/tr.h"
+#include "companions/base/tr_switch.h"
 #include "editing/doc_builder.h"
 #include "editing/frame_commands.h"
 
@@ -28,8 +29,12 @@ class LanguageScope {
   explicit LanguageScope(const char* language) {
     if (const char* old = std::getenv("LANGUAGE")) m_old = old, m_had = true;
     ::setenv("LANGUAGE", language, 1);
+    MessageLanguageChanged();
   }
-  ~LanguageScope() { m_had ? ::setenv("LANGUAGE", m_old.c_str(), 1) : ::unsetenv("LANGUAGE"); }
+  ~LanguageScope() {
+    m_had ? ::setenv("LANGUAGE", m_old.c_str(), 1) : ::unsetenv("LANGUAGE");
+    MessageLanguageChanged();
+  }
 
  private:
   std::string m_old;
@@ -43,15 +48,12 @@ class MessageLanguage : public ::testing::Test {
   static void SetUpTestSuite() { ASSERT_NE(std::setlocale(LC_MESSAGES, "C.UTF-8"), nullptr); }
 };
 
-// A fresh two-frame document for each case.
+// A fresh one-frame document with an empty history for each case.
 struct Scene {
   CLoopwrightApp app;
   CScriptedPrompt prompt{true};
   CLoopwrightDoc doc{app, prompt};
-  Scene() {
-    doc.OnNewDocument(16, 8);
-    AddBlankFrame(doc);
-  }
+  Scene() { doc.OnNewDocument(16, 8); }
 };
 
 struct LanguageCase {
@@ -210,7 +212,9 @@ TEST_F(MessageLanguage, EveryCatalogueEntryIsFoundAndKeepsItsArguments) {
       EXPECT_EQ(std::string(Tr(id.c_str())), id);
     }
     LanguageScope chinese("zh_CN");
-    if (!str.empty()) EXPECT_EQ(std::string(Tr(id.c_str())), str);
+    if (!str.empty()) {
+      EXPECT_EQ(std::string(Tr(id.c_str())), str);
+    }
   }
 }
 
