@@ -13,12 +13,13 @@ set(LW_ZH_CN_TESTS
   generators_banner_command_tests generators_banner_kinds_tests generators_effect_performers_tests
   generators_transition_generator_tests)
 
-# lw_test_language(TARGET OUT): OUT = the ENVIRONMENT value for TARGET's tests,
-# with the list separator escaped for gtest_discover_tests.
+# lw_test_language(TARGET OUT): OUT = the LANGUAGE value for TARGET's tests
+# (lw_tests adds LC_ALL=C.UTF-8 through ENVIRONMENT_MODIFICATION: each of the
+# two properties holds one item, as gtest_discover_tests flattens lists).
 function(lw_test_language target out)
   if(target IN_LIST LW_ZH_CN_TESTS)
-    set(${out} "LANGUAGE=zh_CN\\;LC_ALL=C.UTF-8" PARENT_SCOPE)
+    set(${out} "zh_CN" PARENT_SCOPE)
   else()
-    set(${out} "LANGUAGE=\\;LC_ALL=C.UTF-8" PARENT_SCOPE)
+    set(${out} "" PARENT_SCOPE)
   endif()
 endfunction()
