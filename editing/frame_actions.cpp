@@ -1,6 +1,7 @@
 #include "editing/frame_actions.h"
 
 #include <algorithm>
+
 #include "companions/base/tr.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "editing/object_actions.h"
 
 #include <utility>
+
 #include "companions/base/tr.h"
 
 namespace {
