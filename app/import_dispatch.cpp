@@ -12,6 +12,7 @@
 #include "app/prompt.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
+#include "companions/base/tr.h"
 
 using namespace TevImageIO;
 
@@ -95,7 +96,7 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
   }
   std::unique_ptr<CTevImgImportOptions> options;
   BuildOptions(options, entry->format, layersAsObjects);
-  prompt.SetStatusCaption("载入文件 " + std::filesystem::path(path).filename().string());
+  prompt.SetStatusCaption(TrFormat("Loading file %s", {std::filesystem::path(path).filename().string()}));
   CTevImageInfoPack pack;
   pack.path = path;
   const int rc = LoadImageW(pack, options.get(), progress);

@@ -5,6 +5,7 @@
 #include "app/loopwright_app.h"
 #include "app/prompt.h"
 #include "companions/imageio/psd_module.h"
+#include "companions/base/tr.h"
 
 bool ChooseLayersAsObjects(const std::string& path, CLoopwrightApp& app, CPromptInterface& prompt) {
   app.m_bLayersAsObjects = false;
@@ -12,8 +13,8 @@ bool ChooseLayersAsObjects(const std::string& path, CLoopwrightApp& app, CPrompt
   if (layers == 0) return false;
   if (app.Pref("ShowPSDOpenFashionTip")) {
     const std::string name = std::filesystem::path(path).filename().string();
-    const bool objects = prompt.AskYesNo(name + " 有 " + std::to_string(layers) +
-                                         " 个图层。是否将每个图层作为一个对象打开? (否: 作为一幅合并的图像打开)");
+    const bool objects = prompt.AskYesNo(TrFormat("%s has %s layers. Open each layer as an object? (No: open them as one merged picture)",
+                                                  {name, std::to_string(layers)}));
     app.Prefs().Set("PSDOpenFashion", objects ? 0 : 1);
   }
   app.m_bLayersAsObjects = app.Pref("PSDOpenFashion") == 0;

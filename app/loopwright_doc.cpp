@@ -6,6 +6,7 @@
 #include "app/import_dispatch.h"
 #include "app/project_file.h"
 #include "companions/dibkernel/dib_kernel.h"
+#include "companions/base/tr.h"
 
 CLoopwrightDoc::CLoopwrightDoc(CLoopwrightApp& app, CPromptInterface& prompt) : m_app(app), m_prompt(prompt) {
   m_editManager.SetUndoMaxTimes(m_app.Pref("UndoMaxTimes"));
@@ -66,13 +67,13 @@ bool CLoopwrightDoc::OnNewDocument(int width, int height) {
 }
 
 bool CLoopwrightDoc::OnOpenDocument(const std::string& path, CTevCommonProgress* progress) {
-  m_prompt.SetStatusCaption("载入文件 " + std::filesystem::path(path).filename().string());
+  m_prompt.SetStatusCaption(TrFormat("Loading file %s", {std::filesystem::path(path).filename().string()}));
   m_app.m_bProjectLoaded = false;
   m_app.m_bLayersAsObjects = false;
   CGifImage model;
   m_strLastError.clear();
   if (!OpenAnimationFile(model, path, m_app, m_prompt, progress, &m_strLastError)) {
-    m_prompt.ShowMessage(FormatMessage1("载入 %s 文件失败!", path), MessageKind::Error);
+    m_prompt.ShowMessage(FormatMessage1(Tr("Failed to load the file %s!"), path), MessageKind::Error);
     return false;
   }
   AdoptOpenedModel(model, path);
@@ -124,18 +125,18 @@ bool CLoopwrightDoc::OnEditRedo() {
 
 CCommandState CLoopwrightDoc::GetUndoCommandState() const {
   const CEditAction* a = m_editManager.GetUndoTail();
-  return {a ? a->GetMenuText() : std::string("无法撤消\n无法撤消(&U)"), a != nullptr && m_app.m_nDisplayMode == 0};
+  return {a ? a->GetMenuText() : std::string(Tr("Cannot undo\nCannot undo(&U)")), a != nullptr && m_app.m_nDisplayMode == 0};
 }
 
 CCommandState CLoopwrightDoc::GetRedoCommandState() const {
   const CEditAction* a = m_editManager.GetRedoTail();
-  return {a ? a->GetMenuText() : std::string("无法重做\n无法重做(&R)"), a != nullptr && m_app.m_nDisplayMode == 0};
+  return {a ? a->GetMenuText() : std::string(Tr("Cannot redo\nCannot redo(&R)")), a != nullptr && m_app.m_nDisplayMode == 0};
 }
 
 bool CLoopwrightDoc::OnSaveDocument(const std::string& path, CTevCommonProgress* progress) {
   m_strLastError.clear();
   if (!WriteProjectFile(*this, path, progress, &m_strLastError)) {
-    m_prompt.ShowMessage(FormatMessage1("保存到 %s 文件失败!", path), MessageKind::Error);
+    m_prompt.ShowMessage(FormatMessage1(Tr("Failed to save to the file %s!"), path), MessageKind::Error);
     return false;
   }
   m_strPathName = path;

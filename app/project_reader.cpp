@@ -12,6 +12,7 @@
 #include "app/project_io.h"
 #include "companions/base/progress.h"
 #include "companions/dibkernel/dib_kernel.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ bool CProjectReader::Read(bool& projectLoaded) {
   if (frameCount < 0 || objectCount < 0) return Fail("negative frame or object count");
 
   if (m_progress) {
-    m_progress->SetCaption("构建帧...");
+    m_progress->SetCaption(Tr("Building frames..."));
     m_progress->SetProgress(0);
   }
   if (m_version == V1000) {

@@ -9,6 +9,7 @@
 #include "app/project_io.h"
 #include "companions/imageio/codec_io.h"
 #include "companions/base/progress.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -159,7 +160,7 @@ bool WriteProjectFile(const CGifImage& model, const std::string& path, CTevCommo
     return false;
   }
   if (progress) {
-    progress->SetCaption("保存帧...");
+    progress->SetCaption(Tr("Saving frames..."));
     progress->SetProgress(0);
   }
   CProjectOut out(file);

@@ -12,6 +12,7 @@
 #include "export/export_dispatch.h"
 #include "generators/banner_command.h"
 #include "generators/banner_generators.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -221,7 +222,7 @@ int RunBannerCommand(CLoopwrightDoc& doc, const CBannerCliOptions& o) {
     ok = ExportAnimationFile(doc, o.out, &ConsoleProgress(), {}, &reason);
   }
   if (!ok) {
-    std::fprintf(stderr, "loopwright: error: %s%s\n", FormatMessage1("保存到 %s 文件失败!", o.out).c_str(),
+    std::fprintf(stderr, "loopwright: error: %s%s\n", FormatMessage1(Tr("Failed to save to the file %s!"), o.out).c_str(),
                  reason.empty() ? "" : (" (" + reason + ")").c_str());
     return 1;
   }
@@ -262,7 +263,7 @@ int WriteBannerDemo(CLoopwrightDoc& doc, const std::string& outDir) {
   const std::string gif = (std::filesystem::path(outDir) / "banner.gif").string();
   std::string why;
   if (!ExportAnimationFile(doc, gif, nullptr, {}, &why)) {
-    std::fprintf(stderr, "loopwright: 保存到 %s 文件失败! %s\n", gif.c_str(), why.c_str());
+    std::fprintf(stderr, "loopwright: %s %s\n", TrFormat("Failed to save to the file %s!", {gif}).c_str(), why.c_str());
     return 1;
   }
   std::printf("wrote %s (%d frames, spin-grow in, merge-horizontal out)\n", gif.c_str(), doc.GetFrameCount());

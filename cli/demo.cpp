@@ -11,6 +11,7 @@
 #include "cli/transition_commands.h"
 #include "export/export_dispatch.h"
 #include "companions/dibkernel/dib_kernel.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ struct VectorScene {
     DibPtr picture = RenderFrame(model, *model.m_frames.front());
     std::string reason;
     if (!picture || !WritePngPicture(picture.get(), path, &reason)) {
-      std::fprintf(stderr, "loopwright: 保存到 %s 文件失败! %s\n", path.c_str(), reason.c_str());
+      std::fprintf(stderr, "loopwright: %s %s\n", TrFormat("Failed to save to the file %s!", {path}).c_str(), reason.c_str());
       return false;
     }
     std::printf("wrote %s (%d x %d)\n", path.c_str(), model.m_nWidth, model.m_nHeight);
@@ -186,7 +187,7 @@ int RunDemo(CLoopwrightDoc& doc, const std::string& outDir) {
     const std::string path = (std::filesystem::path(outDir) / name).string();
     std::string reason;
     if (!picture || !WritePngPicture(picture.get(), path, &reason)) {
-      std::fprintf(stderr, "loopwright: 保存到 %s 文件失败! %s\n", path.c_str(), reason.c_str());
+      std::fprintf(stderr, "loopwright: %s %s\n", TrFormat("Failed to save to the file %s!", {path}).c_str(), reason.c_str());
       return 1;
     }
     std::printf("wrote %s (%d x %d, frame %d of %d)\n", path.c_str(), doc.m_nWidth, doc.m_nHeight, i + 1,
@@ -195,7 +196,7 @@ int RunDemo(CLoopwrightDoc& doc, const std::string& outDir) {
   const std::string gif = (std::filesystem::path(outDir) / "demo.gif").string();
   std::string why;
   if (!ExportAnimationFile(doc, gif, nullptr, {}, &why)) {
-    std::fprintf(stderr, "loopwright: 保存到 %s 文件失败! %s\n", gif.c_str(), why.c_str());
+    std::fprintf(stderr, "loopwright: %s %s\n", TrFormat("Failed to save to the file %s!", {gif}).c_str(), why.c_str());
     return 1;
   }
   std::printf("wrote %s (%d frames)\n", gif.c_str(), doc.GetFrameCount());

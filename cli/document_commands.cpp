@@ -6,6 +6,7 @@
 #include "cli/console_prompt.h"
 #include "cli/model_json.h"
 #include "cli/script_runner.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ ScriptResult RenderTo(CLoopwrightDoc& doc, const std::string& out, long long ind
   if (!picture) return ScriptResult::Fail("the frame could not be composed");
   std::string reason;
   if (!WritePngPicture(picture.get(), out, &reason))
-    return ScriptResult::Fail(FormatMessage1("保存到 %s 文件失败!", out) + (reason.empty() ? "" : " (" + reason + ")"));
+    return ScriptResult::Fail(FormatMessage1(Tr("Failed to save to the file %s!"), out) + (reason.empty() ? "" : " (" + reason + ")"));
   return ScriptResult::Ok();
 }
 
@@ -41,7 +42,7 @@ void AddDocumentCommands(CScriptRunner& r) {
   r.Register("open", "open FILE", [&doc](const CScriptRunner::Args& a) {
     if (a.size() != 1) return ScriptResult::Usage({});
     if (!doc.OnOpenDocument(a[0], &ConsoleProgress()))
-      return ScriptResult::Fail(FormatMessage1("载入 %s 文件失败!", a[0]) +
+      return ScriptResult::Fail(FormatMessage1(Tr("Failed to load the file %s!"), a[0]) +
                                 (doc.m_strLastError.empty() ? "" : " (" + doc.m_strLastError + ")"));
     return ScriptResult::Ok();
   });

@@ -4,13 +4,20 @@
 #include "app/import_dispatch.h"
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
+#include "companions/base/tr.h"
 
 namespace {
 
-// A command text on one line: its line feed written as the two characters \n.
+// A command text on one line, exactly as held: line feed, carriage return
+// and backslash written as the escapes \n, \r and \\.
 std::string OneLine(const std::string& text) {
   std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
+  for (char c : text) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\\') out += "\\\\";
+    else out += c;
+  }
   return out;
 }
 
@@ -26,7 +33,7 @@ void AddEditCommands(CScriptRunner& r) {
     if (UpperExtension(a[0]) != "LWP")
       return ScriptResult::Usage("save writes a project (.lwp); use export " + a[0] + " to write other files");
     if (!doc.OnSaveDocument(a[0], &ConsoleProgress()))
-      return ScriptResult::Fail(FormatMessage1("保存到 %s 文件失败!", a[0]) +
+      return ScriptResult::Fail(FormatMessage1(Tr("Failed to save to the file %s!"), a[0]) +
                                 (doc.m_strLastError.empty() ? "" : " (" + doc.m_strLastError + ")"));
     return ScriptResult::Ok();
   });
@@ -43,9 +50,13 @@ void AddEditCommands(CScriptRunner& r) {
     return ScriptResult::Ok();
   });
 
-  r.Register("undo-text", "undo-text", [&doc, &out](const CScriptRunner::Args& a) {
-    if (!a.empty()) return ScriptResult::Usage({});
-    out << OneLine(doc.GetUndoCommandState().text) << "\n" << OneLine(doc.GetRedoCommandState().text) << "\n";
+  // The Undo and the Redo command's text, as a terminal shows them; --raw
+  // prints them as the edit manager holds them, one line each.
+  r.Register("undo-text", "undo-text [--raw]", [&doc, &out](const CScriptRunner::Args& a) {
+    const bool raw = a.size() == 1 && a[0] == "--raw";
+    if (a.size() > (raw ? 1u : 0u)) return ScriptResult::Usage({});
+    const auto show = [raw](const std::string& text) { return raw ? OneLine(text) : PlainText(text); };
+    out << show(doc.GetUndoCommandState().text) << "\n" << show(doc.GetRedoCommandState().text) << "\n";
     return ScriptResult::Ok();
   });
 }

@@ -11,6 +11,7 @@
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
 #include "effects/TevImgEffect.h"
+#include "companions/base/tr.h"
 
 using namespace TevImgEffectLib;
 
@@ -194,7 +195,7 @@ int RunEffectCommand(const std::string& effect, const std::string& in, const std
   std::string reason;
   DibPtr src = LoadPicture(in, &reason);
   if (!src) {
-    std::fprintf(stderr, "loopwright: error: 载入 %s 文件失败! %s\n", in.c_str(), reason.c_str());
+    std::fprintf(stderr, "loopwright: error: %s %s\n", TrFormat("Failed to load the file %s!", {in}).c_str(), reason.c_str());
     return 1;
   }
   auto object = entry->make(p);
@@ -229,7 +230,7 @@ int RunEffectCommand(const std::string& effect, const std::string& in, const std
     object->DoRender(dst.get(), src.get(), progress);
   }
   if (!WritePngPicture(dst.get(), out, &reason)) {
-    std::fprintf(stderr, "loopwright: error: 保存到 %s 文件失败! %s\n", out.c_str(), reason.c_str());
+    std::fprintf(stderr, "loopwright: error: %s %s\n", TrFormat("Failed to save to the file %s!", {out}).c_str(), reason.c_str());
     return 1;
   }
   return 0;

@@ -7,6 +7,7 @@
 #include "cli/script_runner.h"
 #include "export/color_quantizer.h"
 #include "export/export_dispatch.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ bool ParseHotSpot(const std::string& text, POINT& at) {
 }
 
 std::string SaveFailed(const std::string& file, const std::string& reason) {
-  return FormatMessage1("保存到 %s 文件失败!", file) + (reason.empty() ? "" : " (" + reason + ")");
+  return FormatMessage1(Tr("Failed to save to the file %s!"), file) + (reason.empty() ? "" : " (" + reason + ")");
 }
 
 // The animation export as the save-as command runs it.

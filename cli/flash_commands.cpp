@@ -8,11 +8,12 @@
 #include "export/export_dispatch.h"
 #include "export/html_publish.h"
 #include "export/launcher.h"
+#include "companions/base/tr.h"
 
 namespace {
 
 std::string SaveFailed(const std::string& file, const std::string& reason) {
-  return FormatMessage1("保存到 %s 文件失败!", file) + (reason.empty() ? "" : " (" + reason + ")");
+  return FormatMessage1(Tr("Failed to save to the file %s!"), file) + (reason.empty() ? "" : " (" + reason + ")");
 }
 
 bool OpenInput(CLoopwrightDoc& doc, const std::string& in) {

@@ -4,6 +4,7 @@
 
 #include "cli/script_runner.h"
 #include "editing/frame_commands.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ void AddFrameCommands(CScriptRunner& r) {
   r.Register("duplicate-frames", "duplicate-frames", [&doc](const CScriptRunner::Args& a) {
     if (!a.empty()) return ScriptResult::Usage({});
     if (doc.m_selectedFrames.empty()) return ScriptResult::Fail("duplicate-frames: no frame is selected");
-    if (!DuplicateSelectedFrames(doc)) return ScriptResult::Fail("内存不足！");
+    if (!DuplicateSelectedFrames(doc)) return ScriptResult::Fail(Tr("Out of memory!"));
     return ScriptResult::Ok();
   });
 

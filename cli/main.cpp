@@ -19,6 +19,7 @@
 #include "cli/model_json.h"
 #include "cli/script_runner.h"
 #include "companions/imageio/codec_io.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& o
                                   : "(out of memory)";
   }
   if (!picture || !WritePngPicture(picture.get(), out, &reason)) {
-    std::fprintf(stderr, "loopwright: error: 保存到 %s 文件失败! %s\n", out.c_str(), reason.c_str());
+    std::fprintf(stderr, "loopwright: error: %s %s\n", TrFormat("Failed to save to the file %s!", {out}).c_str(), reason.c_str());
     return 1;
   }
   return 0;
@@ -62,7 +63,7 @@ int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& o
 // The project writer is the only output so far; other extensions fail cleanly.
 int SaveByExtension(CLoopwrightDoc& doc, const std::string& out) {
   if (UpperExtension(out) != "LWP") {
-    std::fprintf(stderr, "loopwright: error: 保存到 %s 文件失败! (only .lwp output is supported)\n", out.c_str());
+    std::fprintf(stderr, "loopwright: error: %s (only .lwp output is supported)\n", TrFormat("Failed to save to the file %s!", {out}).c_str());
     return 1;
   }
   if (doc.OnSaveDocument(out, &ConsoleProgress())) return 0;
@@ -80,7 +81,7 @@ struct NewOptions {
 // this run only (the stored preferences keep their values).
 int CmdNew(CLoopwrightApp& app, CLoopwrightDoc& doc, const std::string& out, const NewOptions& o) {
   if (UpperExtension(out) != "LWP") {
-    std::fprintf(stderr, "loopwright: error: 保存到 %s 文件失败! (only .lwp output is supported)\n", out.c_str());
+    std::fprintf(stderr, "loopwright: error: %s (only .lwp output is supported)\n", TrFormat("Failed to save to the file %s!", {out}).c_str());
     return 1;
   }
   long long colour = -1;
@@ -114,6 +115,7 @@ int CmdRun(CLoopwrightDoc& doc, const std::string& script) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  InitMessageLanguage();  // messages in the user's language, numbers in the C format
   CLI::App cli{"loopwright: animated GIF editor, command-line tool"};
   cli.require_subcommand(1);
   bool yes = true;

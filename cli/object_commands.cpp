@@ -11,6 +11,7 @@
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
 #include "editing/object_commands.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -195,7 +196,7 @@ ScriptResult AddPicture(CLoopwrightDoc& doc, const CScriptRunner::Args& a) {
   std::string reason;
   if (!ImportImageFile(file, a[0], false, doc.Prompt(), &ConsoleProgress(), &reason) || file.m_objects.empty() ||
       !file.m_objects.front()->GetImage())
-    return ScriptResult::Fail(FormatMessage1("载入 %s 文件失败!", a[0]) + (reason.empty() ? "" : " (" + reason + ")"));
+    return ScriptResult::Fail(FormatMessage1(Tr("Failed to load the file %s!"), a[0]) + (reason.empty() ? "" : " (" + reason + ")"));
   DibPtr source(DibCopy(file.m_objects.front()->GetImage()));
   auto factory = MakeRef<CBitmapDibFactory>(std::move(source), scale, scale, angle);
   RefPtr<CDib> object = CreateGeneratorObject(factory, OBJECT_PICTURE);

@@ -15,6 +15,7 @@
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
 #include "generators/transition_generator.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ ScriptResult RunTransition(CLoopwrightDoc& doc, const CScriptRunner::Args& a) {
     case TransitionStatus::Cancelled: return ScriptResult::Fail("transition: cancelled");
     case TransitionStatus::OutOfMemory: break;
   }
-  return ScriptResult::Fail("内存不足！");
+  return ScriptResult::Fail(Tr("Out of memory!"));
 }
 
 }  // namespace
@@ -115,7 +116,7 @@ bool DemoTransition(CLoopwrightDoc& doc, const std::string& outDir, int effect, 
     const std::string path = (std::filesystem::path(outDir) / name).string();
     std::string reason;
     if (!picture || !WritePngPicture(picture.get(), path, &reason)) {
-      std::fprintf(stderr, "loopwright: 保存到 %s 文件失败! %s\n", path.c_str(), reason.c_str());
+      std::fprintf(stderr, "loopwright: %s %s\n", TrFormat("Failed to save to the file %s!", {path}).c_str(), reason.c_str());
       return false;
     }
     std::printf("wrote %s (%s, frame %d of %d)\n", path.c_str(), EffectScriptName(effect), i + 1,

@@ -18,6 +18,8 @@ function(lw_library name dir)
   endif()
 endfunction()
 
+include(${CMAKE_CURRENT_LIST_DIR}/TestLanguage.cmake)
+
 # lw_tests(DIR [DEPS ...]): one GoogleTest executable per *_tests.cpp in DIR,
 # each linked to DEPS, registered with CTest. Test data paths come in through
 # LW_SOURCE_DIR and LW_BINARY_DIR.
@@ -34,7 +36,9 @@ function(lw_tests dir)
     target_compile_definitions(${_exe} PRIVATE
       LW_SOURCE_DIR="${CMAKE_SOURCE_DIR}" LW_BINARY_DIR="${CMAKE_BINARY_DIR}")
     set_target_properties(${_exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    lw_test_language(${_exe} _lang)
     gtest_discover_tests(${_exe} DISCOVERY_MODE PRE_TEST
-      WORKING_DIRECTORY ${CMAKE_BINARY_DIR} PROPERTIES TIMEOUT 300)
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR} PROPERTIES TIMEOUT 300
+      ENVIRONMENT "LANGUAGE=${_lang}" ENVIRONMENT_MODIFICATION "LC_ALL=set:C.UTF-8")
   endforeach()
 endfunction()

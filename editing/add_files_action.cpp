@@ -6,6 +6,7 @@
 
 #include "app/import_dispatch.h"
 #include "editing/frame_actions.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ int AddFramesFromFiles(CLoopwrightDoc& doc, const std::vector<std::string>& path
     for (const std::string& path : paths) {
       CGifImage model;
       if (!LoadFile(doc, path, progress, model)) {
-        doc.Prompt().ShowMessage(FormatMessage1("载入 %s 文件失败!", path), MessageKind::Info);
+        doc.Prompt().ShowMessage(FormatMessage1(Tr("Failed to load the file %s!"), path), MessageKind::Info);
         continue;
       }
       for (auto& object : model.m_objects) {
@@ -94,7 +95,7 @@ int AddFramesFromFiles(CLoopwrightDoc& doc, const std::vector<std::string>& path
     }
     if (files > 0) RepairInvariant(frames, objects, std::size_t(current + 1), added);
   } catch (const std::bad_alloc&) {
-    doc.Prompt().ShowMessage("内存不足！", MessageKind::Error, "错误");
+    doc.Prompt().ShowMessage(Tr("Out of memory!"), MessageKind::Error, Tr("Error"));
     files = 0;
   }
   app.m_bProjectLoaded = projectLoaded;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "companions/base/tr.h"
+
 namespace {
 
 const char* const kFramesDibTexts[40][2] = {
@@ -145,7 +147,7 @@ void CEditFrameDelayAction::Exchange() {
 
 CModifyAnimationLoopTimesAction::CModifyAnimationLoopTimesAction(CLoopwrightDoc& doc, const std::string& description,
                                                                  int loopForever, int count)
-    : CFrameActionBase(doc, "撤消 " + description, "重做 " + description),
+    : CFrameActionBase(doc, TrFormat("Undo %s", {description}), TrFormat("Redo %s", {description})),
       m_nLoopForever(loopForever),
       m_nLoopCount(count) {}
 
@@ -155,7 +157,7 @@ void CModifyAnimationLoopTimesAction::Exchange() {
 }
 
 CUpdateCanvasSizeAction::CUpdateCanvasSizeAction(CLoopwrightDoc& doc)
-    : CUpdateCanvasSizeAction(doc, "Undo Resize canvas", "重做调整画布") {}
+    : CUpdateCanvasSizeAction(doc, "Undo Resize canvas", Tr("Redo Resize canvas")) {}
 
 CUpdateCanvasSizeAction::CUpdateCanvasSizeAction(CLoopwrightDoc& doc, std::string undoText, std::string redoText)
     : CFrameActionBase(doc, std::move(undoText), std::move(redoText)), m_nWidth(doc.m_nWidth), m_nHeight(doc.m_nHeight) {}
@@ -170,7 +172,7 @@ void CUpdateCanvasSizeAction::Exchange() {
 }
 
 CUpdateAnimationSizeAction::CUpdateAnimationSizeAction(CLoopwrightDoc& doc)
-    : CUpdateCanvasSizeAction(doc, "撤消调整动画", "重做调整动画") {}
+    : CUpdateCanvasSizeAction(doc, Tr("Undo Resize Animation"), Tr("Redo Resize Animation")) {}
 
 void CUpdateAnimationSizeAction::Undo() {
   for (auto& e : m_elements) e->Undo(m_doc);

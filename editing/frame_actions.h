@@ -17,6 +17,7 @@
 #include "app/loopwright_doc.h"
 #include "editing/dib_elements.h"
 #include "app/edit_manager.h"
+#include "companions/base/tr.h"
 
 // The frames list selection as the actions keep it: the selected frame
 // indexes (in selection order) and the current frame.
@@ -122,7 +123,7 @@ template <class TWrap>
 class CModifyFramePropertiesAction : public CFrameActionBase, public TWrap {
  public:
   CModifyFramePropertiesAction(CLoopwrightDoc& doc, const std::string& description)
-      : CFrameActionBase(doc, "撤消 " + description, "重做 " + description) {}
+      : CFrameActionBase(doc, TrFormat("Undo %s", {description}), TrFormat("Redo %s", {description})) {}
 
  protected:
   void Exchange() override {

@@ -6,6 +6,7 @@
 
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/frame_actions.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ bool AddBlankFrame(CLoopwrightDoc& doc) {
 bool DeleteSelectedFrames(CLoopwrightDoc& doc) {
   const std::vector<int> positions = SelectedPositions(doc);
   if (positions.empty()) return false;
-  if (!doc.Prompt().AskYesNo("你确定要删除所有选定的帧吗?")) return false;
+  if (!doc.Prompt().AskYesNo(Tr("Are you sure you want to delete all selected frames?"))) return false;
   Record(doc, new CModifyFramesAction(doc, CModifyFramesAction::DELETE_FRAME));
   for (auto it = positions.rbegin(); it != positions.rend(); ++it) doc.RemoveFrame(*it);
   doc.SelectSingleFrame(std::min(positions.front(), doc.GetFrameCount() - 1));
@@ -96,7 +97,7 @@ bool DuplicateSelectedFrames(CLoopwrightDoc& doc) {
       }
     }
   } catch (const std::bad_alloc&) {
-    doc.Prompt().ShowMessage("内存不足！", MessageKind::Error, "错误");
+    doc.Prompt().ShowMessage(Tr("Out of memory!"), MessageKind::Error, Tr("Error"));
     return false;
   }
   Record(doc, new CModifyFramesAction(doc, CModifyFramesAction::DUPLICATE_FRAME));
@@ -174,7 +175,7 @@ bool MakeSameDelay(CLoopwrightDoc& doc, std::uint16_t delay, bool all) {
 bool ModifyFrameProperties(CLoopwrightDoc& doc, int delay, bool interlaced) {
   if (delay < 0 || delay > 32767) return false;
   using Action = CModifyFramePropertiesAction<CModifyFramePropertiesWrap>;
-  auto action = std::make_unique<Action>(doc, "修改帧属性");
+  auto action = std::make_unique<Action>(doc, Tr("Modify Frame Properties"));
   const std::vector<int> positions = SelectedPositions(doc);
   for (int i : positions) {
     const RefPtr<CGifFrame>& f = doc.m_frames[std::size_t(i)];
@@ -195,7 +196,7 @@ bool SetLoopTimes(CLoopwrightDoc& doc, int loopForever, int count) {
   if (count < 1 || count > 65535) return false;
   loopForever = loopForever ? 1 : 0;
   if (loopForever == (doc.m_bLoopForever ? 1 : 0) && count == doc.m_nLoopCount) return false;
-  Record(doc, new CModifyAnimationLoopTimesAction(doc, "更改循环次数", doc.m_bLoopForever, doc.m_nLoopCount));
+  Record(doc, new CModifyAnimationLoopTimesAction(doc, Tr("Change Loop Count"), doc.m_bLoopForever, doc.m_nLoopCount));
   doc.m_bLoopForever = loopForever;
   doc.m_nLoopCount = count;
   return true;

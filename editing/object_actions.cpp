@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "companions/base/tr.h"
+
 namespace {
 
 struct KindTexts {
@@ -11,10 +13,10 @@ struct KindTexts {
 
 // Indexed by CUpdateObjsListAction kind; kind 4 has no text.
 constexpr KindTexts kListTexts[] = {
-    {"撤消新建对象", "Redo New Object"},
-    {"Undo Duplicate Object(s)", "重做复制对象"},
-    {"Undo Delete Object(s)", "重做删除对象"},
-    {"Undo Combine as Single Object", "重做合并为单一对象"},
+    {TrMark("Undo New Object"), "Redo New Object"},
+    {"Undo Duplicate Object(s)", TrMark("Redo Duplicate Object(s)")},
+    {"Undo Delete Object(s)", TrMark("Redo Delete Object(s)")},
+    {"Undo Combine as Single Object", TrMark("Redo Combine as Single Object")},
     {nullptr, nullptr},
     {"Undo Paste", "Redo Paste"},
     {"Undo Delete", "Redo Delete"},
@@ -35,7 +37,7 @@ template <std::size_t N>
 std::string TextOf(const KindTexts (&table)[N], int kind, bool redo) {
   if (kind < 0 || kind >= int(N)) return {};
   const char* t = redo ? table[kind].redo : table[kind].undo;
-  return t ? t : std::string();
+  return t ? Tr(t) : std::string();
 }
 
 void SetIfAny(CEditAction& action, const std::string& text) {
@@ -160,7 +162,7 @@ void CConvertToBmpObjectAction::Redo() {
 
 std::string CTrimObjsDIBAction::KindText(int kind, bool redo) {
   switch (kind) {
-    case TRIM_OBJECTS: return redo ? "重做修剪对象" : "Undo trim Object(s)";
+    case TRIM_OBJECTS: return redo ? Tr("Redo trim Object(s)") : "Undo trim Object(s)";
     case PAINT_LINE: return redo ? "Redo paint line" : "Undo paint line";
     case CROP_SELECTION: return redo ? "Redo Crop Selection" : "Undo Crop Selection";
     default: return {};

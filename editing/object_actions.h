@@ -21,6 +21,7 @@
 #include "app/loopwright_doc.h"
 #include "editing/dib_elements.h"
 #include "editing/object_refs.h"
+#include "companions/base/tr.h"
 
 // The object list, the selected objects and every frame's reference list.
 class CObjectListSnapshot {
@@ -103,7 +104,7 @@ class CModifyObjectPropsAction : public CEditAction {
  public:
   CModifyObjectPropsAction(CLoopwrightDoc& doc, std::string description)
       : m_doc(doc), m_strDescription(std::move(description)) {
-    SetMenuText("撤消 " + m_strDescription);
+    SetMenuText(TrFormat("Undo %s", {m_strDescription}));
   }
   // Keeps ref with its current value.
   void Add(RefPtr<CRefImageObject> ref) {
@@ -117,11 +118,11 @@ class CModifyObjectPropsAction : public CEditAction {
   void Reserve(std::size_t n) { m_items.reserve(n); }
   void Undo() override {
     Exchange();
-    SetMenuText("重做 " + m_strDescription);
+    SetMenuText(TrFormat("Redo %s", {m_strDescription}));
   }
   void Redo() override {
     Exchange();
-    SetMenuText("撤消 " + m_strDescription);
+    SetMenuText(TrFormat("Undo %s", {m_strDescription}));
   }
 
  private:

@@ -12,14 +12,15 @@
 #include "editing/object_actions.h"
 #include "editing/object_command_support.h"
 #include "editing/object_property_actions.h"
+#include "companions/base/tr.h"
 
 using namespace objcmd;
 
-const char* const kNothingToTrimMessage = "所选对象有/有没有多余的透明帧！";
-const char* const kAlreadyAtBackMessage = "您所选择对象/一直在后面！";
-const char* const kAlreadyAtFrontMessage = "您所选择对象/一直在前面！";
-const char* const kNoVisibleObjectMessage = "从选定的对象，可以发现无可见的对象！";
-const char* const kLockedObjectsMessage = "有些对象被锁定。如果你想移动它们，在对象面板请点击锁图标解锁它们。";
+const TrText kNothingToTrimMessage{TrMark("The selected objects have nothing transparent to trim!")};
+const TrText kAlreadyAtBackMessage{TrMark("The selected object is already at the back!")};
+const TrText kAlreadyAtFrontMessage{TrMark("The selected object is already at the front!")};
+const TrText kNoVisibleObjectMessage{TrMark("None of the selected objects is visible!")};
+const TrText kLockedObjectsMessage{TrMark("Some objects are locked. To move them, click the lock icon in the objects panel to unlock them.")};
 
 namespace objcmd {
 
@@ -142,7 +143,7 @@ ObjectResult NewObject(CLoopwrightDoc& doc, int width, int height, int fill) {
   if (width < 1 || height < 1 || width > kMaxDibDimension || height > kMaxDibDimension)
     return ObjectResult::Refused("the object size must be 1 to " + std::to_string(kMaxDibDimension));
   DibPtr picture(CDIB32::CreateBlank32BitsDIB(width, height));
-  if (!picture) return ObjectResult::Refused("内存不足！");
+  if (!picture) return ObjectResult::Refused(Tr("Out of memory!"));
   if (fill >= 0) {
     const COLORREF c = COLORREF(fill);
     for (LONG y = 0; y < height; ++y) {
@@ -153,7 +154,7 @@ ObjectResult NewObject(CLoopwrightDoc& doc, int width, int height, int fill) {
     }
   }
   auto object = MakeRef<CDib>(std::move(picture), OBJECT_RASTER);
-  if (!object->GetImage()) return ObjectResult::Refused("内存不足！");
+  if (!object->GetImage()) return ObjectResult::Refused(Tr("Out of memory!"));
   return AddObjectOnTop(doc, object, 0, 0, 0);
 }
 
@@ -182,7 +183,7 @@ ObjectResult DuplicateSelectedObjects(CLoopwrightDoc& doc) {
     if (!selected[j]) continue;
     const CDib& original = *doc.m_objects[j];
     auto copy = MakeRef<CDib>(original);
-    if (original.GetImage() && !copy->GetImage()) return ObjectResult::Refused("内存不足！");
+    if (original.GetImage() && !copy->GetImage()) return ObjectResult::Refused(Tr("Out of memory!"));
     if (original.m_pFactory) {
       copy->m_pFactory = CloneFactory(original.m_pFactory.get());
       if (!copy->m_pFactory) copy->m_nKind = OBJECT_RASTER;
@@ -238,9 +239,9 @@ ObjectResult CombineSelectedObjects(CLoopwrightDoc& doc) {
   }
   if (merged.empty()) return ObjectResult::Refused(kNoVisibleObjectMessage);
   DibPtr picture = ComposeRefs(doc, shown);
-  if (!picture) return ObjectResult::Refused("内存不足！");
+  if (!picture) return ObjectResult::Refused(Tr("Out of memory!"));
   auto object = MakeRef<CDib>(std::move(picture), OBJECT_RASTER);
-  if (!object->GetImage()) return ObjectResult::Refused("内存不足！");
+  if (!object->GetImage()) return ObjectResult::Refused(Tr("Out of memory!"));
   object->m_strName = doc.App().NextDefaultObjectName();
   Record(doc, new CUpdateObjsListAction(doc, CUpdateObjsListAction::COMBINE));
   // The new object takes the place of the top-most merged one.
@@ -263,9 +264,9 @@ ObjectResult MakeFrameSingleObject(CLoopwrightDoc& doc) {
   }
   if (shown.empty()) return ObjectResult::Refused(kNoVisibleObjectMessage);
   DibPtr picture = ComposeRefs(doc, shown);
-  if (!picture) return ObjectResult::Refused("内存不足！");
+  if (!picture) return ObjectResult::Refused(Tr("Out of memory!"));
   auto object = MakeRef<CDib>(std::move(picture), OBJECT_RASTER);
-  if (!object->GetImage()) return ObjectResult::Refused("内存不足！");
+  if (!object->GetImage()) return ObjectResult::Refused(Tr("Out of memory!"));
   object->m_strName = doc.App().NextDefaultObjectName();
   auto* action = new CMakeFrameAsSingleObjectAction(doc);
   for (const auto& ref : shown) action->AddHidden(ref);

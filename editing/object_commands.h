@@ -16,6 +16,7 @@
 
 #include "app/loopwright_doc.h"
 #include "companions/shapes/TevCustomPathLib.h"
+#include "companions/base/tr.h"
 
 struct ObjectResult {
   bool ok = true;
@@ -31,11 +32,11 @@ struct CFrameTargets {
 };
 
 // The messages a user sees when a command is refused.
-extern const char* const kNothingToTrimMessage;   // "所选对象有/有没有多余的透明帧！"
-extern const char* const kAlreadyAtBackMessage;   // "您所选择对象/一直在后面！"
-extern const char* const kAlreadyAtFrontMessage;  // "您所选择对象/一直在前面！"
-extern const char* const kNoVisibleObjectMessage; // "从选定的对象，可以发现无可见的对象！"
-extern const char* const kLockedObjectsMessage;
+extern const TrText kNothingToTrimMessage;   // "所选对象有/有没有多余的透明帧！"
+extern const TrText kAlreadyAtBackMessage;   // "您所选择对象/一直在后面！"
+extern const TrText kAlreadyAtFrontMessage;  // "您所选择对象/一直在前面！"
+extern const TrText kNoVisibleObjectMessage; // "从选定的对象，可以发现无可见的对象！"
+extern const TrText kLockedObjectsMessage;
 
 // Longest object name, in bytes of UTF-8.
 constexpr std::size_t kMaxObjectNameBytes = 1024;

@@ -19,6 +19,7 @@
 #include "app/edit_manager.h"
 #include "app/loopwright_doc.h"
 #include "editing/dib_elements.h"
+#include "companions/base/tr.h"
 
 struct TagPointD {
   double x = 0, y = 0;
@@ -246,7 +247,7 @@ class CModifyShapeObjsRenderAction : public CEditAction {
  public:
   CModifyShapeObjsRenderAction(CLoopwrightDoc& doc, std::string description)
       : m_doc(doc), m_strDescription(std::move(description)) {
-    SetMenuText("撤消 " + m_strDescription);
+    SetMenuText(TrFormat("Undo %s", {m_strDescription}));
   }
   // Keeps object's current value; returns the record's index.
   std::size_t Add(RefPtr<CDib> object) {
@@ -275,11 +276,11 @@ class CModifyShapeObjsRenderAction : public CEditAction {
   }
   void Undo() override {
     Exchange();
-    SetMenuText("重做 " + m_strDescription);
+    SetMenuText(TrFormat("Redo %s", {m_strDescription}));
   }
   void Redo() override {
     Exchange();
-    SetMenuText("撤消 " + m_strDescription);
+    SetMenuText(TrFormat("Undo %s", {m_strDescription}));
   }
 
  private:

@@ -10,6 +10,7 @@
 #include "editing/object_command_support.h"
 #include "editing/object_commands.h"
 #include "editing/object_property_actions.h"
+#include "companions/base/tr.h"
 
 using namespace objcmd;
 
@@ -121,14 +122,14 @@ ObjectResult SetSelectedVisible(CLoopwrightDoc& doc, bool visible, const CFrameT
   std::vector<RefPtr<CRefImageObject>> refs;
   std::string why;
   if (!TargetRefs(doc, frames, refs, why)) return ObjectResult::Refused(why);
-  return SetOnRefs<CObjectPropVisible>(doc, refs, visible ? 1 : 0, "显示/隐藏对象");
+  return SetOnRefs<CObjectPropVisible>(doc, refs, visible ? 1 : 0, Tr("Show/Hide Objects"));
 }
 
 ObjectResult SetSelectedLocked(CLoopwrightDoc& doc, bool locked, const CFrameTargets& frames) {
   std::vector<RefPtr<CRefImageObject>> refs;
   std::string why;
   if (!TargetRefs(doc, frames, refs, why)) return ObjectResult::Refused(why);
-  return SetOnRefs<CObjectPropLocker>(doc, refs, locked ? 1 : 0, "锁定/解锁对象");
+  return SetOnRefs<CObjectPropLocker>(doc, refs, locked ? 1 : 0, Tr("Lock/Unlock Objects"));
 }
 
 ObjectResult SetSelectedTransparency(CLoopwrightDoc& doc, int transparency, const CFrameTargets& frames) {
@@ -136,7 +137,7 @@ ObjectResult SetSelectedTransparency(CLoopwrightDoc& doc, int transparency, cons
   std::vector<RefPtr<CRefImageObject>> refs;
   std::string why;
   if (!TargetRefs(doc, frames, refs, why)) return ObjectResult::Refused(why);
-  return SetOnRefs<CObjectPropTransparency>(doc, refs, BYTE(transparency), "修改透明度");
+  return SetOnRefs<CObjectPropTransparency>(doc, refs, BYTE(transparency), Tr("Change Transparency"));
 }
 
 ObjectResult MoveSelectedObjects(CLoopwrightDoc& doc, int dx, int dy, bool absolute, const CFrameTargets& frames) {
@@ -151,7 +152,7 @@ ObjectResult MoveSelectedObjects(CLoopwrightDoc& doc, int dx, int dy, bool absol
                                    std::to_string(kMaxPosition));
     to.push_back(POINT{LONG(x), LONG(y)});
   }
-  return MoveRefs(doc, refs, to, "移动对象");
+  return MoveRefs(doc, refs, to, Tr("Move Objects"));
 }
 
 ObjectResult AlignSelectedObjects(CLoopwrightDoc& doc, AlignKind kind, const CFrameTargets& targets) {
@@ -339,7 +340,7 @@ ObjectResult SetSelectedStyle(CLoopwrightDoc& doc, StyleKey key, const CStyleVal
   switch (key) {
     case StyleKey::FILL:
       if (!inRange(0, 0xFFFFFF)) return ObjectResult::Refused("the colour must be 0x000000 to 0xFFFFFF");
-      return ApplyStyle<RenderWrap<CModifyShapeObjFilledColorWrap>>(doc, COLORREF(n), "更改填充颜色", true);
+      return ApplyStyle<RenderWrap<CModifyShapeObjFilledColorWrap>>(doc, COLORREF(n), Tr("Change Fill Color"), true);
     case StyleKey::OUTLINE:
       if (!inRange(0, 0xFFFFFF)) return ObjectResult::Refused("the colour must be 0x000000 to 0xFFFFFF");
       return ApplyStyle<RenderWrap<CModifyShapeObjOutlineColorWrap>>(doc, COLORREF(n), "Change Outline Color", true);

@@ -7,6 +7,7 @@
 #include "app/import_dispatch.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/object_command_support.h"
+#include "companions/base/tr.h"
 
 using TevImageTransform::CTevObjImage;
 using TevImageTransform::CTevObjSelection;
@@ -227,7 +228,7 @@ ObjectResult CopyToClipboard(const CLoopwrightDoc& doc, const CTevObjSelection* 
   DibPtr composed;
   if (selection && !selection->IsSelectionEmpty()) {
     composed = RenderFrame(doc, *frame);
-    if (!composed) return ObjectResult::Refused("内存不足！");
+    if (!composed) return ObjectResult::Refused(Tr("Out of memory!"));
     MaskPixels(composed.get(), *selection, POINT{0, 0}, false);
   } else {
     CGifFrame shown;
@@ -237,13 +238,13 @@ ObjectResult CopyToClipboard(const CLoopwrightDoc& doc, const CTevObjSelection* 
         shown.m_refs.push_back(ref);
     if (shown.m_refs.empty()) return ObjectResult::Refused(kNothingSelected);
     composed.reset(CDIB32::CreateBlank32BitsDIB(std::max(1, doc.m_nWidth), std::max(1, doc.m_nHeight)));
-    if (!composed) return ObjectResult::Refused("内存不足！");
+    if (!composed) return ObjectResult::Refused(Tr("Out of memory!"));
     ComposeFrame(composed.get(), POINT{0, 0}, shown);
   }
   const RECT b = VisibleBounds(composed.get());
   if (b.left >= b.right || b.top >= b.bottom) return ObjectResult::Refused("there is nothing visible to copy");
   DibPtr picture = SubPicture(composed.get(), b);
-  if (!picture) return ObjectResult::Refused("内存不足！");
+  if (!picture) return ObjectResult::Refused(Tr("Out of memory!"));
   clipboard.picture = std::move(picture);
   clipboard.position = POINT{b.left, b.top};
   return ObjectResult::Done();
@@ -300,9 +301,9 @@ ObjectResult DeleteSelectedObjectsWhole(CLoopwrightDoc& doc, bool cut, CPixelCli
 ObjectResult PasteClipboard(CLoopwrightDoc& doc, const CPixelClipboard& clipboard) {
   if (clipboard.IsEmpty()) return ObjectResult::Refused("the clipboard is empty");
   DibPtr copy(DibCopy(clipboard.picture.get()));
-  if (!copy) return ObjectResult::Refused("内存不足！");
+  if (!copy) return ObjectResult::Refused(Tr("Out of memory!"));
   auto object = MakeRef<CDib>(std::move(copy), OBJECT_RASTER);
-  if (!object->GetImage()) return ObjectResult::Refused("内存不足！");
+  if (!object->GetImage()) return ObjectResult::Refused(Tr("Out of memory!"));
   return AddObjectOnTop(doc, object, clipboard.position.x, clipboard.position.y, 0, CUpdateObjsListAction::PASTE);
 }
 
@@ -312,10 +313,10 @@ ObjectResult PasteImageFile(CLoopwrightDoc& doc, const std::string& path) {
   std::string reason;
   if (!ImportImageFile(file, path, false, doc.Prompt(), nullptr, &reason) || file.m_objects.empty() ||
       !file.m_objects.front()->GetImage())
-    return ObjectResult::Refused("载入 " + path + " 文件失败!" + (reason.empty() ? "" : " (" + reason + ")"));
+    return ObjectResult::Refused(TrFormat("Failed to load the file %s!", {path}) + (reason.empty() ? "" : " (" + reason + ")"));
   CPixelClipboard picture;
   picture.picture = Clone32(file.m_objects.front()->GetImage());
-  if (!picture.picture) return ObjectResult::Refused("内存不足！");
+  if (!picture.picture) return ObjectResult::Refused(Tr("Out of memory!"));
   return PasteClipboard(doc, picture);
 }
 

@@ -15,6 +15,7 @@ extern "C" {
 #include "export/rle8_encoder.h"
 #include "export/sound_track.h"
 #include "imaging/operate_progress.h"
+#include "companions/base/tr.h"
 
 using TevImageTransform::COperateProgressWrap;
 
@@ -66,7 +67,7 @@ bool Cancelled(std::string* reason) {
 bool ReduceToPalette(CAviFrames& frames, int codec, COperateProgressWrap& wrap, std::string* reason) {
   const std::size_t n = frames.pictures.size();
   CTevQColorQuantizer quantizer(256);
-  if (!Stage(wrap, 0.3f, 0.2f, "删除调色板信息...")) return Cancelled(reason);
+  if (!Stage(wrap, 0.3f, 0.2f, Tr("Removing palette information..."))) return Cancelled(reason);
   for (std::size_t i = 0; i < n; ++i) {
     if (!quantizer.PickColorBitmap(frames.pictures[i].get(), nullptr, nullptr)) {
       SetReason(reason, "the colours could not be gathered");
@@ -80,7 +81,7 @@ bool ReduceToPalette(CAviFrames& frames, int codec, COperateProgressWrap& wrap, 
     return false;
   }
   quantizer.SetOutputTable(256, RGBQUAD{0, 0, 0, 0});
-  if (!Stage(wrap, 0.5f, 0.1f, "转换为 AVI 文件格式...")) return Cancelled(reason);
+  if (!Stage(wrap, 0.5f, 0.1f, Tr("Converting to AVI file format..."))) return Cancelled(reason);
   for (std::size_t i = 0; i < n; ++i) {
     BITMAPINFOHEADER* out8 = nullptr;
     if (!quantizer.DitherBitmap(frames.pictures[i].get(), nullptr, &out8, DITHER_NONE, 0, nullptr) || !out8) {
@@ -268,7 +269,7 @@ bool ExportAviFile(const CGifImage& model, const std::string& path, const CVideo
   COperateProgressWrap wrap(progress);
   CAviFrames frames;
   frames.pictures.reserve(std::size_t(n));
-  if (!Stage(wrap, 0.0f, 0.3f, "初始化背景...")) return Cancelled(reason);
+  if (!Stage(wrap, 0.0f, 0.3f, Tr("Initializing background..."))) return Cancelled(reason);
   for (int i = 0; i < n; ++i) {
     frames.pictures.push_back(ComposeOnBackground(model, i, background));
     if (!frames.pictures.back()) {
@@ -278,7 +279,7 @@ bool ExportAviFile(const CGifImage& model, const std::string& path, const CVideo
     if (!ReportProgressStep(&wrap, i + 1, n)) return Cancelled(reason);
   }
   if (options.codec != AVI_CODEC_MJPEG && !ReduceToPalette(frames, options.codec, wrap, reason)) return false;
-  if (frames.palette.empty() && !Stage(wrap, 0.5f, 0.1f, "转换为 AVI 文件格式...")) return Cancelled(reason);
+  if (frames.palette.empty() && !Stage(wrap, 0.5f, 0.1f, Tr("Converting to AVI file format..."))) return Cancelled(reason);
 
   CVideoTempFile temp(path);
   if (!temp.Create(reason)) return false;
@@ -295,7 +296,7 @@ bool ExportAviFile(const CGifImage& model, const std::string& path, const CVideo
     SetReason(reason, "cannot start the AVI file: " + LibavError(rc));
     return false;
   }
-  if (!Stage(wrap, 0.6f, 0.4f, "保存帧...")) return Cancelled(reason);
+  if (!Stage(wrap, 0.6f, 0.4f, Tr("Saving frames..."))) return Cancelled(reason);
   for (int i = 0; i < n; ++i) {
     if (!writer.WriteFrame(frames.pictures[std::size_t(i)].get(), i, reason)) return false;
     frames.pictures[std::size_t(i)].reset();

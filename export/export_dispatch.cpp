@@ -11,6 +11,7 @@
 #include "export/html_publish.h"
 #include "export/picture_export.h"
 #include "export/video_export.h"
+#include "companions/base/tr.h"
 
 using namespace TevImageIO;
 
@@ -28,7 +29,7 @@ std::string BaseName(const std::string& path) {
 // Hands a filled pack to the codec under the caption "保存 %s 到文件".
 bool SavePack(CLoopwrightDoc& doc, CTevImageInfoPack& pack, const CTevImgExportOptions& options,
               const std::string& path, CTevCommonProgress* progress, std::string* reason) {
-  const std::string caption = FormatMessage1("保存 %s 到文件", BaseName(path));
+  const std::string caption = FormatMessage1(Tr("Saving %s to file"), BaseName(path));
   doc.Prompt().SetStatusCaption(caption);
   if (progress) progress->SetCaption(caption);
   pack.path = path;
@@ -71,7 +72,7 @@ bool ExportAnimationFile(CLoopwrightDoc& doc, const std::string& path, CTevCommo
     SetReason(reason, "the animation has no frames");
     return false;
   }
-  doc.Prompt().SetStatusCaption("写入文件 " + BaseName(path));
+  doc.Prompt().SetStatusCaption(TrFormat("Writing file %s", {BaseName(path)}));
   const std::string ext = UpperExtension(path);
   if (ext == "GIF") return ExportGif(doc, path, progress, settings, reason);
   if (ext == "ICO" || ext == "CUR" || ext == "ANI") {
@@ -145,7 +146,7 @@ bool ExportImageFrames(CLoopwrightDoc& doc, const std::string& base, const std::
   for (int i = 0; i < count; ++i) {
     const std::string file = FrameFileName(base, i + 1, count, lower);
     char caption[64];
-    std::snprintf(caption, sizeof caption, "保存帧 #%d", i + 1);
+    std::snprintf(caption, sizeof caption, Tr("Save frame #%d"), i + 1);
     doc.Prompt().SetStatusCaption(caption);
     if (!ExportFramePicture(doc, *doc.GetFrame(i), file, POINT{0, 0}, progress, reason)) {
       if (failedPath) *failedPath = file;

@@ -7,6 +7,7 @@
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/gif_module.h"
 #include "export/color_quantizer.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -59,14 +60,14 @@ CGifFrameOptimizer::CGifFrameOptimizer(const CGifImage& model, const CGifOptimiz
 }
 
 bool CGifFrameOptimizer::Run(CGifOptimizeResult& result, CTevCommonProgress* progress) {
-  Caption(progress, "初始化...");
+  Caption(progress, Tr("Initializing..."));
   if (!BuildEntries(result, progress)) return false;
-  Caption(progress, "删除调色板信息...");
+  Caption(progress, Tr("Removing palette information..."));
   if (!BuildPalette(result, progress)) return false;
   if (result.entries.size() >= 2 && m_options.optimizeFrames) {
-    Caption(progress, "比较帧...");
+    Caption(progress, Tr("Comparing frames..."));
     MergeIdentical(result, progress);
-    Caption(progress, "处置所有帧...");
+    Caption(progress, Tr("Disposing all frames..."));
     if (!DisposeFrames(result, progress)) return false;
   } else {
     // Every entry is a whole frame: each clears its box before the next one.
@@ -141,7 +142,7 @@ bool CGifFrameOptimizer::BuildPalette(CGifOptimizeResult& result, CTevCommonProg
   const COLORREF k = m_options.keyColour;
   // Full 256-entry tables: FinishTable may still place the background colour.
   quantizer.SetOutputTable(256, RGBQUAD{GetBValue(k), GetGValue(k), GetRValue(k), 0});
-  Caption(progress, "转换为 GIF 文件格式....");
+  Caption(progress, Tr("Converting to GIF file format...."));
   for (std::size_t i = 0; i < entries.size(); ++i) {
     BITMAPINFOHEADER* out8 = nullptr;
     if (!quantizer.DitherBitmap(entries[i].image.get(), entries[i].mask.get(), &out8, m_options.ditherMode,
@@ -315,7 +316,7 @@ bool FillGifPack(CGifOptimizeResult& result, const CGifImage& model, TevImageIO:
 }
 
 long long MeasureGifSize(CGifOptimizeResult& result, const CGifImage& model, CTevCommonProgress* progress) {
-  if (progress) progress->SetCaption("计算文件大小...");
+  if (progress) progress->SetCaption(Tr("Calculating file size..."));
   TevImageIO::CTevImageInfoPack pack;
   TevImageIO::CTevGifExportOptions options;
   if (!FillGifPack(result, model, pack, options, false)) return -1;

@@ -16,6 +16,7 @@
 #include "export/export_dispatch.h"
 #include "export/launcher.h"
 #include "export/swf_frame_prep.h"
+#include "companions/base/tr.h"
 
 const char* const kDefaultRuffleUrl = "https://unpkg.com/@ruffle-rs/ruffle";
 
@@ -175,14 +176,14 @@ bool PublishAsHtml(CLoopwrightDoc& doc, const std::string& pagePath, bool flash,
   // The page must have a name of its own, not the picture's.
   if (pagePath.empty() || slash + 1 == pagePath.size() || names.output == pagePath) {
     if (message)
-      *message = WithReason(FormatMessage1("无法打开指定的 %s 文件!", pagePath),
+      *message = WithReason(FormatMessage1(Tr("Cannot open the specified file %s!"), pagePath),
                             names.output == pagePath ? "the page would replace its own picture" : "no file name");
     return false;
   }
   std::string reason;
   if (!doc.CanExport()) reason = "the animation has no frames";
   if (!doc.CanExport() || !WritePicture(doc, names.output, flash, progress, reason)) {
-    if (message) *message = WithReason(FormatMessage1("保存到 %s 文件失败!", names.output), reason);
+    if (message) *message = WithReason(FormatMessage1(Tr("Failed to save to the file %s!"), names.output), reason);
     return false;
   }
   const std::string url = UrlEscape(names.nameInPage, false);
@@ -190,7 +191,7 @@ bool PublishAsHtml(CLoopwrightDoc& doc, const std::string& pagePath, bool flash,
   const std::string page = flash ? PublishedMoviePage(url, w, h, ruffleUrl.empty() ? kDefaultRuffleUrl : ruffleUrl)
                                  : PublishedImagePage(url, w, h);
   if (!WritePage(pagePath, page, reason)) {
-    if (message) *message = WithReason(FormatMessage1("无法打开指定的 %s 文件!", pagePath), reason);
+    if (message) *message = WithReason(FormatMessage1(Tr("Cannot open the specified file %s!"), pagePath), reason);
     return false;
   }
   return true;
@@ -227,7 +228,7 @@ bool PreviewInBrowser(CLoopwrightDoc& doc, bool flash, const std::string& ruffle
   const std::string page = dir + (flash ? "/Flashtemp.htm" : "/Giftemp.htm");
   if (dir.empty() || !doc.CanExport() || !WritePicture(doc, picture, flash, progress, reason)) {
     if (reason.empty() && !doc.CanExport()) reason = "the animation has no frames";
-    if (message) *message = WithReason(FormatMessage1("保存到 %s 文件失败!", picture), reason);
+    if (message) *message = WithReason(FormatMessage1(Tr("Failed to save to the file %s!"), picture), reason);
     return false;
   }
   // Browsers let no script fetch a file:// movie, so the player gets the
@@ -236,7 +237,7 @@ bool PreviewInBrowser(CLoopwrightDoc& doc, bool flash, const std::string& ruffle
   if (flash) {
     const std::string movie = ReadWholeFile(picture);
     if (movie.empty()) {
-      if (message) *message = FormatMessage1("保存到 %s 文件失败!", picture);
+      if (message) *message = FormatMessage1(Tr("Failed to save to the file %s!"), picture);
       return false;
     }
     url = "data:application/x-shockwave-flash;base64," + Base64(movie);
@@ -245,7 +246,7 @@ bool PreviewInBrowser(CLoopwrightDoc& doc, bool flash, const std::string& ruffle
   const std::string text = flash ? PreviewMoviePage(url, w, h, ruffleUrl.empty() ? kDefaultRuffleUrl : ruffleUrl)
                                  : PreviewImagePage(url, w, h);
   if (!WritePage(page, text, reason)) {
-    if (message) *message = WithReason(FormatMessage1("无法打开指定的 %s 文件!", page), reason);
+    if (message) *message = WithReason(FormatMessage1(Tr("Cannot open the specified file %s!"), page), reason);
     return false;
   }
   if (pagePath) *pagePath = page;

@@ -9,6 +9,7 @@
 #include "app/prompt.h"
 #include "companions/dibkernel/dib_frames.h"
 #include "companions/dibkernel/dib_geometry.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -303,12 +304,12 @@ bool CFlashOptimal::Difference(CTevCommonProgress* progress) {
 
 bool CFlashOptimal::Run(CTevCommonProgress* progress) {
   if (!Build(progress)) return false;
-  Caption(progress, "裁剪透明度区域...");
+  Caption(progress, Tr("Cropping transparent areas..."));
   if (!Crop(progress)) return false;
   if (m_entries.size() >= 2) {
-    Caption(progress, "比较帧...");
+    Caption(progress, Tr("Comparing frames..."));
     if (!Compare(progress)) return false;
-    Caption(progress, "处置所有帧...");
+    Caption(progress, Tr("Disposing all frames..."));
     if (!Difference(progress)) return false;
   }
   return !(progress && progress->IsCancelled());
@@ -349,7 +350,7 @@ bool ExportFlashMovie(const CGifImage& model, const std::string& path, const CFl
     if (settings.fps <= 0) fps = FlashExactRate(delays);
     prep.Stretch(FlashFrameCounts(delays, fps));
   }
-  const std::string caption = "保存帧...";
+  const std::string caption = Tr("Saving frames...");
   if (prompt) prompt->SetStatusCaption(caption);
   if (progress) progress->SetCaption(caption);
   return encoder.WriteMovie(path, prep.Entries(), model.m_nWidth, model.m_nHeight, fps, progress, reason);

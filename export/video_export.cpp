@@ -14,6 +14,7 @@ extern "C" {
 #include "app/import_dispatch.h"
 #include "export/avi_export.h"
 #include "export/sound_track.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -151,7 +152,7 @@ bool ExportStreamingVideo(const CGifImage& model, const std::string& path, const
     }
   };
 
-  if (progress) progress->SetCaption("保存帧...");
+  if (progress) progress->SetCaption(Tr("Saving frames..."));
   const BYTE bb = BYTE(background >> 16), bg = BYTE(background >> 8), br = BYTE(background);
   for (std::size_t i = 0; i < bgr.size(); i += 3) {
     bgr[i] = bb;

@@ -4,12 +4,13 @@
 
 #include "companions/base/progress.h"
 #include "generators/banner_generators.h"
+#include "companions/base/tr.h"
 
-const char* const kBannerNoTextText = "请输入文本内容！";
-const char* const kBannerNoPhaseText = "请至少启用一个效果！";
-const char* const kBannerFailedText = "生成横幅失败！";
-const char* const kBannerErrorTitle = "错误";
-const char* const kBannerCaptionText = "生成帧...";
+const TrText kBannerNoTextText{TrMark("Please enter the text!")};
+const TrText kBannerNoPhaseText{TrMark("Please enable at least one effect!")};
+const TrText kBannerFailedText{TrMark("Generating the banner failed!")};
+const TrText kBannerErrorTitle{TrMark("Error")};
+const TrText kBannerCaptionText{TrMark("Generating frames...")};
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "app/dib_factories.h"
 #include "app/prompt.h"
 #include "generators/banner_settings.h"
+#include "companions/base/tr.h"
 
 class CTevCommonProgress;
 
@@ -37,11 +38,11 @@ constexpr long long kMaxBannerTotalBytes = 512LL << 20;
 
 // Texts of the banner command: no text, no phase (both under "错误"),
 // generation failed, and the status caption.
-extern const char* const kBannerNoTextText;
-extern const char* const kBannerNoPhaseText;
-extern const char* const kBannerFailedText;
-extern const char* const kBannerErrorTitle;
-extern const char* const kBannerCaptionText;
+extern const TrText kBannerNoTextText;
+extern const TrText kBannerNoPhaseText;
+extern const TrText kBannerFailedText;
+extern const TrText kBannerErrorTitle;
+extern const TrText kBannerCaptionText;
 
 // Kind names: slide-left .. spin-shrink; -1 for an unknown name.
 const char* BannerKindName(int kind);

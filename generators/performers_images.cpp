@@ -4,6 +4,7 @@
 
 #include "generators/performers_internal.h"
 #include "imaging/TevImageTransform"
+#include "companions/base/tr.h"
 
 namespace lib = TevImgEffectLib;
 using performers::BlankLike;
@@ -13,7 +14,7 @@ using performers::Render;
 // ------------------------------------------------------------ wave
 
 CWaveEffect::CWaveEffect() : CEffectPerformWidthFixedPos(2, 30) {}
-void CWaveEffect::GetEffectName(std::string& name) const { name = "波浪"; }
+void CWaveEffect::GetEffectName(std::string& name) const { name = Tr("Wave"); }
 std::vector<CEffectParamInfo> CWaveEffect::GetParamInfo() const { return {{"amplitude", 0, 0, 30, 10, 100}}; }
 DibPtr CWaveEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CWaveEffect(m_nParam[0]), BlankLike(source), source, 1 - progress);
@@ -22,7 +23,7 @@ DibPtr CWaveEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& prog
 // ------------------------------------------------------------ corner rotation
 
 CRotateEffect::CRotateEffect() : CEffectPerformWidthDynamicPos(9, 3) {}
-void CRotateEffect::GetEffectName(std::string& name) const { name = "旋转"; }
+void CRotateEffect::GetEffectName(std::string& name) const { name = Tr("Rotate"); }
 std::vector<CEffectParamInfo> CRotateEffect::GetParamInfo() const { return {{"variant", 0, 0, 3, 0, 3}}; }
 DibPtr CRotateEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CRotateEffect(m_nParam[0]), BlankLike(source), source, progress);
@@ -46,7 +47,7 @@ void CRotateEffect::AdjustPosition(const CRefImageObject& source, CRefImageObjec
 // ------------------------------------------------------------ glow
 
 CLightEffect::CLightEffect() : CEffectPerformWidthFixedPos(12, 3, 10, 135) {}
-void CLightEffect::GetEffectName(std::string& name) const { name = "发光"; }
+void CLightEffect::GetEffectName(std::string& name) const { name = Tr("Glow"); }
 std::vector<CEffectParamInfo> CLightEffect::GetParamInfo() const {
   return {{"width", 0, 0, 3, 3, 50}, {"glow", 1, 0, 10, 3, 50}, {"angle", 2, 0, 135, 0, 359}};
 }
@@ -57,14 +58,14 @@ DibPtr CLightEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& pro
 // ------------------------------------------------------------ mosaics, thawing
 
 CMosaicEffect::CMosaicEffect() : CEffectPerformWidthFixedPos(23, 10) {}
-void CMosaicEffect::GetEffectName(std::string& name) const { name = "马赛克"; }
+void CMosaicEffect::GetEffectName(std::string& name) const { name = Tr("Mosaic"); }
 std::vector<CEffectParamInfo> CMosaicEffect::GetParamInfo() const { return {{"size", 0, 0, 10, 5, 100}}; }
 DibPtr CMosaicEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CMosaicEffect(m_nParam[0]), BlankLike(source), source, progress);
 }
 
 CDirectionSenseMosaic::CDirectionSenseMosaic() : CEffectPerformWidthFixedPos(24, 10, 0) {}
-void CDirectionSenseMosaic::GetEffectName(std::string& name) const { name = "方向-马赛克"; }
+void CDirectionSenseMosaic::GetEffectName(std::string& name) const { name = Tr("Direction Mosaic"); }
 std::vector<CEffectParamInfo> CDirectionSenseMosaic::GetParamInfo() const {
   return {{"size", 0, 0, 10, 5, 100}, {"direction", 1, 0, 0, 0, 3}};
 }
@@ -73,7 +74,7 @@ DibPtr CDirectionSenseMosaic::RenderEffectDib(BITMAPINFOHEADER* source, const do
 }
 
 CEffectThawing::CEffectThawing() : CEffectPerformWidthFixedPos(25) {}
-void CEffectThawing::GetEffectName(std::string& name) const { name = "和缓"; }
+void CEffectThawing::GetEffectName(std::string& name) const { name = Tr("Thawing"); }
 std::vector<CEffectParamInfo> CEffectThawing::GetParamInfo() const { return {}; }
 DibPtr CEffectThawing::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CThawingEffect(40), BlankLike(source), source, progress);
@@ -89,7 +90,7 @@ double Weakened(int strength, double progress) { return 1 - (strength / 100.0) *
 }  // namespace
 
 CColorGrayEffect::CColorGrayEffect() : CEffectPerformWidthFixedPos(30, 100) {}
-void CColorGrayEffect::GetEffectName(std::string& name) const { name = "灰色"; }
+void CColorGrayEffect::GetEffectName(std::string& name) const { name = Tr("Gray"); }
 std::vector<CEffectParamInfo> CColorGrayEffect::GetParamInfo() const { return {{"strength", 0, 0, 100, 0, 100}}; }
 DibPtr CColorGrayEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CGrayEffect(), BlankLike(source), source, Weakened(m_nParam[0], progress));
@@ -99,7 +100,7 @@ CColorEmbossEffect::CColorEmbossEffect() {
   m_nGalleryId = 31;
   m_nParam[1] = 100;
 }
-void CColorEmbossEffect::GetEffectName(std::string& name) const { name = "浮雕"; }
+void CColorEmbossEffect::GetEffectName(std::string& name) const { name = Tr("Emboss"); }
 std::vector<CEffectParamInfo> CColorEmbossEffect::GetParamInfo() const {
   return {{"strength", 0, 0, 100, 0, 100}, {"depth", 1, 0, 100, 1, 100}};
 }
@@ -120,7 +121,7 @@ DibPtr CColorEmbossEffect::RenderEffectDib(BITMAPINFOHEADER* source, const doubl
 // ------------------------------------------------------------ adjustments, noise
 
 CAdjustBCEffect::CAdjustBCEffect() : CEffectPerformWidthFixedPos(32, 0, -100) {}
-void CAdjustBCEffect::GetEffectName(std::string& name) const { name = "亮度和对比度"; }
+void CAdjustBCEffect::GetEffectName(std::string& name) const { name = Tr("Brightness and Contrast"); }
 std::vector<CEffectParamInfo> CAdjustBCEffect::GetParamInfo() const {
   return {{"brightness", 0, 0, 0, -100, 100}, {"contrast", 1, 0, -100, -100, 100}};
 }
@@ -130,7 +131,7 @@ DibPtr CAdjustBCEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& 
 }
 
 CNoiseEffect::CNoiseEffect() : CEffectPerformWidthFixedPos(33, 100) {}
-void CNoiseEffect::GetEffectName(std::string& name) const { name = "噪点"; }
+void CNoiseEffect::GetEffectName(std::string& name) const { name = Tr("Noise"); }
 std::vector<CEffectParamInfo> CNoiseEffect::GetParamInfo() const { return {{"level", 0, 0, 100, 0, 100}}; }
 DibPtr CNoiseEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CNoiseEffect(m_nParam[0]), CopyOf(source), source, progress);

@@ -6,11 +6,12 @@
 
 #include "companions/vector/TevVectorRender.h"
 #include "generators/performers_internal.h"
+#include "companions/base/tr.h"
 
 // ------------------------------------------------------------ static
 
 CStaticEffect::CStaticEffect() : CEffectPerform(0) { m_nFlags = EFFECT_DEFAULT_FLAGS | EFFECT_FADE; }
-void CStaticEffect::GetEffectName(std::string& name) const { name = "淡入淡出"; }
+void CStaticEffect::GetEffectName(std::string& name) const { name = Tr("Fade In and Out"); }
 
 // The reference shares the source object; only the fade changes.
 RefPtr<CRefImageObject> CStaticEffect::BuildFrameObject(const CRefImageObject& source, int index, int count) {
@@ -23,7 +24,7 @@ RefPtr<CRefImageObject> CStaticEffect::BuildFrameObject(const CRefImageObject& s
 // ------------------------------------------------------------ move slider
 
 CMoveSliderEffect::CMoveSliderEffect() : CEffectPerformWithOptions(7, 0) {}
-void CMoveSliderEffect::GetEffectName(std::string& name) const { name = "移动滑块"; }
+void CMoveSliderEffect::GetEffectName(std::string& name) const { name = Tr("Move Slider"); }
 std::vector<CEffectParamInfo> CMoveSliderEffect::GetParamInfo() const { return {{"angle", 0, 0, 0, 0, 359}}; }
 
 POINT CMoveSliderEffect::StartOffset(int angle, int w, int h) {
@@ -75,7 +76,7 @@ RefPtr<CRefImageObject> CMoveSliderEffect::BuildFrameObject(const CRefImageObjec
 // ------------------------------------------------------------ zoom
 
 CZoomEffect::CZoomEffect() : CEffectPerformWithOptions(10) { m_nFlags = EFFECT_DEFAULT_FLAGS | EFFECT_SWITCH1; }
-void CZoomEffect::GetEffectName(std::string& name) const { name = "缩放"; }
+void CZoomEffect::GetEffectName(std::string& name) const { name = Tr("Zoom"); }
 std::vector<CEffectParamInfo> CZoomEffect::GetParamInfo() const { return {{"magnify", -1, EFFECT_SWITCH1, 1, 0, 1}}; }
 
 // The magnification falls from count + 1 for the first picture towards 1,
@@ -121,7 +122,7 @@ RefPtr<CRefImageObject> CZoomEffect::BuildFrameObject(const CRefImageObject& sou
 // ------------------------------------------------------------ quarter slider
 
 CQuatersSliderEffect::CQuatersSliderEffect() : CEffectPerformWidthFixedPos(11) {}
-void CQuatersSliderEffect::GetEffectName(std::string& name) const { name = "四分之三滑块"; }
+void CQuatersSliderEffect::GetEffectName(std::string& name) const { name = Tr("Quarter Slider"); }
 
 namespace {
 

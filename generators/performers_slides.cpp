@@ -1,6 +1,7 @@
 // The slide, bar, roll and 3D performers: the picture moves or deforms into
 // place.
 #include "generators/performers_internal.h"
+#include "companions/base/tr.h"
 
 namespace lib = TevImgEffectLib;
 using performers::BlankLike;
@@ -9,7 +10,7 @@ using performers::Render;
 // ------------------------------------------------------------ roll
 
 CRollEffect::CRollEffect() : CEffectPerformWidthDynamicPos(3, 10, 0) {}
-void CRollEffect::GetEffectName(std::string& name) const { name = "滑动滚动"; }
+void CRollEffect::GetEffectName(std::string& name) const { name = Tr("Slide Roll"); }
 std::vector<CEffectParamInfo> CRollEffect::GetParamInfo() const {
   return {{"radius", 0, 0, 10, 5, 50}, {"side", 1, 0, 0, 0, 3}};
 }
@@ -33,14 +34,14 @@ void CRollEffect::AdjustPosition(const CRefImageObject& source, CRefImageObject&
 // ------------------------------------------------------------ 3D
 
 CEffectGate3D::CEffectGate3D() : CEffectPerformWidthFixedPos(4, 0) {}
-void CEffectGate3D::GetEffectName(std::string& name) const { name = "门 3D"; }
+void CEffectGate3D::GetEffectName(std::string& name) const { name = Tr("Gate 3D"); }
 std::vector<CEffectParamInfo> CEffectGate3D::GetParamInfo() const { return {{"side", 0, 0, 0, 0, 3}}; }
 DibPtr CEffectGate3D::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CGate3DEffect(m_nParam[0]), BlankLike(source), source, progress);
 }
 
 CFlipEffect::CFlipEffect() : CEffectPerformWidthFixedPos(5) { m_nFlags = EFFECT_DEFAULT_FLAGS | EFFECT_SWITCH1; }
-void CFlipEffect::GetEffectName(std::string& name) const { name = "自旋 3D"; }
+void CFlipEffect::GetEffectName(std::string& name) const { name = Tr("Spin 3D"); }
 std::vector<CEffectParamInfo> CFlipEffect::GetParamInfo() const {
   return {{"vertical", -1, EFFECT_SWITCH1, 1, 0, 1}, {"reverse", -1, EFFECT_SWITCH2, 0, 0, 1}};
 }
@@ -50,7 +51,7 @@ DibPtr CFlipEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& prog
 }
 
 CRotate3DEffect::CRotate3DEffect() : CEffectPerformWidthFixedPos(6, 0) {}
-void CRotate3DEffect::GetEffectName(std::string& name) const { name = "旋转 3D"; }
+void CRotate3DEffect::GetEffectName(std::string& name) const { name = Tr("Rotate 3D"); }
 std::vector<CEffectParamInfo> CRotate3DEffect::GetParamInfo() const { return {{"variant", 0, 0, 0, 0, 7}}; }
 DibPtr CRotate3DEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CRotate3DEffect(m_nParam[0]), BlankLike(source), source, progress);
@@ -59,7 +60,7 @@ DibPtr CRotate3DEffect::RenderEffectDib(BITMAPINFOHEADER* source, const double& 
 // ------------------------------------------------------------ blinds and bars
 
 CEffectBlinds::CEffectBlinds() : CEffectPerformWidthFixedPos(26, 1, 10) {}
-void CEffectBlinds::GetEffectName(std::string& name) const { name = "百叶窗"; }
+void CEffectBlinds::GetEffectName(std::string& name) const { name = Tr("Blinds"); }
 std::vector<CEffectParamInfo> CEffectBlinds::GetParamInfo() const {
   return {{"vertical", 0, 0, 1, 0, 1}, {"width", 1, 0, 10, 5, 50}};
 }
@@ -68,7 +69,7 @@ DibPtr CEffectBlinds::RenderEffectDib(BITMAPINFOHEADER* source, const double& pr
 }
 
 CEffectBarsSlide::CEffectBarsSlide() : CEffectPerformWidthFixedPos(27, 1, 5) {}
-void CEffectBarsSlide::GetEffectName(std::string& name) const { name = "栏滑动"; }
+void CEffectBarsSlide::GetEffectName(std::string& name) const { name = Tr("Bar Slide"); }
 std::vector<CEffectParamInfo> CEffectBarsSlide::GetParamInfo() const {
   return {{"horizontal", 0, 0, 1, 0, 1}, {"width", 1, 0, 5, 1, 50}};
 }
@@ -77,14 +78,14 @@ DibPtr CEffectBarsSlide::RenderEffectDib(BITMAPINFOHEADER* source, const double&
 }
 
 CEffectNarrowBars::CEffectNarrowBars() : CEffectPerformWidthFixedPos(28, 0) {}
-void CEffectNarrowBars::GetEffectName(std::string& name) const { name = "窄条"; }
+void CEffectNarrowBars::GetEffectName(std::string& name) const { name = Tr("Narrow Bars"); }
 std::vector<CEffectParamInfo> CEffectNarrowBars::GetParamInfo() const { return {{"variant", 0, 0, 0, 0, 5}}; }
 DibPtr CEffectNarrowBars::RenderEffectDib(BITMAPINFOHEADER* source, const double& progress) {
   return Render(lib::CNarrowBarsEffect(m_nParam[0]), BlankLike(source), source, progress);
 }
 
 CEffectRowSpread::CEffectRowSpread() : CEffectPerformWidthFixedPos(29, 0, 5) {}
-void CEffectRowSpread::GetEffectName(std::string& name) const { name = "行传播"; }
+void CEffectRowSpread::GetEffectName(std::string& name) const { name = Tr("Row Spread"); }
 std::vector<CEffectParamInfo> CEffectRowSpread::GetParamInfo() const {
   return {{"variant", 0, 0, 0, 0, 7}, {"width", 1, 0, 5, 1, 50}};
 }

@@ -6,9 +6,10 @@
 #include "companions/base/progress.h"
 #include "editing/frame_actions.h"
 #include "generators/effect_performer_classes.h"
+#include "companions/base/tr.h"
 
-const char* const kNoVisibleObjectText = "当前编辑帧没有对象包含，所以无法创建新的帧与效果。";
-const char* const kBuildingFramesText = "构建帧...";
+const TrText kNoVisibleObjectText{TrMark("The current frame contains no object, so no frames with effects can be created.")};
+const TrText kBuildingFramesText{TrMark("Building frames...")};
 
 namespace {
 

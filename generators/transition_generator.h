@@ -10,6 +10,7 @@
 
 #include "app/loopwright_doc.h"
 #include "generators/effect_performers.h"
+#include "companions/base/tr.h"
 
 class CTevCommonProgress;
 
@@ -30,8 +31,8 @@ struct CTransitionSettings {
 
 // String 145 (shown when the current frame shows no object) and 146 (the
 // status caption while pictures are built).
-extern const char* const kNoVisibleObjectText;
-extern const char* const kBuildingFramesText;
+extern const TrText kNoVisibleObjectText;
+extern const TrText kBuildingFramesText;
 
 enum class TransitionStatus {
   Done,

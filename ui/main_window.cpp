@@ -268,7 +268,7 @@ bool CMainWindow::SaveTo(const QString& path) {
   if (!IsProjectPath(path)) return ExportTo(path);
   const bool ok = RunWithProgress([&](CTevCommonProgress* p) { return m_doc->OnSaveDocument(FromQt(path), p); });
   if (!ok) {
-    std::string text = FormatMessage1("保存到 %s 文件失败!", FromQt(path));
+    std::string text = FormatMessage1(Tr("Failed to save to the file %s!"), FromQt(path));
     if (!m_doc->m_strLastError.empty()) text += "\n" + m_doc->m_strLastError;
     m_prompt->ShowMessage(text, MessageKind::Error);
     return false;
@@ -286,7 +286,7 @@ bool CMainWindow::ExportTo(const QString& path) {
   const bool ok = RunWithProgress(
       [&](CTevCommonProgress* p) { return ExportAnimationFile(*m_doc, FromQt(path), p, {}, &reason); });
   if (!ok) {
-    std::string text = FormatMessage1("保存到 %s 文件失败!", FromQt(path));
+    std::string text = FormatMessage1(Tr("Failed to save to the file %s!"), FromQt(path));
     if (!reason.empty()) text += "\n" + reason;
     m_prompt->ShowMessage(text, MessageKind::Error);
     return false;

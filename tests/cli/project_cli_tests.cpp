@@ -36,8 +36,8 @@ TEST_F(ProjectCli, FrameCommandsUndoRedoAndSave) {
   const std::string setup = "new 16 8\nadd-frame\nadd-frame\nselect-frames 0,1,2\nsame-delay 5\ninfo\n";
   RunResult r = Run("run -", setup +
                                  "select-frames 1\nframe-props delay=40 interlaced=1\nreverse\nmove-frames first\n"
-                                 "loop 3\ncanvas-size 20 9 2 1\nresize 40 18\ninfo\nundo-text\n"
-                                 "undo\nundo\nundo\nundo\nundo\nundo\ninfo\nundo-text\n"
+                                 "loop 3\ncanvas-size 20 9 2 1\nresize 40 18\ninfo\nundo-text --raw\n"
+                                 "undo\nundo\nundo\nundo\nundo\nundo\ninfo\nundo-text --raw\n"
                                  "redo\nredo\nredo\nredo\nredo\nredo\ninfo\nsave out.lwp\n");
   ASSERT_EQ(r.code, 0) << r.err;
   const auto lines = OutputLines(r.out);
