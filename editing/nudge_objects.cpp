@@ -6,6 +6,7 @@
 #include "editing/object_actions.h"
 #include "editing/object_command_support.h"
 #include "editing/object_refs.h"
+#include "companions/base/tr.h"
 
 namespace {
 constexpr long long kMaxPosition = 1000000000;
@@ -24,7 +25,7 @@ ObjectResult NudgeSelectedObjects(CLoopwrightDoc& doc, int dx, int dy) {
     if (ref->m_bLocked) return ObjectResult::Refused(kLockedObjectsMessage);
     refs.push_back(RefPtr<CRefImageObject>(ref));
   }
-  auto action = std::make_unique<CModifyObjectPropsAction<CObjectPropOffset>>(doc, "移动对象");
+  auto action = std::make_unique<CModifyObjectPropsAction<CObjectPropOffset>>(doc, Tr("Move Objects"));
   action->Reserve(refs.size());
   for (const auto& r : refs) action->Add(r);
   objcmd::Record(doc, action.release());

@@ -16,6 +16,7 @@
 #include "editing/object_property_actions.h"
 #include "editing/object_refs.h"
 #include "tools/edit_view.h"
+#include "companions/base/tr.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ bool CSelectTool::OnMouseMove(CEditPictureView& view, unsigned, POINT point) {
         return true;
       }
     if (SamePoint(image, m_state.last)) return true;
-    auto* action = new CModifyObjectPropsAction<CObjectPropOffset>(doc, "移动对象");
+    auto* action = new CModifyObjectPropsAction<CObjectPropOffset>(doc, Tr("Move Objects"));
     action->Reserve(refs.size());
     for (const auto& ref : refs) action->Add(ref);
     objcmd::Record(doc, action);

@@ -66,7 +66,7 @@ bool CMainWindow::OpenInBackground(const QString& path) {
   if (!worker.Succeeded()) {
     m_doc->m_strLastError = worker.Reason();
     if (worker.IsCancelled()) statusBar()->showMessage(QString::fromUtf8(Tr("Cancelled.")));
-    else m_prompt->ShowMessage(FormatMessage1("载入 %s 文件失败!", FromQt(path)), MessageKind::Error);
+    else m_prompt->ShowMessage(FormatMessage1(Tr("Failed to load the file %s!"), FromQt(path)), MessageKind::Error);
     return false;
   }
   // A GIF is neither a project nor layers: its objects are named and its
