@@ -24,6 +24,7 @@ struct TrText {
   const char* msgid;
   operator std::string() const { return Tr(msgid); }
   const char* c_str() const { return Tr(msgid); }
+  friend bool operator==(const TrText& t, const std::string& s) { return s == t.c_str(); }
 };
 
 // Takes the message language from the environment (LC_ALL, LC_MESSAGES,
