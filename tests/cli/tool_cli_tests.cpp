@@ -20,7 +20,7 @@ TEST_F(ToolCli, GesturesRecordTheirSteps) {
       {"tool fill\nmouse rdown 40 30", "Undo flood"},
       {"tool shape star\nmouse down 30 5\nmouse move 40 15\nmouse up 45 20", "Undo Paint Shape"},
       {"tool text\nmouse down 5 30\nmouse up 5 30\ntext-input \"Hi\"", "Undo Add Text"},
-      {"select-objects 0\nkey right", "撤消 移动对象"},
+      {"select-objects 0\nkey right", "Undo Move Objects"},
   };
   // One run: each case on a fresh animation, then its texts.
   std::string script;

@@ -84,7 +84,7 @@ TEST_F(ObjectTools, DragTwoObjectsMovesCurrentFrameOnlyAsOneStep) {
   const std::string before = Snapshot(m_doc);
   Drag({8, 8}, {13, 5});
   EXPECT_EQ(Actions(), 1u);
-  EXPECT_EQ(UndoText(), "撤消 移动对象");
+  EXPECT_EQ(UndoText(), "Undo Move Objects");
   EXPECT_EQ(Ref(0, 0).m_nX, 10);
   EXPECT_EQ(Ref(0, 0).m_nY, 2);
   EXPECT_EQ(Ref(0, 1).m_nX, 35);
@@ -142,7 +142,7 @@ TEST_F(ObjectTools, ArrowKeysMoveByTheOffsetsAndUndo) {
     EXPECT_EQ(Ref(0, 0).m_nX, 5 + c.dx);
     EXPECT_EQ(Ref(0, 0).m_nY, 5 + c.dy);
     EXPECT_EQ(Ref(0, 1).m_nX, 30);
-    EXPECT_EQ(UndoText(), "撤消 移动对象");
+    EXPECT_EQ(UndoText(), "Undo Move Objects");
     ASSERT_TRUE(m_doc.OnEditUndo());
     EXPECT_EQ(Snapshot(m_doc), before);
   }
