@@ -187,7 +187,7 @@ TEST(Invariant, ObjectOperationsApplyToEveryFrame) {
   ASSERT_TRUE(m.InsertObject(1, c));
   ASSERT_TRUE(m.CheckInvariant());
   EXPECT_EQ(m.m_objects[1], c);
-  m.m_frames[1]->m_refs[2]->m_nX = 42;
+  m.m_frames[1]->m_refs.Edit(2)->m_nX = 42;
   ASSERT_TRUE(m.MoveObject(2, 0));
   ASSERT_TRUE(m.CheckInvariant());
   EXPECT_EQ(m.m_objects[0], b);

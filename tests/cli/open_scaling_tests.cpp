@@ -1,7 +1,10 @@
-// A long animation of tiny frames opens and converts with memory that grows
-// with the frame count, not with its square: the tool's peak resident memory
-// (getrusage of the children) stays within a bound per frame.
+// Limits users meet: a long animation of tiny frames opens and converts with
+// memory that grows with the frame count, not with its square (the tool's
+// peak resident memory, getrusage of the children, stays within a bound per
+// frame); a video export clears stale temporaries of its target; an
+// oversized shape names the size limit.
 #include <sys/resource.h>
+#include <sys/time.h>
 
 #include "cli/cli_harness.h"
 
@@ -54,6 +57,52 @@ TEST_F(OpenScaling, TwentyThousandTinyFramesOpenAndConvertInLinearMemory) {
   const RunResult info = Run("info out.gif");
   ASSERT_EQ(info.code, 0) << info.err;
   EXPECT_NE(info.out.find(std::to_string(kFrames)), std::string::npos) << info.out.substr(0, 400);
+}
+
+// A video export writes through a named temporary file; one left by an
+// earlier export of the same target that was killed is removed by the next,
+// while a fresh one (an export still running) and other targets' stay.
+TEST_F(OpenScaling, VideoExportRemovesStaleTemporariesOfItsTarget) {
+  ASSERT_EQ(Run("new in.lwp --width 8 --height 6").code, 0);
+  struct Case {
+    const char* name;
+    bool old;
+    bool removed;
+  } cases[] = {{".out.avi.AbC123", true, true},
+               {".out.avi.XyZ789", false, false},
+               {".other.avi.AbC123", true, false},
+               {".out.avi.toolong1", true, false}};
+  for (const Case& c : cases) {
+    Write(c.name, "partial");
+    if (c.old) {
+      const struct timeval past[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+      ASSERT_EQ(::utimes(File(c.name).c_str(), past), 0);
+    }
+  }
+  const RunResult r = Run("convert in.lwp out.avi");
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const Case& c : cases)
+    EXPECT_EQ(std::filesystem::exists(File(c.name)), !c.removed) << c.name;
+}
+
+// A shape whose picture would exceed the per-picture limit is refused with
+// the limit named; one that fits is drawn.
+TEST_F(OpenScaling, OversizedShapeNamesTheSizeLimit) {
+  struct Case {
+    const char* size;
+    bool fits;
+  } cases[] = {{"w=65535 h=65535", false}, {"w=40000 h=20000", false}, {"w=30 h=20", true}};
+  for (const Case& c : cases) {
+    const RunResult r = Script(std::string("new 8 8\nadd-shape star ") + c.size + "\n");
+    if (c.fits) {
+      EXPECT_EQ(r.code, 0) << c.size << ": " << r.err;
+      continue;
+    }
+    EXPECT_EQ(r.code, 1) << c.size;
+    EXPECT_NE(r.err.find("too large to draw"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("2048 MiB"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("nothing to draw"), std::string::npos) << r.err;
+  }
 }
 
 }  // namespace
