@@ -39,7 +39,7 @@ std::string WriteGif(int frames, int side) {
   for (int i = 0; i < 256; ++i) colours[i] = GifColorType{BYTE(i), BYTE((i * 7) & 0xFF), BYTE(255 - i)};
   ColorMapObject* map = GifMakeMapObject(256, colours);
   EGifPutScreenDesc(gif, side, side, 8, 0, map);
-  std::vector<GifPixelType> line(std::size_t(side));
+  std::vector<GifPixelType> line(static_cast<std::size_t>(side));
   for (int f = 0; f < frames; ++f) {
     GraphicsControlBlock gcb{1, false, 4, NO_TRANSPARENT_COLOR};
     GifByteType ext[4];
