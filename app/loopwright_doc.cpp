@@ -131,7 +131,9 @@ CCommandState CLoopwrightDoc::GetRedoCommandState() const {
 bool CLoopwrightDoc::OnSaveDocument(const std::string& path, CTevCommonProgress* progress) {
   m_strLastError.clear();
   if (!WriteProjectFile(*this, path, progress, &m_strLastError)) {
-    m_prompt.ShowMessage(FormatMessage1("保存到 %s 文件失败!", path), MessageKind::Error);
+    m_prompt.ShowMessage(
+        FormatMessage1("保存到 %s 文件失败!", path) + (m_strLastError.empty() ? "" : " (" + m_strLastError + ")"),
+        MessageKind::Error);
     return false;
   }
   m_strPathName = path;

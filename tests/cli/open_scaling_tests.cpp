@@ -109,4 +109,19 @@ TEST_F(OpenScaling, OversizedShapeNamesTheSizeLimit) {
   }
 }
 
+// A failed save says so once, with the reason, whether the target is a
+// project (reported by the document) or an export.
+TEST_F(OpenScaling, FailedSaveReportsOnceWithTheReason) {
+  ASSERT_EQ(Run("new in.lwp --width 8 --height 6").code, 0);
+  for (const char* out : {"missing/x.lwp", "missing/x.gif"}) {
+    const RunResult r = Run(std::string("convert in.lwp ") + out);
+    EXPECT_EQ(r.code, 1) << out;
+    const std::string failed = std::string("保存到 ") + out;
+    const std::size_t first = r.err.find(failed);
+    ASSERT_NE(first, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(failed, first + 1), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+  }
+}
+
 }  // namespace
