@@ -33,19 +33,20 @@ bool GetComposeUsesFastBlit() { return g_allowFast && DibKernel::HasFastBlit(); 
 void ComposeFrame(BITMAPINFOHEADER* target, POINT origin, const CGifFrame& frame, int zoomMode, int zoomFactor) {
   if (!target || target->biBitCount != 32) return;
   const bool fast = GetComposeUsesFastBlit();
-  for (const auto& ref : frame.m_refs) {
-    if (!ref || !ref->m_pObject || !ref->m_bVisible) continue;
-    const CDib& obj = *ref->m_pObject;
-    if (!obj.GetImage()) continue;
-    const int t = std::clamp(ref->m_nTransparency, 0, 255);
+  // Only visible references draw; the sparse list visits just those.
+  frame.m_refs.ForEachShown([&](std::size_t, const CRefImageObject& ref) {
+    if (!ref.m_pObject) return;
+    const CDib& obj = *ref.m_pObject;
+    if (!obj.GetImage()) return;
+    const int t = std::clamp(ref.m_nTransparency, 0, 255);
     if (const BITMAPINFOHEADER* shadow = obj.GetShadowImage()) {
       const int s = obj.m_byShadowTransparency;
       const BYTE st = BYTE(255 - ((255 - t) * (255 - s)) / 255);
-      Draw(target, origin, shadow, POINT{ref->m_nX + obj.m_nShadowPosX, ref->m_nY + obj.m_nShadowPosY}, st, zoomMode,
+      Draw(target, origin, shadow, POINT{ref.m_nX + obj.m_nShadowPosX, ref.m_nY + obj.m_nShadowPosY}, st, zoomMode,
            zoomFactor, fast);
     }
-    Draw(target, origin, obj.GetImage(), POINT{ref->m_nX, ref->m_nY}, BYTE(t), zoomMode, zoomFactor, fast);
-  }
+    Draw(target, origin, obj.GetImage(), POINT{ref.m_nX, ref.m_nY}, BYTE(t), zoomMode, zoomFactor, fast);
+  });
 }
 
 bool ComposeFrameWithMask(const CGifFrame& frame, LONG width, LONG height, DibPtr& image, DibPtr& mask,

@@ -15,7 +15,5 @@ CGifFrame::CGifFrame(const CGifFrame& o)
       m_byTransparentIndex(o.m_byTransparentIndex),
       m_nDelay(o.m_nDelay),
       m_nFlags(o.m_nFlags),
-      m_byDescriptor(o.m_byDescriptor) {
-  m_refs.reserve(o.m_refs.size());
-  for (const auto& r : o.m_refs) m_refs.push_back(MakeRef<CRefImageObject>(*r));
-}
+      m_byDescriptor(o.m_byDescriptor),
+      m_refs(o.m_refs.DeepCopy()) {}

@@ -3,31 +3,7 @@
 
 #include <vector>
 
-#include "app/dib_object.h"
-
-// One frame's view of one object: placement, visibility, lock, transparency.
-// A freshly constructed reference is hidden, unlocked, opaque, at (0, 0).
-class CRefImageObject : public CRefObj {
- public:
-  CRefImageObject() = default;
-  explicit CRefImageObject(RefPtr<CDib> object) : m_pObject(std::move(object)) {}
-  CRefImageObject(const CRefImageObject& o)
-      : CRefObj(), m_nReserved1(o.m_nReserved1), m_nReserved2(o.m_nReserved2), m_nX(o.m_nX), m_nY(o.m_nY),
-        m_bLocked(o.m_bLocked), m_pObject(o.m_pObject), m_bVisible(o.m_bVisible),
-        m_nTransparency(o.m_nTransparency) {}
-  CRefImageObject& operator=(const CRefImageObject&) = delete;
-
-  std::int32_t m_nReserved1 = 0;
-  std::int32_t m_nReserved2 = 0;
-  std::int32_t m_nX = 0;
-  std::int32_t m_nY = 0;
-  bool m_bLocked = false;
-  RefPtr<CDib> m_pObject;
-  bool m_bVisible = false;
-  std::int32_t m_nTransparency = 0;  // 0 opaque, 255 invisible
-};
-
-using CRefImageObjectList = std::vector<RefPtr<CRefImageObject>>;
+#include "app/frame_refs.h"
 
 class CGifFrame : public CRefObj {
  public:

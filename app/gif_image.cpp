@@ -1,6 +1,7 @@
 #include "app/gif_image.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 void CGifImage::Clear() {
   m_frames.clear();
@@ -36,41 +37,43 @@ void CGifImage::TakeOver(CGifImage& o) {
 }
 
 void CGifImage::NormalizeObjectReferences() {
-  // First reference met for each distinct object, in frame-then-reference order.
+  // First reference met for each distinct object, in frame-then-reference
+  // order. Imported frames hold few references each, so walking them is
+  // linear in what the import made.
   std::vector<RefPtr<CRefImageObject>> collected;
+  std::unordered_map<const CDib*, std::size_t> place;
   for (const auto& frame : m_frames)
-    for (const auto& ref : frame->m_refs) {
+    for (const CRefImageObject* ref : frame->m_refs) {
       if (!ref || !ref->m_pObject) continue;
-      bool seen = std::any_of(collected.begin(), collected.end(),
-                              [&](const auto& c) { return c->m_pObject == ref->m_pObject; });
-      if (!seen) collected.push_back(ref);
+      if (place.emplace(ref->m_pObject.get(), collected.size()).second)
+        collected.push_back(MakeRef<CRefImageObject>(*ref));
     }
   CRefDibsList objects;
+  objects.reserve(collected.size());
   for (const auto& c : collected) objects.push_back(c->m_pObject);
+  // Every frame reads the collected references (with their stored
+  // visibility) from one shared base; its own references become explicit,
+  // visible copies.
+  auto base = MakeRef<CRefTable>(std::move(collected));
   for (auto& frame : m_frames) {
-    CRefImageObjectList old = std::move(frame->m_refs);
-    frame->m_refs.clear();
-    for (const auto& c : collected) {
-      auto own = std::find_if(old.begin(), old.end(),
-                              [&](const auto& r) { return r && r->m_pObject == c->m_pObject; });
-      if (own != old.end()) {
-        auto copy = MakeRef<CRefImageObject>(**own);
-        copy->m_bVisible = true;
-        frame->m_refs.push_back(copy);
-      } else {
-        frame->m_refs.push_back(MakeRef<CRefImageObject>(*c));
-      }
+    CRefImageObjectList list(base, base->size());
+    for (const CRefImageObject* ref : frame->m_refs) {
+      if (!ref || !ref->m_pObject) continue;
+      const std::size_t j = place[ref->m_pObject.get()];
+      if (list.Explicit(j)) continue;  // the first reference to an object counts
+      auto copy = MakeRef<CRefImageObject>(*ref);
+      copy->m_bVisible = true;
+      list.Set(j, std::move(copy));
     }
+    frame->m_refs = std::move(list);
   }
   m_objects = std::move(objects);
 }
 
 bool CGifImage::CheckInvariant() const {
-  for (const auto& frame : m_frames) {
-    if (!frame || frame->m_refs.size() != m_objects.size()) return false;
-    for (std::size_t j = 0; j < m_objects.size(); ++j)
-      if (!frame->m_refs[j] || frame->m_refs[j]->m_pObject != m_objects[j]) return false;
-  }
+  CRefPlaceCheck check;
+  for (const auto& frame : m_frames)
+    if (!frame || !ShowsObjects(frame->m_refs, m_objects, check)) return false;
   return true;
 }
 
@@ -114,30 +117,62 @@ bool CGifImage::MoveFrame(int from, int to) {
 
 RefPtr<CGifFrame> CGifImage::CreateBlankFrame(const CGifFrame* templ) const {
   auto frame = MakeRef<CGifFrame>();
-  for (std::size_t j = 0; j < m_objects.size(); ++j) {
+  const std::size_t n = m_objects.size();
+  auto hidden = [&](std::size_t j, const CRefImageObject* t) {
     auto ref = MakeRef<CRefImageObject>(m_objects[j]);
-    if (templ && j < templ->m_refs.size() && templ->m_refs[j]) {
-      const CRefImageObject& t = *templ->m_refs[j];
-      ref->m_nX = t.m_nX;
-      ref->m_nY = t.m_nY;
-      ref->m_bLocked = t.m_bLocked;
-      ref->m_nTransparency = t.m_nTransparency;
+    if (t) {
+      ref->m_nX = t->m_nX;
+      ref->m_nY = t->m_nY;
+      ref->m_bLocked = t->m_bLocked;
+      ref->m_nTransparency = t->m_nTransparency;
     }
-    ref->m_bVisible = false;
-    frame->m_refs.push_back(ref);
+    return ref;
+  };
+  const CRefTable* base = templ ? templ->m_refs.Base() : nullptr;
+  if (base && templ->m_refs.size() == n && base->size() >= n && base->Visible().empty()) {
+    // The template's base is already hidden: share it and copy only its
+    // explicit entries.
+    CRefImageObjectList list(RefPtr<CRefTable>(const_cast<CRefTable*>(base)), n);
+    templ->m_refs.ForEachExplicit(
+        [&](std::size_t j, const CRefImageObjectList::Slot& t) { list.Set(j, hidden(j, t.get())); });
+    frame->m_refs = std::move(list);
+    return frame;
   }
+  std::vector<RefPtr<CRefImageObject>> refs;
+  refs.reserve(n);
+  for (std::size_t j = 0; j < n; ++j) refs.push_back(hidden(j, templ && j < templ->m_refs.size() ? templ->m_refs[j] : nullptr));
+  frame->m_refs = CRefImageObjectList(MakeRef<CRefTable>(std::move(refs)), n);
   return frame;
+}
+
+bool CGifImage::InsertObjectShared(int index, RefPtr<CRefImageObject> shared) {
+  if (!shared || !shared->m_pObject || index < 0 || index > int(m_objects.size())) return false;
+  CRefTableMemo memo;
+  for (auto& frame : m_frames) {
+    auto& list = frame->m_refs;
+    list.insert(std::min<std::size_t>(std::size_t(index), list.size()), shared, &memo, true);
+  }
+  m_objects.insert(m_objects.begin() + index, shared->m_pObject);
+  return true;
 }
 
 bool CGifImage::InsertObject(int index, RefPtr<CDib> object, const CRefImageObjectList* refs) {
   if (!object || index < 0 || index > int(m_objects.size())) return false;
   if (refs && refs->size() != m_frames.size()) return false;
+  // Without given references every frame reads one shared hidden reference.
+  if (!refs) return InsertObjectShared(index, MakeRef<CRefImageObject>(object));
+  CRefTableMemo memo;
+  RefPtr<CRefImageObject> shared;
   for (std::size_t i = 0; i < m_frames.size(); ++i) {
-    RefPtr<CRefImageObject> ref = refs ? (*refs)[i] : MakeRef<CRefImageObject>();
-    if (!ref) ref = MakeRef<CRefImageObject>();
-    ref->m_pObject = object;
+    RefPtr<CRefImageObject> ref = shared;
+    if (refs) {
+      ref = (*refs).Explicit(i) ? *(*refs).Explicit(i) : RefPtr<CRefImageObject>();
+      if (!ref && (*refs)[i]) ref = MakeRef<CRefImageObject>(*(*refs)[i]);
+      if (!ref) ref = MakeRef<CRefImageObject>();
+      ref->m_pObject = object;
+    }
     auto& list = m_frames[i]->m_refs;
-    list.insert(list.begin() + std::min<std::ptrdiff_t>(index, std::ptrdiff_t(list.size())), ref);
+    list.insert(std::min<std::size_t>(std::size_t(index), list.size()), ref, &memo, false);
   }
   m_objects.insert(m_objects.begin() + index, std::move(object));
   return true;
@@ -145,8 +180,9 @@ bool CGifImage::InsertObject(int index, RefPtr<CDib> object, const CRefImageObje
 
 bool CGifImage::RemoveObject(int index) {
   if (index < 0 || index >= int(m_objects.size())) return false;
+  CRefTableMemo memo;
   for (auto& frame : m_frames)
-    if (index < int(frame->m_refs.size())) frame->m_refs.erase(frame->m_refs.begin() + index);
+    if (index < int(frame->m_refs.size())) frame->m_refs.erase(std::size_t(index), &memo);
   m_objects.erase(m_objects.begin() + index);
   return true;
 }
@@ -154,13 +190,11 @@ bool CGifImage::RemoveObject(int index) {
 bool CGifImage::MoveObject(int from, int to) {
   const int n = int(m_objects.size());
   if (from < 0 || from >= n || to < 0 || to >= n) return false;
-  auto move = [&](auto& v) {
-    auto item = v[std::size_t(from)];
-    v.erase(v.begin() + from);
-    v.insert(v.begin() + to, std::move(item));
-  };
-  move(m_objects);
+  auto item = m_objects[std::size_t(from)];
+  m_objects.erase(m_objects.begin() + from);
+  m_objects.insert(m_objects.begin() + to, std::move(item));
+  CRefTableMemo memo;
   for (auto& frame : m_frames)
-    if (int(frame->m_refs.size()) == n) move(frame->m_refs);
+    if (int(frame->m_refs.size()) == n) frame->m_refs.move(std::size_t(from), std::size_t(to), &memo);
   return true;
 }

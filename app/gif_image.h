@@ -55,6 +55,8 @@ class CGifImage {
   // Object operations, applied to every frame. InsertObject gives every frame
   // a reference (hidden, at (0, 0)) unless refs provides one per frame.
   bool InsertObject(int index, RefPtr<CDib> object, const CRefImageObjectList* refs = nullptr);
+  // Inserts shared's object with every frame reading a copy of shared.
+  bool InsertObjectShared(int index, RefPtr<CRefImageObject> shared);
   bool RemoveObject(int index);
   bool MoveObject(int from, int to);
 

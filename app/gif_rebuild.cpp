@@ -31,9 +31,11 @@ bool ClearArea(BaseImage& base, const RECT& rect) {
 
 bool RebuildGifFrames(CGifImage& model) {
   BaseImage base;
+  std::size_t index = 0;
   for (auto& frame : model.m_frames) {
-    if (frame->m_refs.size() != 1 || !frame->m_refs[0]->m_pObject) return false;
-    CRefImageObject& ref = *frame->m_refs[0];
+    const std::size_t i = index++;
+    if (frame->m_refs.size() != 1 || !frame->m_refs[0] || !frame->m_refs[0]->m_pObject) return false;
+    const CRefImageObject& ref = *frame->m_refs[0];
     const BITMAPINFOHEADER* image = ref.m_pObject->GetImage();
     if (!image || image->biBitCount != 32) return false;
     const POINT pos{ref.m_nX, ref.m_nY};
@@ -43,14 +45,17 @@ bool RebuildGifFrames(CGifImage& model) {
       DibPtr picture(DibKernel::Merge32BitsDIB(base.image.get(), base.pos, image, pos, &merged));
       if (!picture) return false;
       auto object = MakeRef<CDib>(std::move(picture));
-      auto slot = std::find(model.m_objects.begin(), model.m_objects.end(), ref.m_pObject);
+      // An import makes object i for frame i; look there before searching.
+      auto slot = i < model.m_objects.size() && model.m_objects[i] == ref.m_pObject
+                      ? model.m_objects.begin() + std::ptrdiff_t(i)
+                      : std::find(model.m_objects.begin(), model.m_objects.end(), ref.m_pObject);
       if (slot != model.m_objects.end()) *slot = object;
       else model.m_objects.push_back(object);
       auto mergedRef = MakeRef<CRefImageObject>(object);
       mergedRef->m_nX = merged.left;
       mergedRef->m_nY = merged.top;
       mergedRef->m_bVisible = ref.m_bVisible;
-      frame->m_refs[0] = mergedRef;
+      frame->m_refs.Set(0, mergedRef);
     }
     const CRefImageObject& now = *frame->m_refs[0];
     switch (frame->GetDisposal()) {

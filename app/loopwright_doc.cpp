@@ -136,7 +136,9 @@ CCommandState CLoopwrightDoc::GetRedoCommandState() const {
 bool CLoopwrightDoc::OnSaveDocument(const std::string& path, CTevCommonProgress* progress) {
   m_strLastError.clear();
   if (!WriteProjectFile(*this, path, progress, &m_strLastError)) {
-    m_prompt.ShowMessage(FormatMessage1(Tr("Failed to save to the file %s!"), path), MessageKind::Error);
+    std::string text = FormatMessage1(Tr("Failed to save to the file %s!"), path);
+    if (!m_strLastError.empty()) text += " (" + m_strLastError + ")";
+    m_prompt.ShowMessage(text, MessageKind::Error);
     return false;
   }
   m_strPathName = path;

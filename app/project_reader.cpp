@@ -228,9 +228,32 @@ DibPtr CProjectReader::ReadGenerator(const std::vector<BYTE>& block, std::int32_
   return DibPtr(factory->Build());
 }
 
+namespace {
+// A frame's references in the sparse form: the first frame's references,
+// hidden, become the base every frame shares; a frame keeps only those that
+// differ from it.
+CRefImageObjectList SparseRefs(RefPtr<CRefTable>& base, const std::vector<RefPtr<CRefImageObject>>& refs) {
+  if (!base) {
+    std::vector<RefPtr<CRefImageObject>> hidden;
+    hidden.reserve(refs.size());
+    for (const auto& r : refs) {
+      auto h = MakeRef<CRefImageObject>(*r);
+      h->m_bVisible = false;
+      hidden.push_back(h);
+    }
+    base = MakeRef<CRefTable>(std::move(hidden));
+  }
+  CRefImageObjectList list(base, refs.size());
+  for (std::size_t j = 0; j < refs.size(); ++j)
+    if (!refs[j]->SameAs(*base->Get(j))) list.Set(j, refs[j]);
+  return list;
+}
+}  // namespace
+
 bool CProjectReader::ReadFrames(int frameCount) {
   if (frameCount > m_in.Remaining() / 16) return Fail("the frame count exceeds the file");
   const std::size_t n = m_model.m_objects.size();
+  RefPtr<CRefTable> base;
   for (int i = 0; i < frameCount; ++i) {
     auto frame = MakeRef<CGifFrame>();
     m_in.U16();  // reserved
@@ -243,6 +266,8 @@ bool CProjectReader::ReadFrames(int frameCount) {
     const std::int32_t refCount = m_in.I32();
     if (!m_in.Ok()) return Fail("the frame table is truncated");
     if (refCount < 0 || refCount > m_in.Remaining() / 12) return Fail("a frame's reference count exceeds the file");
+    std::vector<RefPtr<CRefImageObject>> refs;
+    refs.reserve(std::min<std::size_t>(std::size_t(refCount), n));
     for (std::int32_t j = 0; j < refCount; ++j) {
       auto ref = MakeRef<CRefImageObject>();
       ref->m_nX = m_in.I32();
@@ -254,13 +279,13 @@ bool CProjectReader::ReadFrames(int frameCount) {
       // References without an object are dropped.
       if (std::size_t(j) < n) {
         ref->m_pObject = m_model.m_objects[std::size_t(j)];
-        frame->m_refs.push_back(ref);
+        refs.push_back(ref);
       }
     }
     // A frame with fewer references than objects gets hidden ones, so every
     // frame again holds one reference per object.
-    for (std::size_t j = frame->m_refs.size(); j < n; ++j)
-      frame->m_refs.push_back(MakeRef<CRefImageObject>(m_model.m_objects[j]));
+    for (std::size_t j = refs.size(); j < n; ++j) refs.push_back(MakeRef<CRefImageObject>(m_model.m_objects[j]));
+    frame->m_refs = SparseRefs(base, refs);
     if (!m_in.Ok()) return Fail("the frame table is truncated");
     m_model.m_frames.push_back(frame);
   }

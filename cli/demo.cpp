@@ -56,7 +56,8 @@ bool AddVectorObject(CLoopwrightDoc& doc, CGifImage& model, RefPtr<CVectorDibFac
   ref->m_nX = x + factory->RenderOrigin().x;
   ref->m_nY = y + factory->RenderOrigin().y;
   ref->m_bVisible = true;
-  const CRefImageObjectList refs{ref};
+  CRefImageObjectList refs;
+  refs.push_back(ref);
   return model.InsertObject(model.GetObjectCount(), object, &refs);
 }
 
@@ -164,16 +165,16 @@ int RunDemo(CLoopwrightDoc& doc, const std::string& outDir) {
   for (int i = 0; i < doc.GetFrameCount(); ++i) {
     CGifFrame& f = *doc.GetFrame(i);
     f.m_nDelay = 12;
-    CRefImageObject& sq = *f.m_refs[1];
+    CRefImageObject& sq = *f.m_refs.Edit(1);
     sq.m_nX = 10 + i * 18;
     sq.m_nY = 20 + int(20 * std::sin(i * 0.8));
     sq.m_bVisible = true;
-    CRefImageObject& dc = *f.m_refs[2];
+    CRefImageObject& dc = *f.m_refs.Edit(2);
     dc.m_nX = 120;
     dc.m_nY = 40;
     dc.m_bVisible = i % 4 != 3;     // hidden every fourth frame
     dc.m_nTransparency = i * 24;    // fades out
-    CRefImageObject& br = *f.m_refs[3];
+    CRefImageObject& br = *f.m_refs.Edit(3);
     br.m_nX = 60;
     br.m_nY = 50;
     br.m_bVisible = i >= 2;         // appears from frame 2 on

@@ -156,7 +156,8 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
       ok = ExportDocument(doc, out, settings, reason);
     }
     if (!ok) {
-      std::fprintf(stderr, "loopwright: error: %s\n", SaveFailed(out, reason).c_str());
+      // A project save has already reported its failure through the document.
+      if (UpperExtension(out) != "LWP") std::fprintf(stderr, "loopwright: error: %s\n", SaveFailed(out, reason).c_str());
       return 1;
     }
   }

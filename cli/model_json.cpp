@@ -63,7 +63,7 @@ std::string ModelSummary(const CGifImage& m) {
   for (std::size_t i = 0; i < m.m_frames.size(); ++i) {
     const auto& f = *m.m_frames[i];
     int shown = 0;
-    for (const auto& r : f.m_refs) shown += r->m_bVisible ? 1 : 0;
+    f.m_refs.ForEachShown([&](std::size_t, const CRefImageObject&) { ++shown; });
     out << "  frame " << i << ": delay " << f.m_nDelay << ", disposal " << f.GetDisposal() << ", " << shown
         << " visible object(s)\n";
   }

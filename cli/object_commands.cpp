@@ -10,6 +10,8 @@
 #include "app/import_dispatch.h"
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
+#include "companions/base/dib.h"
+#include "companions/base/tr.h"
 #include "editing/object_commands.h"
 #include "companions/base/tr.h"
 
@@ -123,9 +125,21 @@ ScriptResult AddToDocument(CLoopwrightDoc& doc, RefPtr<CDib> object, long long x
 // Builds a vector object's picture and adds it so that its unrotated box
 // starts at (x, y).
 ScriptResult AddVectorObject(CLoopwrightDoc& doc, RefPtr<CVectorDibFactory> factory, std::int32_t kind,
-                             const Placement& p, const char* what) {
+                             const Placement& p, const char* what, double w = 0, double h = 0) {
   RefPtr<CDib> object = CreateGeneratorObject(factory, kind);
-  if (!object) return ScriptResult::Fail(std::string(what) + ": nothing to draw");
+  if (!object) {
+    // A box whose 32-bit picture exceeds the per-picture limit cannot be drawn.
+    const double bytes = std::ceil(w) * 4.0 * std::ceil(h);
+    if (bytes > double(kMaxDibBytes)) {
+      char text[256];
+      std::snprintf(text, sizeof text,
+                    Tr("%s: the shape of %.0f x %.0f pixels is too large to draw (a picture holds at most %zu MiB, "
+                       "4 bytes a pixel)"),
+                    what, std::ceil(w), std::ceil(h), kMaxDibBytes >> 20);
+      return ScriptResult::Fail(text);
+    }
+    return ScriptResult::Fail(std::string(what) + ": nothing to draw");
+  }
   const POINT origin = factory->RenderOrigin();
   return AddToDocument(doc, object, p.x + origin.x, p.y + origin.y, int(p.shadow));
 }
@@ -180,7 +194,7 @@ ScriptResult AddShape(CLoopwrightDoc& doc, const CScriptRunner::Args& a) {
   shape.SetAngle(angle);
   props.outlineWidth = outlineWidth;
   props.strokeOutline = outlineWidth > 0;
-  return AddVectorObject(doc, MakeRef<CShapeDibFactory>(shape), OBJECT_SHAPE, p, "add-shape");
+  return AddVectorObject(doc, MakeRef<CShapeDibFactory>(shape), OBJECT_SHAPE, p, "add-shape", w, h);
 }
 
 ScriptResult AddPicture(CLoopwrightDoc& doc, const CScriptRunner::Args& a) {

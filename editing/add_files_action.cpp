@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
+#include <unordered_set>
 #include <new>
 
 #include "app/import_dispatch.h"
@@ -28,31 +30,55 @@ bool LoadFile(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress* 
 // A frame of the document (shared with the undo snapshot) whose references
 // change is replaced by a copy.
 void RepairInvariant(CGifFrameArray& frames, const CRefDibsList& objects, std::size_t firstNew, std::size_t added) {
-  std::map<const CDib*, RefPtr<CRefImageObject>> source;
-  for (const auto& f : frames)
-    for (const auto& r : f->m_refs)
-      if (r && r->m_pObject) source.emplace(r->m_pObject.get(), r);
+  // The first reference of each object: a frame's whole list is walked only
+  // for the first frame reading a given base, later ones add their own
+  // entries (the base's objects are known by then).
+  std::unordered_map<const CDib*, RefPtr<CRefImageObject>> source;
+  std::unordered_set<const CRefTable*> walked;
+  auto note = [&](const CRefImageObject* r) {
+    if (r && r->m_pObject && !source.count(r->m_pObject.get()))
+      source.emplace(r->m_pObject.get(), MakeRef<CRefImageObject>(*r));
+  };
+  for (const auto& f : frames) {
+    const CRefTable* base = f->m_refs.Base();
+    if (base && walked.insert(base).second) {
+      for (const CRefImageObject* r : f->m_refs) note(r);
+      for (std::size_t j = 0; j < base->size(); ++j) note(base->Get(j));
+    } else {
+      f->m_refs.ForEachExplicit([&](std::size_t, const CRefImageObjectList::Slot& r) { note(r.get()); });
+    }
+  }
+  std::unordered_map<const CDib*, std::size_t> place;
+  for (std::size_t j = 0; j < objects.size(); ++j) place.emplace(objects[j].get(), j);
+  // Hidden copies of the first references, shared by every repaired frame.
+  RefPtr<CRefTable> hidden;
+  CRefPlaceCheck check;
   for (std::size_t i = 0; i < frames.size(); ++i) {
     RefPtr<CGifFrame>& frame = frames[i];
-    bool complete = frame->m_refs.size() == objects.size();
-    for (std::size_t j = 0; complete && j < objects.size(); ++j)
-      complete = frame->m_refs[j] && frame->m_refs[j]->m_pObject == objects[j];
-    if (complete) continue;
+    if (ShowsObjects(frame->m_refs, objects, check)) continue;
     const bool fromDocument = i < firstNew || i >= firstNew + added;
     if (fromDocument) frame = MakeRef<CGifFrame>(*frame);
-    CRefImageObjectList refs;
-    refs.reserve(objects.size());
-    for (const auto& object : objects) {
-      auto own = std::find_if(frame->m_refs.begin(), frame->m_refs.end(),
-                              [&](const auto& r) { return r && r->m_pObject == object; });
-      if (own != frame->m_refs.end()) {
-        refs.push_back(*own);
-        continue;
+    if (!hidden) {
+      std::vector<RefPtr<CRefImageObject>> refs;
+      refs.reserve(objects.size());
+      for (const auto& object : objects) {
+        auto it = source.find(object.get());
+        auto copy = it != source.end() ? MakeRef<CRefImageObject>(*it->second) : MakeRef<CRefImageObject>(object);
+        copy->m_bVisible = false;
+        refs.push_back(copy);
       }
-      auto it = source.find(object.get());
-      auto copy = it != source.end() ? MakeRef<CRefImageObject>(*it->second) : MakeRef<CRefImageObject>(object);
-      copy->m_bVisible = false;
-      refs.push_back(copy);
+      hidden = MakeRef<CRefTable>(std::move(refs));
+    }
+    CRefImageObjectList refs(hidden, objects.size());
+    const CRefImageObjectList& old = frame->m_refs;
+    for (std::size_t k = 0; k < old.size(); ++k) {
+      const CRefImageObject* r = old[k];
+      if (!r || !r->m_pObject) continue;
+      auto at = place.find(r->m_pObject.get());
+      if (at == place.end() || refs.Explicit(at->second)) continue;
+      // The frame keeps its own reference (the same one, not a copy).
+      const CRefImageObjectList::Slot* own = old.Explicit(k);
+      refs.Set(at->second, own ? *own : MakeRef<CRefImageObject>(*r));
     }
     frame->m_refs = std::move(refs);
   }

@@ -18,11 +18,11 @@ bool CModifyDibElm::Undo(CLoopwrightDoc& doc) {
   m_pStored = std::move(previous);
   if (m_nDx || m_nDy) {
     for (const auto& frame : doc.m_frames)
-      for (const auto& ref : frame->m_refs)
-        if (ref->m_pObject == m_pObject) {
-          ref->m_nX -= m_nDx;
-          ref->m_nY -= m_nDy;
-        }
+      for (std::size_t j : frame->m_refs.PlacesOf(m_pObject.get())) {
+        CRefImageObject* ref = frame->m_refs.Edit(j);
+        ref->m_nX -= m_nDx;
+        ref->m_nY -= m_nDy;
+      }
     m_nDx = -m_nDx;
     m_nDy = -m_nDy;
   }

@@ -169,6 +169,21 @@ void CUpdateCanvasSizeAction::Exchange() {
     std::swap(item.offset.x, item.ref->m_nX);
     std::swap(item.offset.y, item.ref->m_nY);
   }
+  for (auto& [frame, base] : m_bases) base = frame->m_refs.ExchangeBase(std::move(base));
+}
+
+void CUpdateCanvasSizeAction::MoveAllRefs(const std::function<void(CRefImageObject&)>& fn) {
+  CRefTableMemo memo;
+  for (const auto& frame : m_doc.m_frames) {
+    CRefImageObjectList& refs = frame->m_refs;
+    refs.ForEachExplicit([&](std::size_t, const CRefImageObjectList::Slot& ref) {
+      if (!ref) return;
+      AddOffset(ref);
+      fn(*ref);
+    });
+    if (RefPtr<CRefTable> moved = refs.TransformedBase(fn, memo))
+      m_bases.emplace_back(frame, refs.ExchangeBase(std::move(moved)));
+  }
 }
 
 CUpdateAnimationSizeAction::CUpdateAnimationSizeAction(CLoopwrightDoc& doc)

@@ -8,6 +8,7 @@
 // in editing/frame_commands.h.
 #pragma once
 
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -162,6 +163,9 @@ class CUpdateCanvasSizeAction : public CFrameActionBase {
   explicit CUpdateCanvasSizeAction(CLoopwrightDoc& doc);
   // Records the reference's current position.
   void AddOffset(const RefPtr<CRefImageObject>& ref) { m_offsets.push_back({ref, POINT{ref->m_nX, ref->m_nY}}); }
+  // Moves every reference of every frame with fn, recording what undo needs:
+  // the old position of each explicit reference and each frame's old base.
+  void MoveAllRefs(const std::function<void(CRefImageObject&)>& fn);
 
  protected:
   CUpdateCanvasSizeAction(CLoopwrightDoc& doc, std::string undoText, std::string redoText);
@@ -170,6 +174,7 @@ class CUpdateCanvasSizeAction : public CFrameActionBase {
  private:
   int m_nWidth, m_nHeight;
   std::vector<CObjectPropOffset> m_offsets;
+  std::vector<std::pair<RefPtr<CGifFrame>, RefPtr<CRefTable>>> m_bases;
 };
 
 // The canvas exchange plus one picture element per object.

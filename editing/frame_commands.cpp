@@ -206,18 +206,14 @@ bool ResizeCanvas(CLoopwrightDoc& doc, int width, int height, int dx, int dy) {
   if (width < 1 || height < 1 || width > kMaxDibDimension || height > kMaxDibDimension) return false;
   if (width == doc.m_nWidth && height == doc.m_nHeight && dx == 0 && dy == 0) return false;
   auto* action = new CUpdateCanvasSizeAction(doc);
-  if (dx || dy)
-    for (const auto& frame : doc.m_frames)
-      for (const auto& ref : frame->m_refs) action->AddOffset(ref);
   Record(doc, action);
   doc.m_nWidth = width;
   doc.m_nHeight = height;
   if (dx || dy)
-    for (const auto& frame : doc.m_frames)
-      for (const auto& ref : frame->m_refs) {
-        ref->m_nX += dx;
-        ref->m_nY += dy;
-      }
+    action->MoveAllRefs([&](CRefImageObject& ref) {
+      ref.m_nX += dx;
+      ref.m_nY += dy;
+    });
   doc.UpdateAllViews(HINT_FRAMES_CHANGED, doc.GetCurrentFrame());
   return true;
 }
@@ -255,8 +251,6 @@ bool ResizeAnimation(CLoopwrightDoc& doc, int width, int height) {
   }
 
   auto* action = new CUpdateAnimationSizeAction(doc);
-  for (const auto& frame : doc.m_frames)
-    for (const auto& ref : frame->m_refs) action->AddOffset(ref);
   Record(doc, action);
   for (auto& s : scaled) {
     DibPtr previous = ExchangeObjectImage(*s.object, std::move(s.image));
@@ -267,11 +261,10 @@ bool ResizeAnimation(CLoopwrightDoc& doc, int width, int height) {
   }
   doc.m_nWidth = width;
   doc.m_nHeight = height;
-  for (const auto& frame : doc.m_frames)
-    for (const auto& ref : frame->m_refs) {
-      ref->m_nX = Round(ref->m_nX * sx);
-      ref->m_nY = Round(ref->m_nY * sy);
-    }
+  action->MoveAllRefs([&](CRefImageObject& ref) {
+    ref.m_nX = Round(ref.m_nX * sx);
+    ref.m_nY = Round(ref.m_nY * sy);
+  });
   doc.UpdateAllViews(HINT_FRAMES_CHANGED, doc.GetCurrentFrame());
   return true;
 }

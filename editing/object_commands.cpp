@@ -105,15 +105,11 @@ RefPtr<CDibFactory> CloneFactory(const CDibFactory* f) {
 // the current frame only.
 void InsertShownOnCurrent(CLoopwrightDoc& doc, int index, const RefPtr<CDib>& object, int x, int y) {
   CGifFrame* current = doc.GetCurrentFrame();
-  CRefImageObjectList refs;
-  for (const auto& frame : doc.m_frames) {
-    auto ref = MakeRef<CRefImageObject>(object);
-    ref->m_nX = x;
-    ref->m_nY = y;
-    ref->m_bVisible = frame.get() == current;
-    refs.push_back(ref);
-  }
-  doc.InsertObject(index, object, &refs);
+  auto hidden = MakeRef<CRefImageObject>(object);
+  hidden->m_nX = x;
+  hidden->m_nY = y;
+  if (!doc.InsertObjectShared(index, hidden) || !current) return;
+  if (CRefImageObject* shown = current->m_refs.Edit(std::size_t(index))) shown->m_bVisible = true;
 }
 
 // The given references of the current frame composed at canvas size.
@@ -126,13 +122,15 @@ DibPtr ComposeRefs(const CLoopwrightDoc& doc, const CRefImageObjectList& refs) {
 // Reorders the object list and every frame's references: new place k
 // holds old object order[k].
 void Permute(CLoopwrightDoc& doc, const std::vector<int>& order) {
-  auto apply = [&](auto& list) {
-    if (list.size() != order.size()) return;
-    auto old = list;
-    for (std::size_t k = 0; k < order.size(); ++k) list[k] = old[std::size_t(order[k])];
-  };
-  apply(doc.m_objects);
-  for (const auto& frame : doc.m_frames) apply(FrameRefList(*frame));
+  if (doc.m_objects.size() != order.size()) return;
+  const CRefDibsList old = doc.m_objects;
+  std::vector<std::size_t> inverse(order.size());
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    doc.m_objects[k] = old[std::size_t(order[k])];
+    inverse[std::size_t(order[k])] = k;
+  }
+  CRefTableMemo memo;
+  for (const auto& frame : doc.m_frames) FrameRefList(*frame).Permute(order, inverse, memo);
 }
 
 }  // namespace
@@ -194,18 +192,14 @@ ObjectResult DuplicateSelectedObjects(CLoopwrightDoc& doc) {
   // Names are given only once nothing can fail any more.
   for (const auto& c : copies) c->m_strName = doc.App().NextDefaultObjectName();
   Record(doc, new CUpdateObjsListAction(doc, CUpdateObjsListAction::DUPLICATE));
-  for (const auto& frame : doc.m_frames) {
-    CRefImageObjectList refs;
-    std::size_t next = 0;
-    for (std::size_t j = 0; j < doc.m_objects.size(); ++j) {
-      CRefImageObject* ref = RefOf(*frame, int(j));
-      refs.push_back(RefPtr<CRefImageObject>(ref));
-      if (!selected[j]) continue;
-      auto copy = MakeRef<CRefImageObject>(*ref);
-      copy->m_pObject = copies[next++];
-      refs.push_back(copy);
-    }
-    FrameRefList(*frame).swap(refs);
+  // Each copy goes right above its original, in every frame; from the top
+  // down so the places below stay where they are.
+  std::size_t next = copies.size();
+  for (std::size_t j = doc.m_objects.size(); j-- > 0;) {
+    if (!selected[j]) continue;
+    const RefPtr<CDib>& copy = copies[--next];
+    CRefTableMemo memo;
+    for (const auto& frame : doc.m_frames) FrameRefList(*frame).DuplicatePlace(j, copy, memo);
   }
   doc.m_objects.swap(objects);
   doc.m_selectedObjects = copies;
@@ -231,9 +225,9 @@ ObjectResult CombineSelectedObjects(CLoopwrightDoc& doc) {
   CRefImageObjectList shown;
   std::vector<int> merged;
   for (int j : indexes) {
-    CRefImageObject* ref = RefOf(*current, j);
+    const CRefImageObject* ref = PeekRefOf(*current, j);
     if (ref && ref->m_bVisible && ref->m_pObject && ref->m_pObject->GetImage()) {
-      shown.push_back(RefPtr<CRefImageObject>(ref));
+      shown.push_back(MakeRef<CRefImageObject>(*ref));
       merged.push_back(j);
     }
   }
@@ -256,14 +250,16 @@ ObjectResult CombineSelectedObjects(CLoopwrightDoc& doc) {
 ObjectResult MakeFrameSingleObject(CLoopwrightDoc& doc) {
   CGifFrame* current = doc.GetCurrentFrame();
   if (!current) return ObjectResult::Refused("there is no current frame");
-  CRefImageObjectList shown;
-  for (int j = 0; j < doc.GetObjectCount(); ++j) {
-    CRefImageObject* ref = RefOf(*current, j);
-    if (ref && ref->m_bVisible && ref->m_pObject && ref->m_pObject->GetImage())
-      shown.push_back(RefPtr<CRefImageObject>(ref));
-  }
+  std::vector<RefPtr<CRefImageObject>> shown;
+  CRefImageObjectList shownList;
+  current->m_refs.ForEachShown([&](std::size_t j, const CRefImageObject& ref) {
+    if (int(j) < doc.GetObjectCount() && ref.m_pObject && ref.m_pObject->GetImage()) {
+      shown.push_back(RefPtr<CRefImageObject>(RefOf(*current, int(j))));
+      shownList.push_back(shown.back());
+    }
+  });
   if (shown.empty()) return ObjectResult::Refused(kNoVisibleObjectMessage);
-  DibPtr picture = ComposeRefs(doc, shown);
+  DibPtr picture = ComposeRefs(doc, shownList);
   if (!picture) return ObjectResult::Refused(Tr("Out of memory!"));
   auto object = MakeRef<CDib>(std::move(picture), OBJECT_RASTER);
   if (!object->GetImage()) return ObjectResult::Refused(Tr("Out of memory!"));

@@ -170,7 +170,8 @@ ObjectResult AlignSelectedObjects(CLoopwrightDoc& doc, AlignKind kind, const CFr
     // The selected objects this frame shows, and the box they align in.
     std::vector<CRefImageObject*> shown;
     for (int j : indexes)
-      if (CRefImageObject* r = RefOf(*f, j); r && r->m_bVisible && r->m_pObject) shown.push_back(r);
+      if (const CRefImageObject* r = PeekRefOf(*f, j); r && r->m_bVisible && r->m_pObject)
+        shown.push_back(RefOf(*f, j));  // only the ones that move become the frame's own
     if (shown.empty()) continue;
     long long l = 0, t = 0, r = doc.m_nWidth, b = doc.m_nHeight;
     if (indexes.size() > 1) {

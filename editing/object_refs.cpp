@@ -2,20 +2,24 @@
 
 CRefImageObject* RefOf(const CGifFrame& frame, int objectIndex) {
   if (objectIndex < 0 || objectIndex >= int(frame.m_refs.size())) return nullptr;
-  return frame.m_refs[std::size_t(objectIndex)].get();
+  // Callers may change the reference, so it becomes the frame's own entry.
+  // Frames are always created non-const (they live behind RefPtr).
+  return const_cast<CGifFrame&>(frame).m_refs.Edit(std::size_t(objectIndex));
+}
+
+const CRefImageObject* PeekRefOf(const CGifFrame& frame, int objectIndex) {
+  if (objectIndex < 0) return nullptr;
+  return frame.m_refs.Get(std::size_t(objectIndex));
 }
 
 void ForEachRefOf(const CGifImage& model, const CDib* object, const std::function<void(CRefImageObject&)>& fn) {
   const int j = model.IndexOfObject(object);
   for (const auto& frame : model.m_frames) {
-    CRefImageObject* ref = RefOf(*frame, j);
+    const CRefImageObject* peek = PeekRefOf(*frame, j);
+    int at = j;
     // The invariant puts object j at place j; search when it does not hold.
-    if (!ref || ref->m_pObject.get() != object) {
-      ref = nullptr;
-      for (const auto& r : frame->m_refs)
-        if (r->m_pObject.get() == object) ref = r.get();
-    }
-    if (ref) fn(*ref);
+    if (!peek || peek->m_pObject.get() != object) at = frame->m_refs.FindObject(object);
+    if (CRefImageObject* ref = RefOf(*frame, at)) fn(*ref);
   }
 }
 

@@ -8,8 +8,11 @@
 
 #include "app/gif_image.h"
 
-// The reference frame holds for object j; null when there is none.
+// The reference frame holds for object j, to change it; null when there is
+// none. The frame keeps its own copy of it from then on.
 CRefImageObject* RefOf(const CGifFrame& frame, int objectIndex);
+// The same for reading only: no copy is made.
+const CRefImageObject* PeekRefOf(const CGifFrame& frame, int objectIndex);
 // Every reference that shows object, in every frame.
 void ForEachRefOf(const CGifImage& model, const CDib* object, const std::function<void(CRefImageObject&)>& fn);
 // Moves every reference that shows object by (dx, dy).

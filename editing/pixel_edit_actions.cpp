@@ -1,6 +1,7 @@
 #include "editing/pixel_edit_actions.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "app/compose.h"
 #include "app/frame_render.h"
@@ -79,13 +80,18 @@ bool WhollySelected(const CTevObjSelection& selection, RECT r) {
 
 // The visible references of the current frame, one per object.
 std::vector<RefPtr<CRefImageObject>> VisibleRefs(const CGifFrame& frame) {
+  std::vector<const CDib*> objects;
+  std::vector<std::size_t> places;
+  frame.m_refs.ForEachShown([&](std::size_t j, const CRefImageObject& ref) {
+    if (!ref.m_pObject || !ref.m_pObject->GetImage()) return;
+    if (std::find(objects.begin(), objects.end(), ref.m_pObject.get()) != objects.end()) return;
+    objects.push_back(ref.m_pObject.get());
+    places.push_back(j);
+  });
+  // The caller may change them, so they become the frame's own entries.
+  CRefImageObjectList& list = const_cast<CGifFrame&>(frame).m_refs;
   std::vector<RefPtr<CRefImageObject>> refs;
-  for (const auto& ref : frame.m_refs) {
-    if (!ref || !ref->m_bVisible || !ref->m_pObject || !ref->m_pObject->GetImage()) continue;
-    const bool seen = std::any_of(refs.begin(), refs.end(),
-                                  [&](const RefPtr<CRefImageObject>& r) { return r->m_pObject == ref->m_pObject; });
-    if (!seen) refs.push_back(ref);
-  }
+  for (std::size_t j : places) refs.push_back(list.EditRef(j));
   return refs;
 }
 
@@ -97,11 +103,11 @@ RECT RectOf(const CRefImageObject& ref) {
 // Moves every frame's reference to object by (dx, dy).
 void MoveRefs(CLoopwrightDoc& doc, const CDib* object, int dx, int dy) {
   for (const auto& frame : doc.m_frames)
-    for (const auto& ref : frame->m_refs)
-      if (ref->m_pObject.get() == object) {
-        ref->m_nX += dx;
-        ref->m_nY += dy;
-      }
+    for (std::size_t j : frame->m_refs.PlacesOf(object)) {
+      CRefImageObject* ref = frame->m_refs.Edit(j);
+      ref->m_nX += dx;
+      ref->m_nY += dy;
+    }
 }
 
 // Installs picture (trimmed to its visible part) in the object; returns the
@@ -131,13 +137,15 @@ bool CRemoveDibElm::Redo(CLoopwrightDoc& doc) {
   m_nSelectedIndex = sel == doc.m_selectedObjects.end() ? -1 : sel - doc.m_selectedObjects.begin();
   if (sel != doc.m_selectedObjects.end()) doc.m_selectedObjects.erase(sel);
   m_refs.clear();
-  for (const auto& frame : doc.m_frames)
-    for (std::size_t i = 0; i < frame->m_refs.size(); ++i)
-      if (frame->m_refs[i]->m_pObject == m_pObject) {
-        m_refs.push_back(FrameRef{frame, frame->m_refs[i], i});
-        frame->m_refs.erase(frame->m_refs.begin() + std::ptrdiff_t(i));
-        break;
-      }
+  // Frames that share a base and lose the same place share the new base.
+  std::unordered_map<std::size_t, CRefTableMemo> memos;
+  for (const auto& frame : doc.m_frames) {
+    const int i = frame->m_refs.FindObject(m_pObject.get());
+    if (i < 0) continue;
+    const std::size_t at = std::size_t(i);
+    m_refs.push_back(FrameRef{frame, frame->m_refs.EditRef(at), at});
+    frame->m_refs.erase(at, &memos[at]);
+  }
   return true;
 }
 
@@ -147,9 +155,10 @@ bool CRemoveDibElm::Undo(CLoopwrightDoc& doc) {
     const std::size_t at = std::min(std::size_t(m_nSelectedIndex), doc.m_selectedObjects.size());
     doc.m_selectedObjects.insert(doc.m_selectedObjects.begin() + std::ptrdiff_t(at), m_pObject);
   }
+  std::unordered_map<std::size_t, CRefTableMemo> memos;
   for (const FrameRef& r : m_refs) {
     const std::size_t at = std::min(r.index, r.frame->m_refs.size());
-    r.frame->m_refs.insert(r.frame->m_refs.begin() + std::ptrdiff_t(at), r.ref);
+    r.frame->m_refs.insert(at, r.ref, &memos[at], false);
   }
   m_refs.clear();
   return true;
@@ -232,10 +241,10 @@ ObjectResult CopyToClipboard(const CLoopwrightDoc& doc, const CTevObjSelection* 
     MaskPixels(composed.get(), *selection, POINT{0, 0}, false);
   } else {
     CGifFrame shown;
-    for (const auto& ref : frame->m_refs)
-      if (std::find(doc.m_selectedObjects.begin(), doc.m_selectedObjects.end(), ref->m_pObject) !=
-          doc.m_selectedObjects.end())
-        shown.m_refs.push_back(ref);
+    for (const CRefImageObject* ref : frame->m_refs)
+      if (ref && std::find(doc.m_selectedObjects.begin(), doc.m_selectedObjects.end(), ref->m_pObject) !=
+                     doc.m_selectedObjects.end())
+        shown.m_refs.push_back(MakeRef<CRefImageObject>(*ref));
     if (shown.m_refs.empty()) return ObjectResult::Refused(kNothingSelected);
     composed.reset(CDIB32::CreateBlank32BitsDIB(std::max(1, doc.m_nWidth), std::max(1, doc.m_nHeight)));
     if (!composed) return ObjectResult::Refused(Tr("Out of memory!"));

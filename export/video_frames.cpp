@@ -18,6 +18,7 @@ extern "C" {
 }
 
 #include "app/compose.h"
+#include "companions/imageio/codec_io.h"
 
 namespace {
 
@@ -92,6 +93,9 @@ CVideoTempFile::~CVideoTempFile() {
 }
 
 bool CVideoTempFile::Create(std::string* reason) {
+  // The encoder writes by name, so the temporary file is named; those of
+  // earlier exports to this target that were killed go now.
+  TevImageIO::RemoveStaleTempFiles(target_);
   const std::filesystem::path target(target_);
   std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";

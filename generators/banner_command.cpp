@@ -125,7 +125,7 @@ int AddBannerFrames(CLoopwrightDoc& doc, const BannerSettings& settings, bool re
       if (j >= 0 && j < int(frame->m_refs.size()) && frame->m_refs[std::size_t(j)]->m_bVisible) {
         auto hidden = MakeRef<CRefImageObject>(*frame->m_refs[std::size_t(j)]);
         hidden->m_bVisible = false;
-        frame->m_refs[std::size_t(j)] = hidden;
+        frame->m_refs.Set(std::size_t(j), hidden);
       }
   for (std::size_t k = 0; k < frames.size(); ++k) {
     for (const CBannerSlot* slot : {&clips[k].first, &clips[k].second}) {
@@ -137,7 +137,7 @@ int AddBannerFrames(CLoopwrightDoc& doc, const BannerSettings& settings, bool re
       ref->m_nY = slot->y;
       ref->m_nTransparency = slot->transparency;
       ref->m_bVisible = true;
-      frames[k]->m_refs[std::size_t(j)] = ref;
+      frames[k]->m_refs.Set(std::size_t(j), ref);
     }
   }
   doc.SelectSingleFrame(at);

@@ -40,8 +40,11 @@ class CBuildingFramesStatus {
 // or every reference when hideIndex is -1, is hidden.
 RefPtr<CGifFrame> HiddenCopy(const CGifFrame& frame, int hideIndex, int delay) {
   auto copy = MakeRef<CGifFrame>(frame);
-  for (int j = 0; j < int(copy->m_refs.size()); ++j)
-    if (hideIndex < 0 || j == hideIndex) copy->m_refs[j]->m_bVisible = false;
+  std::vector<std::size_t> shown;
+  copy->m_refs.ForEachShown([&](std::size_t j, const CRefImageObject&) {
+    if (hideIndex < 0 || int(j) == hideIndex) shown.push_back(j);
+  });
+  for (std::size_t j : shown) copy->m_refs.Edit(j)->m_bVisible = false;
   copy->m_nDelay = std::uint16_t(delay);
   return copy;
 }
@@ -107,9 +110,11 @@ bool CTransitionSettings::IsValid() const {
 }
 
 bool FrameHasVisibleObject(const CGifFrame& frame) {
-  for (const auto& ref : frame.m_refs)
-    if (ref && ref->m_bVisible && ref->m_pObject && ref->m_pObject->GetImage()) return true;
-  return false;
+  bool found = false;
+  frame.m_refs.ForEachShown([&](std::size_t, const CRefImageObject& ref) {
+    if (ref.m_pObject && ref.m_pObject->GetImage()) found = true;
+  });
+  return found;
 }
 
 RefPtr<CRefImageObject> BuildTransitionSource(const CLoopwrightDoc& doc, bool objectMode) {
@@ -119,8 +124,9 @@ RefPtr<CRefImageObject> BuildTransitionSource(const CLoopwrightDoc& doc, bool ob
     for (const auto& object : doc.m_selectedObjects) {
       const int j = doc.IndexOfObject(object.get());
       if (j < 0 || j >= int(frame->m_refs.size())) continue;
-      const RefPtr<CRefImageObject>& ref = frame->m_refs[j];
-      if (ref && ref->m_bVisible && ref->m_pObject && ref->m_pObject->GetImage()) return ref;
+      const CRefImageObject* ref = frame->m_refs[std::size_t(j)];
+      if (ref && ref->m_bVisible && ref->m_pObject && ref->m_pObject->GetImage())
+        return MakeRef<CRefImageObject>(*ref);
     }
     return nullptr;
   }
@@ -181,7 +187,7 @@ TransitionStatus GenerateTransition(CLoopwrightDoc& doc, CEffectPerform& perform
       if (!doc.InsertObject(j, ref->m_pObject)) continue;
     }
     ref->m_bVisible = true;
-    targets[i]->m_refs[j] = ref;
+    targets[i]->m_refs.Set(std::size_t(j), ref);
   }
   generated.clear();
 

@@ -46,7 +46,7 @@ void CObjectsPanel::Reload() {
   for (int row = 0; row < count; ++row) {
     const int index = ObjectOfRow(row);
     const CDib& object = *m_doc.m_objects[std::size_t(index)];
-    const CRefImageObject* ref = index < int(frame->m_refs.size()) ? frame->m_refs[std::size_t(index)].get() : nullptr;
+    const CRefImageObject* ref = index < int(frame->m_refs.size()) ? frame->m_refs[std::size_t(index)] : nullptr;
     auto* name = new QTableWidgetItem(ToQt(object.m_strName));
     name->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     setItem(row, NAME, name);

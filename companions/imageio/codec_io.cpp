@@ -291,4 +291,11 @@ int WriteWholeFile(CTevImageInfoPack& pack, const std::vector<BYTE>& bytes) {
   return IMAGEIO_OK;
 }
 
+void RemoveStaleTempFiles(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (!base.empty()) RemoveStaleTemps(dir, base);
+}
+
 }  // namespace TevImageIO

@@ -69,6 +69,10 @@ class ByteReader {
   bool ok_ = true;
 };
 
+// Removes ".NAME.XXXXXX" files next to target that a save or export killed
+// while writing left behind (only the user's own, older than a minute).
+void RemoveStaleTempFiles(const std::string& target);
+
 // Writes through a temporary file in the target's folder and renames it
 // over the target on Commit, so a failed save leaves any old file intact.
 // 1. Open() 2. write to the FILE* 3. Commit(). Without Commit the

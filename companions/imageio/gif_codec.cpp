@@ -246,7 +246,13 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
         block->transparentIndex = control.transparent;
         if (control.transparent >= 0) anyTransparent = true;
         if (!FillBlock(*block, desc, map, pixels, withMasks)) return Fail(pack, IMAGEIO_ERR_MEMORY, "GIF: out of memory");
-        if (owned) pack.AppendBlock(std::move(owned));
+        if (owned) {
+          // last is the chain's tail: link after it instead of walking the
+          // chain from the head for every frame.
+          owned->prev = last;
+          owned->next = nullptr;
+          last->next = owned.release();
+        }
         last = block;
         control = PendingControl{};
         if (!allImages) done = true;

@@ -66,8 +66,8 @@ TEST_P(ComposeTest, HiddenOrFullyTransparentObjectAddsNothingNotEvenItsShadow) {
     auto obj = ShadowedSquare(6, RGB(255, 0, 0));
     ASSERT_TRUE(obj->HasShadow());
     auto frame = FrameWith({{obj, {2, 2}}});
-    if (hidden) frame->m_refs[0]->m_bVisible = false;
-    else frame->m_refs[0]->m_nTransparency = 255;
+    if (hidden) frame->m_refs.Edit(0)->m_bVisible = false;
+    else frame->m_refs.Edit(0)->m_nTransparency = 255;
     ComposeFrame(target.get(), {0, 0}, *frame);
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 20; ++x) ASSERT_EQ(At(target.get(), x, y), (Px{255, 255, 255, 255})) << x << "," << y;
@@ -81,7 +81,7 @@ TEST_P(ComposeTest, ShadowTransparency64CombinesWithTheReferenceTransparency) {
     auto target = White(20, 20);
     auto obj = ShadowedSquare(6, RGB(255, 0, 0));
     auto frame = FrameWith({{obj, {2, 2}}});
-    frame->m_refs[0]->m_nTransparency = t;
+    frame->m_refs.Edit(0)->m_nTransparency = t;
     ComposeFrame(target.get(), {0, 0}, *frame);
     // Object covers 2..7; shadow (same size, offset (3, 2)) covers 5..10 x 4..9.
     if (t == 0) {
@@ -177,7 +177,7 @@ TEST(ComposeFastTwin, SameComposedPixelsOnBothPaths) {
   o2->m_byShadowSoftness = 3;
   o2->BuildShadow();
   auto frame = FrameWith({{o1, {3, 4}}, {o2, {20, 10}}});
-  frame->m_refs[0]->m_nTransparency = 77;
+  frame->m_refs.Edit(0)->m_nTransparency = 77;
   SetComposeUsesFastBlit(false);
   ComposeFrame(a.get(), {1, 1}, *frame);
   SetComposeUsesFastBlit(true);

@@ -187,7 +187,7 @@ TEST(Invariant, ObjectOperationsApplyToEveryFrame) {
   ASSERT_TRUE(m.InsertObject(1, c));
   ASSERT_TRUE(m.CheckInvariant());
   EXPECT_EQ(m.m_objects[1], c);
-  m.m_frames[1]->m_refs[2]->m_nX = 42;
+  m.m_frames[1]->m_refs.Edit(2)->m_nX = 42;
   ASSERT_TRUE(m.MoveObject(2, 0));
   ASSERT_TRUE(m.CheckInvariant());
   EXPECT_EQ(m.m_objects[0], b);
@@ -198,7 +198,7 @@ TEST(Invariant, ObjectOperationsApplyToEveryFrame) {
   EXPECT_FALSE(m.RemoveObject(5));
   EXPECT_FALSE(m.MoveObject(0, 9));
   EXPECT_FALSE(m.InsertObject(9, a));
-  m.m_frames[0]->m_refs.pop_back();
+  m.m_frames[0]->m_refs.erase(m.m_frames[0]->m_refs.size() - 1);
   EXPECT_FALSE(m.CheckInvariant());
 }
 
@@ -207,7 +207,7 @@ TEST(Invariant, BlankFrameCopiesPlacementButHides) {
   m.m_frames.push_back(MakeRef<CGifFrame>(std::uint16_t(5)));
   for (int i = 0; i < 3; ++i) m.InsertObject(i, MakeRef<CDib>(Solid(1, 1)));
   for (int i = 0; i < 3; ++i) {
-    auto& r = *m.m_frames[0]->m_refs[i];
+    auto& r = *m.m_frames[0]->m_refs.Edit(std::size_t(i));
     r.m_nX = i + 1;
     r.m_nY = -i;
     r.m_bVisible = true;

@@ -197,7 +197,10 @@ TEST_F(FrameActions, BlankFrameCopiesPlacementHiddenAndDuplicatesAreCopies) {
   EXPECT_EQ(m_doc.m_frames[0].get(), first);
   EXPECT_NE(m_doc.m_frames[1].get(), first);
   EXPECT_EQ(m_doc.m_frames[1]->m_nDelay, 1);
-  EXPECT_NE(m_doc.m_frames[1]->m_refs[0].get(), first->m_refs[0].get());
+  // The copy's references are its own: changing one leaves the original's.
+  const int x = first->m_refs[0]->m_nX;
+  m_doc.m_frames[1]->m_refs.Edit(0)->m_nX = x + 7;
+  EXPECT_EQ(first->m_refs[0]->m_nX, x);
   EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{1, 4}));
 }
 

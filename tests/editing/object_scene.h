@@ -67,7 +67,7 @@ class ObjectScene : public ::testing::Test {
     for (int j : objects) m_doc.m_selectedObjects.push_back(m_doc.m_objects[std::size_t(j)]);
   }
   std::size_t Recorded() { return m_doc.EditManager().UndoList().size(); }
-  CRefImageObject& Ref(int frame, int object) { return *m_doc.m_frames[std::size_t(frame)]->m_refs[std::size_t(object)]; }
+  CRefImageObject& Ref(int frame, int object) { return *m_doc.m_frames[std::size_t(frame)]->m_refs.Edit(std::size_t(object)); }
 
   TempDir m_dir;
   CLoopwrightApp m_app;

@@ -116,7 +116,7 @@ TEST_F(CursorExport, LayeredFrameHoldsEveryObjectWithShadowAndSettings) {
   doc.m_objects[std::size_t(o)]->m_nShadowKind = 1;
   doc.m_objects[std::size_t(o)]->BuildShadow();
   CGifFrame& f = b.AddFrame(10, {{bg, {0, 0}}, {o, {20, 10}}});
-  f.m_refs[1]->m_nTransparency = 60;
+  f.m_refs.Edit(1)->m_nTransparency = 60;
   CTevImageInfoPack pack;
   ASSERT_TRUE(PrepareLayeredFrame(doc, f, pack));
   EXPECT_EQ(pack.picture->biBitCount, 24);  // fully opaque merged picture

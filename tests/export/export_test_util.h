@@ -47,7 +47,7 @@ struct ModelBuilder {
     auto f = MakeRef<CGifFrame>(delay);
     for (auto& o : model.m_objects) f->m_refs.push_back(MakeRef<CRefImageObject>(o));
     for (auto& [index, pos] : shown) {
-      auto& r = f->m_refs[std::size_t(index)];
+      CRefImageObject* r = f->m_refs.Edit(std::size_t(index));
       r->m_bVisible = true;
       r->m_nX = pos.x;
       r->m_nY = pos.y;

@@ -211,7 +211,7 @@ TEST(FlashMovie, IdenticalFramesShareOneBitmapAndExactTimingRepeats) {
   EXPECT_EQ(info["rate"], 5.0);
 
   // Exact timing: 10, 10 and 40 hundredths at 10 frames a second; the last frame shows four times.
-  model.GetFrame(2)->m_refs[std::size_t(dot)]->m_bVisible = true;
+  model.GetFrame(2)->m_refs.Edit(std::size_t(dot))->m_bVisible = true;
   CFlashSettings exact;
   exact.exactTiming = true;
   ASSERT_TRUE(ExportFlashMovie(model, movie, exact, nullptr));

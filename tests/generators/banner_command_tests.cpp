@@ -105,7 +105,7 @@ TEST_F(BannerCommand, FramesFollowTheCurrentFrameAndUndoRedoGiveIdenticalProject
 TEST_F(BannerCommand, ATextObjectOfTheDocumentShowsOnlyWhereTheClipsPlaceIt) {
   BannerSettings s = Settings(BANNER_FLASH, 4, BANNER_STILL, 1);
   ASSERT_TRUE(m_doc.InsertObject(1, s.text));
-  m_doc.GetFrame(0)->m_refs[1]->m_bVisible = true;  // the current frame shows it
+  m_doc.GetFrame(0)->m_refs.Edit(1)->m_bVisible = true;  // the current frame shows it
   ASSERT_EQ(AddBannerFrames(m_doc, s), BANNER_OK);
   ASSERT_EQ(m_doc.GetObjectCount(), 2);
   const bool shown[5] = {false, true, false, true, true};

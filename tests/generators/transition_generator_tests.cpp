@@ -179,7 +179,7 @@ TEST_F(TransitionGenerator, ObjectModeWithoutNewFramesUsesTheFramesAroundTheKeyF
 }
 
 TEST_F(TransitionGenerator, AFrameWithoutVisibleObjectsGivesMessage145AndChangesNothing) {
-  for (const auto& r : m_doc.m_frames[1]->m_refs) r->m_bVisible = false;
+  for (std::size_t j = 0; j < m_doc.m_frames[1]->m_refs.size(); ++j) m_doc.m_frames[1]->m_refs.Edit(j)->m_bVisible = false;
   const std::string before = Snapshot(m_doc);
   EXPECT_EQ(GenerateTransition(m_doc, *m_list[13], 13, m_settings), TransitionStatus::NoVisibleObject);
   EXPECT_EQ(m_prompt.m_strLast, "当前编辑帧没有对象包含，所以无法创建新的帧与效果。");

@@ -113,7 +113,7 @@ TEST_F(SelectionEdits, DeleteRemovesTheCoveredObjectAndTrimsThePartlyCoveredOne)
   ASSERT_TRUE(PasteClipboard(m_doc, m_view.Clipboard()).ok);
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Paste");
   ASSERT_EQ(m_doc.m_objects.size(), 3u);
-  EXPECT_EQ(m_doc.m_frames[0]->m_refs.back()->m_nX, 2);
+  EXPECT_EQ(m_doc.m_frames[0]->m_refs[m_doc.m_frames[0]->m_refs.size() - 1]->m_nX, 2);
   ASSERT_TRUE(m_doc.OnEditUndo());
   EXPECT_EQ(Snapshot(m_doc), before);
 }
