@@ -29,7 +29,7 @@ class ObjectTools : public ::testing::Test {
     m_doc.EditManager().SetUndoMaxTimes(1000);
     m_view.SetTool(TOOL_SELECT);
   }
-  CRefImageObject& Ref(int frame, int object) { return *m_doc.m_frames[std::size_t(frame)]->m_refs[std::size_t(object)]; }
+  CRefImageObject& Ref(int frame, int object) { return *m_doc.m_frames[std::size_t(frame)]->m_refs.Edit(std::size_t(object)); }
   bool Selected(int object) {
     for (const auto& o : m_doc.m_selectedObjects)
       if (o == m_doc.m_objects[std::size_t(object)]) return true;

@@ -33,7 +33,7 @@ class PaintTools : public ::testing::Test {
   }
   CPreferences& Settings() { return m_view.Tools().m_settings; }
   CDib& Object() { return *m_doc.m_objects[0]; }
-  CRefImageObject& Ref(int frame = 0) { return *m_doc.m_frames[std::size_t(frame)]->m_refs[0]; }
+  CRefImageObject& Ref(int frame = 0) { return *m_doc.m_frames[std::size_t(frame)]->m_refs.Edit(0); }
   // Pixel of the object under image point (x, y); null off its picture.
   const BYTE* At(int x, int y) {
     const BITMAPINFOHEADER* p = Object().GetImage();
