@@ -116,7 +116,7 @@ TEST_F(OpenScaling, FailedSaveReportsOnceWithTheReason) {
   for (const char* out : {"missing/x.lwp", "missing/x.gif"}) {
     const RunResult r = Run(std::string("convert in.lwp ") + out);
     EXPECT_EQ(r.code, 1) << out;
-    const std::string failed = std::string("保存到 ") + out;
+    const std::string failed = std::string("Failed to save to the file ") + out;
     const std::size_t first = r.err.find(failed);
     ASSERT_NE(first, std::string::npos) << r.err;
     EXPECT_EQ(r.err.find(failed, first + 1), std::string::npos) << r.err;
