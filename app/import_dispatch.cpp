@@ -155,6 +155,10 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
       model.m_frames.push_back(frame);
     }
     model.m_nTransparencyState = pack.transparencyMode == 0 ? 0 : pack.transparencyMode == 1 ? 1 : 2;
+    if (pack.format == IMAGE_FORMAT_GIF) {
+      model.m_gifExtensions = std::move(pack.extensions);
+      model.m_nGifFileLoop = pack.loopCount;
+    }
     if (pack.format == IMAGE_FORMAT_GIF && pack.loopCount >= 0) {
       model.m_bLoopForever = pack.loopCount == 0;
       model.m_nLoopCount = pack.loopCount == 0 ? 1 : pack.loopCount;

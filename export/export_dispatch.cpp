@@ -7,6 +7,7 @@
 #include "companions/imageio/tev_image_io.h"
 #include "export/avi_export.h"
 #include "export/cursor_export.h"
+#include "export/gif_local_tables.h"
 #include "export/gif_pipeline.h"
 #include "export/html_publish.h"
 #include "export/picture_export.h"
@@ -48,6 +49,19 @@ bool ExportGif(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress*
   if (settings.ditherMode >= 0) options.ditherMode = settings.ditherMode;
   if (settings.ditherParameter >= 0) options.ditherParameter = settings.ditherParameter;
   options.forbidRestorePrevious = settings.forbidRestorePrevious;
+  if (GifNeedsLocalTables(doc, options, settings.globalPalette, progress)) {
+    const std::string caption = FormatMessage1("保存 %s 到文件", BaseName(path));
+    doc.Prompt().SetStatusCaption(caption);
+    if (progress) progress->SetCaption(caption);
+    CGifStreamSettings stream;
+    stream.level = settings.gifLevel;
+    stream.ditherMode = options.ditherMode;
+    stream.ditherParameter = options.ditherParameter;
+    stream.keyColour = options.keyColour;
+    stream.optimizeFrames = options.optimizeFrames;
+    auto note = [&doc](const std::string& text) { doc.Prompt().ShowMessage(text, MessageKind::Info); };
+    return WriteGifLocalTables(doc, path, stream, note, progress, reason);
+  }
   CGifOptimizeResult result;
   CGifFrameOptimizer optimizer(doc, options);
   if (!optimizer.Run(result, progress)) {
