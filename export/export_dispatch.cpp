@@ -42,8 +42,17 @@ bool SavePack(CLoopwrightDoc& doc, CTevImageInfoPack& pack, const CTevImgExportO
   return true;
 }
 
+constexpr long long kMaxGifCanvasPixels = 1ll << 28;
+
 bool ExportGif(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress* progress,
                const CExportSettings& settings, std::string* reason) {
+  // Every frame is composed at canvas size: a canvas past a gigabyte a frame
+  // (a 1 x 1 picture on a claimed 65535 x 65535 screen) is refused up front.
+  if ((long long)doc.m_nWidth * doc.m_nHeight > kMaxGifCanvasPixels) {
+    SetReason(reason, "the canvas is too large to export as GIF (" + std::to_string(doc.m_nWidth) + " x " +
+                          std::to_string(doc.m_nHeight) + ")");
+    return false;
+  }
   CGifOptimizeOptions options = GifOptionsFromModel(doc);
   if (settings.maxColors > 0) options.maxColors = std::clamp(settings.maxColors, 2, 256);
   if (settings.ditherMode >= 0) options.ditherMode = settings.ditherMode;

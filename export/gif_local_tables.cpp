@@ -410,6 +410,10 @@ class CLocalTableWriter {
     const int bits = global ? m_globalBits : BitsFor(std::max<std::size_t>(table.size() + (transparent >= 0), 2));
     codeSize = std::max(2, bits);
     Choose(drawn, own, transparent, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
+    // A first image that leaves canvas undrawn names a transparent index:
+    // some viewers show the background colour there otherwise.
+    if (m_first && transparent >= 0 && (bw != m_w || bh != m_h)) usesTransparent = true;
+    m_first = false;
     const int localBits = global ? 0 : BitsFor(std::max<std::size_t>(table.size() + (usesTransparent ? 1 : 0), 2));
     if (!global && localBits != bits) {
       // The smaller table without the transparent slot: encode again at its code size.
@@ -442,7 +446,10 @@ class CLocalTableWriter {
   void Choose(const std::vector<std::int16_t>& drawn, const std::vector<std::int16_t>& own, int transparent, LONG bw,
               LONG bh, bool interlaced, int codeSize, std::vector<std::uint8_t>& codes, bool& usesTransparent) const {
     enum Style { kClear, kOwn, kRunOwn, kRunClear };
-    const int styles = m_settings.level == 1 ? 1 : 4;
+    // The styles differ only on unchanged pixels that could show their own colour.
+    bool choice = false;
+    for (std::size_t p = 0; p < drawn.size() && !choice; ++p) choice = drawn[p] < 0 && own[p] >= 0 && transparent >= 0;
+    const int styles = m_settings.level == 1 || !choice ? 1 : 4;
     auto build = [&](Style style, bool& anyClear) {
       std::vector<std::uint8_t> idx(drawn.size());
       anyClear = false;
@@ -513,6 +520,7 @@ class CLocalTableWriter {
   std::vector<std::uint32_t> m_global;
   std::unordered_map<std::uint32_t, int> m_globalIndex;
   int m_globalBits = 1;
+  bool m_first = true;
 };
 
 }  // namespace
