@@ -79,6 +79,7 @@ bool ExportGif(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress*
   }
   auto gifOptions = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_GIF);
   CTevImageInfoPack pack;
+  gifOptions->As<CTevGifExportOptions>()->flexibleLzw = settings.gifLevel >= 3;
   if (!FillGifPack(result, doc, pack, *gifOptions->As<CTevGifExportOptions>(), true)) {
     SetReason(reason, "the frames could not be prepared");
     return false;

@@ -508,6 +508,10 @@ class CLocalTableWriter {
       codes = TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize);
     } else {
       codes = std::move(best.codes);
+      bool clear = false;
+      const std::vector<std::uint8_t> idx = build(Style(bestStyle), clear);
+      std::vector<std::uint8_t> flexible = TevImageIO::EncodeGifLzwFlexible(idx.data(), idx.size(), codeSize);
+      if (flexible.size() < codes.size()) codes = std::move(flexible);
     }
   }
 

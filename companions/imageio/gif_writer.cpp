@@ -262,7 +262,11 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
         at += std::size_t(w);
       }
     }
-    const std::vector<std::uint8_t> codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
+    std::vector<std::uint8_t> codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
+    if (options && options->flexibleLzw) {
+      std::vector<std::uint8_t> flexible = EncodeGifLzwFlexible(indexes.data(), indexes.size(), codeSize);
+      if (flexible.size() < codes.size()) codes = std::move(flexible);
+    }
     GifByteType block[256];
     for (std::size_t off = 0; off < codes.size(); off += 255) {
       const std::size_t n = std::min<std::size_t>(255, codes.size() - off);
