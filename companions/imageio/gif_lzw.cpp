@@ -156,7 +156,7 @@ class CFlexibleLzwEncoder {
         std::size_t bestReach = longest + Walk(px, i + longest, count, mask, nullptr);
         for (std::size_t k = longest - 1; k >= 1 && k + kLookBack >= longest; --k) {
           const std::size_t reach = k + Walk(px, i + k, count, mask, nullptr);
-          if (reach > bestReach) bestReach = reach, take = k;
+          if (reach >= bestReach + kMinGain) bestReach = reach, take = k;
         }
       }
       Put(chain[take - 1]);
@@ -171,6 +171,7 @@ class CFlexibleLzwEncoder {
  private:
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
   static constexpr std::size_t kLookBack = 8;
+  static constexpr std::size_t kMinGain = 2;  // a shorter code wastes a table entry: it must gain more than one index
   static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u >> 18) & (kHashSize - 1); }
 
   // Length of the longest table string at px[at]; its prefixes' codes into chain.
