@@ -134,11 +134,14 @@ TEST_F(GifLocalTables, FramesWhoseColoursDoNotShareOneTableStayExact) {
     const char* what;
     int frames, coloursEach, w, h;
     bool moving;  // each frame covers only part of the canvas, at another place
+    int level;    // --optimize
   };
   const Case cases[] = {
-      {"two palettes of 200", 2, 200, 20, 20, false},
-      {"300 colours over 3 frames of 100", 3, 100, 12, 10, false},
-      {"parts of 250 moving over 4 frames", 4, 250, 32, 32, true},
+      {"two palettes of 200", 2, 200, 20, 20, false, 2},
+      {"300 colours over 3 frames of 100", 3, 100, 12, 10, false, 2},
+      {"parts of 250 moving over 4 frames", 4, 250, 32, 32, true, 2},
+      {"moving, level 1", 4, 250, 32, 32, true, 1},
+      {"moving, level 3", 4, 250, 32, 32, true, 3},
   };
   for (const Case& c : cases) {
     CGifImage model;
@@ -149,7 +152,9 @@ TEST_F(GifLocalTables, FramesWhoseColoursDoNotShareOneTableStayExact) {
       b.AddFrame(10, {{o, POINT{c.moving ? i * 4 : 0, c.moving ? i * 3 : 0}}});
     }
     prompt.m_nMessages = 0;
-    const std::string out = ExportAndCompare(model);
+    CExportSettings settings;
+    settings.gifLevel = c.level;
+    const std::string out = ExportAndCompare(model, settings);
     EXPECT_GE(LocalTables(ReadBytes(out)), c.frames - 1) << c.what;
     EXPECT_EQ(prompt.m_nMessages, 0) << c.what << ": nothing was reduced";
   }
