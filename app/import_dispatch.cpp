@@ -136,6 +136,10 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
         SetReason(reason, "a picture could not be converted");
         return false;
       }
+      // The decoded picture is not needed once converted: the decoded file
+      // and the model are not held whole at the same time.
+      b->picture.reset();
+      b->mask.reset();
       auto object = MakeRef<CDib>(std::move(image));
       model.m_objects.push_back(object);
       auto frame = MakeRef<CGifFrame>();
