@@ -491,6 +491,14 @@ class CLocalTableWriter {
                                                                  TevImageIO::LzwClear::WhenFull);
       return t;
     };
+    if (styles == 1 && m_settings.level < 3) {
+      // Nothing to choose: one encoding with the better clear strategy.
+      bool clear = false;
+      const std::vector<std::uint8_t> idx = build(kClear, clear);
+      usesTransparent = transparent >= 0 && clear;
+      codes = TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize);
+      return;
+    }
     std::vector<std::future<Trial>> futures;
     const bool parallel = drawn.size() >= 4096 && styles > 1;
     for (int s = 1; s < styles && parallel; ++s) futures.push_back(std::async(std::launch::async, trial, s));
