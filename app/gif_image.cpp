@@ -6,6 +6,8 @@
 void CGifImage::Clear() {
   m_frames.clear();
   m_objects.clear();
+  m_gifExtensions.clear();
+  m_nGifFileLoop = -1;
 }
 
 void CGifImage::ResetOutputSettings() {
@@ -30,6 +32,8 @@ void CGifImage::TakeOver(CGifImage& o) {
   m_nOutputQuality = o.m_nOutputQuality;
   m_clrOutputMatte = o.m_clrOutputMatte;
   m_bOptimizeFrames = o.m_bOptimizeFrames;
+  m_gifExtensions = std::move(o.m_gifExtensions);
+  m_nGifFileLoop = o.m_nGifFileLoop;
   m_frames = std::move(o.m_frames);
   m_objects = std::move(o.m_objects);
   o.m_frames.clear();

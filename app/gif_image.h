@@ -75,4 +75,11 @@ class CGifImage {
   std::int32_t m_nOutputQuality = 100;
   COLORREF m_clrOutputMatte = 0xFFFFFF;
   std::int32_t m_bOptimizeFrames = 1;
+  // Extensions an opened GIF carried that the model does not interpret
+  // (comments, XMP, ICC, other application blocks), each kept whole from its
+  // introducer to its terminator and written back on GIF export; the loop
+  // count its NETSCAPE block gave (-1: none), so a count of one play is
+  // written back as it came. Neither is stored in projects.
+  std::vector<std::vector<std::uint8_t>> m_gifExtensions;
+  std::int32_t m_nGifFileLoop = -1;
 };

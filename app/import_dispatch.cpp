@@ -137,6 +137,10 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
         SetReason(reason, "a picture could not be converted");
         return false;
       }
+      // The decoded picture is not needed once converted: the decoded file
+      // and the model are not held whole at the same time.
+      b->picture.reset();
+      b->mask.reset();
       auto object = MakeRef<CDib>(std::move(image));
       model.m_objects.push_back(object);
       auto frame = MakeRef<CGifFrame>();
@@ -156,6 +160,10 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
       model.m_frames.push_back(frame);
     }
     model.m_nTransparencyState = pack.transparencyMode == 0 ? 0 : pack.transparencyMode == 1 ? 1 : 2;
+    if (pack.format == IMAGE_FORMAT_GIF) {
+      model.m_gifExtensions = std::move(pack.extensions);
+      model.m_nGifFileLoop = pack.loopCount;
+    }
     if (pack.format == IMAGE_FORMAT_GIF && pack.loopCount >= 0) {
       model.m_bLoopForever = pack.loopCount == 0;
       model.m_nLoopCount = pack.loopCount == 0 ? 1 : pack.loopCount;

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # GIF re-export against gifsicle -O3 and ImageMagick's -layers Optimize.
 #
-# For every GIF of the corpus folder (default /work/shared/corpus/gif; when it
-# is absent a few animations are generated with ImageMagick) it writes
-#   ours:   loopwright convert IN OUT.gif
-#   gifsicle -O3 IN -o OUT
-#   magick: convert IN -coalesce -layers Optimize OUT
-# and prints a table of output bytes, wall time and fidelity: every output is
-# coalesced by ImageMagick and compared with the coalesced input (runs of
-# equal consecutive frames count once; transparent pixels compare by alpha):
-# the largest channel difference and the lowest PSNR over all frames
-# ("inf" when identical). "fits" tells whether the input's frames hold at
-# most 256 colours, where ours must be identical.
+# For every GIF of the corpus folder (default /work/shared/corpus/gif) plus
+# generated animations (a 300-frame 640 x 480 clip whose frames carry their
+# own colour tables, unless CLIP=0; a few small ones when there is no corpus)
+# it writes
+#   ours:     loopwright convert IN OUT.gif --optimize=L   for L = 1, 2, 3
+#   gifsicle: gifsicle -O3 IN -o OUT
+#   magick:   convert IN -coalesce -layers Optimize OUT
+# and prints a table of output bytes, wall time, peak resident memory
+# (/usr/bin/time) and fidelity: every output is coalesced by ImageMagick and
+# compared with the coalesced input (runs of equal consecutive frames count
+# once; transparent pixels compare by alpha): the largest channel difference
+# and the lowest PSNR over all frames ("0 inf" when identical).
 #
-# Usage: bench/gif_compare.sh [CORPUS_DIR]   (LOOPWRIGHT=path/to/loopwright)
+# Usage: bench/gif_compare.sh [CORPUS_DIR]   (LOOPWRIGHT=path/to/loopwright, CLIP=0 skips the clip)
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 tool=${LOOPWRIGHT:-$here/build/bin/loopwright}
@@ -52,7 +53,30 @@ if [ ${#inputs[@]} -eq 0 ]; then
   inputs=("$work/gen/ball.gif" "$work/gen/plasma.gif" "$work/gen/banner.gif")
 fi
 
+if [ "${CLIP:-1}" != 0 ]; then
+  # 300 frames of a gradient whose hue turns, with a ball crossing it, each
+  # frame reduced to its own 256 colours: ImageMagick writes local tables.
+  mkdir -p "$work/gen"
+  for i in $(seq 0 299); do
+    "$convert" -size 640x480 gradient:"hsl($(( (i * 3) % 360 )),80%,40%)-hsl($(( (i * 3 + 120) % 360 )),80%,70%)" \
+      -fill '#d02020' -draw "circle $((60 + (i * 5) % 520)),$((100 + i)) $((100 + (i * 5) % 520)),$((100 + i))" \
+      +dither -colors 256 "$work/gen/f$(printf %03d "$i").gif"
+  done
+  "$convert" -delay 4 "$work/gen"/f*.gif -loop 0 "$work/gen/clip300.gif"
+  rm -f "$work/gen"/f*.gif
+  inputs+=("$work/gen/clip300.gif")
+fi
+
 now() { date +%s.%N; }
+# Runs a command; prints "seconds peakKB exitcode".
+measure() {
+  local s e
+  s=$(now)
+  /usr/bin/time -f %M -o "$work/mem" "$@" >/dev/null 2>&1
+  local rc=$?
+  e=$(calc "$(now) - $s")
+  echo "$e $(tail -1 "$work/mem") $rc"
+}
 calc() { awk "BEGIN { printf \"%.4f\", $1 }"; }
 
 cat > "$work/fidelity.py" <<'EOF'
@@ -107,32 +131,45 @@ for out in sys.argv[2:]:
     print("%d %s" % (worst, "inf" if psnr == float("inf") else "%.1f" % psnr))
 EOF
 
-printf '| input | bytes | ours | gifsicle -O3 | magick | ours/gifsicle | time ours | time gifsicle | time magick | fits | ours maxdiff/PSNR | gifsicle | magick |\n'
-printf '|---|---:|---:|---:|---:|---:|---:|---:|---:|---|---|---|---|\n'
-ratios=()
-t_ours=0; t_gs=0; t_im=0
+printf '| input | bytes | ours -O1 | ours -O2 | ours -O3 | gifsicle -O3 | magick | O2/gifsicle | O3/gifsicle | time O1 / O2 / O3 | time gifsicle | time magick | peak MB O2 | peak MB gifsicle | exact O1/O2/O3 | gifsicle | magick |\n'
+printf '|---|---:|---:|---:|---:|---:|---:|---:|---:|---|---:|---:|---:|---:|---|---|---|\n'
+r2=(); r3=()
+declare -A total=([1]=0 [2]=0 [3]=0 [gs]=0 [im]=0)
+inexact=0
 for in in "${inputs[@]}"; do
   name=$(basename "$in" .gif)
-  o1="$work/$name.ours.gif"; o2="$work/$name.gifsicle.gif"; o3="$work/$name.magick.gif"
-  s=$(now); "$tool" convert "$in" "$o1" >/dev/null 2>&1; r1=$?; e1=$(calc "$(now) - $s")
-  s=$(now); gifsicle -O3 "$in" -o "$o2" >/dev/null 2>&1; r2=$?; e2=$(calc "$(now) - $s")
-  s=$(now); "$convert" "$in" -coalesce -layers Optimize "$o3" >/dev/null 2>&1; r3=$?; e3=$(calc "$(now) - $s")
-  if [ $r1 -ne 0 ] || [ $r2 -ne 0 ] || [ $r3 -ne 0 ]; then
-    printf '| %s | %s | %s | %s | %s | - | - | - | - | - | - | - | - |\n' "$name" "$(stat -c %s "$in")" \
-      "$([ $r1 -eq 0 ] && stat -c %s "$o1" || echo fail)" "$([ $r2 -eq 0 ] && stat -c %s "$o2" || echo fail)" \
-      "$([ $r3 -eq 0 ] && stat -c %s "$o3" || echo fail)"
+  declare -A bytes=() secs=() peak=() ok=()
+  for lv in 1 2 3; do
+    read -r t m rc < <(measure "$tool" convert "$in" "$work/$name.o$lv.gif" --optimize=$lv)
+    secs[$lv]=$t; peak[$lv]=$m; ok[$lv]=$rc
+  done
+  read -r t m rc < <(measure gifsicle -O3 "$in" -o "$work/$name.gs.gif"); secs[gs]=$t; peak[gs]=$m; ok[gs]=$rc
+  read -r t m rc < <(measure "$convert" "$in" -coalesce -layers Optimize "$work/$name.im.gif"); secs[im]=$t; ok[im]=$rc
+  fail=0
+  for k in 1 2 3 gs im; do [ "${ok[$k]}" -eq 0 ] || fail=1; done
+  if [ $fail -ne 0 ]; then
+    printf '| %s | %s | failed:%s%s%s%s%s |\n' "$name" "$(stat -c %s "$in")" "${ok[1]}" "${ok[2]}" "${ok[3]}" "${ok[gs]}" "${ok[im]}"
     continue
   fi
-  b0=$(stat -c %s "$in"); b1=$(stat -c %s "$o1"); b2=$(stat -c %s "$o2"); b3=$(stat -c %s "$o3")
-  mapfile -t fid < <("$py" "$work/fidelity.py" "$in" "$o1" "$o2" "$o3")
-  ratio=$(calc "$b1 / $b2")
-  ratios+=("$ratio")
-  t_ours=$(calc "$t_ours + $e1"); t_gs=$(calc "$t_gs + $e2"); t_im=$(calc "$t_im + $e3")
-  printf '| %s | %d | %d | %d | %d | %s | %.3f | %.3f | %.3f | %s | %s | %s | %s |\n' "$name" "$b0" "$b1" "$b2" "$b3" \
-    "$ratio" "$e1" "$e2" "$e3" "${fid[0]}" "${fid[1]}" "${fid[2]}" "${fid[3]}"
+  for k in 1 2 3 gs im; do
+    f="$work/$name.o$k.gif"; [ "$k" = gs ] && f="$work/$name.gs.gif"; [ "$k" = im ] && f="$work/$name.im.gif"
+    bytes[$k]=$(stat -c %s "$f")
+    total[$k]=$(calc "${total[$k]} + ${secs[$k]}")
+  done
+  mapfile -t fid < <("$py" "$work/fidelity.py" "$in" "$work/$name.o1.gif" "$work/$name.o2.gif" "$work/$name.o3.gif" \
+                     "$work/$name.gs.gif" "$work/$name.im.gif")
+  for k in 1 2 3; do [ "${fid[$k]}" = "0 inf" ] || inexact=$((inexact + 1)); done
+  q2=$(calc "${bytes[2]} / ${bytes[gs]}"); q3=$(calc "${bytes[3]} / ${bytes[gs]}")
+  r2+=("$q2"); r3+=("$q3")
+  printf '| %s | %d | %d | %d | %d | %d | %d | %s | %s | %.2f / %.2f / %.2f | %.2f | %.2f | %d | %d | %s / %s / %s | %s | %s |\n' \
+    "$name" "$(stat -c %s "$in")" "${bytes[1]}" "${bytes[2]}" "${bytes[3]}" "${bytes[gs]}" "${bytes[im]}" "$q2" "$q3" \
+    "${secs[1]}" "${secs[2]}" "${secs[3]}" "${secs[gs]}" "${secs[im]}" "$(( peak[2] / 1024 ))" "$(( peak[gs] / 1024 ))" \
+    "${fid[1]}" "${fid[2]}" "${fid[3]}" "${fid[4]}" "${fid[5]}"
 done
-if [ ${#ratios[@]} -gt 0 ]; then
-  median=$(printf '%s\n' "${ratios[@]}" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}')
-  printf '\nfiles: %d  median size ours/gifsicle: %s  total time ours %.2fs, gifsicle %.2fs, magick %.2fs\n' \
-    "${#ratios[@]}" "$median" "$t_ours" "$t_gs" "$t_im"
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+if [ ${#r2[@]} -gt 0 ]; then
+  printf '\nfiles: %d  median size ours/gifsicle: -O2 %s, -O3 %s  re-exports not exact: %d\n' "${#r2[@]}" \
+    "$(median "${r2[@]}")" "$(median "${r3[@]}")" "$inexact"
+  printf 'total time: ours -O1 %.2fs, -O2 %.2fs, -O3 %.2fs, gifsicle %.2fs, magick %.2fs\n' \
+    "${total[1]}" "${total[2]}" "${total[3]}" "${total[gs]}" "${total[im]}"
 fi

@@ -13,6 +13,8 @@ struct CConvertOptions {
   int colors = 0;              // 0: the document's colour count
   std::string dither;          // none | ordered | diffusion (or 0, 1, 2)
   bool noPrevDisposal = false; // no frame gets restore-to-previous
+  bool globalPalette = false;  // GIF: one colour table for all frames
+  int optimize = 2;            // GIF: optimization level 1..3
   std::string hotSpot;         // "X,Y" for cursors
   std::string frames;          // BASE.EXT: every frame as a picture
   std::string codec;           // AVI: dib | rle | mjpeg

@@ -7,6 +7,7 @@
 #include "companions/imageio/tev_image_io.h"
 #include "export/avi_export.h"
 #include "export/cursor_export.h"
+#include "export/gif_local_tables.h"
 #include "export/gif_pipeline.h"
 #include "export/html_publish.h"
 #include "export/picture_export.h"
@@ -42,13 +43,35 @@ bool SavePack(CLoopwrightDoc& doc, CTevImageInfoPack& pack, const CTevImgExportO
   return true;
 }
 
+constexpr long long kMaxGifCanvasPixels = 1ll << 28;
+
 bool ExportGif(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress* progress,
                const CExportSettings& settings, std::string* reason) {
+  // Every frame is composed at canvas size: a canvas past a gigabyte a frame
+  // (a 1 x 1 picture on a claimed 65535 x 65535 screen) is refused up front.
+  if ((long long)doc.m_nWidth * doc.m_nHeight > kMaxGifCanvasPixels) {
+    SetReason(reason, "the canvas is too large to export as GIF (" + std::to_string(doc.m_nWidth) + " x " +
+                          std::to_string(doc.m_nHeight) + ")");
+    return false;
+  }
   CGifOptimizeOptions options = GifOptionsFromModel(doc);
   if (settings.maxColors > 0) options.maxColors = std::clamp(settings.maxColors, 2, 256);
   if (settings.ditherMode >= 0) options.ditherMode = settings.ditherMode;
   if (settings.ditherParameter >= 0) options.ditherParameter = settings.ditherParameter;
   options.forbidRestorePrevious = settings.forbidRestorePrevious;
+  if (GifNeedsLocalTables(doc, options, settings.globalPalette, progress)) {
+    const std::string caption = FormatMessage1("保存 %s 到文件", BaseName(path));
+    doc.Prompt().SetStatusCaption(caption);
+    if (progress) progress->SetCaption(caption);
+    CGifStreamSettings stream;
+    stream.level = settings.gifLevel;
+    stream.ditherMode = options.ditherMode;
+    stream.ditherParameter = options.ditherParameter;
+    stream.keyColour = options.keyColour;
+    stream.optimizeFrames = options.optimizeFrames;
+    auto note = [&doc](const std::string& text) { doc.Prompt().ShowMessage(text, MessageKind::Info); };
+    return WriteGifLocalTables(doc, path, stream, note, progress, reason);
+  }
   CGifOptimizeResult result;
   CGifFrameOptimizer optimizer(doc, options);
   if (!optimizer.Run(result, progress)) {
@@ -57,6 +80,7 @@ bool ExportGif(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress*
   }
   auto gifOptions = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_GIF);
   CTevImageInfoPack pack;
+  gifOptions->As<CTevGifExportOptions>()->flexibleLzw = settings.gifLevel >= 3;
   if (!FillGifPack(result, doc, pack, *gifOptions->As<CTevGifExportOptions>(), true)) {
     SetReason(reason, "the frames could not be prepared");
     return false;

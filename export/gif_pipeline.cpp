@@ -268,6 +268,12 @@ void CGifFrameOptimizer::FinishTable(CGifOptimizeResult& result) const {
   result.tableSize = table;
 }
 
+bool GifKeepsFileLoop(const CGifImage& model) {
+  const int file = model.m_nGifFileLoop;
+  if (file < 0) return false;
+  return file == 0 ? model.m_bLoopForever != 0 : !model.m_bLoopForever && model.m_nLoopCount == file;
+}
+
 int GifColorTableBits(int size) {
   int bits = 1;
   while ((1 << bits) < size && bits < 8) ++bits;
@@ -286,6 +292,8 @@ bool FillGifPack(CGifOptimizeResult& result, const CGifImage& model, TevImageIO:
   pack.transparencyMode = result.transparentIndex >= 0 ? TRANSPARENCY_COLOR_INDEX : TRANSPARENCY_NONE;
   options.animated = 1;
   options.loopCount = model.m_bLoopForever ? 0 : WORD(std::clamp(model.m_nLoopCount, 0, 0xFFFF));
+  options.loopAlways = GifKeepsFileLoop(model);
+  options.extensions = model.m_gifExtensions;
   options.colorCount = result.tableSize;
   for (std::size_t i = 0; i < result.entries.size(); ++i) {
     CFrameOptimal& e = result.entries[i];

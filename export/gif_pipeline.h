@@ -89,6 +89,10 @@ int GifColorTableSize(int colours);
 // Bits of a colour table of size entries (1..8).
 int GifColorTableBits(int size);
 
+// True when the model still has the loop setting its GIF file gave, so the
+// file's loop extension is written back even for a single play.
+bool GifKeepsFileLoop(const CGifImage& model);
+
 // Fills pack and the GIF record from the result. With giveAway the entries'
 // DIBs move into the pack (the entries are left empty); without it they are
 // copied.

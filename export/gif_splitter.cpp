@@ -22,6 +22,7 @@
 // choice must respect both. No candidate may draw the backdrop value; when
 // no sequence reaches every view the plain differencing is used.
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <utility>
 
@@ -30,6 +31,9 @@
 #include "export/lzw_size.h"
 
 namespace {
+
+// Frames of at least this many pixels try their disposals in parallel.
+constexpr std::size_t kParallelPixels = 16384;
 
 // A positioned 8-bit frame with an optional mask; owns or borrows its DIBs.
 struct Layer {
@@ -271,6 +275,8 @@ bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& resu
   };
 
   CCandidateMaker maker(result.tableSize, result.transparentIndex, full[0].image.get(), backdrop);
+  CCandidateMaker keepMaker(result.tableSize, result.transparentIndex, full[0].image.get(), backdrop);
+  CCandidateMaker prevMaker(result.tableSize, result.transparentIndex, full[0].image.get(), backdrop);
   // The screen before entry i - 1 was drawn: the empty canvas, or the backdrop.
   Layer before;
   if (backdrop >= 0) {
@@ -305,16 +311,19 @@ bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& resu
     std::optional<Candidate> best;
     Layer next;  // the screen entry i is drawn over
 
-    if (auto keep = maker.Best(fullLayer(i - 1), target, interlaced)) {
-      best = std::move(keep);
-      disposal = 1;
-    }
-    if (!forbidRestorePrevious) {
-      auto prev = maker.Best(before, target, interlaced);
-      if (prev && (!best || prev->size <= best->size)) {
-        best = std::move(prev);
-        disposal = 3;
-      }
+    // The keep and restore-to-previous trials run on their own threads
+    // (each with its own size counter) while the cleared screen is built;
+    // the choice below does not depend on which finishes first.
+    const bool parallel = std::size_t(DibWidth(target.image)) * std::size_t(DibHeight(target.image)) >= kParallelPixels;
+    const Layer keepScreen = fullLayer(i - 1);
+    auto keepTrial = [&] { return keepMaker.Best(keepScreen, target, interlaced); };
+    auto prevTrial = [&] {
+      return forbidRestorePrevious ? std::optional<Candidate>{} : prevMaker.Best(before, target, interlaced);
+    };
+    std::future<std::optional<Candidate>> keepFuture, prevFuture;
+    if (parallel) {
+      keepFuture = std::async(std::launch::async, keepTrial);
+      prevFuture = std::async(std::launch::async, prevTrial);
     }
     // Restore to background: F(i-1) with the box entry i - 1 drew cleared.
     Layer cleared;
@@ -328,6 +337,16 @@ bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& resu
                      d.pos.x - full[i - 1].x + DibWidth(d.image.get()), d.pos.y - full[i - 1].y + DibHeight(d.image.get())};
       CMaskedBitmapTransform::FillMaskDIBBits(msk.get(), box, false);
       cleared.Own(std::move(img), std::move(msk), POINT{full[i - 1].x, full[i - 1].y});
+    }
+    std::optional<Candidate> keep = parallel ? keepFuture.get() : keepTrial();
+    std::optional<Candidate> prev = parallel ? prevFuture.get() : prevTrial();
+    if (keep) {
+      best = std::move(keep);
+      disposal = 1;
+    }
+    if (prev && (!best || prev->size <= best->size)) {
+      best = std::move(prev);
+      disposal = 3;
     }
     if (auto background = maker.Best(cleared, target, interlaced)) {
       if (!best || background->size < best->size) {

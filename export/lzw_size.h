@@ -3,9 +3,9 @@
 //
 // The count covers what an image's data takes in the file: the minimum code
 // size byte, the LZW codes packed into sub-blocks of at most 255 bytes with
-// their length bytes, and the block terminator. The encoder is the classic
-// one: a 5003-entry open-addressing hash table, codes growing to 12 bits, a
-// clear code when the table fills.
+// their length bytes, and the block terminator. The codes come from the GIF
+// writer's own encoder (codes growing to 12 bits, a clear code when the
+// table fills).
 #pragma once
 
 #include <vector>
@@ -26,15 +26,8 @@ class CFrameSizeCaculater {
   long CalculateIndexes(const BYTE* indexes, std::size_t count);
 
  private:
-  void Begin();
-  void Add(int pixel);
-  long End();
-  void Output(int code);
+  static long Framed(std::size_t dataBytes);
 
   int m_codeSize;
-  std::vector<int> m_hashCode;  // fcode per slot, -1 empty
-  std::vector<int> m_hashEntry;
-  int m_bits = 0, m_maxCode = 0, m_freeEntry = 0, m_clear = 0, m_ent = -1;
-  bool m_clearFlag = false;
-  long long m_totalBits = 0;
+  std::vector<BYTE> m_indexes;  // the picture in file order, reused between calls
 };

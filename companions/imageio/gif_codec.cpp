@@ -18,6 +18,9 @@ namespace {
 
 // Decoded pixels of all frames together may not exceed this.
 constexpr unsigned long long kMaxGifDecodedBytes = 4ull << 30;
+// Comment and application extensions kept for writing back; past this many
+// the rest are read and dropped.
+constexpr std::size_t kMaxKeptExtensions = 1024;
 
 struct GifSource {
   const BYTE* data;
@@ -262,6 +265,9 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
       case EXTENSION_RECORD_TYPE: {
         int code = 0;
         GifByteType* ext = nullptr;
+        // giflib reads through GifRead without buffering: the introducer
+        // byte lies just before src.pos, so the block can be kept whole.
+        const std::size_t extStart = src.pos - 1;
         if (DGifGetExtension(gif, &code, &ext) == GIF_ERROR) {
           stopReason = "GIF: extension breaks off";
           done = true;
@@ -287,6 +293,10 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
         if (broken) {
           stopReason = "GIF: extension breaks off";
           done = true;
+        } else if (!netscape && (code == COMMENT_EXT_FUNC_CODE || code == APPLICATION_EXT_FUNC_CODE) &&
+                   extStart < src.pos && src.data[extStart] == 0x21 &&
+                   pack.extensions.size() < kMaxKeptExtensions) {
+          pack.extensions.emplace_back(src.data + extStart, src.data + src.pos);
         }
         break;
       }

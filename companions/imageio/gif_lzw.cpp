@@ -127,6 +127,135 @@ std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std:
   return best;
 }
 
+namespace {
+
+// LZW with flexible parsing: at each position the longest string in the
+// table is not always the best code; of the last few prefixes of it, the
+// one whose end starts the longest next match is taken (ties: the longer).
+// Every emitted code still adds the entry the decoder adds (the previous
+// string plus the first index of this one), even when that string is in the
+// table already, so the table numbering stays the decoder's.
+class CFlexibleLzwEncoder {
+ public:
+  explicit CFlexibleLzwEncoder(int minCodeSize)
+      : m_minCodeSize(std::clamp(minCodeSize, 2, 11)), m_keys(kHashSize), m_codes(kHashSize) {}
+
+  std::vector<std::uint8_t> Encode(const std::uint8_t* px, std::size_t count) {
+    m_clear = 1 << m_minCodeSize;
+    const int mask = m_clear - 1;
+    m_width = m_minCodeSize + 1;
+    Reset();
+    Put(m_clear);
+    std::vector<int> chain;  // chain[k - 1]: the code of px[i .. i + k)
+    std::size_t i = 0;
+    while (i < count) {
+      Walk(px, i, count, mask, &chain);
+      const std::size_t longest = chain.size();
+      std::size_t take = longest;
+      if (longest > 1 && i + longest < count) {
+        std::size_t bestReach = longest + Walk(px, i + longest, count, mask, nullptr);
+        for (std::size_t k = longest - 1; k >= 1 && k + kLookBack >= longest; --k) {
+          const std::size_t reach = k + Walk(px, i + k, count, mask, nullptr);
+          if (reach >= bestReach + kMinGain) bestReach = reach, take = k;
+        }
+      }
+      Put(chain[take - 1]);
+      i += take;
+      if (i < count) Add(chain[take - 1], px[i] & mask);
+    }
+    Put(m_clear + 1);
+    if (m_bitCount > 0) m_out.push_back(std::uint8_t(m_bits));
+    return std::move(m_out);
+  }
+
+ private:
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+  static constexpr std::size_t kLookBack = 8;
+  static constexpr std::size_t kMinGain = 2;  // a shorter code wastes a table entry: it must gain more than one index
+  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u >> 18) & (kHashSize - 1); }
+
+  // Length of the longest table string at px[at]; its prefixes' codes into chain.
+  std::size_t Walk(const std::uint8_t* px, std::size_t at, std::size_t count, int mask, std::vector<int>* chain) const {
+    if (chain) chain->clear();
+    if (at >= count) return 0;
+    int code = px[at] & mask;
+    if (chain) chain->push_back(code);
+    std::size_t len = 1;
+    while (at + len < count) {
+      const int next = Find(code, px[at + len] & mask);
+      if (next < 0) break;
+      code = next;
+      if (chain) chain->push_back(code);
+      ++len;
+    }
+    return len;
+  }
+
+  int Find(int prefix, int c) const {
+    const std::uint32_t key = (std::uint32_t(prefix) << 11) | std::uint32_t(c);
+    for (std::size_t slot = Hash(key); m_keys[slot] != kEmpty; slot = (slot + 1) & (kHashSize - 1))
+      if (m_keys[slot] == key) return m_codes[slot];
+    return -1;
+  }
+
+  // The decoder's new entry; a string already present keeps its old code.
+  void Add(int prefix, int c) {
+    if (m_next >= kTableLimit) {
+      // The decoder's table is full as well: start over.
+      m_clearPending = true;
+      Put(m_clear);
+      Reset();
+      return;
+    }
+    const std::uint32_t key = (std::uint32_t(prefix) << 11) | std::uint32_t(c);
+    std::size_t slot = Hash(key);
+    while (m_keys[slot] != kEmpty && m_keys[slot] != key) slot = (slot + 1) & (kHashSize - 1);
+    if (m_keys[slot] == kEmpty) {
+      m_keys[slot] = key;
+      m_codes[slot] = m_next;
+    }
+    ++m_next;
+  }
+
+  void Reset() {
+    std::fill(m_keys.begin(), m_keys.end(), kEmpty);
+    m_next = m_clear + 2;
+  }
+
+  void Put(int code) {
+    m_bits |= std::uint32_t(code) << m_bitCount;
+    m_bitCount += m_width;
+    while (m_bitCount >= 8) {
+      m_out.push_back(std::uint8_t(m_bits));
+      m_bits >>= 8;
+      m_bitCount -= 8;
+    }
+    if (m_clearPending) {
+      m_width = m_minCodeSize + 1;
+      m_clearPending = false;
+    } else if (m_next > ((1 << m_width) - 1) && m_width < kMaxBits) {
+      ++m_width;
+    }
+  }
+
+  int m_minCodeSize;
+  std::vector<std::uint32_t> m_keys;
+  std::vector<int> m_codes;
+  int m_width = 0;
+  std::vector<std::uint8_t> m_out;
+  std::uint32_t m_bits = 0;
+  int m_bitCount = 0;
+  int m_clear = 0, m_next = 0;
+  bool m_clearPending = false;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
+  CFlexibleLzwEncoder encoder(minCodeSize);
+  return encoder.Encode(indexes, count);
+}
+
 std::size_t DecodeGifLzw(const std::uint8_t* data, std::size_t size, int minCodeSize, std::uint16_t* out,
                          std::size_t count) {
   if (minCodeSize < 1 || minCodeSize > kMaxBits - 1 || !out) return 0;

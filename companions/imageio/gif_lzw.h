@@ -23,6 +23,11 @@ std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t 
 
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
 
+// The same stream format from a flexible-parsing encoder: at each step one
+// of the last few prefixes of the longest match may be emitted instead when
+// it lets the next code reach further. Slower; usually a little smaller.
+std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
+
 // Decodes a code stream (the sub-blocks joined) with minimum code size
 // 1..11 into out[0..count): codes widen up to 12 bits, a full table is kept
 // until the next clear. Returns how many indexes were written; fewer than

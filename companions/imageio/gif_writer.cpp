@@ -105,6 +105,33 @@ ColorMapObject* MakeMap(const BITMAPINFOHEADER* pic, int size) {
   return GifMakeMapObject(size, colours.data());
 }
 
+// Writes whole extension blocks (0x21, label, sub-blocks, terminator)
+// through giflib; a block that does not parse is left out.
+bool WriteKeptExtensions(GifFileType* gif, const std::vector<std::vector<BYTE>>& extensions) {
+  for (const std::vector<BYTE>& raw : extensions) {
+    if (raw.size() < 3 || raw[0] != 0x21) continue;
+    std::vector<std::pair<std::size_t, std::size_t>> subs;
+    std::size_t at = 2;
+    bool whole = false;
+    while (at < raw.size()) {
+      const std::size_t n = raw[at];
+      if (n == 0) {
+        whole = at + 1 == raw.size();
+        break;
+      }
+      if (at + 1 + n > raw.size()) break;
+      subs.emplace_back(at + 1, n);
+      at += 1 + n;
+    }
+    if (!whole) continue;
+    if (EGifPutExtensionLeader(gif, raw[1]) == GIF_ERROR) return false;
+    for (const auto& [off, n] : subs)
+      if (EGifPutExtensionBlock(gif, int(n), raw.data() + off) == GIF_ERROR) return false;
+    if (EGifPutExtensionTrailer(gif) == GIF_ERROR) return false;
+  }
+  return true;
+}
+
 // Encodes the pack into the sink. IMAGEIO_OK or an error with reason set.
 int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifSink& sink, std::string& reason,
               CTevCommonProgress* progress) {
@@ -183,7 +210,8 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
   // A single image does not animate, and an animation played once needs no
   // loop extension (a count of 1 is one play).
   const WORD loops = options ? options->loopCount : 0;
-  if ((!options || options->animated) && blocks.size() > 1 && loops != 1) {
+  const bool loopAlways = options && options->loopAlways;
+  if ((!options || options->animated) && blocks.size() > 1 && (loops != 1 || loopAlways)) {
     const GifByteType app[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
     const GifByteType sub[3] = {1, GifByteType(loops & 0xFF), GifByteType(loops >> 8)};
     if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
@@ -191,6 +219,7 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
         EGifPutExtensionTrailer(gif) == GIF_ERROR)
       return failed("loop extension");
   }
+  if (options && !WriteKeptExtensions(gif, options->extensions)) return failed("extension");
 
   std::vector<GifPixelType> indexes;
   long long index = 0;
@@ -233,7 +262,11 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
         at += std::size_t(w);
       }
     }
-    const std::vector<std::uint8_t> codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
+    std::vector<std::uint8_t> codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
+    if (options && options->flexibleLzw) {
+      std::vector<std::uint8_t> flexible = EncodeGifLzwFlexible(indexes.data(), indexes.size(), codeSize);
+      if (flexible.size() < codes.size()) codes = std::move(flexible);
+    }
     GifByteType block[256];
     for (std::size_t off = 0; off < codes.size(); off += 255) {
       const std::size_t n = std::min<std::size_t>(255, codes.size() - off);

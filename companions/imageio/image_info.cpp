@@ -69,6 +69,7 @@ void CTevImageInfoPack::Reset() {
   delay = 20;
   hotSpotX = hotSpotY = 0;
   layerName.clear();
+  extensions.clear();
   width = height = 0;
   imageColorIndex = 0;
   format = IMAGE_FORMAT_UNKNOWN;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "companions/base/dib.h"
 
@@ -99,6 +100,9 @@ class CTevImageInfoPack : public CTevSubImageBlock {
   int transparencyMode = TRANSPARENCY_NONE;
   COLORREF backgroundColor = 0;
   int loopCount = -1;           // GIF NETSCAPE loop count: 0 forever, -1 when the file has none
+  // GIF comment and application extensions other than the loop block, each
+  // whole (0x21, label, sub-blocks, terminator), in file order.
+  std::vector<std::vector<BYTE>> extensions;
 
   std::string path;             // UTF-8 path to read or write
   std::string errorText;        // reason of the last failure, empty on success

@@ -79,6 +79,10 @@ class CTevGifExportOptions : public CTevImgExportOptions {
   WORD animated = 1;     // 1: write the NETSCAPE loop extension
   WORD loopCount = 0;    // 0 loops forever
   int colorCount = 256;  // colours the reduction kept; sizes the global colour table
+  bool flexibleLzw = false;  // also try the flexible-parsing LZW encoder per image, keep the shorter stream
+  bool loopAlways = false;  // write the loop extension even for a count of 1 (the input had one)
+  // Whole extension blocks (0x21, label, sub-blocks, terminator) written after the loop extension.
+  std::vector<std::vector<BYTE>> extensions;
 };
 
 constexpr DWORD kJpegFlagBase = 0x80000;
