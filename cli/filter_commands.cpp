@@ -15,6 +15,7 @@
 
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
+#include "cli/suggest.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/filter_actions.h"
 #include "tools/edit_view.h"
@@ -508,7 +509,11 @@ void AddFilterCommands(CScriptRunner& r) {
                  return RunAnalysis(doc, out, name);
                }
                auto it = table->find(name);
-               if (it == table->end()) return ScriptResult::Usage("filter: unknown filter " + name);
+               if (it == table->end()) {
+                 std::vector<std::string> names{"count-colors", "key-color", "optimized-rect"};
+                 for (const auto& entry : *table) names.push_back(entry.first);
+                 return ScriptResult::Usage("filter: unknown filter " + name + DidYouMean(name, names));
+               }
                CFilterParams params(std::move(kv), doc);
                ProcessPtr process = it->second.make(params);
                if (!params.ErrorText().empty()) return ScriptResult::Usage("filter " + name + ": " + params.ErrorText());
