@@ -136,9 +136,15 @@ std::string BatchOutputPath(const std::string& input, const std::string& outDir,
   const fs::path in(input);
   std::string name = in.stem().string();
   std::string extension = ext.empty() ? in.extension().string() : "." + ext;
-  if (extension.empty()) {
+  if (ext.empty()) {
+    // The input's own type when it can be written, GIF otherwise.
     const std::string sniffed = SniffFileType(input);
-    extension = sniffed.empty() ? "" : "." + Lower(sniffed);
+    const std::string type = sniffed.empty() ? UpperExtension(input) : sniffed;
+    static const char* const kWritable[] = {"GIF", "LWP", "ICO", "CUR", "ANI", "PSD", "AVI"};
+    bool writable = false;
+    for (const char* w : kWritable) writable = writable || type == w;
+    if (!writable) extension = ".gif";
+    else if (UpperExtension(input) != type) extension = "." + Lower(type);
   }
   if (outDir.empty()) return (in.parent_path() / (name + suffix + extension)).string();
   return (fs::path(outDir) / (name + suffix + extension)).string();
