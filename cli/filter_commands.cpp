@@ -15,6 +15,7 @@
 
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
+#include "cli/colours.h"
 #include "cli/suggest.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/filter_actions.h"
@@ -61,10 +62,7 @@ class CFilterParams {
   RGBQUAD Colour(const std::string& key, COLORREF def, int alpha = 0) {
     COLORREF c = def;
     if (const std::string* v = Take(key)) {
-      char* end = nullptr;
-      const unsigned long n = std::strtoul(v->c_str(), &end, 0);
-      if (v->empty() || *end || n > 0xFFFFFF) Error(key + " must be a colour 0xBBGGRR");
-      else c = COLORREF(n);
+      if (!ParseColour(*v, c)) Error(key + " must be a colour: " + kColourForms);
     }
     return RGBQUAD{BYTE((c >> 16) & 0xFF), BYTE((c >> 8) & 0xFF), BYTE(c & 0xFF), BYTE(alpha)};
   }
