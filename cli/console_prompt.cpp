@@ -29,8 +29,12 @@ void CConsolePrompt::SetStatusCaption(const std::string& caption) {
 namespace {
 CTevCommonProgress* g_progress = nullptr;
 
+// The first Ctrl-C asks the running operation to stop (it returns failure
+// and the writers leave their targets as they were); a second one ends the
+// process at once.
 extern "C" void OnInterrupt(int) {
   if (g_progress) g_progress->Cancel();
+  std::signal(SIGINT, SIG_DFL);
 }
 
 // "caption [#####     ]  42%  ETA 0:12" redrawn in place on a terminal

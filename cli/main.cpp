@@ -128,6 +128,25 @@ int CmdNew(CLoopwrightApp& app, CLoopwrightDoc& doc, const std::string& out, con
   return SaveByExtension(doc, out);
 }
 
+// `effect` with "-" for its input or output and inputs of any name.
+int RunEffectStaged(const std::string& name, const std::string& file, const std::string& out, double progress,
+                    const std::vector<std::string>& params) {
+  if (out.empty()) return MissingOutput("effect");
+  CStagedInput in;
+  CStagedOutput target;
+  std::string message;
+  if (!in.Prepare(file, message) || !target.Prepare(out, "PNG", message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return 1;
+  }
+  const int rc = RunEffectCommand(name, in.Path(), target.Path(), progress, params);
+  if (rc == 0 && !target.Finish(message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return 1;
+  }
+  return rc;
+}
+
 int CmdRun(CLoopwrightDoc& doc, const std::string& script) {
   CScriptRunner runner(doc, std::cout);
   if (script == "-") return runner.Run(std::cin);
@@ -259,7 +278,7 @@ int main(int argc, char** argv) {
     else if (*demo) rc = RunDemo(doc, outDir);
     else if (*publish) rc = RunPublish(doc, file, out, pageOptions);
     else if (*preview) rc = RunPreview(doc, file, pageOptions);
-    else if (*effect) rc = out.empty() ? MissingOutput("effect") : RunEffectCommand(effectName, file, out, progress, effectParams);
+    else if (*effect) rc = RunEffectStaged(effectName, file, out, progress, effectParams);
     else if (*banner) rc = RunBannerCommand(doc, bannerOptions);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "loopwright: error: out of memory (%s)\n", cli.get_subcommands().front()->get_name().c_str());

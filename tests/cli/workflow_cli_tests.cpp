@@ -130,8 +130,13 @@ TEST_F(WorkflowTest, PipesBothWaysGiveTheSameBytesAsFiles) {
     EXPECT_TRUE(got == c.want) << c.args << ": " << got.size() << " bytes, want " << c.want.size();
     fs::remove(File("piped.gif"));
   }
+  // An effect picture from standard input to standard output.
+  RunResult r = Run("effect iris-wipe - -o - --progress 0.5", Slurp(File("f1.png")));
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(Run("effect iris-wipe f1.png -o iris.png --progress 0.5").code, 0);
+  EXPECT_TRUE(r.out == Slurp(File("iris.png")));
   // A PNG frame to standard output.
-  RunResult r = Run("render --frame 2 base.lwp -o -");
+  r = Run("render --frame 2 base.lwp -o -");
   ASSERT_EQ(r.code, 0) << r.err;
   Write("piped.png", r.out);
   DibPtr pic = LoadPng("piped.png");
