@@ -39,7 +39,7 @@ const OptionSpec kOptions[] = {
     {"", "--quiet,-q", T::Flag, "", "", "no progress bar"},
     {"", "--version", T::Flag, "", "", "print the version and exit"},
     {"convert", "--output,-o", T::Path, "", "", "file to write (- for standard output; a folder ending in / with --batch)"},
-    {"convert", "--format", T::Choice, "gif|lwp|png|ico|cur|ani|psd|avi|mp4|webm|swf|htm", "",
+    {"convert", "--format", T::Choice, "gif|lwp|ico|cur|ani|psd|avi|mp4|webm|swf|htm", "",
      "output type when it cannot come from the output's name (standard output, --batch)"},
     {"convert", "--batch", T::Flag, "", "", "convert each input to its own output (-o DIR/ or --suffix)"},
     {"convert", "--suffix", T::Text, "", "", "with --batch: OUTPUT is the input's name with this added before the extension"},
