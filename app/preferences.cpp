@@ -165,6 +165,15 @@ std::int32_t CPreferences::Checked(std::string_view key, std::int64_t value) {
   return p ? ApplyRule(*p, value) : 0;
 }
 
+bool CPreferences::Range(std::string_view key, std::int64_t& lo, std::int64_t& hi, std::int32_t* def) {
+  const PrefKey* p = Find(key);
+  if (!p) return false;
+  lo = p->checked ? p->lo : kMin;
+  hi = p->checked ? p->hi : kMax;
+  if (def) *def = ApplyRule(*p, p->def);
+  return true;
+}
+
 std::string CPreferences::DefaultPath() {
   std::filesystem::path base;
   if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) {

@@ -34,6 +34,9 @@ class CPreferences {
   static std::string DefaultPath();
   // The value a key holds after the range check of value.
   static std::int32_t Checked(std::string_view key, std::int64_t value);
+  // The valid range of a key (the whole 32-bit range for keys without a
+  // rule) and its default; false for an unknown key.
+  static bool Range(std::string_view key, std::int64_t& lo, std::int64_t& hi, std::int32_t* def = nullptr);
 
  private:
   std::map<std::string, std::int32_t, std::less<>> m_values;

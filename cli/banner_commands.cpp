@@ -9,6 +9,7 @@
 #include "app/import_dispatch.h"
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
+#include "cli/colours.h"
 #include "export/export_dispatch.h"
 #include "generators/banner_command.h"
 #include "generators/banner_generators.h"
@@ -85,9 +86,10 @@ std::string ParseBannerValues(const std::map<std::string, std::string>& values, 
       ok = !value.empty() && end && !*end && std::isfinite(size) && size >= 1 && size <= 2000;
       r.style.font.size = size;
     } else if (key == "color" || key == "outline") {
-      ok = ParseInt(value, v[0]) && v[0] >= 0 && v[0] <= 0xFFFFFF;
-      if (key == "color") r.style.colour = COLORREF(v[0]);
-      else r.style.outline = true, r.style.outlineColour = COLORREF(v[0]);
+      COLORREF colour = 0;
+      ok = ParseColour(value, colour);
+      if (key == "color") r.style.colour = colour;
+      else r.style.outline = true, r.style.outlineColour = colour;
     } else if (key == "shadow") {
       ok = ParseIntList(value, 1, 0, 9, v);
       r.style.shadowKind = int(v[0]);

@@ -27,6 +27,10 @@ class CConsolePrompt : public CPromptInterface {
   std::vector<std::string> m_heldErrors;
 };
 
-// A progress sink that draws "caption NN%" on a terminal stderr and whose
-// cancel flag Ctrl-C sets. One per process.
+// A progress sink that draws a bar with the percentage and the time left on
+// a terminal stderr (nothing otherwise) and whose cancel flag Ctrl-C sets.
+// One per process.
 CTevCommonProgress& ConsoleProgress();
+// --quiet: no bar and no status captions.
+void SetConsoleQuiet(bool quiet);
+bool ConsoleQuiet();

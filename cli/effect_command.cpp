@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "app/frame_render.h"
+#include "cli/effect_names.h"
+#include "cli/suggest.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
 #include "effects/TevImgEffect.h"
@@ -164,11 +166,12 @@ std::string EffectCommandHelp() {
 int RunEffectCommand(const std::string& effect, const std::string& in, const std::string& out, double progress,
                      const std::vector<std::string>& params) {
   const EffectEntry* entry = nullptr;
+  const std::string known = EffectCommandName(effect);
   for (const auto& e : Effects())
-    if (effect == e.name) entry = &e;
+    if (effect == e.name || known == e.name) entry = &e;
   if (!entry) {
-    std::fprintf(stderr, "loopwright: unknown effect %s; the effects are:\n%s", effect.c_str(),
-                 EffectCommandHelp().c_str());
+    std::fprintf(stderr, "loopwright: unknown effect %s%s; the effects are:\n%s", effect.c_str(),
+                 DidYouMean(effect, AllEffectNames()).c_str(), EffectCommandHelp().c_str());
     return 2;
   }
   Params p;

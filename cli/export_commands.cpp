@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "app/import_dispatch.h"
+#include "cli/colours.h"
 #include "cli/console_prompt.h"
+#include "cli/frame_edits.h"
 #include "cli/script_runner.h"
 #include "export/color_quantizer.h"
 #include "export/export_dispatch.h"
@@ -63,9 +65,8 @@ bool ParseVideoOptions(const CConvertOptions& o, CVideoExportOptions& video, std
   video.crf = o.crf;
   video.soundPath = o.sound;
   if (!o.background.empty()) {
-    long long colour = 0;
-    if (!ParseInt(o.background, colour) || colour < 0 || colour > 0xFFFFFF)
-      return message = "--background takes 0xBBGGRR", false;
+    COLORREF colour = 0;
+    if (!ParseColour(o.background, colour)) return message = std::string("--background takes ") + kColourForms, false;
     video.background = colour;
   }
   return true;
@@ -88,6 +89,20 @@ bool ParseScriptVideoOptions(const CScriptRunner::Args& a, CVideoExportOptions& 
   return ParseVideoOptions(o, video, message);
 }
 
+// "--colors N" among the script's export words (2-256), removed from them.
+bool TakeColorsWord(CScriptRunner::Args& words, int& colors, std::string& message) {
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    if (words[i] != "--colors") continue;
+    long long n = 0;
+    if (i + 1 >= words.size() || !ParseInt(words[i + 1], n) || n < 2 || n > 256)
+      return message = "--colors takes 2 to 256", false;
+    colors = int(n);
+    words.erase(words.begin() + std::ptrdiff_t(i), words.begin() + std::ptrdiff_t(i) + 2);
+    return true;
+  }
+  return true;
+}
+
 }  // namespace
 
 void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
@@ -105,12 +120,12 @@ void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
   convert.add_option("--quality", o.quality, "AVI MJPEG: quality 1-100 (default 90)")->check(CLI::Range(1, 100));
   convert.add_option("--crf", o.crf, "MP4/WebM: constant rate factor (H.264 0-51, VP9 0-63)")->check(CLI::Range(0, 63));
   convert.add_option("--sound", o.sound, "AVI/MP4/WebM: sound file added as a second stream");
-  convert.add_option("--background", o.background, "AVI/MP4/WebM: colour 0xBBGGRR behind the frames");
+  convert.add_option("--background", o.background, "AVI/MP4/WebM: colour behind the frames (#RRGGBB, a CSS name or 0xBBGGRR)");
   AddFlashConvertOptions(convert, o.flash);
 }
 
-int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& o) {
-  CExportSettings settings;
+int PrepareConvertExport(CLoopwrightDoc& doc, const std::string& out, const CConvertOptions& o,
+                         CExportSettings& settings, std::string& base, std::string& ext) {
   settings.maxColors = o.colors;
   settings.forbidRestorePrevious = o.noPrevDisposal;
   settings.globalPalette = o.globalPalette;
@@ -137,7 +152,6 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
     std::fprintf(stderr, "loopwright: %s\n", flashError.c_str());
     return 2;
   }
-  std::string base, ext;
   if (!o.frames.empty() && !SplitFramesTarget(o.frames, base, ext)) {
     std::fprintf(stderr, "loopwright: --frames takes BASE.EXT\n");
     return 2;
@@ -146,10 +160,12 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
     std::fprintf(stderr, "loopwright: convert needs OUT or --frames\n");
     return 2;
   }
-  if (!doc.OnOpenDocument(in, &ConsoleProgress())) {
-    if (!doc.m_strLastError.empty()) std::fprintf(stderr, "loopwright: %s\n", doc.m_strLastError.c_str());
-    return 1;
-  }
+  return 0;
+}
+
+int WriteConvertOutputs(CLoopwrightDoc& doc, const std::string& out, const std::string& shownOut,
+                        const CConvertOptions& o, const CExportSettings& settings, const std::string& base,
+                        const std::string& ext) {
   if (!out.empty()) {
     std::string reason;
     bool ok;
@@ -161,7 +177,8 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
     }
     if (!ok) {
       // A project save has already reported its failure through the document.
-      if (UpperExtension(out) != "LWP") std::fprintf(stderr, "loopwright: error: %s\n", SaveFailed(out, reason).c_str());
+      if (UpperExtension(out) != "LWP")
+        std::fprintf(stderr, "loopwright: error: %s\n", SaveFailed(shownOut, reason).c_str());
       return 1;
     }
   }
@@ -175,17 +192,35 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
   return 0;
 }
 
+int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& o) {
+  CExportSettings settings;
+  std::string base, ext;
+  if (int rc = PrepareConvertExport(doc, out, o, settings, base, ext)) return rc;
+  if (!doc.OnOpenDocument(in, &ConsoleProgress())) {
+    if (!doc.m_strLastError.empty()) std::fprintf(stderr, "loopwright: %s\n", doc.m_strLastError.c_str());
+    return 1;
+  }
+  return WriteConvertOutputs(doc, out, out, o, settings, base, ext);
+}
+
 void AddExportCommands(CScriptRunner& r) {
   CLoopwrightDoc& doc = r.Doc();
   r.Register("export",
              "export FILE (.gif .ico .cur .ani .psd .swf .htm; .avi .mp4 .webm [--codec dib|rle|mjpeg] [--quality Q] [--crf N] "
-             "[--sound FILE] [--background 0xBBGGRR])",
+             "[--sound FILE] [--background 0xBBGGRR]) [--pick L] [--drop L] [--reverse] [--crop X,Y,W,H] [--resize WxH|N%] "
+             "[--delay D|I-J:D] [--loop N|forever] [--colors N]",
              [&doc](const CScriptRunner::Args& a) {
     if (a.empty()) return ScriptResult::Usage({});
     CExportSettings settings;
     std::string message;
-    if (!ParseScriptVideoOptions(a, settings.video, message)) return ScriptResult::Usage(message);
+    CScriptRunner::Args words = a;
+    CFrameEdits edits;
+    if (!TakeFrameEditWords(words, 1, edits, message)) return ScriptResult::Usage(message);
+    if (!TakeColorsWord(words, settings.maxColors, message)) return ScriptResult::Usage(message);
+    if (!ParseScriptVideoOptions(words, settings.video, message)) return ScriptResult::Usage(message);
     if (!doc.CanExport()) return ScriptResult::Fail(SaveFailed(a[0], "the animation has no frames"));
+    if (int rc = ApplyFrameEdits(doc, edits, message))
+      return rc == 2 ? ScriptResult::Usage(message) : ScriptResult::Fail(message);
     std::string reason;
     if (!ExportDocument(doc, a[0], settings, reason)) return ScriptResult::Fail(SaveFailed(a[0], reason));
     return ScriptResult::Ok();

@@ -8,6 +8,7 @@
 
 #include "app/loopwright_doc.h"
 #include "cli/flash_commands.h"
+#include "export/export_dispatch.h"
 
 struct CConvertOptions {
   int colors = 0;              // 0: the document's colour count
@@ -32,6 +33,15 @@ void AddConvertOptions(CLI::App& convert, CConvertOptions& options);
 // Opens in and writes out by its extension (.lwp project or an animation
 // export) and/or the frames. Exit code: 0, 1 reported failure, 2 bad usage.
 int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& options);
+
+// The two halves of RunConvert, for the convert command's several inputs
+// and edits: checks the options for out (0, or 2 with the message printed),
+// then writes out and the frames (0 or 1; shownOut names out in messages).
+int PrepareConvertExport(CLoopwrightDoc& doc, const std::string& out, const CConvertOptions& options,
+                         CExportSettings& settings, std::string& framesBase, std::string& framesExt);
+int WriteConvertOutputs(CLoopwrightDoc& doc, const std::string& out, const std::string& shownOut,
+                        const CConvertOptions& options, const CExportSettings& settings,
+                        const std::string& framesBase, const std::string& framesExt);
 
 class CScriptRunner;
 void AddExportCommands(CScriptRunner& runner);

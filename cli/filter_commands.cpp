@@ -15,6 +15,8 @@
 
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
+#include "cli/colours.h"
+#include "cli/suggest.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/filter_actions.h"
 #include "tools/edit_view.h"
@@ -60,10 +62,7 @@ class CFilterParams {
   RGBQUAD Colour(const std::string& key, COLORREF def, int alpha = 0) {
     COLORREF c = def;
     if (const std::string* v = Take(key)) {
-      char* end = nullptr;
-      const unsigned long n = std::strtoul(v->c_str(), &end, 0);
-      if (v->empty() || *end || n > 0xFFFFFF) Error(key + " must be a colour 0xBBGGRR");
-      else c = COLORREF(n);
+      if (!ParseColour(*v, c)) Error(key + " must be a colour: " + kColourForms);
     }
     return RGBQUAD{BYTE((c >> 16) & 0xFF), BYTE((c >> 8) & 0xFF), BYTE(c & 0xFF), BYTE(alpha)};
   }
@@ -508,7 +507,11 @@ void AddFilterCommands(CScriptRunner& r) {
                  return RunAnalysis(doc, out, name);
                }
                auto it = table->find(name);
-               if (it == table->end()) return ScriptResult::Usage("filter: unknown filter " + name);
+               if (it == table->end()) {
+                 std::vector<std::string> names{"count-colors", "key-color", "optimized-rect"};
+                 for (const auto& entry : *table) names.push_back(entry.first);
+                 return ScriptResult::Usage("filter: unknown filter " + name + DidYouMean(name, names));
+               }
                CFilterParams params(std::move(kv), doc);
                ProcessPtr process = it->second.make(params);
                if (!params.ErrorText().empty()) return ScriptResult::Usage("filter " + name + ": " + params.ErrorText());

@@ -11,6 +11,13 @@
 #include "app/import_dispatch.h"
 #include "app/loopwright_doc.h"
 #include "cli/banner_commands.h"
+#include "cli/cli_support.h"
+#include "cli/colours.h"
+#include "cli/command_table_cli.h"
+#include "cli/convert_command.h"
+#include "cli/file_staging.h"
+#include "cli/info_summary.h"
+#include "cli/prefs_command.h"
 #include "cli/console_prompt.h"
 #include "cli/demo.h"
 #include "cli/effect_command.h"
@@ -30,16 +37,29 @@ int OpenOrFail(CLoopwrightDoc& doc, const std::string& file) {
 }
 
 int CmdInfo(CLoopwrightDoc& doc, const std::string& file, bool json) {
-  if (int rc = OpenOrFail(doc, file)) return rc;
+  CStagedInput in;
+  std::string message;
+  if (!in.Prepare(file, message)) {
+    std::fprintf(stderr, "loopwright: %s: %s\n", in.Display().c_str(), message.c_str());
+    return 1;
+  }
+  if (int rc = OpenOrFail(doc, in.Path())) return rc;
   if (json)
     std::cout << ModelToJson(doc).dump() << "\n";
   else
-    std::cout << file << ": " << ModelSummary(doc);
+    std::cout << InfoSummary(doc, in.Display(), in.Type(), doc.m_nFileSize);
   return 0;
 }
 
 int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& out, int frame) {
-  if (int rc = OpenOrFail(doc, file)) return rc;
+  if (out.empty()) return MissingOutput("render");
+  CStagedInput in;
+  std::string message;
+  if (!in.Prepare(file, message)) {
+    std::fprintf(stderr, "loopwright: %s: %s\n", in.Display().c_str(), message.c_str());
+    return 1;
+  }
+  if (int rc = OpenOrFail(doc, in.Path())) return rc;
   CGifFrame* f = doc.GetFrame(frame);
   if (!f) {
     std::fprintf(stderr, "loopwright: %s has no frame %d (it has %d)\n", file.c_str(), frame, doc.GetFrameCount());
@@ -53,8 +73,14 @@ int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& o
                                         std::to_string(doc.m_nHeight) + " is too large to render)"
                                   : "(out of memory)";
   }
-  if (!picture || !WritePngPicture(picture.get(), out, &reason)) {
-    std::fprintf(stderr, "loopwright: error: %s %s\n", TrFormat("Failed to save to the file %s!", {out}).c_str(), reason.c_str());
+  CStagedOutput target;
+  if (!target.Prepare(out, "PNG", message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return 2;
+  }
+  if (!picture || !WritePngPicture(picture.get(), target.Path(), &reason) || !target.Finish(reason)) {
+    std::fprintf(stderr, "loopwright: error: %s %s\n", TrFormat("Failed to save to the file %s!", {out}).c_str(),
+                 reason.c_str());
     return 1;
   }
   return 0;
@@ -63,7 +89,8 @@ int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& o
 // The project writer is the only output so far; other extensions fail cleanly.
 int SaveByExtension(CLoopwrightDoc& doc, const std::string& out) {
   if (UpperExtension(out) != "LWP") {
-    std::fprintf(stderr, "loopwright: error: %s (only .lwp output is supported)\n", TrFormat("Failed to save to the file %s!", {out}).c_str());
+    std::fprintf(stderr, "loopwright: error: %s (only .lwp output is supported)\n",
+                 TrFormat("Failed to save to the file %s!", {out}).c_str());
     return 1;
   }
   if (doc.OnSaveDocument(out, &ConsoleProgress())) return 0;
@@ -80,15 +107,19 @@ struct NewOptions {
 // A new animation from the preferences, with the options overriding them for
 // this run only (the stored preferences keep their values).
 int CmdNew(CLoopwrightApp& app, CLoopwrightDoc& doc, const std::string& out, const NewOptions& o) {
+  if (out.empty()) return MissingOutput("new");
   if (UpperExtension(out) != "LWP") {
-    std::fprintf(stderr, "loopwright: error: %s (only .lwp output is supported)\n", TrFormat("Failed to save to the file %s!", {out}).c_str());
+    std::fprintf(stderr, "loopwright: error: %s (only .lwp output is supported)\n",
+                 TrFormat("Failed to save to the file %s!", {out}).c_str());
     return 1;
   }
   long long colour = -1;
-  if (!o.colour.empty() && (!ParseInt(o.colour, colour) || colour < 0 || colour > 0xFFFFFF)) {
-    std::fprintf(stderr, "loopwright: --color takes 0xBBGGRR\n");
+  COLORREF parsed = 0;
+  if (!o.colour.empty() && !ParseColour(o.colour, parsed)) {
+    std::fprintf(stderr, "loopwright: --color takes %s\n", kColourForms);
     return 2;
   }
+  if (!o.colour.empty()) colour = parsed;
   CPreferences saved = app.Prefs();
   if (o.transparent) app.Prefs().Set("InitTransparent", 1);
   if (colour >= 0) app.Prefs().Set("InitColor", std::int32_t(colour));
@@ -99,6 +130,25 @@ int CmdNew(CLoopwrightApp& app, CLoopwrightDoc& doc, const std::string& out, con
     return 1;
   }
   return SaveByExtension(doc, out);
+}
+
+// `effect` with "-" for its input or output and inputs of any name.
+int RunEffectStaged(const std::string& name, const std::string& file, const std::string& out, double progress,
+                    const std::vector<std::string>& params) {
+  if (out.empty()) return MissingOutput("effect");
+  CStagedInput in;
+  CStagedOutput target;
+  std::string message;
+  if (!in.Prepare(file, message) || !target.Prepare(out, "PNG", message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return 1;
+  }
+  const int rc = RunEffectCommand(name, in.Path(), target.Path(), progress, params);
+  if (rc == 0 && !target.Finish(message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return 1;
+  }
+  return rc;
 }
 
 int CmdRun(CLoopwrightDoc& doc, const std::string& script) {
@@ -118,6 +168,9 @@ int main(int argc, char** argv) {
   InitMessageLanguage();  // messages in the user's language, numbers in the C format
   CLI::App cli{"loopwright: animated GIF editor, command-line tool"};
   cli.require_subcommand(1);
+  cli.set_version_flag("--version", std::string("loopwright ") + LW_VERSION, "print the version and exit");
+  CTableValues globals;
+  AddTableOptions(cli, "", globals);
   bool yes = true;
   cli.add_flag("--yes,!--no", yes, "answer questions with yes (default) or no");
   bool force = false;
@@ -131,12 +184,13 @@ int main(int argc, char** argv) {
   int frame = 0;
 
   auto* info = cli.add_subcommand("info", "open FILE as the editor does and print the model");
-  info->add_option("FILE", file, "file to open")->required();
+  info->add_option("FILE", file, "file to open (- for standard input)")->required();
   info->add_flag("--json", json, "print the model as JSON");
 
   auto* render = cli.add_subcommand("render", "write frame N of FILE, composed at canvas size, as an RGBA PNG");
   render->add_option("FILE", file, "file to open")->required();
-  render->add_option("OUT", out, "PNG to write")->required();
+  render->add_option("OUT", out, "PNG to write (- for standard output)");
+  render->add_option("-o,--output", out, "PNG to write (instead of OUT)");
   render->add_option("--frame", frame, "frame index, from 0")->check(CLI::NonNegativeNumber);
 
   auto* run = cli.add_subcommand("run", "run editor commands from SCRIPT (- for stdin), one per line");
@@ -144,17 +198,15 @@ int main(int argc, char** argv) {
 
   NewOptions newOptions;
   auto* create = cli.add_subcommand("new", "create a new animation from the preferences and save it as a project");
-  create->add_option("OUT", out, "project to write (.lwp)")->required();
+  create->add_option("OUT", out, "project to write (.lwp)");
+  create->add_option("-o,--output", out, "project to write (instead of OUT)");
   create->add_option("--width", newOptions.width, "canvas width")->check(CLI::Range(1, int(kMaxDibDimension)));
   create->add_option("--height", newOptions.height, "canvas height")->check(CLI::Range(1, int(kMaxDibDimension)));
   create->add_flag("--transparent", newOptions.transparent, "start with a transparent canvas (no object)");
-  create->add_option("--color", newOptions.colour, "initial colour 0xBBGGRR");
+  create->add_option("--color", newOptions.colour, std::string("initial colour: ") + kColourForms);
 
-  auto* convert = cli.add_subcommand("convert", "open IN as the editor does and write OUT by its extension (.lwp .gif .ico .cur .ani .psd .avi .mp4 .webm .swf .htm)");
-  convert->add_option("IN", file, "file to open")->required();
-  convert->add_option("OUT", out, "file to write")->required();
-  CConvertOptions convertOptions;
-  AddConvertOptions(*convert, convertOptions);
+  CConvertCli convertOptions;
+  auto* convert = AddConvertCommand(cli, convertOptions);
 
   CFlashCliOptions pageOptions;
   auto* publish = AddPublishCommand(cli, file, out, pageOptions);
@@ -170,7 +222,8 @@ int main(int argc, char** argv) {
   effect->footer("Effects and their parameters (name=value):\n" + EffectCommandHelp());
   effect->add_option("EFFECT", effectName, "effect name, e.g. clock-wipe")->required();
   effect->add_option("IN", file, "picture to read")->required();
-  effect->add_option("OUT", out, "PNG to write")->required();
+  effect->add_option("OUT", out, "PNG to write");
+  effect->add_option("-o,--output", out, "PNG to write (instead of OUT)");
   effect->add_option("PARAMS", effectParams, "effect parameters name=value");
   effect->add_option("--progress", progress, "position in the effect, 0 to 1")->check(CLI::Range(0.0, 1.0));
 
@@ -178,15 +231,34 @@ int main(int argc, char** argv) {
   auto* banner = cli.add_subcommand("banner", "write a new animation of TEXT entering and leaving, by OUT's extension");
   AddBannerCliOptions(*banner, bannerOptions);
 
+  CPrefsCliOptions prefsOptions;
+  auto* prefs = AddPrefsCommand(cli, prefsOptions);
+  CTableValues docValues;
+  auto* completion = AddTableCommand(cli, "completion", docValues);
+  auto* manual = AddTableCommand(cli, "man", docValues);
+  for (CLI::App* sub : cli.get_subcommands({})) AddExamples(*sub);
+
   try {
     cli.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int rc = cli.exit(e);
-    return rc == 0 ? 0 : 2;
+    return ReportParseError(cli, e, argc, argv);
   }
+  if (*completion) return PrintCompletion(cli, docValues.Text("SHELL"));
+  if (*manual) return std::cout << ManPage(cli), 0;
+  SetConsoleQuiet(globals.Flag("quiet"));
 
+  // A run reads the preferences and never writes them back: only `prefs`
+  // changes them, so every run starts from the same defaults.
+  const std::string iniPath = globals.Text("config").empty() ? CPreferences::DefaultPath() : globals.Text("config");
+  const bool noConfig = globals.Flag("no-config");
+  if (*prefs) return RunPrefsCommand(prefsOptions, iniPath, noConfig);
   CLoopwrightApp app;
-  app.InitInstance();
+  app.InitInstance(iniPath);
+  app.m_bWritePrefsOnExit = false;
+  if (noConfig) {
+    app.Prefs() = CPreferences();
+    SetDefaultFrameDelay(std::uint16_t(app.Pref("DefaultDelay")));
+  }
   CConsolePrompt prompt(yes);
   TevImageIO::SetReplaceReadOnlyFiles(force);
   // --psd-layers answers the layered-picture question for this run only.
@@ -207,11 +279,11 @@ int main(int argc, char** argv) {
     else if (*render) rc = CmdRender(doc, file, out, frame);
     else if (*run) rc = CmdRun(doc, script);
     else if (*create) rc = CmdNew(app, doc, out, newOptions);
-    else if (*convert) rc = RunConvert(doc, file, out, convertOptions);
+    else if (*convert) rc = RunConvertCommand(doc, convertOptions);
     else if (*demo) rc = RunDemo(doc, outDir);
     else if (*publish) rc = RunPublish(doc, file, out, pageOptions);
     else if (*preview) rc = RunPreview(doc, file, pageOptions);
-    else if (*effect) rc = RunEffectCommand(effectName, file, out, progress, effectParams);
+    else if (*effect) rc = RunEffectStaged(effectName, file, out, progress, effectParams);
     else if (*banner) rc = RunBannerCommand(doc, bannerOptions);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "loopwright: error: out of memory (%s)\n", cli.get_subcommands().front()->get_name().c_str());

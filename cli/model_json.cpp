@@ -2,11 +2,14 @@
 
 #include <sstream>
 
+#include "cli/colours.h"
+
 nlohmann::ordered_json ModelToJson(const CGifImage& m) {
   using json = nlohmann::ordered_json;
   json j;
   j["canvas"] = {{"width", m.m_nWidth}, {"height", m.m_nHeight}};
   j["background"] = m.m_clrBackground;
+  j["backgroundHex"] = ColourToHex(m.m_clrBackground);
   j["imageColorIndex"] = m.m_nImageColorIndex;
   j["transparencyState"] = m.m_nTransparencyState;
   j["loopForever"] = m.m_bLoopForever != 0;
@@ -20,6 +23,7 @@ nlohmann::ordered_json ModelToJson(const CGifImage& m) {
                    {"dx", o->m_nShadowDistX},
                    {"dy", o->m_nShadowDistY},
                    {"colour", o->m_clrShadow},
+                   {"colourHex", ColourToHex(o->m_clrShadow)},
                    {"angle", o->m_nPerspectiveAngle},
                    {"length", o->m_nPerspectiveLength},
                    {"hasImage", o->HasShadow()}};

@@ -11,7 +11,7 @@
 #include "cli/console_prompt.h"
 #include "cli/script_runner.h"
 #include "companions/base/dib.h"
-#include "companions/base/tr.h"
+#include "cli/colours.h"
 #include "editing/object_commands.h"
 #include "companions/base/tr.h"
 
@@ -73,10 +73,10 @@ class COptions {
     return true;
   }
   bool Colour(const char* key, COLORREF& value, bool* given = nullptr) {
-    long long v = value;
-    if (!Int(key, 0, 0xFFFFFF, v)) return false;
-    if (given) *given = m_values.count(key) != 0;
-    value = COLORREF(v);
+    auto it = m_values.find(key);
+    if (given) *given = it != m_values.end();
+    if (it == m_values.end()) return true;
+    if (!ParseColour(it->second, value)) return Error(std::string(key) + " must be a colour: " + kColourForms);
     return true;
   }
   bool Flag(const char* key, bool& value) {

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "cli/script_runner.h"
+#include "cli/colours.h"
 #include "editing/object_commands.h"
 
 namespace {
@@ -50,8 +51,8 @@ bool ParseGradient(const std::string& text, TevVecLib::CTevGradientColors& out) 
   std::size_t start = 0;
   while (start <= text.size()) {
     const auto comma = text.find(',', start);
-    long long c;
-    if (!ParseRange(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), 0, 0xFFFFFF, c))
+    COLORREF c;
+    if (!ParseColour(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), c))
       return false;
     colours.push_back(c);
     if (comma == std::string::npos) break;
@@ -112,7 +113,9 @@ void AddObjectEditCommands(CScriptRunner& r) {
     Args a = in;
     long long fill = -1, w = 0, h = 0;
     if (!a.empty() && a.back().rfind("color=", 0) == 0) {
-      if (!ParseRange(a.back().substr(6), 0, 0xFFFFFF, fill)) return ScriptResult::Usage({});
+      COLORREF colour;
+      if (!ParseColour(a.back().substr(6), colour)) return ScriptResult::Usage({});
+      fill = colour;
       a.pop_back();
     }
     if (a.size() == 2) {

@@ -3,6 +3,7 @@
 #include "cli/console_prompt.h"
 #include "cli/export_commands.h"
 #include "cli/flash_commands.h"
+#include "cli/suggest.h"
 #include "tools/edit_view.h"
 
 #include <cerrno>
@@ -66,7 +67,11 @@ ScriptResult CScriptRunner::RunLine(const std::string& line) {
   if (!ok) return ScriptResult::Usage("unterminated quote");
   if (words.empty() || words[0][0] == '#') return ScriptResult::Ok();
   auto it = m_commands.find(words[0]);
-  if (it == m_commands.end()) return ScriptResult::Usage("unknown command '" + words[0] + "'");
+  if (it == m_commands.end()) {
+    std::vector<std::string> names;
+    for (const auto& [name, command] : m_commands) names.push_back(name);
+    return ScriptResult::Usage("unknown command '" + words[0] + "'" + DidYouMean(words[0], names));
+  }
   // Every command but new and open works on an animation, and a run starts without one.
   if (words[0] != "new" && words[0] != "open" && (m_doc.m_nWidth < 1 || m_doc.m_nHeight < 1))
     return ScriptResult::Fail(words[0] + ": no animation is open (start with new or open)");

@@ -13,6 +13,8 @@
 
 #include "app/frame_render.h"
 #include "cli/console_prompt.h"
+#include "cli/effect_names.h"
+#include "cli/suggest.h"
 #include "cli/script_runner.h"
 #include "generators/transition_generator.h"
 #include "companions/base/tr.h"
@@ -30,7 +32,9 @@ ScriptResult RunTransition(CLoopwrightDoc& doc, const CScriptRunner::Args& a) {
   if (a.empty()) return ScriptResult::Usage({});
   int effect = -1;
   if (!ParseBounded(a[0], 0, kEffectCount - 1, effect)) effect = FindEffectByScriptName(a[0]);
-  if (effect < 0) return ScriptResult::Usage("transition: unknown effect '" + a[0] + "'");
+  if (effect < 0 && !TransitionName(a[0]).empty()) effect = FindEffectByScriptName(TransitionName(a[0]));
+  if (effect < 0)
+    return ScriptResult::Usage("transition: unknown effect '" + a[0] + "'" + DidYouMean(a[0], AllEffectNames()));
   std::map<std::string, std::string> kv;
   if (!ParseKeyValues(a, 1, kv)) return ScriptResult::Usage({});
 

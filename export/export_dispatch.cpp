@@ -60,7 +60,7 @@ bool ExportGif(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress*
   if (settings.ditherParameter >= 0) options.ditherParameter = settings.ditherParameter;
   options.forbidRestorePrevious = settings.forbidRestorePrevious;
   if (GifNeedsLocalTables(doc, options, settings.globalPalette, progress)) {
-    const std::string caption = FormatMessage1("保存 %s 到文件", BaseName(path));
+    const std::string caption = FormatMessage1(Tr("Saving %s to file"), BaseName(path));
     doc.Prompt().SetStatusCaption(caption);
     if (progress) progress->SetCaption(caption);
     CGifStreamSettings stream;

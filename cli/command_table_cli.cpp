@@ -1,0 +1,175 @@
+#include "cli/command_table_cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include <sstream>
+
+#include "cli/command_table.h"
+
+std::string CTableValues::Text(const std::string& name) const {
+  auto it = text.find(name);
+  return it == text.end() ? std::string() : it->second;
+}
+
+bool CTableValues::Flag(const std::string& name) const {
+  auto it = flags.find(name);
+  return it != flags.end() && it->second;
+}
+
+std::vector<std::string> CTableValues::List(const std::string& name) const {
+  auto it = lists.find(name);
+  return it == lists.end() ? std::vector<std::string>() : it->second;
+}
+
+namespace {
+
+std::vector<std::string> SplitBar(const std::string& text) {
+  std::vector<std::string> out;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, '|');) out.push_back(part);
+  return out;
+}
+
+std::string Indented(const std::string& examples) {
+  std::string out;
+  std::stringstream in(examples);
+  for (std::string line; std::getline(in, line);) out += "  " + line + "\n";
+  return out;
+}
+
+}  // namespace
+
+void AddTableOptions(CLI::App& app, const std::string& command, CTableValues& values) {
+  for (const OptionSpec* o : OptionsOf(command)) {
+    if (std::string(o->name) == "--version") continue;  // the parser's own version flag
+    const std::string key = OptionLongName(*o);
+    std::string help = o->help;
+    if (*o->def) help += " (default " + std::string(o->def) + ")";
+    if (o->type == OptionType::Flag) {
+      app.add_flag(o->name, values.flags[key], help);
+      continue;
+    }
+    CLI::Option* opt = o->repeatable ? app.add_option(o->name, values.lists[key], help)
+                                     : app.add_option(o->name, values.text[key], help);
+    if (o->type == OptionType::Choice && *o->range) opt->check(CLI::IsMember(SplitBar(o->range)));
+    if (o->type == OptionType::Path && o->name[0] != '-') opt->type_name("FILE");
+    else if (*OptionTypeName(o->type)) opt->type_name(OptionTypeName(o->type));
+    if (*o->def && o->type != OptionType::Flag) values.text[key] = o->def;
+  }
+  AddExamples(app);
+}
+
+void AddExamples(CLI::App& app) {
+  const CommandSpec* c = FindCommand(app.get_name());
+  if (!c || !*c->examples || app.get_footer().find("Examples:") != std::string::npos) return;
+  const std::string footer = app.get_footer();
+  app.footer("Examples:\n" + Indented(c->examples) + (footer.empty() ? "" : "\n" + footer));
+}
+
+CLI::App* AddTableCommand(CLI::App& cli, const std::string& command, CTableValues& values) {
+  const CommandSpec* c = FindCommand(command);
+  CLI::App* sub = cli.add_subcommand(command, c ? c->summary : "");
+  AddTableOptions(*sub, command, values);
+  return sub;
+}
+
+namespace {
+
+std::string Escape(std::string text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += "\\e";
+    else if (c == '-') out += "\\-";
+    else out += c;
+  }
+  if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out = "\\&" + out;
+  return out;
+}
+
+std::vector<std::string> OptionNames(const CLI::Option& o) {
+  std::vector<std::string> names;
+  for (const auto& s : o.get_snames()) names.push_back("-" + s);
+  for (const auto& l : o.get_lnames()) names.push_back("--" + l);
+  return names;
+}
+
+std::string Join(const std::vector<std::string>& v, const std::string& sep) {
+  std::string out;
+  for (const auto& s : v) out += (out.empty() ? "" : sep) + s;
+  return out;
+}
+
+void ManOptions(std::ostringstream& out, const CLI::App& app) {
+  for (const CLI::Option* o : app.get_options()) {
+    if (o->get_name() == "--help" || o->get_name() == "-h,--help") continue;
+    const std::vector<std::string> names = OptionNames(*o);
+    out << ".TP\n.B " << Escape(names.empty() ? o->get_name() : Join(names, ", "));
+    if (!o->get_type_name().empty() && o->get_type_size() != 0 && !names.empty()) out << " " << Escape(o->get_type_name());
+    out << "\n" << Escape(o->get_description()) << "\n";
+  }
+}
+
+}  // namespace
+
+std::string ManPage(const CLI::App& cli) {
+  std::ostringstream out;
+  out << ".TH LOOPWRIGHT 1\n.SH NAME\nloopwright \\- animated GIF editor, command-line tool\n"
+      << ".SH SYNOPSIS\n.B loopwright\n[\\fIOPTIONS\\fR] \\fICOMMAND\\fR [\\fIARGS\\fR]\n"
+      << ".SH DESCRIPTION\n" << Escape(cli.get_description())
+      << ". Exit codes: 0 success, 1 a failure reported on standard error, 2 bad usage. "
+      << "\\- stands for standard input or output wherever a file is named.\n"
+      << ".SH OPTIONS\n";
+  ManOptions(out, cli);
+  out << ".SH COMMANDS\n";
+  for (const CLI::App* sub : cli.get_subcommands({})) {
+    out << ".SS " << Escape(sub->get_name()) << "\n" << Escape(sub->get_description()) << "\n";
+    ManOptions(out, *sub);
+    if (const CommandSpec* c = FindCommand(sub->get_name()); c && *c->examples) {
+      out << ".PP\nExamples:\n.nf\n";
+      std::stringstream ex(c->examples);
+      for (std::string line; std::getline(ex, line);) out << "  " << Escape(line) << "\n";
+      out << ".fi\n";
+    }
+  }
+  out << ".SH FILES\n$XDG_CONFIG_HOME/loopwright/loopwright.ini (~/.config/loopwright/loopwright.ini): the preferences, "
+         "read by every run and changed only by \\fBloopwright prefs\\fR and the desktop window.\n";
+  return out.str();
+}
+
+std::string CompletionScript(const CLI::App& cli, const std::string& shell) {
+  std::vector<std::string> commands, global;
+  for (const CLI::App* sub : cli.get_subcommands({})) commands.push_back(sub->get_name());
+  for (const CLI::Option* o : cli.get_options())
+    for (const auto& n : OptionNames(*o)) global.push_back(n);
+  std::ostringstream out;
+  if (shell == "zsh") {
+    out << "#compdef loopwright\n_loopwright() {\n  local -a cmds opts\n  cmds=(";
+    for (const CLI::App* sub : cli.get_subcommands({}))
+      out << "'" << sub->get_name() << ":" << sub->get_description().substr(0, 60) << "' ";
+    out << ")\n  if (( CURRENT == 2 )); then _describe 'command' cmds; return; fi\n  case ${words[2]} in\n";
+    for (const CLI::App* sub : cli.get_subcommands({})) {
+      std::vector<std::string> names;
+      for (const CLI::Option* o : sub->get_options())
+        for (const auto& n : OptionNames(*o)) names.push_back(n);
+      out << "    " << sub->get_name() << ") opts=(" << Join(names, " ") << ");;\n";
+    }
+    out << "  esac\n  if [[ $PREFIX == -* ]]; then compadd -a opts; else _files; fi\n}\n_loopwright \"$@\"\n";
+    return out.str();
+  }
+  out << "# bash completion for loopwright\n_loopwright() {\n  local cur=${COMP_WORDS[COMP_CWORD]} cmd= i\n"
+      << "  for ((i = 1; i < COMP_CWORD; i++)); do case ${COMP_WORDS[i]} in -*) ;; *) cmd=${COMP_WORDS[i]}; break;; "
+         "esac; done\n"
+      << "  local opts\n  case $cmd in\n";
+  for (const CLI::App* sub : cli.get_subcommands({})) {
+    std::vector<std::string> names;
+    for (const CLI::Option* o : sub->get_options())
+      for (const auto& n : OptionNames(*o)) names.push_back(n);
+    out << "    " << sub->get_name() << ") opts=\"" << Join(names, " ") << "\";;\n";
+  }
+  out << "    '') opts=\"" << Join(global, " ") << "\"\n"
+      << "        if [[ $cur != -* ]]; then COMPREPLY=($(compgen -W \"" << Join(commands, " ")
+      << "\" -- \"$cur\")); return; fi;;\n  esac\n"
+      << "  if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W \"$opts\" -- \"$cur\")); "
+         "else COMPREPLY=($(compgen -f -- \"$cur\")); fi\n}\ncomplete -o filenames -F _loopwright loopwright\n";
+  return out.str();
+}

@@ -1,0 +1,24 @@
+// `loopwright prefs list|get KEY|set KEY VALUE|reset [KEY]`: the one way a
+// command-line run changes the stored preferences.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+struct CPrefsCliOptions {
+  std::vector<std::string> words;  // the action and its arguments
+};
+
+// Adds the prefs subcommand to the CLI.
+CLI::App* AddPrefsCommand(CLI::App& cli, CPrefsCliOptions& options);
+// Runs it on the preferences file at iniPath (none when noConfig). Returns
+// the exit code (0, 1 the file could not be written, 2 bad usage or a value
+// out of range).
+int RunPrefsCommand(const CPrefsCliOptions& options, const std::string& iniPath, bool noConfig);
+
+// Whether a key holds a colour (shown and taken as #RRGGBB).
+bool IsColourPreference(const std::string& key);

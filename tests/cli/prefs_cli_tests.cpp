@@ -1,0 +1,123 @@
+// Preferences from the command line: runs read them and never write them,
+// `prefs` changes them on purpose with the range rules, --config and
+// --no-config choose where they come from.
+#include <gtest/gtest.h>
+
+#include "cli/cli_harness.h"
+
+#include <nlohmann/json.hpp>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PrefsCliTest : public CliFixture {
+ protected:
+  std::string Ini() const { return Slurp(File("config/loopwright/loopwright.ini")); }
+  bool IniExists() const { return fs::exists(File("config/loopwright/loopwright.ini")); }
+  // The delay and canvas width of a new animation made by a script.
+  std::pair<int, int> NewDelayAndWidth(const std::string& globalOptions = {}) const {
+    const RunResult r = Run(globalOptions + " run -", "new\ninfo\n");
+    EXPECT_EQ(r.code, 0) << r.err;
+    if (r.code != 0) return {-1, -1};
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    return {j["frames"][0]["delay"].get<int>(), j["canvas"]["width"].get<int>()};
+  }
+  std::string Get(const std::string& key, const std::string& globalOptions = {}) const {
+    const RunResult r = Run(globalOptions + " prefs get " + key);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return r.out;
+  }
+};
+
+TEST_F(PrefsCliTest, ARunNeverChangesTheNextRunsDefaults) {
+  // Commands that change preferences in memory (same-delay sets the
+  // default delay) leave no trace for the next run, with or without a file.
+  for (const bool withFile : {false, true}) {
+    if (withFile) SetIni("NewAnimationWidth=50\n");
+    const std::string before = withFile ? Ini() : std::string();
+    RunResult r = Script("new\nsame-delay 70 all\nadd-frame\nsave a.lwp\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(IniExists(), withFile);
+    if (withFile) {
+      EXPECT_EQ(Ini(), before);
+    }
+    EXPECT_EQ(NewDelayAndWidth(), std::make_pair(20, withFile ? 50 : 120));
+    ASSERT_EQ(Run("new --transparent --width 9 b.lwp").code, 0);
+    EXPECT_EQ(NewDelayAndWidth(), std::make_pair(20, withFile ? 50 : 120));
+  }
+}
+
+TEST_F(PrefsCliTest, SetChecksTheRangeAndSaysIt) {
+  const struct {
+    std::string key, value;
+    int code;
+    std::string shown;  // what get prints after, or the message part on refusal
+  } cases[] = {
+      {"DefaultDelay", "300", 0, "300\n"},
+      {"DefaultDelay", "301", 2, "1 to 300"},
+      {"DefaultDelay", "0", 2, "1 to 300"},
+      {"NewAnimationWidth", "2001", 2, "1 to 2000"},
+      {"HorzOffset", "-1000", 0, "-1000\n"},
+      {"HorzOffset", "-1001", 2, "-1000 to 1000"},
+      {"JPGQuality", "abc", 2, "0 to 100"},
+      {"InitColor", "'#00ff80'", 0, "#00FF80\n"},
+      {"InitColor", "0x804020", 0, "#204080\n"},
+      {"InitColor", "purplish", 2, "#RRGGBB"},
+      {"AutoPlay", "0", 0, "0\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string before = IniExists() ? Ini() : std::string();
+    const RunResult r = Run("prefs set " + c.key + " " + c.value);
+    EXPECT_EQ(r.code, c.code) << c.key << " " << c.value << ": " << r.err;
+    if (c.code == 0) {
+      EXPECT_EQ(Get(c.key), c.shown) << c.key;
+    } else {
+      EXPECT_NE(r.err.find(c.shown), std::string::npos) << r.err;
+      EXPECT_EQ(IniExists() ? Ini() : std::string(), before) << "a refused value changed the file";
+    }
+  }
+}
+
+TEST_F(PrefsCliTest, SetValuesReachLaterRunsAndResetBringsDefaultsBack) {
+  ASSERT_EQ(Run("prefs set DefaultDelay 45").code, 0);
+  ASSERT_EQ(Run("prefs set NewAnimationWidth 64").code, 0);
+  EXPECT_EQ(NewDelayAndWidth(), std::make_pair(45, 64));
+  ASSERT_EQ(Run("prefs reset DefaultDelay").code, 0);
+  EXPECT_EQ(NewDelayAndWidth(), std::make_pair(20, 64));
+  ASSERT_EQ(Run("prefs reset").code, 0);
+  EXPECT_EQ(NewDelayAndWidth(), std::make_pair(20, 120));
+  // list shows every key once, with the stored values.
+  ASSERT_EQ(Run("prefs set Similarity 77").code, 0);
+  const RunResult r = Run("prefs list");
+  ASSERT_EQ(r.code, 0);
+  const std::vector<std::string> lines = OutputLines(r.out);
+  EXPECT_EQ(lines.size(), 82u);  // every key of the preference table, once
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Similarity=77"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "PaintForeColor=#FF9900"), lines.end());
+}
+
+TEST_F(PrefsCliTest, ConfigAndNoConfigChooseTheSource) {
+  SetIni("DefaultDelay=50\nNewAnimationWidth=70\n");
+  Write("other.ini", "[Default]\nDefaultDelay=33\n");
+  const struct {
+    std::string options;
+    std::pair<int, int> want;
+  } cases[] = {
+      {"", {50, 70}},
+      {"--no-config", {20, 120}},
+      {"--config other.ini", {33, 120}},
+      {"--config missing.ini", {20, 120}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NewDelayAndWidth(c.options), c.want) << c.options;
+  // prefs set writes to the chosen file only; --no-config has none.
+  ASSERT_EQ(Run("--config other.ini prefs set DefaultDelay 12").code, 0);
+  EXPECT_EQ(Get("DefaultDelay", "--config other.ini"), "12\n");
+  EXPECT_EQ(Get("DefaultDelay"), "50\n");
+  EXPECT_EQ(Get("DefaultDelay", "--no-config"), "20\n");
+  EXPECT_EQ(Run("--no-config prefs set DefaultDelay 12").code, 2);
+  EXPECT_EQ(Run("prefs frobnicate").code, 2);
+  EXPECT_EQ(Run("prefs get").code, 2);
+}
+
+}  // namespace
