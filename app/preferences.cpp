@@ -165,6 +165,19 @@ std::int32_t CPreferences::Checked(std::string_view key, std::int64_t value) {
   return p ? ApplyRule(*p, value) : 0;
 }
 
+bool CPreferences::Range(std::string_view key, std::int32_t& lo, std::int32_t& hi) {
+  const PrefKey* p = Find(key);
+  if (!p || !p->checked) return false;
+  lo = std::int32_t(p->lo);
+  hi = std::int32_t(p->hi);
+  return true;
+}
+
+std::int32_t CPreferences::Default(std::string_view key) {
+  const PrefKey* p = Find(key);
+  return p ? ApplyRule(*p, p->def) : 0;
+}
+
 std::string CPreferences::DefaultPath() {
   std::filesystem::path base;
   if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) {

@@ -34,6 +34,11 @@ class CPreferences {
   static std::string DefaultPath();
   // The value a key holds after the range check of value.
   static std::int32_t Checked(std::string_view key, std::int64_t value);
+  // The valid range of a key; false for a key without a range check (and
+  // for an unknown key).
+  static bool Range(std::string_view key, std::int32_t& lo, std::int32_t& hi);
+  // The value a missing key yields.
+  static std::int32_t Default(std::string_view key);
 
  private:
   std::map<std::string, std::int32_t, std::less<>> m_values;
