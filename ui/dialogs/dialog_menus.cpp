@@ -5,6 +5,7 @@
 
 #include "app/loopwright_doc.h"
 #include "companions/base/tr.h"
+#include "ui/dialogs/banner_dialog.h"
 #include "ui/dialogs/filter_dialog.h"
 #include "ui/dialogs/frame_dialogs.h"
 #include "ui/dialogs/gif_export_dialog.h"
@@ -44,6 +45,7 @@ void AddFrameDialogActions(QMenu* menu, CLoopwrightDoc& doc, QWidget* parent) {
 void AddEffectDialogActions(QMenu* menu, CLoopwrightDoc& doc, QWidget* parent, SelectionSource selection) {
   menu->addSeparator();
   AddDialog<CTransitionDialog>(menu, T("&Transition..."), doc, parent, true);
+  AddDialog<CBannerDialog>(menu, T("Text &Banner..."), doc, parent, false);
   QMenu* filters = menu->addMenu(T("F&ilters"));
   for (const CFilterSpec& spec : FilterSpecs()) {
     QAction* action = filters->addAction(T(spec.name) + QStringLiteral("..."));
