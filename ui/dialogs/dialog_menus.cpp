@@ -6,6 +6,7 @@
 #include "app/loopwright_doc.h"
 #include "companions/base/tr.h"
 #include "ui/dialogs/banner_dialog.h"
+#include "ui/dialogs/export_options_dialog.h"
 #include "ui/dialogs/filter_dialog.h"
 #include "ui/dialogs/frame_dialogs.h"
 #include "ui/dialogs/gif_export_dialog.h"
@@ -61,6 +62,13 @@ void AddEffectDialogActions(QMenu* menu, CLoopwrightDoc& doc, QWidget* parent, S
 void AddExportDialogActions(QMenu* menu, CLoopwrightDoc& doc, QWidget* parent) {
   menu->addSeparator();
   AddDialog<CGifExportDialog>(menu, T("Export &GIF..."), doc, parent, true);
+  using K = CExportOptionsDialog::Kind;
+  const std::pair<const char*, K> others[] = {
+      {"Export &Flash Movie...", K::Flash},        {"Export &Video...", K::Video},
+      {"Publish as &HTML...", K::Html},            {"Export C&ursor...", K::Cursor},
+      {"Export &Animated Cursor...", K::AnimatedCursor}, {"Export Frames as &Pictures...", K::FramePictures},
+  };
+  for (const auto& [text, kind] : others) AddDialog<CExportOptionsDialog>(menu, T(text), doc, parent, true, kind);
 }
 
 void AddPreferencesAction(QMenu* menu, CLoopwrightDoc& doc, QWidget* parent) {
