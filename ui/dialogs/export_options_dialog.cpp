@@ -126,6 +126,7 @@ CExportOptionsDialog::CExportOptionsDialog(CLoopwrightDoc& doc, Kind kind, QWidg
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
+  setMinimumWidth(360);
 }
 
 void CExportOptionsDialog::ChooseSound() {
