@@ -33,7 +33,7 @@ class CDialogScreenshotsTests : public QObject {
         const QString out = m_dir.filePath(name + QStringLiteral(".png"));
         QCOMPARE(ScreenshotDialog(*doc, name, out, 20), 0);
         const QImage shot(out);
-        QVERIFY2(shot.width() >= 150 && shot.height() >= 80, qPrintable(name));
+        QVERIFY2(shot.width() >= 150 && shot.height() >= 60, qPrintable(name));
       }
       QCOMPARE(doc->GetFrameCount(), frames);
     }
