@@ -80,8 +80,9 @@ int ScreenshotDialog(CLoopwrightDoc& doc, const QString& name, const QString& ou
     QApplication::processEvents();
   }
   if (auto* transition = dynamic_cast<CTransitionDialog*>(dialog.get())) {
-    transition->Preview().SetProgress(0.5);
     transition->PreviewTimer().stop();
+    transition->Preview().SetProgress(0.5);
+    transition->ShowPicture();
   }
   const bool ok = dialog->grab().save(out, "PNG");
   dialog->close();

@@ -41,6 +41,9 @@ class CTransitionDialog : public QDialog {
   // Runs the generation; the dialog closes when it succeeded.
   TransitionStatus Generate();
 
+  // Draws the preview at its current progress.
+  void ShowPicture();
+
   void accept() override;
 
  private:
@@ -48,7 +51,6 @@ class CTransitionDialog : public QDialog {
   void RebuildOptions();
   void SyncModeWidgets();
   void Tick();
-  void ShowPicture();
 
   CLoopwrightDoc& m_doc;
   std::vector<std::unique_ptr<CEffectPerform>> m_performers;
