@@ -174,6 +174,11 @@ bool CPreferences::Range(std::string_view key, std::int64_t& lo, std::int64_t& h
   return true;
 }
 
+std::int32_t CPreferences::Default(std::string_view key) {
+  const PrefKey* p = Find(key);
+  return p ? ApplyRule(*p, p->def) : 0;
+}
+
 std::string CPreferences::DefaultPath() {
   std::filesystem::path base;
   if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) {

@@ -37,6 +37,8 @@ class CPreferences {
   // The valid range of a key (the whole 32-bit range for keys without a
   // rule) and its default; false for an unknown key.
   static bool Range(std::string_view key, std::int64_t& lo, std::int64_t& hi, std::int32_t* def = nullptr);
+  // The value a missing key yields.
+  static std::int32_t Default(std::string_view key);
 
  private:
   std::map<std::string, std::int32_t, std::less<>> m_values;

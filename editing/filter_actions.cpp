@@ -104,10 +104,36 @@ int MirrorInSelection(TevImageTransform::CTevInterfacePixelProcess& process, Tev
 
 }  // namespace
 
+DibPtr FilteredPicture(const CRefImageObject& ref, int kind, TevImageTransform::CTevInterfacePixelProcess& process,
+                       CTevCommonProgress* progress, const TevImageTransform::CTevObjSelection* selection) {
+  using TevImageTransform::CTevObjImage;
+  const CDib* object = ref.m_pObject.get();
+  if (!object || !object->GetImage()) return nullptr;
+  DibPtr work(CBitmapCreator::Clone(object->GetImage()));
+  CTevObjImage image;
+  if (!work || !image.Attach(work.get())) return nullptr;
+  int result;
+  if (selection && !selection->IsSelectionEmpty()) {
+    const POINT pos = selection->GetSelectionPos();
+    const POINT at{LONG(std::int64_t(pos.x) - ref.m_nX), LONG(std::int64_t(pos.y) - ref.m_nY)};
+    if (kind == CUpdateDibsAction::MIRROR_HORIZONTALLY || kind == CUpdateDibsAction::MIRROR_VERTICALLY)
+      result = MirrorInSelection(process, image, *selection, ref.m_nX, ref.m_nY, progress);
+    else
+      result = selection->SinglePixelProcessProc(process, image, at, progress);
+    if (result && image.IsValidImage())
+      RestoreUnselected(image, object->GetImage(), *selection, ref.m_nX, ref.m_nY);
+  } else {
+    result = image.SinglePixelProcessProc(process, progress);
+  }
+  if (!result || !image.IsValidImage()) return nullptr;
+  // A process that re-created the picture hands over its own DIB.
+  BITMAPINFOHEADER* out = image.Detch();
+  return out == work.get() ? std::move(work) : DibPtr(out);
+}
+
 int ApplyFilterToSelectedObjects(CLoopwrightDoc& doc, int kind, TevImageTransform::CTevInterfacePixelProcess& process,
                                  CTevCommonProgress* progress, const std::string& label,
                                  const TevImageTransform::CTevObjSelection* selection) {
-  using TevImageTransform::CTevObjImage;
   CGifFrame* frame = doc.GetCurrentFrame();
   if (!frame) return 0;
   auto action = std::make_unique<CUpdateDibsAction>(doc, kind);
@@ -121,26 +147,8 @@ int ApplyFilterToSelectedObjects(CLoopwrightDoc& doc, int kind, TevImageTransfor
                                       [&](const RefPtr<CDib>& o) { return o.get() == object; });
     if (!selected || std::find(done.begin(), done.end(), object) != done.end()) continue;
     done.push_back(object);
-    DibPtr work(CBitmapCreator::Clone(object->GetImage()));
-    CTevObjImage image;
-    if (!work || !image.Attach(work.get())) continue;
-    int result;
-    if (selection && !selection->IsSelectionEmpty()) {
-      const POINT pos = selection->GetSelectionPos();
-      const POINT at{LONG(std::int64_t(pos.x) - ref->m_nX), LONG(std::int64_t(pos.y) - ref->m_nY)};
-      if (kind == CUpdateDibsAction::MIRROR_HORIZONTALLY || kind == CUpdateDibsAction::MIRROR_VERTICALLY)
-        result = MirrorInSelection(process, image, *selection, ref->m_nX, ref->m_nY, progress);
-      else
-        result = selection->SinglePixelProcessProc(process, image, at, progress);
-      if (result && image.IsValidImage())
-        RestoreUnselected(image, object->GetImage(), *selection, ref->m_nX, ref->m_nY);
-    } else {
-      result = image.SinglePixelProcessProc(process, progress);
-    }
-    if (!result || !image.IsValidImage()) continue;
-    // A process that re-created the picture hands over its own DIB.
-    BITMAPINFOHEADER* out = image.Detch();
-    DibPtr changed = out == work.get() ? std::move(work) : DibPtr(out);
+    DibPtr changed = FilteredPicture(*ref, kind, process, progress, selection);
+    if (!changed) continue;
     if (SamePixels(changed.get(), object->GetImage())) continue;
     DibPtr previous = ExchangeObjectImage(*object, std::move(changed));
     if (!previous) continue;

@@ -62,6 +62,13 @@ class CUpdateDibsAction : public CEditAction {
   std::list<std::unique_ptr<CUpdateDibElm>> m_elements;
 };
 
+// The picture ref's object would get from process: a new DIB (the object is
+// left as it is), run inside selection (canvas coordinates) when given and
+// not empty. Null when the process fails or there is no picture.
+DibPtr FilteredPicture(const CRefImageObject& ref, int kind, TevImageTransform::CTevInterfacePixelProcess& process,
+                       CTevCommonProgress* progress = nullptr,
+                       const TevImageTransform::CTevObjSelection* selection = nullptr);
+
 // Runs process over the pictures of the current frame's selected objects
 // (each picture once, however many objects show it): through the selection
 // walker, with the selection placed relative to each object, when the

@@ -9,6 +9,7 @@
 
 #include "app/loopwright_app.h"
 #include "ui/main_window.h"
+#include "ui/dialogs/dialog_screenshots.h"
 
 namespace {
 
@@ -35,6 +36,11 @@ int main(int argc, char** argv) {
   QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("write a picture of the window and quit"),
                                 QStringLiteral("OUT.png"));
   parser.addOption(screenshot);
+  QCommandLineOption dialogShot(QStringLiteral("screenshot-dialog"),
+                                QStringLiteral("write a picture of dialog NAME to OUT.png and quit (names: ") +
+                                    DialogScreenshotNames().join(QStringLiteral(", ")) + QStringLiteral(")"),
+                                QStringLiteral("NAME"));
+  parser.addOption(dialogShot);
   parser.process(qtApp);
 
   CLoopwrightApp app;
@@ -42,12 +48,18 @@ int main(int argc, char** argv) {
   int rc = 0;
   {
     CStderrPrompt stderrPrompt;
-    CMainWindow window(app, parser.isSet(screenshot) ? &stderrPrompt : nullptr);
-    const QStringList files = parser.positionalArguments();
+    CMainWindow window(app, parser.isSet(screenshot) || parser.isSet(dialogShot) ? &stderrPrompt : nullptr);
+    QStringList files = parser.positionalArguments();
+    // --screenshot-dialog NAME [FILE] OUT.png: the picture's path comes last.
+    const QString dialogOut = parser.isSet(dialogShot) && !files.isEmpty() ? files.takeLast() : QString();
     // One document per window: the last file that opens is the one shown.
     bool opened = files.isEmpty();
     for (const QString& file : files) opened = window.OpenFile(file) || opened;
-    if (parser.isSet(screenshot)) {
+    if (parser.isSet(dialogShot)) {
+      rc = dialogOut.isEmpty() ? 2 : ScreenshotDialog(window.Doc(), parser.value(dialogShot), dialogOut);
+      if (rc == 2) std::fprintf(stderr, "loopwright-gui: --screenshot-dialog NAME [FILE] OUT.png\n");
+      else if (rc == 0 && !opened) rc = 1;
+    } else if (parser.isSet(screenshot)) {
       window.resize(1280, 800);
       window.show();
       QApplication::processEvents();

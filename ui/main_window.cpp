@@ -26,6 +26,7 @@
 #include "editing/object_commands.h"
 #include "export/export_dispatch.h"
 #include "ui/canvas_widget.h"
+#include "ui/dialogs/dialog_menus.h"
 #include "ui/dib_image.h"
 #include "ui/frames_model.h"
 #include "ui/frames_view.h"
@@ -195,6 +196,7 @@ void CMainWindow::BuildMenus() {
   add(frames, QStringLiteral("Move to &Last"), [this] { MoveSelectedFrames(*m_doc, 1); }, {}, true);
   frames->addSeparator();
   QAction* preview = add(frames, QStringLiteral("P&review..."), &CMainWindow::ShowPreview, QKeySequence(Qt::Key_F5), true);
+  AddFrameDialogActions(frames, *m_doc, this);
 
   QMenu* objects = menuBar()->addMenu(QStringLiteral("&Objects"));
   add(objects, QStringLiteral("&New Object"), [this] {
@@ -215,10 +217,13 @@ void CMainWindow::BuildMenus() {
   add(effects, QStringLiteral("&Reverse Animation"), [this] { ReverseFrames(*m_doc, false); }, {}, true);
   add(effects, QStringLiteral("Reverse &Selected Frames"), [this] { ReverseFrames(*m_doc, true); }, {}, true);
   add(effects, QStringLiteral("&Flatten Frame"), object(&MakeFrameSingleObject), {}, true);
+  AddEffectDialogActions(effects, *m_doc, this);
 
   QMenu* exports = menuBar()->addMenu(QStringLiteral("E&xport"));
   QAction* exportAction = add(exports, QStringLiteral("&Export Animation..."), &CMainWindow::ChooseAndExport,
                               QKeySequence(Qt::CTRL | Qt::Key_E), true);
+  AddExportDialogActions(exports, *m_doc, this);
+  AddPreferencesAction(edit, *m_doc, this);
 
   for (QAction* action : {open, save, m_undo, m_redo, preview, exportAction}) tools->addAction(action);
 

@@ -1,0 +1,68 @@
+// Every dialog opens, settles and draws, on an animation and on a document
+// without frames; the window program writes them with --screenshot-dialog.
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/ui/dialog_test_support.h"
+#include "ui/dialogs/dialog_screenshots.h"
+
+class CDialogScreenshotsTests : public QObject {
+  Q_OBJECT
+  CLoopwrightApp m_app;
+  CRecordingPrompt m_prompt;
+  QTemporaryDir m_dir;
+
+ private slots:
+  void initTestCase() {
+    m_app.m_bWritePrefsOnExit = false;
+    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+  }
+
+  void everyDialogDrawsWithAndWithoutFrames() {
+    QVERIFY(DialogScreenshotNames().size() >= 15);
+    for (int frames : {3, 0}) {
+      auto doc = MakePatternDoc(m_app, m_prompt, 48, 32, std::max(frames, 1));
+      if (frames == 0) {
+        while (doc->GetFrameCount() > 0) doc->RemoveFrame(0);
+        doc->m_nCurrentFrame = -1;
+        doc->m_selectedFrames.clear();
+      }
+      for (const QString& name : DialogScreenshotNames()) {
+        const QString out = m_dir.filePath(name + QStringLiteral(".png"));
+        QCOMPARE(ScreenshotDialog(*doc, name, out, 20), 0);
+        const QImage shot(out);
+        QVERIFY2(shot.width() >= 150 && shot.height() >= 60, qPrintable(name));
+      }
+      QCOMPARE(doc->GetFrameCount(), frames);
+    }
+    auto doc = MakePatternDoc(m_app, m_prompt, 48, 32, 1);
+    QCOMPARE(ScreenshotDialog(*doc, QStringLiteral("no-such-dialog"), m_dir.filePath(QStringLiteral("x.png")), 0), 2);
+  }
+
+  void windowProgramWritesADialog() {
+    struct Case { QStringList args; int rc; bool written; };
+    const QString out = m_dir.filePath(QStringLiteral("shot.png"));
+    const Case cases[] = {
+        {{QStringLiteral("--screenshot-dialog"), QStringLiteral("loop-count"), out}, 0, true},
+        {{QStringLiteral("--screenshot-dialog"), QStringLiteral("nonsense"), out}, 2, false},
+        {{QStringLiteral("--screenshot-dialog"), QStringLiteral("loop-count")}, 2, false},
+    };
+    for (const Case& c : cases) {
+      QFile::remove(out);
+      QProcess gui;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+      env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
+      gui.setProcessEnvironment(env);
+      gui.start(QStringLiteral(LW_GUI), c.args);
+      QVERIFY(gui.waitForFinished(60000));
+      QCOMPARE(gui.exitCode(), c.rc);
+      QCOMPARE(QFile::exists(out), c.written);
+    }
+  }
+};
+
+QTEST_MAIN(CDialogScreenshotsTests)
+#include "dialog_screenshots_tests.moc"

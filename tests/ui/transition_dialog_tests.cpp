@@ -1,0 +1,113 @@
+// The transition dialog over a document built in memory: the preview moves
+// with time and with the progress, OK adds the frames as one action that
+// undo takes back.
+#include <QLabel>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/ui/dialog_test_support.h"
+#include "ui/dialogs/transition_dialog.h"
+
+namespace {
+
+std::vector<const CGifFrame*> FrameOrder(const CLoopwrightDoc& doc) {
+  std::vector<const CGifFrame*> order;
+  for (const auto& frame : doc.m_frames) order.push_back(frame.get());
+  return order;
+}
+
+}  // namespace
+
+class CTransitionDialogTests : public QObject {
+  Q_OBJECT
+  CLoopwrightApp m_app;
+  CRecordingPrompt m_prompt;
+  QTemporaryDir m_dir;
+
+ private slots:
+  void initTestCase() {
+    m_app.m_bWritePrefsOnExit = false;
+    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+  }
+
+  void everyOfferedEffectChangesPictureWithProgress() {
+    auto doc = MakePatternDoc(m_app, m_prompt, 48, 36, 1);
+    CTransitionDialog dialog(*doc);
+    dialog.PreviewTimer().stop();
+    int offered = 0;
+    for (int i = 0; i < kEffectCount; ++i) {
+      if (!dialog.SelectEffect(i)) continue;
+      ++offered;
+      for (bool appear : {true, false}) {
+        dialog.Performer()->SetFlag(EFFECT_APPEAR, appear);
+        dialog.Preview().SetProgress(0.15);
+        const QImage early = dialog.Preview().Picture();
+        dialog.Preview().SetProgress(0.85);
+        const QImage late = dialog.Preview().Picture();
+        QVERIFY2(!early.isNull(), EffectScriptName(i));
+        QCOMPARE(early.size(), QSize(48, 36));
+        QVERIFY2(early != late, EffectScriptName(i));
+      }
+    }
+    // Whole-frame mode offers most of the list.
+    QVERIFY(offered >= 20);
+  }
+
+  void progressLoopsAndTheTimerMovesThePicture() {
+    auto doc = MakePatternDoc(m_app, m_prompt, 48, 36, 1);
+    CTransitionDialog dialog(*doc);
+    CTransitionPreview& preview = dialog.Preview();
+    struct Step { double from; int ms; double to; };
+    const Step steps[] = {{0.0, 500, 0.25}, {0.9, 400, 0.1}, {0.5, 2000, 0.5}, {0.99, 10, 0.995}};
+    for (const Step& s : steps) {
+      preview.SetProgress(s.from);
+      preview.Advance(s.ms);
+      QVERIFY(std::abs(preview.Progress() - s.to) < 1e-9);
+    }
+    dialog.show();
+    preview.SetProgress(0.1);
+    QCoreApplication::processEvents();
+    const QImage before = dialog.PreviewLabel()->pixmap().toImage();
+    const double start = preview.Progress();
+    QTRY_VERIFY(dialog.PreviewLabel()->pixmap().toImage() != before);
+    QVERIFY(preview.Progress() != start);
+  }
+
+  void okAddsTheFramesAndUndoRemovesThem() {
+    auto doc = MakePatternDoc(m_app, m_prompt, 40, 30, 2);
+    const auto before = FrameOrder(*doc);
+    const int objects = doc->GetObjectCount();
+    CTransitionDialog dialog(*doc);
+    QVERIFY(dialog.SelectEffect(FindEffectByScriptName(EffectScriptName(0))));
+    dialog.FramesBox()->setValue(5);
+    dialog.DelayBox()->setValue(7);
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(doc->GetFrameCount(), int(before.size()) + 5);
+    int withDelay = 0;
+    for (const auto& frame : doc->m_frames) withDelay += frame->m_nDelay == 7;
+    QCOMPARE(withDelay, 5);
+    QVERIFY(doc->GetObjectCount() > objects);
+    QVERIFY(doc->CheckInvariant());
+    // The dialog's values are the next run's proposal.
+    QCOMPARE(m_app.Pref("GeneratedFramesCount"), 5);
+    QVERIFY(doc->OnEditUndo());
+    QVERIFY(FrameOrder(*doc) == before);
+    QCOMPARE(doc->GetObjectCount(), objects);
+  }
+
+  void nothingVisibleRefusesAndKeepsTheDialogOpen() {
+    auto doc = MakePatternDoc(m_app, m_prompt, 40, 30, 1);
+    for (auto& ref : doc->GetFrame(0)->m_refs) ref->m_bVisible = false;
+    CTransitionDialog dialog(*doc);
+    m_prompt.messages.clear();
+    dialog.accept();
+    QVERIFY(dialog.result() != int(QDialog::Accepted));
+    QCOMPARE(doc->GetFrameCount(), 1);
+    QCOMPARE(m_prompt.messages.size(), std::size_t(1));
+  }
+};
+
+QTEST_MAIN(CTransitionDialogTests)
+#include "transition_dialog_tests.moc"
