@@ -45,10 +45,10 @@ void BM_GifEstimate300Frames(benchmark::State& state) {
   model.InsertObject(1, MakeRef<CDib>(Sprite(64)));
   for (int i = 0; i < kFrames; ++i) {
     auto frame = model.CreateBlankFrame(nullptr);
-    frame->m_refs[0]->m_bVisible = true;
-    frame->m_refs[1]->m_bVisible = true;
-    frame->m_refs[1]->m_nX = (i * 5) % (kW - 64);
-    frame->m_refs[1]->m_nY = (i * 3) % (kH - 64);
+    frame->m_refs.Edit(0)->m_bVisible = true;
+    frame->m_refs.Edit(1)->m_bVisible = true;
+    frame->m_refs.Edit(1)->m_nX = (i * 5) % (kW - 64);
+    frame->m_refs.Edit(1)->m_nY = (i * 3) % (kH - 64);
     model.InsertFrame(i, frame);
   }
   long long bytes = 0;

@@ -43,10 +43,10 @@ inline std::unique_ptr<CLoopwrightDoc> MakePatternDoc(CLoopwrightApp& app, CProm
     auto object = MakeRef<CDib>(PatternPicture(width, height, i));
     const int index = doc->GetObjectCount();
     doc->InsertObject(index, object);
-    doc->GetFrame(i)->m_refs[std::size_t(index)]->m_bVisible = true;
+    doc->GetFrame(i)->m_refs.Edit(std::size_t(index))->m_bVisible = true;
   }
   // The blank object of a new document stays hidden everywhere.
-  if (doc->GetObjectCount() > frames) doc->GetFrame(0)->m_refs[0]->m_bVisible = false;
+  if (doc->GetObjectCount() > frames) doc->GetFrame(0)->m_refs.Edit(0)->m_bVisible = false;
   doc->SelectSingleFrame(0);
   doc->SetModifiedFlag(false);
   return doc;

@@ -99,7 +99,8 @@ class CTransitionDialogTests : public QObject {
 
   void nothingVisibleRefusesAndKeepsTheDialogOpen() {
     auto doc = MakePatternDoc(m_app, m_prompt, 40, 30, 1);
-    for (auto& ref : doc->GetFrame(0)->m_refs) ref->m_bVisible = false;
+    auto& refs = doc->GetFrame(0)->m_refs;
+    for (std::size_t j = 0; j < refs.size(); ++j) refs.Edit(j)->m_bVisible = false;
     CTransitionDialog dialog(*doc);
     m_prompt.messages.clear();
     dialog.accept();

@@ -76,8 +76,9 @@ QImage CFilterDialog::PreviewPicture() const {
   // A copy of the frame whose selected objects show filtered copies.
   auto frame = MakeRef<CGifFrame>(*current);
   std::vector<std::pair<const CDib*, RefPtr<CDib>>> done;
-  for (auto& ref : frame->m_refs) {
-    const CDib* object = ref->m_pObject.get();
+  for (std::size_t j = 0; j < frame->m_refs.size(); ++j) {
+    const CRefImageObject* ref = frame->m_refs[j];
+    const CDib* object = ref ? ref->m_pObject.get() : nullptr;
     if (!object || !object->GetImage() || !IsSelected(m_doc, object)) continue;
     auto known = std::find_if(done.begin(), done.end(), [&](const auto& d) { return d.first == object; });
     if (known == done.end()) {
@@ -87,7 +88,7 @@ QImage CFilterDialog::PreviewPicture() const {
       done.emplace_back(object, copy);
       known = done.end() - 1;
     }
-    ref->m_pObject = known->second;
+    frame->m_refs.Edit(j)->m_pObject = known->second;
   }
   return ComposedFrameImage(m_doc, *frame);
 }

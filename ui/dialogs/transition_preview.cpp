@@ -25,7 +25,7 @@ void CTransitionPreview::SetPerformer(CEffectPerform* performer) {
   if (objectMode && m_source) {
     const CGifFrame* frame = m_doc.GetCurrentFrame();
     for (int j = 0; frame && j < int(frame->m_refs.size()); ++j)
-      if (frame->m_refs[std::size_t(j)].get() == m_source.get()) m_sourceIndex = j;
+      if (frame->m_refs[std::size_t(j)] == m_source.get()) m_sourceIndex = j;
   }
 }
 
@@ -47,7 +47,7 @@ QImage CTransitionPreview::Picture() const {
   auto frame = MakeRef<CGifFrame>(std::uint16_t(0));
   if (m_performer->IsObjectMode()) {
     frame = MakeRef<CGifFrame>(*current);
-    if (m_sourceIndex >= 0) frame->m_refs[std::size_t(m_sourceIndex)]->m_bVisible = false;
+    if (m_sourceIndex >= 0) frame->m_refs.Edit(std::size_t(m_sourceIndex))->m_bVisible = false;
   }
   if (picture) frame->m_refs.push_back(picture);
   return ComposedFrameImage(m_doc, *frame);
