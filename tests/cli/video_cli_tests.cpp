@@ -81,7 +81,7 @@ TEST_F(VideoCli, BadOptionsAndSoundsWriteNothing) {
   const BadCase cases[] = {
       {"'" + File("x.avi") + "' --codec h263", 2, "--codec"},
       {"'" + File("x.avi") + "' --quality 0", 2, "--quality"},
-      {"'" + File("x.avi") + "' --background red", 2, "--background"},
+      {"'" + File("x.avi") + "' --background notacolour", 2, "--background"},
       {"'" + File("x.avi") + "' --sound '" + File("missing.wav") + "'", 1, "missing.wav"},
       {"'" + File("keep.avi") + "' --sound '" + File("missing.wav") + "'", 1, "missing.wav"},
       {"'" + File("x.webm") + "' --sound '" + File("text.wav") + "'", 1, "text.wav"},

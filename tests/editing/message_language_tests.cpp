@@ -174,7 +174,8 @@ TEST_F(MessageLanguage, EveryCatalogueEntryIsFoundAndKeepsItsArguments) {
   ASSERT_FALSE(entries.empty());
   for (const auto& [id, str] : entries) {
     SCOPED_TRACE(id);
-    EXPECT_EQ(Conversions(id), Conversions(str));
+    // An entry without a translation shows its English text.
+    if (!str.empty()) EXPECT_EQ(Conversions(id), Conversions(str));
     {
       LanguageScope english("");
       EXPECT_EQ(std::string(Tr(id.c_str())), id);
