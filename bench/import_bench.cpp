@@ -21,6 +21,7 @@
 #include "app/import_dispatch.h"
 #include "app/loopwright_app.h"
 #include "app/prompt.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -33,69 +34,10 @@ const std::string& BigGif() {
   static std::string path;
   if (!path.empty()) return path;
   path = "/tmp/lw-import-bench-" + std::to_string(::getpid()) + ".gif";
-  int err = 0;
-  GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
-  if (!gif) return path;
-  EGifSetGifVersion(gif, true);
-  GifColorType colours[256];
-  for (int i = 0; i < 256; ++i) colours[i] = GifColorType{BYTE(i), BYTE((i * 7) & 0xFF), BYTE(255 - i)};
-  ColorMapObject* map = GifMakeMapObject(256, colours);
-  EGifPutScreenDesc(gif, kWidth, kHeight, 8, 0, map);
-  const unsigned char loop[] = {1, 0, 0};
-  EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
-  EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
-  EGifPutExtensionBlock(gif, 3, loop);
-  EGifPutExtensionTrailer(gif);
-  std::vector<GifPixelType> line(kWidth);
-  std::uint32_t noise = 99;
-  for (int f = 0; f < kFrames; ++f) {
-    const bool full = f == 0;
-    const int w = full ? kWidth : kPatchW, h = full ? kHeight : kPatchH;
-    const int x0 = full ? 0 : (f * 37) % (kWidth - kPatchW), y0 = full ? 0 : (f * 23) % (kHeight - kPatchH);
-    GraphicsControlBlock gcb{1, false, 4, NO_TRANSPARENT_COLOR};
-    GifByteType ext[4];
-    EGifGCBToExtension(&gcb, ext);
-    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
-    EGifPutImageDesc(gif, x0, y0, w, h, false, nullptr);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        noise = noise * 1664525u + 1013904223u;
-        line[std::size_t(x)] = GifPixelType(x < w / 2 ? ((x + f) / 8 + y / 8) : (noise >> 28) + ((x * y) >> 9));
-      }
-      EGifPutLine(gif, line.data(), w);
-    }
-  }
-  EGifCloseFile(gif, &err);
-  GifFreeMapObject(map);
+  WritePatchClipGif(path, kFrames, kWidth, kHeight, kPatchW, kPatchH, 4, 99u);
   return path;
 }
 
-struct ChildRun {
-  double seconds = 0;
-  double peakMiB = 0;
-  bool ok = false;
-};
-
-// Runs argv as a child; wall time and the child's peak resident memory.
-ChildRun RunChild(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ChildRun r;
-  int status = 0;
-  struct rusage usage {};
-  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return r;
-  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  r.peakMiB = double(usage.ru_maxrss) / 1024.0;
-  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return r;
-}
 
 void Report(benchmark::State& state, const std::vector<std::string>& args) {
   const std::string& gif = BigGif();

@@ -21,6 +21,7 @@
 
 #include "app/import_dispatch.h"
 #include "app/prompt.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -68,31 +69,6 @@ std::vector<std::string>& Written() {
   return all;
 }
 
-struct ChildRun {
-  double seconds = 0;
-  double peakMiB = 0;
-  bool ok = false;
-};
-
-ChildRun RunChild(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ChildRun r;
-  int status = 0;
-  struct rusage usage {};
-  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return r;
-  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  r.peakMiB = double(usage.ru_maxrss) / 1024.0;
-  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return r;
-}
 
 void BM_OpenGif(benchmark::State& state) {
   const int frames = int(state.range(0)), side = int(state.range(1));

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/loopwright_app.h"
+#include "bench/bench_support.h"
 #include "app/loopwright_doc.h"
 #include "app/prompt.h"
 #include "ui/dib_image.h"
@@ -43,65 +44,10 @@ const std::string& BigGif() {
   static std::string path;
   if (!path.empty()) return path;
   path = "/tmp/lw-window-bench-" + std::to_string(::getpid()) + ".gif";
-  int err = 0;
-  GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
-  if (!gif) return path;
-  EGifSetGifVersion(gif, true);
-  GifColorType colours[256];
-  for (int i = 0; i < 256; ++i) colours[i] = GifColorType{BYTE(i), BYTE((i * 7) & 0xFF), BYTE(255 - i)};
-  ColorMapObject* map = GifMakeMapObject(256, colours);
-  EGifPutScreenDesc(gif, kWidth, kHeight, 8, 0, map);
-  const unsigned char loop[] = {1, 0, 0};
-  EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
-  EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
-  EGifPutExtensionBlock(gif, 3, loop);
-  EGifPutExtensionTrailer(gif);
-  std::vector<GifPixelType> line(kWidth);
-  std::uint32_t noise = 7;
-  for (int f = 0; f < kFrames; ++f) {
-    const bool full = f == 0;
-    const int w = full ? kWidth : kPatchW, h = full ? kHeight : kPatchH;
-    const int x0 = full ? 0 : (f * 37) % (kWidth - kPatchW), y0 = full ? 0 : (f * 23) % (kHeight - kPatchH);
-    GraphicsControlBlock gcb{1, false, 1, NO_TRANSPARENT_COLOR};  // 1/100 s: 100 fps
-    GifByteType ext[4];
-    EGifGCBToExtension(&gcb, ext);
-    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
-    EGifPutImageDesc(gif, x0, y0, w, h, false, nullptr);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        noise = noise * 1664525u + 1013904223u;
-        line[std::size_t(x)] = GifPixelType(x < w / 2 ? ((x + f) / 8 + y / 8) : (noise >> 28) + ((x * y) >> 9));
-      }
-      EGifPutLine(gif, line.data(), w);
-    }
-  }
-  EGifCloseFile(gif, &err);
-  GifFreeMapObject(map);
+  WritePatchClipGif(path, kFrames, kWidth, kHeight, kPatchW, kPatchH, 1, 7u);
   return path;
 }
 
-struct ChildRun {
-  double peakMiB = 0;
-  bool ok = false;
-};
-
-ChildRun RunChild(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ChildRun r;
-  int status = 0;
-  struct rusage usage {};
-  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return r;
-  r.peakMiB = double(usage.ru_maxrss) / 1024.0;
-  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return r;
-}
 
 std::string PrefsPath() { return "/tmp/lw-window-bench-prefs-" + std::to_string(::getpid()) + ".ini"; }
 
