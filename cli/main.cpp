@@ -36,14 +36,19 @@ int OpenOrFail(CLoopwrightDoc& doc, const std::string& file) {
   return 1;
 }
 
-int CmdInfo(CLoopwrightDoc& doc, const std::string& file, bool json) {
-  CStagedInput in;
+// Opens file (a path or "-") through its staged copy; an exit code on failure.
+int OpenStaged(CLoopwrightDoc& doc, const std::string& file, CStagedInput& in) {
   std::string message;
   if (!in.Prepare(file, message)) {
     std::fprintf(stderr, "loopwright: %s: %s\n", in.Display().c_str(), message.c_str());
     return 1;
   }
-  if (int rc = OpenOrFail(doc, in.Path())) return rc;
+  return OpenOrFail(doc, in.Path());
+}
+
+int CmdInfo(CLoopwrightDoc& doc, const std::string& file, bool json) {
+  CStagedInput in;
+  if (int rc = OpenStaged(doc, file, in)) return rc;
   if (json)
     std::cout << ModelToJson(doc).dump() << "\n";
   else
@@ -54,12 +59,7 @@ int CmdInfo(CLoopwrightDoc& doc, const std::string& file, bool json) {
 int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& out, int frame) {
   if (out.empty()) return MissingOutput("render");
   CStagedInput in;
-  std::string message;
-  if (!in.Prepare(file, message)) {
-    std::fprintf(stderr, "loopwright: %s: %s\n", in.Display().c_str(), message.c_str());
-    return 1;
-  }
-  if (int rc = OpenOrFail(doc, in.Path())) return rc;
+  if (int rc = OpenStaged(doc, file, in)) return rc;
   CGifFrame* f = doc.GetFrame(frame);
   if (!f) {
     std::fprintf(stderr, "loopwright: %s has no frame %d (it has %d)\n", file.c_str(), frame, doc.GetFrameCount());
@@ -74,6 +74,7 @@ int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& o
                                   : "(out of memory)";
   }
   CStagedOutput target;
+  std::string message;
   if (!target.Prepare(out, "PNG", message)) {
     std::fprintf(stderr, "loopwright: %s\n", message.c_str());
     return 2;

@@ -18,14 +18,13 @@
 #include "app/loopwright_app.h"
 #include "companions/base/tr.h"
 #include "ui/dib_image.h"
+#include "ui/dialogs/dialog_support.h"
 
 namespace {
 
 constexpr int kPreviewWidth = 360, kPreviewHeight = 240;
 // A clip of delay 0 stays this long in the preview.
 constexpr int kMinClipMs = 20;
-
-QString T(const char* english) { return QString::fromUtf8(Tr(english)); }
 
 const char* const kKindCaptions[BANNER_KIND_COUNT] = {
     "Slide left", "Slide right", "Slide up", "Slide down", "Fade", "Still", "Flash",
@@ -42,13 +41,6 @@ QListWidget* KindGallery(int chosen) {
   list->setCurrentRow(std::clamp(chosen, 0, BANNER_KIND_COUNT - 1));
   list->setMinimumHeight(120);
   return list;
-}
-
-QSpinBox* NewSpin(int lo, int hi, int value) {
-  auto* box = new QSpinBox;
-  box->setRange(lo, hi);
-  box->setValue(std::clamp(value, lo, hi));
-  return box;
 }
 
 QColor FromColorRef(COLORREF c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }

@@ -12,10 +12,9 @@
 #include "ui/dialogs/gif_export_dialog.h"
 #include "ui/dialogs/preferences_dialog.h"
 #include "ui/dialogs/transition_dialog.h"
+#include "ui/dialogs/dialog_support.h"
 
 namespace {
-
-QString T(const char* english) { return QString::fromUtf8(Tr(english)); }
 
 // An entry that runs a modal dialog of type D built from the document;
 // needFrames greys it out while the animation has no frame.

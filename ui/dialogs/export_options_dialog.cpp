@@ -18,19 +18,11 @@
 #include "export/swf_frame_prep.h"
 #include "export/video_frames.h"
 #include "ui/dib_image.h"
+#include "ui/dialogs/dialog_support.h"
 
 namespace {
 
 constexpr int kProposedFlashQuality = 85;
-
-QString T(const char* english) { return QString::fromUtf8(Tr(english)); }
-
-QSpinBox* NewSpin(int lo, int hi, int value) {
-  auto* box = new QSpinBox;
-  box->setRange(lo, hi);
-  box->setValue(std::clamp(value, lo, hi));
-  return box;
-}
 
 }  // namespace
 

@@ -13,19 +13,11 @@
 #include "app/loopwright_doc.h"
 #include "companions/base/tr.h"
 #include "editing/frame_commands.h"
+#include "ui/dialogs/dialog_support.h"
 
 namespace {
 
 constexpr int kMaxCanvas = 65535;
-
-QString T(const char* english) { return QString::fromUtf8(Tr(english)); }
-
-QSpinBox* NewSpin(int lo, int hi, int value) {
-  auto* box = new QSpinBox;
-  box->setRange(lo, hi);
-  box->setValue(std::clamp(value, lo, hi));
-  return box;
-}
 
 // The form above OK and Cancel.
 QFormLayout* FormWithButtons(QDialog* dialog) {

@@ -16,6 +16,7 @@
 #include "app/loopwright_app.h"
 #include "app/loopwright_doc.h"
 #include "companions/base/tr.h"
+#include "ui/dialogs/dialog_support.h"
 
 namespace {
 
@@ -129,8 +130,6 @@ const KeyInfo* FindKey(const std::string& key) {
       if (key == info.key) return &info;
   return nullptr;
 }
-
-QString T(const char* english) { return QString::fromUtf8(Tr(english)); }
 
 QColor FromColorRef(std::int32_t value) {
   const auto c = std::uint32_t(value);

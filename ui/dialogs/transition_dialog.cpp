@@ -15,18 +15,12 @@
 #include "app/loopwright_app.h"
 #include "companions/base/tr.h"
 #include "ui/dib_image.h"
+#include "ui/dialogs/dialog_support.h"
 
 namespace {
 
 constexpr int kThumbSize = 64;
 constexpr int kPreviewSize = 260;
-
-QSpinBox* NewSpin(int lo, int hi, int value) {
-  auto* box = new QSpinBox;
-  box->setRange(lo, hi);
-  box->setValue(std::clamp(value, lo, hi));
-  return box;
-}
 
 // The picture over a chequer, so transparency shows, scaled to fit.
 QPixmap OnChequer(const QImage& image, int size) {
