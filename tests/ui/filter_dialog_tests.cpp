@@ -30,9 +30,9 @@ class CFilterDialogTests : public QObject {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
   // Every parameter a third of the way through its range: off its default.
-  static void MoveParams(CFilterDialog& dialog, const CFilterSpec& spec) {
-    for (std::size_t i = 0; i < spec.params.size(); ++i) {
-      const CFilterParam& p = spec.params[i];
+  static void MoveParams(CFilterDialog& dialog, const CFilterEntry& entry) {
+    for (std::size_t i = 0; i < entry.params.size(); ++i) {
+      const CFilterParam& p = entry.params[i];
       dialog.ParamBoxes()[i]->setValue(p.lo + (p.hi - p.lo) / 3 == p.def ? p.hi : p.lo + (p.hi - p.lo) / 3);
     }
   }
@@ -44,16 +44,16 @@ class CFilterDialogTests : public QObject {
   }
 
   void previewIsWhatOkLeavesAndUndoRestores() {
-    QCOMPARE(int(FilterSpecs().size()), 13);
-    for (const CFilterSpec& spec : FilterSpecs()) {
+    QCOMPARE(int(FilterEntries().size()), 13);
+    for (const CFilterEntry& entry : FilterEntries()) {
       auto doc = Doc();
       const QImage original = ComposedFrameImage(*doc, *doc->GetCurrentFrame());
-      CFilterDialog dialog(*doc, spec);
-      MoveParams(dialog, spec);
+      CFilterDialog dialog(*doc, entry);
+      MoveParams(dialog, entry);
       const QImage preview = dialog.PreviewPicture();
-      QVERIFY2(preview != original, spec.name);
+      QVERIFY2(preview != original, entry.name);
       // The preview touched nothing.
-      QVERIFY2(ComposedFrameImage(*doc, *doc->GetCurrentFrame()) == original, spec.name);
+      QVERIFY2(ComposedFrameImage(*doc, *doc->GetCurrentFrame()) == original, entry.name);
       dialog.accept();
       QCOMPARE(ComposedFrameImage(*doc, *doc->GetCurrentFrame()), preview);
       QVERIFY(doc->EditManager().CanUndo());
@@ -64,17 +64,17 @@ class CFilterDialogTests : public QObject {
   }
 
   void cancelLeavesTheProjectByteIdentical() {
-    for (const CFilterSpec& spec : FilterSpecs()) {
+    for (const CFilterEntry& entry : FilterEntries()) {
       auto doc = Doc();
       const QByteArray before = Saved(*doc, "before.lwp");
       QVERIFY(!before.isEmpty());
-      CFilterDialog dialog(*doc, spec);
-      MoveParams(dialog, spec);
+      CFilterDialog dialog(*doc, entry);
+      MoveParams(dialog, entry);
       dialog.RefreshPreview();
       dialog.reject();
       QVERIFY(!doc->EditManager().CanUndo());
       QVERIFY(!doc->IsModified());
-      QVERIFY2(Saved(*doc, "after.lwp") == before, spec.name);
+      QVERIFY2(Saved(*doc, "after.lwp") == before, entry.name);
     }
   }
 
@@ -83,7 +83,7 @@ class CFilterDialogTests : public QObject {
     TevImageTransform::CTevObjSelection selection;
     QVERIFY(selection.CreateRectanleSelection(10, 5, 30, 20, 0));
     const QImage original = ComposedFrameImage(*doc, *doc->GetCurrentFrame());
-    CFilterDialog dialog(*doc, *FindFilterSpec(CUpdateDibsAction::NEGATIVE), &selection);
+    CFilterDialog dialog(*doc, *FindFilterEntry(CUpdateDibsAction::NEGATIVE), &selection);
     const QImage preview = dialog.PreviewPicture();
     const QRect inside(selection.GetRect().left, selection.GetRect().top,
                        selection.GetRect().right - selection.GetRect().left,

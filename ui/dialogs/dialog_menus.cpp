@@ -47,9 +47,9 @@ void AddEffectDialogActions(QMenu* menu, CLoopwrightDoc& doc, QWidget* parent, S
   AddDialog<CTransitionDialog>(menu, T("&Transition..."), doc, parent, true);
   AddDialog<CBannerDialog>(menu, T("Text &Banner..."), doc, parent, false);
   QMenu* filters = menu->addMenu(T("F&ilters"));
-  for (const CFilterSpec& spec : FilterSpecs()) {
-    QAction* action = filters->addAction(T(spec.name) + QStringLiteral("..."));
-    const CFilterSpec* chosen = &spec;
+  for (const CFilterEntry& entry : FilterEntries()) {
+    QAction* action = filters->addAction(T(entry.name) + QStringLiteral("..."));
+    const CFilterEntry* chosen = &entry;
     QObject::connect(action, &QAction::triggered, parent, [&doc, parent, chosen, selection] {
       CFilterDialog dialog(doc, *chosen, selection ? selection() : nullptr, parent);
       dialog.exec();

@@ -31,7 +31,7 @@ const std::map<QString, Factory>& Factories() {
       {QStringLiteral("banner"), [](CLoopwrightDoc& doc) { return std::make_unique<CBannerDialog>(doc); }},
       {QStringLiteral("filter"),
        [](CLoopwrightDoc& doc) {
-         return std::make_unique<CFilterDialog>(doc, *FindFilterSpec(CUpdateDibsAction::HUE_SATURATION));
+         return std::make_unique<CFilterDialog>(doc, *FindFilterEntry(CUpdateDibsAction::HUE_SATURATION));
        }},
       {QStringLiteral("gif-export"), [](CLoopwrightDoc& doc) { return std::make_unique<CGifExportDialog>(doc); }},
       {QStringLiteral("preferences"), [](CLoopwrightDoc& doc) { return std::make_unique<CPreferencesDialog>(doc); }},

@@ -23,15 +23,15 @@ bool IsSelected(const CLoopwrightDoc& doc, const CDib* object) {
 
 }  // namespace
 
-CFilterDialog::CFilterDialog(CLoopwrightDoc& doc, const CFilterSpec& spec,
+CFilterDialog::CFilterDialog(CLoopwrightDoc& doc, const CFilterEntry& entry,
                              const TevImageTransform::CTevObjSelection* selection, QWidget* parent)
-    : QDialog(parent), m_doc(doc), m_spec(spec), m_selection(selection) {
-  setWindowTitle(QString::fromUtf8(Tr(spec.name)));
+    : QDialog(parent), m_doc(doc), m_entry(entry), m_selection(selection) {
+  setWindowTitle(QString::fromUtf8(Tr(entry.name)));
   m_picture = new QLabel;
   m_picture->setMinimumSize(kPreviewSize, kPreviewSize * 3 / 4);
   m_picture->setAlignment(Qt::AlignCenter);
   auto* form = new QFormLayout;
-  for (const CFilterParam& param : spec.params) {
+  for (const CFilterParam& param : entry.params) {
     auto* box = new QSpinBox;
     box->setRange(param.lo, param.hi);
     box->setValue(param.def);
@@ -72,7 +72,7 @@ std::vector<int> CFilterDialog::Values() const {
 QImage CFilterDialog::PreviewPicture() const {
   const CGifFrame* current = m_doc.GetCurrentFrame();
   if (!current) return {};
-  auto process = m_spec.make(Values());
+  auto process = m_entry.make(Values());
   // A copy of the frame whose selected objects show filtered copies.
   auto frame = MakeRef<CGifFrame>(*current);
   std::vector<std::pair<const CDib*, RefPtr<CDib>>> done;
@@ -82,7 +82,7 @@ QImage CFilterDialog::PreviewPicture() const {
     if (!object || !object->GetImage() || !IsSelected(m_doc, object)) continue;
     auto known = std::find_if(done.begin(), done.end(), [&](const auto& d) { return d.first == object; });
     if (known == done.end()) {
-      DibPtr picture = FilteredPicture(*ref, m_spec.kind, *process, nullptr, m_selection);
+      DibPtr picture = FilteredPicture(*ref, m_entry.kind, *process, nullptr, m_selection);
       auto copy = MakeRef<CDib>(*object);
       if (!picture || !copy->SetImage(std::move(picture))) continue;
       done.emplace_back(object, copy);
@@ -107,8 +107,8 @@ void CFilterDialog::RefreshPreview() {
 }
 
 int CFilterDialog::Apply() {
-  auto process = m_spec.make(Values());
-  return ApplyFilterToSelectedObjects(m_doc, m_spec.kind, *process, nullptr, {}, m_selection);
+  auto process = m_entry.make(Values());
+  return ApplyFilterToSelectedObjects(m_doc, m_entry.kind, *process, nullptr, {}, m_selection);
 }
 
 void CFilterDialog::accept() {

@@ -19,9 +19,9 @@ class CTevObjSelection;
 class CFilterDialog : public QDialog {
   Q_OBJECT
  public:
-  // spec: an entry of FilterSpecs(); selection: the editing view's pixel
+  // entry: an entry of FilterEntries(); selection: the editing view's pixel
   // selection in canvas coordinates, or null.
-  CFilterDialog(CLoopwrightDoc& doc, const CFilterSpec& spec,
+  CFilterDialog(CLoopwrightDoc& doc, const CFilterEntry& entry,
                 const TevImageTransform::CTevObjSelection* selection = nullptr, QWidget* parent = nullptr);
 
   std::vector<int> Values() const;
@@ -38,7 +38,7 @@ class CFilterDialog : public QDialog {
 
  private:
   CLoopwrightDoc& m_doc;
-  const CFilterSpec& m_spec;
+  const CFilterEntry& m_entry;
   const TevImageTransform::CTevObjSelection* m_selection;
   std::vector<QSpinBox*> m_boxes;
   QLabel* m_picture = nullptr;

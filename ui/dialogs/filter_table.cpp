@@ -17,9 +17,9 @@ ProcessPtr Make(A&&... args) {
 
 }  // namespace
 
-const std::vector<CFilterSpec>& FilterSpecs() {
+const std::vector<CFilterEntry>& FilterEntries() {
   using K = CUpdateDibsAction;
-  static const std::vector<CFilterSpec> specs = {
+  static const std::vector<CFilterEntry> entries = {
       {K::NEGATIVE, "Negative", {}, [](const Values&) { return Make<CTevPixelInvert>(); }},
       {K::GRAY, "Grayscale", {}, [](const Values&) { return Make<CTevPixelGrayscale>(); }},
       {K::MIRROR_HORIZONTALLY, "Mirror Horizontally", {}, [](const Values&) { return Make<CTevPixelMirror>(); }},
@@ -41,11 +41,11 @@ const std::vector<CFilterSpec>& FilterSpecs() {
       {K::SUNSPOT, "Sunspot", {{"Intensity", 0, 255, 255}, {"Centre x (%)", 0, 100, 20}, {"Centre y (%)", 0, 100, 80}},
        [](const Values& v) { return Make<CTevPixelSunspot>(v[0], v[1], v[2]); }},
   };
-  return specs;
+  return entries;
 }
 
-const CFilterSpec* FindFilterSpec(int kind) {
-  for (const CFilterSpec& spec : FilterSpecs())
-    if (spec.kind == kind) return &spec;
+const CFilterEntry* FindFilterEntry(int kind) {
+  for (const CFilterEntry& entry : FilterEntries())
+    if (entry.kind == kind) return &entry;
   return nullptr;
 }

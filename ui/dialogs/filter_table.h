@@ -14,7 +14,7 @@ struct CFilterParam {
   int lo, hi, def;
 };
 
-struct CFilterSpec {
+struct CFilterEntry {
   int kind;           // CUpdateDibsAction kind
   const char* name;   // English menu name; shown through Tr
   std::vector<CFilterParam> params;
@@ -23,6 +23,6 @@ struct CFilterSpec {
 };
 
 // The thirteen filter kinds in kind order.
-const std::vector<CFilterSpec>& FilterSpecs();
+const std::vector<CFilterEntry>& FilterEntries();
 // The entry of kind; null for a kind outside the table.
-const CFilterSpec* FindFilterSpec(int kind);
+const CFilterEntry* FindFilterEntry(int kind);
