@@ -101,7 +101,7 @@ bool CStagedInput::Prepare(const std::string& userPath, std::string& message) {
     m_path = dir + "/stdin." + Lower(m_type);
     std::ofstream out(m_path, std::ios::binary);
     out.write(bytes.data(), std::streamsize(bytes.size()));
-    if (!out.flush()) return message = Tr("cannot create a temporary folder"), false;
+    if (!out.flush()) return message = Tr("cannot keep a copy of standard input"), false;
     return true;
   }
   m_display = userPath;
@@ -117,7 +117,7 @@ bool CStagedInput::Prepare(const std::string& userPath, std::string& message) {
   if (dir.empty()) return message = Tr("cannot create a temporary folder"), false;
   const std::string link = dir + "/" + Stem(userPath) + "." + Lower(sniffed);
   fs::create_symlink(fs::absolute(userPath, ec), link, ec);
-  if (ec) return message = Tr("cannot create a temporary folder"), false;
+  if (ec) return message = Tr("cannot link the input into a temporary folder"), false;
   m_path = link;
   return true;
 }
