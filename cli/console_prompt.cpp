@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "companions/base/tr.h"
+
 void CConsolePrompt::ShowMessage(const std::string& text, MessageKind kind, const std::string& caption) {
   if (kind == MessageKind::Error && m_bHoldErrors) {
     m_heldErrors.push_back(caption.empty() ? text : caption + ": " + text);
@@ -102,4 +104,12 @@ CTevCommonProgress& ConsoleProgress() {
     std::signal(SIGINT, OnInterrupt);
   }
   return progress;
+}
+
+void InstallInterruptHandler() { ConsoleProgress(); }
+
+int ReportInterrupted(int rc) {
+  if (rc == 0 || !ConsoleProgress().IsCancelled()) return rc;
+  std::fprintf(stderr, "loopwright: %s\n", Tr("interrupted: the command was cancelled and no target file was changed"));
+  return 130;
 }

@@ -34,3 +34,9 @@ CTevCommonProgress& ConsoleProgress();
 // --quiet: no bar and no status captions.
 void SetConsoleQuiet(bool quiet);
 bool ConsoleQuiet();
+// Routes Ctrl-C to the console progress from the start of the run.
+void InstallInterruptHandler();
+// After a command: when Ctrl-C stopped it (rc non-zero and the progress
+// cancelled), says so and returns 130 (the shell's code for an interrupt);
+// otherwise rc.
+int ReportInterrupted(int rc);

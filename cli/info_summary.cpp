@@ -1,8 +1,10 @@
 #include "cli/info_summary.h"
 
 #include <map>
+#include <vector>
 #include <sstream>
 
+#include "app/frame_render.h"
 #include "cli/colours.h"
 #include "companions/base/tr.h"
 #include "cli/text_format.h"
@@ -26,6 +28,28 @@ std::string Bytes(long long n) {
 }
 
 }  // namespace
+
+long long DistinctColours(const CGifImage& m) {
+  std::vector<bool> seen(std::size_t(1) << 24);
+  long long count = 0;
+  for (const auto& frame : m.m_frames) {
+    DibPtr picture = RenderFrame(m, *frame);
+    if (!picture) return -1;
+    const LONG w = picture->biWidth, h = DibHeight(picture.get());
+    for (LONG y = 0; y < h; ++y) {
+      const BYTE* p = DibRow(picture.get(), y);
+      for (LONG x = 0; x < w; ++x, p += 4) {
+        if (p[3] == 0) continue;  // a transparent pixel has no colour
+        const std::size_t key = std::size_t(p[0]) | std::size_t(p[1]) << 8 | std::size_t(p[2]) << 16;
+        if (!seen[key]) {
+          seen[key] = true;
+          ++count;
+        }
+      }
+    }
+  }
+  return count;
+}
 
 std::string FoldedDelays(const CGifImage& m) {
   std::string out;
@@ -56,7 +80,9 @@ std::string InfoSummary(const CGifImage& m, const std::string& name, const std::
   out << "  " << Tr("duration:") << "   " << Format("%.2f s", double(total) / 100.0) << "\n";
   out << "  " << Tr("loop:") << "       "
       << (m.m_bLoopForever ? std::string(Tr("forever")) : Format(Tr("%d time(s)"), m.m_nLoopCount)) << "\n";
-  out << "  " << Tr("colours:") << "    " << Tr("background") << " " << ColourToHex(m.m_clrBackground)
+  const long long distinct = DistinctColours(m);
+  out << "  " << Tr("colours:") << "    "
+      << (distinct < 0 ? std::string() : Format(Tr("%lld distinct, "), distinct)) << Tr("background") << " " << ColourToHex(m.m_clrBackground)
       << (m.m_nTransparencyState ? std::string(", ") + Tr("transparent") : std::string()) << "\n";
   out << "  " << Tr("objects:") << "    " << m.m_objects.size() << (kindText.empty() ? "" : " (" + kindText + ")")
       << "\n";

@@ -167,6 +167,7 @@ int CmdRun(CLoopwrightDoc& doc, const std::string& script) {
 
 int main(int argc, char** argv) {
   InitMessageLanguage();  // messages in the user's language, numbers in the C format
+  InstallInterruptHandler();  // Ctrl-C cancels the running operation cleanly
   CLI::App cli{"loopwright: animated GIF editor, command-line tool"};
   cli.require_subcommand(1);
   cli.set_version_flag("--version", std::string("loopwright ") + LW_VERSION, "print the version and exit");
@@ -295,5 +296,5 @@ int main(int argc, char** argv) {
     app.Prefs().Set("PSDOpenFashion", savedFashion);
   }
   app.ExitInstance();
-  return rc;
+  return ReportInterrupted(rc);
 }

@@ -6,6 +6,7 @@
 
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/frame_actions.h"
+#include "editing/picture_resample.h"
 #include "companions/base/tr.h"
 
 namespace {
@@ -243,9 +244,9 @@ bool ResizeAnimation(CLoopwrightDoc& doc, int width, int height) {
     if (!image) {
       const int w = std::clamp(Round(old->biWidth * sx), 1, int(kMaxDibDimension));
       const int h = std::clamp(Round(DibHeight(old) * sy), 1, int(kMaxDibDimension));
-      image.reset(CDIB32::CreateBlank32BitsDIB(w, h));
+      // Resampled with the resize filter of the preferences.
+      image = ResamplePicture32(old, w, h, doc.App().Pref("ResizeFilter"));
       if (!image) return false;
-      DibKernel::Stretch32DIB(image.get(), RECT{0, 0, w, h}, old, RECT{0, 0, old->biWidth, DibHeight(old)});
     }
     scaled.push_back({object, std::move(image), generator});
   }
