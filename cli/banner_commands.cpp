@@ -7,7 +7,10 @@
 #include <filesystem>
 
 #include "app/import_dispatch.h"
+#include "cli/cli_support.h"
+#include "cli/command_table_cli.h"
 #include "cli/console_prompt.h"
+#include "cli/file_staging.h"
 #include "cli/script_runner.h"
 #include "cli/colours.h"
 #include "export/export_dispatch.h"
@@ -164,67 +167,78 @@ constexpr const char* kOptionKeys[] = {"enter", "leave",   "enter-frames", "leav
 
 }  // namespace
 
-void AddBannerCliOptions(CLI::App& banner, CBannerCliOptions& o) {
-  banner.add_option("OUT", o.out, "file to write (.gif, .lwp, .ico, .cur, .ani, .psd)")->required();
-  banner.add_option("TEXT", o.text, "the text; \\n in a shell $'...' string starts a new line")->required();
-  banner.add_option("--size", o.size, "canvas WxH (default: the text with a 16-pixel margin)");
-  const char* help[] = {"enter effect: " , "leave effect: ", "frames of the enter phase (1-300)",
-                        "frames of the leave phase (1-300)", "delay of every frame, 1/100 s (0-32767)",
-                        "font family", "font size in pixels (1-2000)", "text colour 0xBBGGRR",
-                        "outline colour 0xBBGGRR (draws an outline)", "shadow kind 0-9",
-                        "banner rectangle X,Y,W,H (default: the canvas)", "top-left X,Y of the text box (default: centred)"};
-  for (std::size_t i = 0; i < std::size(kOptionKeys); ++i) {
-    std::string text = help[i];
-    if (i < 2) text += KindNames();
-    banner.add_option(std::string("--") + kOptionKeys[i], o.values[kOptionKeys[i]], text);
-  }
-  banner.add_flag_callback("--type-from-right", [&o] { o.values["type-from-right"] = "1"; },
-                           "typing grows from the right end of the text");
+CLI::App* AddBannerCommand(CLI::App& cli, CBannerCliOptions& o) {
+  CLI::App* banner = AddTableCommand(cli, "banner", o.table);
+  banner->footer("Kinds for --enter and --leave: " + KindNames());
+  AddExamples(*banner);
+  return banner;
 }
 
-int RunBannerCommand(CLoopwrightDoc& doc, const CBannerCliOptions& o) {
+int RunBannerCommand(CLoopwrightDoc& doc, const CBannerCliOptions& cli) {
+  const CTableValues& t = cli.table;
+  // OUT TEXT, or TEXT alone with -o OUT.
+  std::vector<std::string> args = t.List("ARGS");
+  std::string out = t.Text("output");
+  if (out.empty() && args.size() == 2) {
+    out = args[0];
+    args.erase(args.begin());
+  }
+  if (out.empty() && args.size() < 2) return MissingOutput("banner");
+  if (args.size() != 1) {
+    std::fprintf(stderr, "loopwright: banner: %s\n", Tr("give OUT TEXT, or TEXT with -o OUT"));
+    return 2;
+  }
+  const std::string text = args[0], size = t.Text("size");
   // Options not given stay empty and are left out.
   std::map<std::string, std::string> values;
-  for (const auto& [key, value] : o.values)
-    if (!value.empty()) values[key] = value;
+  for (const char* key : kOptionKeys)
+    if (!t.Text(key).empty()) values[key] = t.Text(key);
+  if (t.Flag("type-from-right")) values["type-from-right"] = "1";
   CBannerRequest r;
   r.settings = BannerSettingsFromPreferences(doc.App());
   if (std::string why = ParseBannerValues(values, r); !why.empty()) {
     std::fprintf(stderr, "loopwright: banner: %s\n", why.c_str());
     return 2;
   }
-  long long size[2] = {0, 0};
-  if (!o.size.empty()) {
-    const std::size_t x = o.size.find_first_of("xX");
-    if (x == std::string::npos || !ParseIntList(o.size.substr(0, x), 1, 1, 4000, &size[0]) ||
-        !ParseIntList(o.size.substr(x + 1), 1, 1, 4000, &size[1])) {
+  long long wh[2] = {0, 0};
+  if (!size.empty()) {
+    const std::size_t x = size.find_first_of("xX");
+    if (x == std::string::npos || !ParseIntList(size.substr(0, x), 1, 1, 4000, &wh[0]) ||
+        !ParseIntList(size.substr(x + 1), 1, 1, 4000, &wh[1])) {
       std::fprintf(stderr, "loopwright: banner: --size takes WxH, each 1 to 4000\n");
       return 2;
     }
   }
-  if (!CheckTextAndPhases(doc, o.text, r.settings)) return 1;
+  CStagedOutput target;
+  std::string message;
+  if (!target.Prepare(out, t.Text("format"), message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return 2;
+  }
+  if (!CheckTextAndPhases(doc, text, r.settings)) return 1;
   POINT origin{0, 0};
-  RefPtr<CDib> text = BuildText(doc, r, o.text, origin);
-  if (!text) return 1;
-  const int w = o.size.empty() ? int(std::min<long long>(4000, DibWidth(text->GetImage()) + 32)) : int(size[0]);
-  const int h = o.size.empty() ? int(std::min<long long>(4000, DibHeight(text->GetImage()) + 32)) : int(size[1]);
+  RefPtr<CDib> picture = BuildText(doc, r, text, origin);
+  if (!picture) return 1;
+  const int w = size.empty() ? int(std::min<long long>(4000, DibWidth(picture->GetImage()) + 32)) : int(wh[0]);
+  const int h = size.empty() ? int(std::min<long long>(4000, DibHeight(picture->GetImage()) + 32)) : int(wh[1]);
   if (!doc.OnNewDocument(w, h)) {
     std::fprintf(stderr, "loopwright: banner: the animation could not be created\n");
     return 1;
   }
   // The new animation's blank frame gives the background and makes way for the banner.
-  if (!AddBanner(doc, r, text, origin, true)) return 1;
+  if (!AddBanner(doc, r, picture, origin, true)) return 1;
   std::string reason;
   bool ok;
-  if (UpperExtension(o.out) == "LWP") {
-    ok = doc.OnSaveDocument(o.out, &ConsoleProgress());
+  if (UpperExtension(target.Path()) == "LWP") {
+    ok = doc.OnSaveDocument(target.Path(), &ConsoleProgress());
     reason = doc.m_strLastError;
   } else {
     doc.App().Prefs().Set("ConstructGlobalPalette", 1);
-    ok = ExportAnimationFile(doc, o.out, &ConsoleProgress(), {}, &reason);
+    ok = ExportAnimationFile(doc, target.Path(), &ConsoleProgress(), {}, &reason);
   }
+  if (ok && !target.Finish(reason)) ok = false;
   if (!ok) {
-    std::fprintf(stderr, "loopwright: error: %s%s\n", FormatMessage1(Tr("Failed to save to the file %s!"), o.out).c_str(),
+    std::fprintf(stderr, "loopwright: error: %s%s\n", FormatMessage1(Tr("Failed to save to the file %s!"), out).c_str(),
                  reason.empty() ? "" : (" (" + reason + ")").c_str());
     return 1;
   }

@@ -11,15 +11,16 @@
 
 #include "app/loopwright_doc.h"
 
-// The subcommand's options as the script's key=value pairs.
+#include "cli/command_table.h"
+
+// The subcommand's options from the command table; they become the
+// script's key=value pairs.
 struct CBannerCliOptions {
-  std::string out, text;
-  std::map<std::string, std::string> values;
-  std::string size;
+  CTableValues table;
 };
 
-// Adds OUT, TEXT and the options to the subcommand.
-void AddBannerCliOptions(CLI::App& banner, CBannerCliOptions& options);
+// Adds the banner subcommand with the table's arguments and options.
+CLI::App* AddBannerCommand(CLI::App& cli, CBannerCliOptions& options);
 // Builds the banner animation and writes it. Exit code: 0, 1 reported
 // failure, 2 bad usage.
 int RunBannerCommand(CLoopwrightDoc& doc, const CBannerCliOptions& options);

@@ -22,7 +22,7 @@ std::vector<std::string> LongOptionNames(const CLI::App& app) {
 // Whether the global option takes a value (so the next word is not a command).
 bool TakesValue(const CLI::App& cli, const std::string& word) {
   const CLI::Option* o = cli.get_option_no_throw(word);
-  return o && o->get_type_size() != 0;
+  return o && o->get_expected_max() != 0;  // flags expect no value
 }
 
 }  // namespace

@@ -6,28 +6,15 @@
 
 #include "cli/command_table.h"
 
-std::string CTableValues::Text(const std::string& name) const {
-  auto it = text.find(name);
-  return it == text.end() ? std::string() : it->second;
-}
-
-bool CTableValues::Flag(const std::string& name) const {
-  auto it = flags.find(name);
-  return it != flags.end() && it->second;
-}
-
-std::vector<std::string> CTableValues::List(const std::string& name) const {
-  auto it = lists.find(name);
-  return it == lists.end() ? std::vector<std::string>() : it->second;
-}
-
 namespace {
 
-std::vector<std::string> SplitBar(const std::string& text) {
-  std::vector<std::string> out;
-  std::stringstream in(text);
-  for (std::string part; std::getline(in, part, '|');) out.push_back(part);
-  return out;
+// The table's check of a value without the option's name, which the
+// parser puts in front of it.
+std::string ValueProblem(const OptionSpec& o, const std::string& value) {
+  std::string why = CheckOptionValue(o, value);
+  const std::string name = IsPositional(o) ? std::string(o.name) : "--" + OptionLongName(o);
+  if (why.compare(0, name.size() + 1, name + " ") == 0) why.erase(0, name.size() + 1);
+  return why;
 }
 
 std::string Indented(const std::string& examples) {
@@ -40,23 +27,40 @@ std::string Indented(const std::string& examples) {
 }  // namespace
 
 void AddTableOptions(CLI::App& app, const std::string& command, CTableValues& values) {
+  SetTableDefaults(command, values);
   for (const OptionSpec* o : OptionsOf(command)) {
     if (std::string(o->name) == "--version") continue;  // the parser's own version flag
     const std::string key = OptionLongName(*o);
     std::string help = o->help;
+    if (o->type == OptionType::Colour) help += std::string(" (") + "#RRGGBB, #RGB, rgb(r,g,b), a CSS name or 0xBBGGRR" + ")";
     if (*o->def) help += " (default " + std::string(o->def) + ")";
     if (o->type == OptionType::Flag) {
       app.add_flag(o->name, values.flags[key], help);
       continue;
     }
+    if (o->type == OptionType::OptionalInt) {
+      app.add_flag(std::string(o->name) + "{-1}", values.text[key], help)
+          ->check(CLI::Validator([o](std::string& v) { return v == "-1" ? std::string() : ValueProblem(*o, v); }, ""))
+          ->type_name("[=" + std::string(o->range) + "]");
+      continue;
+    }
     CLI::Option* opt = o->repeatable ? app.add_option(o->name, values.lists[key], help)
                                      : app.add_option(o->name, values.text[key], help);
-    if (o->type == OptionType::Choice && *o->range) opt->check(CLI::IsMember(SplitBar(o->range)));
-    if (o->type == OptionType::Path && o->name[0] != '-') opt->type_name("FILE");
-    else if (*OptionTypeName(o->type)) opt->type_name(OptionTypeName(o->type));
-    if (*o->def && o->type != OptionType::Flag) values.text[key] = o->def;
+    if (o->type == OptionType::Integer || o->type == OptionType::Number || o->type == OptionType::Choice)
+      opt->check(CLI::Validator([o](std::string& v) { return ValueProblem(*o, v); },
+                                o->type == OptionType::Choice ? "{" + std::string(o->range) + "}" : o->range));
+    opt->type_name(o->type == OptionType::Geometry && *o->range ? o->range : OptionTypeName(o->type));
+    if (o->required) opt->required();
   }
   AddExamples(app);
+}
+
+std::string TableListing() {
+  std::string out;
+  for (const OptionSpec& o : Options())
+    out += std::string(*o.command ? o.command : "-") + "\t" + o.name + "\t" + OptionTypeName(o.type) + "\t" + o.range +
+           "\t" + o.def + "\t" + o.help + "\n";
+  return out;
 }
 
 void AddExamples(CLI::App& app) {

@@ -2,23 +2,13 @@
 // their values kept by long name, examples as the --help footer.
 #pragma once
 
-#include <map>
 #include <string>
-#include <vector>
+
+#include "cli/command_table.h"
 
 namespace CLI {
 class App;
 }
-
-struct CTableValues {
-  std::map<std::string, std::string> text;
-  std::map<std::string, std::vector<std::string>> lists;
-  std::map<std::string, bool> flags;
-
-  std::string Text(const std::string& name) const;
-  bool Flag(const std::string& name) const;
-  std::vector<std::string> List(const std::string& name) const;
-};
 
 // Adds the table's options of command ("" the global ones) to app, bound
 // to values, with their type, range and help text, and the command's
@@ -32,4 +22,7 @@ CLI::App* AddTableCommand(CLI::App& cli, const std::string& command, CTableValue
 // The manual page (troff) and the completion scripts, from the parser's
 // commands and options (which the table fed).
 std::string ManPage(const CLI::App& cli);
+// The command table as tab-separated lines: command, option, type, range,
+// default, help ("-" for the global options' command).
+std::string TableListing();
 std::string CompletionScript(const CLI::App& cli, const std::string& shell);

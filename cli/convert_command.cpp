@@ -44,7 +44,8 @@ struct Job {
 
 // Opens the inputs (the first as the document, the others appended after
 // its last frame), applies the edits and writes the output.
-int ConvertOne(CLoopwrightDoc& doc, const Job& job, const CConvertCli& o, const CFrameEdits& edits) {
+int ConvertOne(CLoopwrightDoc& doc, const Job& job, const CConvertCli& o, const CConvertOptions& exportOptions,
+               const CFrameEdits& edits) {
   std::vector<std::unique_ptr<CStagedInput>> staged;
   for (const std::string& file : job.inputs) {
     auto in = std::make_unique<CStagedInput>();
@@ -65,7 +66,10 @@ int ConvertOne(CLoopwrightDoc& doc, const Job& job, const CConvertCli& o, const 
   }
   CExportSettings settings;
   std::string base, ext;
-  if (int rc = PrepareConvertExport(doc, out.Path(), o.exportOptions, settings, base, ext)) return rc;
+  if (int rc = PrepareConvertExport(doc, out.Path(), exportOptions, settings, base, ext, message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return rc;
+  }
 
   if (!doc.OnOpenDocument(staged.front()->Path(), &ConsoleProgress())) {
     PrintOpenFailure(doc, *staged.front());
@@ -87,7 +91,10 @@ int ConvertOne(CLoopwrightDoc& doc, const Job& job, const CConvertCli& o, const 
     return rc;
   }
   const std::string shown = out.IsStdout() ? Tr("standard output") : job.output;
-  if (int rc = WriteConvertOutputs(doc, out.Path(), shown, o.exportOptions, settings, base, ext)) return rc;
+  if (int rc = WriteConvertOutputs(doc, out.Path(), shown, exportOptions, settings, base, ext, message)) {
+    if (!message.empty()) std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return rc;
+  }
   if (!out.Finish(message)) {
     std::fprintf(stderr, "loopwright: %s\n", message.c_str());
     return 1;
@@ -95,7 +102,8 @@ int ConvertOne(CLoopwrightDoc& doc, const Job& job, const CConvertCli& o, const 
   return 0;
 }
 
-int RunBatch(CLoopwrightDoc& doc, const CConvertCli& o, const CFrameEdits& edits) {
+int RunBatch(CLoopwrightDoc& doc, const CConvertCli& o, const std::vector<std::string>& files,
+             const CConvertOptions& exportOptions, const CFrameEdits& edits) {
   const std::string output = o.table.Text("output"), suffix = o.table.Text("suffix"), format = o.table.Text("format");
   std::error_code ec;
   const bool toFolder = !output.empty();
@@ -107,7 +115,7 @@ int RunBatch(CLoopwrightDoc& doc, const CConvertCli& o, const CFrameEdits& edits
     std::fprintf(stderr, "loopwright: %s\n", Tr("--batch needs -o DIR/ or --suffix TEXT"));
     return 2;
   }
-  for (const std::string& f : o.files)
+  for (const std::string& f : files)
     if (f == "-") {
       std::fprintf(stderr, "loopwright: %s\n", Tr("--batch reads files, not standard input"));
       return 2;
@@ -115,15 +123,15 @@ int RunBatch(CLoopwrightDoc& doc, const CConvertCli& o, const CFrameEdits& edits
   if (toFolder) fs::create_directories(output, ec);
   int failed = 0;
   std::string failedNames;
-  for (const std::string& f : o.files) {
+  for (const std::string& f : files) {
     const std::string target = BatchOutputPath(f, toFolder ? output : std::string(), suffix, Lower(format));
-    const int rc = ConvertOne(doc, Job{{f}, target}, o, edits);
+    const int rc = ConvertOne(doc, Job{{f}, target}, o, exportOptions, edits);
     if (rc != 0) {
       ++failed;
       failedNames += (failedNames.empty() ? "" : ", ") + f;
     }
   }
-  const int total = int(o.files.size());
+  const int total = int(files.size());
   std::fprintf(stderr, "loopwright: %s\n", Format(Tr("converted %d of %d files"), total - failed, total).c_str());
   if (failed) std::fprintf(stderr, "loopwright: %s %s\n", Tr("failed:"), failedNames.c_str());
   return failed ? 1 : 0;
@@ -151,33 +159,24 @@ std::string BatchOutputPath(const std::string& input, const std::string& outDir,
 }
 
 CLI::App* AddConvertCommand(CLI::App& cli, CConvertCli& o) {
-  CLI::App* convert = AddTableCommand(cli, "convert", o.table);
-  convert->add_option("FILES", o.files, "inputs (- for standard input); without -o the last one is the output")
-      ->required();
-  AddConvertOptions(*convert, o.exportOptions);
-  return convert;
+  return AddTableCommand(cli, "convert", o.table);
 }
 
 int RunConvertCommand(CLoopwrightDoc& doc, const CConvertCli& o) {
-  CFrameEdits edits;
-  edits.pick = o.table.Text("pick");
-  edits.drop = o.table.Text("drop");
-  edits.crop = o.table.Text("crop");
-  edits.resize = o.table.Text("resize");
-  edits.loop = o.table.Text("loop");
-  edits.delays = o.table.List("delay");
-  edits.reverse = o.table.Flag("reverse");
+  const CFrameEdits edits = FrameEditsFromTable(o.table);
+  const CConvertOptions exportOptions = ConvertOptionsFromTable(o.table);
+  const std::vector<std::string> files = o.table.List("FILES");
   std::string message;
   if (!CheckFrameEdits(edits, message)) {
     std::fprintf(stderr, "loopwright: %s\n", message.c_str());
     return 2;
   }
-  if (o.table.Flag("batch")) return RunBatch(doc, o, edits);
+  if (o.table.Flag("batch")) return RunBatch(doc, o, files, exportOptions, edits);
   if (!o.table.Text("suffix").empty()) {
     std::fprintf(stderr, "loopwright: %s\n", Tr("--suffix goes with --batch"));
     return 2;
   }
-  Job job{o.files, o.table.Text("output")};
+  Job job{files, o.table.Text("output")};
   // The old form "convert IN OUT": without -o the last file is the output.
   if (job.output.empty() && job.inputs.size() >= 2) {
     job.output = job.inputs.back();
@@ -189,5 +188,5 @@ int RunConvertCommand(CLoopwrightDoc& doc, const CConvertCli& o) {
     std::fprintf(stderr, "loopwright: %s\n", Tr("standard input can be read only once"));
     return 2;
   }
-  return ConvertOne(doc, job, o, edits);
+  return ConvertOne(doc, job, o, exportOptions, edits);
 }

@@ -15,9 +15,7 @@ class App;
 }
 
 struct CConvertCli {
-  std::vector<std::string> files;
-  CTableValues table;        // the command table's options of convert
-  CConvertOptions exportOptions;
+  CTableValues table;  // the command table's options of convert
 };
 
 CLI::App* AddConvertCommand(CLI::App& cli, CConvertCli& options);

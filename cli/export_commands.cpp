@@ -7,6 +7,8 @@
 #include "cli/console_prompt.h"
 #include "cli/frame_edits.h"
 #include "cli/script_runner.h"
+#include "cli/suggest.h"
+#include "cli/text_format.h"
 #include "export/color_quantizer.h"
 #include "export/export_dispatch.h"
 #include "companions/base/tr.h"
@@ -72,92 +74,56 @@ bool ParseVideoOptions(const CConvertOptions& o, CVideoExportOptions& video, std
   return true;
 }
 
-// "export FILE [--codec C] [--quality Q] [--crf N] [--sound FILE] [--background C]".
-bool ParseScriptVideoOptions(const CScriptRunner::Args& a, CVideoExportOptions& video, std::string& message) {
-  CConvertOptions o;
-  for (std::size_t i = 1; i < a.size(); i += 2) {
-    if (i + 1 >= a.size()) return message = a[i] + " needs a value", false;
-    long long number = 0;
-    const std::string& v = a[i + 1];
-    if (a[i] == "--codec") o.codec = v;
-    else if (a[i] == "--sound") o.sound = v;
-    else if (a[i] == "--background") o.background = v;
-    else if ((a[i] == "--quality" || a[i] == "--crf") && ParseInt(v, number) && number >= -1 && number <= 100)
-      (a[i] == "--quality" ? o.quality : o.crf) = int(number);
-    else return message = "unknown option or bad value: " + a[i] + " " + v, false;
-  }
-  return ParseVideoOptions(o, video, message);
-}
-
-// "--colors N" among the script's export words (2-256), removed from them.
-bool TakeColorsWord(CScriptRunner::Args& words, int& colors, std::string& message) {
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    if (words[i] != "--colors") continue;
-    long long n = 0;
-    if (i + 1 >= words.size() || !ParseInt(words[i + 1], n) || n < 2 || n > 256)
-      return message = "--colors takes 2 to 256", false;
-    colors = int(n);
-    words.erase(words.begin() + std::ptrdiff_t(i), words.begin() + std::ptrdiff_t(i) + 2);
-    return true;
-  }
-  return true;
-}
-
 }  // namespace
 
-void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
-  if (CLI::Option* out = convert.get_option_no_throw("OUT")) out->required(false);
-  convert.add_option("--colors", o.colors, "GIF: most colours in the palette (2-256)")->check(CLI::Range(2, 256));
-  convert.add_option("--dither", o.dither, "GIF: none, ordered or diffusion")
-      ->check(CLI::IsMember({"none", "ordered", "diffusion", "0", "1", "2"}));
-  convert.add_flag("--no-prev-disposal", o.noPrevDisposal, "GIF: never use the restore-to-previous disposal");
-  convert.add_flag("--global-palette", o.globalPalette, "GIF: one colour table for all frames, reduced when needed");
-  convert.add_option("--optimize", o.optimize, "GIF: 1 fast, 2 default, 3 smallest")->check(CLI::Range(1, 3));
-  convert.add_option("--hotspot", o.hotSpot, "CUR/ANI: hot spot X,Y");
-  convert.add_option("--frames", o.frames, "also write every frame as BASE<number>.EXT");
-  convert.add_option("--codec", o.codec, "AVI: dib, rle or mjpeg (default)")
-      ->check(CLI::IsMember({"dib", "rle", "mjpeg"}));
-  convert.add_option("--quality", o.quality, "AVI MJPEG: quality 1-100 (default 90)")->check(CLI::Range(1, 100));
-  convert.add_option("--crf", o.crf, "MP4/WebM: constant rate factor (H.264 0-51, VP9 0-63)")->check(CLI::Range(0, 63));
-  convert.add_option("--sound", o.sound, "AVI/MP4/WebM: sound file added as a second stream");
-  convert.add_option("--background", o.background, "AVI/MP4/WebM: colour behind the frames (#RRGGBB, a CSS name or 0xBBGGRR)");
-  AddFlashConvertOptions(convert, o.flash);
+CConvertOptions ConvertOptionsFromTable(const CTableValues& v) {
+  CConvertOptions o;
+  o.colors = int(v.Int("colors", 0));
+  o.dither = v.Text("dither");
+  o.noPrevDisposal = v.Flag("no-prev-disposal");
+  o.globalPalette = v.Flag("global-palette");
+  o.optimize = int(v.Int("optimize", 2));
+  o.hotSpot = v.Text("hotspot");
+  o.frames = v.Text("frames");
+  o.codec = v.Text("codec");
+  o.quality = int(v.Int("quality", 90));
+  o.crf = int(v.Int("crf", -1));
+  o.sound = v.Text("sound");
+  o.background = v.Text("background");
+  o.flash.jpeg = int(v.Int("jpeg", 0));
+  o.flash.fps = int(v.Int("fps", 0));
+  o.flash.timing = v.Text("timing");
+  o.flash.flash = v.Flag("flash");
+  o.flash.ruffle = v.Text("ruffle");
+  return o;
 }
 
 int PrepareConvertExport(CLoopwrightDoc& doc, const std::string& out, const CConvertOptions& o,
-                         CExportSettings& settings, std::string& base, std::string& ext) {
+                         CExportSettings& settings, std::string& base, std::string& ext, std::string& message) {
   settings.maxColors = o.colors;
   settings.forbidRestorePrevious = o.noPrevDisposal;
   settings.globalPalette = o.globalPalette;
   settings.gifLevel = o.optimize;
   if (!ParseDither(o.dither, settings.ditherMode)) {
-    std::fprintf(stderr, "loopwright: --dither takes none, ordered or diffusion\n");
+    message = "--dither takes none, ordered or diffusion";
     return 2;
   }
-  std::string videoMessage;
-  if (!ParseVideoOptions(o, settings.video, videoMessage)) {
-    std::fprintf(stderr, "loopwright: %s\n", videoMessage.c_str());
-    return 2;
-  }
+  if (!ParseVideoOptions(o, settings.video, message)) return 2;
   POINT hot{0, 0};
   if (!o.hotSpot.empty()) {
     if (!ParseHotSpot(o.hotSpot, hot)) {
-      std::fprintf(stderr, "loopwright: --hotspot takes X,Y\n");
+      message = "--hotspot takes X,Y";
       return 2;
     }
     settings.hotSpots.push_back(hot);
   }
-  std::string flashError;
-  if (!ApplyFlashOptions(doc, o.flash, out, settings, flashError)) {
-    std::fprintf(stderr, "loopwright: %s\n", flashError.c_str());
-    return 2;
-  }
+  if (!ApplyFlashOptions(doc, o.flash, out, settings, message)) return 2;
   if (!o.frames.empty() && !SplitFramesTarget(o.frames, base, ext)) {
-    std::fprintf(stderr, "loopwright: --frames takes BASE.EXT\n");
+    message = "--frames takes BASE.EXT";
     return 2;
   }
   if (out.empty() && o.frames.empty()) {
-    std::fprintf(stderr, "loopwright: convert needs OUT or --frames\n");
+    message = "convert needs OUT or --frames";
     return 2;
   }
   return 0;
@@ -165,7 +131,7 @@ int PrepareConvertExport(CLoopwrightDoc& doc, const std::string& out, const CCon
 
 int WriteConvertOutputs(CLoopwrightDoc& doc, const std::string& out, const std::string& shownOut,
                         const CConvertOptions& o, const CExportSettings& settings, const std::string& base,
-                        const std::string& ext) {
+                        const std::string& ext, std::string& message) {
   if (!out.empty()) {
     std::string reason;
     bool ok;
@@ -177,15 +143,14 @@ int WriteConvertOutputs(CLoopwrightDoc& doc, const std::string& out, const std::
     }
     if (!ok) {
       // A project save has already reported its failure through the document.
-      if (UpperExtension(out) != "LWP")
-        std::fprintf(stderr, "loopwright: error: %s\n", SaveFailed(shownOut, reason).c_str());
+      message = UpperExtension(out) != "LWP" ? "error: " + SaveFailed(shownOut, reason) : std::string();
       return 1;
     }
   }
   if (!o.frames.empty()) {
     std::string failed, reason;
     if (!ExportImageFrames(doc, base, ext, &ConsoleProgress(), &failed, &reason)) {
-      std::fprintf(stderr, "loopwright: error: %s\n", SaveFailed(failed, reason).c_str());
+      message = "error: " + SaveFailed(failed, reason);
       return 1;
     }
   }
@@ -195,34 +160,51 @@ int WriteConvertOutputs(CLoopwrightDoc& doc, const std::string& out, const std::
 int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& o) {
   CExportSettings settings;
   std::string base, ext;
-  if (int rc = PrepareConvertExport(doc, out, o, settings, base, ext)) return rc;
+  std::string message;
+  if (int rc = PrepareConvertExport(doc, out, o, settings, base, ext, message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return rc;
+  }
   if (!doc.OnOpenDocument(in, &ConsoleProgress())) {
     if (!doc.m_strLastError.empty()) std::fprintf(stderr, "loopwright: %s\n", doc.m_strLastError.c_str());
     return 1;
   }
-  return WriteConvertOutputs(doc, out, out, o, settings, base, ext);
+  const int rc = WriteConvertOutputs(doc, out, out, o, settings, base, ext, message);
+  if (rc && !message.empty()) std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+  return rc;
 }
 
 void AddExportCommands(CScriptRunner& r) {
   CLoopwrightDoc& doc = r.Doc();
   r.Register("export",
-             "export FILE (.gif .ico .cur .ani .psd .swf .htm; .avi .mp4 .webm [--codec dib|rle|mjpeg] [--quality Q] [--crf N] "
-             "[--sound FILE] [--background 0xBBGGRR]) [--pick L] [--drop L] [--reverse] [--crop X,Y,W,H] [--resize WxH|N%] "
-             "[--delay D|I-J:D] [--loop N|forever] [--colors N]",
+             "export FILE [OPTIONS]: the options of `loopwright convert` but for -o, --format, --batch and --suffix "
+             "(e.g. --delay D|I-J:D --loop N|forever --resize WxH|N% --crop X,Y,W,H --reverse --pick L --drop L "
+             "--colors N --dither MODE --codec C --quality Q)",
              [&doc](const CScriptRunner::Args& a) {
     if (a.empty()) return ScriptResult::Usage({});
-    CExportSettings settings;
+    CTableValues values;
+    SetTableDefaults("convert", values);
+    std::vector<std::string> rest;
     std::string message;
-    CScriptRunner::Args words = a;
-    CFrameEdits edits;
-    if (!TakeFrameEditWords(words, 1, edits, message)) return ScriptResult::Usage(message);
-    if (!TakeColorsWord(words, settings.maxColors, message)) return ScriptResult::Usage(message);
-    if (!ParseScriptVideoOptions(words, settings.video, message)) return ScriptResult::Usage(message);
+    if (!ParseTableWords("convert", a, 1, values, rest, message, {"output", "format", "batch", "suffix", "FILES"}))
+      return ScriptResult::Usage(message);
+    if (!rest.empty()) {
+      std::vector<std::string> known;
+      for (const OptionSpec* o : OptionsOf("convert"))
+        if (!IsPositional(*o)) known.push_back("--" + OptionLongName(*o));
+      return ScriptResult::Usage(Format(Tr("unknown option '%s'"), rest[0].c_str()) + DidYouMean(rest[0], known));
+    }
+    CFrameEdits edits = FrameEditsFromTable(values);
+    if (!CheckFrameEdits(edits, message)) return ScriptResult::Usage(message);
+    const CConvertOptions options = ConvertOptionsFromTable(values);
+    CExportSettings settings;
+    std::string base, ext;
+    if (PrepareConvertExport(doc, a[0], options, settings, base, ext, message)) return ScriptResult::Usage(message);
     if (!doc.CanExport()) return ScriptResult::Fail(SaveFailed(a[0], "the animation has no frames"));
     if (int rc = ApplyFrameEdits(doc, edits, message))
       return rc == 2 ? ScriptResult::Usage(message) : ScriptResult::Fail(message);
-    std::string reason;
-    if (!ExportDocument(doc, a[0], settings, reason)) return ScriptResult::Fail(SaveFailed(a[0], reason));
+    if (WriteConvertOutputs(doc, a[0], a[0], options, settings, base, ext, message))
+      return ScriptResult::Fail(message.empty() ? SaveFailed(a[0], {}) : message);
     return ScriptResult::Ok();
   });
   r.Register("export-frames", "export-frames BASE EXT (gif jpg png psd bmp pcx tga tiff ico cur ani)",

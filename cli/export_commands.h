@@ -1,5 +1,6 @@
 // Export from the command line: the `convert` subcommand's export options
-// and the script commands `export` and `export-frames`.
+// and the script commands `export` (which takes the same options) and
+// `export-frames`.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "app/loopwright_doc.h"
+#include "cli/command_table.h"
 #include "cli/flash_commands.h"
 #include "export/export_dispatch.h"
 
@@ -26,10 +28,9 @@ struct CConvertOptions {
   CFlashCliOptions flash;      // SWF and HTM options
 };
 
-// Adds --colors, --dither, --no-prev-disposal, --hotspot, --frames and the
-// video options (--codec, --quality, --crf, --sound, --background) to the
-// convert subcommand (OUT becomes optional when --frames is given).
-void AddConvertOptions(CLI::App& convert, CConvertOptions& options);
+// The export options of the convert command (and of the script's export)
+// from the command table's values.
+CConvertOptions ConvertOptionsFromTable(const CTableValues& values);
 // Opens in and writes out by its extension (.lwp project or an animation
 // export) and/or the frames. Exit code: 0, 1 reported failure, 2 bad usage.
 int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CConvertOptions& options);
@@ -38,10 +39,11 @@ int RunConvert(CLoopwrightDoc& doc, const std::string& in, const std::string& ou
 // and edits: checks the options for out (0, or 2 with the message printed),
 // then writes out and the frames (0 or 1; shownOut names out in messages).
 int PrepareConvertExport(CLoopwrightDoc& doc, const std::string& out, const CConvertOptions& options,
-                         CExportSettings& settings, std::string& framesBase, std::string& framesExt);
+                         CExportSettings& settings, std::string& framesBase, std::string& framesExt,
+                         std::string& message);
 int WriteConvertOutputs(CLoopwrightDoc& doc, const std::string& out, const std::string& shownOut,
                         const CConvertOptions& options, const CExportSettings& settings,
-                        const std::string& framesBase, const std::string& framesExt);
+                        const std::string& framesBase, const std::string& framesExt, std::string& message);
 
 class CScriptRunner;
 void AddExportCommands(CScriptRunner& runner);

@@ -1,9 +1,15 @@
 #include "cli/flash_commands.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 
 #include "app/import_dispatch.h"
+#include "cli/cli_support.h"
+#include "cli/command_table_cli.h"
 #include "cli/console_prompt.h"
+#include "cli/file_staging.h"
 #include "cli/script_runner.h"
 #include "export/export_dispatch.h"
 #include "export/html_publish.h"
@@ -16,8 +22,14 @@ std::string SaveFailed(const std::string& file, const std::string& reason) {
   return FormatMessage1(Tr("Failed to save to the file %s!"), file) + (reason.empty() ? "" : " (" + reason + ")");
 }
 
-bool OpenInput(CLoopwrightDoc& doc, const std::string& in) {
-  if (doc.OnOpenDocument(in, &ConsoleProgress())) return true;
+// Opens file (a path or "-") through its staged copy; false after saying why.
+bool OpenStagedInput(CLoopwrightDoc& doc, const std::string& file, CStagedInput& in) {
+  std::string message;
+  if (!in.Prepare(file, message)) {
+    std::fprintf(stderr, "loopwright: %s: %s\n", in.Display().c_str(), message.c_str());
+    return false;
+  }
+  if (doc.OnOpenDocument(in.Path(), &ConsoleProgress())) return true;
   if (!doc.m_strLastError.empty()) std::fprintf(stderr, "loopwright: %s\n", doc.m_strLastError.c_str());
   return false;
 }
@@ -31,16 +43,6 @@ bool SplitWord(const std::string& word, std::string& name, std::string& value) {
 }
 
 }  // namespace
-
-void AddFlashConvertOptions(CLI::App& convert, CFlashCliOptions& o) {
-  convert.add_flag("--jpeg{-1}", o.jpeg, "SWF: JPEG bitmaps, at QUALITY (1-100) when given as --jpeg=QUALITY");
-  convert.add_option("--fps", o.fps, "SWF: frames per second (1-255; default from the delays)")
-      ->check(CLI::Range(1, 255));
-  convert.add_option("--timing", o.timing, "SWF: average (one rate from the mean delay) or exact (frames repeated)")
-      ->check(CLI::IsMember({"average", "exact"}));
-  convert.add_flag("--flash", o.flash, "HTM: the page embeds a Flash movie instead of the GIF");
-  convert.add_option("--ruffle", o.ruffle, "HTM with --flash: address of the Ruffle player script");
-}
 
 bool ApplyFlashOptions(CLoopwrightDoc& doc, const CFlashCliOptions& o, const std::string& out,
                        CExportSettings& settings, std::string& error) {
@@ -62,38 +64,53 @@ bool ApplyFlashOptions(CLoopwrightDoc& doc, const CFlashCliOptions& o, const std
   return true;
 }
 
-CLI::App* AddPublishCommand(CLI::App& cli, std::string& in, std::string& out, CFlashCliOptions& o) {
-  auto* publish = cli.add_subcommand("publish", "write OUT.htm and the GIF (or Flash movie) it shows next to it");
-  publish->add_option("IN", in, "file to open")->required();
-  publish->add_option("OUT", out, "page to write (.htm)")->required();
-  publish->add_flag("--flash", o.flash, "embed a Flash movie (played by Ruffle) instead of the GIF");
-  publish->add_option("--ruffle", o.ruffle, "address of the Ruffle player script");
-  return publish;
-}
+CLI::App* AddPublishCommand(CLI::App& cli, CTableValues& values) { return AddTableCommand(cli, "publish", values); }
 
-CLI::App* AddPreviewCommand(CLI::App& cli, std::string& in, CFlashCliOptions& o) {
-  auto* preview = cli.add_subcommand("preview", "write IN as a GIF (or Flash) page in a private temporary folder and open it");
-  preview->add_option("IN", in, "file to open")->required();
-  preview->add_flag("--flash", o.flash, "preview the Flash movie instead of the GIF");
-  preview->add_option("--ruffle", o.ruffle, "address of the Ruffle player script");
-  return preview;
-}
+CLI::App* AddPreviewCommand(CLI::App& cli, CTableValues& values) { return AddTableCommand(cli, "preview", values); }
 
-int RunPublish(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CFlashCliOptions& o) {
-  if (!OpenInput(doc, in)) return 1;
+int RunPublish(CLoopwrightDoc& doc, const CTableValues& v) {
+  std::string out = v.Text("output");
+  if (out.empty()) out = v.Text("OUT");
+  if (out.empty()) return MissingOutput("publish");
+  CStagedInput in;
+  if (!OpenStagedInput(doc, v.Text("IN"), in)) return 1;
+  const bool flash = v.Flag("flash");
+  CTempFolder temp;
+  const bool toStdout = out == "-";
+  if (toStdout && temp.Path().empty()) {
+    std::fprintf(stderr, "loopwright: %s\n", Tr("cannot create a temporary folder"));
+    return 1;
+  }
+  const std::string page = toStdout ? temp.Path() + "/page.htm" : out;
   std::string message;
-  if (!PublishAsHtml(doc, out, o.flash, o.ruffle, &ConsoleProgress(), &message)) {
+  if (!PublishAsHtml(doc, page, flash, v.Text("ruffle"), &ConsoleProgress(), &message)) {
     std::fprintf(stderr, "loopwright: error: %s\n", message.c_str());
     return 1;
   }
-  return 0;
+  if (!toStdout) return 0;
+  // The page on standard output carries its picture as a data: address.
+  std::ifstream picture(PublishedNames(page, flash).output, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << picture.rdbuf();
+  if (!picture) {
+    std::fprintf(stderr, "loopwright: %s\n", Tr("the output was not written"));
+    return 1;
+  }
+  const std::string ruffle = v.Text("ruffle").empty() ? kDefaultRuffleUrl : v.Text("ruffle");
+  const std::string url =
+      std::string(flash ? "data:application/x-shockwave-flash;base64," : "data:image/gif;base64,") + Base64(bytes.str());
+  std::cout << (flash ? PublishedMoviePage(url, doc.m_nWidth, doc.m_nHeight, ruffle)
+                      : PublishedImagePage(url, doc.m_nWidth, doc.m_nHeight));
+  std::cout.flush();
+  return std::cout ? 0 : 1;
 }
 
-int RunPreview(CLoopwrightDoc& doc, const std::string& in, const CFlashCliOptions& o) {
-  if (!OpenInput(doc, in)) return 1;
+int RunPreview(CLoopwrightDoc& doc, const CTableValues& v) {
+  CStagedInput in;
+  if (!OpenStagedInput(doc, v.Text("IN"), in)) return 1;
   std::string message, page;
   CXdgOpenLauncher launcher;
-  if (!PreviewInBrowser(doc, o.flash, o.ruffle, launcher, &ConsoleProgress(), &message, &page)) {
+  if (!PreviewInBrowser(doc, v.Flag("flash"), v.Text("ruffle"), launcher, &ConsoleProgress(), &message, &page)) {
     std::fprintf(stderr, "loopwright: error: %s\n", message.c_str());
     return 1;
   }

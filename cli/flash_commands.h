@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/loopwright_doc.h"
+#include "cli/command_table.h"
 
 struct CExportSettings;
 class CScriptRunner;
@@ -20,18 +21,19 @@ struct CFlashCliOptions {
   std::string ruffle;   // player script address for movie pages
 };
 
-// --jpeg[=QUALITY], --fps, --timing, --flash and --ruffle on convert.
-void AddFlashConvertOptions(CLI::App& convert, CFlashCliOptions& options);
 // Fills the movie and page fields of settings for writing out; remembers
 // the bitmap choice (and the JPEG quality) when out is a movie. False with
 // error on a bad value (a usage error).
 bool ApplyFlashOptions(CLoopwrightDoc& doc, const CFlashCliOptions& options, const std::string& out,
                        CExportSettings& settings, std::string& error);
 
-// `publish IN OUT.htm [--flash] [--ruffle URL]` and `preview IN [--flash] [--ruffle URL]`.
-CLI::App* AddPublishCommand(CLI::App& cli, std::string& in, std::string& out, CFlashCliOptions& options);
-CLI::App* AddPreviewCommand(CLI::App& cli, std::string& in, CFlashCliOptions& options);
-int RunPublish(CLoopwrightDoc& doc, const std::string& in, const std::string& out, const CFlashCliOptions& options);
-int RunPreview(CLoopwrightDoc& doc, const std::string& in, const CFlashCliOptions& options);
+// `publish IN [OUT.htm | -o OUT.htm] [--flash] [--ruffle URL]` and `preview IN
+// [--flash] [--ruffle URL]`, their options from the command table. IN may
+// be "-" (standard input); publish's "-" output prints a page that carries
+// the picture inside it (a data: address), since no file can sit next to it.
+CLI::App* AddPublishCommand(CLI::App& cli, CTableValues& values);
+CLI::App* AddPreviewCommand(CLI::App& cli, CTableValues& values);
+int RunPublish(CLoopwrightDoc& doc, const CTableValues& values);
+int RunPreview(CLoopwrightDoc& doc, const CTableValues& values);
 
 void AddFlashCommands(CScriptRunner& runner);

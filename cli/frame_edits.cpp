@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/loopwright_doc.h"
+#include "cli/command_table.h"
 #include "cli/script_runner.h"
 #include "cli/text_format.h"
 #include "companions/base/tr.h"
@@ -235,24 +236,14 @@ int ApplyFrameEdits(CLoopwrightDoc& doc, const CFrameEdits& e, std::string& mess
   return 0;
 }
 
-bool TakeFrameEditWords(std::vector<std::string>& words, std::size_t from, CFrameEdits& e, std::string& message) {
-  std::vector<std::string> rest(words.begin(), words.begin() + std::ptrdiff_t(std::min(from, words.size())));
-  for (std::size_t i = from; i < words.size(); ++i) {
-    const std::string& w = words[i];
-    if (w == "--reverse") {
-      e.reverse = true;
-      continue;
-    }
-    std::string* target = w == "--pick" ? &e.pick : w == "--drop" ? &e.drop : w == "--crop" ? &e.crop
-                        : w == "--resize" ? &e.resize : w == "--loop" ? &e.loop : nullptr;
-    if (!target && w != "--delay") {
-      rest.push_back(w);
-      continue;
-    }
-    if (i + 1 >= words.size()) return message = Format(Tr("%s needs a value"), w.c_str()), false;
-    if (target) *target = words[++i];
-    else e.delays.push_back(words[++i]);
-  }
-  words = rest;
-  return CheckFrameEdits(e, message);
+CFrameEdits FrameEditsFromTable(const CTableValues& v) {
+  CFrameEdits e;
+  e.pick = v.Text("pick");
+  e.drop = v.Text("drop");
+  e.crop = v.Text("crop");
+  e.resize = v.Text("resize");
+  e.loop = v.Text("loop");
+  e.delays = v.List("delay");
+  e.reverse = v.Flag("reverse");
+  return e;
 }

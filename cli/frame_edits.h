@@ -38,7 +38,6 @@ int ApplyFrameEdits(CLoopwrightDoc& doc, const CFrameEdits& edits, std::string& 
 // Frame lists "0-9,20,30-" resolved against a frame count: the positions,
 // ascending without repeats. False on bad syntax or a frame past the end.
 bool ResolveFrameList(const std::string& text, int frameCount, std::vector<int>& positions);
-// "--name value" pairs of the script's export: consumes the edit options it
-// knows from words (from index `from`), leaving the others. False with a
-// message on a bad value.
-bool TakeFrameEditWords(std::vector<std::string>& words, std::size_t from, CFrameEdits& edits, std::string& message);
+// The edits from the command table's values of convert (or the script's export).
+struct CTableValues;
+CFrameEdits FrameEditsFromTable(const CTableValues& values);

@@ -87,50 +87,46 @@ int CmdRender(CLoopwrightDoc& doc, const std::string& file, const std::string& o
   return 0;
 }
 
-// The project writer is the only output so far; other extensions fail cleanly.
-int SaveByExtension(CLoopwrightDoc& doc, const std::string& out) {
-  if (UpperExtension(out) != "LWP") {
-    std::fprintf(stderr, "loopwright: error: %s (only .lwp output is supported)\n",
-                 TrFormat("Failed to save to the file %s!", {out}).c_str());
-    return 1;
-  }
-  if (doc.OnSaveDocument(out, &ConsoleProgress())) return 0;
-  if (!doc.m_strLastError.empty()) std::fprintf(stderr, "loopwright: %s\n", doc.m_strLastError.c_str());
-  return 1;
-}
-
-struct NewOptions {
-  int width = 0, height = 0;
-  bool transparent = false;
-  std::string colour;
-};
-
 // A new animation from the preferences, with the options overriding them for
-// this run only (the stored preferences keep their values).
-int CmdNew(CLoopwrightApp& app, CLoopwrightDoc& doc, const std::string& out, const NewOptions& o) {
+// this run only (the stored preferences keep their values). out may be "-".
+int CmdNew(CLoopwrightApp& app, CLoopwrightDoc& doc, const CTableValues& v) {
+  const std::string out = v.Text("output").empty() ? v.Text("OUT") : v.Text("output");
   if (out.empty()) return MissingOutput("new");
-  if (UpperExtension(out) != "LWP") {
+  CStagedOutput target;
+  std::string message;
+  if (!target.Prepare(out, "LWP", message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return 2;
+  }
+  if (UpperExtension(target.Path()) != "LWP") {
     std::fprintf(stderr, "loopwright: error: %s (only .lwp output is supported)\n",
                  TrFormat("Failed to save to the file %s!", {out}).c_str());
     return 1;
   }
-  long long colour = -1;
-  COLORREF parsed = 0;
-  if (!o.colour.empty() && !ParseColour(o.colour, parsed)) {
+  COLORREF colour = 0;
+  const std::string colourText = v.Text("color");
+  if (!colourText.empty() && !ParseColour(colourText, colour)) {
     std::fprintf(stderr, "loopwright: --color takes %s\n", kColourForms);
     return 2;
   }
-  if (!o.colour.empty()) colour = parsed;
   CPreferences saved = app.Prefs();
-  if (o.transparent) app.Prefs().Set("InitTransparent", 1);
-  if (colour >= 0) app.Prefs().Set("InitColor", std::int32_t(colour));
-  const bool created = doc.OnNewDocument(o.width, o.height);
+  if (v.Flag("transparent")) app.Prefs().Set("InitTransparent", 1);
+  if (!colourText.empty()) app.Prefs().Set("InitColor", std::int32_t(colour));
+  const bool created = doc.OnNewDocument(int(v.Int("width", 0)), int(v.Int("height", 0)));
   app.Prefs() = saved;
   if (!created) {
     std::fprintf(stderr, "loopwright: error: the new animation could not be created\n");
     return 1;
   }
-  return SaveByExtension(doc, out);
+  if (!doc.OnSaveDocument(target.Path(), &ConsoleProgress())) {
+    if (!doc.m_strLastError.empty()) std::fprintf(stderr, "loopwright: %s\n", doc.m_strLastError.c_str());
+    return 1;
+  }
+  if (!target.Finish(message)) {
+    std::fprintf(stderr, "loopwright: %s\n", message.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 // `effect` with "-" for its input or output and inputs of any name.
@@ -173,72 +169,28 @@ int main(int argc, char** argv) {
   cli.set_version_flag("--version", std::string("loopwright ") + LW_VERSION, "print the version and exit");
   CTableValues globals;
   AddTableOptions(cli, "", globals);
-  bool yes = true;
-  cli.add_flag("--yes,!--no", yes, "answer questions with yes (default) or no");
-  bool force = false;
-  cli.add_flag("--force", force, "replace files that are read-only when saving");
-  std::string psdLayers;
-  cli.add_option("--psd-layers", psdLayers, "open layered PSD files with their layers as objects of one frame, or as one picture (frames)")
-      ->check(CLI::IsMember({"objects", "frames"}));
-
-  std::string file, out, script, outDir = "out";
-  bool json = false;
-  int frame = 0;
-
-  auto* info = cli.add_subcommand("info", "open FILE as the editor does and print the model");
-  info->add_option("FILE", file, "file to open (- for standard input)")->required();
-  info->add_flag("--json", json, "print the model as JSON");
-
-  auto* render = cli.add_subcommand("render", "write frame N of FILE, composed at canvas size, as an RGBA PNG");
-  render->add_option("FILE", file, "file to open")->required();
-  render->add_option("OUT", out, "PNG to write (- for standard output)");
-  render->add_option("-o,--output", out, "PNG to write (instead of OUT)");
-  render->add_option("--frame", frame, "frame index, from 0")->check(CLI::NonNegativeNumber);
-
-  auto* run = cli.add_subcommand("run", "run editor commands from SCRIPT (- for stdin), one per line");
-  run->add_option("SCRIPT", script, "script file or -")->required();
-
-  NewOptions newOptions;
-  auto* create = cli.add_subcommand("new", "create a new animation from the preferences and save it as a project");
-  create->add_option("OUT", out, "project to write (.lwp)");
-  create->add_option("-o,--output", out, "project to write (instead of OUT)");
-  create->add_option("--width", newOptions.width, "canvas width")->check(CLI::Range(1, int(kMaxDibDimension)));
-  create->add_option("--height", newOptions.height, "canvas height")->check(CLI::Range(1, int(kMaxDibDimension)));
-  create->add_flag("--transparent", newOptions.transparent, "start with a transparent canvas (no object)");
-  create->add_option("--color", newOptions.colour, std::string("initial colour: ") + kColourForms);
-
+  // Every command's arguments and options come from the command table.
+  CTableValues infoValues, renderValues, runValues, newValues, demoValues, effectValues, docValues;
+  CTableValues publishValues, previewValues;
+  auto* info = AddTableCommand(cli, "info", infoValues);
+  auto* render = AddTableCommand(cli, "render", renderValues);
+  auto* run = AddTableCommand(cli, "run", runValues);
+  auto* create = AddTableCommand(cli, "new", newValues);
   CConvertCli convertOptions;
   auto* convert = AddConvertCommand(cli, convertOptions);
-
-  CFlashCliOptions pageOptions;
-  auto* publish = AddPublishCommand(cli, file, out, pageOptions);
-  auto* preview = AddPreviewCommand(cli, file, pageOptions);
-
-  auto* demo = cli.add_subcommand("demo", "build the demo animation and write its frames as PNG");
-  demo->add_option("OUTDIR", outDir, "folder for the pictures (default out)");
-
-  std::string effectName;
-  double progress = 1.0;
-  std::vector<std::string> effectParams;
-  auto* effect = cli.add_subcommand("effect", "render one picture of an effect from IN to OUT (PNG)");
+  auto* publish = AddPublishCommand(cli, publishValues);
+  auto* preview = AddPreviewCommand(cli, previewValues);
+  auto* demo = AddTableCommand(cli, "demo", demoValues);
+  auto* effect = AddTableCommand(cli, "effect", effectValues);
   effect->footer("Effects and their parameters (name=value):\n" + EffectCommandHelp());
-  effect->add_option("EFFECT", effectName, "effect name, e.g. clock-wipe")->required();
-  effect->add_option("IN", file, "picture to read")->required();
-  effect->add_option("OUT", out, "PNG to write");
-  effect->add_option("-o,--output", out, "PNG to write (instead of OUT)");
-  effect->add_option("PARAMS", effectParams, "effect parameters name=value");
-  effect->add_option("--progress", progress, "position in the effect, 0 to 1")->check(CLI::Range(0.0, 1.0));
-
+  AddExamples(*effect);
   CBannerCliOptions bannerOptions;
-  auto* banner = cli.add_subcommand("banner", "write a new animation of TEXT entering and leaving, by OUT's extension");
-  AddBannerCliOptions(*banner, bannerOptions);
-
+  auto* banner = AddBannerCommand(cli, bannerOptions);
   CPrefsCliOptions prefsOptions;
   auto* prefs = AddPrefsCommand(cli, prefsOptions);
-  CTableValues docValues;
   auto* completion = AddTableCommand(cli, "completion", docValues);
   auto* manual = AddTableCommand(cli, "man", docValues);
-  for (CLI::App* sub : cli.get_subcommands({})) AddExamples(*sub);
+  const std::string psdLayers = globals.Text("psd-layers");
 
   try {
     cli.parse(argc, argv);
@@ -246,7 +198,7 @@ int main(int argc, char** argv) {
     return ReportParseError(cli, e, argc, argv);
   }
   if (*completion) return PrintCompletion(cli, docValues.Text("SHELL"));
-  if (*manual) return std::cout << ManPage(cli), 0;
+  if (*manual) return std::cout << (docValues.Flag("table") ? TableListing() : ManPage(cli)), 0;
   SetConsoleQuiet(globals.Flag("quiet"));
 
   // A run reads the preferences and never writes them back: only `prefs`
@@ -261,8 +213,8 @@ int main(int argc, char** argv) {
     app.Prefs() = CPreferences();
     SetDefaultFrameDelay(std::uint16_t(app.Pref("DefaultDelay")));
   }
-  CConsolePrompt prompt(yes);
-  TevImageIO::SetReplaceReadOnlyFiles(force);
+  CConsolePrompt prompt(globals.Flag("yes"));
+  TevImageIO::SetReplaceReadOnlyFiles(globals.Flag("force"));
   // --psd-layers answers the layered-picture question for this run only.
   const std::int32_t savedShowTip = app.Pref("ShowPSDOpenFashionTip"), savedFashion = app.Pref("PSDOpenFashion");
   if (!psdLayers.empty()) {
@@ -277,15 +229,21 @@ int main(int argc, char** argv) {
   // Running out of memory is reported, not aborted on: the savers write
   // through temporary files, so any target stays as it was.
   try {
-    if (*info) rc = CmdInfo(doc, file, json);
-    else if (*render) rc = CmdRender(doc, file, out, frame);
-    else if (*run) rc = CmdRun(doc, script);
-    else if (*create) rc = CmdNew(app, doc, out, newOptions);
+    if (*info) rc = CmdInfo(doc, infoValues.Text("FILE"), infoValues.Flag("json"));
+    else if (*render)
+      rc = CmdRender(doc, renderValues.Text("FILE"),
+                     renderValues.Text("output").empty() ? renderValues.Text("OUT") : renderValues.Text("output"),
+                     int(renderValues.Int("frame", 0)));
+    else if (*run) rc = CmdRun(doc, runValues.Text("SCRIPT"));
+    else if (*create) rc = CmdNew(app, doc, newValues);
     else if (*convert) rc = RunConvertCommand(doc, convertOptions);
-    else if (*demo) rc = RunDemo(doc, outDir);
-    else if (*publish) rc = RunPublish(doc, file, out, pageOptions);
-    else if (*preview) rc = RunPreview(doc, file, pageOptions);
-    else if (*effect) rc = RunEffectStaged(effectName, file, out, progress, effectParams);
+    else if (*demo) rc = RunDemo(doc, demoValues.Text("OUTDIR"));
+    else if (*publish) rc = RunPublish(doc, publishValues);
+    else if (*preview) rc = RunPreview(doc, previewValues);
+    else if (*effect)
+      rc = RunEffectStaged(effectValues.Text("EFFECT"), effectValues.Text("IN"),
+                           effectValues.Text("output").empty() ? effectValues.Text("OUT") : effectValues.Text("output"),
+                           effectValues.Number("progress", 1.0), effectValues.List("PARAMS"));
     else if (*banner) rc = RunBannerCommand(doc, bannerOptions);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "loopwright: error: out of memory (%s)\n", cli.get_subcommands().front()->get_name().c_str());

@@ -7,6 +7,7 @@
 
 #include "app/preferences.h"
 #include "cli/colours.h"
+#include "cli/command_table_cli.h"
 #include "cli/script_runner.h"
 #include "cli/suggest.h"
 #include "cli/text_format.h"
@@ -63,22 +64,10 @@ int SaveOrFail(const CPreferences& prefs, const std::string& iniPath) {
 
 bool IsColourPreference(const std::string& key) { return key.find("Color") != std::string::npos; }
 
-CLI::App* AddPrefsCommand(CLI::App& cli, CPrefsCliOptions& o) {
-  auto* prefs = cli.add_subcommand("prefs", "show or change the stored preferences (other commands never change them)");
-  prefs->add_option("ACTION", o.words, "list | get KEY | set KEY VALUE | reset [KEY]")->required();
-  prefs->footer(
-      "Examples:\n"
-      "  loopwright prefs list\n"
-      "  loopwright prefs get DefaultDelay\n"
-      "  loopwright prefs set DefaultDelay 10\n"
-      "  loopwright prefs set InitColor '#ff8800'\n"
-      "  loopwright prefs reset DefaultDelay\n"
-      "  loopwright --config my.ini prefs reset");
-  return prefs;
-}
+CLI::App* AddPrefsCommand(CLI::App& cli, CPrefsCliOptions& o) { return AddTableCommand(cli, "prefs", o.table); }
 
 int RunPrefsCommand(const CPrefsCliOptions& o, const std::string& iniPath, bool noConfig) {
-  const std::vector<std::string>& w = o.words;
+  const std::vector<std::string> w = o.table.List("ACTION");
   const std::string action = w.empty() ? std::string() : w[0];
   CPreferences prefs;
   if (!noConfig) prefs.Load(iniPath);

@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_table.h"
+
 namespace CLI {
 class App;
 }
 
 struct CPrefsCliOptions {
-  std::vector<std::string> words;  // the action and its arguments
+  CTableValues table;  // ACTION: the action and its arguments
 };
 
 // Adds the prefs subcommand to the CLI.
