@@ -1,0 +1,274 @@
+// The command line through the built tool: the command table behind the
+// parser, --help, the man page and the completions; "-" and -o on every
+// command with an output; --resize with the resize filter; the distinct
+// colours of info; Ctrl-C in the middle of an export.
+#include <gtest/gtest.h>
+
+#include "cli/cli_harness.h"
+
+#include <csignal>
+#include <map>
+#include <poll.h>
+
+#include "app/frame_render.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char sep) {
+  std::vector<std::string> out;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, sep)) out.push_back(part);
+  return out;
+}
+
+// The option names a --help text lists: "-o,--output FILE" gives -o and
+// --output, "--yes,--no{false}" gives --yes and --no, a positional its name.
+std::set<std::string> HelpNames(const std::string& help) {
+  std::set<std::string> names;
+  bool inList = false;
+  for (const std::string& line : Split(help, '\n')) {
+    if (line == "Options:" || line == "Positionals:") {
+      inList = true;
+      continue;
+    }
+    if (line.empty() || line[0] != ' ') {
+      inList = false;
+      continue;
+    }
+    if (!inList || line.size() < 3 || line[2] == ' ') continue;  // a wrapped description
+    const std::string first = line.substr(2, line.find(' ', 2) - 2);
+    for (std::string name : Split(first, ',')) {
+      name = name.substr(0, name.find('{'));
+      if (name != "-h" && name != "--help") names.insert(name);
+    }
+  }
+  return names;
+}
+
+std::string Base64Decode(const std::string& text) {
+  static const std::string kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  unsigned bits = 0;
+  int count = 0;
+  for (char c : text) {
+    const std::size_t v = kDigits.find(c);
+    if (v == std::string::npos) break;  // '=' padding ends it
+    bits = (bits << 6) | unsigned(v);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += char((bits >> count) & 0xFF);
+    }
+  }
+  return out;
+}
+
+class CommandLineTest : public CliFixture {
+ protected:
+  // A one-colour picture w x h.
+  void Picture(const std::string& name, int w, int h, COLORREF colour) const {
+    DibPtr pic(CDIB32::CreateSimple32BitsDIB(w, h, colour, 255));
+    ASSERT_TRUE(WritePngPicture(pic.get(), File(name)));
+    written_.insert(File(name));
+  }
+};
+
+// Every option the parser takes is a row of the table, every row reaches
+// the parser, and the man page and both completions list every command and
+// every option of it.
+TEST_F(CommandLineTest, TheTableDescribesEveryCommandAndOptionOnce) {
+  const RunResult table = Run("man --table");
+  ASSERT_EQ(table.code, 0) << table.err;
+  std::map<std::string, std::set<std::string>> rows;  // command -> names
+  for (const std::string& line : OutputLines(table.out)) {
+    const std::vector<std::string> fields = Split(line, '\t');
+    ASSERT_GE(fields.size(), 6u) << line;
+    EXPECT_FALSE(fields[5].empty()) << "no help text: " << line;
+    for (std::string name : Split(fields[1], ',')) rows[fields[0]].insert(name[0] == '!' ? name.substr(1) : name);
+  }
+  ASSERT_GT(rows.size(), 10u);
+  const RunResult man = Run("man");
+  const RunResult bash = Run("completion bash");
+  const RunResult zsh = Run("completion zsh");
+  ASSERT_EQ(man.code + bash.code + zsh.code, 0);
+  for (const auto& [command, names] : rows) {
+    const RunResult help = Run(command == "-" ? "--help" : command + " --help");
+    ASSERT_EQ(help.code, 0) << command;
+    const std::set<std::string> parsed = HelpNames(help.out);
+    EXPECT_EQ(parsed, names) << "command " << command << ":\n" << help.out;
+    if (command == "-") continue;
+    EXPECT_NE(man.out.find(".SS " + command + "\n"), std::string::npos) << command;
+    // The completion line of the command: "    convert) opts=..." (bash) and the zsh one.
+    const auto line = [&](const std::string& script) {
+      const std::size_t at = script.find("    " + command + ") opts=");
+      std::string words = at == std::string::npos ? std::string() : script.substr(at, script.find('\n', at) - at);
+      for (char& c : words)
+        if (c == '"' || c == '(' || c == ')' || c == ';' || c == '=') c = ' ';
+      return words;
+    };
+    for (const std::string& name : names) {
+      if (name[0] != '-') continue;  // positionals are not completed
+      std::string escaped;
+      for (char c : name) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+      EXPECT_NE(man.out.find(escaped), std::string::npos) << command << " " << name;
+      EXPECT_NE((line(bash.out) + " ").find(" " + name + " "), std::string::npos) << command << " " << name;
+      EXPECT_NE((line(zsh.out) + " ").find(" " + name + " "), std::string::npos) << command << " " << name;
+    }
+  }
+}
+
+// "-" for standard output on new and banner, and publish's page on standard
+// output carries its GIF inside it; -o wherever an output is positional.
+TEST_F(CommandLineTest, StandardOutputAndDashOOnNewBannerAndPublish) {
+  const RunResult project = Run("new -");
+  ASSERT_EQ(project.code, 0) << project.err;
+  ASSERT_EQ(project.out.compare(0, 4, "LWP "), 0);
+  ASSERT_EQ(Run("new -o made.lwp").code, 0);
+  EXPECT_TRUE(project.out == Slurp(File("made.lwp")));
+
+  const struct {
+    std::string args, file;  // file: "" when the bytes come on standard output
+  } banners[] = {
+      {"banner b1.gif Hi --enter-frames 2 --leave-frames 2", "b1.gif"},
+      {"banner Hi -o b2.gif --enter-frames 2 --leave-frames 2", "b2.gif"},
+      {"banner Hi --enter-frames 2 --leave-frames 2 --format gif -o -", ""},
+  };
+  std::vector<std::string> bytes;
+  for (const auto& c : banners) {
+    const RunResult r = Run(c.args);
+    ASSERT_EQ(r.code, 0) << c.args << ": " << r.err;
+    bytes.push_back(c.file.empty() ? r.out : Slurp(File(c.file)));
+    EXPECT_EQ(bytes.back().compare(0, 6, "GIF89a"), 0) << c.args;
+  }
+  EXPECT_TRUE(bytes[0] == bytes[1] && bytes[1] == bytes[2]);
+  EXPECT_EQ(Run("banner Hi").code, 2);  // no output
+
+  // publish: the file page names its GIF; the piped page holds the same GIF.
+  Write("in.gif", bytes[0]);
+  ASSERT_EQ(Run("publish in.gif -o page.htm").code, 0);
+  const RunResult piped = Run("publish - -o -", bytes[0]);
+  ASSERT_EQ(piped.code, 0) << piped.err;
+  const std::string marker = "data:image/gif;base64,";
+  const std::size_t at = piped.out.find(marker);
+  ASSERT_NE(at, std::string::npos) << piped.out;
+  const std::size_t end = piped.out.find('"', at);
+  EXPECT_TRUE(Base64Decode(piped.out.substr(at + marker.size(), end - at - marker.size())) == Slurp(File("page.gif")));
+  std::string page = piped.out;
+  page.replace(at, end - at, "page.gif");
+  EXPECT_EQ(page, Slurp(File("page.htm")));
+}
+
+// --resize samples with the resize filter of the preferences, as the
+// script's resize does: a 1-pixel checkerboard halved turns grey with the
+// default filter and stays black or white with nearest (filter 0).
+TEST_F(CommandLineTest, ResizeResamplesWithTheResizeFilterAsTheScriptDoes) {
+  DibPtr board(CDIB32::CreateSimple32BitsDIB(8, 8, RGB(0, 0, 0), 255));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      if ((x + y) % 2) std::memset(DibRow(board.get(), y) + 4 * x, 255, 3);
+  ASSERT_TRUE(WritePngPicture(board.get(), File("board.png")));
+  written_.insert(File("board.png"));
+  const struct {
+    std::string ini;
+    bool grey;
+  } cases[] = {{"", true}, {"ResizeFilter=0\n", false}};
+  for (const auto& c : cases) {
+    SetIni(c.ini);
+    RunResult r = Run("convert board.png --resize 50% -o half.gif");
+    ASSERT_EQ(r.code, 0) << c.ini << r.err;
+    r = Script("open board.png\nresize 4 4\nexport script.gif\n");
+    ASSERT_EQ(r.code, 0) << c.ini << r.err;
+    EXPECT_TRUE(Slurp(File("half.gif")) == Slurp(File("script.gif"))) << c.ini;
+    ASSERT_EQ(Run("render half.gif -o half.png").code, 0);
+    DibPtr half = LoadPng("half.png");
+    ASSERT_TRUE(half);
+    ASSERT_EQ(half->biWidth, 4);
+    const BYTE v = DibRow(half.get(), 1)[4 * 1];
+    if (c.grey) EXPECT_TRUE(v > 64 && v < 192) << c.ini << " gave " << int(v);
+    else EXPECT_TRUE(v == 0 || v == 255) << c.ini << " gave " << int(v);
+  }
+}
+
+// The human summary counts the different colours of the composed frames;
+// the JSON keeps its form.
+TEST_F(CommandLineTest, InfoCountsDistinctColours) {
+  Picture("red.png", 6, 4, RGB(255, 0, 0));
+  Picture("blue.png", 6, 4, RGB(0, 0, 255));
+  const struct {
+    std::string inputs;
+    int colours;
+  } cases[] = {{"red.png", 1}, {"red.png blue.png red.png", 2}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(Run("convert " + c.inputs + " -o x.lwp").code, 0) << c.inputs;
+    const RunResult r = Run("info x.lwp");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("colours:    " + std::to_string(c.colours) + " distinct"), std::string::npos)
+        << c.inputs << "\n" << r.out;
+  }
+  EXPECT_EQ(Run("info --json x.lwp").out.find("distinct"), std::string::npos);
+}
+
+// Ctrl-C during an export: the tool stops, says so, exits 130 and leaves
+// the target as it was.
+TEST_F(CommandLineTest, InterruptDuringExportLeavesTheTargetAsItWas) {
+  DibPtr noise(CDIB32::CreateSimple32BitsDIB(500, 500, 0, 255));
+  unsigned seed = 12345;
+  for (int y = 0; y < 500; ++y) {
+    BYTE* p = DibRow(noise.get(), y);
+    for (int x = 0; x < 500 * 4; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      if (x % 4 != 3) p[x] = BYTE(seed >> 16);
+    }
+  }
+  ASSERT_TRUE(WritePngPicture(noise.get(), File("noise.png")));
+  written_.insert(File("noise.png"));
+  Write("out.gif", "the old target");
+
+  std::vector<std::string> args = {LW_TOOL, "--no-config", "convert"};
+  for (int i = 0; i < 24; ++i) args.push_back("noise.png");
+  args.insert(args.end(), {"--colors", "256", "-o", "out.gif"});
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::chdir(dir_.c_str()) != 0) ::_exit(127);
+    ::setenv("LSAN_OPTIONS", "suppressions=" LW_SOURCE_DIR "/tests/lsan.supp", 1);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(LW_TOOL, argv.data());
+    ::_exit(127);
+  }
+  // The caption the export shows first on a terminal: the export has begun.
+  std::string seen;
+  bool sent = false;
+  std::array<char, 4096> buf;
+  for (;;) {
+    pollfd fd{master, POLLIN, 0};
+    if (::poll(&fd, 1, 20000) <= 0) break;
+    const ssize_t n = ::read(master, buf.data(), buf.size());
+    if (n <= 0) break;
+    seen.append(buf.data(), std::size_t(n));
+    if (!sent && seen.find("Writing file") != std::string::npos) {
+      ::kill(pid, SIGINT);
+      sent = true;
+    }
+  }
+  ::close(master);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(sent) << seen;
+  ASSERT_TRUE(WIFEXITED(status)) << "killed instead of stopping cleanly: " << seen;
+  EXPECT_EQ(WEXITSTATUS(status), 130) << seen;
+  EXPECT_NE(seen.find("interrupted"), std::string::npos) << seen;
+  EXPECT_EQ(Slurp(File("out.gif")), "the old target");
+  for (const auto& e : fs::directory_iterator(dir_))
+    EXPECT_TRUE(e.path().filename() == "out.gif" || e.path().filename() == "noise.png" ||
+                e.path().filename() == "config")
+        << "left behind: " << e.path();
+}
+
+}  // namespace
