@@ -110,6 +110,6 @@ void InstallInterruptHandler() { ConsoleProgress(); }
 
 int ReportInterrupted(int rc) {
   if (rc == 0 || !ConsoleProgress().IsCancelled()) return rc;
-  std::fprintf(stderr, "loopwright: %s\n", Tr("interrupted: the command was cancelled and no target file was changed"));
+  std::fprintf(stderr, "loopwright: %s\n", Tr("interrupted: the command was cancelled and the file it was writing left as it was"));
   return 130;
 }
