@@ -97,6 +97,18 @@ std::vector<std::string> OptionNames(const CLI::Option& o) {
   return names;
 }
 
+// Text inside a single-quoted zsh word given to _describe: a quote closes,
+// escapes and reopens; a colon would end the name.
+std::string ZshQuoted(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\'') out += "'\\''";
+    else if (c == ':') out += "\\:";
+    else out += c;
+  }
+  return out;
+}
+
 std::string Join(const std::vector<std::string>& v, const std::string& sep) {
   std::string out;
   for (const auto& s : v) out += (out.empty() ? "" : sep) + s;
@@ -149,7 +161,7 @@ std::string CompletionScript(const CLI::App& cli, const std::string& shell) {
   if (shell == "zsh") {
     out << "#compdef loopwright\n_loopwright() {\n  local -a cmds opts\n  cmds=(";
     for (const CLI::App* sub : cli.get_subcommands({}))
-      out << "'" << sub->get_name() << ":" << sub->get_description().substr(0, 60) << "' ";
+      out << "'" << sub->get_name() << ":" << ZshQuoted(sub->get_description().substr(0, 60)) << "' ";
     out << ")\n  if (( CURRENT == 2 )); then _describe 'command' cmds; return; fi\n  case ${words[2]} in\n";
     for (const CLI::App* sub : cli.get_subcommands({})) {
       std::vector<std::string> names;

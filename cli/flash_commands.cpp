@@ -34,6 +34,17 @@ bool OpenStagedInput(CLoopwrightDoc& doc, const std::string& file, CStagedInput&
   return false;
 }
 
+// The command table's --flash and --ruffle URL among a script's words;
+// the other words are left in rest.
+bool TakeTableWords(const std::string& command, const std::vector<std::string>& words, std::size_t from,
+                    CFlashCliOptions& o, std::vector<std::string>& rest, std::string& message) {
+  CTableValues values;
+  if (!ParseTableWords(command, words, from, values, rest, message, {"output"})) return false;
+  o.flash = values.Flag("flash");
+  o.ruffle = values.Text("ruffle");
+  return true;
+}
+
 // Script words: "flag" or "name=value".
 bool SplitWord(const std::string& word, std::string& name, std::string& value) {
   const std::size_t eq = word.find('=');
@@ -141,23 +152,29 @@ void AddFlashCommands(CScriptRunner& r) {
                  return ScriptResult::Fail(SaveFailed(a[0], reason));
                return ScriptResult::Ok();
              });
-  r.Register("publish", "publish PAGE.htm [flash] [ruffle=URL]", [&doc](const CScriptRunner::Args& a) {
+  r.Register("publish", "publish PAGE.htm [--flash] [--ruffle URL] (or the words flash, ruffle=URL)",
+             [&doc](const CScriptRunner::Args& a) {
     if (a.empty()) return ScriptResult::Usage({});
     CFlashCliOptions o;
-    for (std::size_t i = 1; i < a.size(); ++i) {
+    std::vector<std::string> rest;
+    if (std::string message; !TakeTableWords("publish", a, 1, o, rest, message)) return ScriptResult::Usage(message);
+    for (const std::string& word : rest) {
       std::string name, value;
-      if (!SplitWord(a[i], name, value)) return ScriptResult::Usage({});
+      if (!SplitWord(word, name, value)) return ScriptResult::Usage({});
       if (name == "flash" && value.empty()) o.flash = true;
       else if (name == "ruffle" && !value.empty()) o.ruffle = value;
-      else return ScriptResult::Usage("bad option " + a[i]);
+      else return ScriptResult::Usage("bad option " + word);
     }
     std::string message;
     if (!PublishAsHtml(doc, a[0], o.flash, o.ruffle, &ConsoleProgress(), &message)) return ScriptResult::Fail(message);
     return ScriptResult::Ok();
   });
-  r.Register("preview", "preview [flash] [ruffle=URL]", [&doc](const CScriptRunner::Args& a) {
+  r.Register("preview", "preview [--flash] [--ruffle URL] (or the words flash, ruffle=URL)",
+             [&doc](const CScriptRunner::Args& a) {
     CFlashCliOptions o;
-    for (const std::string& word : a) {
+    std::vector<std::string> rest;
+    if (std::string message; !TakeTableWords("preview", a, 0, o, rest, message)) return ScriptResult::Usage(message);
+    for (const std::string& word : rest) {
       std::string name, value;
       if (!SplitWord(word, name, value)) return ScriptResult::Usage({});
       if (name == "flash" && value.empty()) o.flash = true;

@@ -6,6 +6,7 @@
 
 #include "cli/cli_harness.h"
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <poll.h>
@@ -94,6 +95,22 @@ TEST_F(CommandLineTest, TheTableDescribesEveryCommandAndOptionOnce) {
   const RunResult bash = Run("completion bash");
   const RunResult zsh = Run("completion zsh");
   ASSERT_EQ(man.code + bash.code + zsh.code, 0);
+  // The bash script completes in a real shell: commands, then a command's options.
+  Write("complete.bash", bash.out +
+                             "COMP_WORDS=(loopwright conv); COMP_CWORD=1; _loopwright; echo \"${COMPREPLY[*]}\"\n"
+                             "COMP_WORDS=(loopwright convert --rev); COMP_CWORD=2; _loopwright; echo \"${COMPREPLY[*]}\"\n");
+  FILE* shell = ::popen(("bash '" + File("complete.bash") + "' 2>&1").c_str(), "r");
+  ASSERT_TRUE(shell);
+  std::string completed;
+  for (int ch; (ch = std::fgetc(shell)) != EOF;) completed += char(ch);
+  EXPECT_EQ(::pclose(shell), 0) << completed;
+  EXPECT_EQ(completed, "convert\n--reverse\n");
+  // zsh: the command descriptions are quoted words even with quotes inside.
+  const std::size_t cmds = zsh.out.find("cmds=(");
+  ASSERT_NE(cmds, std::string::npos);
+  std::string describe = zsh.out.substr(cmds, zsh.out.find('\n', cmds) - cmds);
+  for (std::size_t at; (at = describe.find("\\'")) != std::string::npos;) describe.erase(at, 2);
+  EXPECT_EQ(std::count(describe.begin(), describe.end(), '\'') % 2, 0) << describe;
   for (const auto& [command, names] : rows) {
     const RunResult help = Run(command == "-" ? "--help" : command + " --help");
     ASSERT_EQ(help.code, 0) << command;
@@ -159,6 +176,14 @@ TEST_F(CommandLineTest, StandardOutputAndDashOOnNewBannerAndPublish) {
   std::string page = piped.out;
   page.replace(at, end - at, "page.gif");
   EXPECT_EQ(page, Slurp(File("page.htm")));
+  // The script's publish takes the table's options as well as its old words.
+  const RunResult script =
+      Script("open in.gif\npublish s1.htm --flash --ruffle http://x/r.js\npublish s2.htm flash ruffle=http://x/r.js\n");
+  ASSERT_EQ(script.code, 0) << script.err;
+  std::string first = Slurp(File("s1.htm"));
+  EXPECT_NE(first.find("http://x/r.js"), std::string::npos) << first;
+  for (std::size_t i; (i = first.find("s1.swf")) != std::string::npos;) first.replace(i, 6, "s2.swf");
+  EXPECT_EQ(first, Slurp(File("s2.htm")));
 }
 
 // --resize samples with the resize filter of the preferences, as the
