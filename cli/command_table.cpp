@@ -49,7 +49,7 @@ const CommandSpec kCommands[] = {
     {"man", "print the manual page (troff), or with --table the command table", "loopwright man | man -l -"},
 };
 
-constexpr const char* kFormats = "gif|lwp|ico|cur|ani|psd|avi|mp4|webm|swf|htm|png";
+constexpr const char* kFormats = "gif|lwp|ico|cur|ani|psd|avi|mp4|webm|swf|htm";
 
 const OptionSpec kOptions[] = {
     {"", "--config", T::Path, "", "", "read the preferences from FILE instead of the user's file"},

@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   InstallInterruptHandler();  // Ctrl-C cancels the running operation cleanly
   CLI::App cli{"loopwright: animated GIF editor, command-line tool"};
   cli.require_subcommand(1);
-  cli.set_version_flag("--version", std::string("loopwright ") + LW_VERSION, "print the version and exit");
+  cli.set_version_flag("--version", std::string("loopwright ") + LW_VERSION, FindOption("", "--version")->help);
   CTableValues globals;
   AddTableOptions(cli, "", globals);
   // Every command's arguments and options come from the command table.
