@@ -131,19 +131,32 @@ int RunPreview(CLoopwrightDoc& doc, const CTableValues& v) {
 
 void AddFlashCommands(CScriptRunner& r) {
   CLoopwrightDoc& doc = r.Doc();
-  r.Register("export-swf", "export-swf FILE [jpeg[=QUALITY]] [fps=N] [timing=average|exact]",
+  r.Register("export-swf",
+             "export-swf FILE [--jpeg[=QUALITY]] [--fps N] [--timing average|exact] (or the words jpeg[=QUALITY], "
+             "fps=N, timing=T)",
              [&doc](const CScriptRunner::Args& a) {
                if (a.empty()) return ScriptResult::Usage({});
                CFlashCliOptions o;
-               for (std::size_t i = 1; i < a.size(); ++i) {
+               // convert's movie options from the command table, the old words after them.
+               std::vector<std::string> refused, rest;
+               for (const OptionSpec* option : OptionsOf("convert"))
+                 if (const std::string key = OptionLongName(*option); key != "jpeg" && key != "fps" && key != "timing")
+                   refused.push_back(key);
+               CTableValues values;
+               std::string message;
+               if (!ParseTableWords("convert", a, 1, values, rest, message, refused)) return ScriptResult::Usage(message);
+               o.jpeg = int(values.Int("jpeg", 0));
+               o.fps = int(values.Int("fps", 0));
+               o.timing = values.Text("timing");
+               for (const std::string& word : rest) {
                  std::string name, value;
                  long long n = 0;
-                 if (!SplitWord(a[i], name, value)) return ScriptResult::Usage({});
+                 if (!SplitWord(word, name, value)) return ScriptResult::Usage({});
                  if (name == "jpeg" && value.empty()) o.jpeg = -1;
                  else if (name == "jpeg" && ParseInt(value, n) && n >= 1 && n <= 100) o.jpeg = int(n);
                  else if (name == "fps" && ParseInt(value, n) && n >= 1 && n <= 255) o.fps = int(n);
                  else if (name == "timing" && (value == "average" || value == "exact")) o.timing = value;
-                 else return ScriptResult::Usage("bad option " + a[i]);
+                 else return ScriptResult::Usage("bad option " + word);
                }
                CExportSettings settings;
                std::string error, reason;
