@@ -125,6 +125,7 @@ const OptionSpec kOptions[] = {
     {"preview", "--ruffle", T::Text, "", "", "address of the Ruffle player script"},
 
     {"demo", "OUTDIR", T::Folder, "", "out", "folder for the pictures"},
+    {"demo", "--output,-o", T::Folder, "", "", "folder for the pictures (instead of OUTDIR)"},
 
     {"effect", "EFFECT", T::Text, "", "", "effect name, e.g. clock-wipe", false, true},
     {"effect", "IN", T::Path, "", "", "picture to read (- for standard input)", false, true},

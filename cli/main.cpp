@@ -237,7 +237,8 @@ int main(int argc, char** argv) {
     else if (*run) rc = CmdRun(doc, runValues.Text("SCRIPT"));
     else if (*create) rc = CmdNew(app, doc, newValues);
     else if (*convert) rc = RunConvertCommand(doc, convertOptions);
-    else if (*demo) rc = RunDemo(doc, demoValues.Text("OUTDIR"));
+    else if (*demo)
+      rc = RunDemo(doc, demoValues.Text("output").empty() ? demoValues.Text("OUTDIR") : demoValues.Text("output"));
     else if (*publish) rc = RunPublish(doc, publishValues);
     else if (*preview) rc = RunPreview(doc, previewValues);
     else if (*effect)
