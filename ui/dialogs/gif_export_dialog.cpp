@@ -98,14 +98,17 @@ CGifEstimateOptions CGifExportDialog::Options() const {
 }
 
 QString CGifExportDialog::SizeText(long long bytes) {
-  if (bytes < 0) return QString::fromUtf8(Tr("calculating..."));
+  if (bytes < 0) return QString::fromUtf8(Tr("estimating..."));
   return QString::fromUtf8(Tr("%1 bytes (%2)")).arg(QLocale().toString(bytes), QLocale().formattedDataSize(bytes));
 }
 
 void CGifExportDialog::Restart() {
   m_playTimer.stop();
-  m_size->setText(SizeText(-1));
-  m_estimator.Start(Options());
+  // A size found before for the same options is exact: shown at once
+  // while the preview is made again.
+  const CGifEstimateOptions options = Options();
+  m_size->setText(SizeText(m_estimator.KnownBytes(options)));
+  m_estimator.Start(options);
 }
 
 void CGifExportDialog::OnEstimate(long long bytes) {
