@@ -74,9 +74,9 @@ CPictureOptionsDialog::CPictureOptionsDialog(Format format, const CPictureExport
       setWindowTitle(T("TIFF Options"));
       m_compression = new QComboBox;
       m_compression->addItem(T("None"), 0);
-      m_compression->addItem(T("PackBits"), 1);
-      m_compression->addItem(T("LZW"), 2);
-      m_compression->addItem(T("Deflate"), 3);
+      m_compression->addItem(QStringLiteral("PackBits"), 1);
+      m_compression->addItem(QStringLiteral("LZW"), 2);
+      m_compression->addItem(QStringLiteral("Deflate"), 3);
       m_compression->setCurrentIndex(std::max(0, m_compression->findData(start.tiffCompression)));
       m_predictor = new QCheckBox(T("Horizontal differencing (smaller LZW and Deflate files)"));
       m_predictor->setChecked(start.tiffPredictor);
