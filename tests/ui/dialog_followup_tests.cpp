@@ -1,7 +1,8 @@
 // The banner galleries' pictures, a filter run from the window's menu
 // inside the editing view's pixel selection, and the GIF estimate's
 // behaviour when options change: stale runs stopped without waiting,
-// sizes seen before shown at once, and a table per frame measured exactly.
+// sizes seen before shown at once, and every optimization level measured
+// exactly, with one colour table or one per frame.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -141,28 +142,37 @@ class CDialogFollowupTests : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
   }
 
-  void tablePerFrameEstimateIsTheWrittenSize() {
-    // Every pixel its own colour: more than one table holds, so all 256
-    // colours make the export give each frame its own table.
-    auto doc = MakePatternDoc(m_app, m_prompt, 40, 40, 3);
-    CGifExportDialog dialog(*doc);
-    dialog.ColoursBox()->setValue(256);
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
-    const long long estimate = dialog.Estimator().Bytes();
-    QVERIFY(estimate > 0);
-    QVERIFY(!dialog.Estimator().Preview().empty());
-    const QString path = m_dir.filePath(QStringLiteral("local.gif"));
-    QVERIFY(dialog.ExportTo(path));
-    QCOMPARE(QFileInfo(path).size(), qint64(estimate));
-    // The file has local colour tables: an image descriptor's packed byte
-    // has its top bit set somewhere.
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    bool local = false;
-    for (qsizetype at = bytes.indexOf(char(0x2C)); at >= 0 && at + 9 < bytes.size(); at = bytes.indexOf(char(0x2C), at + 1))
-      local = local || (quint8(bytes[at + 9]) & 0x80);
-    QVERIFY(local);
+  void everyLevelEstimateIsTheWrittenSize() {
+    // With all 256 colours these every-pixel-differs frames hold more than
+    // one table: the export gives each frame its own; with 16, one table.
+    struct Case { const char* name; int colours, level; bool localTables; };
+    const Case cases[] = {
+        {"local-fast", 256, 1, true},
+        {"local-normal", 256, 2, true},
+        {"local-smallest", 256, 3, true},
+        {"global-smallest", 16, 3, false},
+    };
+    for (const Case& c : cases) {
+      auto doc = MakePatternDoc(m_app, m_prompt, 40, 40, 3);
+      CGifExportDialog dialog(*doc);
+      dialog.ColoursBox()->setValue(c.colours);
+      dialog.LevelBox()->setCurrentIndex(dialog.LevelBox()->findData(c.level));
+      QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
+      const long long estimate = dialog.Estimator().Bytes();
+      QVERIFY2(estimate > 0, c.name);
+      QVERIFY2(!dialog.Estimator().Preview().empty(), c.name);
+      const QString path = m_dir.filePath(QStringLiteral("%1.gif").arg(c.name));
+      QVERIFY2(dialog.ExportTo(path), c.name);
+      QCOMPARE(QFileInfo(path).size(), qint64(estimate));
+      // Local colour tables: some image descriptor's packed byte has its top bit set.
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      const QByteArray bytes = file.readAll();
+      bool local = false;
+      for (qsizetype at = bytes.indexOf(char(0x2C)); at >= 0 && at + 9 < bytes.size(); at = bytes.indexOf(char(0x2C), at + 1))
+        local = local || (quint8(bytes[at + 9]) & 0x80);
+      if (c.localTables) QVERIFY2(local, c.name);
+    }
   }
 };
 

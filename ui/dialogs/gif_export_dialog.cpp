@@ -40,6 +40,11 @@ CGifExportDialog::CGifExportDialog(CLoopwrightDoc& doc, QWidget* parent)
   m_strength->setRange(0, 100);
   m_strength->setSuffix(QStringLiteral(" %"));
   m_strength->setValue(std::clamp(int(doc.m_nOutputQuality), 0, 100));
+  m_level = new QComboBox;
+  m_level->addItem(QString::fromUtf8(Tr("Fast")), 1);
+  m_level->addItem(QString::fromUtf8(Tr("Normal")), 2);
+  m_level->addItem(QString::fromUtf8(Tr("Smallest (slowest)")), 3);
+  m_level->setCurrentIndex(m_level->findData(CExportSettings().gifLevel));
   m_noRestore = new QCheckBox(QString::fromUtf8(Tr("Never restore the previous frame")));
   m_loopForever = new QCheckBox(QString::fromUtf8(Tr("Loop forever")));
   m_loopForever->setChecked(doc.m_bLoopForever != 0);
@@ -57,6 +62,7 @@ CGifExportDialog::CGifExportDialog(CLoopwrightDoc& doc, QWidget* parent)
   form->addRow(QString::fromUtf8(Tr("Colours")), m_colours);
   form->addRow(QString::fromUtf8(Tr("Dither")), m_dither);
   form->addRow(QString::fromUtf8(Tr("Dither strength")), m_strength);
+  form->addRow(QString::fromUtf8(Tr("Optimization")), m_level);
   form->addRow(m_noRestore);
   form->addRow(m_loopForever);
   form->addRow(QString::fromUtf8(Tr("Play count")), m_loopCount);
@@ -74,6 +80,7 @@ CGifExportDialog::CGifExportDialog(CLoopwrightDoc& doc, QWidget* parent)
   connect(m_colours, &QSpinBox::valueChanged, this, &CGifExportDialog::Restart);
   connect(m_dither, &QComboBox::currentIndexChanged, this, &CGifExportDialog::Restart);
   connect(m_strength, &QSpinBox::valueChanged, this, &CGifExportDialog::Restart);
+  connect(m_level, &QComboBox::currentIndexChanged, this, &CGifExportDialog::Restart);
   connect(m_noRestore, &QCheckBox::toggled, this, &CGifExportDialog::Restart);
   connect(m_loopForever, &QCheckBox::toggled, this, [this](bool on) {
     m_loopCount->setEnabled(!on);
@@ -92,6 +99,7 @@ CGifEstimateOptions CGifExportDialog::Options() const {
   o.settings.ditherMode = m_dither->currentData().toInt();
   o.settings.ditherParameter = m_strength->value();
   o.settings.forbidRestorePrevious = m_noRestore->isChecked();
+  o.settings.gifLevel = m_level->currentData().toInt();
   o.loopForever = m_loopForever->isChecked();
   o.loopCount = m_loopCount->value();
   return o;
