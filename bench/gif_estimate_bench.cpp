@@ -71,22 +71,25 @@ void BM_GifEstimate300Frames(benchmark::State& state) {
 BENCHMARK(BM_GifEstimate300Frames)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // What the dialog's worker runs: the export's own choice (this animation
-// holds more colours than one table, so a table per frame) and its size.
+// holds more colours than one table, so a table per frame) and its size, at
+// optimization level state.range(0).
 void BM_GifExportEstimate300Frames(benchmark::State& state) {
   CGifImage model;
   BuildModel(model);
   long long bytes = 0;
   bool local = false;
+  CExportSettings settings;
+  settings.gifLevel = int(state.range(0));
   for (auto _ : state) {
     CGifExportMeasure measure;
-    bytes = MeasureGifExport(model, CExportSettings(), measure, nullptr);
+    bytes = MeasureGifExport(model, settings, measure, nullptr);
     local = measure.localTables;
     if (bytes < 0) state.SkipWithError("estimate failed");
   }
   state.counters["bytes"] = double(bytes);
   state.counters["local_tables"] = local ? 1 : 0;
 }
-BENCHMARK(BM_GifExportEstimate300Frames)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_GifExportEstimate300Frames)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
