@@ -169,7 +169,8 @@ class CDialogFollowupTests : public QObject {
       QVERIFY(file.open(QIODevice::ReadOnly));
       const QByteArray bytes = file.readAll();
       bool local = false;
-      for (qsizetype at = bytes.indexOf(char(0x2C)); at >= 0 && at + 9 < bytes.size(); at = bytes.indexOf(char(0x2C), at + 1))
+      for (qsizetype at = bytes.indexOf(char(0x2C)); at >= 0 && at + 9 < bytes.size();
+           at = bytes.indexOf(char(0x2C), at + 1))
         local = local || (quint8(bytes[at + 9]) & 0x80);
       if (c.localTables) QVERIFY2(local, c.name);
     }

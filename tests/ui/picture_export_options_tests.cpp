@@ -139,7 +139,8 @@ class CPictureExportOptionsTests : public QObject {
          [](const QByteArray& b) { return b.size() > 62 && Be16(b, 60) == 4; }},
     };
     for (const Case& c : cases) {
-      const QByteArray bytes = ExportFirstFrame(*doc, QString::fromLatin1(c.ext), QString::fromLatin1(c.name), c.choose);
+      const QByteArray bytes =
+          ExportFirstFrame(*doc, QString::fromLatin1(c.ext), QString::fromLatin1(c.name), c.choose);
       QVERIFY2(!bytes.isEmpty(), c.name);
       QVERIFY2(c.check(bytes), c.name);
     }
