@@ -263,7 +263,8 @@ bool ExportAviFile(const CGifImage& model, const std::string& path, const CVideo
   QuietVideoLibs();
   CSoundTrack sound;
   if (!options.soundPath.empty() && !sound.Open(options.soundPath, reason)) return false;
-  const CAviRate rate = ChooseAviRate(FrameDelays(model));
+  const CAviRate rate = options.aviRate.rate > 0 && options.aviRate.scale > 0 ? options.aviRate
+                                                                            : ChooseAviRate(FrameDelays(model));
   const COLORREF background = options.background >= 0 ? COLORREF(options.background & 0xFFFFFF) : model.m_clrBackground;
 
   COperateProgressWrap wrap(progress);

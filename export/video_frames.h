@@ -111,4 +111,5 @@ struct CVideoExportOptions {
   int crf = -1;                 // MP4/WebM constant quality; -1: the encoder's default
   long long background = -1;    // 0x00BBGGRR; -1: the animation's background colour
   std::string soundPath;        // empty: no sound
+  CAviRate aviRate{1, 0};       // AVI frames per second as rate / scale; rate 0: from the delays
 };

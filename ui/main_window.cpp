@@ -217,7 +217,10 @@ void CMainWindow::BuildMenus() {
   add(effects, QStringLiteral("&Reverse Animation"), [this] { ReverseFrames(*m_doc, false); }, {}, true);
   add(effects, QStringLiteral("Reverse &Selected Frames"), [this] { ReverseFrames(*m_doc, true); }, {}, true);
   add(effects, QStringLiteral("&Flatten Frame"), object(&MakeFrameSingleObject), {}, true);
-  AddEffectDialogActions(effects, *m_doc, this);
+  // The filter dialogs preview and apply inside the editing view's pixel selection.
+  AddEffectDialogActions(effects, *m_doc, this, [this]() -> const TevImageTransform::CTevObjSelection* {
+    return m_canvas->View().HasSelection() ? &m_canvas->View().Selection() : nullptr;
+  });
 
   QMenu* exports = menuBar()->addMenu(QStringLiteral("E&xport"));
   QAction* exportAction = add(exports, QStringLiteral("&Export Animation..."), &CMainWindow::ChooseAndExport,

@@ -110,7 +110,7 @@ class CGifExportDialogTests : public QObject {
     // Large enough that the estimate takes several times the bound below
     // on any machine: an estimate run on the window's thread would leave
     // one gap as long as itself.
-    auto doc = MakePatternDoc(m_app, m_prompt, 320, 240, 24);
+    auto doc = MakePatternDoc(m_app, m_prompt, 160, 120, 24);
     QElapsedTimer clock;
     qint64 last = 0, longest = 0;
     int ticks = 0;

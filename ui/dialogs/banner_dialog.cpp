@@ -18,6 +18,7 @@
 #include "app/loopwright_app.h"
 #include "companions/base/tr.h"
 #include "ui/dib_image.h"
+#include "ui/dialogs/banner_thumbnails.h"
 #include "ui/dialogs/dialog_support.h"
 
 namespace {
@@ -25,6 +26,7 @@ namespace {
 constexpr int kPreviewWidth = 360, kPreviewHeight = 240;
 // A clip of delay 0 stays this long in the preview.
 constexpr int kMinClipMs = 20;
+constexpr int kThumbnailWidth = 64, kThumbnailHeight = 40;
 
 const char* const kKindCaptions[BANNER_KIND_COUNT] = {
     "Slide left", "Slide right", "Slide up", "Slide down", "Fade", "Still", "Flash",
@@ -35,7 +37,8 @@ QListWidget* KindGallery(int chosen) {
   list->setViewMode(QListView::IconMode);
   list->setMovement(QListView::Static);
   list->setResizeMode(QListView::Adjust);
-  list->setGridSize(QSize(96, 36));
+  list->setGridSize(QSize(96, 36 + kThumbnailHeight));
+  list->setIconSize(QSize(kThumbnailWidth, kThumbnailHeight));
   list->setWordWrap(true);
   for (const char* caption : kKindCaptions) list->addItem(T(caption));
   list->setCurrentRow(std::clamp(chosen, 0, BANNER_KIND_COUNT - 1));
@@ -158,7 +161,27 @@ CBannerDialog::CBannerDialog(CLoopwrightDoc& doc, QWidget* parent) : QDialog(par
   connect(&m_timer, &QTimer::timeout, this, [this] { Advance(kTimerMs); });
   RebuildPreview();
   m_timer.start();
+  // The galleries' pictures are made one per event-loop turn once the
+  // dialog runs, so it opens at once.
+  m_thumbnails.setInterval(0);
+  connect(&m_thumbnails, &QTimer::timeout, this, &CBannerDialog::MakeNextThumbnail);
+  m_thumbnails.start();
 }
+
+void CBannerDialog::MakeNextThumbnail() {
+  if (ThumbnailsDone()) {
+    m_thumbnails.stop();
+    return;
+  }
+  const int i = m_thumbnailsMade++;
+  const bool enter = i < BANNER_KIND_COUNT;
+  const int kind = i % BANNER_KIND_COUNT;
+  const QImage picture =
+      BannerKindThumbnail(m_doc.App(), kind, enter, QSize(kThumbnailWidth, kThumbnailHeight));
+  if (!picture.isNull()) (enter ? m_enterKind : m_leaveKind)->item(kind)->setIcon(QPixmap::fromImage(picture));
+}
+
+bool CBannerDialog::ThumbnailsDone() const { return m_thumbnailsMade >= 2 * BANNER_KIND_COUNT; }
 
 void CBannerDialog::SetColour(COLORREF colour) {
   m_colour = colour;

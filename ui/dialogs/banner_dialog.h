@@ -40,6 +40,8 @@ class CBannerDialog : public QDialog {
   // The current frame with the shown clip on top.
   QImage Picture() const;
   QTimer& PreviewTimer() { return m_timer; }
+  // Whether every kind in both galleries has its picture (made lazily).
+  bool ThumbnailsDone() const;
 
   QPlainTextEdit* TextEdit() const { return m_text; }
   QSpinBox* SizeBox() const { return m_size; }
@@ -57,10 +59,13 @@ class CBannerDialog : public QDialog {
 
  private:
   void Changed();
+  void MakeNextThumbnail();
 
   CLoopwrightDoc& m_doc;
   QTimer m_timer;
   QTimer m_rebuild;
+  QTimer m_thumbnails;
+  int m_thumbnailsMade = 0;
   std::vector<CBannerClip> m_clips;
   QImage m_base;  // the current frame composed
   int m_clip = 0;

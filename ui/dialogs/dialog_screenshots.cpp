@@ -14,6 +14,7 @@
 #include "ui/dialogs/filter_dialog.h"
 #include "ui/dialogs/frame_dialogs.h"
 #include "ui/dialogs/gif_export_dialog.h"
+#include "ui/dialogs/picture_options_dialog.h"
 #include "ui/dialogs/preferences_dialog.h"
 #include "ui/dialogs/transition_dialog.h"
 
@@ -25,6 +26,9 @@ const std::map<QString, Factory>& Factories() {
   using K = CExportOptionsDialog::Kind;
   auto options = [](K kind) {
     return [kind](CLoopwrightDoc& doc) { return std::make_unique<CExportOptionsDialog>(doc, kind); };
+  };
+  auto picture = [](CPictureOptionsDialog::Format format) {
+    return [format](CLoopwrightDoc&) { return std::make_unique<CPictureOptionsDialog>(format, SessionPictureOptions()); };
   };
   static const std::map<QString, Factory> factories = {
       {QStringLiteral("transition"), [](CLoopwrightDoc& doc) { return std::make_unique<CTransitionDialog>(doc); }},
@@ -46,6 +50,10 @@ const std::map<QString, Factory>& Factories() {
       {QStringLiteral("html-export"), options(K::Html)},
       {QStringLiteral("cursor-export"), options(K::Cursor)},
       {QStringLiteral("frames-export"), options(K::FramePictures)},
+      {QStringLiteral("png-options"), picture(CPictureOptionsDialog::Format::Png)},
+      {QStringLiteral("tga-options"), picture(CPictureOptionsDialog::Format::Tga)},
+      {QStringLiteral("tiff-options"), picture(CPictureOptionsDialog::Format::Tiff)},
+      {QStringLiteral("psd-options"), picture(CPictureOptionsDialog::Format::Psd)},
   };
   return factories;
 }
@@ -74,6 +82,10 @@ int ScreenshotDialog(CLoopwrightDoc& doc, const QString& name, const QString& ou
   // Let previews, thumbnails and the size estimate settle.
   QDeadlineTimer settle(settleMs);
   while (!settle.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+  if (auto* banner = dynamic_cast<CBannerDialog*>(dialog.get())) {
+    QDeadlineTimer limit(30000);
+    while (!banner->ThumbnailsDone() && !limit.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
   if (auto* gif = dynamic_cast<CGifExportDialog*>(dialog.get())) {
     QDeadlineTimer limit(60000);
     while (gif->Estimator().Busy() && !limit.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 50);

@@ -1,6 +1,7 @@
 #include "ui/dialogs/export_options_dialog.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -13,16 +14,32 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <cmath>
+#include <numeric>
+
 #include "app/loopwright_app.h"
 #include "companions/base/tr.h"
 #include "export/swf_frame_prep.h"
 #include "export/video_frames.h"
 #include "ui/dib_image.h"
 #include "ui/dialogs/dialog_support.h"
+#include "ui/dialogs/picture_options_dialog.h"
 
 namespace {
 
 constexpr int kProposedFlashQuality = 85;
+constexpr double kMinVideoRate = 0.1, kMaxVideoRate = 120.0;
+
+// fps as rate / scale: the proposed pair while the box still shows it,
+// else thousandths reduced.
+CAviRate RateOf(double fps, CAviRate proposed) {
+  const double shown = double(proposed.rate) / std::max<std::uint32_t>(1, proposed.scale);
+  if (std::abs(fps - shown) < 0.0005) return proposed;
+  std::uint32_t rate = std::uint32_t(std::lround(std::clamp(fps, kMinVideoRate, kMaxVideoRate) * 1000));
+  std::uint32_t scale = 1000;
+  const std::uint32_t g = std::gcd(rate, scale);
+  return CAviRate{scale / g, rate / g};
+}
 
 }  // namespace
 
@@ -67,6 +84,13 @@ CExportOptionsDialog::CExportOptionsDialog(CLoopwrightDoc& doc, Kind kind, QWidg
       m_codec->addItem(T("Run-length 8-bit"), int(AVI_CODEC_RLE));
       m_codec->addItem(T("Uncompressed"), int(AVI_CODEC_DIB));
       m_quality = NewSpin(1, 100, CVideoExportOptions().quality);
+      // The rate the export would take from the delays, offered for change.
+      m_proposedRate = ChooseAviRate(FrameDelays(doc));
+      m_videoRate = new QDoubleSpinBox;
+      m_videoRate->setDecimals(3);
+      m_videoRate->setRange(kMinVideoRate, kMaxVideoRate);
+      m_videoRate->setSuffix(T(" frames/s"));
+      m_videoRate->setValue(double(m_proposedRate.rate) / std::max<std::uint32_t>(1, m_proposedRate.scale));
       m_sound = new QLineEdit;
       m_sound->setPlaceholderText(T("No sound"));
       m_soundButton = new QPushButton(T("Choose..."));
@@ -76,6 +100,7 @@ CExportOptionsDialog::CExportOptionsDialog(CLoopwrightDoc& doc, Kind kind, QWidg
       sound->addWidget(m_soundButton);
       form->addRow(T("AVI codec"), m_codec);
       form->addRow(T("Quality"), m_quality);
+      form->addRow(T("AVI frame rate"), m_videoRate);
       form->addRow(T("Sound file"), sound);
       break;
     }
@@ -101,14 +126,20 @@ CExportOptionsDialog::CExportOptionsDialog(CLoopwrightDoc& doc, Kind kind, QWidg
       auto* progressive = new QCheckBox(T("Progressive"));
       progressive->setObjectName(QStringLiteral("EncodeJPGProgress"));
       progressive->setChecked(app.Pref("EncodeJPGProgress") != 0);
+      m_formatOptions = new QPushButton(T("Options..."));
+      connect(m_formatOptions, &QPushButton::clicked, this, [this] { OpenFormatOptions(); });
       auto jpegOnly = [this, progressive] {
         const bool jpeg = m_format->currentData().toString() == QStringLiteral("jpg");
         m_quality->setEnabled(jpeg);
         progressive->setEnabled(jpeg);
+        m_formatOptions->setEnabled(CPictureOptionsDialog::FormatOf(m_format->currentData().toString(), nullptr));
       };
       connect(m_format, &QComboBox::currentIndexChanged, this, jpegOnly);
       jpegOnly();
-      form->addRow(T("Format"), m_format);
+      auto* formatRow = new QHBoxLayout;
+      formatRow->addWidget(m_format, 1);
+      formatRow->addWidget(m_formatOptions);
+      form->addRow(T("Format"), formatRow);
       form->addRow(T("JPEG quality"), m_quality);
       form->addRow(progressive);
       break;
@@ -119,6 +150,16 @@ CExportOptionsDialog::CExportOptionsDialog(CLoopwrightDoc& doc, Kind kind, QWidg
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
   setMinimumWidth(360);
+}
+
+CPictureOptionsDialog* CExportOptionsDialog::OpenFormatOptions() {
+  CPictureOptionsDialog::Format format;
+  if (!m_format || !CPictureOptionsDialog::FormatOf(m_format->currentData().toString(), &format)) return nullptr;
+  auto* dialog = new CPictureOptionsDialog(format, SessionPictureOptions(), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [dialog] { SessionPictureOptions() = dialog->Options(); });
+  dialog->open();
+  return dialog;
 }
 
 void CExportOptionsDialog::ChooseSound() {
@@ -144,6 +185,7 @@ CExportSettings CExportOptionsDialog::Settings() const {
     s.video.codec = m_codec->currentData().toInt();
     s.video.quality = m_quality->value();
     s.video.soundPath = FromQt(m_sound->text().trimmed());
+    s.video.aviRate = RateOf(m_videoRate->value(), m_proposedRate);
   }
   if (m_movie) s.pageShowsFlash = m_movie->isChecked();
   if (m_hotX) s.hotSpots = {POINT{m_hotX->value(), m_hotY->value()}};
@@ -173,7 +215,8 @@ bool CExportOptionsDialog::ExportTo(const QString& path) {
     const QFileInfo info(path);
     const std::string base = FromQt(info.dir().filePath(info.completeBaseName()));
     std::string failed;
-    ok = ExportImageFrames(m_doc, base, FromQt(m_format->currentData().toString()), nullptr, &failed, &reason);
+    ok = ExportImageFramesWith(m_doc, base, FromQt(m_format->currentData().toString()), SessionPictureOptions(),
+                               nullptr, &failed, &reason);
     if (!ok && !failed.empty()) reason = failed + (reason.empty() ? "" : ": " + reason);
   } else {
     if (m_lossless) {

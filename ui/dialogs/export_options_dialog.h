@@ -7,9 +7,12 @@
 #include <QDialog>
 
 #include "export/export_dispatch.h"
+#include "export/video_frames.h"
 
+class CPictureOptionsDialog;
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -45,6 +48,13 @@ class CExportOptionsDialog : public QDialog {
   QSpinBox* HotXBox() const { return m_hotX; }
   QSpinBox* HotYBox() const { return m_hotY; }
   QComboBox* FormatBox() const { return m_format; }
+  QPushButton* FormatOptionsButton() const { return m_formatOptions; }
+  // Opens the options of the chosen picture format (window-modal, not
+  // waited for); OK there keeps them for the session. Null for a format
+  // without options.
+  CPictureOptionsDialog* OpenFormatOptions();
+  // The video's frame rate as the box shows it, and as rate / scale.
+  QDoubleSpinBox* VideoRateBox() const { return m_videoRate; }
 
   void accept() override;
 
@@ -67,4 +77,7 @@ class CExportOptionsDialog : public QDialog {
   QSpinBox* m_hotX = nullptr;
   QSpinBox* m_hotY = nullptr;
   QComboBox* m_format = nullptr;
+  QPushButton* m_formatOptions = nullptr;
+  QDoubleSpinBox* m_videoRate = nullptr;
+  CAviRate m_proposedRate;  // from the delays
 };

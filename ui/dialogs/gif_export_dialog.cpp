@@ -40,6 +40,11 @@ CGifExportDialog::CGifExportDialog(CLoopwrightDoc& doc, QWidget* parent)
   m_strength->setRange(0, 100);
   m_strength->setSuffix(QStringLiteral(" %"));
   m_strength->setValue(std::clamp(int(doc.m_nOutputQuality), 0, 100));
+  m_level = new QComboBox;
+  m_level->addItem(QString::fromUtf8(Tr("Fast")), 1);
+  m_level->addItem(QString::fromUtf8(Tr("Normal")), 2);
+  m_level->addItem(QString::fromUtf8(Tr("Smallest (slowest)")), 3);
+  m_level->setCurrentIndex(m_level->findData(CExportSettings().gifLevel));
   m_noRestore = new QCheckBox(QString::fromUtf8(Tr("Never restore the previous frame")));
   m_loopForever = new QCheckBox(QString::fromUtf8(Tr("Loop forever")));
   m_loopForever->setChecked(doc.m_bLoopForever != 0);
@@ -57,6 +62,7 @@ CGifExportDialog::CGifExportDialog(CLoopwrightDoc& doc, QWidget* parent)
   form->addRow(QString::fromUtf8(Tr("Colours")), m_colours);
   form->addRow(QString::fromUtf8(Tr("Dither")), m_dither);
   form->addRow(QString::fromUtf8(Tr("Dither strength")), m_strength);
+  form->addRow(QString::fromUtf8(Tr("Optimization")), m_level);
   form->addRow(m_noRestore);
   form->addRow(m_loopForever);
   form->addRow(QString::fromUtf8(Tr("Play count")), m_loopCount);
@@ -74,6 +80,7 @@ CGifExportDialog::CGifExportDialog(CLoopwrightDoc& doc, QWidget* parent)
   connect(m_colours, &QSpinBox::valueChanged, this, &CGifExportDialog::Restart);
   connect(m_dither, &QComboBox::currentIndexChanged, this, &CGifExportDialog::Restart);
   connect(m_strength, &QSpinBox::valueChanged, this, &CGifExportDialog::Restart);
+  connect(m_level, &QComboBox::currentIndexChanged, this, &CGifExportDialog::Restart);
   connect(m_noRestore, &QCheckBox::toggled, this, &CGifExportDialog::Restart);
   connect(m_loopForever, &QCheckBox::toggled, this, [this](bool on) {
     m_loopCount->setEnabled(!on);
@@ -92,20 +99,24 @@ CGifEstimateOptions CGifExportDialog::Options() const {
   o.settings.ditherMode = m_dither->currentData().toInt();
   o.settings.ditherParameter = m_strength->value();
   o.settings.forbidRestorePrevious = m_noRestore->isChecked();
+  o.settings.gifLevel = m_level->currentData().toInt();
   o.loopForever = m_loopForever->isChecked();
   o.loopCount = m_loopCount->value();
   return o;
 }
 
 QString CGifExportDialog::SizeText(long long bytes) {
-  if (bytes < 0) return QString::fromUtf8(Tr("calculating..."));
+  if (bytes < 0) return QString::fromUtf8(Tr("estimating..."));
   return QString::fromUtf8(Tr("%1 bytes (%2)")).arg(QLocale().toString(bytes), QLocale().formattedDataSize(bytes));
 }
 
 void CGifExportDialog::Restart() {
   m_playTimer.stop();
-  m_size->setText(SizeText(-1));
-  m_estimator.Start(Options());
+  // A size found before for the same options is exact: shown at once
+  // while the preview is made again.
+  const CGifEstimateOptions options = Options();
+  m_size->setText(SizeText(m_estimator.KnownBytes(options)));
+  m_estimator.Start(options);
 }
 
 void CGifExportDialog::OnEstimate(long long bytes) {

@@ -1,5 +1,5 @@
-// The GIF export dialog: colour count, dither, the disposal rule and the
-// loop count, with the size of the file the export would write (computed in
+// The GIF export dialog: colour count, dither, optimization level, the
+// disposal rule and the loop count, with the size of the file the export would write (computed in
 // the background whenever an option changes) and the optimized animation
 // playing as a viewer shows it.
 #pragma once
@@ -32,6 +32,8 @@ class CGifExportDialog : public QDialog {
   QComboBox* DitherBox() const { return m_dither; }
   QSpinBox* StrengthBox() const { return m_strength; }
   QCheckBox* NoRestoreBox() const { return m_noRestore; }
+  // 1 fast, 2 normal, 3 smallest: how hard the writer works at the size.
+  QComboBox* LevelBox() const { return m_level; }
   QCheckBox* LoopForeverBox() const { return m_loopForever; }
   QSpinBox* LoopCountBox() const { return m_loopCount; }
   QLabel* SizeLabel() const { return m_size; }
@@ -55,6 +57,7 @@ class CGifExportDialog : public QDialog {
   QSpinBox* m_colours = nullptr;
   QComboBox* m_dither = nullptr;
   QSpinBox* m_strength = nullptr;
+  QComboBox* m_level = nullptr;
   QCheckBox* m_noRestore = nullptr;
   QCheckBox* m_loopForever = nullptr;
   QSpinBox* m_loopCount = nullptr;

@@ -1,14 +1,16 @@
 #include "ui/dialogs/gif_size_estimator.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 #include <algorithm>
 
 #include "app/loopwright_doc.h"
-#include "export/gif_pipeline.h"
+#include "export/size_estimate.h"
 
 struct CGifSizeEstimator::Job {
   CGifImage model;  // shares the document's frames and objects
-  CGifOptimizeOptions options;
+  CExportSettings settings;
   CTevCommonProgress progress;
   long long bytes = -1;
   std::vector<CGifPreviewFrame> preview;
@@ -16,14 +18,13 @@ struct CGifSizeEstimator::Job {
 
 namespace {
 
-// The optimizer's options for an export with settings, as the writer takes them.
-CGifOptimizeOptions OptionsFor(const CGifImage& model, const CExportSettings& settings) {
-  CGifOptimizeOptions options = GifOptionsFromModel(model);
-  if (settings.maxColors > 0) options.maxColors = std::clamp(settings.maxColors, 2, 256);
-  if (settings.ditherMode >= 0) options.ditherMode = settings.ditherMode;
-  if (settings.ditherParameter >= 0) options.ditherParameter = settings.ditherParameter;
-  options.forbidRestorePrevious = settings.forbidRestorePrevious;
-  return options;
+// The option set's key in the remembered sizes.
+std::string OptionsKey(const CGifEstimateOptions& o) {
+  const CExportSettings& s = o.settings;
+  return std::to_string(s.maxColors) + '/' + std::to_string(s.ditherMode) + '/' + std::to_string(s.ditherParameter) +
+         '/' + std::to_string(s.forbidRestorePrevious) + '/' + std::to_string(s.globalPalette) + '/' +
+         std::to_string(s.gifLevel) + '/' + std::to_string(o.loopForever) + '/' +
+         std::to_string(o.loopForever ? 0 : o.loopCount);
 }
 
 // An 8-bit entry as an indexed image whose transparent entry (and every
@@ -61,15 +62,31 @@ CGifSizeEstimator::CGifSizeEstimator(const CLoopwrightDoc& doc, QObject* parent)
 
 CGifSizeEstimator::~CGifSizeEstimator() { Cancel(); }
 
-void CGifSizeEstimator::Cancel() {
+void CGifSizeEstimator::Retire() {
   if (!m_job) return;
   m_job->progress.Cancel();
-  if (m_thread.joinable()) m_thread.join();
-  m_job.reset();
+  m_retired.push_back(Run{std::move(m_job), std::move(m_thread), m_serial});
+}
+
+void CGifSizeEstimator::Cancel() {
+  Retire();
+  ++m_serial;  // results still queued for the window are stale now
+  for (Run& run : m_retired)
+    if (run.thread.joinable()) run.thread.join();
+  m_retired.clear();
+}
+
+long long CGifSizeEstimator::KnownBytes(const CGifEstimateOptions& options) const {
+  const std::string key = OptionsKey(options);
+  for (const auto& [k, bytes] : m_known)
+    if (k == key) return bytes;
+  return -1;
 }
 
 void CGifSizeEstimator::Start(const CGifEstimateOptions& options) {
-  Cancel();
+  // The stale estimate stops at its next progress step; its thread ends
+  // on its own and is joined when it reports.
+  Retire();
   auto job = std::make_unique<Job>();
   CGifImage& model = job->model;
   model.m_nWidth = m_doc.m_nWidth;
@@ -86,36 +103,76 @@ void CGifSizeEstimator::Start(const CGifEstimateOptions& options) {
   model.m_nOutputQuality = m_doc.m_nOutputQuality;
   model.m_clrOutputMatte = m_doc.m_clrOutputMatte;
   model.m_bOptimizeFrames = m_doc.m_bOptimizeFrames;
-  job->options = OptionsFor(model, options.settings);
+  job->settings = options.settings;
   m_canvas = QSize(model.m_nWidth, model.m_nHeight);
   m_job = std::move(job);
+  m_key = OptionsKey(options);
   Job* running = m_job.get();
   const quint64 serial = ++m_serial;
   m_thread = std::thread([this, running, serial] {
     RunJob(running);
-    // Hand the result to the window's thread; a job cancelled meanwhile has
-    // an older serial and is ignored there.
+    // Hand the result to the window's thread; a job stopped meanwhile has
+    // an older serial and is only wound down there.
     QMetaObject::invokeMethod(this, [this, serial] { Collect(serial); }, Qt::QueuedConnection);
   });
 }
 
 void CGifSizeEstimator::Collect(quint64 serial) {
-  if (serial != m_serial || !m_job) return;
+  if (serial != m_serial || !m_job) {
+    for (auto it = m_retired.begin(); it != m_retired.end(); ++it) {
+      if (it->serial != serial) continue;
+      if (it->thread.joinable()) it->thread.join();
+      m_retired.erase(it);
+      break;
+    }
+    return;
+  }
   if (m_thread.joinable()) m_thread.join();
   m_bytes = m_job->bytes;
   m_preview = std::move(m_job->preview);
   m_job.reset();
+  if (m_bytes >= 0) {
+    m_known.erase(std::remove_if(m_known.begin(), m_known.end(), [this](const auto& e) { return e.first == m_key; }),
+                  m_known.end());
+    m_known.emplace_back(m_key, m_bytes);
+    constexpr std::size_t kRemembered = 64;
+    if (m_known.size() > kRemembered) m_known.erase(m_known.begin());
+  }
   emit Finished(m_bytes);
 }
 
 namespace {
 
+// The frames of an encoded GIF as full screens, read back as a viewer
+// shows them.
+void ReadBackStream(const std::vector<std::uint8_t>& stream, CGifSizeEstimator::Job* job) {
+  QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(stream.data()), qsizetype(stream.size()));
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "gif");
+  qint64 pixels = 0;
+  QImage image;
+  while (!job->progress.IsCancelled() && reader.read(&image)) {
+    pixels += qint64(image.width()) * image.height() * 4;
+    if (pixels > CGifSizeEstimator::kMaxPreviewPixels) break;
+    CGifPreviewFrame frame;
+    frame.image = image.convertToFormat(QImage::Format_ARGB32);
+    frame.delay = (reader.nextImageDelay() + 5) / 10;
+    frame.disposal = 2;  // every image is a whole screen
+    job->preview.push_back(std::move(frame));
+  }
+}
+
 void RunJob(CGifSizeEstimator::Job* job) {
-  CGifOptimizeResult result;
-  CGifFrameOptimizer optimizer(job->model, job->options);
-  if (!optimizer.Run(result, &job->progress) || job->progress.IsCancelled()) return;
-  const long long bytes = MeasureGifSize(result, job->model, &job->progress);
-  if (job->progress.IsCancelled()) return;
+  CGifExportMeasure measure;
+  const long long bytes = MeasureGifExport(job->model, job->settings, measure, &job->progress);
+  if (bytes < 0 || job->progress.IsCancelled()) return;
+  if (measure.localTables) {
+    ReadBackStream(measure.stream, job);
+    job->bytes = bytes;
+    return;
+  }
+  const CGifOptimizeResult& result = measure.result;
   qint64 pixels = 0;
   for (std::size_t i = 0; i < result.entries.size(); ++i) {
     const CFrameOptimal& entry = result.entries[i];

@@ -2,19 +2,24 @@
 // frames go through the same optimizer and the same LZW size measure as the
 // writer, so the estimate is the size of the file the export writes.
 //
-// Usage: 1. Start(options) (a running estimate is cancelled) 2. wait for
+// Usage: 1. Start(options) (a running estimate is told to stop and left to
+// wind down on its own thread: Start never waits for it) 2. wait for
 // Finished(bytes) 3. Preview() holds the optimized frames as a viewer shows
 // them.
 //
+// Sizes already computed for an option set are remembered: going back to
+// one shows its figure at once (KnownBytes) while the preview is redone.
+//
 // The worker reads a snapshot that shares the document's frames and
 // objects; the document must not change while an estimate runs (the export
-// dialog is modal). The snapshot is made and dropped on the window's thread
+// dialog is modal). Snapshots are made and dropped on the window's thread
 // so reference counts are only touched there.
 #pragma once
 
 #include <QImage>
 #include <QObject>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -44,9 +49,13 @@ class CGifSizeEstimator : public QObject {
   ~CGifSizeEstimator() override;
 
   void Start(const CGifEstimateOptions& options);
-  // Stops a running estimate and waits for its thread.
+  // Stops every running estimate and waits for their threads.
   void Cancel();
   bool Busy() const { return m_job != nullptr; }
+  // The size of an option set estimated before; -1 when unknown.
+  long long KnownBytes(const CGifEstimateOptions& options) const;
+  // Threads of stopped estimates not yet wound down.
+  int Stopping() const { return int(m_retired.size()); }
   // Bytes of the last finished estimate; -1 before one or after a failure.
   long long Bytes() const { return m_bytes; }
   const std::vector<CGifPreviewFrame>& Preview() const { return m_preview; }
@@ -62,11 +71,20 @@ class CGifSizeEstimator : public QObject {
   void Finished(long long bytes);
 
  private:
+  struct Run {
+    std::unique_ptr<Job> job;
+    std::thread thread;
+    quint64 serial = 0;
+  };
   void Collect(quint64 serial);
+  void Retire();
 
   const CLoopwrightDoc& m_doc;
   std::unique_ptr<Job> m_job;
   std::thread m_thread;
+  std::vector<Run> m_retired;
+  std::vector<std::pair<std::string, long long>> m_known;  // option key, bytes
+  std::string m_key;  // options of the running estimate
   quint64 m_serial = 0;
   long long m_bytes = -1;
   std::vector<CGifPreviewFrame> m_preview;

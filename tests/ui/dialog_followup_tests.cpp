@@ -1,0 +1,332 @@
+// The banner galleries' pictures, a filter run from the window's menu
+// inside the editing view's pixel selection, the GIF estimate when options
+// change (stale runs stopped without waiting, sizes seen before shown at
+// once, every optimization level measured exactly), the picture writers'
+// options (defaults are the writers' records, choices reach the bytes and
+// last the session) and the AVI frame rate.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "editing/filter_actions.h"
+#include "export/export_dispatch.h"
+#include "tests/ui/dialog_test_support.h"
+#include "ui/canvas_widget.h"
+#include "ui/dib_image.h"
+#include "ui/dialogs/banner_dialog.h"
+#include "ui/dialogs/export_options_dialog.h"
+#include "ui/dialogs/filter_table.h"
+#include "ui/dialogs/gif_export_dialog.h"
+#include "ui/dialogs/picture_options_dialog.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using namespace TevImageIO;
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+quint32 Le32(const QByteArray& b, qsizetype at) {
+  return quint8(b[at]) | quint8(b[at + 1]) << 8 | quint8(b[at + 2]) << 16 | quint32(quint8(b[at + 3])) << 24;
+}
+int Be16(const QByteArray& b, qsizetype at) { return quint8(b[at]) << 8 | quint8(b[at + 1]); }
+
+// The value of tag in the first directory of a little-endian TIFF; -1 when absent.
+int TiffTag(const QByteArray& b, int tag) {
+  if (b.size() < 8 || b[0] != 'I') return -1;
+  const qsizetype ifd = Le32(b, 4);
+  if (ifd + 2 > b.size()) return -1;
+  const int count = quint8(b[ifd]) | quint8(b[ifd + 1]) << 8;
+  for (int i = 0; i < count; ++i) {
+    const qsizetype e = ifd + 2 + 12 * i;
+    if (e + 12 > b.size()) return -1;
+    if ((quint8(b[e]) | quint8(b[e + 1]) << 8) == tag) return quint8(b[e + 8]) | quint8(b[e + 9]) << 8;
+  }
+  return -1;
+}
+
+// The video stream's frames per second from an AVI's stream header.
+double AviRate(const QByteArray& b) {
+  qsizetype at = b.indexOf("strh");
+  while (at >= 0 && b.mid(at + 8, 4) != "vids") at = b.indexOf("strh", at + 4);
+  if (at < 0 || at + 36 > b.size()) return -1;
+  const quint32 scale = Le32(b, at + 28), rate = Le32(b, at + 32);
+  return scale ? double(rate) / scale : -1;
+}
+
+QAction* FindAction(QWidget* root, const QString& text) {
+  for (QAction* action : root->findChildren<QAction*>())
+    if (action->text() == text) return action;
+  return nullptr;
+}
+
+// An icon's picture as the gallery shows it.
+QImage IconImage(const QListWidgetItem* item) { return item->icon().pixmap(QSize(64, 40)).toImage(); }
+
+}  // namespace
+
+class CDialogFollowupTests : public QObject {
+  Q_OBJECT
+  CLoopwrightApp m_app;
+  CRecordingPrompt m_prompt;
+  QTemporaryDir m_dir;
+
+  // Exports every frame of doc as ext after the format's dialog took choose.
+  QByteArray ExportFirstFrame(CLoopwrightDoc& doc, const QString& ext, const QString& name,
+                              const std::function<void(CPictureOptionsDialog&)>& choose) {
+    CExportOptionsDialog frames(doc, CExportOptionsDialog::Kind::FramePictures);
+    frames.FormatBox()->setCurrentIndex(frames.FormatBox()->findData(ext));
+    if (!frames.FormatOptionsButton()->isEnabled()) return {};
+    CPictureOptionsDialog* options = frames.OpenFormatOptions();
+    if (!options) return {};
+    choose(*options);
+    options->accept();
+    const QString path = m_dir.filePath(name + QStringLiteral(".") + ext);
+    if (!frames.ExportTo(path)) return {};
+    return ReadAll(m_dir.filePath(name + QStringLiteral("1.") + ext));
+  }
+
+ private slots:
+  void initTestCase() {
+    m_app.m_bWritePrefsOnExit = false;
+    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+  }
+
+  void bannerKindsHavePicturesMadeLazily() {
+    auto doc = MakePatternDoc(m_app, m_prompt, 80, 60, 1);
+    CBannerDialog dialog(*doc);
+    dialog.PreviewTimer().stop();
+    // Nothing is drawn before the event loop turns: the dialog opens at once.
+    QVERIFY(!dialog.ThumbnailsDone());
+    QVERIFY(dialog.EnterGallery()->item(0)->icon().isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.ThumbnailsDone(), 30000);
+    for (QListWidget* gallery : {dialog.EnterGallery(), dialog.LeaveGallery()}) {
+      std::vector<QImage> seen;
+      for (int k = 0; k < gallery->count(); ++k) {
+        const QImage icon = IconImage(gallery->item(k));
+        QVERIFY2(!icon.isNull(), qPrintable(gallery->item(k)->text()));
+        seen.push_back(icon);
+      }
+      // Opposite slides look different halfway through.
+      QVERIFY(seen[0] != seen[1]);
+      QVERIFY(seen[2] != seen[3]);
+    }
+    // Entering and leaving show different moments of a slide.
+    QVERIFY(IconImage(dialog.EnterGallery()->item(0)) != IconImage(dialog.LeaveGallery()->item(0)));
+  }
+
+  void windowFilterStaysInsideTheSelection() {
+    // A document through the window: written as GIF, opened there.
+    const QString gif = m_dir.filePath(QStringLiteral("window.gif"));
+    {
+      auto doc = MakePatternDoc(m_app, m_prompt, 48, 36, 1);
+      QVERIFY(ExportAnimationFile(*doc, gif.toStdString(), nullptr));
+    }
+    CRecordingPrompt prompt;
+    CMainWindow window(m_app, &prompt);
+    QVERIFY(window.OpenFile(gif));
+    CLoopwrightDoc& doc = window.Doc();
+    doc.m_selectedObjects.clear();
+    for (const auto& ref : doc.GetCurrentFrame()->m_refs)
+      if (ref->m_bVisible && ref->m_pObject) doc.m_selectedObjects.push_back(ref->m_pObject);
+    QVERIFY(!doc.m_selectedObjects.empty());
+    const QRect inside(8, 6, 20, 14);
+    QVERIFY(window.Canvas()->View().Selection().CreateRectanleSelection(inside.left(), inside.top(),
+                                                                          inside.right() + 1, inside.bottom() + 1, 0));
+    QVERIFY(window.Canvas()->View().HasSelection());
+    const QImage before = ComposedFrameImage(doc, *doc.GetCurrentFrame());
+    const CFilterEntry* negative = FindFilterEntry(CUpdateDibsAction::NEGATIVE);
+    QAction* action = FindAction(&window, QString::fromUtf8(Tr(negative->name)) + QStringLiteral("..."));
+    QVERIFY(action);
+    bool accepted = false;
+    QTimer::singleShot(0, this, [&accepted] {
+      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        dialog->accept();
+        accepted = true;
+      }
+    });
+    action->trigger();
+    QVERIFY(accepted);
+    const QImage after = ComposedFrameImage(doc, *doc.GetCurrentFrame());
+    QCOMPARE(after.size(), before.size());
+    int changedInside = 0;
+    for (int y = 0; y < before.height(); ++y)
+      for (int x = 0; x < before.width(); ++x) {
+        const bool same = after.pixel(x, y) == before.pixel(x, y);
+        if (!inside.contains(x, y)) QVERIFY2(same, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        else changedInside += !same;
+      }
+    QVERIFY(changedInside > inside.width() * inside.height() / 2);
+  }
+
+  void estimateFollowsTheOptions() {
+    auto doc = MakePatternDoc(m_app, m_prompt, 96, 72, 4);
+    CGifExportDialog dialog(*doc);
+    dialog.ColoursBox()->setValue(16);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
+    const long long sixteen = dialog.Estimator().Bytes();
+    QVERIFY(sixteen > 0);
+    // Changing the options again and again leaves one estimate running;
+    // the stopped ones wind down on their own.
+    for (int colours : {20, 24, 28, 32}) dialog.ColoursBox()->setValue(colours);
+    QVERIFY(dialog.Estimator().Busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy() && dialog.Estimator().Stopping() == 0, 30000);
+    const long long thirtyTwo = dialog.Estimator().Bytes();
+    QVERIFY(thirtyTwo > 0 && thirtyTwo != sixteen);
+    // Back to 16 colours: the size is shown before the new run ends.
+    dialog.ColoursBox()->setValue(16);
+    QVERIFY(dialog.Estimator().Busy());
+    QCOMPARE(dialog.SizeLabel()->text(), CGifExportDialog::SizeText(sixteen));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
+    QCOMPARE(dialog.Estimator().Bytes(), sixteen);
+    // An option set never seen says it is estimating.
+    dialog.ColoursBox()->setValue(40);
+    QCOMPARE(dialog.SizeLabel()->text(), QStringLiteral("estimating..."));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
+  }
+
+  void everyLevelEstimateIsTheWrittenSize() {
+    // With all 256 colours these every-pixel-differs frames hold more than
+    // one table: the export gives each frame its own; with 16, one table.
+    struct Case { const char* name; int colours, level; };
+    const Case cases[] = {
+        {"local-fast", 256, 1},
+        {"local-normal", 256, 2},
+        {"local-smallest", 256, 3},
+        {"global-smallest", 16, 3},
+    };
+    for (const Case& c : cases) {
+      auto doc = MakePatternDoc(m_app, m_prompt, 40, 40, 3);
+      CGifExportDialog dialog(*doc);
+      dialog.ColoursBox()->setValue(c.colours);
+      dialog.LevelBox()->setCurrentIndex(dialog.LevelBox()->findData(c.level));
+      QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
+      const long long estimate = dialog.Estimator().Bytes();
+      QVERIFY2(estimate > 0, c.name);
+      QVERIFY2(!dialog.Estimator().Preview().empty(), c.name);
+      const QString path = m_dir.filePath(QStringLiteral("%1.gif").arg(c.name));
+      QVERIFY2(dialog.ExportTo(path), c.name);
+      QCOMPARE(QFileInfo(path).size(), qint64(estimate));
+    }
+  }
+  void defaultsAreTheWritersRecords() {
+    // The records' documented values: PNG level 9; TGA 4 bytes a pixel,
+    // run-length on; TIFF no predictor, LZW; PSD layers with 4 channels.
+    const CPictureExportOptions defaults;
+    auto png = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_PNG);
+    auto tga = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_TGA);
+    auto tiff = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_TIFF);
+    auto psd = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_PSD);
+    for (auto* record : {png.get(), tga.get(), tiff.get(), psd.get()}) ApplyPictureExportOptions(defaults, *record);
+    QCOMPARE(int(png->As<CTevPngExportOptions>()->compression), 9);
+    QCOMPARE(int(png->As<CTevPngExportOptions>()->interlaced), 0);
+    QCOMPARE(int(tga->As<CTevTgaExportOptions>()->bytesPerPixel), 4);
+    QCOMPARE(int(tga->As<CTevTgaExportOptions>()->rle), 1);
+    QCOMPARE(int(tiff->As<CTevTiffExportOptions>()->predictor), 0);
+    QCOMPARE(int(tiff->As<CTevTiffExportOptions>()->compression), 2);
+    QCOMPARE(int(psd->As<CTevPsdExportOptions>()->layerChannels), 4);
+  }
+
+  void choicesReachTheFile() {
+    auto doc = MakePatternDoc(m_app, m_prompt, 40, 30, 2);
+    for (const auto& ref : doc->GetCurrentFrame()->m_refs)
+      if (ref->m_bVisible) doc->m_selectedObjects.push_back(ref->m_pObject);
+    struct Case {
+      const char* name;
+      const char* ext;
+      std::function<void(CPictureOptionsDialog&)> choose;
+      std::function<bool(const QByteArray&)> check;
+    };
+    const Case cases[] = {
+        {"png-interlaced", "png", [](CPictureOptionsDialog& d) { d.InterlaceBox()->setChecked(true); },
+         [](const QByteArray& b) { return b.size() > 28 && b[28] == 1; }},  // IHDR interlace method
+        {"tga-plain", "tga",
+         [](CPictureOptionsDialog& d) {
+           d.RleBox()->setChecked(false);
+           d.AlphaBox()->setChecked(false);
+         },
+         [](const QByteArray& b) { return b.size() == 18 + 40 * 30 * 3 && b[2] == 2 && b[16] == 24; }},
+        {"tiff-packbits", "tiff",
+         [](CPictureOptionsDialog& d) { d.CompressionBox()->setCurrentIndex(d.CompressionBox()->findData(1)); },
+         [](const QByteArray& b) { return TiffTag(b, 259) == 32773; }},
+        {"tiff-none", "tiff",
+         [](CPictureOptionsDialog& d) { d.CompressionBox()->setCurrentIndex(d.CompressionBox()->findData(0)); },
+         [](const QByteArray& b) { return TiffTag(b, 259) == 1; }},
+        {"psd-opaque-layers", "psd", [](CPictureOptionsDialog& d) { d.AlphaBox()->setChecked(false); },
+         [](const QByteArray& b) { return b.size() > 62 && Be16(b, 60) == 3; }},  // first layer's channels
+        {"psd-layers", "psd", [](CPictureOptionsDialog& d) { d.AlphaBox()->setChecked(true); },
+         [](const QByteArray& b) { return b.size() > 62 && Be16(b, 60) == 4; }},
+    };
+    for (const Case& c : cases) {
+      const QByteArray bytes =
+          ExportFirstFrame(*doc, QString::fromLatin1(c.ext), QString::fromLatin1(c.name), c.choose);
+      QVERIFY2(!bytes.isEmpty(), c.name);
+      QVERIFY2(c.check(bytes), c.name);
+    }
+  }
+
+  void choicesLastTheSession() {
+    auto doc = MakePatternDoc(m_app, m_prompt, 8, 8, 1);
+    CPictureExportOptions& session = SessionPictureOptions();
+    session = CPictureExportOptions();
+    {
+      CExportOptionsDialog frames(*doc, CExportOptionsDialog::Kind::FramePictures);
+      frames.FormatBox()->setCurrentIndex(frames.FormatBox()->findData(QStringLiteral("tiff")));
+      CPictureOptionsDialog* options = frames.OpenFormatOptions();
+      QVERIFY(options);
+      options->CompressionBox()->setCurrentIndex(options->CompressionBox()->findData(3));
+      options->accept();
+      // A cancelled change is not kept.
+      options = frames.OpenFormatOptions();
+      options->CompressionBox()->setCurrentIndex(options->CompressionBox()->findData(0));
+      options->reject();
+    }
+    CExportOptionsDialog again(*doc, CExportOptionsDialog::Kind::FramePictures);
+    again.FormatBox()->setCurrentIndex(again.FormatBox()->findData(QStringLiteral("tiff")));
+    CPictureOptionsDialog* options = again.OpenFormatOptions();
+    QVERIFY(options);
+    QCOMPARE(options->CompressionBox()->currentData().toInt(), 3);
+  }
+
+  void videoRateReachesTheAvi() {
+    struct Case {
+      const char* name;
+      int delay;        // hundredths, every frame
+      double chosen;    // 0: keep the proposed rate
+      double expected;  // frames per second in the file
+    };
+    const Case cases[] = {
+        {"proposed", 10, 0, 10.0},
+        {"slower", 10, 5.0, 5.0},
+        {"fractional", 4, 12.5, 12.5},
+    };
+    for (const Case& c : cases) {
+      auto doc = MakePatternDoc(m_app, m_prompt, 16, 16, 3);
+      for (int i = 0; i < doc->GetFrameCount(); ++i) doc->GetFrame(i)->m_nDelay = WORD(c.delay);
+      CExportOptionsDialog dialog(*doc, CExportOptionsDialog::Kind::Video);
+      QVERIFY(dialog.VideoRateBox());
+      QCOMPARE(dialog.VideoRateBox()->value(), 100.0 / c.delay);
+      if (c.chosen > 0) dialog.VideoRateBox()->setValue(c.chosen);
+      const QString path = m_dir.filePath(QStringLiteral("%1.avi").arg(c.name));
+      QVERIFY2(dialog.ExportTo(path), c.name);
+      QCOMPARE(AviRate(ReadAll(path)), c.expected);
+    }
+  }
+};
+
+QTEST_MAIN(CDialogFollowupTests)
+#include "dialog_followup_tests.moc"
