@@ -76,6 +76,7 @@ class CDrawShapeTool : public CDefaultTool {
   bool OnLButtonDown(CEditPictureView& view, unsigned flags, POINT point) override;
   bool OnMouseMove(CEditPictureView& view, unsigned flags, POINT point) override;
   bool OnLButtonUp(CEditPictureView& view, unsigned flags, POINT point) override;
+  bool OnCancel(CEditPictureView& view) override;
   void Draw(const CEditPictureView& view, TevImageTransform::CTevObjImage& out) const override;
   int m_nShapeKind = 0;  // TevCustomPathLibV::TevShapeKind
 
@@ -100,6 +101,11 @@ class CTextTool : public CDefaultTool {
   // with an empty text. Closes the entry when done.
   ObjectResult Confirm(CLoopwrightDoc& doc, const std::string& utf8);
   void Cancel();
+  bool OnCancel(CEditPictureView&) override {
+    if (!m_bOpen) return false;
+    Cancel();
+    return true;
+  }
 
  private:
   bool m_bOpen = false;

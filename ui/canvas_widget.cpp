@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "editing/object_commands.h"
 #include "ui/dib_image.h"
 
 namespace {
@@ -241,24 +240,33 @@ void CCanvasWidget::wheelEvent(QWheelEvent* event) {
 }
 
 void CCanvasWidget::keyPressEvent(QKeyEvent* event) {
-  // Arrow keys move the selected objects of the current frame by the steps
-  // in the preferences, one undoable step each.
-  const CPreferences& prefs = m_view->Doc().App().Prefs();
-  const int h = std::max(1, prefs.Get("HorizontalOffset")), v = std::max(1, prefs.Get("VerticalOffset"));
-  int dx = 0, dy = 0;
+  // The keys go to the editing view, which decides what they do; a key it
+  // leaves (the arrows with nothing selected) scrolls as usual.
+  int key = -1;
   switch (event->key()) {
-    case Qt::Key_Left: dx = -h; break;
-    case Qt::Key_Right: dx = h; break;
-    case Qt::Key_Up: dy = -v; break;
-    case Qt::Key_Down: dy = v; break;
-    default: QAbstractScrollArea::keyPressEvent(event); return;
+    case Qt::Key_Left: key = CEditPictureView::KEY_LEFT; break;
+    case Qt::Key_Right: key = CEditPictureView::KEY_RIGHT; break;
+    case Qt::Key_Up: key = CEditPictureView::KEY_UP; break;
+    case Qt::Key_Down: key = CEditPictureView::KEY_DOWN; break;
+    case Qt::Key_Delete: key = CEditPictureView::KEY_DELETE; break;
+    case Qt::Key_Escape: key = CEditPictureView::KEY_ESCAPE; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: key = CEditPictureView::KEY_ENTER; break;
+    default: break;
   }
-  if (m_view->Doc().m_selectedObjects.empty()) {
-    QAbstractScrollArea::keyPressEvent(event);  // nothing to move: the keys scroll
+  const bool arrow = key >= CEditPictureView::KEY_LEFT && key <= CEditPictureView::KEY_DOWN;
+  if (arrow) {
+    // The steps as the preferences hold them now (they may have changed
+    // since the view was made).
+    const CPreferences& prefs = m_view->Doc().App().Prefs();
+    for (const char* name : {"HorizontalOffset", "VerticalOffset"})
+      m_view->Tools().m_settings.Set(name, std::max(1, prefs.Get(name)));
+  }
+  if (key < 0 || (arrow && m_view->Doc().m_selectedObjects.empty()) || !m_view->OnKeyDown(key)) {
+    QAbstractScrollArea::keyPressEvent(event);
     return;
   }
-  const ObjectResult result = MoveSelectedObjects(m_view->Doc(), dx, dy);
-  if (!result.ok && !result.message.empty()) m_view->Doc().Prompt().ShowMessage(result.message, MessageKind::Warning);
+  UpdateCursor();
   viewport()->update();
   emit ViewChanged();
   event->accept();

@@ -1,7 +1,7 @@
 // The canvas: the editing view (CEditPictureView) in a scrolling widget. It
 // blits the view's rendered picture (the current frame at the zoom, the
 // selection outline, the tool's feedback) and forwards mouse presses, moves,
-// releases, double clicks and arrow keys to the view's entry points, so the
+// releases, double clicks and keys to the view's entry points, so the
 // current tool does the work. Ctrl+wheel and the view menu change the zoom.
 #pragma once
 
