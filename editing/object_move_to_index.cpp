@@ -23,7 +23,7 @@ ObjectResult MoveSelectedObjectsToIndex(CLoopwrightDoc& doc, int index) {
   if (same) {
     if (place == int(others.size())) return ObjectResult::Refused(kAlreadyAtFrontMessage);
     if (place == 0) return ObjectResult::Refused(kAlreadyAtBackMessage);
-    return ObjectResult::Refused("the objects are already there");
+    return ObjectResult::Refused({});  // dropped where they were: nothing to say
   }
   int kind = CEditSequenceAction::FORWARD;
   if (place == int(others.size())) kind = CEditSequenceAction::TO_FRONT;

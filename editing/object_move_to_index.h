@@ -11,5 +11,6 @@
 // direction: to front when the block ends on top, to back when it ends at
 // the bottom, else forward or backward by where its lowest object went.
 // Refused (nothing recorded) without a selection or when the order would
-// not change.
+// not change (the already-at-front/back message at either end, no message
+// between).
 ObjectResult MoveSelectedObjectsToIndex(CLoopwrightDoc& doc, int index);

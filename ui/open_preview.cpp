@@ -2,8 +2,13 @@
 
 #include <QPainter>
 
+#include "companions/base/progress.h"
 #include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/image_options.h"
+#include "companions/imageio/tev_image_io.h"
 #include "ui/dib_image.h"
+
+using namespace TevImageIO;
 
 QImage BlockImage(const BITMAPINFOHEADER* pic, const BITMAPINFOHEADER* mask, int transparentIndex) {
   if (!pic) return {};
@@ -86,4 +91,56 @@ QImage CArrivedFrames::Compose(int index) const {
   const QImage* canvas = nullptr;
   for (const auto& picture : pictures) canvas = &composer.Next(*picture);
   return canvas ? canvas->copy() : QImage();
+}
+
+bool DecodeArrivingFrames(const std::string& path, CArrivedFrames& frames, CTevCommonProgress& progress,
+                          const std::function<void(int, const QImage&, int)>& onFrame) {
+  std::unique_ptr<CTevImgImportOptions> options = CTevImgImportOptions::NewImportOptions(IMAGE_FORMAT_GIF);
+  if (auto* multi = options ? options->As<CTevMultiImageImportOptions>() : nullptr) {
+    multi->allImages = 1;
+    multi->withMasks = 0;  // the palette index says what is transparent
+  }
+  CTevImageInfoPack pack;
+  pack.path = path;
+  CTevSubImageBlock* seen = nullptr;  // the last block taken
+  std::unique_ptr<CGifComposer> composer;
+  bool usable = true;
+  // The reader reports after linking each block: every block linked since
+  // the last report is taken (its picture moved out) and composed.
+  CTevCommonProgress steps([&](float, const std::string&) {
+    if (progress.IsCancelled()) steps.Cancel();
+    if (!usable || steps.IsCancelled()) return;
+    if (!composer) {
+      if (pack.width <= 0 || pack.height <= 0 || (long long)pack.width * pack.height > kMaxImagePixels) {
+        usable = false;  // no canvas to compose on
+        return;
+      }
+      composer = std::make_unique<CGifComposer>(pack.width, pack.height);
+      frames.SetCanvas(pack.width, pack.height);
+    }
+    for (CTevSubImageBlock* b = seen ? seen->next : &pack; b; b = b->next) {
+      if (!b->picture) break;  // the first block before its picture
+      seen = b;
+      auto arrived = std::make_shared<CArrivedPicture>();
+      arrived->picture = std::move(b->picture);
+      b->mask.reset();
+      arrived->x = b->x;
+      arrived->y = b->y;
+      arrived->transparentIndex = b->transparentIndex;
+      arrived->graphicControl = b->byteB;
+      arrived->delay = b->delay;
+      const QImage& canvas = composer->Next(*arrived);
+      if (canvas.isNull()) {
+        usable = false;
+        return;
+      }
+      const int delay = arrived->delay;
+      const int index = frames.Add(std::move(arrived));
+      if (onFrame) onFrame(index, canvas, delay);
+    }
+  });
+  // The pictures were moved out of the blocks, so the reader's closing
+  // check fails: what arrived is the result.
+  LoadImageW(pack, options.get(), &steps);
+  return usable && frames.Count() > 0;
 }

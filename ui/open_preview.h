@@ -6,8 +6,10 @@
 
 #include <QImage>
 #include <QRect>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "companions/base/dib.h"
@@ -50,6 +52,16 @@ class CArrivedFrames {
   int m_nWidth = 0, m_nHeight = 0;
   std::vector<std::shared_ptr<const CArrivedPicture>> m_pictures;
 };
+
+class CTevCommonProgress;
+
+// Decodes the GIF at path into frames, adding each to frames as soon as the
+// reader has it and calling onFrame(index, canvas, delay) on this thread
+// with the composed canvas. Stops when progress is cancelled. False when
+// the file cannot be decoded at all or its canvas is unusable; frames that
+// arrived before a failure stay.
+bool DecodeArrivingFrames(const std::string& path, CArrivedFrames& frames, CTevCommonProgress& progress,
+                          const std::function<void(int, const QImage&, int)>& onFrame);
 
 // A decoded picture as ARGB: the mask's clear bits and the transparent
 // palette index become transparent.

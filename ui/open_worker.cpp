@@ -22,26 +22,8 @@ class CSilentPrompt : public CPromptInterface {
   bool AskYesNo(const std::string&) override { return false; }
 };
 
-std::unique_ptr<CTevImgImportOptions> GifOptions(bool allImages) {
-  std::unique_ptr<CTevImgImportOptions> options = CTevImgImportOptions::NewImportOptions(IMAGE_FORMAT_GIF);
-  if (auto* multi = options ? options->As<CTevMultiImageImportOptions>() : nullptr) {
-    multi->allImages = allImages ? 1 : 0;
-    // The palette index says what is transparent: no masks to keep.
-    if (allImages) multi->withMasks = 0;
-  }
-  return options;
-}
 
 }  // namespace
-
-// The preview thread's own decoding: the blocks the reader has linked so
-// far and the canvas they are composed on.
-struct COpenWorker::PreviewState {
-  CTevImageInfoPack pack;
-  CTevSubImageBlock* seen = nullptr;  // the last block taken
-  std::unique_ptr<CGifComposer> composer;
-  bool usable = true;
-};
 
 COpenWorker::COpenWorker(std::string path, bool layersAsObjects, QObject* parent)
     : QObject(parent),
@@ -53,7 +35,7 @@ COpenWorker::COpenWorker(std::string path, bool layersAsObjects, QObject* parent
         last = percent;
         emit ProgressChanged(percent);
       }),
-      m_previewProgress([this](float, const std::string&) { OnPreviewStep(); }) {}
+      m_previewProgress() {}
 
 COpenWorker::~COpenWorker() {
   Cancel();
@@ -107,54 +89,15 @@ void COpenWorker::Run() {
 }
 
 void COpenWorker::RunPreview() {
-  const std::unique_ptr<CTevImgImportOptions> options = GifOptions(true);
-  m_preview = std::make_unique<PreviewState>();
-  m_preview->pack.path = m_strPath;
-  // The pictures are taken out of the blocks as they arrive, so the
-  // reader's closing check fails; its result does not matter here.
-  LoadImageW(m_preview->pack, options.get(), &m_previewProgress);
-  m_preview.reset();
-}
-
-// Called on the preview thread after the reader linked a block: takes every
-// block linked since the last call.
-void COpenWorker::OnPreviewStep() {
-  PreviewState* state = m_preview.get();
-  if (!state || !state->usable) return;
-  CTevImageInfoPack& pack = state->pack;
-  if (!state->composer) {
-    if (pack.width <= 0 || pack.height <= 0 || (long long)pack.width * pack.height > kMaxImagePixels) {
-      state->usable = false;  // the canvas size comes from the pictures: nothing to compose on yet
-      return;
-    }
-    state->composer = std::make_unique<CGifComposer>(pack.width, pack.height);
-    m_arrived.SetCanvas(pack.width, pack.height);
-  }
-  for (CTevSubImageBlock* b = state->seen ? state->seen->next : &pack; b; b = b->next) {
-    if (!b->picture) break;  // not filled yet (the first block before its picture)
-    state->seen = b;
-    auto arrived = std::make_shared<CArrivedPicture>();
-    arrived->picture = std::move(b->picture);
-    b->mask.reset();
-    arrived->x = b->x;
-    arrived->y = b->y;
-    arrived->transparentIndex = b->transparentIndex;
-    arrived->graphicControl = b->byteB;
-    arrived->delay = b->delay;
-    const QImage& canvas = state->composer->Next(*arrived);
-    if (canvas.isNull()) {
-      state->usable = false;
-      return;
-    }
-    const QImage thumbnail = canvas.scaled(kThumbnailSize, kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    const int delay = arrived->delay;
-    const int index = m_arrived.Add(std::move(arrived));
-    emit FrameArrived(index, thumbnail, delay);
-  }
+  DecodeArrivingFrames(m_strPath, m_arrived, m_previewProgress, [this](int index, const QImage& canvas, int delay) {
+    emit FrameArrived(index, canvas.scaled(kThumbnailSize, kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation),
+                      delay);
+  });
 }
 
 QImage COpenWorker::FirstPicture(const std::string& path) {
-  const std::unique_ptr<CTevImgImportOptions> options = GifOptions(false);
+  std::unique_ptr<CTevImgImportOptions> options = CTevImgImportOptions::NewImportOptions(IMAGE_FORMAT_GIF);
+  if (auto* multi = options ? options->As<CTevMultiImageImportOptions>() : nullptr) multi->allImages = 0;
   CTevImageInfoPack pack;
   pack.path = path;
   if (LoadImageW(pack, options.get(), nullptr) != IMAGEIO_OK || pack.width <= 0 || pack.height <= 0 ||

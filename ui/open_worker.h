@@ -72,7 +72,6 @@ class COpenWorker : public QObject {
  private:
   void Run();
   void RunPreview();
-  void OnPreviewStep();
 
   std::string m_strPath;
   bool m_bLayersAsObjects;
@@ -85,8 +84,5 @@ class COpenWorker : public QObject {
   std::thread m_thread;
   std::thread m_previewThread;
 
-  // The preview thread's decoding state (touched by that thread only).
-  struct PreviewState;
-  std::unique_ptr<PreviewState> m_preview;
   CArrivedFrames m_arrived;
 };
