@@ -96,6 +96,8 @@ class CTextTool : public CDefaultTool {
   void BeginEdit(RefPtr<CDib> object);
   bool IsEntryOpen() const { return m_bOpen; }
   bool IsEditingExisting() const { return m_pObject != nullptr; }
+  // The text object being edited (null for a new text).
+  const RefPtr<CDib>& EditedObject() const { return m_pObject; }
   POINT EntryPoint() const { return m_at; }
   // Adds or edits; refused (nothing recorded) without an open entry or
   // with an empty text. Closes the entry when done.

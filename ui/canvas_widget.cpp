@@ -1,6 +1,7 @@
 #include "ui/canvas_widget.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/dib_factories.h"
 #include "ui/dib_image.h"
 
 namespace {
@@ -41,7 +43,13 @@ int FactorOfPercent(int percent) {
 }  // namespace
 
 CCanvasWidget::CCanvasWidget(CLoopwrightDoc& doc, QWidget* parent)
-    : QAbstractScrollArea(parent), m_view(std::make_unique<CEditPictureView>(doc)), m_ants(new QTimer(this)) {
+    : QAbstractScrollArea(parent),
+      m_view(std::make_unique<CEditPictureView>(doc)),
+      m_ants(new QTimer(this)),
+      m_textEntry(new QLineEdit(viewport())) {
+  m_textEntry->hide();
+  m_textEntry->setMinimumWidth(200);
+  connect(m_textEntry, &QLineEdit::returnPressed, this, &CCanvasWidget::ConfirmText);
   setBackgroundRole(QPalette::Dark);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setMouseTracking(true);  // the pick-colour sample follows the pointer
@@ -63,6 +71,7 @@ CCanvasWidget::~CCanvasWidget() = default;
 void CCanvasWidget::Refresh() {
   UpdateLayout();
   UpdateCursor();
+  SyncTextEntry();
   viewport()->update();
 }
 
@@ -189,6 +198,7 @@ void CCanvasWidget::mousePressEvent(QMouseEvent* event) {
   const POINT point = ToPoint(event->position());
   if (event->button() == Qt::LeftButton) {
     m_view->OnLButtonDown(flags, point);
+    SyncTextEntry();
     viewport()->update();
     emit ViewChanged();
   } else if (event->button() == Qt::RightButton) {
@@ -223,6 +233,7 @@ void CCanvasWidget::mouseDoubleClickEvent(QMouseEvent* event) {
   // which edits the text object under the pointer.
   if (!m_view->OnLButtonDblClk(flags, point) && m_view->GetToolNumber() != TOOL_TEXT)
     if (CDefaultTool* text = m_view->Tools().Get(TOOL_TEXT)) text->OnLButtonDblClk(*m_view, flags, point);
+  SyncTextEntry();
   viewport()->update();
   emit ViewChanged();
   event->accept();
@@ -267,7 +278,44 @@ void CCanvasWidget::keyPressEvent(QKeyEvent* event) {
     return;
   }
   UpdateCursor();
+  SyncTextEntry();
   viewport()->update();
   emit ViewChanged();
   event->accept();
+}
+
+void CCanvasWidget::SyncTextEntry() {
+  const CTextTool& tool = m_view->Tools().m_text;
+  if (!tool.IsEntryOpen()) {
+    if (m_textEntry->isVisible()) {
+      m_textEntry->hide();
+      setFocus();
+    }
+    return;
+  }
+  if (m_textEntry->isVisible()) return;
+  QString text;
+  QPoint at = ImageToViewport(QPoint(int(tool.EntryPoint().x), int(tool.EntryPoint().y)));
+  if (const RefPtr<CDib>& object = tool.EditedObject()) {
+    if (auto* factory = dynamic_cast<CTextDibFactory*>(object->m_pFactory.get())) text = ToQt(factory->Text().Text());
+    // An edited text's entry sits over the object on the current frame.
+    const int index = m_view->Doc().IndexOfObject(object.get());
+    const CGifFrame* frame = m_view->Doc().GetCurrentFrame();
+    if (frame && index >= 0 && index < int(frame->m_refs.size()))
+      at = ImageToViewport(QPoint(frame->m_refs[std::size_t(index)]->m_nX, frame->m_refs[std::size_t(index)]->m_nY));
+  }
+  m_textEntry->setText(text);
+  m_textEntry->adjustSize();
+  m_textEntry->move(at);
+  m_textEntry->show();
+  m_textEntry->setFocus();
+}
+
+void CCanvasWidget::ConfirmText() {
+  CTextTool& tool = m_view->Tools().m_text;
+  const ObjectResult result = tool.Confirm(m_view->Doc(), FromQt(m_textEntry->text()));
+  if (!result.ok && !result.message.empty()) m_view->Doc().Prompt().ShowMessage(result.message, MessageKind::Warning);
+  SyncTextEntry();
+  viewport()->update();
+  emit ViewChanged();
 }

@@ -1,5 +1,6 @@
 // Keys on the canvas reach the editing view (Escape, Enter, Delete, the
 // arrows) and the objects list's drag lands in one undoable step.
+#include <QLineEdit>
 #include <QtTest>
 #include <cstdlib>
 #include <filesystem>
@@ -153,6 +154,28 @@ class CCanvasKeysTests : public QObject {
     m_window->Undo();
     QCOMPARE(Doc().m_objects.size(), objects);
     QCOMPARE(Doc().GetCurrentFrame()->m_refs[top]->m_nX, x);
+  }
+
+  // The text tool's entry: Enter adds the text as one step, Escape drops it.
+  void textEntryTakesEnterAndEscape() {
+    m_window->ViewCommands()->ToolAction(TOOL_TEXT)->trigger();
+    QLineEdit* entry = Canvas()->TextEntry();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+      const std::size_t objects = Doc().m_objects.size(), steps = Steps();
+      Press({40, 40});
+      Release({40, 40});
+      QVERIFY(entry->isVisible());
+      QTest::keyClicks(entry, QStringLiteral("Hi"));
+      QTest::keyClick(entry, key);
+      QVERIFY(!entry->isVisible());
+      const bool added = key == Qt::Key_Return;
+      QCOMPARE(Doc().m_objects.size(), objects + (added ? 1 : 0));
+      QCOMPARE(Steps(), steps + (added ? 1 : 0));
+      if (added) {
+        QCOMPARE(Doc().GetUndoCommandState().text, std::string("Undo Add Text"));
+        m_window->Undo();
+      }
+    }
   }
 
   // Rows dragged several places: one step, and one undo puts them back.
