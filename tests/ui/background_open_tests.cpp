@@ -198,20 +198,6 @@ class CBackgroundOpenTests : public QObject {
       QCOMPARE(m_window->FramesModel()->rowCount(), frames);
     }
   }
-
-  void workerCancelledBeforeItStartsReadsNothing() {
-    COpenWorker worker(Corpus(kMain));
-    int arrived = 0;
-    connect(&worker, &COpenWorker::FrameArrived, &worker, [&] { ++arrived; });
-    worker.Cancel();
-    worker.Start();
-    worker.Wait();
-    QCoreApplication::processEvents();
-    QVERIFY(!worker.Succeeded());
-    QVERIFY(worker.Model().m_frames.empty());
-    QCOMPARE(worker.Reason(), std::string("cancelled"));
-    QCOMPARE(arrived, 0);
-  }
 };
 
 QTEST_MAIN(CBackgroundOpenTests)

@@ -1,5 +1,5 @@
-// Keys on the canvas reach the editing view (Escape, Enter, Delete, the
-// arrows) and the objects list's drag lands in one undoable step.
+// Keys on the canvas reach the editing view and its tools: Escape and
+// Enter as the tool in use takes them, and the text tool's entry.
 #include <QLineEdit>
 #include <QtTest>
 #include <cstdlib>
@@ -8,7 +8,6 @@
 #include "tools/selection_actions.h"
 #include "ui/canvas_widget.h"
 #include "ui/main_window.h"
-#include "ui/objects_panel.h"
 #include "ui/view_commands.h"
 
 namespace {
@@ -131,31 +130,6 @@ class CCanvasKeysTests : public QObject {
     }
   }
 
-  // Delete without a pixel selection deletes the selected object whole; the
-  // arrows move it by the preference's step; each is one undoable step.
-  void deleteAndArrowsChangeTheSelectedObject() {
-    m_window->ViewCommands()->ToolAction(TOOL_SELECT)->trigger();
-    Canvas()->setFocus();
-    m_app.Prefs().Set("HorizontalOffset", 3);
-    const std::size_t top = SelectTopObject();
-    CGifFrame& frame = *Doc().GetCurrentFrame();
-    const int x = frame.m_refs[top]->m_nX, y = frame.m_refs[top]->m_nY;
-    const std::size_t steps = Steps();
-    Key(Qt::Key_Right);
-    QCOMPARE(frame.m_refs[top]->m_nX, x + 3);
-    QCOMPARE(frame.m_refs[top]->m_nY, y);
-    QCOMPARE(Steps(), steps + 1);
-
-    const std::size_t objects = Doc().m_objects.size();
-    Key(Qt::Key_Delete);
-    QCOMPARE(Doc().m_objects.size(), objects - 1);
-    QCOMPARE(Steps(), steps + 2);
-    m_window->Undo();
-    m_window->Undo();
-    QCOMPARE(Doc().m_objects.size(), objects);
-    QCOMPARE(Doc().GetCurrentFrame()->m_refs[top]->m_nX, x);
-  }
-
   // The text tool's entry: Enter adds the text as one step, Escape drops it.
   void textEntryTakesEnterAndEscape() {
     m_window->ViewCommands()->ToolAction(TOOL_TEXT)->trigger();
@@ -178,26 +152,6 @@ class CCanvasKeysTests : public QObject {
     }
   }
 
-  // Rows dragged several places: one step, and one undo puts them back.
-  void draggedObjectRowsAreOneStep() {
-    CObjectsPanel* panel = m_window->ObjectsPanel();
-    panel->Reload();
-    const int rows = panel->rowCount();
-    QVERIFY(rows > 6);
-    const CRefDibsList order = Doc().m_objects;
-    const RefPtr<CDib> a = Doc().m_objects[std::size_t(panel->ObjectOfRow(4))];
-    const RefPtr<CDib> b = Doc().m_objects[std::size_t(panel->ObjectOfRow(5))];
-    const RefPtr<CDib> first = Doc().m_objects[std::size_t(panel->ObjectOfRow(0))];
-    Doc().m_selectedObjects = {a, b};
-    const std::size_t steps = Steps();
-    QVERIFY(panel->MoveSelectedToRow(1));
-    QCOMPARE(Steps(), steps + 1);
-    QCOMPARE(panel->RowOfObject(Doc().IndexOfObject(first.get())), 0);
-    QCOMPARE(panel->RowOfObject(Doc().IndexOfObject(a.get())), 1);
-    QCOMPARE(panel->RowOfObject(Doc().IndexOfObject(b.get())), 2);
-    m_window->Undo();
-    QVERIFY(Doc().m_objects == order);
-  }
 };
 
 QTEST_MAIN(CCanvasKeysTests)
