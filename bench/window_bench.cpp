@@ -4,7 +4,8 @@
 //     time until the first picture is on the canvas, the time until the
 //     whole document is there, and the window process's peak memory against
 //     the command line's open of the same file (each in a child process, so
-//     each peak is its own);
+//     each peak is its own), and how many frames the frames list showed
+//     while the file was still opening (they arrive as they are decoded);
 //   - BM_PlaybackCompose: what the preview player does per frame (compose
 //     the frame, make it a pixmap), mean and worst time per frame, and how
 //     many frames would be late at 100 fps delays (over 10 ms).
@@ -32,6 +33,7 @@
 #include "app/loopwright_doc.h"
 #include "app/prompt.h"
 #include "ui/dib_image.h"
+#include "ui/frames_model.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -53,12 +55,12 @@ std::string PrefsPath() { return "/tmp/lw-window-bench-prefs-" + std::to_string(
 
 void BM_WindowOpen(benchmark::State& state) {
   const std::string figures = "/tmp/lw-window-bench-figures-" + std::to_string(::getpid());
-  double first = 0, full = 0, windowMiB = 0, cliMiB = 0;
+  double first = 0, full = 0, windowMiB = 0, cliMiB = 0, arrived = 0, firstRow = 0;
   for (auto _ : state) {
     const ChildRun window = RunChild({g_self, "--window-child", BigGif(), figures});
     const ChildRun cli = RunChild({g_self, "--cli-child", BigGif()});
     std::ifstream in(figures);
-    if (!window.ok || !cli.ok || !(in >> first >> full)) {
+    if (!window.ok || !cli.ok || !(in >> first >> full >> arrived >> firstRow)) {
       state.SkipWithError("a child failed");
       return;
     }
@@ -69,6 +71,8 @@ void BM_WindowOpen(benchmark::State& state) {
   std::remove(figures.c_str());
   state.counters["first_frame_s"] = first;
   state.counters["whole_open_s"] = full;
+  state.counters["first_row_s"] = firstRow;
+  state.counters["rows_while_opening"] = arrived;
   state.counters["window_MiB"] = windowMiB;
   state.counters["cli_MiB"] = cliMiB;
   state.counters["window_x_cli"] = cliMiB > 0 ? windowMiB / cliMiB : 0;
@@ -127,11 +131,18 @@ int WindowChild(int argc, char** argv) {
     QObject::connect(&window, &CMainWindow::FirstPictureShown, [&] {
       if (first < 0) first = since();
     });
+    int rows = 0;
+    double firstRow = -1;
+    QObject::connect(window.FramesModel(), &QAbstractItemModel::rowsInserted, [&] {
+      if (!window.IsBusy()) return;
+      rows = window.FramesModel()->rowCount();
+      if (firstRow < 0) firstRow = since();
+    });
     const bool ok = window.OpenFile(QString::fromStdString(argv[2]));
     QApplication::processEvents();  // the list asks for the thumbnails in sight
     const double full = since();
     if (ok && first >= 0 && window.Doc().GetFrameCount() == kFrames) {
-      std::ofstream(argv[3]) << first << ' ' << full << '\n';
+      std::ofstream(argv[3]) << first << ' ' << full << ' ' << rows << ' ' << firstRow << '\n';
       rc = 0;
     }
   }

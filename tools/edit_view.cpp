@@ -7,6 +7,8 @@
 #include "app/compose.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "editing/nudge_objects.h"
+#include "tools/selection_actions.h"
+#include "editing/pixel_edit_actions.h"
 
 using TevImageTransform::CTevObjImage;
 
@@ -125,7 +127,35 @@ bool CEditPictureView::OnLButtonDblClk(unsigned flags, POINT point) {
   return true;
 }
 
+ObjectResult CEditPictureView::DeleteSelectionOrObjects() {
+  return HasSelection() ? DeleteInSelection(m_doc, Selection(), false, nullptr)
+                        : DeleteSelectedObjectsWhole(m_doc, false, nullptr);
+}
+
 bool CEditPictureView::OnKeyDown(int key) {
+  switch (key) {
+    case KEY_DELETE: {
+      const ObjectResult r = DeleteSelectionOrObjects();
+      if (!r.ok && !r.message.empty()) m_doc.Prompt().ShowMessage(r.message, MessageKind::Warning);
+      return true;
+    }
+    case KEY_ESCAPE:
+      if (m_pTool && m_pTool->OnCancel(*this)) {
+        m_bLButton = false;
+        m_bCapture = false;
+        return true;
+      }
+      if (HasSelection()) {
+        SelectNone(*this);
+        return true;
+      }
+      if (m_doc.m_selectedObjects.empty()) return false;
+      m_doc.m_selectedObjects.clear();
+      return true;
+    case KEY_ENTER:
+      return m_pTool && m_pTool->OnCommit(*this);
+    default: break;
+  }
   int dx = 0, dy = 0;
   const int h = m_tools.m_settings.Get("HorizontalOffset"), v = m_tools.m_settings.Get("VerticalOffset");
   switch (key) {

@@ -84,10 +84,16 @@ class CEditPictureView : public CDocObserver {
   ContextMenu OnRButtonDown(unsigned flags, POINT point);
   // Arrow keys (any tool): move the selected visible objects of the current
   // frame by the HorizontalOffset / VerticalOffset settings, one "移动对象"
-  // step; locked objects refuse with the locked message. False for any
-  // other key (the window's default processing).
-  enum ArrowKey { KEY_LEFT = 0, KEY_UP = 1, KEY_RIGHT = 2, KEY_DOWN = 3 };
+  // step; locked objects refuse with the locked message. Delete: as
+  // DeleteSelectionOrObjects. Escape: the tool drops its gesture in
+  // progress; without one the pixel selection goes, else the object
+  // selection. Enter: the tool finishes its gesture. False for a key
+  // nothing took (the window's default processing).
+  enum ArrowKey { KEY_LEFT = 0, KEY_UP = 1, KEY_RIGHT = 2, KEY_DOWN = 3, KEY_DELETE = 4, KEY_ESCAPE = 5, KEY_ENTER = 6 };
   bool OnKeyDown(int key);
+  // The pixels inside the selection when there is one, else the selected
+  // objects whole; one undoable step.
+  ObjectResult DeleteSelectionOrObjects();
   // Mouse capture as a window would keep it; the move handlers act only
   // while the left button is held.
   void SetCapture(bool on) { m_bCapture = on; }

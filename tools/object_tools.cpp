@@ -377,6 +377,13 @@ bool CDrawShapeTool::OnMouseMove(CEditPictureView& view, unsigned, POINT point) 
   return true;
 }
 
+bool CDrawShapeTool::OnCancel(CEditPictureView& view) {
+  if (!m_bBand) return false;
+  m_bBand = false;
+  view.SetCapture(false);
+  return true;
+}
+
 bool CDrawShapeTool::OnLButtonUp(CEditPictureView& view, unsigned, POINT point) {
   if (!m_bBand) return false;
   m_bBand = false;

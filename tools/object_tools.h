@@ -76,6 +76,7 @@ class CDrawShapeTool : public CDefaultTool {
   bool OnLButtonDown(CEditPictureView& view, unsigned flags, POINT point) override;
   bool OnMouseMove(CEditPictureView& view, unsigned flags, POINT point) override;
   bool OnLButtonUp(CEditPictureView& view, unsigned flags, POINT point) override;
+  bool OnCancel(CEditPictureView& view) override;
   void Draw(const CEditPictureView& view, TevImageTransform::CTevObjImage& out) const override;
   int m_nShapeKind = 0;  // TevCustomPathLibV::TevShapeKind
 
@@ -95,11 +96,18 @@ class CTextTool : public CDefaultTool {
   void BeginEdit(RefPtr<CDib> object);
   bool IsEntryOpen() const { return m_bOpen; }
   bool IsEditingExisting() const { return m_pObject != nullptr; }
+  // The text object being edited (null for a new text).
+  const RefPtr<CDib>& EditedObject() const { return m_pObject; }
   POINT EntryPoint() const { return m_at; }
   // Adds or edits; refused (nothing recorded) without an open entry or
   // with an empty text. Closes the entry when done.
   ObjectResult Confirm(CLoopwrightDoc& doc, const std::string& utf8);
   void Cancel();
+  bool OnCancel(CEditPictureView&) override {
+    if (!m_bOpen) return false;
+    Cancel();
+    return true;
+  }
 
  private:
   bool m_bOpen = false;

@@ -116,6 +116,13 @@ void CRectSelectionTool::Draw(const CEditPictureView& view, TevImageTransform::C
 
 // Lasso ------------------------------------------------------------------
 
+bool CRectSelectionTool::OnCancel(CEditPictureView& view) {
+  if (!(m_state.flags & kToolFeedback)) return false;
+  m_state.flags &= ~kToolFeedback;
+  view.SetCapture(false);
+  return true;
+}
+
 bool CLassoSelectionTool::OnLButtonDown(CEditPictureView& view, unsigned, POINT point) {
   if (StartMove(view, point)) return true;
   if (m_points.size() < std::size_t(kMaxLassoPoints)) m_points.push_back(view.ClientToScrolled(point));
@@ -140,15 +147,32 @@ bool CLassoSelectionTool::OnLButtonDblClk(CEditPictureView&, unsigned, POINT) {
 bool CLassoSelectionTool::OnLButtonUp(CEditPictureView& view, unsigned flags, POINT) {
   if (EndMove(view)) return true;
   if (!(m_state.flags & kToolFeedback)) return false;
-  if (m_state.flags & kToolCloseLasso) {
-    view.SetCapture(false);
-    m_state.flags &= ~kToolFeedback;
-    std::vector<POINT> corners;
-    corners.reserve(m_points.size());
-    for (const POINT& p : m_points) corners.push_back(view.ScrolledToImage(p));
-    m_points.clear();
-    SelectLasso(view, corners, ModeOfFlags(flags));
-  }
+  if (m_state.flags & kToolCloseLasso) Close(view, flags);
+  m_state.flags &= ~kToolCloseLasso;
+  return true;
+}
+
+void CLassoSelectionTool::Close(CEditPictureView& view, unsigned flags) {
+  view.SetCapture(false);
+  m_state.flags &= ~kToolFeedback;
+  std::vector<POINT> corners;
+  corners.reserve(m_points.size());
+  for (const POINT& p : m_points) corners.push_back(view.ScrolledToImage(p));
+  m_points.clear();
+  SelectLasso(view, corners, ModeOfFlags(flags));
+}
+
+bool CLassoSelectionTool::OnCancel(CEditPictureView& view) {
+  if (m_points.empty()) return false;
+  m_points.clear();
+  m_state.flags &= ~(kToolFeedback | kToolCloseLasso);
+  view.SetCapture(false);
+  return true;
+}
+
+bool CLassoSelectionTool::OnCommit(CEditPictureView& view) {
+  if (m_points.size() < 3) return false;
+  Close(view, 0);
   m_state.flags &= ~kToolCloseLasso;
   return true;
 }

@@ -40,6 +40,12 @@ class CDefaultTool {
   // The selection menu over a selected pixel of the mask, else the object
   // menu; the window builds and shows it.
   virtual ContextMenu OnRButtonDown(CEditPictureView& view, unsigned flags, POINT point);
+  // Escape: drops the gesture in progress (a rubber band, lasso corners, an
+  // open text entry); false when there is none.
+  virtual bool OnCancel(CEditPictureView&) { return false; }
+  // Enter: finishes the gesture in progress (closes a lasso); false when
+  // there is nothing to finish.
+  virtual bool OnCommit(CEditPictureView&) { return false; }
   // Draws the gesture's feedback into the rendered view.
   virtual void Draw(const CEditPictureView&, TevImageTransform::CTevObjImage&) const {}
 };
@@ -66,6 +72,7 @@ class CRectSelectionTool : public CSelectionTool {
   bool OnLButtonDown(CEditPictureView& view, unsigned flags, POINT point) override;
   bool OnMouseMove(CEditPictureView& view, unsigned flags, POINT point) override;
   bool OnLButtonUp(CEditPictureView& view, unsigned flags, POINT point) override;
+  bool OnCancel(CEditPictureView& view) override;
   void Draw(const CEditPictureView& view, TevImageTransform::CTevObjImage& out) const override;
   // Settings: corner roundness in percent (rectangle), square or circle.
   int m_nRoundness = 0;
@@ -89,10 +96,14 @@ class CLassoSelectionTool : public CSelectionTool {
   bool OnMouseMove(CEditPictureView& view, unsigned flags, POINT point) override;
   bool OnLButtonUp(CEditPictureView& view, unsigned flags, POINT point) override;
   bool OnLButtonDblClk(CEditPictureView& view, unsigned flags, POINT point) override;
+  bool OnCancel(CEditPictureView& view) override;
+  // Closes the polygon (more than two corners) as a new selection.
+  bool OnCommit(CEditPictureView& view) override;
   void Draw(const CEditPictureView& view, TevImageTransform::CTevObjImage& out) const override;
   std::size_t PointCount() const { return m_points.size(); }
 
  private:
+  void Close(CEditPictureView& view, unsigned flags);
   std::vector<POINT> m_points;
   POINT m_looseEnd{0, 0};
 };

@@ -1,6 +1,7 @@
 #include "ui/canvas_widget.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -9,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "editing/object_commands.h"
+#include "app/dib_factories.h"
 #include "ui/dib_image.h"
 
 namespace {
@@ -42,7 +43,13 @@ int FactorOfPercent(int percent) {
 }  // namespace
 
 CCanvasWidget::CCanvasWidget(CLoopwrightDoc& doc, QWidget* parent)
-    : QAbstractScrollArea(parent), m_view(std::make_unique<CEditPictureView>(doc)), m_ants(new QTimer(this)) {
+    : QAbstractScrollArea(parent),
+      m_view(std::make_unique<CEditPictureView>(doc)),
+      m_ants(new QTimer(this)),
+      m_textEntry(new QLineEdit(viewport())) {
+  m_textEntry->hide();
+  m_textEntry->setMinimumWidth(200);
+  connect(m_textEntry, &QLineEdit::returnPressed, this, &CCanvasWidget::ConfirmText);
   setBackgroundRole(QPalette::Dark);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setMouseTracking(true);  // the pick-colour sample follows the pointer
@@ -64,6 +71,7 @@ CCanvasWidget::~CCanvasWidget() = default;
 void CCanvasWidget::Refresh() {
   UpdateLayout();
   UpdateCursor();
+  SyncTextEntry();
   viewport()->update();
 }
 
@@ -190,6 +198,7 @@ void CCanvasWidget::mousePressEvent(QMouseEvent* event) {
   const POINT point = ToPoint(event->position());
   if (event->button() == Qt::LeftButton) {
     m_view->OnLButtonDown(flags, point);
+    SyncTextEntry();
     viewport()->update();
     emit ViewChanged();
   } else if (event->button() == Qt::RightButton) {
@@ -224,6 +233,7 @@ void CCanvasWidget::mouseDoubleClickEvent(QMouseEvent* event) {
   // which edits the text object under the pointer.
   if (!m_view->OnLButtonDblClk(flags, point) && m_view->GetToolNumber() != TOOL_TEXT)
     if (CDefaultTool* text = m_view->Tools().Get(TOOL_TEXT)) text->OnLButtonDblClk(*m_view, flags, point);
+  SyncTextEntry();
   viewport()->update();
   emit ViewChanged();
   event->accept();
@@ -241,25 +251,71 @@ void CCanvasWidget::wheelEvent(QWheelEvent* event) {
 }
 
 void CCanvasWidget::keyPressEvent(QKeyEvent* event) {
-  // Arrow keys move the selected objects of the current frame by the steps
-  // in the preferences, one undoable step each.
-  const CPreferences& prefs = m_view->Doc().App().Prefs();
-  const int h = std::max(1, prefs.Get("HorizontalOffset")), v = std::max(1, prefs.Get("VerticalOffset"));
-  int dx = 0, dy = 0;
+  // The keys go to the editing view, which decides what they do; a key it
+  // leaves (the arrows with nothing selected) scrolls as usual.
+  int key = -1;
   switch (event->key()) {
-    case Qt::Key_Left: dx = -h; break;
-    case Qt::Key_Right: dx = h; break;
-    case Qt::Key_Up: dy = -v; break;
-    case Qt::Key_Down: dy = v; break;
-    default: QAbstractScrollArea::keyPressEvent(event); return;
+    case Qt::Key_Left: key = CEditPictureView::KEY_LEFT; break;
+    case Qt::Key_Right: key = CEditPictureView::KEY_RIGHT; break;
+    case Qt::Key_Up: key = CEditPictureView::KEY_UP; break;
+    case Qt::Key_Down: key = CEditPictureView::KEY_DOWN; break;
+    case Qt::Key_Delete: key = CEditPictureView::KEY_DELETE; break;
+    case Qt::Key_Escape: key = CEditPictureView::KEY_ESCAPE; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: key = CEditPictureView::KEY_ENTER; break;
+    default: break;
   }
-  if (m_view->Doc().m_selectedObjects.empty()) {
-    QAbstractScrollArea::keyPressEvent(event);  // nothing to move: the keys scroll
+  const bool arrow = key >= CEditPictureView::KEY_LEFT && key <= CEditPictureView::KEY_DOWN;
+  if (arrow) {
+    // The steps as the preferences hold them now (they may have changed
+    // since the view was made).
+    const CPreferences& prefs = m_view->Doc().App().Prefs();
+    for (const char* name : {"HorizontalOffset", "VerticalOffset"})
+      m_view->Tools().m_settings.Set(name, std::max(1, prefs.Get(name)));
+  }
+  if (key < 0 || (arrow && m_view->Doc().m_selectedObjects.empty()) || !m_view->OnKeyDown(key)) {
+    QAbstractScrollArea::keyPressEvent(event);
     return;
   }
-  const ObjectResult result = MoveSelectedObjects(m_view->Doc(), dx, dy);
-  if (!result.ok && !result.message.empty()) m_view->Doc().Prompt().ShowMessage(result.message, MessageKind::Warning);
+  UpdateCursor();
+  SyncTextEntry();
   viewport()->update();
   emit ViewChanged();
   event->accept();
+}
+
+void CCanvasWidget::SyncTextEntry() {
+  const CTextTool& tool = m_view->Tools().m_text;
+  if (!tool.IsEntryOpen()) {
+    if (m_textEntry->isVisible()) {
+      m_textEntry->hide();
+      setFocus();
+    }
+    return;
+  }
+  if (m_textEntry->isVisible()) return;
+  QString text;
+  QPoint at = ImageToViewport(QPoint(int(tool.EntryPoint().x), int(tool.EntryPoint().y)));
+  if (const RefPtr<CDib>& object = tool.EditedObject()) {
+    if (auto* factory = dynamic_cast<CTextDibFactory*>(object->m_pFactory.get())) text = ToQt(factory->Text().Text());
+    // An edited text's entry sits over the object on the current frame.
+    const int index = m_view->Doc().IndexOfObject(object.get());
+    const CGifFrame* frame = m_view->Doc().GetCurrentFrame();
+    if (frame && index >= 0 && index < int(frame->m_refs.size()))
+      at = ImageToViewport(QPoint(frame->m_refs[std::size_t(index)]->m_nX, frame->m_refs[std::size_t(index)]->m_nY));
+  }
+  m_textEntry->setText(text);
+  m_textEntry->adjustSize();
+  m_textEntry->move(at);
+  m_textEntry->show();
+  m_textEntry->setFocus();
+}
+
+void CCanvasWidget::ConfirmText() {
+  CTextTool& tool = m_view->Tools().m_text;
+  const ObjectResult result = tool.Confirm(m_view->Doc(), FromQt(m_textEntry->text()));
+  if (!result.ok && !result.message.empty()) m_view->Doc().Prompt().ShowMessage(result.message, MessageKind::Warning);
+  SyncTextEntry();
+  viewport()->update();
+  emit ViewChanged();
 }

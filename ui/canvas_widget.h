@@ -1,7 +1,7 @@
 // The canvas: the editing view (CEditPictureView) in a scrolling widget. It
 // blits the view's rendered picture (the current frame at the zoom, the
 // selection outline, the tool's feedback) and forwards mouse presses, moves,
-// releases, double clicks and arrow keys to the view's entry points, so the
+// releases, double clicks and keys to the view's entry points, so the
 // current tool does the work. Ctrl+wheel and the view menu change the zoom.
 #pragma once
 
@@ -11,6 +11,7 @@
 
 #include "tools/edit_view.h"
 
+class QLineEdit;
 class QTimer;
 
 class CCanvasWidget : public QAbstractScrollArea {
@@ -42,6 +43,9 @@ class CCanvasWidget : public QAbstractScrollArea {
   QPoint CanvasOrigin() const;
   // A viewport point of an image point (its top-left corner at the zoom).
   QPoint ImageToViewport(QPoint image) const;
+  // The text tool's entry: shown at the clicked point while the tool has an
+  // entry open; Enter adds or edits the text, Escape drops it.
+  QLineEdit* TextEntry() const { return m_textEntry; }
 
  signals:
   void ZoomChanged(int percent);
@@ -65,9 +69,13 @@ class CCanvasWidget : public QAbstractScrollArea {
   void SetZoomFactor(int factor);
   void UpdateLayout();
   void UpdateCursor();
+  // Shows or hides the text entry as the text tool's state says.
+  void SyncTextEntry();
+  void ConfirmText();
 
   std::unique_ptr<CEditPictureView> m_view;
   QTimer* m_ants;
   int m_nDashPhase = 0;
   QImage m_preview;
+  QLineEdit* m_textEntry;
 };

@@ -32,9 +32,23 @@ class CFramesModel : public QAbstractListModel {
   void FrameChanged(const CGifFrame* frame);
   int ThumbnailsMade() const { return int(m_thumbnails.size()); }
 
+  // While a file opens the rows are its frames as they arrive (thumbnail and
+  // delay), not the document's; they cannot be moved. EndArrivals shows the
+  // document again.
+  void BeginArrivals();
+  void AddArrival(int index, const QImage& thumbnail, int delay);
+  void EndArrivals();
+  bool ShowsArrivals() const { return m_bArrivals; }
+
   static constexpr int kThumbnailSize = 72;
 
  private:
   CLoopwrightDoc& m_doc;
   mutable QHash<const CGifFrame*, QPixmap> m_thumbnails;
+  struct Arrival {
+    QPixmap thumbnail;
+    int delay = 0;
+  };
+  bool m_bArrivals = false;
+  QList<Arrival> m_arrivals;
 };

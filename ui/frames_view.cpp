@@ -77,7 +77,9 @@ void CFramesView::dragMoveEvent(QDragMoveEvent* event) {
 
 void CFramesView::dropEvent(QDropEvent* event) {
   const QPoint at = event->position().toPoint();
-  if (event->source() == this) {
+  if (m_model->ShowsArrivals()) {
+    event->ignore();  // a file is opening: the document must not change under it
+  } else if (event->source() == this) {
     // The document's selection is the list's: the model moves it in one step.
     m_model->MoveSelectedBefore(DropRowAt(at));
     // Copy, so that the drag does not try to remove the source rows itself.

@@ -252,9 +252,7 @@ bool CMainWindow::MayDiscardDocument() {
 
 bool CMainWindow::OpenFile(const QString& path) {
   if (m_bBusy || !MayDiscardDocument()) return false;
-  const bool ok = COpenWorker::Handles(FromQt(path))
-                      ? OpenInBackground(path)
-                      : RunWithProgress([&](CTevCommonProgress* p) { return m_doc->OnOpenDocument(FromQt(path), p); });
+  const bool ok = OpenInBackground(path);
   if (!ok) {
     // The document showed the message; the open document stays as it was.
     statusBar()->showMessage(ToQt(m_doc->m_strLastError));
@@ -415,6 +413,7 @@ void CMainWindow::RefreshCommandStates() {
 }
 
 void CMainWindow::SyncFrameSelectionToView() {
+  if (m_pOpening) return;  // the rows are the arriving frames
   m_bSyncing = true;
   QItemSelectionModel* selection = m_framesView->selectionModel();
   selection->clearSelection();
@@ -430,6 +429,12 @@ void CMainWindow::SyncFrameSelectionToView() {
 
 void CMainWindow::OnFrameSelectionChanged() {
   if (m_bSyncing) return;
+  if (m_pOpening) {
+    // The rows are the arriving frames, not the document's.
+    const QModelIndex current = m_framesView->selectionModel()->currentIndex();
+    ShowArrivedFrame(current.isValid() ? current.row() : -1);
+    return;
+  }
   std::vector<int> selected;
   for (const QModelIndex& index : m_framesView->selectionModel()->selectedIndexes()) selected.push_back(index.row());
   std::sort(selected.begin(), selected.end());

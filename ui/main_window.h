@@ -13,6 +13,7 @@
 class CCanvasWidget;
 class CFramesModel;
 class CObjectsPanel;
+class COpenWorker;
 class CPropertiesPanel;
 class CQtPrompt;
 class CViewCommands;
@@ -44,6 +45,8 @@ class CMainWindow : public QMainWindow, public CDocObserver {
 
   void OnUpdate(int hint, CGifFrame* frame) override;
   QToolButton* CancelButton() const { return m_cancelButton; }
+  // The open running in the background (null when none).
+  COpenWorker* OpeningWorker() const;
   bool IsBusy() const { return m_bBusy; }
 
  signals:
@@ -89,9 +92,12 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   // lets through cannot change the document under the work.
   bool RunWithProgress(const std::function<bool(CTevCommonProgress*)>& work);
   void SetBusy(bool busy);
-  // Reads a GIF on a worker thread and shows its first picture at once;
-  // false (document kept) on failure or cancel.
+  // Reads a file on a worker thread, the frames list filling as a GIF's
+  // frames arrive and its first picture shown at once; false (document
+  // kept) on failure or cancel.
   bool OpenInBackground(const QString& path);
+  // A click on an arrived frame while a file opens shows it on the canvas.
+  void ShowArrivedFrame(int row);
   void RememberRecentFile(const QString& path);
   void FillRecentMenu();
 
@@ -109,6 +115,7 @@ class CMainWindow : public QMainWindow, public CDocObserver {
   QToolButton* m_cancelButton = nullptr;
   CTevInterruptibleProgress* m_pRunning = nullptr;  // the work the cancel button stops
   bool m_bBusy = false;
+  COpenWorker* m_pOpening = nullptr;  // the open running in the background
   QAction* m_undo = nullptr;
   QAction* m_redo = nullptr;
   QAction* m_deleteFrames = nullptr;

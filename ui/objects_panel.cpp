@@ -8,6 +8,7 @@
 
 #include "app/loopwright_doc.h"
 #include "editing/object_commands.h"
+#include "editing/object_move_to_index.h"
 #include "ui/dib_image.h"
 
 CObjectsPanel::CObjectsPanel(CLoopwrightDoc& doc, QWidget* parent) : QTableWidget(parent), m_doc(doc) {
@@ -106,33 +107,21 @@ void CObjectsPanel::OnSelectionChanged() {
 }
 
 bool CObjectsPanel::MoveSelectedToRow(int row) {
-  int first = -1, last = -1;
-  for (int r = 0; r < rowCount(); ++r) {
+  // Rows run from the front-most object down; the unselected rows above the
+  // drop point stay above the block.
+  const int rows = rowCount();
+  int selected = 0, unselectedAbove = 0;
+  for (int r = 0; r < rows; ++r) {
     const int index = ObjectOfRow(r);
-    const bool selected = index >= 0 && std::find(m_doc.m_selectedObjects.begin(), m_doc.m_selectedObjects.end(),
-                                                   m_doc.m_objects[std::size_t(index)]) != m_doc.m_selectedObjects.end();
-    if (!selected) continue;
-    if (first < 0) first = r;
-    last = r;
+    const bool isSelected = index >= 0 && std::find(m_doc.m_selectedObjects.begin(), m_doc.m_selectedObjects.end(),
+                                                     m_doc.m_objects[std::size_t(index)]) != m_doc.m_selectedObjects.end();
+    if (isSelected) ++selected;
+    else if (r < row) ++unselectedAbove;
   }
-  if (first < 0) return false;
-  // Rows run from the front-most object down: up the list is forward.
-  enum { TO_FRONT = 0, TO_BACK = 1, FORWARD = 2, BACKWARD = 3 };
-  std::vector<int> steps;
-  if (row <= 0) steps = {TO_FRONT};
-  else if (row >= rowCount()) steps = {TO_BACK};
-  else if (row < first) steps.assign(std::size_t(first - row), FORWARD);
-  else if (row > last + 1) steps.assign(std::size_t(row - last - 1), BACKWARD);
-  bool moved = false;
-  for (int kind : steps) {
-    const ObjectResult result = ReorderSelectedObjects(m_doc, kind);
-    if (!result.ok) {
-      if (!moved && !result.message.empty()) m_doc.Prompt().ShowMessage(result.message, MessageKind::Warning);
-      break;
-    }
-    moved = true;
-  }
-  return moved;
+  if (selected == 0) return false;
+  const ObjectResult result = MoveSelectedObjectsToIndex(m_doc, rows - selected - unselectedAbove);
+  if (!result.ok && !result.message.empty()) m_doc.Prompt().ShowMessage(result.message, MessageKind::Warning);
+  return result.ok;
 }
 
 void CObjectsPanel::dropEvent(QDropEvent* event) {

@@ -20,10 +20,9 @@ class CObjectsPanel : public QTableWidget {
   // The object index (list order, 0 = bottom) of a row; -1 outside.
   int ObjectOfRow(int row) const;
   int RowOfObject(int object) const;
-  // Dragging the selected rows in front of row: to the top is to the front,
-  // to the bottom is to the back, otherwise one step forward or backward
-  // per row passed (each an undoable step of the order commands). True
-  // when the order changed.
+  // Dragging the selected rows in front of row (0 to rowCount()): they land
+  // there as one block in one undoable order step. True when the order
+  // changed.
   bool MoveSelectedToRow(int row);
 
  signals:

@@ -205,11 +205,7 @@ ObjectResult CViewCommands::Paste() {
   return PasteClipboard(view.Doc(), picture);
 }
 
-ObjectResult CViewCommands::Delete() {
-  CEditPictureView& view = m_canvas.View();
-  return view.HasSelection() ? DeleteInSelection(view.Doc(), view.Selection(), false, nullptr)
-                             : DeleteSelectedObjectsWhole(view.Doc(), false, nullptr);
-}
+ObjectResult CViewCommands::Delete() { return m_canvas.View().DeleteSelectionOrObjects(); }
 
 void CViewCommands::Publish() {
   const CPixelClipboard& clipboard = m_canvas.View().Clipboard();

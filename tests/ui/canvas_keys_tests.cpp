@@ -1,0 +1,158 @@
+// Keys on the canvas reach the editing view and its tools: Escape and
+// Enter as the tool in use takes them, and the text tool's entry.
+#include <QLineEdit>
+#include <QtTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tools/selection_actions.h"
+#include "ui/canvas_widget.h"
+#include "ui/main_window.h"
+#include "ui/view_commands.h"
+
+namespace {
+
+class CRecordingPrompt : public CPromptInterface {
+ public:
+  void ShowMessage(const std::string& text, MessageKind, const std::string& = {}) override { messages.push_back(text); }
+  bool AskYesNo(const std::string&) override { return true; }
+  Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
+  std::vector<std::string> messages;
+};
+
+std::string CorpusGif() {
+  const char* env = std::getenv("LW_CORPUS");
+  return std::string(env ? env : "/work/shared/corpus") + "/gif/gdkpb-1_partyanimsm2.gif";
+}
+
+}  // namespace
+
+class CCanvasKeysTests : public QObject {
+  Q_OBJECT
+ private:
+  QTemporaryDir m_dir;
+  CLoopwrightApp m_app;
+  CRecordingPrompt m_prompt;
+  std::unique_ptr<CMainWindow> m_window;
+
+  CCanvasWidget* Canvas() { return m_window->Canvas(); }
+  CEditPictureView& View() { return Canvas()->View(); }
+  CLoopwrightDoc& Doc() { return m_window->Doc(); }
+  QPoint At(QPoint image) { return Canvas()->ImageToViewport(image); }
+  void Press(QPoint image) { QTest::mousePress(Canvas()->viewport(), Qt::LeftButton, {}, At(image)); }
+  void Release(QPoint image) { QTest::mouseRelease(Canvas()->viewport(), Qt::LeftButton, {}, At(image)); }
+  void Move(QPoint image) { QTest::mouseMove(Canvas()->viewport(), At(image)); }
+  void Key(Qt::Key key) { QTest::keyClick(Canvas(), key); }
+  std::size_t Steps() { return Doc().EditManager().UndoList().size(); }
+  // The current frame's top visible object becomes the only selected one;
+  // its index.
+  std::size_t SelectTopObject() {
+    const CGifFrame& frame = *Doc().GetCurrentFrame();
+    std::size_t top = 0;
+    for (std::size_t j = 0; j < Doc().m_objects.size() && j < frame.m_refs.size(); ++j)
+      if (frame.m_refs[j]->m_bVisible) top = j;
+    Doc().m_selectedObjects = {Doc().m_objects[top]};
+    return top;
+  }
+
+ private slots:
+  void initTestCase() {
+    if (!std::filesystem::exists(CorpusGif())) QSKIP("sample corpus not present (set LW_CORPUS)");
+    QStandardPaths::setTestModeEnabled(true);
+    m_app.m_bWritePrefsOnExit = false;
+    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+    m_window = std::make_unique<CMainWindow>(m_app, &m_prompt);
+    m_window->resize(1280, 800);
+    m_window->show();
+    QVERIFY(m_window->OpenFile(QString::fromStdString(CorpusGif())));
+    Canvas()->SetZoom(100);
+    QApplication::processEvents();
+  }
+  void init() {
+    SelectNone(View());
+    Doc().m_selectedObjects.clear();
+    Canvas()->setFocus();
+  }
+  void cleanupTestCase() {
+    if (m_window) Doc().SetModifiedFlag(false);
+    m_window.reset();
+  }
+
+  // Escape and Enter as the tool in use takes them.
+  void escapeAndEnterGoToTheTool() {
+    struct Case {
+      const char* name;
+      int tool;
+      std::function<void()> before;  // leaves a gesture or a selection behind
+      Qt::Key key;
+      bool selectionAfter;
+      bool objectsSelectedAfter;
+    };
+    const Case cases[] = {
+        {"escape mid-drag drops the band", TOOL_RECT_SELECTION,
+         [this] { Press({10, 10}); Move({30, 30}); Move({60, 50}); Key(Qt::Key_Escape); Release({60, 50}); },
+         Qt::Key_Escape, false, false},
+        {"escape drops the selection", TOOL_RECT_SELECTION,
+         [this] { Press({10, 10}); Move({30, 30}); Move({60, 50}); Release({60, 50}); }, Qt::Key_Escape, false, false},
+        {"escape then drops the selected objects", TOOL_RECT_SELECTION, [this] { SelectTopObject(); }, Qt::Key_Escape,
+         false, false},
+        {"enter closes the lasso", TOOL_LASSO,
+         [this] {
+           for (QPoint p : {QPoint(20, 20), QPoint(120, 30), QPoint(60, 110)}) Press(p), Release(p);
+         },
+         Qt::Key_Return, true, false},
+        {"escape drops the lasso corners", TOOL_LASSO,
+         [this] {
+           for (QPoint p : {QPoint(20, 20), QPoint(120, 30), QPoint(60, 110)}) Press(p), Release(p);
+         },
+         Qt::Key_Escape, false, false},
+        {"enter with nothing to finish keeps the objects", TOOL_RECT_SELECTION, [this] { SelectTopObject(); },
+         Qt::Key_Enter, false, true},
+    };
+    for (const Case& c : cases) {
+      init();
+      m_window->ViewCommands()->ToolAction(c.tool)->trigger();
+      Canvas()->setFocus();
+      const std::size_t steps = Steps();
+      c.before();
+      Key(c.key);
+      QVERIFY2(View().HasSelection() == c.selectionAfter, c.name);
+      QVERIFY2(Doc().m_selectedObjects.empty() != c.objectsSelectedAfter, c.name);
+      QVERIFY2(!View().IsLButtonDown(), c.name);
+      QVERIFY2(c.key != Qt::Key_Return || Steps() > steps, c.name);  // the closed lasso is a selection step
+      if (c.selectionAfter) {
+        // The closed triangle: its corners' box.
+        const RECT box = View().Selection().GetRect();
+        QVERIFY2(box.left >= 19 && box.left <= 21 && box.right >= 119 && box.right <= 122 && box.top >= 19 &&
+                     box.top <= 21 && box.bottom >= 109 && box.bottom <= 112,
+                 c.name);
+      }
+    }
+  }
+
+  // The text tool's entry: Enter adds the text as one step, Escape drops it.
+  void textEntryTakesEnterAndEscape() {
+    m_window->ViewCommands()->ToolAction(TOOL_TEXT)->trigger();
+    QLineEdit* entry = Canvas()->TextEntry();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+      const std::size_t objects = Doc().m_objects.size(), steps = Steps();
+      Press({40, 40});
+      Release({40, 40});
+      QVERIFY(entry->isVisible());
+      QTest::keyClicks(entry, QStringLiteral("Hi"));
+      QTest::keyClick(entry, key);
+      QVERIFY(!entry->isVisible());
+      const bool added = key == Qt::Key_Return;
+      QCOMPARE(Doc().m_objects.size(), objects + (added ? 1 : 0));
+      QCOMPARE(Steps(), steps + (added ? 1 : 0));
+      if (added) {
+        QCOMPARE(Doc().GetUndoCommandState().text, std::string("Undo Add Text"));
+        m_window->Undo();
+      }
+    }
+  }
+
+};
+
+QTEST_MAIN(CCanvasKeysTests)
+#include "canvas_keys_tests.moc"
