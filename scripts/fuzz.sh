@@ -75,7 +75,7 @@ for t in $TARGETS; do
   log=$BUILD/fuzz_logs/$t.log
   # shellcheck disable=SC2086
   if nice -n 19 "$BUILD/tests/${t}_fuzzer" -runs="$RUNS" -max_total_time="$TIME" -rss_limit_mb=2048 \
-      -malloc_limit_mb=512 -timeout=20 -print_final_stats=1 -artifact_prefix="$BUILD/fuzz_crash/$t-" \
+      -malloc_limit_mb=512 -timeout=120 -print_final_stats=1 -artifact_prefix="$BUILD/fuzz_crash/$t-" \
       "$work" "$seeds" $extra >"$log" 2>&1; then
     result=ok
   else
