@@ -25,8 +25,7 @@ struct FrameSpec {
 };
 
 // A model of one object and one reference per frame, as an import makes it.
-CGifImage Build(const std::vector<FrameSpec>& specs) {
-  CGifImage model;
+void Build(CGifImage& model, const std::vector<FrameSpec>& specs) {
   for (const FrameSpec& s : specs) {
     DibPtr d(CDIB32::CreateSimple32BitsDIB(s.w, s.h, RGB(s.colour[2], s.colour[1], s.colour[0]), s.colour[3]));
     for (LONG y = 0; y < s.h; ++y)
@@ -42,7 +41,6 @@ CGifImage Build(const std::vector<FrameSpec>& specs) {
     frame->m_refs.push_back(ref);
     model.m_frames.push_back(frame);
   }
-  return model;
 }
 
 // The frame's composed pixel at canvas (cx, cy); nullopt outside its picture.
@@ -65,7 +63,8 @@ TEST(GifRebuildSharing, ComposesCoveringSeeThroughAndClearedFrames) {
       {4, 4, 0, 0, kBlue, 1},           // 3: opaque and covering: hides everything
       {2, 2, 3, 3, kYellow, 1},         // 4: opaque but smaller: merged, canvas grows to 5 x 5
   };
-  CGifImage model = Build(specs);
+  CGifImage model;
+  Build(model, specs);
   const CDib* coveringObject = model.m_frames[3]->m_refs[0]->m_pObject.get();
   ASSERT_TRUE(RebuildGifFrames(model));
 
@@ -92,7 +91,8 @@ TEST(GifRebuildSharing, ComposesCoveringSeeThroughAndClearedFrames) {
 
 TEST(GifRebuildSharing, SeeThroughCoveringFrameIsStillMerged) {
   // A covering frame with one clear pixel: that pixel shows the canvas below.
-  CGifImage model = Build({{3, 3, 0, 0, kRed, 1}, {3, 3, 0, 0, kBlue, 1, 1, 1}});
+  CGifImage model;
+  Build(model, {{3, 3, 0, 0, kRed, 1}, {3, 3, 0, 0, kBlue, 1, 1, 1}});
   ASSERT_TRUE(RebuildGifFrames(model));
   EXPECT_EQ(At(model, 1, 1, 1), kRed);
   EXPECT_EQ(At(model, 1, 0, 0), kBlue);
