@@ -6,25 +6,57 @@
 
 namespace {
 
+// What the earlier frames left on the canvas. Most frames leave their own
+// picture, which the base then shares with the frame's object (pictures of
+// objects are not changed during the rebuild); the base gets a copy of its
+// own only when an area has to be cleared.
 struct BaseImage {
-  DibPtr image;  // null: nothing left on the canvas
+  RefPtr<CDib> shared;  // the object whose picture is the base, or null
+  DibPtr owned;         // the base's own picture when it was changed
   POINT pos{0, 0};
+
+  const BITMAPINFOHEADER* Get() const { return owned ? owned.get() : shared ? shared->GetImage() : nullptr; }
+  void Reset() {
+    shared = nullptr;
+    owned.reset();
+  }
 };
 
 RECT RectOf(const BITMAPINFOHEADER* image, POINT pos) {
   return RECT{pos.x, pos.y, pos.x + DibWidth(image), pos.y + DibHeight(image)};
 }
 
+bool Covers(const RECT& outer, const RECT& inner) {
+  return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+         outer.bottom >= inner.bottom;
+}
+
+// True when every pixel of a 32-bit picture has alpha 255.
+bool Opaque(const BITMAPINFOHEADER* image) {
+  const LONG w = DibWidth(image), h = DibHeight(image);
+  for (LONG y = 0; y < h; ++y) {
+    const BYTE* row = DibRow(image, y);
+    for (LONG x = 0; x < w; ++x)
+      if (row[4 * x + 3] != 255) return false;
+  }
+  return true;
+}
+
 // The base with rect (canvas coordinates) cleared; none when rect covers it all.
 bool ClearArea(BaseImage& base, const RECT& rect) {
-  if (!base.image) return true;
-  const RECT b = RectOf(base.image.get(), base.pos);
-  if (rect.left <= b.left && rect.top <= b.top && rect.right >= b.right && rect.bottom >= b.bottom) {
-    base.image.reset();
+  const BITMAPINFOHEADER* image = base.Get();
+  if (!image) return true;
+  if (Covers(rect, RectOf(image, base.pos))) {
+    base.Reset();
     return true;
   }
+  if (!base.owned) {
+    base.owned.reset(CBitmapCreator::Clone32BitsDIB(image));
+    base.shared = nullptr;
+    if (!base.owned) return false;
+  }
   const RECT local{rect.left - base.pos.x, rect.top - base.pos.y, rect.right - base.pos.x, rect.bottom - base.pos.y};
-  return DibKernel::Erase32BitsBlock(base.image.get(), local) != FALSE;
+  return DibKernel::Erase32BitsBlock(base.owned.get(), local) != FALSE;
 }
 
 }  // namespace
@@ -40,9 +72,13 @@ bool RebuildGifFrames(CGifImage& model) {
     if (!image || image->biBitCount != 32) return false;
     const POINT pos{ref.m_nX, ref.m_nY};
     const RECT area = RectOf(image, pos);
-    if (base.image) {
+    const BITMAPINFOHEADER* below = base.Get();
+    // An opaque picture covering all the base hides it: the merge would
+    // only copy the picture, so the frame keeps its object as it is.
+    const bool hidesBase = below && !DibTopDown(image) && Covers(area, RectOf(below, base.pos)) && Opaque(image);
+    if (below && !hidesBase) {
       RECT merged{};
-      DibPtr picture(DibKernel::Merge32BitsDIB(base.image.get(), base.pos, image, pos, &merged));
+      DibPtr picture(DibKernel::Merge32BitsDIB(below, base.pos, image, pos, &merged));
       if (!picture) return false;
       auto object = MakeRef<CDib>(std::move(picture));
       // An import makes object i for frame i; look there before searching.
@@ -61,9 +97,9 @@ bool RebuildGifFrames(CGifImage& model) {
     switch (frame->GetDisposal()) {
       case 0:
       case 1:
-        base.image.reset(CBitmapCreator::Clone32BitsDIB(now.m_pObject->GetImage()));
+        base.Reset();
+        base.shared = now.m_pObject;
         base.pos = POINT{now.m_nX, now.m_nY};
-        if (!base.image) return false;
         break;
       case 2:
         if (!ClearArea(base, area)) return false;

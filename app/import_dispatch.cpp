@@ -1,7 +1,10 @@
 #include "app/import_dispatch.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 
 #include "app/avi_import.h"
@@ -43,10 +46,45 @@ void SetReason(std::string* reason, const std::string& text) {
 
 // A sub-image's picture as a 32-bit image: the mask's clear bits and the
 // transparent palette index become alpha 0.
+// An 8-bit picture in one pass: palette colour, alpha 0 where the mask is
+// clear or the pixel is the transparent index, written straight into a
+// picture whose pixels are not zeroed first. Indexes past the palette read
+// as opaque black, as in the general conversion.
+DibPtr Indexed8To32(const CTevSubImageBlock& block, const BITMAPINFOHEADER* mask) {
+  const BITMAPINFOHEADER* pic = block.picture.get();
+  const LONG w = pic->biWidth, h = DibHeight(pic);
+  DibPtr out(DibAllocForWrite(w, h, 32));
+  if (!out) return nullptr;
+  std::array<std::uint32_t, 256> lut;
+  lut.fill(0xFF000000u);
+  const RGBQUAD* pal = DibPalette(pic);
+  const std::size_t n = std::min<std::size_t>(DibPaletteEntries(pic), 256);
+  for (std::size_t i = 0; i < n; ++i)
+    lut[i] = pal[i].rgbBlue | std::uint32_t(pal[i].rgbGreen) << 8 | std::uint32_t(pal[i].rgbRed) << 16 | 0xFF000000u;
+  if (block.transparentIndex >= 0 && block.transparentIndex < 256) lut[std::size_t(block.transparentIndex)] &= 0x00FFFFFFu;
+  for (LONG y = 0; y < h; ++y) {
+    const BYTE* s = DibRow(pic, y);
+    BYTE* d = DibRow(out.get(), y);
+    for (LONG x = 0; x < w; ++x) {
+      const std::uint32_t v = lut[s[x]];
+      std::memcpy(d + 4 * x, &v, 4);
+    }
+    if (const BYTE* m = mask ? DibRow(mask, y) : nullptr)
+      for (LONG x = 0; x < w; ++x)
+        if (!(m[x >> 3] & (0x80 >> (x & 7)))) d[4 * x + 3] = 0;
+  }
+  return out;
+}
+
 DibPtr To32Bits(const CTevSubImageBlock& block) {
   const BITMAPINFOHEADER* pic = block.picture.get();
   if (!pic) return nullptr;
   const bool indexed = pic->biBitCount <= 8;
+  if (pic->biBitCount == 8 && pic->biCompression == BI_RGB && DibHeaderValid(pic)) {
+    const BITMAPINFOHEADER* m = block.mask.get();
+    const bool usable = m && m->biBitCount == 1 && m->biWidth == pic->biWidth && DibHeight(m) == DibHeight(pic);
+    return Indexed8To32(block, usable ? m : nullptr);
+  }
   if (pic->biBitCount == 32 && !block.mask && !DibTopDown(pic) && pic->biCompression == BI_RGB)
     return DibPtr(DibCopy(pic));
   DibPtr out(CDIB32::ConvertTo32BitsDIB(pic));

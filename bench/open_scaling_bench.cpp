@@ -6,6 +6,7 @@
 // linearly with the frame count.
 //
 //   open_scaling_bench [benchmark options]    (--open-child is internal)
+//   open_scaling_bench --write-gif FRAMES SIDE  (writes one GIF, prints its path)
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 #include <sys/resource.h>
@@ -116,6 +117,14 @@ int OpenChild(const char* path, int frames) {
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--open-child") == 0) return OpenChild(argv[2], std::atoi(argv[3]));
+  // Writes one test GIF and prints its path (kept), for profiling the open:
+  //   open_scaling_bench --write-gif FRAMES SIDE
+  if (argc == 4 && std::strcmp(argv[1], "--write-gif") == 0) {
+    const std::string path = WriteGif(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (path.empty()) return 1;
+    std::printf("%s\n", path.c_str());
+    return 0;
+  }
   char self[4096];
   const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
   g_self = n > 0 ? std::string(self, std::size_t(n)) : argv[0];

@@ -40,7 +40,9 @@ bool DibHeaderValid(const BITMAPINFOHEADER* bih, std::size_t available) {
   return true;
 }
 
-BITMAPINFOHEADER* DibAlloc(LONG width, LONG height, int bits, DWORD clrUsed) {
+namespace {
+
+BITMAPINFOHEADER* AllocDib(LONG width, LONG height, int bits, DWORD clrUsed, bool zeroPixels) {
   BITMAPINFOHEADER h{};
   h.biSize = sizeof(BITMAPINFOHEADER);
   h.biWidth = width;
@@ -54,9 +56,19 @@ BITMAPINFOHEADER* DibAlloc(LONG width, LONG height, int bits, DWORD clrUsed) {
   std::size_t total = DibTotalBytes(&h);
   auto* mem = new (std::nothrow) BYTE[total];
   if (!mem) return nullptr;
-  std::memset(mem, 0, total);
+  std::memset(mem, 0, zeroPixels ? total : total - h.biSizeImage);
   std::memcpy(mem, &h, sizeof h);
   return reinterpret_cast<BITMAPINFOHEADER*>(mem);
+}
+
+}  // namespace
+
+BITMAPINFOHEADER* DibAlloc(LONG width, LONG height, int bits, DWORD clrUsed) {
+  return AllocDib(width, height, bits, clrUsed, true);
+}
+
+BITMAPINFOHEADER* DibAllocForWrite(LONG width, LONG height, int bits, DWORD clrUsed) {
+  return AllocDib(width, height, bits, clrUsed, false);
 }
 
 void DibFree(const BITMAPINFOHEADER* bih) {

@@ -67,6 +67,10 @@ bool DibHeaderValid(const BITMAPINFOHEADER* bih, std::size_t available = 0);
 // BI_RGB, biClrUsed palette entries for depths <= 8, 2^bits when clrUsed is 0).
 // Returns null on invalid arguments or allocation failure.
 BITMAPINFOHEADER* DibAlloc(LONG width, LONG height, int bits, DWORD clrUsed = 0);
+// DibAlloc for callers that write every pixel row themselves: the header and
+// palette are set (palette zeroed) but the pixel bytes are left as allocated,
+// which spares a pass over large or many pictures.
+BITMAPINFOHEADER* DibAllocForWrite(LONG width, LONG height, int bits, DWORD clrUsed = 0);
 // Frees a DIB from DibAlloc or any routine that hands out DIBs. Null is fine.
 void DibFree(const BITMAPINFOHEADER* bih);
 // Deep copy (same layout); null on failure.

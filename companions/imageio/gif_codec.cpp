@@ -65,28 +65,33 @@ bool TakeSubBlocks(GifSource& src, std::vector<std::uint8_t>* joined) {
   return false;
 }
 
+// Buffers the reader reuses from image to image.
+struct RasterScratch {
+  std::vector<std::uint8_t> codes;      // the joined code stream
+  std::vector<std::uint16_t> decoded;   // indexes in stream order (interlaced images)
+  std::vector<std::uint16_t> pixels;    // indexes in row order
+};
+
 // Decodes the current image's code stream (minimum code size minCodeSize,
-// the stream starting at src.pos) into w x h indexes in row order, undoing
-// interlace. Our own decoder rather than giflib's, which stops at minimum
-// code sizes above 8: 9 to 11 are legal and some encoders write them.
-bool ReadRaster(GifSource& src, int minCodeSize, int w, int h, bool interlaced, std::vector<std::uint16_t>& pixels) {
-  std::vector<std::uint8_t> codes;
-  TakeSubBlocks(src, &codes);  // a missing terminator only matters if pixels are missing
+// the stream starting at src.pos) into w x h indexes in row order
+// (scratch.pixels), undoing interlace. Our own decoder rather than giflib's,
+// which stops at minimum code sizes above 8: 9 to 11 are legal and some
+// encoders write them.
+bool ReadRaster(GifSource& src, int minCodeSize, int w, int h, bool interlaced, RasterScratch& scratch) {
+  TakeSubBlocks(src, &scratch.codes);  // a missing terminator only matters if pixels are missing
   const std::size_t count = std::size_t(w) * std::size_t(h);
-  std::vector<std::uint16_t> decoded(count);
-  if (DecodeGifLzw(codes.data(), codes.size(), minCodeSize, decoded.data(), count) != count) return false;
-  if (!interlaced) {
-    pixels = std::move(decoded);
-    return true;
-  }
-  pixels.assign(count, 0);
+  std::vector<std::uint16_t>& into = interlaced ? scratch.decoded : scratch.pixels;
+  into.resize(count);
+  if (DecodeGifLzw(scratch.codes.data(), scratch.codes.size(), minCodeSize, into.data(), count) != count) return false;
+  if (!interlaced) return true;
+  scratch.pixels.resize(count);
   static const int kStart[4] = {0, 4, 2, 1};
   static const int kStep[4] = {8, 8, 4, 2};
   std::size_t row = 0;
   for (int pass = 0; pass < 4; ++pass)
     for (int y = kStart[pass]; y < h; y += kStep[pass], ++row)
-      std::copy_n(decoded.begin() + std::ptrdiff_t(row * std::size_t(w)), w,
-                  pixels.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(w)));
+      std::copy_n(scratch.decoded.begin() + std::ptrdiff_t(row * std::size_t(w)), w,
+                  scratch.pixels.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(w)));
   return true;
 }
 
@@ -110,17 +115,14 @@ BYTE PastTableIndex(const ColorMapObject* map, int transparent) {
 bool FillBlock(CTevSubImageBlock& block, const GifImageDesc& desc, const ColorMapObject* map,
                const std::vector<std::uint16_t>& wide, bool withMask) {
   const int w = desc.Width, h = desc.Height;
-  std::vector<BYTE> pixels(wide.size());
   const BYTE pastTable = PastTableIndex(map, block.transparentIndex);
   int maxIndex = 0;
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    pixels[i] = wide[i] < 256 ? BYTE(wide[i]) : pastTable;
-    maxIndex = std::max<int>(maxIndex, pixels[i]);
-  }
+  for (const std::uint16_t v : wide) maxIndex = std::max<int>(maxIndex, v < 256 ? v : pastTable);
   const int mapCount = map ? map->ColorCount : 0;
   // Every index the pixels use must have a table entry.
   const DWORD entries = DWORD(std::max(mapCount, maxIndex + 1));
-  DibPtr dib(DibAlloc(w, h, 8, entries));
+  // Every row is written below, so the pixels need not be zeroed first.
+  DibPtr dib(DibAllocForWrite(w, h, 8, entries));
   if (!dib) return false;
   RGBQUAD* pal = DibPalette(dib.get());
   for (DWORD i = 0; i < entries; ++i) {
@@ -129,7 +131,13 @@ bool FillBlock(CTevSubImageBlock& block, const GifImageDesc& desc, const ColorMa
     else if (!map)
       pal[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};  // no table at all: a grey ramp
   }
-  for (int y = 0; y < h; ++y) std::memcpy(DibRow(dib.get(), y), pixels.data() + std::size_t(y) * w, std::size_t(w));
+  const std::size_t stride = DibStride(dib.get());
+  for (int y = 0; y < h; ++y) {
+    BYTE* row = DibRow(dib.get(), y);
+    const std::uint16_t* src = wide.data() + std::size_t(y) * std::size_t(w);
+    for (int x = 0; x < w; ++x) row[x] = src[x] < 256 ? BYTE(src[x]) : pastTable;
+    std::memset(row + w, 0, stride - std::size_t(w));
+  }
 
   if (withMask && block.transparentIndex >= 0) {
     DibPtr mask(DibAlloc(w, h, 1, 2));
@@ -137,7 +145,7 @@ bool FillBlock(CTevSubImageBlock& block, const GifImageDesc& desc, const ColorMa
     DibPalette(mask.get())[1] = RGBQUAD{255, 255, 255, 0};
     for (int y = 0; y < h; ++y) {
       BYTE* row = DibRow(mask.get(), y);
-      const BYTE* src = pixels.data() + std::size_t(y) * w;
+      const BYTE* src = DibRow(dib.get(), y);
       for (int x = 0; x < w; ++x)
         if (src[x] != block.transparentIndex) row[x >> 3] |= BYTE(0x80 >> (x & 7));
     }
@@ -181,7 +189,7 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
 
   PendingControl control;
   CTevSubImageBlock* last = nullptr;  // last block filled; the pack is the first
-  std::vector<std::uint16_t> pixels;
+  RasterScratch scratch;
   unsigned long long decoded = 0;
   std::string stopReason;
   bool done = false, anyTransparent = false;
@@ -226,7 +234,7 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
         }
         decoded += (unsigned long long)desc.Width * desc.Height;
         if (decoded > kMaxGifDecodedBytes) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: too much image data");
-        if (!ReadRaster(src, minCodeSize, desc.Width, desc.Height, desc.Interlace, pixels)) {
+        if (!ReadRaster(src, minCodeSize, desc.Width, desc.Height, desc.Interlace, scratch)) {
           stopReason = "GIF: image data breaks off";
           done = true;
           break;
@@ -248,7 +256,7 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
         block->delay = control.delay;
         block->transparentIndex = control.transparent;
         if (control.transparent >= 0) anyTransparent = true;
-        if (!FillBlock(*block, desc, map, pixels, withMasks)) return Fail(pack, IMAGEIO_ERR_MEMORY, "GIF: out of memory");
+        if (!FillBlock(*block, desc, map, scratch.pixels, withMasks)) return Fail(pack, IMAGEIO_ERR_MEMORY, "GIF: out of memory");
         if (owned) {
           // last is the chain's tail: link after it instead of walking the
           // chain from the head for every frame.

@@ -23,12 +23,13 @@ CTevImageInfoPack::~CTevImageInfoPack() { DestroyChain(); }
 
 CTevSubImageBlock* CTevImageInfoPack::AppendBlock(std::unique_ptr<CTevSubImageBlock> block) {
   if (!block) return nullptr;
-  CTevSubImageBlock* last = this;
+  CTevSubImageBlock* last = appendTail_ ? appendTail_ : this;
   while (last->next) last = last->next;
   CTevSubImageBlock* raw = block.release();
   raw->prev = last;
   raw->next = nullptr;
   last->next = raw;
+  appendTail_ = raw;
   return raw;
 }
 
@@ -50,6 +51,7 @@ CTevSubImageBlock* CTevImageInfoPack::BlockAt(std::size_t index) {
 void CTevImageInfoPack::DestroyChain() {
   CTevSubImageBlock* b = next;
   next = nullptr;
+  appendTail_ = nullptr;
   while (b) {
     CTevSubImageBlock* following = b->next;
     delete b;

@@ -116,6 +116,30 @@ Out Emf() {
   return o;
 }
 
+// An AVI whose header lists a 4 x 3 canvas of one video stream and whose
+// movie list is empty: the header walker reads it, the decoder finds nothing.
+Out Avi() {
+  Out o;
+  auto id = [&](const char* s) {
+    for (int i = 0; i < 4; ++i) o.v.push_back(BYTE(s[i]));
+  };
+  id("RIFF");
+  o.u32(0);
+  id("AVI ");
+  id("LIST");
+  o.u32(4 + 8 + 56);
+  id("hdrl");
+  id("avih");
+  o.u32(56).u32(40000).u32(0).u32(0).u32(0x10).u32(1).u32(0).u32(1).u32(0).u32(4).u32(3);
+  for (int i = 0; i < 4; ++i) o.u32(0);
+  id("LIST");
+  o.u32(4);
+  id("movi");
+  const std::size_t riff = o.v.size() - 8;
+  for (int i = 0; i < 4; ++i) o.v[4 + std::size_t(i)] = BYTE(riff >> (8 * i));
+  return o;
+}
+
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -151,7 +175,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> exts;
   } targets[] = {{"bmp", {".bmp", ".dib"}}, {"ico", {".ico", ".cur"}}, {"ani", {".ani"}}, {"psd", {".psd"}},
                  {"tga", {".tga"}},         {"pcx", {".pcx"}},         {"gif", {".gif"}}, {"wmf", {".wmf"}},
-                 {"emf", {".emf"}}};
+                 {"emf", {".emf"}},         {"png", {".png"}},         {"jpeg", {".jpg", ".jpeg"}},
+                 {"tiff", {".tif", ".tiff"}}, {"avi", {".avi"}}};
   for (const Target& t : targets) {
     fs::create_directories(dir / t.name);
     CopyCorpus(dir / t.name, t.exts);
@@ -180,6 +205,12 @@ int main(int argc, char** argv) {
   ok &= Save(dir / "pcx/rgba.pcx", IMAGE_FORMAT_PCX, one(Rgba(15, 4, 10)));
   ok &= Save(dir / "gif/anim.gif", IMAGE_FORMAT_GIF, frames(3, false));
   ok &= Save(dir / "gif/one.gif", IMAGE_FORMAT_GIF, one(Indexed(20, 3, 11)));
+  ok &= Save(dir / "png/rgba.png", IMAGE_FORMAT_PNG, one(Rgba(7, 5, 12)));
+  ok &= Save(dir / "png/i8.png", IMAGE_FORMAT_PNG, one(Indexed(9, 4, 13)));
+  ok &= Save(dir / "jpeg/rgb.jpg", IMAGE_FORMAT_JPEG, one(Rgba(16, 8, 14)));
+  ok &= Save(dir / "tiff/pages.tif", IMAGE_FORMAT_TIFF, frames(2, true));
+  ok &= Save(dir / "tiff/i8.tif", IMAGE_FORMAT_TIFF, one(Indexed(10, 3, 15)));
+  Avi().Write(dir / "avi/header-only.avi");
   Wmf().Write(dir / "wmf/shapes.wmf");
   Emf().Write(dir / "emf/shapes.emf");
   if (!ok) std::fprintf(stderr, "image_fuzz_seeds: a writer refused a seed\n");
