@@ -24,6 +24,8 @@ namespace {
 using Canvas = std::vector<std::uint32_t>;
 constexpr std::uint32_t kOpaque = 0xFF000000u;
 constexpr std::uint16_t kUnchanged = 0x100;
+// Unchanged pixels that could keep their colour must be at least 1/64 of a box for the per-run trials.
+constexpr std::size_t kMinChoiceShare = 64;
 
 using Sink = std::function<bool(const std::uint8_t*, std::size_t)>;
 
@@ -447,8 +449,11 @@ class CLocalTableWriter {
               LONG bh, bool interlaced, int codeSize, std::vector<std::uint8_t>& codes, bool& usesTransparent) const {
     enum Style { kClear, kOwn, kRunOwn, kRunClear };
     // The styles differ only on unchanged pixels that could show their own colour.
-    bool choice = false;
-    for (std::size_t p = 0; p < drawn.size() && !choice; ++p) choice = drawn[p] < 0 && own[p] >= 0 && transparent >= 0;
+    // Trials pay off only where such pixels are more than a sliver of the box.
+    std::size_t choices = 0;
+    if (transparent >= 0)
+      for (std::size_t p = 0; p < drawn.size(); ++p) choices += drawn[p] < 0 && own[p] >= 0;
+    const bool choice = choices > 0 && choices * kMinChoiceShare >= drawn.size();
     const int styles = m_settings.level == 1 || !choice ? 1 : 4;
     auto build = [&](Style style, bool& anyClear) {
       std::vector<std::uint8_t> idx(drawn.size());
@@ -480,21 +485,22 @@ class CLocalTableWriter {
       return idx;
     };
     struct Trial {
-      std::vector<std::uint8_t> codes;
-      bool clear = false;
+      std::vector<std::uint8_t> idx, codes;
+      bool clear = false, filled = false;
     };
     auto trial = [&](int style) {
       Trial t;
-      const std::vector<std::uint8_t> idx = build(Style(style), t.clear);
-      t.codes = m_settings.level >= 3 ? TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize)
-                                      : TevImageIO::EncodeGifLzw(idx.data(), idx.size(), codeSize,
-                                                                 TevImageIO::LzwClear::WhenFull);
+      t.idx = build(Style(style), t.clear);
+      t.codes = m_settings.level >= 3 ? TevImageIO::EncodeGifLzwSmallest(t.idx.data(), t.idx.size(), codeSize)
+                                      : TevImageIO::EncodeGifLzw(t.idx.data(), t.idx.size(), codeSize,
+                                                                 TevImageIO::LzwClear::WhenFull, &t.filled);
       return t;
     };
     if (styles == 1 && m_settings.level < 3) {
       // Nothing to choose: one encoding with the better clear strategy.
       bool clear = false;
-      const std::vector<std::uint8_t> idx = build(kClear, clear);
+      // A sliver of unchanged pixels keeps its colour: runs go on through it.
+      const std::vector<std::uint8_t> idx = build(choices > 0 ? kOwn : kClear, clear);
       usesTransparent = transparent >= 0 && clear;
       codes = TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize);
       return;
@@ -509,18 +515,17 @@ class CLocalTableWriter {
       if (t.codes.size() < best.codes.size()) best = std::move(t), bestStyle = s;
     }
     usesTransparent = transparent >= 0 && best.clear;
-    if (m_settings.level < 3) {
-      // The final pass also tries the deferred clear.
-      bool clear = false;
-      const std::vector<std::uint8_t> idx = build(Style(bestStyle), clear);
-      codes = TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize);
-    } else {
-      codes = std::move(best.codes);
-      bool clear = false;
-      const std::vector<std::uint8_t> idx = build(Style(bestStyle), clear);
-      std::vector<std::uint8_t> flexible = TevImageIO::EncodeGifLzwFlexible(idx.data(), idx.size(), codeSize);
-      if (flexible.size() < codes.size()) codes = std::move(flexible);
-    }
+    (void)bestStyle;
+    codes = std::move(best.codes);
+    // The winner also tries the deferred clear (level 2; level 3's trials
+    // did) or the flexible encoder (level 3).
+    std::vector<std::uint8_t> other =
+        m_settings.level < 3
+            ? (best.filled ? TevImageIO::EncodeGifLzw(best.idx.data(), best.idx.size(), codeSize,
+                                                                 TevImageIO::LzwClear::Never)
+                                      : std::vector<std::uint8_t>{})
+            : TevImageIO::EncodeGifLzwFlexible(best.idx.data(), best.idx.size(), codeSize);
+    if (!other.empty() && other.size() < codes.size()) codes = std::move(other);
   }
 
   const CGifImage& m_model;

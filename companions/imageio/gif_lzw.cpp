@@ -1,6 +1,7 @@
 #include "companions/imageio/gif_lzw.h"
 
 #include <algorithm>
+#include <future>
 
 namespace TevImageIO {
 
@@ -18,6 +19,9 @@ class CLzwEncoder {
         m_keys(kHashSize),
         m_codes(kHashSize),
         m_width(m_minCodeSize + 1) {}
+
+  // Whether the table reached its 4096 codes during the last Encode.
+  bool Filled() const { return m_filled; }
 
   template <class Index>
   std::vector<std::uint8_t> Encode(const Index* px, std::size_t count) {
@@ -48,11 +52,14 @@ class CLzwEncoder {
         if (m_next < kTableLimit) {
           m_keys[slot] = key;
           m_codes[slot] = m_next++;
-        } else if (m_policy == LzwClear::WhenFull) {
-          // The clear goes out at the full width; the next code at the start width.
-          m_clearPending = true;
-          Put(m_clear);
-          Reset();
+        } else {
+          m_filled = true;
+          if (m_policy == LzwClear::WhenFull) {
+            // The clear goes out at the full width; the next code at the start width.
+            m_clearPending = true;
+            Put(m_clear);
+            Reset();
+          }
         }
       }
       Put(ent);
@@ -101,14 +108,20 @@ class CLzwEncoder {
   int m_bitCount = 0;
   int m_clear = 0, m_next = 0;
   bool m_clearPending = false;
+  bool m_filled = false;
 };
+
+// Pictures of at least this many pixels encode both clear strategies on two threads.
+constexpr std::size_t kParallelCount = 1 << 16;
 
 }  // namespace
 
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
-                                       LzwClear policy) {
+                                       LzwClear policy, bool* filled) {
   CLzwEncoder encoder(minCodeSize, policy);
-  return encoder.Encode(indexes, count);
+  std::vector<std::uint8_t> codes = encoder.Encode(indexes, count);
+  if (filled) *filled = encoder.Filled();
+  return codes;
 }
 
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t count, int minCodeSize,
@@ -118,13 +131,23 @@ std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t
 }
 
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
-  std::vector<std::uint8_t> best = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::WhenFull);
   // The table only fills on pictures with more pixels than codes.
-  if (count > std::size_t(kTableLimit)) {
-    std::vector<std::uint8_t> deferred = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::Never);
-    if (deferred.size() < best.size()) best = std::move(deferred);
+  if (count <= std::size_t(kTableLimit)) return EncodeGifLzw(indexes, count, minCodeSize, LzwClear::WhenFull);
+  // Large pictures encode both ways at once (the result does not depend on
+  // which finishes first); smaller ones try the deferred clear only when the
+  // table did fill, since until then both streams are the same.
+  if (count >= kParallelCount) {
+    auto deferred = std::async(std::launch::async,
+                               [=] { return EncodeGifLzw(indexes, count, minCodeSize, LzwClear::Never); });
+    std::vector<std::uint8_t> best = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::WhenFull);
+    std::vector<std::uint8_t> other = deferred.get();
+    return other.size() < best.size() ? other : best;
   }
-  return best;
+  CLzwEncoder encoder(minCodeSize, LzwClear::WhenFull);
+  std::vector<std::uint8_t> best = encoder.Encode(indexes, count);
+  if (!encoder.Filled()) return best;
+  std::vector<std::uint8_t> deferred = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::Never);
+  return deferred.size() < best.size() ? deferred : best;
 }
 
 namespace {

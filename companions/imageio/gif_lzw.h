@@ -18,8 +18,10 @@ enum class LzwClear { WhenFull, Never };
 // code size holds literal codes past 255, for testing readers).
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t count, int minCodeSize,
                                        LzwClear policy);
+// filled (may be null) tells whether the table reached its 4096 codes; until
+// then both policies give the same stream.
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
-                                       LzwClear policy);
+                                       LzwClear policy, bool* filled = nullptr);
 
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
 
