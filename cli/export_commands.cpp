@@ -113,6 +113,8 @@ void AddConvertOptions(CLI::App& convert, CConvertOptions& o) {
   convert.add_flag("--no-prev-disposal", o.noPrevDisposal, "GIF: never use the restore-to-previous disposal");
   convert.add_flag("--global-palette", o.globalPalette, "GIF: one colour table for all frames, reduced when needed");
   convert.add_option("--optimize", o.optimize, "GIF: 1 fast, 2 default, 3 smallest")->check(CLI::Range(1, 3));
+  convert.add_option("--lossy", o.lossy, "GIF: lossy LZW, colours within N per channel may stand in (never default)")
+      ->check(CLI::Range(1, 255));
   convert.add_option("--hotspot", o.hotSpot, "CUR/ANI: hot spot X,Y");
   convert.add_option("--frames", o.frames, "also write every frame as BASE<number>.EXT");
   convert.add_option("--codec", o.codec, "AVI: dib, rle or mjpeg (default)")
@@ -130,6 +132,7 @@ int PrepareConvertExport(CLoopwrightDoc& doc, const std::string& out, const CCon
   settings.forbidRestorePrevious = o.noPrevDisposal;
   settings.globalPalette = o.globalPalette;
   settings.gifLevel = o.optimize;
+  settings.gifLossy = o.lossy;
   if (!ParseDither(o.dither, settings.ditherMode)) {
     std::fprintf(stderr, "loopwright: --dither takes none, ordered or diffusion\n");
     return 2;

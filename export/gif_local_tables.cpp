@@ -411,7 +411,7 @@ class CLocalTableWriter {
     bool usesTransparent = false;
     const int bits = global ? m_globalBits : BitsFor(std::max<std::size_t>(table.size() + (transparent >= 0), 2));
     codeSize = std::max(2, bits);
-    Choose(drawn, own, transparent, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
+    Choose(drawn, own, table, transparent, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
     // A first image that leaves canvas undrawn names a transparent index:
     // some viewers show the background colour there otherwise.
     if (m_first && transparent >= 0 && (bw != m_w || bh != m_h)) usesTransparent = true;
@@ -421,7 +421,7 @@ class CLocalTableWriter {
       // The smaller table without the transparent slot: encode again at its code size.
       // No pixel needed the transparent index, so none is left out by dropping it.
       codeSize = std::max(2, localBits);
-      Choose(drawn, own, -1, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
+      Choose(drawn, own, table, -1, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
     }
     Bytes b;
     b.U8(0x21);
@@ -445,8 +445,16 @@ class CLocalTableWriter {
   // The unchanged pixels' values: transparent, their own colour, or
   // whichever continues the run before them; the candidates are encoded
   // (in parallel) and the shortest kept.
-  void Choose(const std::vector<std::int16_t>& drawn, const std::vector<std::int16_t>& own, int transparent, LONG bw,
-              LONG bh, bool interlaced, int codeSize, std::vector<std::uint8_t>& codes, bool& usesTransparent) const {
+  void Choose(const std::vector<std::int16_t>& drawn, const std::vector<std::int16_t>& own,
+              const std::vector<std::uint32_t>& table, int transparent, LONG bw, LONG bh, bool interlaced, int codeSize,
+              std::vector<std::uint8_t>& codes, bool& usesTransparent) const {
+    // Lossy: the chosen indexes encoded again, near table colours standing in.
+    auto lossy = [&](const std::vector<std::uint8_t>& idx) {
+      if (m_settings.lossy <= 0) return;
+      const int count = int(std::min<std::size_t>(table.size(), std::size_t(1) << codeSize));
+      const auto near = TevImageIO::GifNearIndexes(table.data(), count, transparent, m_settings.lossy);
+      codes = TevImageIO::EncodeGifLzwLossy(idx.data(), idx.size(), codeSize, near);
+    };
     enum Style { kClear, kOwn, kRunOwn, kRunClear };
     // The styles differ only on unchanged pixels that could show their own colour.
     // Trials pay off only where such pixels are more than a sliver of the box.
@@ -503,6 +511,7 @@ class CLocalTableWriter {
       const std::vector<std::uint8_t> idx = build(choices > 0 ? kOwn : kClear, clear);
       usesTransparent = transparent >= 0 && clear;
       codes = TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize);
+      lossy(idx);
       return;
     }
     std::vector<std::future<Trial>> futures;
@@ -526,6 +535,7 @@ class CLocalTableWriter {
                                       : std::vector<std::uint8_t>{})
             : TevImageIO::EncodeGifLzwFlexible(best.idx.data(), best.idx.size(), codeSize);
     if (!other.empty() && other.size() < codes.size()) codes = std::move(other);
+    lossy(best.idx);
   }
 
   const CGifImage& m_model;

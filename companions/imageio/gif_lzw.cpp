@@ -1,6 +1,8 @@
 #include "companions/imageio/gif_lzw.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 #include <future>
 
 namespace TevImageIO {
@@ -47,6 +49,16 @@ class CLzwEncoder {
           ent = m_codes[slot];
           continue;
         }
+        if (m_near && std::size_t(c) < m_near->size()) {
+          // A near colour whose string is in the table stands in for c.
+          int alt = -1;
+          for (const std::uint8_t n : (*m_near)[std::size_t(c)])
+            if ((alt = Find((std::uint32_t(ent) << 11) | std::uint32_t(n & mask))) >= 0) break;
+          if (alt >= 0) {
+            ent = alt;
+            continue;
+          }
+        }
         Put(ent);
         ent = c;
         if (m_next < kTableLimit) {
@@ -73,6 +85,12 @@ class CLzwEncoder {
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
   static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u >> 18) & (kHashSize - 1); }
+
+  int Find(std::uint32_t key) const {
+    for (std::size_t slot = Hash(key); m_keys[slot] != kEmpty; slot = (slot + 1) & (kHashSize - 1))
+      if (m_keys[slot] == key) return m_codes[slot];
+    return -1;
+  }
 
   void Reset() {
     std::fill(m_keys.begin(), m_keys.end(), kEmpty);
@@ -109,6 +127,9 @@ class CLzwEncoder {
   int m_clear = 0, m_next = 0;
   bool m_clearPending = false;
   bool m_filled = false;
+
+ public:
+  const std::vector<std::vector<std::uint8_t>>* m_near = nullptr;  // lossy: stand-ins per index
 };
 
 // Pictures of at least this many pixels encode both clear strategies on two threads.
@@ -128,6 +149,46 @@ std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t
                                        LzwClear policy) {
   CLzwEncoder encoder(minCodeSize, policy);
   return encoder.Encode(indexes, count);
+}
+
+std::vector<std::vector<std::uint8_t>> GifNearIndexes(const std::uint32_t* colours, int count, int transparent,
+                                                     int within, int limit) {
+  std::vector<std::vector<std::uint8_t>> near(std::size_t(std::clamp(count, 0, 256)));
+  if (within <= 0) return near;
+  auto channel = [](std::uint32_t c, int k) { return int((c >> (8 * k)) & 0xFF); };
+  for (int i = 0; i < int(near.size()); ++i) {
+    if (i == transparent) continue;
+    std::vector<std::pair<int, int>> found;  // (distance, index)
+    for (int j = 0; j < int(near.size()); ++j) {
+      if (j == i || j == transparent) continue;
+      int worst = 0, sum = 0;
+      for (int k = 0; k < 3; ++k) {
+        const int d = std::abs(channel(colours[i], k) - channel(colours[j], k));
+        worst = std::max(worst, d);
+        sum += d;
+      }
+      if (worst <= within) found.emplace_back(sum, j);
+    }
+    std::sort(found.begin(), found.end());
+    if (int(found.size()) > limit) found.resize(std::size_t(limit));
+    for (const auto& f : found) near[std::size_t(i)].push_back(std::uint8_t(f.second));
+  }
+  return near;
+}
+
+std::vector<std::uint8_t> EncodeGifLzwLossy(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
+                                            const std::vector<std::vector<std::uint8_t>>& near) {
+  // Both clear strategies, and the exact stream: the shortest is kept, so
+  // the lossy mode never makes an image larger.
+  std::vector<std::uint8_t> best = EncodeGifLzwSmallest(indexes, count, minCodeSize);
+  for (LzwClear policy : {LzwClear::WhenFull, LzwClear::Never}) {
+    CLzwEncoder encoder(minCodeSize, policy);
+    encoder.m_near = &near;
+    std::vector<std::uint8_t> codes = encoder.Encode(indexes, count);
+    if (codes.size() < best.size()) best = std::move(codes);
+    if (!encoder.Filled()) break;
+  }
+  return best;
 }
 
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {

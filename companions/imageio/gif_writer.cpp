@@ -367,8 +367,20 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
         at += std::size_t(w);
       }
     }
-    std::vector<std::uint8_t> codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
-    if (options && options->flexibleLzw) {
+    std::vector<std::uint8_t> codes;
+    if (options && options->lossy > 0) {
+      const ColorMapObject* table = local.map ? local.map : global.map;
+      std::vector<std::uint32_t> colours;
+      // Only indexes this image's code size can carry may stand in.
+      for (int i = 0; i < std::min(table->ColorCount, 1 << codeSize); ++i)
+        colours.push_back(std::uint32_t(table->Colors[i].Red) << 16 | std::uint32_t(table->Colors[i].Green) << 8 |
+                          table->Colors[i].Blue);
+      const auto near = GifNearIndexes(colours.data(), int(colours.size()), p.transparent, options->lossy);
+      codes = EncodeGifLzwLossy(indexes.data(), indexes.size(), codeSize, near);
+    } else {
+      codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
+    }
+    if (options && options->flexibleLzw && options->lossy <= 0) {
       std::vector<std::uint8_t> flexible = EncodeGifLzwFlexible(indexes.data(), indexes.size(), codeSize);
       if (flexible.size() < codes.size()) codes = std::move(flexible);
     }

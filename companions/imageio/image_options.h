@@ -84,6 +84,9 @@ class CTevGifExportOptions : public CTevImgExportOptions {
   // Smallest indexes: the global table ordered by use, each image's transparent index the smallest it leaves
   // free and its code size only as wide as its indexes. The same colours show; the indexes differ.
   bool compactIndexes = false;
+  // Lossy LZW: a pixel may take another table colour whose channels each differ by at most this much when
+  // that lengthens a string (0: exact).
+  int lossy = 0;
   // Whole extension blocks (0x21, label, sub-blocks, terminator) written after the loop extension.
   std::vector<std::vector<BYTE>> extensions;
 };
