@@ -517,7 +517,8 @@ class CLocalTableWriter {
     std::vector<std::future<Trial>> futures;
     const bool parallel = drawn.size() >= 4096 && styles > 1;
     for (int s = 1; s < styles && parallel; ++s) futures.push_back(std::async(std::launch::async, trial, s));
-    Trial best = trial(0);
+    // Without trials a sliver of unchanged pixels keeps its colour (as above).
+    Trial best = trial(styles == 1 && choices > 0 ? kOwn : kClear);
     int bestStyle = 0;
     for (int s = 1; s < styles; ++s) {
       Trial t = parallel ? futures[std::size_t(s - 1)].get() : trial(s);
