@@ -88,6 +88,8 @@ const OptionSpec kOptions[] = {
     {"convert", "--no-prev-disposal", T::Flag, "", "", "GIF: never use the restore-to-previous disposal"},
     {"convert", "--global-palette", T::Flag, "", "", "GIF: one colour table for all frames, reduced when needed"},
     {"convert", "--optimize", T::Integer, "1-3", "2", "GIF: 1 fast, 2 default, 3 smallest"},
+    {"convert", "--lossy", T::Integer, "1-255", "",
+     "GIF: lossy LZW, colours within N per channel may stand in (never default)"},
     {"convert", "--hotspot", T::Geometry, "X,Y", "", "CUR/ANI: hot spot"},
     {"convert", "--frames", T::Path, "", "", "also write every frame as BASE<number>.EXT (give BASE.EXT)"},
     {"convert", "--codec", T::Choice, "dib|rle|mjpeg", "mjpeg", "AVI: video codec"},

@@ -83,6 +83,7 @@ CConvertOptions ConvertOptionsFromTable(const CTableValues& v) {
   o.noPrevDisposal = v.Flag("no-prev-disposal");
   o.globalPalette = v.Flag("global-palette");
   o.optimize = int(v.Int("optimize", 2));
+  o.lossy = int(v.Int("lossy", 0));
   o.hotSpot = v.Text("hotspot");
   o.frames = v.Text("frames");
   o.codec = v.Text("codec");
@@ -104,6 +105,7 @@ int PrepareConvertExport(CLoopwrightDoc& doc, const std::string& out, const CCon
   settings.forbidRestorePrevious = o.noPrevDisposal;
   settings.globalPalette = o.globalPalette;
   settings.gifLevel = o.optimize;
+  settings.gifLossy = o.lossy;
   if (!ParseDither(o.dither, settings.ditherMode)) {
     message = "--dither takes none, ordered or diffusion";
     return 2;

@@ -18,6 +18,7 @@ struct CConvertOptions {
   bool noPrevDisposal = false; // no frame gets restore-to-previous
   bool globalPalette = false;  // GIF: one colour table for all frames
   int optimize = 2;            // GIF: optimization level 1..3
+  int lossy = 0;               // GIF: lossy LZW tolerance per channel, 0 exact
   std::string hotSpot;         // "X,Y" for cursors
   std::string frames;          // BASE.EXT: every frame as a picture
   std::string codec;           // AVI: dib | rle | mjpeg

@@ -65,6 +65,7 @@ bool ExportGif(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress*
     if (progress) progress->SetCaption(caption);
     CGifStreamSettings stream;
     stream.level = settings.gifLevel;
+    stream.lossy = settings.gifLossy;
     stream.ditherMode = options.ditherMode;
     stream.ditherParameter = options.ditherParameter;
     stream.keyColour = options.keyColour;
@@ -81,6 +82,7 @@ bool ExportGif(CLoopwrightDoc& doc, const std::string& path, CTevCommonProgress*
   auto gifOptions = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_GIF);
   CTevImageInfoPack pack;
   gifOptions->As<CTevGifExportOptions>()->flexibleLzw = settings.gifLevel >= 3;
+  gifOptions->As<CTevGifExportOptions>()->lossy = settings.gifLossy;
   if (!FillGifPack(result, doc, pack, *gifOptions->As<CTevGifExportOptions>(), true)) {
     SetReason(reason, "the frames could not be prepared");
     return false;

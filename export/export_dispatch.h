@@ -22,6 +22,7 @@ struct CExportSettings {
   bool forbidRestorePrevious = false;  // no frame gets disposal 3
   bool globalPalette = false;          // GIF: one colour table for every frame, even when colours are lost
   int gifLevel = 2;                    // GIF: 1 fast, 2 default, 3 slowest and smallest
+  int gifLossy = 0;                    // GIF: lossy LZW, colours within this per channel may stand in (0: exact)
   std::vector<POINT> hotSpots;         // CUR: one per frame (the first repeats); ANI: the first
   CVideoExportOptions video;           // AVI, MP4, WEBM
   CFlashSettings flash;                // SWF: bitmaps, rate, timing (fps 0: from the delays)

@@ -24,6 +24,8 @@ namespace {
 using Canvas = std::vector<std::uint32_t>;
 constexpr std::uint32_t kOpaque = 0xFF000000u;
 constexpr std::uint16_t kUnchanged = 0x100;
+// Unchanged pixels that could keep their colour must be at least 1/64 of a box for the per-run trials.
+constexpr std::size_t kMinChoiceShare = 64;
 
 using Sink = std::function<bool(const std::uint8_t*, std::size_t)>;
 
@@ -409,7 +411,7 @@ class CLocalTableWriter {
     bool usesTransparent = false;
     const int bits = global ? m_globalBits : BitsFor(std::max<std::size_t>(table.size() + (transparent >= 0), 2));
     codeSize = std::max(2, bits);
-    Choose(drawn, own, transparent, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
+    Choose(drawn, own, table, transparent, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
     // A first image that leaves canvas undrawn names a transparent index:
     // some viewers show the background colour there otherwise.
     if (m_first && transparent >= 0 && (bw != m_w || bh != m_h)) usesTransparent = true;
@@ -419,7 +421,7 @@ class CLocalTableWriter {
       // The smaller table without the transparent slot: encode again at its code size.
       // No pixel needed the transparent index, so none is left out by dropping it.
       codeSize = std::max(2, localBits);
-      Choose(drawn, own, -1, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
+      Choose(drawn, own, table, -1, bw, bh, e.interlaced, codeSize, codes, usesTransparent);
     }
     Bytes b;
     b.U8(0x21);
@@ -443,12 +445,23 @@ class CLocalTableWriter {
   // The unchanged pixels' values: transparent, their own colour, or
   // whichever continues the run before them; the candidates are encoded
   // (in parallel) and the shortest kept.
-  void Choose(const std::vector<std::int16_t>& drawn, const std::vector<std::int16_t>& own, int transparent, LONG bw,
-              LONG bh, bool interlaced, int codeSize, std::vector<std::uint8_t>& codes, bool& usesTransparent) const {
+  void Choose(const std::vector<std::int16_t>& drawn, const std::vector<std::int16_t>& own,
+              const std::vector<std::uint32_t>& table, int transparent, LONG bw, LONG bh, bool interlaced, int codeSize,
+              std::vector<std::uint8_t>& codes, bool& usesTransparent) const {
+    // Lossy: the chosen indexes encoded again, near table colours standing in.
+    auto lossy = [&](const std::vector<std::uint8_t>& idx) {
+      if (m_settings.lossy <= 0) return;
+      const int count = int(std::min<std::size_t>(table.size(), std::size_t(1) << codeSize));
+      const auto near = TevImageIO::GifNearIndexes(table.data(), count, transparent, m_settings.lossy);
+      codes = TevImageIO::EncodeGifLzwLossy(idx.data(), idx.size(), codeSize, near);
+    };
     enum Style { kClear, kOwn, kRunOwn, kRunClear };
     // The styles differ only on unchanged pixels that could show their own colour.
-    bool choice = false;
-    for (std::size_t p = 0; p < drawn.size() && !choice; ++p) choice = drawn[p] < 0 && own[p] >= 0 && transparent >= 0;
+    // Trials pay off only where such pixels are more than a sliver of the box.
+    std::size_t choices = 0;
+    if (transparent >= 0)
+      for (std::size_t p = 0; p < drawn.size(); ++p) choices += drawn[p] < 0 && own[p] >= 0;
+    const bool choice = choices > 0 && choices * kMinChoiceShare >= drawn.size();
     const int styles = m_settings.level == 1 || !choice ? 1 : 4;
     auto build = [&](Style style, bool& anyClear) {
       std::vector<std::uint8_t> idx(drawn.size());
@@ -480,47 +493,50 @@ class CLocalTableWriter {
       return idx;
     };
     struct Trial {
-      std::vector<std::uint8_t> codes;
-      bool clear = false;
+      std::vector<std::uint8_t> idx, codes;
+      bool clear = false, filled = false;
     };
     auto trial = [&](int style) {
       Trial t;
-      const std::vector<std::uint8_t> idx = build(Style(style), t.clear);
-      t.codes = m_settings.level >= 3 ? TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize)
-                                      : TevImageIO::EncodeGifLzw(idx.data(), idx.size(), codeSize,
-                                                                 TevImageIO::LzwClear::WhenFull);
+      t.idx = build(Style(style), t.clear);
+      t.codes = m_settings.level >= 3 ? TevImageIO::EncodeGifLzwSmallest(t.idx.data(), t.idx.size(), codeSize)
+                                      : TevImageIO::EncodeGifLzw(t.idx.data(), t.idx.size(), codeSize,
+                                                                 TevImageIO::LzwClear::WhenFull, &t.filled);
       return t;
     };
     if (styles == 1 && m_settings.level < 3) {
       // Nothing to choose: one encoding with the better clear strategy.
       bool clear = false;
-      const std::vector<std::uint8_t> idx = build(kClear, clear);
+      // A sliver of unchanged pixels keeps its colour: runs go on through it.
+      const std::vector<std::uint8_t> idx = build(choices > 0 ? kOwn : kClear, clear);
       usesTransparent = transparent >= 0 && clear;
       codes = TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize);
+      lossy(idx);
       return;
     }
     std::vector<std::future<Trial>> futures;
     const bool parallel = drawn.size() >= 4096 && styles > 1;
     for (int s = 1; s < styles && parallel; ++s) futures.push_back(std::async(std::launch::async, trial, s));
-    Trial best = trial(0);
+    // Without trials a sliver of unchanged pixels keeps its colour (as above).
+    Trial best = trial(styles == 1 && choices > 0 ? kOwn : kClear);
     int bestStyle = 0;
     for (int s = 1; s < styles; ++s) {
       Trial t = parallel ? futures[std::size_t(s - 1)].get() : trial(s);
       if (t.codes.size() < best.codes.size()) best = std::move(t), bestStyle = s;
     }
     usesTransparent = transparent >= 0 && best.clear;
-    if (m_settings.level < 3) {
-      // The final pass also tries the deferred clear.
-      bool clear = false;
-      const std::vector<std::uint8_t> idx = build(Style(bestStyle), clear);
-      codes = TevImageIO::EncodeGifLzwSmallest(idx.data(), idx.size(), codeSize);
-    } else {
-      codes = std::move(best.codes);
-      bool clear = false;
-      const std::vector<std::uint8_t> idx = build(Style(bestStyle), clear);
-      std::vector<std::uint8_t> flexible = TevImageIO::EncodeGifLzwFlexible(idx.data(), idx.size(), codeSize);
-      if (flexible.size() < codes.size()) codes = std::move(flexible);
-    }
+    (void)bestStyle;
+    codes = std::move(best.codes);
+    // The winner also tries the deferred clear (level 2; level 3's trials
+    // did) or the flexible encoder (level 3).
+    std::vector<std::uint8_t> other =
+        m_settings.level < 3
+            ? (best.filled ? TevImageIO::EncodeGifLzw(best.idx.data(), best.idx.size(), codeSize,
+                                                                 TevImageIO::LzwClear::Never)
+                                      : std::vector<std::uint8_t>{})
+            : TevImageIO::EncodeGifLzwFlexible(best.idx.data(), best.idx.size(), codeSize);
+    if (!other.empty() && other.size() < codes.size()) codes = std::move(other);
+    lossy(best.idx);
   }
 
   const CGifImage& m_model;

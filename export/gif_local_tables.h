@@ -27,6 +27,7 @@ struct CGifStreamSettings {
   int ditherParameter = 100;
   COLORREF keyColour = 0xFFFFFF;  // matte for partly transparent pixels
   bool optimizeFrames = true;     // false: every frame drawn whole over a cleared canvas
+  int lossy = 0;                  // lossy LZW: table colours within this per channel may stand in (0: exact)
 };
 
 // Distinct colours of the opaque pixels of every composed frame, counting

@@ -295,6 +295,7 @@ bool FillGifPack(CGifOptimizeResult& result, const CGifImage& model, TevImageIO:
   options.loopAlways = GifKeepsFileLoop(model);
   options.extensions = model.m_gifExtensions;
   options.colorCount = result.tableSize;
+  options.compactIndexes = true;
   for (std::size_t i = 0; i < result.entries.size(); ++i) {
     CFrameOptimal& e = result.entries[i];
     std::unique_ptr<CTevSubImageBlock> owned;

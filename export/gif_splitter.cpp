@@ -344,11 +344,17 @@ bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& resu
       best = std::move(keep);
       disposal = 1;
     }
-    if (prev && (!best || prev->size <= best->size)) {
+    // Disposing entry i - 1 gives it a graphic control block (8 bytes) when
+    // it would need none for its delay or transparency.
+    const long control =
+        full[i - 1].delay == 0 && !(full[i - 1].graphicControl & 0x02) && !drawn[i - 1].mask ? 8 : 0;
+    if (prev && (!best || prev->size + control <= best->size)) {
+      prev->size += control;
       best = std::move(prev);
       disposal = 3;
     }
     if (auto background = maker.Best(cleared, target, interlaced)) {
+      background->size += control;
       if (!best || background->size < best->size) {
         best = std::move(background);
         disposal = 2;

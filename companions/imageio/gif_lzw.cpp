@@ -1,6 +1,9 @@
 #include "companions/imageio/gif_lzw.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
+#include <future>
 
 namespace TevImageIO {
 
@@ -18,6 +21,9 @@ class CLzwEncoder {
         m_keys(kHashSize),
         m_codes(kHashSize),
         m_width(m_minCodeSize + 1) {}
+
+  // Whether the table reached its 4096 codes during the last Encode.
+  bool Filled() const { return m_filled; }
 
   template <class Index>
   std::vector<std::uint8_t> Encode(const Index* px, std::size_t count) {
@@ -43,16 +49,29 @@ class CLzwEncoder {
           ent = m_codes[slot];
           continue;
         }
+        if (m_near && std::size_t(c) < m_near->size()) {
+          // A near colour whose string is in the table stands in for c.
+          int alt = -1;
+          for (const std::uint8_t n : (*m_near)[std::size_t(c)])
+            if ((alt = Find((std::uint32_t(ent) << 11) | std::uint32_t(n & mask))) >= 0) break;
+          if (alt >= 0) {
+            ent = alt;
+            continue;
+          }
+        }
         Put(ent);
         ent = c;
         if (m_next < kTableLimit) {
           m_keys[slot] = key;
           m_codes[slot] = m_next++;
-        } else if (m_policy == LzwClear::WhenFull) {
-          // The clear goes out at the full width; the next code at the start width.
-          m_clearPending = true;
-          Put(m_clear);
-          Reset();
+        } else {
+          m_filled = true;
+          if (m_policy == LzwClear::WhenFull) {
+            // The clear goes out at the full width; the next code at the start width.
+            m_clearPending = true;
+            Put(m_clear);
+            Reset();
+          }
         }
       }
       Put(ent);
@@ -66,6 +85,12 @@ class CLzwEncoder {
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
   static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u >> 18) & (kHashSize - 1); }
+
+  int Find(std::uint32_t key) const {
+    for (std::size_t slot = Hash(key); m_keys[slot] != kEmpty; slot = (slot + 1) & (kHashSize - 1))
+      if (m_keys[slot] == key) return m_codes[slot];
+    return -1;
+  }
 
   void Reset() {
     std::fill(m_keys.begin(), m_keys.end(), kEmpty);
@@ -101,14 +126,23 @@ class CLzwEncoder {
   int m_bitCount = 0;
   int m_clear = 0, m_next = 0;
   bool m_clearPending = false;
+  bool m_filled = false;
+
+ public:
+  const std::vector<std::vector<std::uint8_t>>* m_near = nullptr;  // lossy: stand-ins per index
 };
+
+// Pictures of at least this many pixels encode both clear strategies on two threads.
+constexpr std::size_t kParallelCount = 1 << 16;
 
 }  // namespace
 
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
-                                       LzwClear policy) {
+                                       LzwClear policy, bool* filled) {
   CLzwEncoder encoder(minCodeSize, policy);
-  return encoder.Encode(indexes, count);
+  std::vector<std::uint8_t> codes = encoder.Encode(indexes, count);
+  if (filled) *filled = encoder.Filled();
+  return codes;
 }
 
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t count, int minCodeSize,
@@ -117,14 +151,64 @@ std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t
   return encoder.Encode(indexes, count);
 }
 
-std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
-  std::vector<std::uint8_t> best = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::WhenFull);
-  // The table only fills on pictures with more pixels than codes.
-  if (count > std::size_t(kTableLimit)) {
-    std::vector<std::uint8_t> deferred = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::Never);
-    if (deferred.size() < best.size()) best = std::move(deferred);
+std::vector<std::vector<std::uint8_t>> GifNearIndexes(const std::uint32_t* colours, int count, int transparent,
+                                                     int within, int limit) {
+  std::vector<std::vector<std::uint8_t>> near(std::size_t(std::clamp(count, 0, 256)));
+  if (within <= 0) return near;
+  auto channel = [](std::uint32_t c, int k) { return int((c >> (8 * k)) & 0xFF); };
+  for (int i = 0; i < int(near.size()); ++i) {
+    if (i == transparent) continue;
+    std::vector<std::pair<int, int>> found;  // (distance, index)
+    for (int j = 0; j < int(near.size()); ++j) {
+      if (j == i || j == transparent) continue;
+      int worst = 0, sum = 0;
+      for (int k = 0; k < 3; ++k) {
+        const int d = std::abs(channel(colours[i], k) - channel(colours[j], k));
+        worst = std::max(worst, d);
+        sum += d;
+      }
+      if (worst <= within) found.emplace_back(sum, j);
+    }
+    std::sort(found.begin(), found.end());
+    if (int(found.size()) > limit) found.resize(std::size_t(limit));
+    for (const auto& f : found) near[std::size_t(i)].push_back(std::uint8_t(f.second));
+  }
+  return near;
+}
+
+std::vector<std::uint8_t> EncodeGifLzwLossy(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
+                                            const std::vector<std::vector<std::uint8_t>>& near) {
+  // Both clear strategies, and the exact stream: the shortest is kept, so
+  // the lossy mode never makes an image larger.
+  std::vector<std::uint8_t> best = EncodeGifLzwSmallest(indexes, count, minCodeSize);
+  for (LzwClear policy : {LzwClear::WhenFull, LzwClear::Never}) {
+    CLzwEncoder encoder(minCodeSize, policy);
+    encoder.m_near = &near;
+    std::vector<std::uint8_t> codes = encoder.Encode(indexes, count);
+    if (codes.size() < best.size()) best = std::move(codes);
+    if (!encoder.Filled()) break;
   }
   return best;
+}
+
+std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
+  // The table only fills on pictures with more pixels than codes.
+  if (count <= std::size_t(kTableLimit)) return EncodeGifLzw(indexes, count, minCodeSize, LzwClear::WhenFull);
+  // Large pictures encode both ways at once (the result does not depend on
+  // which finishes first); smaller ones try the deferred clear only when the
+  // table did fill, since until then both streams are the same.
+  if (count >= kParallelCount) {
+    auto deferred = std::async(std::launch::async,
+                               [=] { return EncodeGifLzw(indexes, count, minCodeSize, LzwClear::Never); });
+    std::vector<std::uint8_t> best = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::WhenFull);
+    std::vector<std::uint8_t> other = deferred.get();
+    return other.size() < best.size() ? other : best;
+  }
+  CLzwEncoder encoder(minCodeSize, LzwClear::WhenFull);
+  std::vector<std::uint8_t> best = encoder.Encode(indexes, count);
+  if (!encoder.Filled()) return best;
+  std::vector<std::uint8_t> deferred = EncodeGifLzw(indexes, count, minCodeSize, LzwClear::Never);
+  return deferred.size() < best.size() ? deferred : best;
 }
 
 namespace {

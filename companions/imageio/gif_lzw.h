@@ -18,8 +18,10 @@ enum class LzwClear { WhenFull, Never };
 // code size holds literal codes past 255, for testing readers).
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t count, int minCodeSize,
                                        LzwClear policy);
+// filled (may be null) tells whether the table reached its 4096 codes; until
+// then both policies give the same stream.
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
-                                       LzwClear policy);
+                                       LzwClear policy, bool* filled = nullptr);
 
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
 
@@ -27,6 +29,18 @@ std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std:
 // of the last few prefixes of the longest match may be emitted instead when
 // it lets the next code reach further. Slower; usually a little smaller.
 std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
+
+// Lossy: near[c] lists the indexes (closest first) that may stand in for
+// index c when the string with the stand-in is in the table already, so
+// strings run longer. Indexes without a list are kept exactly.
+std::vector<std::uint8_t> EncodeGifLzwLossy(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
+                                            const std::vector<std::vector<std::uint8_t>>& near);
+// The stand-in lists for a colour table (0xRRGGBB per entry): every other
+// entry whose channels each differ by at most within, closest first, at
+// most limit of them; the transparent index (-1: none) neither stands in
+// nor is replaced.
+std::vector<std::vector<std::uint8_t>> GifNearIndexes(const std::uint32_t* colours, int count, int transparent,
+                                                     int within, int limit = 8);
 
 // Decodes a code stream (the sub-blocks joined) with minimum code size
 // 1..11 into out[0..count): codes widen up to 12 bits, a full table is kept

@@ -11,7 +11,10 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "companions/dibkernel/dib_convert.h"
@@ -83,7 +86,47 @@ struct PreparedBlock {
   int transparent;
   bool localTable;
   int maxIndex;
+  std::bitset<256> used;  // indexes of visible pixels
 };
+
+// Whether pixel x of a row shows: its mask bit is set and it does not hold
+// the transparent index.
+inline bool Shown(const BYTE* row, const BYTE* maskRow, LONG x, int transparent) {
+  return (!maskRow || ((maskRow[x >> 3] >> (7 - (x & 7))) & 1)) && row[x] != transparent;
+}
+
+// The global table's order: indexes drawn by more images first, then by
+// more pixels, so that an image drawing only common colours needs fewer
+// index bits (its code size follows its largest index). The background
+// index follows the drawn ones. order[old] is the new index.
+std::array<int, 256> GlobalOrder(const std::vector<PreparedBlock>& blocks, const std::array<std::uint64_t, 256>& pixels,
+                                 int background) {
+  std::array<int, 256> images{};
+  for (const PreparedBlock& p : blocks)
+    if (!p.localTable)
+      for (int i = 0; i < 256; ++i) images[std::size_t(i)] += p.used[std::size_t(i)] ? 1 : 0;
+  std::array<int, 256> byRank;
+  for (int i = 0; i < 256; ++i) byRank[std::size_t(i)] = i;
+  auto rank = [&](int i) {
+    const int group = images[std::size_t(i)] > 0 ? 0 : i == background ? 1 : 2;
+    return std::make_tuple(group, -images[std::size_t(i)], -(long long)pixels[std::size_t(i)], i);
+  };
+  std::sort(byRank.begin(), byRank.end(), [&](int a, int b) { return rank(a) < rank(b); });
+  std::array<int, 256> order{};
+  for (int k = 0; k < 256; ++k) order[std::size_t(byRank[std::size_t(k)])] = k;
+  return order;
+}
+
+// The smallest index no visible pixel of the image uses (its transparent
+// index), -1 when every index is drawn.
+int FirstUnused(const std::bitset<256>& used, const std::array<int, 256>* order) {
+  std::bitset<256> mapped;
+  for (int i = 0; i < 256; ++i)
+    if (used[std::size_t(i)]) mapped.set(std::size_t(order ? (*order)[std::size_t(i)] : i));
+  for (int i = 0; i < 256; ++i)
+    if (!mapped[std::size_t(i)]) return i;
+  return -1;
+}
 
 bool SamePalette(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b, int count) {
   const std::size_t na = DibPaletteEntries(a), nb = DibPaletteEntries(b);
@@ -103,6 +146,30 @@ ColorMapObject* MakeMap(const BITMAPINFOHEADER* pic, int size) {
   for (std::size_t i = 0; i < n; ++i)
     colours[i] = GifColorType{DibPalette(pic)[i].rgbRed, DibPalette(pic)[i].rgbGreen, DibPalette(pic)[i].rgbBlue};
   return GifMakeMapObject(size, colours.data());
+}
+
+// An image descriptor (0x2C, place, size, flags) and its local table.
+std::vector<GifByteType> ImageDescriptor(int x, int y, int w, int h, bool interlaced, const ColorMapObject* local) {
+  std::vector<GifByteType> d = {0x2C};
+  for (int v : {x, y, w, h}) {
+    d.push_back(GifByteType(v & 0xFF));
+    d.push_back(GifByteType((v >> 8) & 0xFF));
+  }
+  d.push_back(GifByteType((local ? 0x80 | (local->BitsPerPixel - 1) : 0) | (interlaced ? 0x40 : 0)));
+  if (local)
+    for (int i = 0; i < local->ColorCount; ++i)
+      d.insert(d.end(), {local->Colors[i].Red, local->Colors[i].Green, local->Colors[i].Blue});
+  return d;
+}
+
+// Data in sub-blocks of at most 255 bytes, then the empty block.
+void AppendSubBlocks(const std::vector<std::uint8_t>& data, std::vector<GifByteType>& out) {
+  for (std::size_t off = 0; off < data.size(); off += 255) {
+    const std::size_t n = std::min<std::size_t>(255, data.size() - off);
+    out.push_back(GifByteType(n));
+    out.insert(out.end(), data.begin() + std::ptrdiff_t(off), data.begin() + std::ptrdiff_t(off + n));
+  }
+  out.push_back(0);
 }
 
 // Writes whole extension blocks (0x21, label, sub-blocks, terminator)
@@ -136,10 +203,11 @@ bool WriteKeptExtensions(GifFileType* gif, const std::vector<std::vector<BYTE>>&
 int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifSink& sink, std::string& reason,
               CTevCommonProgress* progress) {
   std::vector<PreparedBlock> blocks;
+  std::array<std::uint64_t, 256> pixels{};  // visible pixels per index over all images
   int screenW = pack.width, screenH = pack.height;
   int globalMax = 0;
   for (const CTevSubImageBlock* b = &pack; b; b = b->next) {
-    PreparedBlock p{b, nullptr, nullptr, nullptr, -1, false, 0};
+    PreparedBlock p{b, nullptr, nullptr, nullptr, -1, false, 0, {}};
     p.picture = PalettePicture(*b, p.holder);
     if (!p.picture) {
       reason = "GIF: a frame has no usable picture";
@@ -155,19 +223,22 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
         b->transparentIndex < 256)
       p.mask = m;
     p.transparent = (b->transparentIndex >= 0 && b->transparentIndex < 256) ? b->transparentIndex : -1;
-    // The largest index a visible pixel uses; the transparent index only
-    // needs a code, not a table entry.
-    int maxIndex = 0;
+    // The indexes visible pixels use and how often; the transparent index
+    // only needs a code, not a table entry.
+    std::array<std::uint32_t, 256> counts{};
     for (LONG y = 0; y < h; ++y) {
       const BYTE* row = DibRow(p.picture, y);
       const BYTE* m = p.mask ? DibRow(p.mask, y) : nullptr;
-      if (!m) {
-        maxIndex = std::max<int>(maxIndex, *std::max_element(row, row + w));
-        continue;
-      }
       for (LONG x = 0; x < w; ++x)
-        if ((m[x >> 3] >> (7 - (x & 7))) & 1) maxIndex = std::max<int>(maxIndex, row[x]);
+        if (Shown(row, m, x, p.transparent)) ++counts[row[x]];
     }
+    int maxIndex = 0;
+    for (int i = 0; i < 256; ++i)
+      if (counts[std::size_t(i)]) {
+        p.used.set(std::size_t(i));
+        maxIndex = i;
+        pixels[std::size_t(i)] += counts[std::size_t(i)];
+      }
     p.maxIndex = maxIndex;
     screenW = std::max<int>(screenW, b->x + w);
     screenH = std::max<int>(screenH, b->y + h);
@@ -186,10 +257,44 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
       p.localTable = &p != &blocks.front();
     if (!p.localTable) globalMax = std::max(globalMax, p.maxIndex);
   }
+  // Global images draw through the new order; each image's transparent
+  // index becomes the smallest index it does not draw.
+  const int givenBackground = pack.imageColorIndex >= 0 && pack.imageColorIndex < 256 ? pack.imageColorIndex : 0;
+  const bool compact = options && options->compactIndexes;
+  std::array<int, 256> order{};
+  for (int i = 0; i < 256; ++i) order[std::size_t(i)] = i;
+  if (compact) order = GlobalOrder(blocks, pixels, givenBackground);
+  const int oldBits = BitsFor(std::max(wanted, globalMax + 1));
+  const bool backgroundShown = pack.imageColorIndex >= 0 && pack.imageColorIndex < (1 << oldBits);
+  globalMax = 0;
+  for (PreparedBlock& p : blocks) {
+    const std::array<int, 256>* map = p.localTable ? nullptr : &order;
+    if (compact && (p.transparent >= 0 || p.mask)) {
+      const int unused = FirstUnused(p.used, map);
+      p.transparent = unused >= 0 ? unused : (map ? order[std::size_t(p.transparent)] : p.transparent);
+    }
+    if (map) {
+      int top = 0;
+      for (int i = 0; i < 256; ++i)
+        if (p.used[std::size_t(i)]) top = std::max(top, order[std::size_t(i)]);
+      p.maxIndex = top;
+      globalMax = std::max(globalMax, top);
+    }
+  }
   int globalBits = BitsFor(std::max(wanted, globalMax + 1));
   for (const PreparedBlock& p : blocks)
     while (!p.localTable && p.transparent >= (1 << std::max(globalBits, 2))) ++globalBits;
-  MapCloser global{MakeMap(globalPic, 1 << globalBits)};
+  // The background keeps its colour when the table reaches its new slot.
+  const int movedBackground = order[std::size_t(givenBackground)];
+  if (backgroundShown) globalBits = std::max(globalBits, BitsFor(movedBackground + 1));
+  std::vector<GifColorType> globalColours(std::size_t(1) << globalBits, GifColorType{0, 0, 0});
+  for (int i = 0; i < 256; ++i) {
+    const std::size_t to = std::size_t(order[std::size_t(i)]);
+    if (to < globalColours.size() && std::size_t(i) < DibPaletteEntries(globalPic))
+      globalColours[to] = GifColorType{DibPalette(globalPic)[i].rgbRed, DibPalette(globalPic)[i].rgbGreen,
+                                       DibPalette(globalPic)[i].rgbBlue};
+  }
+  MapCloser global{GifMakeMapObject(int(globalColours.size()), globalColours.data())};
   if (!global.map) return IMAGEIO_ERR_MEMORY;
 
   int error = 0;
@@ -200,7 +305,7 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
     return IMAGEIO_ERR_MEMORY;
   }
   EGifSetGifVersion(gif, true);
-  const int background = pack.imageColorIndex >= 0 && pack.imageColorIndex < (1 << globalBits) ? pack.imageColorIndex : 0;
+  const int background = backgroundShown ? movedBackground : 0;
   auto failed = [&](const char* what) {
     reason = std::string("GIF: ") + what + (sink.failed ? ": write error" : "");
     return IMAGEIO_ERR_WRITE;
@@ -239,12 +344,13 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
     while (p.transparent >= (1 << std::max(localBits, 2))) ++localBits;
     MapCloser local{p.localTable ? MakeMap(p.picture, 1 << localBits) : nullptr};
     if (p.localTable && !local.map) return IMAGEIO_ERR_MEMORY;
-    if (EGifPutImageDesc(gif, b.x, b.y, w, h, interlaced, local.map) == GIF_ERROR) return failed("image descriptor");
     // Rows in file order, hidden pixels as the transparent index, encoded by
-    // our LZW coder (the smaller of its clear strategies) at the code size
-    // giflib announced for the image's table.
+    // our LZW coder (the smaller of its clear strategies). With compact
+    // indexes the code size covers the indexes this image writes, not the
+    // whole table: fewer bits per code where an image draws few colours.
     const int tableBits = local.map ? local.map->BitsPerPixel : global.map->BitsPerPixel;
-    const int codeSize = std::max(2, tableBits);
+    const int codeSize = std::max(2, compact ? BitsFor(std::max(p.maxIndex, p.transparent) + 1) : tableBits);
+    const std::array<int, 256>* map = p.localTable ? nullptr : &order;
     indexes.resize(std::size_t(w) * std::size_t(h));
     std::size_t at = 0;
     static const int kStart[4] = {0, 4, 2, 1};
@@ -253,29 +359,38 @@ int EncodeGif(CTevImageInfoPack& pack, const CTevGifExportOptions* options, GifS
     for (int pass = 0; pass < passes; ++pass) {
       for (LONG y = interlaced ? kStart[pass] : 0; y < h; y += interlaced ? kStep[pass] : 1) {
         GifPixelType* line = indexes.data() + at;
-        std::memcpy(line, DibRow(p.picture, y), std::size_t(w));
-        if (p.mask) {
-          const BYTE* m = DibRow(p.mask, y);
-          for (LONG x = 0; x < w; ++x)
-            if (!((m[x >> 3] >> (7 - (x & 7))) & 1)) line[x] = GifPixelType(p.transparent);
-        }
+        const BYTE* row = DibRow(p.picture, y);
+        const BYTE* m = p.mask ? DibRow(p.mask, y) : nullptr;
+        const int given = p.block->transparentIndex >= 0 && p.block->transparentIndex < 256 ? p.block->transparentIndex : -1;
+        for (LONG x = 0; x < w; ++x)
+          line[x] = Shown(row, m, x, given) ? GifPixelType(map ? (*map)[row[x]] : row[x]) : GifPixelType(p.transparent);
         at += std::size_t(w);
       }
     }
-    std::vector<std::uint8_t> codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
-    if (options && options->flexibleLzw) {
+    std::vector<std::uint8_t> codes;
+    if (options && options->lossy > 0) {
+      const ColorMapObject* table = local.map ? local.map : global.map;
+      std::vector<std::uint32_t> colours;
+      // Only indexes this image's code size can carry may stand in.
+      for (int i = 0; i < std::min(table->ColorCount, 1 << codeSize); ++i)
+        colours.push_back(std::uint32_t(table->Colors[i].Red) << 16 | std::uint32_t(table->Colors[i].Green) << 8 |
+                          table->Colors[i].Blue);
+      const auto near = GifNearIndexes(colours.data(), int(colours.size()), p.transparent, options->lossy);
+      codes = EncodeGifLzwLossy(indexes.data(), indexes.size(), codeSize, near);
+    } else {
+      codes = EncodeGifLzwSmallest(indexes.data(), indexes.size(), codeSize);
+    }
+    if (options && options->flexibleLzw && options->lossy <= 0) {
       std::vector<std::uint8_t> flexible = EncodeGifLzwFlexible(indexes.data(), indexes.size(), codeSize);
       if (flexible.size() < codes.size()) codes = std::move(flexible);
     }
-    GifByteType block[256];
-    for (std::size_t off = 0; off < codes.size(); off += 255) {
-      const std::size_t n = std::min<std::size_t>(255, codes.size() - off);
-      block[0] = GifByteType(n);
-      std::memcpy(block + 1, codes.data() + off, n);
-      const int rc = off == 0 ? EGifPutCode(gif, codeSize, block) : EGifPutCodeNext(gif, block);
-      if (rc == GIF_ERROR) return failed("image data");
-    }
-    if (EGifPutCodeNext(gif, nullptr) == GIF_ERROR) return failed("image data");
+    // The image goes out directly (giflib would announce the table's code
+    // size rather than this image's): descriptor, local table, code size,
+    // sub-blocks, terminator.
+    std::vector<GifByteType> out = ImageDescriptor(b.x, b.y, w, h, interlaced, local.map);
+    out.push_back(GifByteType(codeSize));
+    AppendSubBlocks(codes, out);
+    if (SinkWrite(gif, out.data(), int(out.size())) != int(out.size())) return failed("image data");
     if (!Step(progress, ++index, (long long)blocks.size())) {
       reason = "cancelled";
       return IMAGEIO_ERR_CANCELLED;

@@ -81,6 +81,12 @@ class CTevGifExportOptions : public CTevImgExportOptions {
   int colorCount = 256;  // colours the reduction kept; sizes the global colour table
   bool flexibleLzw = false;  // also try the flexible-parsing LZW encoder per image, keep the shorter stream
   bool loopAlways = false;  // write the loop extension even for a count of 1 (the input had one)
+  // Smallest indexes: the global table ordered by use, each image's transparent index the smallest it leaves
+  // free and its code size only as wide as its indexes. The same colours show; the indexes differ.
+  bool compactIndexes = false;
+  // Lossy LZW: a pixel may take another table colour whose channels each differ by at most this much when
+  // that lengthens a string (0: exact).
+  int lossy = 0;
   // Whole extension blocks (0x21, label, sub-blocks, terminator) written after the loop extension.
   std::vector<std::vector<BYTE>> extensions;
 };
