@@ -567,11 +567,44 @@ int CountGifColours(const CGifImage& model, COLORREF keyColour, int limit, CTevC
   return int(slots.Colours().size());
 }
 
+namespace {
+
+// Frames whose changed pixels (all pixels for the first) hold more colours
+// than one table: those would be reduced whatever the tables.
+int CountFramesOverTable(const CGifImage& model, COLORREF keyColour, int limit, CTevCommonProgress* progress) {
+  Canvas prev, cur;
+  std::unordered_map<std::uint32_t, char> seen;
+  int over = 0;
+  const int count = model.GetFrameCount();
+  for (int i = 0; i < count; ++i) {
+    if (!ComposeCanvas(*model.GetFrame(i), model.m_nWidth, model.m_nHeight, keyColour, cur)) return -1;
+    seen.clear();
+    for (std::size_t p = 0; p < cur.size(); ++p) {
+      if (!cur[p] || (i > 0 && cur[p] == prev[p])) continue;
+      seen.emplace(cur[p], 0);
+      if (int(seen.size()) > limit) {
+        ++over;
+        break;
+      }
+    }
+    if (progress && progress->IsCancelled()) return -1;
+    prev.swap(cur);
+  }
+  return over;
+}
+
+}  // namespace
+
 bool GifNeedsLocalTables(const CGifImage& model, const CGifOptimizeOptions& options, bool globalPalette,
                          CTevCommonProgress* progress) {
   if (globalPalette || options.maxColors < 256 || model.GetFrameCount() == 0) return false;
   const int limit = model.GetFrameCount() > 1 ? 255 : 256;
-  return CountGifColours(model, options.keyColour, limit, progress) > limit;
+  if (CountGifColours(model, options.keyColour, limit, progress) <= limit) return false;
+  // Local tables keep the colours only where each frame's change fits one
+  // table; when most frames must be reduced anyway, one palette for all is
+  // as faithful and far smaller (inter-frame runs survive, no table per frame).
+  const int over = CountFramesOverTable(model, options.keyColour, limit, progress);
+  return over >= 0 && over * 2 <= model.GetFrameCount();
 }
 
 bool EncodeGifLocalTables(const CGifImage& model, const CGifStreamSettings& settings, const Sink& sink,
