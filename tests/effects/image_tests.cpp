@@ -166,18 +166,6 @@ TEST(Adjust, BrightnessContrastTables) {
   EXPECT_EQ(Px(start.get(), 1, 1), 0x7F326419u);
 }
 
-TEST(Adjust, NoiseFadesOut) {
-  DibPtr src = Pattern(6, 4);
-  CNoiseEffect e(100);
-  DibPtr none = Copy(src.get());
-  e.DoRender(none.get(), src.get(), 1);
-  EXPECT_EQ(Differences(none.get(), src.get()), 0);
-  CNoiseEffect quiet(0);
-  DibPtr q = Copy(src.get());
-  quiet.DoRender(q.get(), src.get(), 0);
-  EXPECT_EQ(Differences(q.get(), src.get()), 0);  // every pixel at other progress values: NoiseReference
-}
-
 TEST(Transforms, RotateZoomLightBlur) {
   DibPtr src = Pattern(30, 20);
   for (int variant = 0; variant < 4; ++variant) {
