@@ -285,8 +285,6 @@ TEST(EffectPerformers, ObjectModeRebuildsTheSourceShadowAndFadesFromItsTranspare
   ASSERT_TRUE(ref);
   const CDib& made = *ref->m_pObject;
   EXPECT_TRUE(made.HasShadow());
-  EXPECT_EQ(made.m_nShadowKind, 1);
-  EXPECT_EQ(made.m_nShadowDistX, 3);
   EXPECT_EQ(made.m_byShadowSoftness, 2);
   EXPECT_EQ(made.m_clrShadow, 0x102030u);
   EXPECT_EQ(ref->m_nTransparency, 255 - 155 * 2 / 3);
