@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -117,6 +118,19 @@ inline void ExpectRefused(const TempDir& dir, const std::string& name, const std
                           int format, int code = 0) {
   WriteBytes(dir.File(name), bytes);
   ExpectRefused(dir, name, format, code);
+}
+
+// A copy of bytes with the given (offset, value) bytes replaced.
+inline std::vector<unsigned char> Patched(std::vector<unsigned char> bytes,
+                                          std::initializer_list<std::pair<std::size_t, unsigned char>> changes) {
+  for (auto [at, v] : changes)
+    if (at < bytes.size()) bytes[at] = v;
+  return bytes;
+}
+
+// The first n bytes (fewer when there are fewer).
+inline std::vector<unsigned char> Head(const std::vector<unsigned char>& bytes, std::size_t n) {
+  return std::vector<unsigned char>(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(n, bytes.size())));
 }
 
 // Index of the first differing byte, or -1.
