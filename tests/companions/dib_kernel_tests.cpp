@@ -190,8 +190,14 @@ TEST(FastTwins, EveryKernelMatchesPlainExhaustively) {
   if (kBlendRowAvx2 && CpuHasAvx2()) kernels.push_back(kBlendRowAvx2);
   if (kernels.empty()) GTEST_SKIP() << "no vector kernel on this processor";
   std::vector<std::uint32_t> src(256), dst(256), want(256), got(256);
+  // The sanitizer build checks memory, not values: every fifth alpha there.
+#if defined(__SANITIZE_ADDRESS__)
+  const unsigned alphaStep = 5;
+#else
+  const unsigned alphaStep = 1;
+#endif
   for (BlendRowFn k : kernels) {
-    for (unsigned alpha = 0; alpha < 256; ++alpha)
+    for (unsigned alpha = 0; alpha < 256; alpha += alphaStep)
       for (unsigned sc = 0; sc < 256; ++sc) {
         for (unsigned dc = 0; dc < 256; ++dc) {
           src[dc] = Bgra(sc, 255 - sc, sc ^ 0x55, alpha);
