@@ -23,7 +23,6 @@ using lwtest::MakeNoiseDib;
 
 namespace {
 
-
 // Largest differences between two pictures (alpha, and colour weighted by
 // alpha) and the mean difference of all channels.
 void MaxDifference(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b, int& alpha, int& colour, double& mean) {
