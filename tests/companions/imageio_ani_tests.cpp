@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "imageio_reader_util.h"
+#include "imageio_test_util.h"
 
 using namespace TevImageIO;
 using namespace imageio_test;

@@ -168,7 +168,7 @@ TEST(ImageIoGif, TruncatedFileKeepsWholeFramesAndBadFilesFail) {
   ASSERT_EQ(Load(pack, dir.File("cut.gif"), IMAGE_FORMAT_GIF), 0) << pack.errorText;
   EXPECT_EQ(pack.BlockCount(), 2u);
 
-  for (long n : {0, 6, 13, 40})
+  for (long n : {0, 13})
     ExpectRefused(dir, "short" + std::to_string(n) + ".gif",
                   std::vector<unsigned char>(bytes.begin(), bytes.begin() + n), IMAGE_FORMAT_GIF);
   // An image descriptor claiming 65535 x 65535 inside a tiny file.

@@ -98,15 +98,9 @@ TEST(ImageIoIco, BadFilesFailCleanly) {
   TempDir dir;
   ASSERT_EQ(RunPython(dir.path(), kMakeCursor, dir.File("a.cur")), 0);
   const std::vector<unsigned char> good = ReadBytes(dir.File("a.cur"));
-  ExpectRefused(dir, "cut.cur", std::vector<unsigned char>(good.begin(), good.end() - 3), IMAGE_FORMAT_CUR);
-  std::vector<unsigned char> count = good;
-  count[4] = 0xFF;  // 255 entries announced
-  ExpectRefused(dir, "count.cur", count, IMAGE_FORMAT_CUR);
-  std::vector<unsigned char> offset = good;
-  offset[6 + 16 + 15] = 0x7F;  // second entry's offset far past the end
-  ExpectRefused(dir, "offset.cur", offset, IMAGE_FORMAT_CUR);
-  std::vector<unsigned char> height = good;
-  height[38 + 8] = 0xFF;  // first bitmap's height no longer fits its data
-  height[38 + 9] = 0x7F;
-  ExpectRefused(dir, "height.cur", height, IMAGE_FORMAT_CUR);
+  ExpectRefused(dir, "cut.cur", Head(good, good.size() - 3), IMAGE_FORMAT_CUR);
+  // The second entry's offset far past the end; the first bitmap's height no
+  // longer fits its data.
+  ExpectRefused(dir, "offset.cur", Patched(good, {{6 + 16 + 15, 0x7F}}), IMAGE_FORMAT_CUR);
+  ExpectRefused(dir, "height.cur", Patched(good, {{38 + 8, 0xFF}, {38 + 9, 0x7F}}), IMAGE_FORMAT_CUR);
 }

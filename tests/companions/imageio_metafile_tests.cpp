@@ -3,7 +3,7 @@
 // transparency where nothing was drawn, and damaged record streams.
 #include <gtest/gtest.h>
 
-#include "imageio_reader_util.h"
+#include "imageio_test_util.h"
 
 using namespace TevImageIO;
 using namespace imageio_test;

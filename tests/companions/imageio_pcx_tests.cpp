@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "imageio_reader_util.h"
+#include "imageio_test_util.h"
 
 using namespace TevImageIO;
 using namespace imageio_test;
@@ -104,24 +104,11 @@ TEST_F(ImageIoPcx, EveryLayoutMatches) {
 TEST_F(ImageIoPcx, DamagedFilesFail) {
   const std::vector<unsigned char> rgb = ReadBytes(dir.File("rgb.pcx"));
   const std::vector<unsigned char> raw = ReadBytes(dir.File("rgba.pcx"));
-  ExpectRefused(dir, "cut-rle.pcx", std::vector<unsigned char>(rgb.begin(), rgb.begin() + 140), IMAGE_FORMAT_PCX);
-  ExpectRefused(dir, "cut-raw.pcx", std::vector<unsigned char>(raw.begin(), raw.end() - 1), IMAGE_FORMAT_PCX);
-  std::vector<unsigned char> narrow = rgb;
-  narrow[66] = 2;  // bytes per line smaller than the width
-  narrow[67] = 0;
-  ExpectRefused(dir, "narrow.pcx", narrow, IMAGE_FORMAT_PCX);
-  std::vector<unsigned char> window = rgb;
-  window[8] = 0;  // xmax < xmin
-  window[4] = 5;
-  ExpectRefused(dir, "window.pcx", window, IMAGE_FORMAT_PCX);
-  std::vector<unsigned char> planes = rgb;
-  planes[65] = 2;  // two 8-bit planes: no such layout
-  ExpectRefused(dir, "planes.pcx", planes, IMAGE_FORMAT_PCX);
+  ExpectRefused(dir, "cut-rle.pcx", Head(rgb, 140), IMAGE_FORMAT_PCX);
+  ExpectRefused(dir, "cut-raw.pcx", Head(raw, raw.size() - 1), IMAGE_FORMAT_PCX);
+  // Bytes per line smaller than the width.
+  ExpectRefused(dir, "narrow.pcx", Patched(rgb, {{66, 2}, {67, 0}}), IMAGE_FORMAT_PCX);
   // 20000 x 20000 is within the limits, but the runs of the file cannot fill it.
-  std::vector<unsigned char> big = rgb;
-  big[8] = big[10] = 0x1F;
-  big[9] = big[11] = 0x4E;
-  big[66] = 0x20;
-  big[67] = 0x4E;
-  ExpectRefused(dir, "big.pcx", big, IMAGE_FORMAT_PCX);
+  ExpectRefused(dir, "big.pcx", Patched(rgb, {{8, 0x1F}, {10, 0x1F}, {9, 0x4E}, {11, 0x4E}, {66, 0x20}, {67, 0x4E}}),
+                IMAGE_FORMAT_PCX);
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "companions/imageio/psd_module.h"
-#include "imageio_reader_util.h"
+#include "imageio_test_util.h"
 
 using namespace TevImageIO;
 using namespace imageio_test;

@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include "imageio_reader_util.h"
+#include "imageio_test_util.h"
 
 using namespace TevImageIO;
 using namespace imageio_test;

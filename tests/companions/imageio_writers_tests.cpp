@@ -14,11 +14,11 @@ using imageio_test::TempDir;
 
 namespace {
 
-// Dumps every frame of a file as RGBA into OUT.N.raw; prints "w h" per frame.
+// Dumps every frame of each file named on the command line as RGBA into
+// FILE.N.raw and prints "file-index width height" per frame.
 const char* kDump = R"PY(
 import io, struct, sys
 from PIL import Image
-path, out = sys.argv[1], sys.argv[2]
 def as_icon(data):
     # PIL applies the AND mask to icons only: read a cursor as the icon it is laid out like.
     if data[2:4] == b'\x02\x00':
@@ -26,7 +26,7 @@ def as_icon(data):
     return Image.open(io.BytesIO(data))
 def frames(path):
     data = open(path, 'rb').read()
-    if data[:4] == b'\x00\x00\x02\x00':
+    if path.endswith('.cur'):
         yield as_icon(data)
         return
     if data[:4] == b'RIFF' and data[8:12] == b'ACON':
@@ -44,39 +44,39 @@ def frames(path):
         return
     im = Image.open(path)
     if im.format == 'PSD':
-        # merged picture; the layers' names and boxes go to OUT.layers (PIL decodes layer pixels unreliably)
-        with open(out + '.layers', 'w') as f:
+        # merged picture; the layers' names and boxes go to FILE.layers (PIL decodes layer pixels unreliably)
+        with open(path + '.layers', 'w') as f:
             for name, mode, bbox, tile in im.layers:
                 f.write('%s %s %d %d %d %d\n' % (name, mode, *bbox))
-        yield im
-        return
     yield im
-for n, im in enumerate(frames(path)):
-    im.load()
-    rgba = im.convert('RGBA')
-    open('%s.%d.raw' % (out, n), 'wb').write(rgba.tobytes())
-    print(rgba.size[0], rgba.size[1], getattr(im, 'layer_offset', ''))
+for i, path in enumerate(sys.argv[1:]):
+    try:
+        decoded = [im for im in frames(path) if im.load() or True]
+    except Exception as e:
+        sys.stderr.write('%s: %s\n' % (path, e))
+        continue
+    for n, im in enumerate(decoded):
+        rgba = im.convert('RGBA')
+        open('%s.%d.raw' % (path, n), 'wb').write(rgba.tobytes())
+        print(i, rgba.size[0], rgba.size[1])
 )PY";
 
-struct PilFrame {
-  int w = 0, h = 0;
-  std::vector<unsigned char> rgba;
-};
-
-std::vector<PilFrame> PilFrames(const TempDir& dir, const std::string& file) {
+// The frames PIL decodes from each file, in one Python run for all of them.
+std::vector<std::vector<std::vector<unsigned char>>> PilFrames(const TempDir& dir, const std::vector<std::string>& files) {
+  std::vector<std::vector<std::vector<unsigned char>>> out(files.size());
+  std::string args;
+  for (const std::string& f : files) args += " " + f;
   const std::string list = dir.File("pil.txt");
-  std::vector<PilFrame> frames;
-  if (imageio_test::RunPython(dir.path(), kDump, file + " " + dir.File("pil") + " > " + list) != 0) return frames;
+  if (imageio_test::RunPython(dir.path(), kDump, args + " > " + list) != 0) return out;
   std::FILE* f = std::fopen(list.c_str(), "r");
-  if (!f) return frames;
-  PilFrame p;
-  char line[256];
-  while (std::fgets(line, sizeof line, f) && std::sscanf(line, "%d %d", &p.w, &p.h) == 2) {
-    p.rgba = imageio_test::ReadBytes(dir.File("pil." + std::to_string(frames.size()) + ".raw"));
-    frames.push_back(p);
+  if (!f) return out;
+  int i = 0, w = 0, h = 0;
+  while (std::fscanf(f, "%d %d %d", &i, &w, &h) == 3 && i >= 0 && std::size_t(i) < files.size()) {
+    auto& frames = out[std::size_t(i)];
+    frames.push_back(imageio_test::ReadBytes(files[std::size_t(i)] + "." + std::to_string(frames.size()) + ".raw"));
   }
   std::fclose(f);
-  return frames;
+  return out;
 }
 
 // A 32-bit picture: colour gradient with a transparent corner when asked.
@@ -122,45 +122,45 @@ class PictureWriters : public ::testing::Test {
 };
 
 TEST_F(PictureWriters, LosslessFormatsKeepEveryPixelAndTheirTransparency) {
+  CTevTiffExportOptions raw, packbits, lzw;
+  for (auto [options, compression] : {std::pair{&raw, 0}, {&packbits, 1}, {&lzw, 3}}) {
+    options->compression = WORD(compression);
+    options->predictor = compression == 3;
+  }
+  CTevTgaExportOptions tga;
+  tga.rle = 0;
   struct Case {
     int format;
     const char* name;
     bool alpha;
-  } cases[] = {{IMAGE_FORMAT_BMP, "a.bmp", true},   {IMAGE_FORMAT_BMP, "o.bmp", false},
-               {IMAGE_FORMAT_TGA, "a.tga", true},   {IMAGE_FORMAT_TIFF, "a.tif", true},
-               {IMAGE_FORMAT_TIFF, "o.tif", false}, {IMAGE_FORMAT_PCX, "o.pcx", false},
-               {IMAGE_FORMAT_PNG, "a.png", true}};
+    CTevImgExportOptions* options;
+  } cases[] = {{IMAGE_FORMAT_BMP, "a.bmp", true, nullptr},  {IMAGE_FORMAT_BMP, "o.bmp", false, nullptr},
+               {IMAGE_FORMAT_TGA, "a.tga", true, nullptr},  {IMAGE_FORMAT_TGA, "raw.tga", true, &tga},
+               {IMAGE_FORMAT_TIFF, "a.tif", true, nullptr}, {IMAGE_FORMAT_TIFF, "o.tif", false, nullptr},
+               {IMAGE_FORMAT_TIFF, "c0.tif", true, &raw},   {IMAGE_FORMAT_TIFF, "c1.tif", true, &packbits},
+               {IMAGE_FORMAT_TIFF, "c3.tif", true, &lzw},   {IMAGE_FORMAT_PCX, "o.pcx", false, nullptr},
+               {IMAGE_FORMAT_PNG, "a.png", true, nullptr}};
+  std::vector<std::string> files;
+  std::vector<DibPtr> pictures;
   for (const Case& c : cases) {
     CTevImageInfoPack pack;
     pack.picture = Picture(37, 21, c.alpha);
     pack.width = 37;
     pack.height = 21;
-    const std::string file = dir.File(c.name);
-    ASSERT_EQ(Save(pack, c.format, file), 0) << c.name << ": " << pack.errorText;
-    auto pil = PilFrames(dir, file);
-    ASSERT_EQ(pil.size(), 1u) << c.name;
-    EXPECT_TRUE(SamePixels(pil[0].rgba, pack.picture.get())) << c.name << " (PIL)";
+    files.push_back(dir.File(c.name));
+    ASSERT_EQ(Save(pack, c.format, files.back(), c.options), 0) << c.name << ": " << pack.errorText;
     CTevImageInfoPack back;
-    ASSERT_EQ(imageio_test::Load(back, file, c.format), 0) << c.name << ": " << back.errorText;
+    ASSERT_EQ(imageio_test::Load(back, files.back(), c.format), 0) << c.name << ": " << back.errorText;
     DibPtr ours(CDIB32::ConvertTo32BitsDIB(back.picture.get()));
     EXPECT_TRUE(SamePixels(imageio_test::DibToRgba(ours.get()), pack.picture.get())) << c.name << " (ours)";
+    pictures.push_back(std::move(pack.picture));
   }
-  // Uncompressed and PackBits TIFF, raw TGA, options honoured.
-  CTevImageInfoPack pack;
-  pack.picture = Picture(9, 5, true);
-  CTevTiffExportOptions tiff;
-  for (WORD comp : {0, 1, 3}) {
-    tiff.compression = comp;
-    tiff.predictor = comp == 3;
-    ASSERT_EQ(Save(pack, IMAGE_FORMAT_TIFF, dir.File("c.tif"), &tiff), 0);
-    auto pil = PilFrames(dir, dir.File("c.tif"));
-    ASSERT_EQ(pil.size(), 1u);
-    EXPECT_TRUE(SamePixels(pil[0].rgba, pack.picture.get())) << "compression " << comp;
+  EXPECT_EQ(imageio_test::ReadBytes(dir.File("raw.tga")).size(), 18u + 37 * 21 * 4);
+  const auto pil = PilFrames(dir, files);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    ASSERT_EQ(pil[i].size(), 1u) << cases[i].name;
+    EXPECT_TRUE(SamePixels(pil[i][0], pictures[i].get())) << cases[i].name << " (PIL)";
   }
-  CTevTgaExportOptions tga;
-  tga.rle = 0;
-  ASSERT_EQ(Save(pack, IMAGE_FORMAT_TGA, dir.File("raw.tga"), &tga), 0);
-  EXPECT_EQ(imageio_test::ReadBytes(dir.File("raw.tga")).size(), 18u + 9 * 5 * 4);
 }
 
 TEST_F(PictureWriters, JpegFollowsQualityProgressionAndSubsampling) {
@@ -170,31 +170,27 @@ TEST_F(PictureWriters, JpegFollowsQualityProgressionAndSubsampling) {
   jpeg.quality = 95;
   jpeg.flags = kJpegFlagBase | kJpegFlagProgressive;  // 4:4:4
   ASSERT_EQ(Save(pack, IMAGE_FORMAT_JPEG, dir.File("p.jpg"), &jpeg), 0) << pack.errorText;
-  const std::string script =
-      "from PIL import Image\nimport sys\nim = Image.open(sys.argv[1])\n"
-      "print(int(im.info.get('progressive', 0)), im.layer[0][1], im.layer[0][2], im.getpixel((20, 12)))\n";
-  // PIL's view of p.jpg: progressive flag, luma sampling factors, centre pixel.
-  auto inspect = [&] {
-    const std::string out = dir.File("jpg.txt");
-    EXPECT_EQ(imageio_test::RunPython(dir.path(), script, dir.File("p.jpg") + " > " + out), 0);
-    const auto text = imageio_test::ReadBytes(out);
-    return std::string(text.begin(), text.end());
-  };
-  const std::string s = inspect();
-  int progressive = 0, h = 0, v = 0, r = 0, g = 0, b = 0;
-  ASSERT_EQ(std::sscanf(s.c_str(), "%d %d %d (%d, %d, %d)", &progressive, &h, &v, &r, &g, &b), 6) << s;
-  EXPECT_EQ(progressive, 1);
-  EXPECT_EQ(h, 1);
-  EXPECT_EQ(v, 1);
-  EXPECT_NEAR(r, 200, 3);
-  EXPECT_NEAR(g, 100, 3);
-  EXPECT_NEAR(b, 30, 3);
   jpeg.flags = kJpegFlagBase | kJpegFlagSubsample420;
-  ASSERT_EQ(Save(pack, IMAGE_FORMAT_JPEG, dir.File("p.jpg"), &jpeg), 0);
-  ASSERT_EQ(std::sscanf(inspect().c_str(), "%d %d %d", &progressive, &h, &v), 3);
-  EXPECT_EQ(progressive, 0);
-  EXPECT_EQ(h, 2);
-  EXPECT_EQ(v, 2);
+  ASSERT_EQ(Save(pack, IMAGE_FORMAT_JPEG, dir.File("s.jpg"), &jpeg), 0) << pack.errorText;
+  // PIL's view of each file: progressive flag, luma sampling factors, centre pixel.
+  const std::string script =
+      "from PIL import Image\nimport sys\nfor p in sys.argv[1:]:\n    im = Image.open(p)\n"
+      "    print(int(im.info.get('progressive', 0)), im.layer[0][1], im.layer[0][2], *im.getpixel((20, 12)))\n";
+  const std::string out = dir.File("jpg.txt");
+  ASSERT_EQ(imageio_test::RunPython(dir.path(), script, dir.File("p.jpg") + " " + dir.File("s.jpg") + " > " + out), 0);
+  const auto text = imageio_test::ReadBytes(out);
+  int v[2][6] = {};
+  ASSERT_EQ(std::sscanf(std::string(text.begin(), text.end()).c_str(), "%d %d %d %d %d %d %d %d %d %d %d %d",
+                        &v[0][0], &v[0][1], &v[0][2], &v[0][3], &v[0][4], &v[0][5], &v[1][0], &v[1][1], &v[1][2],
+                        &v[1][3], &v[1][4], &v[1][5]),
+            12);
+  const int want[2][3] = {{1, 1, 1}, {0, 2, 2}};  // progressive, h, v
+  for (int f = 0; f < 2; ++f) {
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(v[f][k], want[f][k]) << f << " " << k;
+    EXPECT_NEAR(v[f][3], 200, 3);
+    EXPECT_NEAR(v[f][4], 100, 3);
+    EXPECT_NEAR(v[f][5], 30, 3);
+  }
 }
 
 // An 8-bit picture with its mask, as the cursor preparation hands it over.
@@ -219,40 +215,48 @@ DibPtr Expected32(const CTevSubImageBlock& b) {
 }
 
 TEST_F(PictureWriters, IconsCursorsAndAnimatedCursors) {
-  for (int format : {IMAGE_FORMAT_ICO, IMAGE_FORMAT_CUR, IMAGE_FORMAT_ANI}) {
+  const struct {
+    int format;
+    const char* name;
+    int blocks;
+  } cases[] = {{IMAGE_FORMAT_ICO, "x.ico", 1}, {IMAGE_FORMAT_CUR, "x.cur", 1}, {IMAGE_FORMAT_ANI, "x.ani", 3}};
+  std::vector<std::string> files;
+  std::vector<std::vector<DibPtr>> expected;
+  for (const auto& c : cases) {
     CTevImageInfoPack pack;
-    Add8BitBlock(pack, 24, 20, 0);
-    pack.hotSpotX = 5;
-    pack.hotSpotY = 7;
-    pack.delay = 10;
-    const int blocks = format == IMAGE_FORMAT_ANI ? 3 : 1;
-    for (int i = 1; i < blocks; ++i) {
+    for (int i = 0; i < c.blocks; ++i) {
       auto b = std::make_unique<CTevSubImageBlock>();
-      Add8BitBlock(*b, 24, 20, i * 11);
-      b->hotSpotX = 5;
-      b->hotSpotY = 7;
-      b->delay = WORD(10 * (i + 1));
-      pack.AppendBlock(std::move(b));
+      CTevSubImageBlock& block = i ? *b : pack;
+      Add8BitBlock(block, 24, 20, i * 11);
+      block.hotSpotX = 5;
+      block.hotSpotY = 7;
+      block.delay = WORD(10 * (i + 1));
+      if (i) pack.AppendBlock(std::move(b));
     }
-    const std::string file = dir.File(format == IMAGE_FORMAT_ICO ? "x.ico" : format == IMAGE_FORMAT_CUR ? "x.cur" : "x.ani");
-    ASSERT_EQ(Save(pack, format, file), 0) << pack.errorText;
-    auto pil = PilFrames(dir, file);
-    ASSERT_EQ(pil.size(), std::size_t(blocks)) << file;
-    for (int i = 0; i < blocks; ++i) EXPECT_TRUE(SamePixels(pil[std::size_t(i)].rgba, Expected32(*pack.BlockAt(std::size_t(i))).get())) << file << " " << i;
+    files.push_back(dir.File(c.name));
+    ASSERT_EQ(Save(pack, c.format, files.back()), 0) << pack.errorText;
+    expected.emplace_back();
+    for (int i = 0; i < c.blocks; ++i) expected.back().push_back(Expected32(*pack.BlockAt(std::size_t(i))));
 
     CTevImageInfoPack back;
-    ASSERT_EQ(imageio_test::Load(back, file, format), 0) << back.errorText;
-    ASSERT_EQ(back.BlockCount(), std::size_t(blocks));
-    for (int i = 0; i < blocks; ++i) {
+    ASSERT_EQ(imageio_test::Load(back, files.back(), c.format), 0) << back.errorText;
+    ASSERT_EQ(back.BlockCount(), std::size_t(c.blocks));
+    for (int i = 0; i < c.blocks; ++i) {
       CTevSubImageBlock* b = back.BlockAt(std::size_t(i));
-      if (format != IMAGE_FORMAT_ICO) {
+      if (c.format != IMAGE_FORMAT_ICO) {
         EXPECT_EQ(b->hotSpotX, 5);
         EXPECT_EQ(b->hotSpotY, 7);
       }
-      if (format == IMAGE_FORMAT_ANI) {
+      if (c.format == IMAGE_FORMAT_ANI) {
         EXPECT_EQ(b->delay, 10 * (i + 1));
       }
     }
+  }
+  const auto pil = PilFrames(dir, files);
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    ASSERT_EQ(pil[f].size(), expected[f].size()) << files[f];
+    for (std::size_t i = 0; i < pil[f].size(); ++i)
+      EXPECT_TRUE(SamePixels(pil[f][i], expected[f][i].get())) << files[f] << " " << i;
   }
   // Icons hold at most 256 x 256.
   CTevImageInfoPack big;
@@ -280,11 +284,11 @@ TEST_F(PictureWriters, LayeredPsdKeepsLayersOpacityVisibilityAndNames) {
   }
   const std::string file = dir.File("x.psd");
   ASSERT_EQ(Save(pack, IMAGE_FORMAT_PSD, file), 0) << pack.errorText;
-  auto pil = PilFrames(dir, file);
-  ASSERT_EQ(pil.size(), 1u);
+  const auto pil = PilFrames(dir, {file});
+  ASSERT_EQ(pil[0].size(), 1u);
   DibPtr merged32(CDIB32::ConvertTo32BitsDIB(pack.picture.get()));
-  EXPECT_TRUE(SamePixels(pil[0].rgba, merged32.get()));
-  const auto layerList = imageio_test::ReadBytes(dir.File("pil.layers"));
+  EXPECT_TRUE(SamePixels(pil[0][0], merged32.get()));
+  const auto layerList = imageio_test::ReadBytes(file + ".layers");
   EXPECT_EQ(std::string(layerList.begin(), layerList.end()), "Bottom RGBA 3 2 15 10\nTop RGBA 13 3 26 11\n");
 
   CTevImageInfoPack back;

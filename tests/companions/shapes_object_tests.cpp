@@ -1,5 +1,5 @@
-// Shape and text objects: rendering, partial texts, half-tone parts and the
-// serialized records.
+// Shape and text objects: rendering, partial texts and the serialized
+// records (the half-tone parts: BannerKinds' merge test).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -231,31 +231,6 @@ TEST(TextObject, PartialTextSitsWhereItLiesInTheWholeText) {
   EXPECT_EQ(off.x, 0);
   EXPECT_EQ(off.y, 0);
   EXPECT_TRUE(SamePixels(all.get(), full.get()));
-}
-
-TEST(TextObject, HalftonePartsAreComplementary) {
-  CTevTextObj t = LatinText();
-  DibPtr full(t.Render());
-  ASSERT_TRUE(full);
-  for (bool vertical : {false, true}) {
-    DibPtr a, b;
-    POINT ao{}, bo{};
-    ASSERT_TRUE(t.RenderHalftoneParts(vertical, &a, &ao, &b, &bo));
-    ASSERT_TRUE(a && b);
-    for (int y = 0; y < DibHeight(full.get()); ++y)
-      for (int x = 0; x < DibWidth(full.get()); ++x) {
-        auto at = [&](const DibPtr& p, POINT o) -> std::uint32_t {
-          int px = x - o.x, py = y - o.y;
-          if (px < 0 || py < 0 || px >= DibWidth(p.get()) || py >= DibHeight(p.get())) return 0;
-          return PxU(p.get(), px, py);
-        };
-        std::uint32_t va = at(a, ao), vb = at(b, bo), vf = PxU(full.get(), x, y);
-        ASSERT_TRUE(va == 0 || vb == 0) << x << "," << y;  // no pixel in both
-        if (Px(full.get(), x, y)[3]) {
-          ASSERT_EQ(va | vb, vf) << x << "," << y;  // together the whole
-        }
-      }
-  }
 }
 
 TEST(TextObject, SerializedTextRendersPixelEqualAndRejectsDamage) {

@@ -18,19 +18,10 @@
 
 using namespace TevVecLib;
 using lwtest::MakeDib;
+using lwtest::Rect;
 using lwtest::MakeNoiseDib;
 
 namespace {
-
-CTevPath Rect(double x1, double y1, double x2, double y2) {
-  CTevPath p;
-  p.AddVertex(x1, y1, agg::path_cmd_move_to);
-  p.AddVertex(x2, y1, agg::path_cmd_line_to);
-  p.AddVertex(x2, y2, agg::path_cmd_line_to);
-  p.AddVertex(x1, y2, agg::path_cmd_line_to);
-  p.ClosePolygon();
-  return p;
-}
 
 // Largest differences between two pictures (alpha, and colour weighted by
 // alpha) and the mean difference of all channels.

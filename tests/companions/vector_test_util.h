@@ -6,6 +6,7 @@
 #include <random>
 
 #include "companions/base/dib.h"
+#include "companions/vector/TevVectorRender.h"
 #include "dib_test_util.h"
 
 namespace lwtest {
@@ -27,5 +28,16 @@ inline DibPtr MakeNoiseDib(int w, int h, unsigned seed, bool opaque = true) {
 
 inline const BYTE* Px(const BITMAPINFOHEADER* d, int x, int y) { return DibRow(d, y) + x * 4; }
 inline std::uint32_t PxU(const BITMAPINFOHEADER* d, int x, int y) { return dibtest::Get32(d, x, y); }
+
+// The closed rectangle path (x1, y1)-(x2, y2).
+inline TevVecLib::CTevPath Rect(double x1, double y1, double x2, double y2) {
+  TevVecLib::CTevPath p;
+  p.move_to(x1, y1);
+  p.line_to(x2, y1);
+  p.line_to(x2, y2);
+  p.line_to(x1, y2);
+  p.ClosePolygon();
+  return p;
+}
 
 }  // namespace lwtest

@@ -2,6 +2,9 @@
 // access from the top, and an independent copy of the C library generator.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -79,5 +82,25 @@ struct ClassicRand {
     return int((state / 65536) % 32768);
   }
 };
+
+// Cuts dst into cw x ch cells and returns the cells (column, row) that show
+// src whole. Fails where a pixel is neither transparent nor src's, or where a
+// cell is only partly shown.
+inline std::vector<std::pair<int, int>> CellsShown(const BITMAPINFOHEADER* dst, const BITMAPINFOHEADER* src, int cw,
+                                                   int ch) {
+  std::vector<std::pair<int, int>> shown;
+  for (int cy = 0; cy < DibHeight(dst); cy += ch)
+    for (int cx = 0; cx < DibWidth(dst); cx += cw) {
+      int on = 0, all = 0;
+      for (int y = cy; y < std::min(cy + ch, DibHeight(dst)); ++y)
+        for (int x = cx; x < std::min(cx + cw, DibWidth(dst)); ++x, ++all) {
+          EXPECT_TRUE(Px(dst, x, y) == 0 || Px(dst, x, y) == Px(src, x, y)) << x << "," << y;
+          on += Px(dst, x, y) != 0;
+        }
+      EXPECT_TRUE(on == 0 || on == all) << "cell at " << cx << "," << cy;
+      if (on == all) shown.push_back({cx / cw, cy / ch});
+    }
+  return shown;
+}
 
 }  // namespace effect_test

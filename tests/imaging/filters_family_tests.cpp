@@ -412,17 +412,15 @@ TEST(FilterProperties, GradientsReachTheirEndColours) {
     EXPECT_GE(img.GetBits(x, 0)[0], prev);
     prev = img.GetBits(x, 0)[0];
   }
-  CTevPixelGradientLine saw(POINT{0, 0}, POINT{4, 0}, a, b, REPEAT_SAWTOOTH);
-  EXPECT_DOUBLE_EQ(saw.RepeatFactor(1.25), 0.25);
-  CTevPixelGradientLine tri(POINT{0, 0}, POINT{4, 0}, a, b, REPEAT_TRIANGLE);
-  EXPECT_DOUBLE_EQ(tri.RepeatFactor(1.25), 0.75);
-  EXPECT_DOUBLE_EQ(tri.RepeatFactor(-0.5), 0.5);
-  CTevPixelGradientRadial radial(RECT{0, 0, 10, 10}, a, b, REPEAT_NONE);
-  EXPECT_DOUBLE_EQ(radial.CalculateFactor(5, 5), 0.0);
-  EXPECT_DOUBLE_EQ(radial.CalculateFactor(10, 5), 1.0);
-  CTevPixelGradientRect rect(RECT{0, 0, 10, 20}, a, b, REPEAT_NONE);
-  EXPECT_DOUBLE_EQ(rect.CalculateFactor(5, 0), 1.0);
-  EXPECT_DOUBLE_EQ(rect.CalculateFactor(7, 10), 0.4);
+  // Repeated: a sawtooth restarts at each period, a triangle runs back.
+  // At 1.25 periods a sawtooth stands at 0.25 of the way, a triangle at 0.75.
+  for (auto [repeat, factor] : {std::pair{REPEAT_SAWTOOTH, 0.25}, {REPEAT_TRIANGLE, 0.75}}) {
+    CTevPixelGradientLine g(POINT{0, 0}, POINT{4, 0}, a, b, repeat);
+    CTevObjImage row = Solid32(9, 1, Bgra(9, 9, 9, 77));
+    row.SinglePixelProcessProc(g, nullptr);
+    EXPECT_NEAR(row.GetBits(2, 0)[0], 100, 1) << repeat;
+    EXPECT_NEAR(row.GetBits(5, 0)[0], 200 * factor, 1) << repeat;
+  }
 }
 
 TEST(FilterProperties, ChannelSplitAndMergeRoundTrip) {

@@ -116,25 +116,16 @@ TEST(PixelWalker, ProcessTypesWholeAndNone) {
   EXPECT_EQ(img.GetPixelData(1, 1), Bgra(1, 2, 3, 4));
 }
 
+// The inverted pixel blended with the old one by the level; alpha kept.
 TEST(PixelProcess, SelectedPixelBlendLevels) {
-  InvertProbe p;
-  BYTE px[4] = {0, 100, 255, 40};
-  p.ProcessSelectedPixel(nullptr, 0, 0, px, 0);
-  EXPECT_EQ(px[0], 0);
-  EXPECT_EQ(px[1], 100);
-  EXPECT_EQ(px[2], 255);
-  EXPECT_EQ(px[3], 40);
-  p.ProcessSelectedPixel(nullptr, 0, 0, px, 128);
-  EXPECT_EQ(px[0], (255 * 128 + 0 * 127) / 255);      // 128
-  EXPECT_EQ(px[1], (155 * 128 + 100 * 127) / 255);    // 127
-  EXPECT_EQ(px[2], (0 * 128 + 255 * 127) / 255);      // 127
-  EXPECT_EQ(px[3], 40);                               // alpha blends with itself
-  BYTE q[4] = {10, 20, 30, 99};
-  p.ProcessSelectedPixel(nullptr, 0, 0, q, 255);
-  EXPECT_EQ(q[0], 245);
-  EXPECT_EQ(q[1], 235);
-  EXPECT_EQ(q[2], 225);
-  EXPECT_EQ(q[3], 99);
+  for (int level : {0, 128, 255}) {
+    const BYTE before[4] = {0, 100, 255, 40};
+    BYTE px[4] = {0, 100, 255, 40};
+    InvertProbe().ProcessSelectedPixel(nullptr, 0, 0, px, BYTE(level));
+    for (int c = 0; c < 3; ++c)
+      EXPECT_EQ(px[c], ((255 - before[c]) * level + before[c] * (255 - level)) / 255) << level << " " << c;
+    EXPECT_EQ(px[3], 40);
+  }
 }
 
 TEST(PixelProcess, LutChangesOnlySwitchedChannels) {
