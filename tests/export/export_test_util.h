@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -71,6 +72,20 @@ inline DibPtr Pattern(LONG w, LONG h, int colours, int seed) {
       p[0] = BYTE(k * 5);
       p[1] = BYTE(255 - k);
       p[2] = BYTE((k * 37) & 0xFF);
+      p[3] = 255;
+    }
+  return d;
+}
+
+// A smooth picture (JPEG-friendly): red across, green down.
+inline DibPtr Gradient(LONG w, LONG h) {
+  DibPtr d = Solid(w, h, 0);
+  for (LONG y = 0; y < h; ++y)
+    for (LONG x = 0; x < w; ++x) {
+      BYTE* p = DibRow(d.get(), y) + 4 * x;
+      p[0] = 128;
+      p[1] = BYTE(y * 255 / std::max<LONG>(h - 1, 1));
+      p[2] = BYTE(x * 255 / std::max<LONG>(w - 1, 1));
       p[3] = 255;
     }
   return d;

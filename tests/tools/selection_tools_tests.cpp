@@ -1,10 +1,10 @@
 // The editing view and its selection tools, driven by mouse events as a
 // window would send them: client-to-image conversion, rubber band, square
 // constraint, roundness, lasso, magic wand, Shift/Ctrl combination, moving
-// the selection, undo of each, and the rendered view. Every gesture runs at
-// scroll (0, 0) and again at a scrolled position with a canvas origin.
+// the selection, undo of each, and the rendered view.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "editing/doc_builder.h"
@@ -15,12 +15,11 @@ using TevImageTransform::CTevObjSelection;
 
 namespace {
 
-struct Placement {
-  POINT scroll;
-  POINT origin;
-};
+// The view is scrolled and its canvas drawn at an origin, so every gesture
+// goes through the full client-to-image conversion.
+constexpr POINT kScroll{17, 9}, kOrigin{3, 5};
 
-class SelectionTools : public ::testing::TestWithParam<Placement> {
+class SelectionTools : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ResetDocument(m_doc, 64, 48));
@@ -31,12 +30,12 @@ class SelectionTools : public ::testing::TestWithParam<Placement> {
     })));
     AddFrames(m_doc, 1, [](int) { return 10; }, [](int, int, CRefImageObject& r) { r.m_bVisible = true; });
     m_doc.SelectSingleFrame(0);
-    ASSERT_TRUE(m_view.SetScroll(GetParam().scroll.x, GetParam().scroll.y));
-    m_view.SetCanvasOrigin(GetParam().origin);
+    ASSERT_TRUE(m_view.SetScroll(kScroll.x, kScroll.y));
+    m_view.SetCanvasOrigin(kOrigin);
   }
   // The client point over image point (x, y) at zoom 1.
   POINT At(int x, int y) const {
-    return {x + GetParam().origin.x - GetParam().scroll.x, y + GetParam().origin.y - GetParam().scroll.y};
+    return {x + kOrigin.x - kScroll.x, y + kOrigin.y - kScroll.y};
   }
   void Drag(int x0, int y0, int x1, int y1, unsigned keys = 0) {
     m_view.OnLButtonDown(keys | 1, At(x0, y0));
@@ -45,6 +44,10 @@ class SelectionTools : public ::testing::TestWithParam<Placement> {
     m_view.OnLButtonUp(keys, At(x1, y1));
   }
   std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
+  std::array<LONG, 4> Box() const {
+    const RECT r = m_view.Selection().GetRect();
+    return {r.left, r.top, r.right, r.bottom};
+  }
   // Selected pixels (level 255) counted over the canvas.
   int Selected() const {
     int n = 0;
@@ -58,9 +61,6 @@ class SelectionTools : public ::testing::TestWithParam<Placement> {
   CLoopwrightDoc m_doc{m_app, m_prompt};
   CEditPictureView m_view{m_doc};
 };
-
-INSTANTIATE_TEST_SUITE_P(Scroll, SelectionTools,
-                         ::testing::Values(Placement{{0, 0}, {0, 0}}, Placement{{17, 9}, {3, 5}}));
 
 TEST(EditViewConversion, ClientToImageAddsScrollOnceAndScalesByZoom) {
   CLoopwrightApp app;
@@ -89,7 +89,7 @@ TEST(EditViewConversion, ClientToImageAddsScrollOnceAndScalesByZoom) {
   EXPECT_EQ(view.GetZoom(), 3);
 }
 
-TEST_P(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
+TEST_F(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
   for (int tool : {TOOL_RECT_SELECTION, TOOL_ELLIPSE_SELECTION}) {
     ASSERT_TRUE(m_view.SetTool(tool));
     // A click without a drag: no selection, no action.
@@ -100,11 +100,7 @@ TEST_P(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
   }
   ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
   Drag(10, 10, 40, 20);
-  const RECT r = m_view.Selection().GetRect();
-  EXPECT_EQ(r.left, 10);
-  EXPECT_EQ(r.top, 10);
-  EXPECT_EQ(r.right, 40);
-  EXPECT_EQ(r.bottom, 20);
+  EXPECT_EQ(Box(), (std::array<LONG, 4>{10, 10, 40, 20}));
   EXPECT_EQ(Selected(), 300);
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Rectangular Selection");
   EXPECT_FALSE(m_doc.IsModified());
@@ -113,15 +109,11 @@ TEST_P(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
   EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Rectangular Selection");
 }
 
-TEST_P(SelectionTools, SquareConstraintAndRoundness) {
+TEST_F(SelectionTools, SquareConstraintAndRoundness) {
   ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
   m_view.Tools().m_rect.m_bEqualSides = true;
   Drag(10, 10, 40, 20);
-  RECT r = m_view.Selection().GetRect();
-  EXPECT_EQ(r.left, 10);
-  EXPECT_EQ(r.top, 10);
-  EXPECT_EQ(r.right, 20);
-  EXPECT_EQ(r.bottom, 20);
+  EXPECT_EQ(Box(), (std::array<LONG, 4>{10, 10, 20, 20}));
   // Roundness 50 on a 40 x 20 box: corners of radius 5.
   m_view.Tools().m_rect.m_bEqualSides = false;
   m_view.Tools().m_rect.m_nRoundness = 50;
@@ -137,7 +129,7 @@ TEST_P(SelectionTools, SquareConstraintAndRoundness) {
   }
 }
 
-TEST_P(SelectionTools, ShiftAddsCtrlSubtractsAndUndoRestoresEachStep) {
+TEST_F(SelectionTools, ShiftAddsCtrlSubtractsAndUndoRestoresEachStep) {
   ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
   Drag(0, 0, 10, 10);
   Drag(20, 0, 30, 10, kKeyShift);
@@ -158,7 +150,7 @@ TEST_P(SelectionTools, ShiftAddsCtrlSubtractsAndUndoRestoresEachStep) {
   EXPECT_EQ(m_view.Selection().GetPosLevel(7, 7), 0);
 }
 
-TEST_P(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
+TEST_F(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
   ASSERT_TRUE(m_view.SetTool(TOOL_LASSO));
   // Two points and a double click: not closed, nothing recorded.
   m_view.OnLButtonDown(1, At(10, 10));
@@ -184,7 +176,7 @@ TEST_P(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
   EXPECT_TRUE(m_view.Selection().GetEdgePoints().empty());
 }
 
-TEST_P(SelectionTools, MagicWandPicksConnectedColourAndOutsideClearsWithUndo) {
+TEST_F(SelectionTools, MagicWandPicksConnectedColourAndOutsideClearsWithUndo) {
   ASSERT_TRUE(m_view.SetTool(TOOL_MAGIC_WAND));
   m_view.Tools().m_wand.m_nSimilarity = 0;
   m_view.OnLButtonDown(1, At(40, 20));
@@ -210,7 +202,7 @@ TEST_P(SelectionTools, MagicWandPicksConnectedColourAndOutsideClearsWithUndo) {
   EXPECT_EQ(Selected(), 64 * 48);
 }
 
-TEST_P(SelectionTools, DragInsideMovesTheSelectionAndUndoMovesItBack) {
+TEST_F(SelectionTools, DragInsideMovesTheSelectionAndUndoMovesItBack) {
   ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 8, 8, 0, SELECT_REPLACE).ok);
   for (int tool : {TOOL_RECT_SELECTION, TOOL_ELLIPSE_SELECTION, TOOL_LASSO, TOOL_MAGIC_WAND}) {
     ASSERT_TRUE(m_view.SetTool(tool));
@@ -221,20 +213,18 @@ TEST_P(SelectionTools, DragInsideMovesTheSelectionAndUndoMovesItBack) {
     m_view.OnLButtonUp(0, At(12, 12));
     EXPECT_EQ(Actions(), before) << tool;
     Drag(12, 12, 17, 9);
-    EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 15) << tool;
-    EXPECT_EQ(m_view.Selection().GetSelectionPos().y, 7) << tool;
+    EXPECT_EQ(Box(), (std::array<LONG, 4>{15, 7, 23, 15})) << tool;
     EXPECT_EQ(Actions(), before + 1) << tool;
     EXPECT_FALSE(m_doc.IsModified());
     EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Move Selection");
     ASSERT_TRUE(m_doc.OnEditUndo());
-    EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 10) << tool;
-    EXPECT_EQ(m_view.Selection().GetSelectionPos().y, 10) << tool;
+    EXPECT_EQ(Box(), (std::array<LONG, 4>{10, 10, 18, 18})) << tool;
     EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Move Selection");
     m_doc.SetModifiedFlag(false);
   }
 }
 
-TEST_P(SelectionTools, RightClickChoosesTheSelectionMenuOnlyOverSelectedPixels) {
+TEST_F(SelectionTools, RightClickChoosesTheSelectionMenuOnlyOverSelectedPixels) {
   ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 8, 8, 0, SELECT_REPLACE).ok);
   ASSERT_TRUE(m_view.SetTool(TOOL_LASSO));
   EXPECT_EQ(m_view.OnRButtonDown(2, At(10, 10)), MENU_SELECTION);
@@ -250,14 +240,14 @@ TEST_P(SelectionTools, RightClickChoosesTheSelectionMenuOnlyOverSelectedPixels) 
   EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 10);
 }
 
-TEST_P(SelectionTools, RenderShowsTheFrameAtZoomAndTheOutline) {
+TEST_F(SelectionTools, RenderShowsTheFrameAtZoomAndTheOutline) {
   ASSERT_TRUE(m_view.SetZoom(4));
   ASSERT_TRUE(SelectRectangle(m_view, 8, 8, 4, 4, 0, SELECT_REPLACE).ok);
   m_view.SetClientSize(200, 160);
   DibPtr view = m_view.Render();
   ASSERT_TRUE(view);
   ASSERT_EQ(view->biWidth, 200);
-  const POINT at{GetParam().origin.x - GetParam().scroll.x, GetParam().origin.y - GetParam().scroll.y};
+  const POINT at{kOrigin.x - kScroll.x, kOrigin.y - kScroll.y};
   auto pixel = [&](int x, int y) {
     const BYTE* p = DibRow(view.get(), y) + 4 * x;
     return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16;
@@ -273,7 +263,7 @@ TEST_P(SelectionTools, RenderShowsTheFrameAtZoomAndTheOutline) {
   EXPECT_EQ(pixel(at.x + 40, at.y + 40), 0u);
 }
 
-TEST_P(SelectionTools, BadSelectionsAreRefusedAndChangeNothing) {
+TEST_F(SelectionTools, BadSelectionsAreRefusedAndChangeNothing) {
   ASSERT_TRUE(SelectRectangle(m_view, 1, 1, 3, 3, 0, SELECT_REPLACE).ok);
   const std::size_t before = Actions();
   std::vector<POINT> many(1000000, POINT{5, 5});
