@@ -31,10 +31,6 @@ bool HaveConvert() { return std::system("convert -version >/dev/null 2>&1") == 0
 // Files where ImageMagick (the reference here) is known to show something
 // else than we do, and why. They are reported, not counted as failures.
 const std::map<std::string, std::string> kKnownDifferences = {
-    {"gdkpb-dispose-restore-background.gif",
-     "ImageMagick fills areas disposed with method 2 with the opaque background colour; they become transparent here"},
-    {"imagers-issue_1455_undersized.gif",
-     "ImageMagick fills canvas areas no frame covers with the background colour after a method-2 disposal"},
     {"tga/gdkpb-gtk-logo-cmap-rle-8bpp-top-right.tga",
      "ImageMagick ignores the right-to-left origin bit (PIL agrees with our pixels)"},
     {"pcx/pillow-pil184.pcx", "ImageMagick shows this 1-bit PCX inverted (PIL agrees with our pixels)"},
@@ -57,7 +53,8 @@ class CorpusImport : public ::testing::Test {
 
 // ImageMagick's frames of path (coalesced: each at canvas size) as raw
 // RGBA, top row first; empty when it reads nothing. failed: it stopped with
-// an error (after writing what it could).
+// an error (after writing what it could). With an alpha channel from the
+// start, areas disposed to the background turn transparent, as in browsers.
 std::string MagickRgba(const std::string& path, const std::string& scratch, bool* failed = nullptr) {
   const std::string raw = scratch + "/magick.rgba";
   std::filesystem::remove(raw);

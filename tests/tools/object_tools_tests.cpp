@@ -4,14 +4,12 @@
 
 #include "app/dib_factories.h"
 #include "companions/shapes/text_object.h"
-#include "editing/doc_builder.h"
-#include "editing/doc_snapshot.h"
 #include "editing/object_property_actions.h"
-#include "tools/edit_view.h"
+#include "tool_scene.h"
 
 namespace {
 
-class ObjectTools : public ::testing::Test {
+class ObjectTools : public ToolScene {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ResetDocument(m_doc, 80, 60));
@@ -35,26 +33,8 @@ class ObjectTools : public ::testing::Test {
       if (o == m_doc.m_objects[std::size_t(object)]) return true;
     return false;
   }
-  void Click(POINT p, unsigned keys = 0) {
-    m_view.OnLButtonDown(keys | 1, p);
-    m_view.OnLButtonUp(keys, p);
-  }
-  void Drag(POINT a, POINT b) {
-    m_view.OnLButtonDown(1, a);
-    m_view.OnMouseMove(1, POINT{(a.x + b.x) / 2, (a.y + b.y) / 2});
-    m_view.OnMouseMove(1, b);
-    m_view.OnLButtonUp(0, b);
-  }
-  std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
-  std::string UndoText() {
-    const CEditAction* a = m_doc.EditManager().GetUndoTail();
-    return a ? a->GetMenuText() : std::string();
-  }
-
-  CLoopwrightApp m_app;
-  CScriptedPrompt m_prompt{true};
-  CLoopwrightDoc m_doc{m_app, m_prompt};
-  CEditPictureView m_view{m_doc};
+  void Click(POINT p, unsigned keys = 0) { Gesture({p}, keys); }
+  void Drag(POINT a, POINT b) { Gesture({a, POINT{(a.x + b.x) / 2, (a.y + b.y) / 2}, b}); }
 };
 
 TEST_F(ObjectTools, ClicksSelectToggleAddAndClear) {

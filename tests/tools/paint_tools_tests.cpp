@@ -4,16 +4,13 @@
 // and painting where the pointer is at any scroll position.
 #include <gtest/gtest.h>
 
-#include "editing/doc_builder.h"
-#include "editing/doc_snapshot.h"
-#include "tools/edit_view.h"
-#include "tools/selection_actions.h"
+#include "tool_scene.h"
 
 namespace {
 
 constexpr BYTE kWhite[4] = {255, 255, 255, 255};
 
-class PaintTools : public ::testing::Test {
+class PaintTools : public ToolScene {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ResetDocument(m_doc, 64, 48));
@@ -45,21 +42,6 @@ class PaintTools : public ::testing::Test {
     const BYTE* p = At(x, y);
     return p && p[0] == 0 && p[1] == 0 && p[2] == 255 && p[3] == 255;
   }
-  void Gesture(const std::vector<POINT>& path) {
-    m_view.OnLButtonDown(1, path.front());
-    for (std::size_t i = 1; i < path.size(); ++i) m_view.OnMouseMove(1, path[i]);
-    m_view.OnLButtonUp(0, path.back());
-  }
-  std::string UndoText() {
-    const CEditAction* a = m_doc.EditManager().GetUndoTail();
-    return a ? a->GetMenuText() : std::string();
-  }
-  std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
-
-  CLoopwrightApp m_app;
-  CScriptedPrompt m_prompt{true};
-  CLoopwrightDoc m_doc{m_app, m_prompt};
-  CEditPictureView m_view{m_doc};
 };
 
 TEST_F(PaintTools, HiddenObjectsGiveTheNoObjectMessageAndNoChange) {
@@ -192,8 +174,7 @@ TEST_F(PaintTools, FillOpacityTransparentStartAndMessages) {
     Settings().Set("FloodSolidColor", 0x00FF00);
     m_view.SetTool(TOOL_FLOOD);
     const std::string before = Snapshot(m_doc);
-    m_view.OnLButtonDown(1, c.at);
-    m_view.OnLButtonUp(0, c.at);
+    Gesture({c.at});
     EXPECT_EQ(m_prompt.m_strLast, c.message);
     EXPECT_EQ(Actions() == 1, c.recorded);
     if (c.recorded) {
@@ -216,8 +197,7 @@ TEST_F(PaintTools, FillOnTransparentPixelKeepsThePartOutsideTheCanvas) {
   Settings().Set("FloodSolidColor", 0x00FF00);
   m_view.SetTool(TOOL_FLOOD);
   const std::string before = Snapshot(m_doc);
-  m_view.OnLButtonDown(1, {50, 40});
-  m_view.OnLButtonUp(0, {50, 40});
+  Gesture({{50, 40}});
   ASSERT_EQ(UndoText(), "Undo flood");
   EXPECT_EQ(Ref().m_nX, -6);
   EXPECT_EQ(Ref().m_nY, 0);

@@ -7,9 +7,7 @@
 #include <array>
 #include <cstring>
 
-#include "editing/doc_builder.h"
-#include "tools/edit_view.h"
-#include "tools/selection_actions.h"
+#include "tool_scene.h"
 
 using TevImageTransform::CTevObjSelection;
 
@@ -19,7 +17,7 @@ namespace {
 // goes through the full client-to-image conversion.
 constexpr POINT kScroll{17, 9}, kOrigin{3, 5};
 
-class SelectionTools : public ::testing::Test {
+class SelectionTools : public ToolScene {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ResetDocument(m_doc, 64, 48));
@@ -37,13 +35,10 @@ class SelectionTools : public ::testing::Test {
   POINT At(int x, int y) const {
     return {x + kOrigin.x - kScroll.x, y + kOrigin.y - kScroll.y};
   }
+  void Click(int x, int y) { Gesture({At(x, y)}); }
   void Drag(int x0, int y0, int x1, int y1, unsigned keys = 0) {
-    m_view.OnLButtonDown(keys | 1, At(x0, y0));
-    m_view.OnMouseMove(keys | 1, At((x0 + x1) / 2, (y0 + y1) / 2));
-    m_view.OnMouseMove(keys | 1, At(x1, y1));
-    m_view.OnLButtonUp(keys, At(x1, y1));
+    Gesture({At(x0, y0), At((x0 + x1) / 2, (y0 + y1) / 2), At(x1, y1)}, keys);
   }
-  std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
   std::array<LONG, 4> Box() const {
     const RECT r = m_view.Selection().GetRect();
     return {r.left, r.top, r.right, r.bottom};
@@ -55,11 +50,6 @@ class SelectionTools : public ::testing::Test {
       for (int x = 0; x < 64; ++x) n += m_view.Selection().GetPosLevel(x, y) == 255;
     return n;
   }
-
-  CLoopwrightApp m_app;
-  CScriptedPrompt m_prompt{true};
-  CLoopwrightDoc m_doc{m_app, m_prompt};
-  CEditPictureView m_view{m_doc};
 };
 
 TEST(EditViewConversion, ClientToImageAddsScrollOnceAndScalesByZoom) {
@@ -93,8 +83,7 @@ TEST_F(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
   for (int tool : {TOOL_RECT_SELECTION, TOOL_ELLIPSE_SELECTION}) {
     ASSERT_TRUE(m_view.SetTool(tool));
     // A click without a drag: no selection, no action.
-    m_view.OnLButtonDown(1, At(10, 10));
-    m_view.OnLButtonUp(0, At(10, 10));
+    Click(10, 10);
     EXPECT_FALSE(m_view.HasSelection());
     EXPECT_EQ(Actions(), 0u);
   }
@@ -153,17 +142,14 @@ TEST_F(SelectionTools, ShiftAddsCtrlSubtractsAndUndoRestoresEachStep) {
 TEST_F(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
   ASSERT_TRUE(m_view.SetTool(TOOL_LASSO));
   // Two points and a double click: not closed, nothing recorded.
-  m_view.OnLButtonDown(1, At(10, 10));
-  m_view.OnLButtonUp(0, At(10, 10));
-  m_view.OnLButtonDown(1, At(30, 10));
-  m_view.OnLButtonUp(0, At(30, 10));
+  Click(10, 10);
+  Click(30, 10);
   EXPECT_TRUE(m_view.OnLButtonDblClk(1, At(30, 10)));
   m_view.OnLButtonUp(0, At(30, 10));
   EXPECT_FALSE(m_view.HasSelection());
   EXPECT_EQ(Actions(), 0u);
   // A third corner, then the double click closes the triangle.
-  m_view.OnLButtonDown(1, At(30, 30));
-  m_view.OnLButtonUp(0, At(30, 30));
+  Click(30, 30);
   m_view.OnLButtonDblClk(1, At(30, 30));
   m_view.OnLButtonUp(0, At(30, 30));
   ASSERT_TRUE(m_view.HasSelection());
@@ -179,23 +165,19 @@ TEST_F(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
 TEST_F(SelectionTools, MagicWandPicksConnectedColourAndOutsideClearsWithUndo) {
   ASSERT_TRUE(m_view.SetTool(TOOL_MAGIC_WAND));
   m_view.Tools().m_wand.m_nSimilarity = 0;
-  m_view.OnLButtonDown(1, At(40, 20));
-  m_view.OnLButtonUp(0, At(40, 20));
+  Click(40, 20);
   EXPECT_EQ(Selected(), 32 * 48);
   EXPECT_EQ(m_view.Selection().GetPosLevel(31, 0), 0);
   // The black half without the grey pixel at tolerance 0; with a tolerance
   // above 100 % (clamped) everything.
-  m_view.OnLButtonDown(1, At(0, 0));
-  m_view.OnLButtonUp(0, At(0, 0));
+  Click(0, 0);
   EXPECT_EQ(Selected(), 32 * 48 - 1);
   m_view.Tools().m_wand.m_nSimilarity = 255;
   ASSERT_TRUE(SelectNone(m_view).ok);  // a press inside would move it
-  m_view.OnLButtonDown(1, At(0, 0));
-  m_view.OnLButtonUp(0, At(0, 0));
+  Click(0, 0);
   EXPECT_EQ(Selected(), 64 * 48);
   const std::size_t before = Actions();
-  m_view.OnLButtonDown(1, At(70, 10));
-  m_view.OnLButtonUp(0, At(70, 10));
+  Click(70, 10);
   EXPECT_FALSE(m_view.HasSelection());
   EXPECT_EQ(Actions(), before + 1);
   ASSERT_TRUE(m_doc.OnEditUndo());
