@@ -16,6 +16,7 @@
 
 #include "app/compose.h"
 #include "app/gif_image.h"
+#include "app/loopwright_doc.h"
 #include "app/temp_dir.h"
 #include "companions/dibkernel/dib_kernel.h"
 
@@ -29,6 +30,15 @@ inline std::vector<unsigned char> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
 }
+
+// A test with an application, a prompt that records what it is told, and a
+// scratch folder.
+class DocTest : public ::testing::Test {
+ protected:
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  TempDir dir;
+};
 
 // Builds a model of the given canvas: AddObject adds a picture shown in no
 // frame yet; AddFrame adds a frame that shows the listed objects at the

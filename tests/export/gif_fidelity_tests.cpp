@@ -5,8 +5,6 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
-#include "app/loopwright_doc.h"
-#include "app/prompt.h"
 #include "export/export_dispatch.h"
 #include "export_test_util.h"
 
@@ -62,7 +60,7 @@ std::vector<Rgba> Distinct(std::vector<Rgba> frames) {
   return out;
 }
 
-class GifFidelity : public ::testing::Test {
+class GifFidelity : public DocTest {
  protected:
   // Exports `source` and compares both files frame by frame, through
   // ImageMagick and through our reader.
@@ -80,10 +78,6 @@ class GifFidelity : public ::testing::Test {
     ASSERT_TRUE(back.OnOpenDocument(out)) << back.m_strLastError;
     ExpectFramesEqual(Distinct(ComposedFrames(back)), Distinct(ComposedFrames(doc)), "ours");
   }
-
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  TempDir dir;
 };
 
 TEST_F(GifFidelity, UndrawnCanvasKeepsTheBackgroundColourWhenTheFirstImageHasNoTransparency) {

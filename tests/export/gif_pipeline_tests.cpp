@@ -5,8 +5,6 @@
 
 #include <set>
 
-#include "app/loopwright_doc.h"
-#include "app/prompt.h"
 #include "export/color_quantizer.h"
 #include "export/export_dispatch.h"
 #include "export/gif_pipeline.h"
@@ -168,12 +166,7 @@ void RandomAnimation(CGifImage& model, std::mt19937& rng, int frames) {
   }
 }
 
-class GifExportRoundTrip : public ::testing::Test {
- protected:
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  TempDir dir;
-};
+using GifExportRoundTrip = DocTest;
 
 TEST_F(GifExportRoundTrip, FramesSurviveOurReaderAndImageMagickPixelForPixel) {
   if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) is not installed";

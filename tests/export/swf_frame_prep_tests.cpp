@@ -2,7 +2,6 @@
 // differencing, and movies read back by the independent reader.
 #include <gtest/gtest.h>
 
-#include "app/temp_dir.h"
 #include "export/swf_frame_prep.h"
 #include "export_test_util.h"
 #include "swf_test_util.h"
