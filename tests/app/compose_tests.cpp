@@ -101,27 +101,16 @@ TEST_P(ComposeTest, ShadowTransparency64CombinesWithTheReferenceTransparency) {
   }
 }
 
-TEST_P(ComposeTest, LaterReferencesDrawOnTop) {
+TEST_P(ComposeTest, LaterReferencesDrawOnTopAndPartsOffCanvasAreClipped) {
   auto target = White(10, 10);
   auto red = MakeRef<CDib>(Solid(4, 4, RGB(255, 0, 0)));
   auto blue = MakeRef<CDib>(Solid(4, 4, RGB(0, 0, 255)));
-  auto frame = FrameWith({{red, {0, 0}}, {blue, {2, 2}}});
-  ComposeFrame(target.get(), {0, 0}, *frame);
-  EXPECT_EQ(At(target.get(), 1, 1), (Px{0, 0, 255, 255}));
-  EXPECT_EQ(At(target.get(), 3, 3), (Px{255, 0, 0, 255}));
-  EXPECT_EQ(At(target.get(), 5, 5), (Px{255, 0, 0, 255}));
-  EXPECT_EQ(At(target.get(), 6, 6), (Px{255, 255, 255, 255}));
-}
-
-TEST_P(ComposeTest, ObjectsPartlyOffCanvasAreClipped) {
-  auto target = White(8, 8);
-  auto red = MakeRef<CDib>(Solid(5, 5, RGB(255, 0, 0)));
-  auto frame = FrameWith({{red, {-3, 6}}});
-  ComposeFrame(target.get(), {0, 0}, *frame);
-  EXPECT_EQ(At(target.get(), 0, 6), (Px{0, 0, 255, 255}));
-  EXPECT_EQ(At(target.get(), 1, 7), (Px{0, 0, 255, 255}));
-  EXPECT_EQ(At(target.get(), 2, 7), (Px{255, 255, 255, 255}));
-  EXPECT_EQ(At(target.get(), 0, 5), (Px{255, 255, 255, 255}));
+  auto hanging = MakeRef<CDib>(Solid(5, 5, RGB(255, 0, 0)));
+  ComposeFrame(target.get(), {0, 0}, *FrameWith({{red, {0, 0}}, {blue, {2, 2}}, {hanging, {-3, 8}}}));
+  const Px r{0, 0, 255, 255}, b{255, 0, 0, 255}, w{255, 255, 255, 255};
+  const std::pair<POINT, Px> probes[] = {{{1, 1}, r}, {{3, 3}, b}, {{5, 5}, b}, {{6, 6}, w},
+                                         {{0, 8}, r}, {{1, 9}, r}, {{2, 9}, w}, {{0, 7}, w}};
+  for (const auto& [at, want] : probes) EXPECT_EQ(At(target.get(), at.x, at.y), want) << at.x << "," << at.y;
 }
 
 // A 4 x 4 picture whose pixel (x, y) has red 10x + y so samples name their source.

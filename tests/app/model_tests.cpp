@@ -1,5 +1,5 @@
-// The animation model: counting, the object/frame invariant, normalization,
-// shadow placement, and the document's new animation.
+// The animation model: depth conversion, shadow placement, the object/frame
+// invariant and normalization.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,44 +13,6 @@ namespace {
 
 DibPtr Solid(int w, int h, COLORREF c = RGB(1, 2, 3), BYTE a = 255) {
   return DibPtr(CDIB32::CreateSimple32BitsDIB(w, h, c, a));
-}
-
-struct Tracked : CRefObj {
-  explicit Tracked(int* alive) : alive(alive) { ++*alive; }
-  ~Tracked() override { --*alive; }
-  int* alive;
-};
-
-TEST(RefCounting, LastHolderDeletesAndCopiesStartUncounted) {
-  int alive = 0;
-  {
-    RefPtr<Tracked> a = MakeRef<Tracked>(&alive);
-    EXPECT_EQ(a->GetRefCount(), 1);
-    {
-      RefPtr<Tracked> b = a;
-      EXPECT_EQ(a->GetRefCount(), 2);
-    }
-    EXPECT_EQ(alive, 1);
-    std::vector<RefPtr<Tracked>> list{a, a};
-    EXPECT_EQ(a->GetRefCount(), 3);
-    a.reset();
-    EXPECT_EQ(alive, 1);
-  }
-  EXPECT_EQ(alive, 0);
-}
-
-TEST(Objects, DefaultsAndExplicitKind) {
-  CDib plain(Solid(3, 2));
-  EXPECT_EQ(plain.m_nWidth, 3);
-  EXPECT_EQ(plain.m_nHeight, 2);
-  EXPECT_EQ(plain.m_nShadowKind, 4);
-  EXPECT_EQ(plain.m_nReserved, 5);
-  EXPECT_EQ(plain.m_byShadowTransparency, 64);
-  EXPECT_EQ(plain.m_clrShadow, 0x202020u);
-  EXPECT_FALSE(plain.HasShadow());
-  CDib shape(Solid(3, 2), OBJECT_SHAPE);
-  EXPECT_EQ(shape.m_nShadowKind, 0);
-  EXPECT_EQ(shape.m_nKind, OBJECT_SHAPE);
 }
 
 TEST(Objects, OtherDepthsAreConvertedTo32Bits) {
@@ -134,7 +96,7 @@ TEST(ShadowPlacement, UprightShadowBelowMirrorsTheSilhouette) {
   frame->m_refs.push_back(ref);
   ComposeFrame(target.get(), {0, 0}, *frame);
   auto red = [&](int x, int y) { return DibRow(target.get(), y)[4 * x + 2]; };
-  // Object rows 2..5 (top row black-transparent... only row 2 opaque, colour 0).
+  // Object rows 2..5: only row 2 is opaque (black).
   EXPECT_EQ(red(1, 2), 0);
   EXPECT_EQ(red(1, 3), 255);
   // Shadow rows 6..9: the last one (mirror of row 0) is black.
@@ -200,45 +162,6 @@ TEST(Invariant, ObjectOperationsApplyToEveryFrame) {
   EXPECT_FALSE(m.InsertObject(9, a));
   m.m_frames[0]->m_refs.erase(m.m_frames[0]->m_refs.size() - 1);
   EXPECT_FALSE(m.CheckInvariant());
-}
-
-TEST(Invariant, BlankFrameCopiesPlacementButHides) {
-  CGifImage m;
-  m.m_frames.push_back(MakeRef<CGifFrame>(std::uint16_t(5)));
-  for (int i = 0; i < 3; ++i) m.InsertObject(i, MakeRef<CDib>(Solid(1, 1)));
-  for (int i = 0; i < 3; ++i) {
-    auto& r = *m.m_frames[0]->m_refs.Edit(std::size_t(i));
-    r.m_nX = i + 1;
-    r.m_nY = -i;
-    r.m_bVisible = true;
-    r.m_nTransparency = 10 * i;
-    r.m_bLocked = i == 1;
-  }
-  auto blank = m.CreateBlankFrame(m.m_frames[0].get());
-  ASSERT_EQ(blank->m_refs.size(), 3u);
-  for (int i = 0; i < 3; ++i) {
-    const auto& r = *blank->m_refs[i];
-    EXPECT_EQ(r.m_nX, i + 1);
-    EXPECT_EQ(r.m_nY, -i);
-    EXPECT_FALSE(r.m_bVisible);
-    EXPECT_EQ(r.m_nTransparency, 10 * i);
-    EXPECT_EQ(r.m_bLocked, i == 1);
-    EXPECT_EQ(r.m_pObject, m.m_objects[i]);
-  }
-}
-
-TEST(Invariant, FrameCopySharesObjectsNotReferences) {
-  auto o = MakeRef<CDib>(Solid(1, 1));
-  auto f = FrameShowing(o, 3, 4);
-  f->m_nDelay = 77;
-  f->m_byGraphicControl = 0x0D;
-  CGifFrame copy(*f);
-  EXPECT_EQ(copy.m_nDelay, 77);
-  EXPECT_EQ(copy.GetDisposal(), 3);
-  ASSERT_EQ(copy.m_refs.size(), 1u);
-  EXPECT_NE(copy.m_refs[0], f->m_refs[0]);
-  EXPECT_EQ(copy.m_refs[0]->m_pObject, o);
-  EXPECT_EQ(copy.m_refs[0]->m_nX, 3);
 }
 
 }  // namespace

@@ -127,18 +127,4 @@ TEST_F(FilterActions, BlurOnASelectionAndRefusedProcessesRecordNothing) {
   EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Rotate 90");
 }
 
-TEST(FilterActionTexts, EveryKindAndOutsideTheTable) {
-  const char* undo[] = {"Undo Negative",          "Undo Gray",          "Undo Mirror horizontally",
-                        "Undo Mirror vertically", "Undo Adjust Brightness", "Undo Adjust Contrast",
-                        "Undo Adjust red/green/blue", "Undo Adjust Hue/Saturation", "Undo Blur",
-                        "Undo Gaussian Blur",     "Undo Sharpness",     "Undo Emboss",
-                        "Undo Sunspot"};
-  for (int k = 0; k < 13; ++k) {
-    EXPECT_EQ(CUpdateDibsAction::KindText(k, false), undo[k]);
-    EXPECT_EQ(CUpdateDibsAction::KindText(k, true), "Redo" + std::string(undo[k]).substr(4));
-  }
-  EXPECT_EQ(CUpdateDibsAction::KindText(13, false), "");
-  EXPECT_EQ(CUpdateDibsAction::KindText(-1, true), "");
-}
-
 }  // namespace

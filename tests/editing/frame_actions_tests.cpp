@@ -229,12 +229,6 @@ TEST_F(FrameActions, ResizeScalesPicturesPositionsAndGenerators) {
 }
 
 TEST_F(FrameActions, FramesDibActionsRestoreFramesObjectsAndKeyFrameDelay) {
-  EXPECT_EQ(FramesDibActionText(10, false), "Undo Spin3D");
-  EXPECT_EQ(FramesDibActionText(10, true), "Redo Spin");
-  EXPECT_EQ(FramesDibActionText(14, false), "&Undo Multi-Bar-Slide");
-  EXPECT_EQ(FramesDibActionText(36, true), "Redo Add image flie(s)");
-  EXPECT_EQ(FramesDibActionText(40, false), "");
-
   const std::string before = Snapshot(m_doc);
   RefPtr<CGifFrame> key = m_doc.m_frames[1];
   m_doc.EditManager().AddAction(new CBuldingFramesDIBAction(m_doc, 1, key, key->m_nDelay));
@@ -256,20 +250,4 @@ TEST_F(FrameActions, FramesDibActionsRestoreFramesObjectsAndKeyFrameDelay) {
   ASSERT_TRUE(m_doc.OnEditRedo());
   EXPECT_EQ(Snapshot(m_doc), after);
   EXPECT_TRUE(m_doc.CheckInvariant());
-}
-
-TEST_F(FrameActions, ThirtyDeletesWithLimit26KeepTheNewest27) {
-  m_doc.DeleteContents();
-  int destroyed = 0;
-  for (int i = 0; i < 32; ++i) m_doc.m_frames.push_back(RefPtr<CGifFrame>(new CountedFrame(&destroyed)));
-  m_doc.EditManager().SetUndoMaxTimes(26);
-  for (int i = 0; i < 30; ++i) {
-    m_doc.SelectSingleFrame(0);
-    ASSERT_TRUE(DeleteSelectedFrames(m_doc));
-  }
-  EXPECT_EQ(m_doc.EditManager().UndoList().size(), 27u);
-  EXPECT_EQ(m_doc.GetFrameCount(), 2);
-  EXPECT_EQ(destroyed, 3);  // frames 0-2 were held only by the three dropped actions
-  m_doc.EditManager().RemoveAll();
-  EXPECT_EQ(destroyed, 30);
 }

@@ -4,7 +4,6 @@
 
 #include <set>
 
-#include "app/loopwright_doc.h"
 #include "companions/imageio/tev_image_io.h"
 #include "export/cursor_export.h"
 #include "export/export_dispatch.h"
@@ -16,12 +15,7 @@ using namespace TevImageIO;
 
 namespace {
 
-class CursorExport : public ::testing::Test {
- protected:
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  TempDir dir;
-};
+using CursorExport = DocTest;
 
 bool MaskBit(const BITMAPINFOHEADER* m, LONG x, LONG y) { return (DibRow(m, y)[x >> 3] >> (7 - (x & 7))) & 1; }
 

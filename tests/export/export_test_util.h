@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 
 #include "app/compose.h"
 #include "app/gif_image.h"
+#include "app/loopwright_doc.h"
 #include "app/temp_dir.h"
 #include "companions/dibkernel/dib_kernel.h"
 
@@ -28,6 +30,15 @@ inline std::vector<unsigned char> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
 }
+
+// A test with an application, a prompt that records what it is told, and a
+// scratch folder.
+class DocTest : public ::testing::Test {
+ protected:
+  CLoopwrightApp app;
+  CScriptedPrompt prompt;
+  TempDir dir;
+};
 
 // Builds a model of the given canvas: AddObject adds a picture shown in no
 // frame yet; AddFrame adds a frame that shows the listed objects at the
@@ -71,6 +82,20 @@ inline DibPtr Pattern(LONG w, LONG h, int colours, int seed) {
       p[0] = BYTE(k * 5);
       p[1] = BYTE(255 - k);
       p[2] = BYTE((k * 37) & 0xFF);
+      p[3] = 255;
+    }
+  return d;
+}
+
+// A smooth picture (JPEG-friendly): red across, green down.
+inline DibPtr Gradient(LONG w, LONG h) {
+  DibPtr d = Solid(w, h, 0);
+  for (LONG y = 0; y < h; ++y)
+    for (LONG x = 0; x < w; ++x) {
+      BYTE* p = DibRow(d.get(), y) + 4 * x;
+      p[0] = 128;
+      p[1] = BYTE(y * 255 / std::max<LONG>(h - 1, 1));
+      p[2] = BYTE(x * 255 / std::max<LONG>(w - 1, 1));
       p[3] = 255;
     }
   return d;

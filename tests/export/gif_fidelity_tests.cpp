@@ -5,9 +5,6 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
-#include "app/loopwright_doc.h"
-#include "app/prompt.h"
-#include "companions/imageio/tev_image_io.h"
 #include "export/export_dispatch.h"
 #include "export_test_util.h"
 
@@ -24,10 +21,8 @@ struct GifImageSpec {
 };
 
 // Writes a GIF89a with a four-colour global table (red, green, blue, black),
-// the given background index, a loop extension unless loops < 0, and one
-// graphic-control extension per image.
-bool WriteGif(const std::string& path, int w, int h, int background, const std::vector<GifImageSpec>& images,
-              int loops = 0) {
+// the given background index, and one graphic-control extension per image.
+bool WriteGif(const std::string& path, int w, int h, int background, const std::vector<GifImageSpec>& images) {
   int err = 0;
   GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
   if (!gif) return false;
@@ -36,11 +31,6 @@ bool WriteGif(const std::string& path, int w, int h, int background, const std::
   ColorMapObject* map = GifMakeMapObject(4, colours);
   bool ok = EGifPutScreenDesc(gif, w, h, 2, background, map) == GIF_OK;
   GifFreeMapObject(map);
-  const GifByteType app[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
-  const GifByteType loop[3] = {1, GifByteType(loops & 0xFF), GifByteType(loops >> 8)};
-  ok = ok && (loops < 0 || (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
-                             EGifPutExtensionBlock(gif, 11, app) == GIF_OK &&
-                             EGifPutExtensionBlock(gif, 3, loop) == GIF_OK && EGifPutExtensionTrailer(gif) == GIF_OK));
   for (const GifImageSpec& im : images) {
     const GifByteType gce[4] = {GifByteType((im.disposal << 2) | (im.transparent >= 0 ? 1 : 0)),
                                 GifByteType(im.delay & 0xFF), GifByteType(im.delay >> 8),
@@ -70,7 +60,7 @@ std::vector<Rgba> Distinct(std::vector<Rgba> frames) {
   return out;
 }
 
-class GifFidelity : public ::testing::Test {
+class GifFidelity : public DocTest {
  protected:
   // Exports `source` and compares both files frame by frame, through
   // ImageMagick and through our reader.
@@ -88,10 +78,6 @@ class GifFidelity : public ::testing::Test {
     ASSERT_TRUE(back.OnOpenDocument(out)) << back.m_strLastError;
     ExpectFramesEqual(Distinct(ComposedFrames(back)), Distinct(ComposedFrames(doc)), "ours");
   }
-
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  TempDir dir;
 };
 
 TEST_F(GifFidelity, UndrawnCanvasKeepsTheBackgroundColourWhenTheFirstImageHasNoTransparency) {
@@ -135,22 +121,6 @@ TEST_F(GifFidelity, TransparentFirstImageKeepsATransparentCanvas) {
   const std::string file = dir.File("clear.gif");
   ASSERT_TRUE(WriteGif(file, 6, 6, 2, {first, second}));
   ExpectSameFrames(file, 6, 6);
-}
-
-TEST_F(GifFidelity, AnAnimationWithoutLoopExtensionStillPlaysOnce) {
-  const std::string file = dir.File("once.gif");
-  for (int loops : {-1, 0, 4}) {
-    ASSERT_TRUE(WriteGif(file, 2, 2, 0, {Solid(0, 0, 2, 2, 0, 1), Solid(0, 0, 1, 1, 1, 1)}, loops));
-    CLoopwrightDoc doc(app, prompt);
-    ASSERT_TRUE(doc.OnOpenDocument(file)) << doc.m_strLastError;
-    EXPECT_EQ(doc.m_bLoopForever != 0, loops == 0) << loops;
-    const std::string out = dir.File("out.gif");
-    ASSERT_TRUE(ExportAnimationFile(doc, out, nullptr));
-    TevImageIO::CTevImageInfoPack back;
-    back.path = out;
-    ASSERT_EQ(TevImageIO::LoadImageW(back, nullptr, nullptr), 0) << back.errorText;
-    EXPECT_EQ(back.loopCount, loops) << "the re-export keeps the loop setting";
-  }
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 
 #include <cstring>
 
-#include "app/loopwright_doc.h"
-#include "app/prompt.h"
 #include "companions/imageio/tev_image_io.h"
 #include "companions/imageio/gif_lzw.h"
 #include "export/export_dispatch.h"
@@ -105,7 +103,7 @@ int LocalTables(const std::vector<unsigned char>& f) {
   return local;
 }
 
-class GifLocalTables : public ::testing::Test {
+class GifLocalTables : public DocTest {
  protected:
   // Exports model to out.gif, opens it again and compares the composed
   // frames with the model's (and ImageMagick's coalesce where installed).
@@ -123,10 +121,6 @@ class GifLocalTables : public ::testing::Test {
       ExpectFramesEqual(MagickFrames(out, doc.m_nWidth, doc.m_nHeight, dir.Path()), ComposedFrames(doc), "magick");
     return out;
   }
-
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  TempDir dir;
 };
 
 TEST_F(GifLocalTables, FramesWhoseColoursDoNotShareOneTableStayExact) {

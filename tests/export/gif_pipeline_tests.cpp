@@ -5,8 +5,6 @@
 
 #include <set>
 
-#include "app/loopwright_doc.h"
-#include "app/prompt.h"
 #include "export/color_quantizer.h"
 #include "export/export_dispatch.h"
 #include "export/gif_pipeline.h"
@@ -32,34 +30,31 @@ CGifOptimizeResult OneFrame(LONG w, LONG h, DibPtr pic, POINT at) {
   return RunPipeline(model);
 }
 
-TEST(GifPipeline, OpaqueFrameOfTwoHundredColoursGetsTheFullTableAndNoTransparency) {
-  const CGifOptimizeResult r = OneFrame(40, 30, Pattern(40, 30, 200, 0), {0, 0});
-  ASSERT_EQ(r.entries.size(), 1u);
-  EXPECT_EQ(r.colorsUsed, 200);
-  EXPECT_EQ(r.tableSize, 256);
-  EXPECT_EQ(r.transparentIndex, -1);
-  EXPECT_EQ(r.entries[0].mask, nullptr);
-  EXPECT_EQ(r.entries[0].image->biBitCount, 8);
-}
-
-TEST(GifPipeline, TransparentAreaWithEightColoursGetsTableSixteenAndIndexEight) {
-  CGifOptimizeResult r = OneFrame(40, 30, Pattern(20, 10, 8, 0), {5, 7});
-  ASSERT_EQ(r.entries.size(), 1u);
-  EXPECT_EQ(r.colorsUsed, 8);
-  EXPECT_EQ(r.tableSize, 16);
-  EXPECT_EQ(r.transparentIndex, 8);
-  // Cropped to the opaque part.
-  EXPECT_EQ(r.entries[0].x, 5);
-  EXPECT_EQ(r.entries[0].y, 7);
-  EXPECT_EQ(DibWidth(r.entries[0].image.get()), 20);
-  EXPECT_EQ(DibHeight(r.entries[0].image.get()), 10);
-  // Colour-table sizes for other counts, with the doubling when the table is full.
+TEST(GifPipeline, TableSizeAndTransparentIndexFollowTheColoursUsed) {
+  // One frame on a 40 x 30 canvas, cropped to its opaque part; the table
+  // doubles when the transparent index does not fit beside the colours.
+  const struct {
+    LONG w, h;
+    int colours;
+    POINT at;
+    int tableSize, transparent;
+  } cases[] = {{40, 30, 200, {0, 0}, 256, -1}, {20, 10, 8, {5, 7}, 16, 8}, {20, 10, 16, {0, 0}, 32, 16}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.colours);
+    const CGifOptimizeResult r = OneFrame(40, 30, Pattern(c.w, c.h, c.colours, 0), c.at);
+    ASSERT_EQ(r.entries.size(), 1u);
+    const auto& e = r.entries[0];
+    EXPECT_EQ(r.colorsUsed, c.colours);
+    EXPECT_EQ(r.tableSize, c.tableSize);
+    EXPECT_EQ(r.transparentIndex, c.transparent);
+    EXPECT_EQ(e.mask, nullptr);  // the cropped part is wholly opaque
+    EXPECT_EQ(e.image->biBitCount, 8);
+    EXPECT_EQ(std::vector<long>({e.x, e.y, DibWidth(e.image.get()), DibHeight(e.image.get())}),
+              std::vector<long>({c.at.x, c.at.y, c.w, c.h}));
+  }
   for (auto [colours, table] : {std::pair{1, 2}, {2, 2}, {3, 4}, {5, 8}, {9, 16}, {17, 32}, {33, 64}, {65, 128},
                                 {129, 256}, {256, 256}})
     EXPECT_EQ(GifColorTableSize(colours), table) << colours;
-  r = OneFrame(40, 30, Pattern(20, 10, 16, 0), {0, 0});
-  EXPECT_EQ(r.transparentIndex, 16);
-  EXPECT_EQ(r.tableSize, 32);
 }
 
 TEST(GifPipeline, IdenticalNeighboursMergeWithTheirDelaysAdded) {
@@ -168,12 +163,7 @@ void RandomAnimation(CGifImage& model, std::mt19937& rng, int frames) {
   }
 }
 
-class GifExportRoundTrip : public ::testing::Test {
- protected:
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  TempDir dir;
-};
+using GifExportRoundTrip = DocTest;
 
 TEST_F(GifExportRoundTrip, FramesSurviveOurReaderAndImageMagickPixelForPixel) {
   if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) is not installed";

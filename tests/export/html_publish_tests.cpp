@@ -8,10 +8,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/loopwright_app.h"
-#include "app/loopwright_doc.h"
-#include "app/prompt.h"
-#include "app/temp_dir.h"
 #include "export/html_publish.h"
 #include "export/launcher.h"
 #include "export_test_util.h"

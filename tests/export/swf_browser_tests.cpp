@@ -16,10 +16,6 @@
 #include <fstream>
 #include <thread>
 
-#include "app/loopwright_app.h"
-#include "app/loopwright_doc.h"
-#include "app/prompt.h"
-#include "app/temp_dir.h"
 #include "export/html_publish.h"
 #include "export/launcher.h"
 #include "export_test_util.h"
@@ -27,6 +23,7 @@
 
 namespace {
 
+using export_test::Gradient;
 using export_test::ModelBuilder;
 using export_test::Solid;
 
@@ -92,20 +89,6 @@ class LocalServer {
   int port_ = 0;
   pid_t pid_ = -1;
 };
-
-// A smooth picture: red across, green down.
-DibPtr Gradient(LONG w, LONG h) {
-  DibPtr d = Solid(w, h, 0);
-  for (LONG y = 0; y < h; ++y)
-    for (LONG x = 0; x < w; ++x) {
-      BYTE* p = DibRow(d.get(), y) + 4 * x;
-      p[0] = 160;
-      p[1] = BYTE(y * 255 / (h - 1));
-      p[2] = BYTE(x * 255 / (w - 1));
-      p[3] = 255;
-    }
-  return d;
-}
 
 struct Published {
   std::string page;

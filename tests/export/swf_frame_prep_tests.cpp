@@ -2,29 +2,15 @@
 // differencing, and movies read back by the independent reader.
 #include <gtest/gtest.h>
 
-#include "app/temp_dir.h"
 #include "export/swf_frame_prep.h"
 #include "export_test_util.h"
 #include "swf_test_util.h"
 
 namespace {
 
+using export_test::Gradient;
 using export_test::ModelBuilder;
 using export_test::Solid;
-
-// A smooth picture (JPEG-friendly): red across, green down.
-DibPtr Gradient(LONG w, LONG h) {
-  DibPtr d = Solid(w, h, 0);
-  for (LONG y = 0; y < h; ++y)
-    for (LONG x = 0; x < w; ++x) {
-      BYTE* p = DibRow(d.get(), y) + 4 * x;
-      p[0] = 128;
-      p[1] = BYTE(y * 255 / std::max<LONG>(h - 1, 1));
-      p[2] = BYTE(x * 255 / std::max<LONG>(w - 1, 1));
-      p[3] = 255;
-    }
-  return d;
-}
 
 std::vector<CSWFFrameOptimal> Prepare(const CGifImage& model) {
   CSwfEncoder encoder;

@@ -43,15 +43,7 @@ inline std::string Probe(const std::string& file, const std::string& stream, con
                  " -of default=noprint_wrappers=1 '" + file + "'");
 }
 
-// The value of key in ffprobe's output ("" when absent).
-inline std::string Field(const std::string& text, const std::string& key) {
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
-  return "";
-}
-
-// Every value of key in order.
+// Every value of key in ffprobe's output, in order.
 inline std::vector<std::string> Fields(const std::string& text, const std::string& key) {
   std::vector<std::string> values;
   std::istringstream in(text);
@@ -60,36 +52,18 @@ inline std::vector<std::string> Fields(const std::string& text, const std::strin
   return values;
 }
 
+// The first value of key ("" when absent).
+inline std::string Field(const std::string& text, const std::string& key) {
+  const auto values = Fields(text, key);
+  return values.empty() ? "" : values.front();
+}
+
 // Indexes of the packets flagged as key frames in a probe of packet=flags.
 inline std::vector<int> KeyPackets(const std::string& probe) {
   std::vector<int> keys;
   const auto flags = Fields(probe, "flags");
   for (std::size_t i = 0; i < flags.size(); ++i)
     if (flags[i].find('K') != std::string::npos) keys.push_back(int(i));
-  return keys;
-}
-
-// The key-frame flags (AVIIF_KEYFRAME) of the video chunks ("00db", "00dc")
-// in an AVI file's idx1 index, by chunk order.
-inline std::vector<int> AviIndexKeyFrames(const std::vector<unsigned char>& avi) {
-  std::vector<int> keys;
-  const auto le32 = [&](std::size_t at) {
-    return std::uint32_t(avi[at]) | std::uint32_t(avi[at + 1]) << 8 | std::uint32_t(avi[at + 2]) << 16 |
-           std::uint32_t(avi[at + 3]) << 24;
-  };
-  // idx1 is the last top-level chunk of the first RIFF list.
-  std::size_t at = 12;
-  while (at + 8 <= avi.size() && std::string(avi.begin() + long(at), avi.begin() + long(at + 4)) != "idx1")
-    at += 8 + ((le32(at + 4) + 1) & ~1u);
-  if (at + 8 > avi.size()) return {-1};
-  const std::size_t end = std::min(avi.size(), at + 8 + le32(at + 4));
-  int frame = 0;
-  for (std::size_t e = at + 8; e + 16 <= end; e += 16) {
-    const std::string id(avi.begin() + long(e), avi.begin() + long(e + 4));
-    if (id != "00db" && id != "00dc") continue;
-    if (le32(e + 4) & 0x10) keys.push_back(frame);
-    ++frame;
-  }
   return keys;
 }
 

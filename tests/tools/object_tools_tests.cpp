@@ -4,14 +4,12 @@
 
 #include "app/dib_factories.h"
 #include "companions/shapes/text_object.h"
-#include "editing/doc_builder.h"
-#include "editing/doc_snapshot.h"
 #include "editing/object_property_actions.h"
-#include "tools/edit_view.h"
+#include "tool_scene.h"
 
 namespace {
 
-class ObjectTools : public ::testing::Test {
+class ObjectTools : public ToolScene {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ResetDocument(m_doc, 80, 60));
@@ -35,26 +33,8 @@ class ObjectTools : public ::testing::Test {
       if (o == m_doc.m_objects[std::size_t(object)]) return true;
     return false;
   }
-  void Click(POINT p, unsigned keys = 0) {
-    m_view.OnLButtonDown(keys | 1, p);
-    m_view.OnLButtonUp(keys, p);
-  }
-  void Drag(POINT a, POINT b) {
-    m_view.OnLButtonDown(1, a);
-    m_view.OnMouseMove(1, POINT{(a.x + b.x) / 2, (a.y + b.y) / 2});
-    m_view.OnMouseMove(1, b);
-    m_view.OnLButtonUp(0, b);
-  }
-  std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
-  std::string UndoText() {
-    const CEditAction* a = m_doc.EditManager().GetUndoTail();
-    return a ? a->GetMenuText() : std::string();
-  }
-
-  CLoopwrightApp m_app;
-  CScriptedPrompt m_prompt{true};
-  CLoopwrightDoc m_doc{m_app, m_prompt};
-  CEditPictureView m_view{m_doc};
+  void Click(POINT p, unsigned keys = 0) { Gesture({p}, keys); }
+  void Drag(POINT a, POINT b) { Gesture({a, POINT{(a.x + b.x) / 2, (a.y + b.y) / 2}, b}); }
 };
 
 TEST_F(ObjectTools, ClicksSelectToggleAddAndClear) {
@@ -82,25 +62,18 @@ TEST_F(ObjectTools, DragTwoObjectsMovesCurrentFrameOnlyAsOneStep) {
   Click({8, 8});
   Click({33, 8}, kKeyShift);
   const std::string before = Snapshot(m_doc);
+  // Press and release without moving records nothing.
+  Drag({8, 8}, {8, 8});
+  EXPECT_EQ(Actions(), 0u);
   Drag({8, 8}, {13, 5});
   EXPECT_EQ(Actions(), 1u);
   EXPECT_EQ(UndoText(), "Undo Move Objects");
-  EXPECT_EQ(Ref(0, 0).m_nX, 10);
-  EXPECT_EQ(Ref(0, 0).m_nY, 2);
-  EXPECT_EQ(Ref(0, 1).m_nX, 35);
-  EXPECT_EQ(Ref(0, 1).m_nY, 2);
+  EXPECT_EQ(std::vector<int>({Ref(0, 0).m_nX, Ref(0, 0).m_nY, Ref(0, 1).m_nX, Ref(0, 1).m_nY}),
+            std::vector<int>({10, 2, 35, 2}));
   EXPECT_EQ(Ref(1, 0).m_nX, 5);  // the other frame places them itself
   EXPECT_EQ(Ref(1, 1).m_nX, 30);
   ASSERT_TRUE(m_doc.OnEditUndo());
   EXPECT_EQ(Snapshot(m_doc), before);
-}
-
-TEST_F(ObjectTools, PressAndReleaseWithoutMovingRecordsNothing) {
-  Click({8, 8});
-  m_view.OnLButtonDown(1, {8, 8});
-  m_view.OnMouseMove(1, {8, 8});
-  m_view.OnLButtonUp(0, {8, 8});
-  EXPECT_EQ(Actions(), 0u);
 }
 
 TEST_F(ObjectTools, LockedObjectsAreNotMovedByDragOrArrowKeys) {

@@ -8,13 +8,10 @@
 #include <functional>
 #include <random>
 
-#include "editing/doc_builder.h"
-#include "editing/doc_snapshot.h"
 #include "editing/filter_actions.h"
 #include "editing/object_scene.h"
 #include "imaging/TevImageTransform"
-#include "tools/edit_view.h"
-#include "tools/selection_actions.h"
+#include "tool_scene.h"
 
 using namespace TevImageTransform;
 
@@ -42,15 +39,12 @@ class PixelEdits : public ObjectScene {
     m_view.OnMouseMove(1, client(x1, y1));
     m_view.OnLButtonUp(0, client(x1, y1));
   }
-  DWORD Alpha(int object, int x, int y) {
-    return DibRow(m_doc.m_objects[std::size_t(object)]->GetImage(), y)[4 * x + 3];
-  }
   CEditPictureView m_view{m_doc};
 };
 
 // A doc of its own: two opaque rasters, A at (2, 2) 6 x 6, B at (20, 10)
 // 10 x 10, on two frames (B moved by one in the second frame).
-class SelectionEdits : public ::testing::Test {
+class SelectionEdits : public ToolScene {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ResetDocument(m_doc, 48, 32));
@@ -68,16 +62,10 @@ class SelectionEdits : public ::testing::Test {
     m_view.SetCanvasOrigin({2, 1});
     ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
   }
-  void SelectBox(int x0, int y0, int x1, int y1, unsigned keys = 0) {
+  void SelectBox(int x0, int y0, int x1, int y1) {
     auto client = [](int x, int y) { return POINT{x + 2 - 9, y + 1 - 5}; };
-    m_view.OnLButtonDown(keys | 1, client(x0, y0));
-    m_view.OnMouseMove(keys | 1, client(x1, y1));
-    m_view.OnLButtonUp(keys, client(x1, y1));
+    Gesture({client(x0, y0), client(x1, y1)});
   }
-  CLoopwrightApp m_app;
-  CScriptedPrompt m_prompt{true};
-  CLoopwrightDoc m_doc{m_app, m_prompt};
-  CEditPictureView m_view{m_doc};
 };
 
 TEST_F(SelectionEdits, DeleteRemovesTheCoveredObjectAndTrimsThePartlyCoveredOne) {

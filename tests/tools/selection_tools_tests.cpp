@@ -1,26 +1,23 @@
 // The editing view and its selection tools, driven by mouse events as a
 // window would send them: client-to-image conversion, rubber band, square
 // constraint, roundness, lasso, magic wand, Shift/Ctrl combination, moving
-// the selection, undo of each, and the rendered view. Every gesture runs at
-// scroll (0, 0) and again at a scrolled position with a canvas origin.
+// the selection, undo of each, and the rendered view.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
-#include "editing/doc_builder.h"
-#include "tools/edit_view.h"
-#include "tools/selection_actions.h"
+#include "tool_scene.h"
 
 using TevImageTransform::CTevObjSelection;
 
 namespace {
 
-struct Placement {
-  POINT scroll;
-  POINT origin;
-};
+// The view is scrolled and its canvas drawn at an origin, so every gesture
+// goes through the full client-to-image conversion.
+constexpr POINT kScroll{17, 9}, kOrigin{3, 5};
 
-class SelectionTools : public ::testing::TestWithParam<Placement> {
+class SelectionTools : public ToolScene {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ResetDocument(m_doc, 64, 48));
@@ -31,20 +28,21 @@ class SelectionTools : public ::testing::TestWithParam<Placement> {
     })));
     AddFrames(m_doc, 1, [](int) { return 10; }, [](int, int, CRefImageObject& r) { r.m_bVisible = true; });
     m_doc.SelectSingleFrame(0);
-    ASSERT_TRUE(m_view.SetScroll(GetParam().scroll.x, GetParam().scroll.y));
-    m_view.SetCanvasOrigin(GetParam().origin);
+    ASSERT_TRUE(m_view.SetScroll(kScroll.x, kScroll.y));
+    m_view.SetCanvasOrigin(kOrigin);
   }
   // The client point over image point (x, y) at zoom 1.
   POINT At(int x, int y) const {
-    return {x + GetParam().origin.x - GetParam().scroll.x, y + GetParam().origin.y - GetParam().scroll.y};
+    return {x + kOrigin.x - kScroll.x, y + kOrigin.y - kScroll.y};
   }
+  void Click(int x, int y) { Gesture({At(x, y)}); }
   void Drag(int x0, int y0, int x1, int y1, unsigned keys = 0) {
-    m_view.OnLButtonDown(keys | 1, At(x0, y0));
-    m_view.OnMouseMove(keys | 1, At((x0 + x1) / 2, (y0 + y1) / 2));
-    m_view.OnMouseMove(keys | 1, At(x1, y1));
-    m_view.OnLButtonUp(keys, At(x1, y1));
+    Gesture({At(x0, y0), At((x0 + x1) / 2, (y0 + y1) / 2), At(x1, y1)}, keys);
   }
-  std::size_t Actions() { return m_doc.EditManager().UndoList().size(); }
+  std::array<LONG, 4> Box() const {
+    const RECT r = m_view.Selection().GetRect();
+    return {r.left, r.top, r.right, r.bottom};
+  }
   // Selected pixels (level 255) counted over the canvas.
   int Selected() const {
     int n = 0;
@@ -52,15 +50,7 @@ class SelectionTools : public ::testing::TestWithParam<Placement> {
       for (int x = 0; x < 64; ++x) n += m_view.Selection().GetPosLevel(x, y) == 255;
     return n;
   }
-
-  CLoopwrightApp m_app;
-  CScriptedPrompt m_prompt{true};
-  CLoopwrightDoc m_doc{m_app, m_prompt};
-  CEditPictureView m_view{m_doc};
 };
-
-INSTANTIATE_TEST_SUITE_P(Scroll, SelectionTools,
-                         ::testing::Values(Placement{{0, 0}, {0, 0}}, Placement{{17, 9}, {3, 5}}));
 
 TEST(EditViewConversion, ClientToImageAddsScrollOnceAndScalesByZoom) {
   CLoopwrightApp app;
@@ -89,22 +79,17 @@ TEST(EditViewConversion, ClientToImageAddsScrollOnceAndScalesByZoom) {
   EXPECT_EQ(view.GetZoom(), 3);
 }
 
-TEST_P(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
+TEST_F(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
   for (int tool : {TOOL_RECT_SELECTION, TOOL_ELLIPSE_SELECTION}) {
     ASSERT_TRUE(m_view.SetTool(tool));
     // A click without a drag: no selection, no action.
-    m_view.OnLButtonDown(1, At(10, 10));
-    m_view.OnLButtonUp(0, At(10, 10));
+    Click(10, 10);
     EXPECT_FALSE(m_view.HasSelection());
     EXPECT_EQ(Actions(), 0u);
   }
   ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
   Drag(10, 10, 40, 20);
-  const RECT r = m_view.Selection().GetRect();
-  EXPECT_EQ(r.left, 10);
-  EXPECT_EQ(r.top, 10);
-  EXPECT_EQ(r.right, 40);
-  EXPECT_EQ(r.bottom, 20);
+  EXPECT_EQ(Box(), (std::array<LONG, 4>{10, 10, 40, 20}));
   EXPECT_EQ(Selected(), 300);
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Rectangular Selection");
   EXPECT_FALSE(m_doc.IsModified());
@@ -113,15 +98,11 @@ TEST_P(SelectionTools, RubberBandSelectsUnderThePointerAndClickRecordsNothing) {
   EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Rectangular Selection");
 }
 
-TEST_P(SelectionTools, SquareConstraintAndRoundness) {
+TEST_F(SelectionTools, SquareConstraintAndRoundness) {
   ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
   m_view.Tools().m_rect.m_bEqualSides = true;
   Drag(10, 10, 40, 20);
-  RECT r = m_view.Selection().GetRect();
-  EXPECT_EQ(r.left, 10);
-  EXPECT_EQ(r.top, 10);
-  EXPECT_EQ(r.right, 20);
-  EXPECT_EQ(r.bottom, 20);
+  EXPECT_EQ(Box(), (std::array<LONG, 4>{10, 10, 20, 20}));
   // Roundness 50 on a 40 x 20 box: corners of radius 5.
   m_view.Tools().m_rect.m_bEqualSides = false;
   m_view.Tools().m_rect.m_nRoundness = 50;
@@ -137,7 +118,7 @@ TEST_P(SelectionTools, SquareConstraintAndRoundness) {
   }
 }
 
-TEST_P(SelectionTools, ShiftAddsCtrlSubtractsAndUndoRestoresEachStep) {
+TEST_F(SelectionTools, ShiftAddsCtrlSubtractsAndUndoRestoresEachStep) {
   ASSERT_TRUE(m_view.SetTool(TOOL_RECT_SELECTION));
   Drag(0, 0, 10, 10);
   Drag(20, 0, 30, 10, kKeyShift);
@@ -158,20 +139,17 @@ TEST_P(SelectionTools, ShiftAddsCtrlSubtractsAndUndoRestoresEachStep) {
   EXPECT_EQ(m_view.Selection().GetPosLevel(7, 7), 0);
 }
 
-TEST_P(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
+TEST_F(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
   ASSERT_TRUE(m_view.SetTool(TOOL_LASSO));
   // Two points and a double click: not closed, nothing recorded.
-  m_view.OnLButtonDown(1, At(10, 10));
-  m_view.OnLButtonUp(0, At(10, 10));
-  m_view.OnLButtonDown(1, At(30, 10));
-  m_view.OnLButtonUp(0, At(30, 10));
+  Click(10, 10);
+  Click(30, 10);
   EXPECT_TRUE(m_view.OnLButtonDblClk(1, At(30, 10)));
   m_view.OnLButtonUp(0, At(30, 10));
   EXPECT_FALSE(m_view.HasSelection());
   EXPECT_EQ(Actions(), 0u);
   // A third corner, then the double click closes the triangle.
-  m_view.OnLButtonDown(1, At(30, 30));
-  m_view.OnLButtonUp(0, At(30, 30));
+  Click(30, 30);
   m_view.OnLButtonDblClk(1, At(30, 30));
   m_view.OnLButtonUp(0, At(30, 30));
   ASSERT_TRUE(m_view.HasSelection());
@@ -184,33 +162,29 @@ TEST_P(SelectionTools, LassoClosesOnlyWithThreePointsAndUndoEmptiesIt) {
   EXPECT_TRUE(m_view.Selection().GetEdgePoints().empty());
 }
 
-TEST_P(SelectionTools, MagicWandPicksConnectedColourAndOutsideClearsWithUndo) {
+TEST_F(SelectionTools, MagicWandPicksConnectedColourAndOutsideClearsWithUndo) {
   ASSERT_TRUE(m_view.SetTool(TOOL_MAGIC_WAND));
   m_view.Tools().m_wand.m_nSimilarity = 0;
-  m_view.OnLButtonDown(1, At(40, 20));
-  m_view.OnLButtonUp(0, At(40, 20));
+  Click(40, 20);
   EXPECT_EQ(Selected(), 32 * 48);
   EXPECT_EQ(m_view.Selection().GetPosLevel(31, 0), 0);
   // The black half without the grey pixel at tolerance 0; with a tolerance
   // above 100 % (clamped) everything.
-  m_view.OnLButtonDown(1, At(0, 0));
-  m_view.OnLButtonUp(0, At(0, 0));
+  Click(0, 0);
   EXPECT_EQ(Selected(), 32 * 48 - 1);
   m_view.Tools().m_wand.m_nSimilarity = 255;
   ASSERT_TRUE(SelectNone(m_view).ok);  // a press inside would move it
-  m_view.OnLButtonDown(1, At(0, 0));
-  m_view.OnLButtonUp(0, At(0, 0));
+  Click(0, 0);
   EXPECT_EQ(Selected(), 64 * 48);
   const std::size_t before = Actions();
-  m_view.OnLButtonDown(1, At(70, 10));
-  m_view.OnLButtonUp(0, At(70, 10));
+  Click(70, 10);
   EXPECT_FALSE(m_view.HasSelection());
   EXPECT_EQ(Actions(), before + 1);
   ASSERT_TRUE(m_doc.OnEditUndo());
   EXPECT_EQ(Selected(), 64 * 48);
 }
 
-TEST_P(SelectionTools, DragInsideMovesTheSelectionAndUndoMovesItBack) {
+TEST_F(SelectionTools, DragInsideMovesTheSelectionAndUndoMovesItBack) {
   ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 8, 8, 0, SELECT_REPLACE).ok);
   for (int tool : {TOOL_RECT_SELECTION, TOOL_ELLIPSE_SELECTION, TOOL_LASSO, TOOL_MAGIC_WAND}) {
     ASSERT_TRUE(m_view.SetTool(tool));
@@ -221,20 +195,18 @@ TEST_P(SelectionTools, DragInsideMovesTheSelectionAndUndoMovesItBack) {
     m_view.OnLButtonUp(0, At(12, 12));
     EXPECT_EQ(Actions(), before) << tool;
     Drag(12, 12, 17, 9);
-    EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 15) << tool;
-    EXPECT_EQ(m_view.Selection().GetSelectionPos().y, 7) << tool;
+    EXPECT_EQ(Box(), (std::array<LONG, 4>{15, 7, 23, 15})) << tool;
     EXPECT_EQ(Actions(), before + 1) << tool;
     EXPECT_FALSE(m_doc.IsModified());
     EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Move Selection");
     ASSERT_TRUE(m_doc.OnEditUndo());
-    EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 10) << tool;
-    EXPECT_EQ(m_view.Selection().GetSelectionPos().y, 10) << tool;
+    EXPECT_EQ(Box(), (std::array<LONG, 4>{10, 10, 18, 18})) << tool;
     EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Move Selection");
     m_doc.SetModifiedFlag(false);
   }
 }
 
-TEST_P(SelectionTools, RightClickChoosesTheSelectionMenuOnlyOverSelectedPixels) {
+TEST_F(SelectionTools, RightClickChoosesTheSelectionMenuOnlyOverSelectedPixels) {
   ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 8, 8, 0, SELECT_REPLACE).ok);
   ASSERT_TRUE(m_view.SetTool(TOOL_LASSO));
   EXPECT_EQ(m_view.OnRButtonDown(2, At(10, 10)), MENU_SELECTION);
@@ -250,14 +222,14 @@ TEST_P(SelectionTools, RightClickChoosesTheSelectionMenuOnlyOverSelectedPixels) 
   EXPECT_EQ(m_view.Selection().GetSelectionPos().x, 10);
 }
 
-TEST_P(SelectionTools, RenderShowsTheFrameAtZoomAndTheOutline) {
+TEST_F(SelectionTools, RenderShowsTheFrameAtZoomAndTheOutline) {
   ASSERT_TRUE(m_view.SetZoom(4));
   ASSERT_TRUE(SelectRectangle(m_view, 8, 8, 4, 4, 0, SELECT_REPLACE).ok);
   m_view.SetClientSize(200, 160);
   DibPtr view = m_view.Render();
   ASSERT_TRUE(view);
   ASSERT_EQ(view->biWidth, 200);
-  const POINT at{GetParam().origin.x - GetParam().scroll.x, GetParam().origin.y - GetParam().scroll.y};
+  const POINT at{kOrigin.x - kScroll.x, kOrigin.y - kScroll.y};
   auto pixel = [&](int x, int y) {
     const BYTE* p = DibRow(view.get(), y) + 4 * x;
     return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16;
@@ -273,7 +245,7 @@ TEST_P(SelectionTools, RenderShowsTheFrameAtZoomAndTheOutline) {
   EXPECT_EQ(pixel(at.x + 40, at.y + 40), 0u);
 }
 
-TEST_P(SelectionTools, BadSelectionsAreRefusedAndChangeNothing) {
+TEST_F(SelectionTools, BadSelectionsAreRefusedAndChangeNothing) {
   ASSERT_TRUE(SelectRectangle(m_view, 1, 1, 3, 3, 0, SELECT_REPLACE).ok);
   const std::size_t before = Actions();
   std::vector<POINT> many(1000000, POINT{5, 5});
