@@ -4,8 +4,7 @@
 # (zh_CN) texts and run with LANGUAGE=zh_CN.
 set(LW_ZH_CN_TESTS
   app_document_tests app_project_file_tests
-  cli_avi_cli_tests cli_banner_cli_tests cli_cli_tests cli_export_cli_tests cli_flash_cli_tests
-  cli_import_cli_tests cli_object_edit_cli_tests cli_project_cli_tests cli_transition_cli_tests
+  cli_cli_tests cli_export_cli_tests cli_generator_cli_tests cli_object_edit_cli_tests
   companions_shapes_object_tests
   editing_add_files_action_tests editing_edit_manager_tests editing_frame_actions_tests
   editing_object_commands_tests

@@ -18,7 +18,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "app/dib_factories.h"
+#include "app/frame_render.h"
 #include "app/project_file.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/tev_image_io.h"
@@ -36,6 +39,21 @@ inline std::vector<std::string> OutputLines(const std::string& text) {
   for (std::string l; std::getline(in, l);)
     if (!l.empty()) out.push_back(l);
   return out;
+}
+
+// The JSON documents among a tool's output lines (what `info` prints).
+inline std::vector<nlohmann::json> JsonLines(const std::string& text) {
+  std::vector<nlohmann::json> docs;
+  for (const std::string& line : OutputLines(text))
+    if (line[0] == '{') docs.push_back(nlohmann::json::parse(line));
+  return docs;
+}
+
+using Rgb = std::array<int, 3>;
+// The colour of pixel (x, y) of a 32-bit picture.
+inline Rgb RgbAt(const BITMAPINFOHEADER* dib, int x, int y) {
+  const BYTE* p = DibRow(dib, y) + 4 * x;
+  return {p[2], p[1], p[0]};
 }
 
 class CliFixture : public ::testing::Test {
@@ -80,6 +98,12 @@ class CliFixture : public ::testing::Test {
     std::stringstream ss;
     ss << f.rdbuf();
     return ss.str();
+  }
+  // A one-colour opaque picture written as PNG.
+  void WritePicture(const std::string& name, int width, int height, COLORREF colour) const {
+    DibPtr pic(CDIB32::CreateSimple32BitsDIB(width, height, colour, 255));
+    written_.insert(File(name));
+    ASSERT_TRUE(WritePngPicture(pic.get(), File(name)));
   }
   void SetIni(const std::string& body) const { Write("config/loopwright/loopwright.ini", "[Default]\n" + body); }
 
@@ -133,6 +157,12 @@ class CliFixture : public ::testing::Test {
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.signalled = !WIFEXITED(status) || r.code > 128;
     return r;
+  }
+  // The model of a file as `info --json` prints it; null on failure.
+  nlohmann::json Info(const std::string& file) const {
+    const RunResult r = Run("info --json '" + file + "'");
+    EXPECT_EQ(r.code, 0) << file << ": " << r.err;
+    return r.code == 0 ? nlohmann::json::parse(r.out) : nlohmann::json();
   }
   // Runs a script through `loopwright run -`.
   RunResult Script(const std::string& script) const { return Run("run -", script); }

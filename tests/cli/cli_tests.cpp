@@ -1,61 +1,29 @@
-// The loopwright tool end to end: scripts, info, render, exit codes and
-// messages on bad input. Each test runs the built tool with its own config
-// folder.
+// The loopwright tool end to end: new, info, render and convert of projects,
+// pictures, videos and layered files, the frame and history script
+// commands, exit codes and messages on bad input. Each test runs the built
+// tool with its own config folder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "app/avi_test_util.h"
 #include "cli/cli_harness.h"
-
-#include <nlohmann/json.hpp>
-
-#include "app/frame_render.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class CliTest : public CliFixture {
- protected:
-  nlohmann::json NewInfo() const {
-    RunResult r = Run("run -", "new\ninfo\n");
-    EXPECT_EQ(r.code, 0) << r.err;
-    // Keys come in the documented order.
-    EXPECT_EQ(r.out.rfind("{\"canvas\":{\"width\":", 0), 0u) << r.out;
-    return nlohmann::json::parse(r.out);
-  }
-};
-
-TEST_F(CliTest, NewThenInfoPrintsTheDefaults) {
-  nlohmann::json j = NewInfo();
-  EXPECT_EQ(j["canvas"]["width"], 120);
-  EXPECT_EQ(j["canvas"]["height"], 120);
-  EXPECT_EQ(j["background"], 0xFFFFFF);
-  EXPECT_EQ(j["transparencyState"], 2);
-  EXPECT_EQ(j["loopForever"], true);
-  ASSERT_EQ(j["frames"].size(), 1u);
-  EXPECT_EQ(j["frames"][0]["delay"], 20);
-  EXPECT_EQ(j["frames"][0]["gce"], 8);
-  EXPECT_EQ(j["frames"][0]["descriptor"], 0x80);
-  ASSERT_EQ(j["objects"].size(), 1u);
-  const auto& o = j["objects"][0];
-  EXPECT_EQ(o["name"], "Obj - 0");
-  EXPECT_EQ(o["kind"], 0);
-  EXPECT_EQ(o["width"], 120);
-  EXPECT_EQ(o["shadow"]["kind"], 4);
-  EXPECT_EQ(o["shadow"]["transparency"], 64);
-  EXPECT_EQ(o["shadow"]["colour"], 0x202020);
-  EXPECT_EQ(o["shadow"]["hasImage"], false);
-  const auto& ref = j["frames"][0]["refs"][0];
-  EXPECT_EQ(ref["x"], 0);
-  EXPECT_EQ(ref["y"], 0);
-  EXPECT_EQ(ref["visible"], true);
-  EXPECT_EQ(ref["transparency"], 0);
-}
+using CliTest = CliFixture;
 
 // The tool reads its preferences from the config folder and never writes
 // them back (the range rules themselves are tested with the preferences).
 TEST_F(CliTest, IniValuesAreReadRangeCheckedAndLeftAsTheyAre) {
   SetIni("DefaultDelay=301\nNewAnimationHeight=33\nInitTransparent=1\n");
-  const nlohmann::json j = NewInfo();
+  const RunResult r = Script("new\ninfo\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  // Keys come in the documented order.
+  EXPECT_EQ(r.out.rfind("{\"canvas\":{\"width\":", 0), 0u) << r.out;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["frames"][0]["delay"], 20);  // out of range: the default
   EXPECT_EQ(j["canvas"]["height"], 33);
   EXPECT_EQ(j["objects"].size(), 0u);
@@ -68,74 +36,153 @@ TEST_F(CliTest, RenderAndInfoOfAPicture) {
   DibPtr pic(CDIB32::CreateSimple32BitsDIB(6, 4, RGB(200, 100, 50), 255));
   DibRow(pic.get(), 1)[4 * 2 + 3] = 0;  // one transparent pixel
   ASSERT_TRUE(WritePngPicture(pic.get(), File("in.png")));
-  RunResult r = Run("info --json '" + File("in.png") + "'");
+  EXPECT_EQ(Info(File("in.png"))["canvas"]["width"], 6);
+  const RunResult r = Run("render in.png out.png");
   ASSERT_EQ(r.code, 0) << r.err;
-  nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["canvas"]["width"], 6);
-  EXPECT_EQ(j["objects"][0]["name"], "Obj - 0");
-  r = Run("render '" + File("in.png") + "' '" + File("out.png") + "'");
-  ASSERT_EQ(r.code, 0) << r.err;
-  TevImageIO::CTevImageInfoPack pack;
-  pack.path = File("out.png");
-  ASSERT_EQ(TevImageIO::LoadImageW(pack, nullptr, nullptr), 0);
-  ASSERT_TRUE(pack.picture);
-  DibPtr back(CDIB32::ConvertTo32BitsDIB(pack.picture.get()));
+  DibPtr back = LoadPng("out.png");
+  ASSERT_TRUE(back);
   ASSERT_EQ(back->biWidth, 6);
-  const BYTE* p = DibRow(back.get(), 0);
-  EXPECT_EQ(p[0], 50);
-  EXPECT_EQ(p[1], 100);
-  EXPECT_EQ(p[2], 200);
-  EXPECT_EQ(p[3], 255);
+  EXPECT_EQ(RgbAt(back.get(), 0, 0), (Rgb{200, 100, 50}));
+  EXPECT_EQ(DibRow(back.get(), 0)[3], 255);
   EXPECT_EQ(DibRow(back.get(), 1)[4 * 2 + 3], 0);
-  EXPECT_EQ(Run("render '" + File("in.png") + "' '" + File("o2.png") + "' --frame 1").code, 1);
+  EXPECT_EQ(Run("render in.png o2.png --frame 1").code, 1);
+  EXPECT_FALSE(fs::exists(File("o2.png")));
 }
 
-TEST_F(CliTest, ScriptsRenderFramesAndSelect) {
-  RunResult r = Run("run -", "# comment\nnew 10 8\nselect-frames 0\ncurrent-frame 0\nselect-objects all\nrender \"" +
-                                 File("f 0.png") + "\" 0\n");
-  ASSERT_EQ(r.code, 0) << r.err;
+TEST_F(CliTest, ScriptsAndCommandLinesEndWithTheRightCode) {
+  ASSERT_TRUE(WriteAvi(File("v.avi"), AviSpec{}));
+  const struct {
+    std::string args, script;
+    int code;
+  } cases[] = {
+      {"run -", "# comment\nnew 10 8\nselect-frames 0\ncurrent-frame 0\nselect-objects all\nrender \"f 0.png\" 0\n", 0},
+      {"run -", "new\ncurrent-frame 3\n", 1},
+      {"run -", "new\nselect-frames 0,x\n", 2},
+      {"run -", "new\nfrobnicate\n", 2},
+      {"run -", "new 0 5\n", 2},
+      {"run -", "new 4 4\nundo\n", 1},
+      {"run -", "new 4 4\nmove-frames sideways\n", 2},
+      {"run -", "new 4 4\nloop 0\n", 2},
+      {"run -", "new 4 4\nsave /nonexistent/dir/x.lwp\n", 1},
+      {"run -", "new 5 3\nadd-avi\n", 2},
+      {"run -", "new 5 3\nadd-avi none.avi\n", 1},
+      {"run no-such-script", "", 1},
+      {"", "", 2},
+      {"info", "", 2},
+      {"--help", "", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Run(c.args, c.script).code, c.code) << c.args << "\n" << c.script;
   EXPECT_TRUE(fs::exists(File("f 0.png")));
-  EXPECT_EQ(Run("run -", "new\ncurrent-frame 3\n").code, 1);
-  EXPECT_EQ(Run("run -", "new\nselect-frames 0,x\n").code, 2);
-  EXPECT_EQ(Run("run -", "new\nfrobnicate\n").code, 2);
-  EXPECT_EQ(Run("run -", "new 0 5\n").code, 2);
-  EXPECT_EQ(Run("run '" + File("no-such-script") + "'").code, 1);
-  EXPECT_EQ(Run("").code, 2);
-  EXPECT_EQ(Run("info").code, 2);
-  EXPECT_EQ(Run("--help").code, 0);
 }
 
-TEST_F(CliTest, BadPicturesFailWithTheMessageAndExitCode1) {
-  DibPtr pic(CDIB32::CreateSimple32BitsDIB(40, 30, RGB(1, 2, 3), 255));
-  ASSERT_TRUE(WritePngPicture(pic.get(), File("good.png")));
-  std::ifstream in(File("good.png"), std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  Write("truncated.png", bytes.substr(0, bytes.size() / 2));
+// Builds a good layered PSD (two layers) and one cut inside its layer data.
+const char* kMakePsd = R"PY(
+import sys, struct
+d = sys.argv[1]
+def layer(top, left, bottom, right, value):
+    w, h = right - left, bottom - top
+    chans = [(c, struct.pack('>H', 0) + bytes([value]) * (w * h)) for c in range(3)]
+    rec = struct.pack('>4iH', top, left, bottom, right, 3) + b''.join(struct.pack('>hI', c, len(b)) for c, b in chans)
+    extra = struct.pack('>II', 0, 0) + b'\x03abc'
+    rec += b'8BIMnorm' + bytes([255, 0, 0, 0]) + struct.pack('>I', len(extra)) + extra
+    return rec, b''.join(b for _, b in chans)
+ls = [layer(0, 0, 4, 6, 10), layer(1, 1, 3, 3, 200)]
+info = struct.pack('>h', 2) + b''.join(r for r, _ in ls) + b''.join(c for _, c in ls)
+section = struct.pack('>I', len(info)) + info + struct.pack('>I', 0)
+good = b'8BPS' + struct.pack('>H', 1) + b'\0' * 6 + struct.pack('>HIIHH', 3, 4, 6, 8, 3)
+good += struct.pack('>II', 0, 0) + struct.pack('>I', len(section)) + section + struct.pack('>H', 0) + b'\x20' * 72
+open(d + '/layers.psd', 'wb').write(good)
+open(d + '/cutlayers.psd', 'wb').write(good[:len(good) - 72 - 30])
+)PY";
+
+// Every way in (info, render, a script's open) fails with the loading
+// message and exit code 1. How the readers refuse each kind of damage is
+// tested with the readers; the message is the same for all.
+TEST_F(CliTest, BadFilesFailWithTheMessageAndExitCode1) {
+  WritePicture("good.png", 40, 30, RGB(1, 2, 3));
+  const std::string png = Slurp(File("good.png"));
+  Write("truncated.png", png.substr(0, png.size() / 2));
   Write("empty.png", "");
-  // Every way in (info, render, a script's open) for one file; an empty and a
-  // missing file through info only. How the reader refuses other damage
-  // (checksums, sizes) is tested with the reader; the message is the same.
-  for (const char* name : {"truncated.png", "empty.png", "missing.png"}) {
-    std::vector<std::string> ways = {"info '" + File(name) + "'"};
-    if (std::string(name) == "truncated.png") ways.insert(ways.end(), {"render '" + File(name) + "' '" + File("o.png") + "'", "run -"});
-    for (const std::string& args : ways) {
-      RunResult r = Run(args, args == "run -" ? "open \"" + File(name) + "\"\n" : "");
-      EXPECT_EQ(r.code, 1) << name << " " << args << "\n" << r.err;
-      EXPECT_NE(r.err.find("载入 " + File(name) + " 文件失败!"), std::string::npos) << name << "\n" << r.err;
-    }
+  AviSpec cut;
+  cut.truncateTo = 50;
+  ASSERT_TRUE(WriteAvi(File("cut.avi"), cut));
+  Write("make.py", kMakePsd);
+  ASSERT_EQ(std::system(("/usr/bin/python3 '" + File("make.py") + "' '" + dir_.string() + "'").c_str()), 0);
+  written_.insert(File("cutlayers.psd"));
+  const struct {
+    std::string name, args;
+  } cases[] = {
+      {"truncated.png", "info"},
+      {"truncated.png", "render '%' o.png"},
+      {"truncated.png", "run -"},
+      {"empty.png", "info"},
+      {"missing.png", "info"},
+      {"cut.avi", "info"},
+      // Layer data cut short: the merged picture is also gone, both ways.
+      {"cutlayers.psd", "--psd-layers objects info"},
+      {"cutlayers.psd", "--psd-layers frames info"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = File(c.name);
+    std::string args = c.args;
+    if (const auto at = args.find('%'); at != std::string::npos) args.replace(at, 1, path);
+    else if (args != "run -") args += " '" + path + "'";
+    const RunResult r = Run(args, args == "run -" ? "open \"" + path + "\"\n" : "");
+    EXPECT_EQ(r.code, 1) << args << "\n" << r.err;
+    EXPECT_NE(r.err.find("载入 " + path + " 文件失败!"), std::string::npos) << args << "\n" << r.err;
   }
   EXPECT_FALSE(fs::exists(File("o.png")));
+}
+
+TEST_F(CliTest, PsdLayersOptionAnswersForThisRunOnly) {
+  Write("make.py", kMakePsd);
+  ASSERT_EQ(std::system(("/usr/bin/python3 '" + File("make.py") + "' '" + dir_.string() + "'").c_str()), 0);
+  const RunResult objects = Run("--psd-layers objects info --json layers.psd");
+  ASSERT_EQ(objects.code, 0) << objects.err;
+  const auto a = nlohmann::json::parse(objects.out);
+  EXPECT_EQ(a["frames"].size(), 1u);
+  ASSERT_EQ(a["objects"].size(), 2u);
+  EXPECT_EQ(a["objects"][1]["width"], 2);
+  EXPECT_EQ(a["frames"][0]["refs"][1]["x"], 1);
+  EXPECT_EQ(objects.err.find("?"), std::string::npos) << "no question expected: " << objects.err;
+  const RunResult frames = Run("--psd-layers frames info --json layers.psd");
+  ASSERT_EQ(frames.code, 0) << frames.err;
+  EXPECT_EQ(nlohmann::json::parse(frames.out)["objects"].size(), 1u);
+  // The stored preferences are not touched.
+  EXPECT_FALSE(fs::exists(File("config/loopwright/loopwright.ini")));
+  EXPECT_EQ(Run("--psd-layers sideways info layers.psd").code, 2);
+}
+
+// A GIF with a 9-bit minimum code size (legal, written by some encoders)
+// opens: its 2 x 2 pixels render in their table colours.
+TEST_F(CliTest, WideMinimumCodeSizeOpens) {
+  // clear 512, literals 1 2 3 0, end 513: six 10-bit codes.
+  std::uint64_t bits = 0;
+  int n = 0;
+  for (int code : {512, 1, 2, 3, 0, 513}) bits |= std::uint64_t(code) << (10 * n++);
+  std::string gif = std::string("GIF89a\x02\x00\x02\x00\x81\x00\x00", 13);
+  gif += std::string("\x00\x00\x00\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 12);  // black, red, green, blue
+  gif += std::string(",\x00\x00\x00\x00\x02\x00\x02\x00\x00\x09\x08", 12);
+  for (int i = 0; i < 8; ++i) gif += char((bits >> (8 * i)) & 0xFF);
+  gif += std::string("\x00;", 2);
+  Write("wide.gif", gif);
+  const RunResult r = Run("render wide.gif out.png");
+  ASSERT_EQ(r.code, 0) << r.err;
+  DibPtr out = LoadPng("out.png");
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(RgbAt(out.get(), 0, 0), (Rgb{255, 0, 0}));
+  EXPECT_EQ(RgbAt(out.get(), 1, 0), (Rgb{0, 255, 0}));
+  EXPECT_EQ(RgbAt(out.get(), 0, 1), (Rgb{0, 0, 255}));
+  EXPECT_EQ(RgbAt(out.get(), 1, 1), (Rgb{0, 0, 0}));
 }
 
 // Every command that takes name=value options refuses a misspelt name as
 // bad usage and lists the names it takes.
 TEST_F(CliTest, MisspeltOptionNamesAreUsageErrorsListingTheNames) {
-  DibPtr pic(CDIB32::CreateSimple32BitsDIB(8, 6, RGB(9, 8, 7), 255));
-  ASSERT_TRUE(WritePngPicture(pic.get(), File("in.png")));
-  struct Case {
+  WritePicture("in.png", 8, 6, RGB(9, 8, 7));
+  const struct {
     std::string args, script, accepted;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"effect clock-wipe in.png out.png --progress 0.5 colums=3", "", "columns"},
       {"effect star-wipe in.png out.png --progress 0.5 turn=1", "", "takes none"},
       {"effect zoom in.png out.png --progress 0.5 apear=0", "", "appear"},
@@ -143,7 +190,7 @@ TEST_F(CliTest, MisspeltOptionNamesAreUsageErrorsListingTheNames) {
       {"run -", "new 8 8\nadd-text Hi sise=3\n", "size"},
       {"run -", "new 8 8\nadd-shape star fil=0\n", "fill"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const RunResult r = Run(c.args, c.script);
     EXPECT_EQ(r.code, 2) << c.args << " " << c.script << r.err;
     EXPECT_NE(r.err.find(c.accepted), std::string::npos) << r.err;
@@ -151,6 +198,98 @@ TEST_F(CliTest, MisspeltOptionNamesAreUsageErrorsListingTheNames) {
   EXPECT_FALSE(fs::exists(File("out.png")));
   // The right names still work.
   EXPECT_EQ(Run("effect clock-wipe in.png out.png --progress 0.5 columns=3").code, 0);
+}
+
+// An explicit canvas size is honoured up to the model's limit; the
+// preference range (1-2000, else the default) only applies to stored values.
+TEST_F(CliTest, NewHonoursAnExplicitSizeUpToTheLimit) {
+  ASSERT_EQ(Run("new wide.lwp --width 3000 --color 0x00FF00").code, 0);
+  auto j = Info("wide.lwp");
+  EXPECT_EQ(j["canvas"]["width"], 3000);
+  EXPECT_EQ(j["canvas"]["height"], 120);  // the preference's default
+  ASSERT_EQ(Run("new tall.lwp --height 2500").code, 0);
+  j = Info("tall.lwp");
+  EXPECT_EQ(j["canvas"]["width"], 120);
+  EXPECT_EQ(j["canvas"]["height"], 2500);
+  const RunResult r = Run("new huge.lwp --width 70000");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find(std::to_string(kMaxDibDimension)), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(File("huge.lwp")));
+  // A project converted to a project is the same bytes.
+  ASSERT_EQ(Run("convert wide.lwp copy.lwp").code, 0);
+  EXPECT_TRUE(Slurp(File("wide.lwp")) == Slurp(File("copy.lwp")));
+}
+
+TEST_F(CliTest, FrameCommandsUndoRedoAndSave) {
+  const RunResult r = Script(
+      "new 16 8\nadd-frame\nadd-frame\nselect-frames 0,1,2\nsame-delay 5\ninfo\n"
+      "select-frames 1\nframe-props delay=40 interlaced=1\nreverse\nmove-frames first\n"
+      "loop 3\ncanvas-size 20 9 2 1\nresize 40 18\ninfo\nundo-text --raw\n"
+      "undo\nundo\nundo\nundo\nundo\nundo\ninfo\nundo-text --raw\n"
+      "redo\nredo\nredo\nredo\nredo\nredo\ninfo\nsave out.lwp\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto lines = OutputLines(r.out);
+  ASSERT_EQ(lines.size(), 8u) << r.out;
+  const auto before = nlohmann::json::parse(lines[0]);
+  const auto after = nlohmann::json::parse(lines[1]);
+  EXPECT_EQ(lines[2], "撤消调整动画");
+  EXPECT_EQ(lines[3], "无法重做\\n无法重做(&R)");
+  EXPECT_EQ(nlohmann::json::parse(lines[4]), before);
+  EXPECT_EQ(lines[5], "&Undo Make Same Delay");
+  EXPECT_EQ(lines[6], "重做 修改帧属性");
+  EXPECT_EQ(nlohmann::json::parse(lines[7]), after);
+  EXPECT_EQ(after["canvas"]["width"], 40);
+  EXPECT_EQ(after["loopCount"], 3);
+  EXPECT_EQ(after["frames"][0]["delay"], 40);
+  EXPECT_EQ(after["frames"][0]["descriptor"], 0xC0);
+  const nlohmann::json saved = Info("out.lwp");
+  EXPECT_EQ(saved["frames"], after["frames"]);
+  EXPECT_EQ(saved["objects"], after["objects"]);
+}
+
+// save writes only projects, and no command runs on an animation that is not
+// there: neither may leave a file that cannot be opened or is misnamed.
+TEST_F(CliTest, SaveNeedsAProjectNameAndCommandsNeedAnAnimation) {
+  RunResult r = Script("new 4 4\nsave x.gif\n");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("export"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(File("x.gif")));
+  for (const char* command : {"save a.lwp", "export a.gif", "add-frame", "filter gray"}) {
+    r = Script(std::string(command) + "\n");
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_NE(r.err.find("line 1: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no animation is open"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(File("a.lwp")));
+  EXPECT_FALSE(fs::exists(File("a.gif")));
+  EXPECT_EQ(Script("new 4 4\nsave A.LWP\n").code, 0);
+}
+
+// A failed open in a script is reported once, with its line number.
+TEST_F(CliTest, FailedOpenIsReportedOnceWithItsLine) {
+  const RunResult r = Script("new 4 4\nopen missing.gif\n");
+  EXPECT_EQ(r.code, 1);
+  const auto lines = OutputLines(r.err);
+  ASSERT_EQ(lines.size(), 1u) << r.err;
+  EXPECT_NE(lines[0].find("line 2: "), std::string::npos) << r.err;
+  EXPECT_NE(lines[0].find("载入 missing.gif 文件失败!"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, AddFilesAndAddAviScriptCommands) {
+  AviSpec s;
+  s.frames = 4;
+  ASSERT_TRUE(WriteAvi(File("v.avi"), s));
+  const RunResult r =
+      Script("new 5 3\nadd-avi v.avi\nadd-files v.avi none.png\nundo-text\ninfo\nundo\nundo\ninfo\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("载入 none.png 文件失败!"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Undo Add image flie(s)"), std::string::npos) << r.out;
+  const auto docs = JsonLines(r.out);
+  ASSERT_EQ(docs.size(), 2u);
+  EXPECT_EQ(docs[0]["frames"].size(), 9u);
+  EXPECT_EQ(docs[0]["objects"].size(), 9u);
+  EXPECT_EQ(docs[0]["frames"][8]["delay"], 7);
+  EXPECT_EQ(docs[1]["frames"].size(), 1u);
 }
 
 }  // namespace

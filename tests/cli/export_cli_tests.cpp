@@ -1,17 +1,14 @@
-// Exports from the command line: convert to GIF and the other animation
-// formats with their options, frames as pictures, the script commands, and
-// the failures that must leave existing files alone.
+// Exports from the command line: convert to GIF, the other animation formats
+// and movies with their options, pages, frames as pictures, the script
+// commands, and the failures that must leave existing files alone.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "cli/cli_harness.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-
-#include <nlohmann/json.hpp>
-
-#include "app/frame_render.h"
+#include <cstdlib>
 
 namespace fs = std::filesystem;
 using namespace TevImageIO;
@@ -20,132 +17,93 @@ namespace {
 
 class ExportCli : public CliFixture {
  protected:
-  // A four-frame project: a moving square over a white background.
-  std::string MakeProject() const {
-    const std::string script = "new 40 30\nadd-frame\nadd-frame\nadd-frame\nsave " + File("in.lwp") + "\n";
-    EXPECT_EQ(Script(script).code, 0);
-    return File("in.lwp");
+  // A four-frame project in.lwp.
+  void SetUp() override {
+    CliFixture::SetUp();
+    ASSERT_EQ(Script("new 40 30\nadd-frame\nadd-frame\nadd-frame\nsave in.lwp\n").code, 0);
   }
 
-  int Frames(const std::string& file, int format) const {
+  int Frames(const std::string& name, int format) const {
     CTevImageInfoPack pack;
-    pack.path = file;
+    pack.path = File(name);
     auto options = CTevImgImportOptions::NewImportOptions(format);
     if (LoadImageW(pack, options.get(), nullptr) != 0) return -1;
     return int(pack.BlockCount());
   }
 };
 
+// A two-frame project for movies: delays 10 and 30.
+const char* kMovieScript =
+    "new 40 30\nadd-shape ellipse x=2 y=2 w=20 h=20 fill=0x0000FF\nadd-frame\nselect-frames 0\n"
+    "frame-props delay=10\nselect-frames 1\nadd-shape star x=10 y=5 w=20 h=20 fill=0x00FF00\n"
+    "frame-props delay=30\nsave movie.lwp\n";
+
 TEST_F(ExportCli, ConvertWritesEachAnimationFormat) {
-  const std::string in = MakeProject();
-  RunResult r = Run("convert '" + in + "' '" + File("a.gif") + "' --colors 16 --dither ordered --no-prev-disposal");
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err.find("写入文件"), std::string::npos) << r.err;  // no caption when stderr is not a terminal
-  EXPECT_GE(Frames(File("a.gif"), IMAGE_FORMAT_GIF), 1);
-  ASSERT_EQ(Run("convert '" + in + "' '" + File("a.ani") + "' --hotspot 3,4").code, 0);
-  EXPECT_EQ(Frames(File("a.ani"), IMAGE_FORMAT_ANI), 4);
-  ASSERT_EQ(Run("convert '" + in + "' '" + File("a.cur") + "' --hotspot 3,4").code, 0);
-  EXPECT_EQ(Frames(File("a.cur"), IMAGE_FORMAT_CUR), 4);
-  ASSERT_EQ(Run("convert '" + in + "' '" + File("a.ico") + "'").code, 0);
-  EXPECT_EQ(Frames(File("a.ico"), IMAGE_FORMAT_ICO), 4);
-  ASSERT_EQ(Run("convert '" + in + "' '" + File("a.psd") + "'").code, 0);
-  EXPECT_EQ(Frames(File("a.psd"), IMAGE_FORMAT_PSD), 1);
+  const struct {
+    const char* out;
+    const char* options;
+    int format, frames;  // 0: at least one (identical GIF frames may merge)
+  } cases[] = {
+      {"a.gif", "--colors 16 --dither ordered --no-prev-disposal", IMAGE_FORMAT_GIF, 0},
+      {"a.ani", "--hotspot 3,4", IMAGE_FORMAT_ANI, 4},
+      {"a.cur", "--hotspot 3,4", IMAGE_FORMAT_CUR, 4},
+      {"a.ico", "", IMAGE_FORMAT_ICO, 4},
+      {"a.psd", "", IMAGE_FORMAT_PSD, 1},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = Run(std::string("convert in.lwp ") + c.out + " " + c.options);
+    ASSERT_EQ(r.code, 0) << c.out << ": " << r.err;
+    EXPECT_EQ(r.err.find("写入文件"), std::string::npos) << r.err;  // no caption when stderr is not a terminal
+    EXPECT_GE(Frames(c.out, c.format), c.frames ? c.frames : 1) << c.out;
+    EXPECT_LE(Frames(c.out, c.format), c.frames ? c.frames : 4) << c.out;
+  }
   // A GIF converted again keeps its frame count.
-  ASSERT_EQ(Run("convert '" + File("a.gif") + "' '" + File("b.gif") + "'").code, 0);
-  EXPECT_EQ(Frames(File("b.gif"), IMAGE_FORMAT_GIF), Frames(File("a.gif"), IMAGE_FORMAT_GIF));
-  EXPECT_EQ(Run("convert '" + in + "' '" + File("a.gif") + "' --dither sideways").code, 2);
-  EXPECT_EQ(Run("convert '" + in + "' '" + File("a.cur") + "' --hotspot 3").code, 2);
+  ASSERT_EQ(Run("convert a.gif b.gif").code, 0);
+  EXPECT_EQ(Frames("b.gif", IMAGE_FORMAT_GIF), Frames("a.gif", IMAGE_FORMAT_GIF));
+  EXPECT_EQ(Run("convert in.lwp a.gif --dither sideways").code, 2);
+  EXPECT_EQ(Run("convert in.lwp a.cur --hotspot 3").code, 2);
 }
 
 TEST_F(ExportCli, FramesOptionAndScriptCommands) {
-  const std::string in = MakeProject();
-  ASSERT_EQ(Run("convert '" + in + "' --frames '" + File("shot.png") + "'").code, 0);
+  ASSERT_EQ(Run("convert in.lwp --frames shot.png").code, 0);
   for (int i = 1; i <= 4; ++i) EXPECT_TRUE(fs::exists(File("shot" + std::to_string(i) + ".png"))) << i;
-  const std::string script = "open " + in + "\nexport " + File("s.gif") + "\nexport-frames " + File("f_") + " bmp\n";
-  RunResult r = Script(script);
+  const RunResult r = Script("open in.lwp\nexport s.gif\nexport-frames f_ bmp\n");
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_GE(Frames(File("s.gif"), IMAGE_FORMAT_GIF), 1);
+  EXPECT_GE(Frames("s.gif", IMAGE_FORMAT_GIF), 1);
   EXPECT_TRUE(fs::exists(File("f_4.bmp")));
 }
 
-TEST_F(ExportCli, FailedExportsSayWhyAndKeepTheOldFile) {
-  const std::string in = MakeProject();
+// A failed save says so once (the reason: save_safety_tests), whether the
+// target is a project (reported by the document) or an export.
+TEST_F(ExportCli, FailedExportsSayWhyOnceAndKeepTheOldFile) {
   Write("keep.gif", "old");
-  // A directory as the target, an unwritable folder (the video path; the GIF
-  // writer's own failures are tested with the library), an unsupported type.
   fs::create_directory(File("dir.gif"));
-  for (const std::string& target : {File("dir.gif"), File("missing/x.avi"), File("x.xyz")}) {
-    RunResult r = Run("convert '" + in + "' '" + target + "'");
+  for (const std::string target :
+       {"dir.gif", "missing/x.avi", "missing/x.lwp", "missing/x.gif", "nowhere/out.swf", "x.xyz"}) {
+    const RunResult r = Run("convert in.lwp " + target);
     EXPECT_EQ(r.code, 1) << target;
-    EXPECT_NE(r.err.find("保存到 " + target + " 文件失败!"), std::string::npos) << r.err;
+    const std::string failed = "保存到 " + target + " 文件失败!";
+    const std::size_t first = r.err.find(failed);
+    ASSERT_NE(first, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(failed, first + 1), std::string::npos) << r.err;
   }
   EXPECT_FALSE(fs::exists(File("x.xyz")));
   // A failed open or a failed export into an existing file leaves it as it was.
-  EXPECT_EQ(Run("convert '" + File("nothing.gif") + "' '" + File("keep.gif") + "'").code, 1);
-  RunResult r = Script("open " + in + "\nexport " + File("keep.gif/sub.gif") + "\n");
+  EXPECT_EQ(Run("convert nothing.gif keep.gif").code, 1);
+  const RunResult r = Script("open in.lwp\nexport keep.gif/sub.gif\n");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("文件失败!"), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(File("keep.gif")), "old");
-  EXPECT_EQ(Run("convert '" + in + "'").code, 2);
+  EXPECT_EQ(Run("convert in.lwp").code, 2);
 }
-
-using Rgb = std::array<int, 3>;
-
-double MeanError(const std::vector<Rgb>& a, const std::vector<Rgb>& b) {
-  double sum = 0;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    sum += std::sqrt(double((a[i][0] - b[i][0]) * (a[i][0] - b[i][0]) + (a[i][1] - b[i][1]) * (a[i][1] - b[i][1]) +
-                            (a[i][2] - b[i][2]) * (a[i][2] - b[i][2])));
-  return sum / double(a.size());
-}
-
-// A median-cut palette of n colours (the box with the widest channel is
-// split at its median) and the picture mapped to its nearest entries.
-std::vector<Rgb> MedianCut(const std::vector<Rgb>& px, int n) {
-  std::vector<std::vector<Rgb>> boxes{px};
-  while (int(boxes.size()) < n) {
-    std::size_t pick = 0;
-    int pickChannel = 0, pickRange = -1;
-    for (std::size_t i = 0; i < boxes.size(); ++i)
-      for (int c = 0; c < 3; ++c) {
-        auto [lo, hi] = std::minmax_element(boxes[i].begin(), boxes[i].end(),
-                                            [c](const Rgb& a, const Rgb& b) { return a[std::size_t(c)] < b[std::size_t(c)]; });
-        if ((*hi)[std::size_t(c)] - (*lo)[std::size_t(c)] > pickRange)
-          pick = i, pickChannel = c, pickRange = (*hi)[std::size_t(c)] - (*lo)[std::size_t(c)];
-      }
-    std::vector<Rgb> box = std::move(boxes[pick]);
-    std::sort(box.begin(), box.end(), [&](const Rgb& a, const Rgb& b) { return a[std::size_t(pickChannel)] < b[std::size_t(pickChannel)]; });
-    boxes[pick] = std::vector<Rgb>(box.begin(), box.begin() + std::ptrdiff_t(box.size() / 2));
-    boxes.emplace_back(box.begin() + std::ptrdiff_t(box.size() / 2), box.end());
-  }
-  std::vector<Rgb> palette;
-  for (const auto& box : boxes) {
-    Rgb mean{0, 0, 0};
-    for (const Rgb& p : box)
-      for (int c = 0; c < 3; ++c) mean[std::size_t(c)] += p[std::size_t(c)];
-    for (int& v : mean) v = int(std::lround(double(v) / double(box.size())));
-    palette.push_back(mean);
-  }
-  std::vector<Rgb> out;
-  for (const Rgb& p : px)
-    out.push_back(*std::min_element(palette.begin(), palette.end(), [&](const Rgb& a, const Rgb& b) {
-      auto d = [&](const Rgb& q) { return (q[0] - p[0]) * (q[0] - p[0]) + (q[1] - p[1]) * (q[1] - p[1]) + (q[2] - p[2]) * (q[2] - p[2]); };
-      return d(a) < d(b);
-    }));
-  return out;
-}
-
-}  // namespace
 
 // Every animation export shows the caption "写入文件" with the file name on
-// a terminal (and nothing when stderr is not one: checked where convert runs
-// without a terminal).
+// a terminal (and nothing when stderr is not one: checked above).
 TEST_F(ExportCli, ExportsShowTheWritingCaptionOnATerminal) {
-  const std::string in = MakeProject();
-  for (const char* out : {"a.gif", "a.ico", "a.psd"}) {
-    RunResult r = RunOnTerminal("convert in.lwp " + std::string(out));
+  for (const std::string out : {"a.gif", "a.ico", "a.psd"}) {
+    const RunResult r = RunOnTerminal("convert in.lwp " + out);
     ASSERT_EQ(r.code, 0) << r.out;
-    EXPECT_NE(r.out.find("写入文件 " + std::string(out)), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("写入文件 " + out), std::string::npos) << r.out;
   }
 }
 
@@ -186,6 +144,50 @@ TEST_F(ExportCli, LoopCountsSurviveGifAndProjectRoundTrips) {
   }
 }
 
+int Distance2(const Rgb& a, const Rgb& b) {
+  return (a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]);
+}
+
+double MeanError(const std::vector<Rgb>& a, const std::vector<Rgb>& b) {
+  double sum = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) sum += std::sqrt(double(Distance2(a[i], b[i])));
+  return sum / double(a.size());
+}
+
+// A median-cut palette of n colours (the box with the widest channel is
+// split at its median) and the picture mapped to its nearest entries.
+std::vector<Rgb> MedianCut(const std::vector<Rgb>& px, int n) {
+  std::vector<std::vector<Rgb>> boxes{px};
+  while (int(boxes.size()) < n) {
+    std::size_t pick = 0, channel = 0;
+    int widest = -1;
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+      for (std::size_t c = 0; c < 3; ++c) {
+        auto [lo, hi] = std::minmax_element(boxes[i].begin(), boxes[i].end(),
+                                            [c](const Rgb& a, const Rgb& b) { return a[c] < b[c]; });
+        if ((*hi)[c] - (*lo)[c] > widest) pick = i, channel = c, widest = (*hi)[c] - (*lo)[c];
+      }
+    std::vector<Rgb> box = std::move(boxes[pick]);
+    std::sort(box.begin(), box.end(), [channel](const Rgb& a, const Rgb& b) { return a[channel] < b[channel]; });
+    const auto middle = box.begin() + std::ptrdiff_t(box.size() / 2);
+    boxes[pick] = std::vector<Rgb>(box.begin(), middle);
+    boxes.emplace_back(middle, box.end());
+  }
+  std::vector<Rgb> palette;
+  for (const auto& box : boxes) {
+    Rgb mean{0, 0, 0};
+    for (const Rgb& p : box)
+      for (std::size_t c = 0; c < 3; ++c) mean[c] += p[c];
+    for (int& v : mean) v = int(std::lround(double(v) / double(box.size())));
+    palette.push_back(mean);
+  }
+  std::vector<Rgb> out;
+  for (const Rgb& p : px)
+    out.push_back(*std::min_element(palette.begin(), palette.end(),
+                                    [&p](const Rgb& a, const Rgb& b) { return Distance2(a, p) < Distance2(b, p); }));
+  return out;
+}
+
 // A 64 x 64 gradient with few colours asked: the palette keeps between 2 and
 // N colours and represents the picture about as well as a median cut does.
 TEST_F(ExportCli, FewColoursStillRepresentTheGradient) {
@@ -195,9 +197,8 @@ TEST_F(ExportCli, FewColoursStillRepresentTheGradient) {
     for (int x = 0; x < 64; ++x) {
       BYTE* p = DibRow(pic.get(), y) + x * 4;
       p[0] = BYTE((x + y) * 2), p[1] = BYTE(y * 4), p[2] = BYTE(x * 4);
+      px.push_back(Rgb{x * 4, y * 4, (x + y) * 2});
     }
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x) px.push_back(Rgb{x * 4, y * 4, (x + y) * 2});
   ASSERT_TRUE(WritePngPicture(pic.get(), File("grad.png")));
   for (int n = 2; n <= 6; ++n) {
     SCOPED_TRACE(n);
@@ -206,10 +207,7 @@ TEST_F(ExportCli, FewColoursStillRepresentTheGradient) {
     ASSERT_NE(got, nullptr);
     std::vector<Rgb> out;
     for (int y = 0; y < 64; ++y)
-      for (int x = 0; x < 64; ++x) {
-        const BYTE* p = DibRow(got.get(), y) + x * 4;
-        out.push_back(Rgb{p[2], p[1], p[0]});
-      }
+      for (int x = 0; x < 64; ++x) out.push_back(RgbAt(got.get(), x, y));
     std::vector<Rgb> distinct = out;
     std::sort(distinct.begin(), distinct.end());
     const auto used = std::unique(distinct.begin(), distinct.end()) - distinct.begin();
@@ -218,3 +216,87 @@ TEST_F(ExportCli, FewColoursStillRepresentTheGradient) {
     EXPECT_LE(MeanError(px, out), MeanError(px, MedianCut(px, n)) * 1.1);
   }
 }
+
+TEST_F(ExportCli, MovieOptionsReachTheFile) {
+  ASSERT_EQ(Script(kMovieScript).code, 0);
+  const struct {
+    const char* args;
+    int rate, frames;
+    unsigned firstTag;
+  } cases[] = {
+      {"", 5, 2, 0x3F},                 // (10 + 30) / 2 hundredths: 200 ms
+      {"--fps 12", 12, 2, 0x3F},
+      {"--jpeg=80", 5, 2, 0x7F},        // DefineBitsJPEG2/3 long headers start 0x7F or 0xFF
+      {"--timing=exact", 10, 4, 0x3F},  // 1 + 3 movie frames at 10 a second
+  };
+  for (const auto& c : cases) {
+    const RunResult r = Run(std::string("convert movie.lwp out.swf ") + c.args);
+    ASSERT_EQ(r.code, 0) << c.args << ": " << r.err;
+    const std::string movie = Slurp(File("out.swf"));
+    ASSERT_GT(movie.size(), 25u);
+    EXPECT_EQ(movie.substr(0, 4), std::string("FWS\x04")) << c.args;
+    EXPECT_EQ(int(std::uint8_t(movie[18])), c.rate) << c.args;
+    EXPECT_EQ(int(std::uint8_t(movie[19])), c.frames) << c.args;
+    EXPECT_EQ(std::uint8_t(movie[21]) & 0x7F, c.firstTag & 0x7F) << c.args;
+  }
+  // A command-line run leaves the stored preferences alone.
+  EXPECT_FALSE(fs::exists(File("config/loopwright/loopwright.ini")));
+  const struct {
+    const char* args;
+    int code;
+  } bad[] = {
+      {"convert movie.lwp out.swf --jpeg=101", 2}, {"convert movie.lwp out.swf --fps 0", 2},
+      {"convert movie.lwp out.swf --timing=fast", 2}, {"convert missing.gif out.swf", 1},
+      {"publish movie.lwp nowhere/page.htm", 1},   {"publish missing.gif page.htm", 1},
+      {"publish movie.lwp", 2},
+  };
+  for (const auto& c : bad) {
+    const RunResult r = Run(c.args);
+    EXPECT_EQ(r.code, c.code) << c.args << ": " << r.err;
+    EXPECT_FALSE(r.signalled) << c.args;
+  }
+}
+
+TEST_F(ExportCli, PublishAndMovieScriptCommands) {
+  ASSERT_EQ(Script(kMovieScript).code, 0);
+  ASSERT_EQ(Run("publish movie.lwp 'www.site page.htm' --flash --ruffle lib/ruffle.js").code, 0);
+  EXPECT_EQ(Slurp(File("www.site page.swf")).substr(0, 3), "FWS");
+  const std::string page = Slurp(File("www.site page.htm"));
+  EXPECT_NE(page.find("<embed src=\"www.site%20page.swf\""), std::string::npos) << page;
+  EXPECT_NE(page.find("<script src=\"lib/ruffle.js\">"), std::string::npos);
+  ASSERT_EQ(Run("convert movie.lwp plain.htm").code, 0);
+  EXPECT_NE(Slurp(File("plain.htm")).find("<img src=\"plain.gif\" width=\"40\" height=\"30\">"), std::string::npos);
+
+  const RunResult r = Script("open movie.lwp\nexport a.swf\nexport-swf b.swf jpeg=50 fps=7\npublish c.htm flash\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Slurp(File("a.swf")).substr(0, 3), "FWS");
+  EXPECT_EQ(int(std::uint8_t(Slurp(File("b.swf"))[18])), 7);
+  EXPECT_NE(Slurp(File("c.htm")).find(">\r\n<param name=\"movie\" value=\"c.swf\">"), std::string::npos);
+  EXPECT_EQ(Script("open movie.lwp\nexport-swf d.swf speed=3\n").code, 2);
+  EXPECT_EQ(Script("open movie.lwp\npublish e.htm gif\n").code, 2);
+}
+
+TEST_F(ExportCli, PreviewHandsThePageToXdgOpen) {
+  ASSERT_EQ(Script(kMovieScript).code, 0);
+  // A stand-in xdg-open records what it was asked to open.
+  fs::create_directories(File("bin"));
+  Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + File("opened.txt") + "'\n");
+  ::chmod(File("bin/xdg-open").c_str(), 0755);
+  fs::create_directories(File("tmp"));
+  const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+  const char* oldTmp = std::getenv("TMPDIR");
+  const std::string savedTmp = oldTmp ? oldTmp : "";
+  ::setenv("PATH", (File("bin") + ":" + oldPath).c_str(), 1);
+  ::setenv("TMPDIR", File("tmp").c_str(), 1);
+  const RunResult r = Run("preview movie.lwp --flash");
+  ::setenv("PATH", oldPath.c_str(), 1);
+  if (oldTmp) ::setenv("TMPDIR", savedTmp.c_str(), 1);
+  else ::unsetenv("TMPDIR");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string folder = File("tmp/loopwright-" + std::to_string(::getuid()));
+  EXPECT_EQ(Slurp(File("opened.txt")), folder + "/Flashtemp.htm");
+  EXPECT_EQ(r.out, folder + "/Flashtemp.htm\n");
+  EXPECT_EQ(Slurp(folder + "/FlashTemp.swf").substr(0, 3), "FWS");
+}
+
+}  // namespace

@@ -1,11 +1,13 @@
-// Preferences from the command line: runs read them and never write them,
-// `prefs` changes them on purpose with the range rules, --config and
-// --no-config choose where they come from.
+// Preferences and language from the command line: runs read preferences and
+// never write them, `prefs` changes them on purpose with the range rules,
+// --config and --no-config choose where they come from. The tool speaks
+// English by default and the Chinese texts exactly under LANGUAGE=zh_CN
+// (with LC_ALL=C.UTF-8, the only locales a bare Debian has).
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
 
-#include <nlohmann/json.hpp>
+#include <cstdlib>
 
 namespace fs = std::filesystem;
 
@@ -13,7 +15,7 @@ namespace {
 
 class PrefsCliTest : public CliFixture {
  protected:
-  std::string Ini() const { return Slurp(File("config/loopwright/loopwright.ini")); }
+  std::string Ini() const { return IniExists() ? Slurp(File("config/loopwright/loopwright.ini")) : std::string(); }
   bool IniExists() const { return fs::exists(File("config/loopwright/loopwright.ini")); }
   // The delay and canvas width of a new animation made by a script.
   std::pair<int, int> NewDelayAndWidth(const std::string& globalOptions = {}) const {
@@ -35,15 +37,11 @@ TEST_F(PrefsCliTest, ARunNeverChangesTheNextRunsDefaults) {
   // default delay) leave no trace for the next run, with or without a file.
   for (const bool withFile : {false, true}) {
     if (withFile) SetIni("NewAnimationWidth=50\n");
-    const std::string before = withFile ? Ini() : std::string();
-    RunResult r = Script("new\nsame-delay 70 all\nadd-frame\nsave a.lwp\n");
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(IniExists(), withFile);
-    if (withFile) {
-      EXPECT_EQ(Ini(), before);
-    }
-    EXPECT_EQ(NewDelayAndWidth(), std::make_pair(20, withFile ? 50 : 120));
+    const std::string before = Ini();
+    ASSERT_EQ(Script("new\nsame-delay 70 all\nadd-frame\nsave a.lwp\n").code, 0);
     ASSERT_EQ(Run("new --transparent --width 9 b.lwp").code, 0);
+    EXPECT_EQ(IniExists(), withFile);
+    EXPECT_EQ(Ini(), before);
     EXPECT_EQ(NewDelayAndWidth(), std::make_pair(20, withFile ? 50 : 120));
   }
 }
@@ -67,14 +65,14 @@ TEST_F(PrefsCliTest, SetChecksTheRangeAndSaysIt) {
       {"AutoPlay", "0", 0, "0\n"},
   };
   for (const auto& c : cases) {
-    const std::string before = IniExists() ? Ini() : std::string();
+    const std::string before = Ini();
     const RunResult r = Run("prefs set " + c.key + " " + c.value);
     EXPECT_EQ(r.code, c.code) << c.key << " " << c.value << ": " << r.err;
     if (c.code == 0) {
       EXPECT_EQ(Get(c.key), c.shown) << c.key;
     } else {
       EXPECT_NE(r.err.find(c.shown), std::string::npos) << r.err;
-      EXPECT_EQ(IniExists() ? Ini() : std::string(), before) << "a refused value changed the file";
+      EXPECT_EQ(Ini(), before) << "a refused value changed the file";
     }
   }
 }
@@ -118,6 +116,73 @@ TEST_F(PrefsCliTest, ConfigAndNoConfigChooseTheSource) {
   EXPECT_EQ(Run("--no-config prefs set DefaultDelay 12").code, 2);
   EXPECT_EQ(Run("prefs frobnicate").code, 2);
   EXPECT_EQ(Run("prefs get").code, 2);
+}
+
+// The language the tool is started with: child processes inherit it.
+class LanguageEnv {
+ public:
+  explicit LanguageEnv(const char* language) {
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::setenv("LANGUAGE", language, 1);
+  }
+  ~LanguageEnv() { ::setenv("LANGUAGE", "", 1); }
+};
+
+// Menu markers never reach the terminal; `undo-text --raw` shows them exactly.
+TEST_F(PrefsCliTest, EnglishByDefaultChineseUnderZhCn) {
+  const struct {
+    const char* what;
+    const char* script;
+    bool onStderr;        // else stdout, compared whole
+    const char* english;  // stderr: contained; stdout: equal
+    const char* chinese;
+  } cases[] = {
+      {"message", "open missing.gif\n", true, "Failed to load the file missing.gif!", "载入 missing.gif 文件失败!"},
+      {"question", "new 10 10\nadd-frame\nselect-frames 0\ndelete-frames\n", true,
+       "Are you sure you want to delete all selected frames?", "你确定要删除所有选定的帧吗?"},
+      {"undo texts", "new 10 10\nloop 3\nundo-text\n", false, "Undo Change Loop Count\nCannot redo\n",
+       "撤消 更改循环次数\n无法重做\n"},
+      {"redo texts", "new 10 10\nloop 3\nundo\nundo-text\n", false, "Cannot undo\nRedo Change Loop Count\n",
+       "无法撤消\n重做 更改循环次数\n"},
+      {"access key", "new 10 10\nadd-frame\nsame-delay 7 all\nundo-text\n", false,
+       "Undo Make Same Delay\nCannot redo\n", "Undo Make Same Delay\n无法重做\n"},
+      {"raw texts", "new 10 10\nadd-frame\nsame-delay 7 all\nundo-text --raw\n", false,
+       "&Undo Make Same Delay\nCannot redo\\nCannot redo(&R)\n", "&Undo Make Same Delay\n无法重做\\n无法重做(&R)\n"},
+      {"raw redo", "new 10 10\nloop 3\nundo\nundo-text --raw\n", false,
+       "Cannot undo\\nCannot undo(&U)\nRedo Change Loop Count\n", "无法撤消\\n无法撤消(&U)\n重做 更改循环次数\n"},
+  };
+  for (const auto& c : cases) {
+    for (const bool chinese : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (chinese ? " zh_CN" : " en"));
+      LanguageEnv env(chinese ? "zh_CN" : "");
+      const RunResult r = Script(c.script);
+      ASSERT_FALSE(r.signalled) << r.err;
+      const char* want = chinese ? c.chinese : c.english;
+      if (c.onStderr) {
+        EXPECT_NE(r.err.find(want), std::string::npos) << r.err;
+      } else {
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, want);
+      }
+      if (std::string(c.script).find("--raw") == std::string::npos) {
+        EXPECT_EQ(r.out.find('&'), std::string::npos) << r.out;
+        EXPECT_EQ(r.err.find("(&"), std::string::npos) << r.err;
+      }
+    }
+  }
+  EXPECT_EQ(Script("new 10 10\nundo-text --cooked\n").code, 2);
+}
+
+// Status captions appear on a terminal only: the project reader's caption
+// in either language.
+TEST_F(PrefsCliTest, CaptionOnTheTerminalInEitherLanguage) {
+  ASSERT_EQ(Run("new a.lwp").code, 0);
+  for (const bool chinese : {false, true}) {
+    LanguageEnv env(chinese ? "zh_CN" : "");
+    const RunResult r = RunOnTerminal("convert a.lwp b.lwp");
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find(chinese ? "载入文件 a.lwp" : "Loading file a.lwp"), std::string::npos) << r.out;
+  }
 }
 
 }  // namespace

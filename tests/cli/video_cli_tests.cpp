@@ -15,30 +15,29 @@ class VideoCli : public CliFixture {
  protected:
   // Three frames, 24 x 16, the first 10 hundredths, the others 20 (D = 50).
   // The canvas starts transparent, so the background colour shows.
-  std::string MakeProject() const {
+  void SetUp() override {
+    CliFixture::SetUp();
     SetIni("InitTransparent=1\n");
-    const std::string script =
-        "new 24 16\nadd-frame\nadd-frame\nselect-frames 0\nsame-delay 10\nselect-frames 1,2\nsame-delay 20\nsave " +
-        File("in.lwp") + "\n";
-    RunResult r = Script(script);
-    EXPECT_EQ(r.code, 0) << r.err;
-    return File("in.lwp");
+    const RunResult r =
+        Script("new 24 16\nadd-frame\nadd-frame\nselect-frames 0\nsame-delay 10\nselect-frames 1,2\nsame-delay 20\n"
+               "save in.lwp\n");
+    ASSERT_EQ(r.code, 0) << r.err;
   }
-};
-
-struct ConvertCase {
-  const char* target;
-  const char* options;
-  const char* videoCodec;
-  const char* rate;  // r_frame_rate, "" when not checked
-  const char* audioCodec;  // "" without sound
+  std::string Codec(const std::string& name, const char* stream) const {
+    return Field(Probe(File(name), stream, "stream=codec_name"), "codec_name");
+  }
 };
 
 TEST_F(VideoCli, ConvertAndScriptWriteWhatTheOptionsSay) {
   SKIP_WITHOUT_FFMPEG();
-  const std::string in = MakeProject();
   WriteWav(File("s.wav"), 8000, 4000);
-  const ConvertCase cases[] = {
+  const struct {
+    const char* target;
+    const char* options;
+    const char* videoCodec;
+    const char* rate;        // r_frame_rate, "" when not checked
+    const char* audioCodec;  // "" without sound
+  } cases[] = {
       {"a.avi", "--codec rle --background 0x0000FF", "msrle", "6/1", ""},
       {"b.avi", "--codec dib --sound s.wav", "rawvideo", "6/1", "pcm_s16le"},
       {"c.avi", "--quality 40", "mjpeg", "6/1", ""},
@@ -46,7 +45,7 @@ TEST_F(VideoCli, ConvertAndScriptWriteWhatTheOptionsSay) {
       {"e.mp4", "", "h264", "", ""},
   };
   for (const auto& c : cases) {
-    RunResult r = Run("convert '" + in + "' '" + File(c.target) + "' " + c.options);
+    const RunResult r = Run(std::string("convert in.lwp ") + c.target + " " + c.options);
     ASSERT_EQ(r.code, 0) << c.target << ": " << r.err;
     const std::string v = Probe(File(c.target), "v:0", "stream=codec_name,r_frame_rate,width,height");
     EXPECT_EQ(Field(v, "codec_name"), c.videoCodec) << c.target;
@@ -54,50 +53,47 @@ TEST_F(VideoCli, ConvertAndScriptWriteWhatTheOptionsSay) {
     if (*c.rate) {
       EXPECT_EQ(Field(v, "r_frame_rate"), c.rate) << c.target;
     }
-    EXPECT_EQ(Field(Probe(File(c.target), "a:0", "stream=codec_name"), "codec_name"), c.audioCodec) << c.target;
+    EXPECT_EQ(Codec(c.target, "a:0"), c.audioCodec) << c.target;
   }
   // --background 0x0000FF is red.
   const auto frames = DecodeRgb(File("a.avi"), 24, 16);
   ASSERT_EQ(frames.size(), 3u);
   EXPECT_EQ(std::vector<unsigned char>(frames[0].begin(), frames[0].begin() + 3), (std::vector<unsigned char>{255, 0, 0}));
 
-  RunResult r = Script("open " + in + "\nexport " + File("s.avi") + " --codec rle --sound " + File("s.wav") +
-                       "\nexport " + File("s.mp4") + " --crf 30\n");
+  const RunResult r = Script("open in.lwp\nexport s.avi --codec rle --sound s.wav\nexport s.mp4 --crf 30\n");
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(Field(Probe(File("s.avi"), "v:0", "stream=codec_name"), "codec_name"), "msrle");
-  EXPECT_EQ(Field(Probe(File("s.avi"), "a:0", "stream=codec_name"), "codec_name"), "pcm_s16le");
-  EXPECT_EQ(Field(Probe(File("s.mp4"), "v:0", "stream=codec_name"), "codec_name"), "h264");
+  EXPECT_EQ(Codec("s.avi", "v:0"), "msrle");
+  EXPECT_EQ(Codec("s.avi", "a:0"), "pcm_s16le");
+  EXPECT_EQ(Codec("s.mp4", "v:0"), "h264");
 }
 
 TEST_F(VideoCli, BadOptionsAndSoundsWriteNothing) {
-  const std::string in = MakeProject();
   Write("keep.avi", "old");
   Write("text.wav", "not a sound");
-  struct BadCase {
-    std::string args;
+  const struct {
+    const char* args;
     int code;
-    std::string message;
-  };
-  const BadCase cases[] = {
-      {"'" + File("x.avi") + "' --codec h263", 2, "--codec"},
-      {"'" + File("x.avi") + "' --quality 0", 2, "--quality"},
-      {"'" + File("x.avi") + "' --background notacolour", 2, "--background"},
-      {"'" + File("x.avi") + "' --sound '" + File("missing.wav") + "'", 1, "missing.wav"},
-      {"'" + File("keep.avi") + "' --sound '" + File("missing.wav") + "'", 1, "missing.wav"},
-      {"'" + File("x.webm") + "' --sound '" + File("text.wav") + "'", 1, "text.wav"},
-      {"'" + File("x.mp4") + "' --sound '" + File("in.lwp") + "'", 1, "in.lwp"},
+    const char* message;
+  } cases[] = {
+      {"x.avi --codec h263", 2, "--codec"},
+      {"x.avi --quality 0", 2, "--quality"},
+      {"x.avi --background notacolour", 2, "--background"},
+      {"x.avi --sound missing.wav", 1, "missing.wav"},
+      {"keep.avi --sound missing.wav", 1, "missing.wav"},
+      {"x.webm --sound text.wav", 1, "text.wav"},
+      {"x.mp4 --sound in.lwp", 1, "in.lwp"},
   };
   for (const auto& c : cases) {
-    RunResult r = Run("convert '" + in + "' " + c.args);
+    const RunResult r = Run(std::string("convert in.lwp ") + c.args);
     EXPECT_EQ(r.code, c.code) << c.args << ": " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
   }
   for (const char* name : {"x.avi", "x.webm", "x.mp4"}) EXPECT_FALSE(fs::exists(File(name))) << name;
   EXPECT_EQ(Slurp(File("keep.avi")), "old");
   // The script refuses unknown options and an empty animation.
-  RunResult r = Script("open " + in + "\nexport " + File("y.avi") + " --codec\n");
+  RunResult r = Script("open in.lwp\nexport y.avi --codec\n");
   EXPECT_EQ(r.code, 2) << r.err;
-  r = Script("new 8 8\nselect-frames 0\ndelete-frames\nexport " + File("z.avi") + "\n");
+  r = Script("new 8 8\nselect-frames 0\ndelete-frames\nexport z.avi\n");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("no frames"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(File("y.avi")));

@@ -2,24 +2,15 @@
 // without frames; the window program writes them with --screenshot-dialog.
 #include <QImage>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "tests/ui/dialog_test_support.h"
 #include "ui/dialogs/dialog_screenshots.h"
 
-class CDialogScreenshotsTests : public QObject {
+class CDialogScreenshotsTests : public CDialogTestBase {
   Q_OBJECT
-  CLoopwrightApp m_app;
-  CRecordingPrompt m_prompt;
-  QTemporaryDir m_dir;
 
  private slots:
-  void initTestCase() {
-    m_app.m_bWritePrefsOnExit = false;
-    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
-  }
-
   void everyDialogDrawsWithAndWithoutFrames() {
     QVERIFY(DialogScreenshotNames().size() >= 15);
     for (int frames : {3, 0}) {

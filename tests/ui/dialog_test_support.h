@@ -1,7 +1,12 @@
-// Shared by the dialog tests: a document built in memory with pictures that
-// differ in every pixel, and a prompt that records what it is told.
+// Shared by the dialog and window tests: a prompt that records what it is
+// told, a document built in memory with pictures that differ in every pixel,
+// and a base for the dialog test classes with an application on throw-away
+// preferences.
 #pragma once
 
+#include <QObject>
+#include <QTemporaryDir>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,12 +15,29 @@
 #include "app/loopwright_doc.h"
 #include "companions/base/dib.h"
 
+// Records what it is told; answers Yes/No questions with yes and the
+// unsaved-changes question from a queue (Cancel when it is empty).
 class CRecordingPrompt : public CPromptInterface {
  public:
   void ShowMessage(const std::string& text, MessageKind, const std::string& = {}) override { messages.push_back(text); }
-  bool AskYesNo(const std::string&) override { return true; }
-  std::vector<std::string> messages;
+  bool AskYesNo(const std::string&) override { return yes; }
+  Answer AskYesNoCancel(const std::string& question) override {
+    questions.push_back(question);
+    if (answers.empty()) return Answer::Cancel;
+    const Answer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::vector<std::string> messages, questions;
+  std::deque<Answer> answers;
+  bool yes = true;
 };
+
+inline std::vector<const CGifFrame*> FrameOrder(const CLoopwrightDoc& doc) {
+  std::vector<const CGifFrame*> order;
+  for (const auto& frame : doc.m_frames) order.push_back(frame.get());
+  return order;
+}
 
 // A 32-bit opaque picture whose colour follows x, y and seed.
 inline DibPtr PatternPicture(int width, int height, int seed) {
@@ -51,3 +73,15 @@ inline std::unique_ptr<CLoopwrightDoc> MakePatternDoc(CLoopwrightApp& app, CProm
   doc->SetModifiedFlag(false);
   return doc;
 }
+
+// The base of the dialog test classes (each declares its own slots).
+class CDialogTestBase : public QObject {
+ protected:
+  CDialogTestBase() {
+    m_app.m_bWritePrefsOnExit = false;
+    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+  }
+  QTemporaryDir m_dir;
+  CLoopwrightApp m_app;
+  CRecordingPrompt m_prompt;
+};

@@ -2,83 +2,28 @@
 // composition, mouse gestures reaching the current tool through the tool
 // palette, delete and undo of selected pixels, the system clipboard in and
 // out, and bad clipboard contents.
-#include <QAction>
 #include <QClipboard>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
-#include <cstdlib>
-#include <filesystem>
 
-#include "app/frame_render.h"
 #include "editing/object_refs.h"
+#include "tests/ui/window_test_support.h"
 #include "tools/selection_actions.h"
 #include "ui/canvas_widget.h"
 #include "ui/dib_image.h"
-#include "ui/main_window.h"
 #include "ui/view_commands.h"
 
-namespace {
-
-class CRecordingPrompt : public CPromptInterface {
- public:
-  void ShowMessage(const std::string& text, MessageKind, const std::string& = {}) override { messages.push_back(text); }
-  bool AskYesNo(const std::string&) override { return false; }
-  std::vector<std::string> messages;
-};
-
-std::string CorpusGif() {
-  const char* env = std::getenv("LW_CORPUS");
-  return std::string(env ? env : "/work/shared/corpus") + "/gif/gdkpb-1_partyanimsm2.gif";
-}
-
-// The composed frame's opaque pixels against a picture whose (0, 0) is the
-// frame's at; only the part inside the picture counts. Returns the first
-// difference, or empty; *compared counts the pixels checked.
-QString CompareAt(const BITMAPINFOHEADER* frame, const QImage& picture, QPoint at, int* compared) {
-  *compared = 0;
-  for (int y = std::max(0, -at.y()); y < DibHeight(frame) && y + at.y() < picture.height(); ++y) {
-    const BYTE* row = DibRow(frame, y);
-    for (int x = std::max(0, -at.x()); x < frame->biWidth && x + at.x() < picture.width(); ++x) {
-      const BYTE* p = row + 4 * x;
-      if (p[3] != 255) continue;
-      ++*compared;
-      const QRgb q = picture.pixel(x + at.x(), y + at.y());
-      if (qRed(q) != p[2] || qGreen(q) != p[1] || qBlue(q) != p[0])
-        return QStringLiteral("pixel %1,%2 differs").arg(x).arg(y);
-    }
-  }
-  return {};
-}
-
-bool SamePixels(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
-  if (a->biWidth != b->biWidth || DibHeight(a) != DibHeight(b)) return false;
-  for (int y = 0; y < DibHeight(a); ++y)
-    if (std::memcmp(DibRow(a, y), DibRow(b, y), std::size_t(a->biWidth) * 4) != 0) return false;
-  return true;
-}
-
-}  // namespace
-
-class CEditingViewTests : public QObject {
+class CEditingViewTests : public CWindowTestBase {
   Q_OBJECT
- private:
-  QTemporaryDir m_dir;
-  CLoopwrightApp m_app;
-  CRecordingPrompt m_prompt;
-  std::unique_ptr<CMainWindow> m_window;
 
+  // The sample at 100 %; questions are answered No.
   bool OpenCorpus() {
-    m_prompt = CRecordingPrompt();
-    m_window = std::make_unique<CMainWindow>(m_app, &m_prompt);
-    m_window->resize(1280, 800);
-    m_window->show();
-    if (!m_window->OpenFile(QString::fromStdString(CorpusGif()))) return false;
+    if (!Open()) return false;
+    m_prompt.yes = false;
     m_window->Canvas()->SetZoom(100);
     QApplication::processEvents();
     return true;
@@ -99,15 +44,9 @@ class CEditingViewTests : public QObject {
 
  private slots:
   void initTestCase() {
-    if (!std::filesystem::exists(CorpusGif())) QSKIP("sample corpus not present (set LW_CORPUS)");
-    QStandardPaths::setTestModeEnabled(true);
-    m_app.m_bWritePrefsOnExit = false;
-    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+    if (!InitWindowTests()) QSKIP("sample corpus not present (set LW_CORPUS)");
   }
-  void cleanup() {
-    if (m_window) m_window->Doc().SetModifiedFlag(false);
-    m_window.reset();
-  }
+  void cleanup() { CloseWindow(); }
 
   void clickedFrameIsWhatTheViewShows() {
     QVERIFY(OpenCorpus());
@@ -174,8 +113,7 @@ class CEditingViewTests : public QObject {
     QCOMPARE(m_window->Doc().GetFrameCount(), 45);  // the key deleted pixels, not frames
 
     QTest::keyClick(m_window.get(), Qt::Key_Z, Qt::ControlModifier);
-    DibPtr undone = Current();
-    QVERIFY(SamePixels(undone.get(), before.get()));
+    QCOMPARE(DibToImage(Current().get()), DibToImage(before.get()));
   }
 
   void paletteChoosesTheToolThatGetsTheMouse() {

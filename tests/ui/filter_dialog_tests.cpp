@@ -2,7 +2,6 @@
 // project byte for byte as it was, a pixel selection keeps the rest.
 #include <QFile>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "editing/filter_actions.h"
@@ -11,11 +10,8 @@
 #include "ui/dialogs/filter_dialog.h"
 #include "ui/dib_image.h"
 
-class CFilterDialogTests : public QObject {
+class CFilterDialogTests : public CDialogTestBase {
   Q_OBJECT
-  CLoopwrightApp m_app;
-  CRecordingPrompt m_prompt;
-  QTemporaryDir m_dir;
 
   // Two frames; the current one shows object 1 (selected).
   std::unique_ptr<CLoopwrightDoc> Doc() {
@@ -38,11 +34,6 @@ class CFilterDialogTests : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    m_app.m_bWritePrefsOnExit = false;
-    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
-  }
-
   void previewIsWhatOkLeavesAndUndoRestores() {
     QCOMPARE(int(FilterEntries().size()), 13);
     for (const CFilterEntry& entry : FilterEntries()) {

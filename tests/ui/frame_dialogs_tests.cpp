@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "tests/ui/dialog_test_support.h"
@@ -20,11 +19,8 @@ std::vector<int> Delays(const CLoopwrightDoc& doc) {
 
 }  // namespace
 
-class CFrameDialogsTests : public QObject {
+class CFrameDialogsTests : public CDialogTestBase {
   Q_OBJECT
-  CLoopwrightApp m_app;
-  CRecordingPrompt m_prompt;
-  QTemporaryDir m_dir;
 
   std::unique_ptr<CLoopwrightDoc> Doc() {
     auto doc = MakePatternDoc(m_app, m_prompt, 40, 30, 4);
@@ -35,11 +31,6 @@ class CFrameDialogsTests : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    m_app.m_bWritePrefsOnExit = false;
-    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
-  }
-
   void sameDelayForAllOrSelected() {
     struct Case { bool all; int delay; std::vector<int> expect; };
     const Case cases[] = {{true, 33, {33, 33, 33, 33}}, {false, 44, {10, 44, 12, 44}}, {false, 11, {10, 11, 12, 11}}};
@@ -66,7 +57,6 @@ class CFrameDialogsTests : public QObject {
       CFramePropertiesDialog dialog(*doc);
       // Proposed from the current frame.
       QCOMPARE(dialog.DelayBox()->value(), 11);
-      QCOMPARE(dialog.DelayBox()->maximum(), 32767);
       dialog.DelayBox()->setValue(c.delay);
       dialog.InterlaceBox()->setChecked(c.interlaced);
       dialog.accept();

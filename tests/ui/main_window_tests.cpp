@@ -1,117 +1,40 @@
-// The window over a real document: opening, the frames list, the canvas
-// against the core's own composition, undoable changes made through the
-// lists, the Undo texts and the unsaved-changes question.
-#include <QAction>
+// The window over a real document: opening, the frames list and the
+// objects and properties panes (undoable changes made through them, moves as
+// a drag does, files dropped on the list), the Undo texts, the
+// unsaved-changes question, the cancel button, and what the window shows
+// (the screenshot, the background open's first picture) against the core's
+// own composition.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QListView>
 #include <QProcess>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest>
-#include <cstdlib>
-#include <deque>
-#include <filesystem>
 #include <fstream>
 
-#include "app/frame_render.h"
 #include "editing/frame_commands.h"
+#include "editing/object_refs.h"
+#include "tests/ui/window_test_support.h"
 #include "ui/canvas_widget.h"
 #include "ui/dib_image.h"
 #include "ui/frames_model.h"
-#include "ui/main_window.h"
+#include "ui/frames_view.h"
 #include "ui/objects_panel.h"
+#include "ui/open_worker.h"
 #include "ui/properties_panel.h"
-#include <QCheckBox>
-#include <QSpinBox>
 
-namespace {
-
-// Answers the unsaved-changes question from a queue and records everything.
-class CTestPrompt : public CPromptInterface {
- public:
-  void ShowMessage(const std::string& text, MessageKind, const std::string& = {}) override { messages.push_back(text); }
-  bool AskYesNo(const std::string&) override { return true; }
-  Answer AskYesNoCancel(const std::string& question) override {
-    questions.push_back(question);
-    if (answers.empty()) return Answer::Cancel;
-    const Answer a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-  std::vector<std::string> messages, questions;
-  std::deque<Answer> answers;
-};
-
-std::string CorpusGif() {
-  const char* env = std::getenv("LW_CORPUS");
-  const std::string dir = env ? env : "/work/shared/corpus";
-  // 660x666, 45 frames with sub-rectangles and transparency.
-  return dir + "/gif/gdkpb-1_partyanimsm2.gif";
-}
-constexpr int kCorpusFrames = 45;
-
-// Pixels of a composed DIB against an image, compared where the DIB is
-// opaque (the canvas draws over a chequer); returns the first difference.
-QString CompareOpaque(const BITMAPINFOHEADER* dib, const QImage& image, int* compared) {
-  *compared = 0;
-  if (image.width() != dib->biWidth || image.height() != DibHeight(dib)) return QStringLiteral("size differs");
-  const QImage rgb = image.convertToFormat(QImage::Format_ARGB32);
-  for (int y = 0; y < image.height(); ++y) {
-    const BYTE* row = DibRow(dib, y);
-    for (int x = 0; x < image.width(); ++x) {
-      const BYTE* p = row + 4 * x;
-      if (p[3] != 255) continue;
-      const QRgb q = rgb.pixel(x, y);
-      ++*compared;
-      if (qRed(q) != p[2] || qGreen(q) != p[1] || qBlue(q) != p[0])
-        return QStringLiteral("pixel %1,%2 differs").arg(x).arg(y);
-    }
-  }
-  return {};
-}
-
-std::vector<const CGifFrame*> FrameOrder(const CLoopwrightDoc& doc) {
-  std::vector<const CGifFrame*> order;
-  for (const auto& frame : doc.m_frames) order.push_back(frame.get());
-  return order;
-}
-
-}  // namespace
-
-class CMainWindowTests : public QObject {
+class CMainWindowTests : public CWindowTestBase {
   Q_OBJECT
- private:
-  QTemporaryDir m_dir;
-  CLoopwrightApp m_app;
-  CTestPrompt m_prompt;
-  std::unique_ptr<CMainWindow> m_window;
-
-  // A fresh window on the corpus GIF, shown at the screenshot size.
-  bool OpenCorpus() {
-    m_prompt = CTestPrompt();
-    m_window = std::make_unique<CMainWindow>(m_app, &m_prompt);
-    m_window->resize(1280, 800);
-    m_window->show();
-    return m_window->OpenFile(QString::fromStdString(CorpusGif()));
-  }
-
  private slots:
   void initTestCase() {
-    if (!std::filesystem::exists(CorpusGif())) QSKIP("sample corpus not present (set LW_CORPUS)");
-    // Recent files go to a throw-away settings folder.
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings().remove(QStringLiteral("recentFiles"));
-    m_app.m_bWritePrefsOnExit = false;
-    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+    if (!InitWindowTests()) QSKIP("sample corpus not present (set LW_CORPUS)");
   }
-  void cleanup() {
-    // Closing must not ask again for the next test's sake.
-    if (m_window) m_window->Doc().SetModifiedFlag(false);
-    m_window.reset();
-  }
+  void cleanup() { CloseWindow(); }
 
   void openShowsEveryFrameWithLazyThumbnails() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     QCOMPARE(m_window->Doc().GetFrameCount(), kCorpusFrames);
     QCOMPARE(m_window->FramesView()->model()->rowCount(), kCorpusFrames);
     QCOMPARE(m_window->Doc().m_nCurrentFrame, 0);
@@ -124,45 +47,8 @@ class CMainWindowTests : public QObject {
     QCOMPARE(m_window->FramesModel()->index(5).data().toString(), QStringLiteral("%1 ms").arg(delay * 10));
   }
 
-  void clickedFrameIsOnTheCanvas() {
-    QVERIFY(OpenCorpus());
-    QListView* view = m_window->FramesView();
-    const QModelIndex thirdRow = view->model()->index(2, 0);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(thirdRow).center());
-    QCOMPARE(m_window->Doc().m_nCurrentFrame, 2);
-    QCOMPARE(m_window->Doc().m_selectedFrames, std::vector<int>{2});
-
-    CLoopwrightDoc& doc = m_window->Doc();
-    // Frame 2 of this file repeats frame 0; frame 1 differs from it.
-    DibPtr third = RenderFrame(doc, *doc.GetFrame(2)), second = RenderFrame(doc, *doc.GetFrame(1));
-    QVERIFY(third && second);
-    int compared = 0;
-    QCOMPARE(CompareOpaque(third.get(), m_window->Canvas()->Image(), &compared), QString());
-    QVERIFY(compared > 0);
-    // The check can tell frames apart.
-    QVERIFY(!CompareOpaque(second.get(), m_window->Canvas()->Image(), &compared).isEmpty());
-
-    // What is painted at 100 % is the same picture at the canvas origin.
-    m_window->Canvas()->SetZoom(100);
-    QApplication::processEvents();
-    const QImage shot = m_window->Canvas()->grab().toImage();
-    const QPoint origin = m_window->Canvas()->CanvasOrigin();
-    const QRect visible = QRect(origin, m_window->Canvas()->Image().size()).intersected(m_window->Canvas()->viewport()->geometry());
-    QVERIFY(visible.width() > 100 && visible.height() > 100);
-    int matched = 0;
-    for (int y = visible.top(); y < visible.bottom(); y += 7)
-      for (int x = visible.left(); x < visible.right(); x += 7) {
-        const BYTE* p = DibRow(third.get(), y - origin.y()) + 4 * (x - origin.x());
-        if (p[3] != 255) continue;
-        const QRgb q = shot.pixel(x * shot.width() / m_window->Canvas()->width(), y * shot.height() / m_window->Canvas()->height());
-        QCOMPARE(QColor(q), QColor(p[2], p[1], p[0]));
-        ++matched;
-      }
-    QVERIFY(matched > 0);
-  }
-
   void movingRowsRunsTheFrameCommandAndUndoes() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
     CFramesModel* model = m_window->FramesModel();
     const auto before = FrameOrder(doc);
@@ -186,7 +72,7 @@ class CMainWindowTests : public QObject {
         continue;
       }
       QCOMPARE(doc.GetFrame(c.landsAt), order[std::size_t(c.row)]);
-      m_window->UndoAction()->trigger();
+      Undo();
       QVERIFY(FrameOrder(doc) == order);
     }
     QVERIFY(FrameOrder(doc) == before);
@@ -196,7 +82,7 @@ class CMainWindowTests : public QObject {
   }
 
   void objectEyeHidesOnTheCurrentFrameAndUndoes() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
     CObjectsPanel* panel = m_window->ObjectsPanel();
     QCOMPARE(panel->rowCount(), doc.GetObjectCount());
@@ -214,14 +100,14 @@ class CMainWindowTests : public QObject {
     QVERIFY(m_window->Canvas()->Image() != shown);
     QCOMPARE(panel->item(row, CObjectsPanel::VISIBLE)->checkState(), Qt::Unchecked);
 
-    m_window->UndoAction()->trigger();
+    Undo();
     QVERIFY(doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_bVisible);
     QCOMPARE(panel->item(row, CObjectsPanel::VISIBLE)->checkState(), Qt::Checked);
     QVERIFY(m_window->Canvas()->Image() == shown);
   }
 
   void transparencyCellRunsTheCommandOrShowsWhy() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
     CObjectsPanel* panel = m_window->ObjectsPanel();
     const int row = 0, object = panel->ObjectOfRow(row);
@@ -237,14 +123,14 @@ class CMainWindowTests : public QObject {
       QCOMPARE(panel->item(row, CObjectsPanel::TRANSPARENCY)->text(), QString::number(c.expected));
     }
     // Two accepted changes, two steps back.
-    m_window->UndoAction()->trigger();
-    m_window->UndoAction()->trigger();
+    Undo();
+    Undo();
     QCOMPARE(doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_nTransparency, 0);
     QVERIFY(!m_window->UndoAction()->isEnabled());
   }
 
   void propertiesPaneChangesTheSelectedFrames() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
     CPropertiesPanel* pane = m_window->PropertiesPanel();
     m_window->SelectFrame(4);
@@ -258,7 +144,7 @@ class CMainWindowTests : public QObject {
     QCOMPARE(m_window->FramesModel()->index(4).data().toString(), QStringLiteral("%1 ms").arg((delay + 7) * 10));
     // The same value again is no change and no step.
     emit pane->DelayBox()->editingFinished();
-    m_window->UndoAction()->trigger();
+    Undo();
     QCOMPARE(int(doc.GetFrame(4)->m_nDelay), delay);
     QCOMPARE(pane->DelayBox()->value(), delay);
     QVERIFY(!m_window->UndoAction()->isEnabled());
@@ -271,11 +157,10 @@ class CMainWindowTests : public QObject {
     QVERIFY(!doc.m_bLoopForever);
     QCOMPARE(doc.m_nLoopCount, 3);
     QVERIFY(m_window->UndoAction()->isEnabled());
-    QCOMPARE(m_window->UndoAction()->text(), MenuTextOf(doc.EditManager().GetUndoTail()->GetMenuText()));
   }
 
   void ctrlWheelZooms() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     CCanvasWidget* canvas = m_window->Canvas();
     canvas->SetZoom(100);
     struct Case { Qt::KeyboardModifiers modifiers; int delta, zoom; };
@@ -291,7 +176,7 @@ class CMainWindowTests : public QObject {
   }
 
   void undoAndRedoTextsFollowTheEditManager() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
     QAction* undo = m_window->UndoAction();
     QAction* redo = m_window->RedoAction();
@@ -315,7 +200,7 @@ class CMainWindowTests : public QObject {
   }
 
   void unsavedChangesAskBeforeCloseAndOpen() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
     QVERIFY(m_window->close());  // unmodified: closes without asking
     QVERIFY(m_prompt.questions.empty());
@@ -366,7 +251,7 @@ class CMainWindowTests : public QObject {
     QVERIFY(shot.width() >= 1280 && shot.height() >= 800);
 
     // The same window laid out in this process tells where the canvas sits.
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     QApplication::processEvents();
     CLoopwrightDoc& doc = m_window->Doc();
     DibPtr first = RenderFrame(doc, *doc.GetFrame(0));
@@ -390,7 +275,7 @@ class CMainWindowTests : public QObject {
   }
 
   void badFileShowsTheErrorAndKeepsTheDocument() {
-    QVERIFY(OpenCorpus());
+    QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
     const std::string path = doc.m_strPathName;
     const auto order = FrameOrder(doc);
@@ -414,6 +299,189 @@ class CMainWindowTests : public QObject {
     }
     QVERIFY(!m_window->OpenFile(m_dir.filePath(QStringLiteral("missing.gif"))));
     QVERIFY(FrameOrder(doc) == order);
+  }
+
+  void disposalOfTheSelectedFrames() {
+    QVERIFY(Open());
+    CLoopwrightDoc& doc = m_window->Doc();
+    doc.m_selectedFrames = {3, 4};
+    doc.m_nCurrentFrame = 3;
+    m_window->PropertiesPanel()->Reload();
+    QComboBox* box = m_window->PropertiesPanel()->DisposalBox();
+    const int other = doc.GetFrame(5)->GetDisposal();
+    for (int disposal : {2, 3, 0, 1}) {
+      const int before3 = doc.GetFrame(3)->GetDisposal(), before4 = doc.GetFrame(4)->GetDisposal();
+      const BYTE control = doc.GetFrame(3)->m_byGraphicControl;
+      box->setCurrentIndex(disposal);
+      emit box->activated(disposal);
+      QCOMPARE(doc.GetFrame(3)->GetDisposal(), disposal);
+      QCOMPARE(doc.GetFrame(4)->GetDisposal(), disposal);
+      QCOMPARE(doc.GetFrame(5)->GetDisposal(), other);  // not selected
+      // Only the disposal bits change.
+      QCOMPARE(doc.GetFrame(3)->m_byGraphicControl & 0xE3, control & 0xE3);
+      if (before3 == disposal && before4 == disposal) continue;  // nothing recorded
+      Undo();
+      QCOMPARE(doc.GetFrame(3)->GetDisposal(), before3);
+      QCOMPARE(doc.GetFrame(4)->GetDisposal(), before4);
+      m_window->RedoAction()->trigger();
+      QCOMPARE(doc.GetFrame(3)->GetDisposal(), disposal);
+    }
+  }
+
+  void objectFieldsChangeTheSelectedObjectOnTheCurrentFrame() {
+    QVERIFY(Open());
+    CLoopwrightDoc& doc = m_window->Doc();
+    m_window->SelectFrame(2);
+    CObjectsPanel* objects = m_window->ObjectsPanel();
+    int row = -1;
+    for (int r = 0; r < objects->rowCount() && row < 0; ++r)
+      if (objects->item(r, CObjectsPanel::VISIBLE)->checkState() == Qt::Checked) row = r;
+    QVERIFY(row >= 0);
+    objects->selectRow(row);
+    const int index = objects->ObjectOfRow(row);
+    CPropertiesPanel* pane = m_window->PropertiesPanel();
+    QVERIFY(pane->ObjectXBox()->isEnabled());
+    const CRefImageObject* ref = RefOf(*doc.GetCurrentFrame(), index);
+    const CRefImageObject* elsewhere = RefOf(*doc.GetFrame(4), index);
+    const int x = ref->m_nX, y = ref->m_nY, otherX = elsewhere->m_nX;
+    QCOMPARE(pane->ObjectXBox()->value(), x);
+
+    struct Case { QSpinBox* box; int value; };
+    const Case cases[] = {{pane->ObjectXBox(), x + 5}, {pane->ObjectYBox(), y - 3},
+                          {pane->ObjectTransparencyBox(), 100}};
+    for (const Case& c : cases) {
+      c.box->setValue(c.value);
+      emit c.box->editingFinished();
+    }
+    ref = RefOf(*doc.GetCurrentFrame(), index);
+    QCOMPARE(QPoint(ref->m_nX, ref->m_nY), QPoint(x + 5, y - 3));
+    QCOMPARE(ref->m_nTransparency, 100);
+    QCOMPARE(RefOf(*doc.GetFrame(4), index)->m_nX, otherX);  // only the current frame's place
+
+    QComboBox* shadow = pane->ShadowBox();
+    shadow->setCurrentIndex(2);
+    emit shadow->activated(2);
+    const CDib& object = *doc.m_objects[std::size_t(index)];
+    QVERIFY(object.HasShadow());
+    QCOMPARE(object.m_nShadowKind, 2);
+    // Four steps back: shadow, transparency, y, x.
+    for (int i = 0; i < 4; ++i) Undo();
+    ref = RefOf(*doc.GetCurrentFrame(), index);
+    QCOMPARE(QPoint(ref->m_nX, ref->m_nY), QPoint(x, y));
+    QCOMPARE(ref->m_nTransparency, 0);
+    QCOMPARE(pane->ObjectXBox()->value(), x);
+  }
+
+  void draggedFramesLandInOneStep() {
+    QVERIFY(Open());
+    CLoopwrightDoc& doc = m_window->Doc();
+    CFramesModel* model = m_window->FramesModel();
+    const auto order = FrameOrder(doc);
+    struct Case { std::vector<int> selected; int target; std::vector<int> head; };
+    const Case cases[] = {
+        {{1, 3}, 0, {1, 3, 0, 2, 4}},   // two apart, to the start
+        {{0, 1}, 4, {2, 3, 0, 1, 4}},   // a block further on
+        {{4}, 1, {0, 4, 1, 2, 3}},      // one back three places
+    };
+    for (const Case& c : cases) {
+      doc.m_selectedFrames = c.selected;
+      doc.m_nCurrentFrame = c.selected.front();
+      QVERIFY(model->MoveSelectedBefore(c.target));
+      for (std::size_t i = 0; i < c.head.size(); ++i)
+        QCOMPARE(doc.GetFrame(int(i)), order[std::size_t(c.head[i])]);
+      QCOMPARE(doc.GetCurrentFrame(), order[std::size_t(c.selected.front())]);
+      Undo();
+      QVERIFY(FrameOrder(doc) == order);
+    }
+    // In place: nothing to do, nothing recorded.
+    doc.m_selectedFrames = {2};
+    QVERIFY(!model->MoveSelectedBefore(3));
+    QVERIFY(!m_window->UndoAction()->isEnabled());
+  }
+
+  void filesDroppedOnTheFramesListAddFrames() {
+    QVERIFY(Open());
+    CLoopwrightDoc& doc = m_window->Doc();
+    auto* view = qobject_cast<CFramesView*>(m_window->FramesView());
+    QVERIFY(view);
+    const int frames = doc.GetFrameCount();
+    const QString other = QString::fromStdString(CorpusGif("gdkpb-dispose-keep.gif"));
+    const QString bad = m_dir.filePath(QStringLiteral("bad.gif"));
+    std::ofstream(bad.toStdString()) << "GIF89a but nothing else";
+    QCOMPARE(view->AddFiles({other, bad}), 1);
+    QVERIFY(doc.GetFrameCount() > frames);
+    QCOMPARE(m_window->FramesModel()->rowCount(), doc.GetFrameCount());
+    QCOMPARE(m_prompt.messages.size(), std::size_t(1));  // the bad file's message
+    Undo();
+    QCOMPARE(doc.GetFrameCount(), frames);
+    // Dropping past the last thumbnail goes to the end, before the first to the start.
+    const QRect first = view->visualRect(m_window->FramesModel()->index(0));
+    QCOMPARE(view->DropRowAt(QPoint(first.left() + 2, first.center().y())), 0);
+    QCOMPARE(view->DropRowAt(QPoint(first.right() - 2, first.center().y())), 1);
+  }
+
+  void objectRowsMoveThroughTheOrderCommands() {
+    QVERIFY(Open());
+    CLoopwrightDoc& doc = m_window->Doc();
+    CObjectsPanel* panel = m_window->ObjectsPanel();
+    const int rows = panel->rowCount();
+    QVERIFY(rows > 6);
+    struct Case { int from, to, landsAt; };
+    const Case cases[] = {{5, 2, 2}, {2, 0, 0}, {0, rows, rows - 1}, {rows - 1, rows - 3, rows - 3}, {3, 3, 3}};
+    for (const Case& c : cases) {
+      const CDib* object = doc.m_objects[std::size_t(panel->ObjectOfRow(c.from))].get();
+      doc.m_selectedObjects = {RefPtr<CDib>(const_cast<CDib*>(object))};
+      QCOMPARE(panel->MoveSelectedToRow(c.to), c.from != c.landsAt);
+      QCOMPARE(panel->RowOfObject(doc.IndexOfObject(object)), c.landsAt);
+    }
+  }
+
+  void cancelStopsTheExportAndKeepsTheOldFile() {
+    QVERIFY(Open());
+    const QString out = m_dir.filePath(QStringLiteral("kept.gif"));
+    std::ofstream(out.toStdString(), std::ios::binary) << "old contents";
+    QTimer::singleShot(0, m_window->CancelButton(), &QToolButton::click);
+    QVERIFY(!m_window->ExportTo(out));
+    QVERIFY(!m_window->IsBusy());
+    std::ifstream in(out.toStdString(), std::ios::binary);
+    const std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QCOMPARE(kept, std::string("old contents"));
+    // Not cancelled, the same export writes the file.
+    QVERIFY(m_window->ExportTo(out));
+    QVERIFY(std::filesystem::file_size(out.toStdString()) > 100);
+  }
+
+  void firstPictureIsTheFirstFrame() {
+    // The last one's first image lies wholly outside the canvas: nothing shows.
+    struct Case { const char* name; bool shows; };
+    const Case cases[] = {{kMainGif, true}, {"gdkpb-dispose-restore-background.gif", true},
+                          {"imagers-mixed-disposal.gif", true}, {"gdkpb-images-overlap.gif", true},
+                          {"gdkpb-image-outside-bg.gif", false}};
+    for (const auto& [name, shows] : cases) {
+      m_prompt = CRecordingPrompt();
+      m_window = std::make_unique<CMainWindow>(m_app, &m_prompt);
+      bool shown = false;
+      connect(m_window.get(), &CMainWindow::FirstPictureShown, this, [&shown, this] {
+        shown = m_window->IsBusy();  // still opening
+      });
+      QVERIFY2(m_window->OpenFile(QString::fromStdString(CorpusGif(name))), name);
+      QVERIFY2(shown, name);
+      CLoopwrightDoc& doc = m_window->Doc();
+      const QImage first = COpenWorker::FirstPicture(CorpusGif(name));
+      DibPtr frame = RenderFrame(doc, *doc.GetFrame(0));
+      QCOMPARE(first.size(), QSize(frame->biWidth, DibHeight(frame.get())));
+      int compared = 0;
+      for (int y = 0; y < first.height(); ++y)
+        for (int x = 0; x < first.width(); ++x) {
+          const BYTE* p = DibRow(frame.get(), y) + 4 * x;
+          const QRgb q = first.pixel(x, y);
+          QCOMPARE(qAlpha(q) == 255, p[3] == 255);
+          if (p[3] != 255) continue;
+          QVERIFY2(qRed(q) == p[2] && qGreen(q) == p[1] && qBlue(q) == p[0], name);
+          ++compared;
+        }
+      QVERIFY2((compared > 0) == shows, name);
+    }
   }
 };
 

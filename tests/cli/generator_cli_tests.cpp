@@ -1,0 +1,118 @@
+// The frame generators from the command line: the banner subcommand and
+// script command, and the transition script command. The frames and fades
+// they leave in the model, preferences as defaults, undo, and the exit codes
+// of the refusals.
+#include <gtest/gtest.h>
+
+#include "cli/cli_harness.h"
+
+namespace {
+
+using GeneratorCli = CliFixture;
+
+TEST_F(GeneratorCli, BannerWritesOnlyItsFramesByExtension) {
+  RunResult r = Run("banner out.lwp Hello --enter fade --leave 7 --enter-frames 3 --leave-frames 4 --delay 6 "
+                    "--size 160x50 --color 0x0000FF");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const nlohmann::json j = Info("out.lwp");
+  EXPECT_EQ(j["canvas"]["width"], 160);
+  EXPECT_EQ(j["canvas"]["height"], 50);
+  ASSERT_EQ(j["frames"].size(), 7u);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(j["frames"][i]["delay"], 6);
+  EXPECT_EQ(j["frames"][0]["refs"][1]["transparency"], 2 * 255 / 3);  // the fade's first step
+  // A GIF of the same banner holds one picture per frame.
+  r = Run("banner out.gif Hello --enter slide-up --leave none --enter-frames 5");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Info("out.gif")["frames"].size(), 5u);
+}
+
+TEST_F(GeneratorCli, BannerPreferencesGiveTheDefaultsAndTheScriptAddsUndoableFrames) {
+  SetIni("EnterEffect=6\nExitEffect=4\nEnterFrames=4\nExitFrames=2\nExitScene=1\n");
+  const RunResult r = Script("new 120 40\nbanner \"Hi there\" rect=0,10,120,20\ninfo\nundo-text\nundo\ninfo\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto docs = JsonLines(r.out);
+  ASSERT_EQ(docs.size(), 2u);
+  EXPECT_EQ(docs[0]["frames"].size(), 7u);  // 1 + 4 entering + 2 leaving
+  EXPECT_NE(r.out.find("Undo Add banner text"), std::string::npos);
+  EXPECT_EQ(docs[1]["frames"].size(), 1u);
+  EXPECT_EQ(docs[1]["objects"].size(), 1u);
+}
+
+TEST_F(GeneratorCli, BannerRefusalsExitWithTheirCodeAndMessage) {
+  const struct {
+    const char* args;
+    const char* script;
+    int code;
+    const char* message;
+  } cases[] = {
+      {"banner out.gif ''", "", 1, "请输入文本内容！"},
+      {"banner out.gif Hi --enter none --leave none", "", 1, "请至少启用一个效果！"},
+      {"banner out.gif '   '", "", 1, "生成横幅失败！"},
+      {"banner out.gif Hi --enter sideways", "", 2, "unknown kind"},
+      {"banner out.gif Hi --leave 14", "", 2, "unknown kind"},
+      {"banner out.gif Hi --enter-frames 0", "", 2, "enter-frames"},
+      {"banner out.gif Hi --rect 1,2,3", "", 2, "rect"},
+      {"banner out.gif Hi --size 10x0", "", 2, "--size"},
+      {"banner out.gif Hi --rect 500,500,10,10", "", 1, "生成横幅失败！"},
+      {"banner out.txt Hi", "", 1, "保存到"},
+      {"run -", "new 50 50\nbanner Hi bogus=1\n", 2, "unknown option 'bogus'"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = Run(c.args, c.script);
+    EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
+    EXPECT_FALSE(std::filesystem::exists(File("out.gif"))) << c.args;
+  }
+}
+
+TEST_F(GeneratorCli, FadeAppearsBeforeTheKeyFrameAndUndoTakesItAllBack) {
+  const RunResult r = Script("new 40 30\ninfo\ntransition fade frames=3 fade=1 delay=6 key-delay=70\nundo-text\ninfo\n"
+                             "undo\ninfo\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Undo Fade"), std::string::npos);
+  const auto docs = JsonLines(r.out);
+  ASSERT_EQ(docs.size(), 3u);
+  const auto& j = docs[1];
+  ASSERT_EQ(j["frames"].size(), 4u);
+  ASSERT_EQ(j["objects"].size(), 2u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(j["frames"][i]["delay"], 6);
+  EXPECT_EQ(j["frames"][0]["refs"][1]["transparency"], 192);  // fade=1: appearing
+  EXPECT_EQ(j["frames"][3]["delay"], 70);
+  EXPECT_EQ(docs[2], docs[0]);
+}
+
+TEST_F(GeneratorCli, DisappearByIndexEndsEmptyAndObjectModeAddsObjects) {
+  const RunResult r = Script(
+      "new 40 30\ntransition 21 frames=2 mode=disappear\ninfo\nrender f1.png 1\n"
+      "new 40 30\nselect-objects 0\ntransition blinds object=1 frames=2 vertical=0 width=20\nundo-text\ninfo\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto docs = JsonLines(r.out);
+  ASSERT_EQ(docs.size(), 2u);
+  ASSERT_EQ(docs[0]["frames"].size(), 3u);
+  for (const auto& ref : docs[0]["frames"][2]["refs"]) EXPECT_EQ(ref["visible"], false);
+  // Picture 0 of 2 at progress 1/2: an iris (index 21) smaller than the
+  // canvas (its pixels against the effect library: the generator tests).
+  DibPtr first = LoadPng("f1.png");
+  ASSERT_TRUE(first);
+  EXPECT_EQ(DibRow(first.get(), 15)[4 * 20 + 3], 255);  // the centre shows
+  EXPECT_EQ(DibRow(first.get(), 0)[3], 0);              // the corner does not
+  // Object mode: the effect's frames show new objects, the original hidden.
+  EXPECT_NE(r.out.find("Undo Blinds"), std::string::npos);
+  EXPECT_EQ(docs[1]["objects"].size(), 3u);
+  EXPECT_EQ(docs[1]["frames"][0]["refs"][0]["visible"], false);
+}
+
+TEST_F(GeneratorCli, TransitionBadUsageAndNothingToGenerateFrom) {
+  for (const char* line : {"transition", "transition no-such-effect", "transition 34", "transition wave amplitude=5",
+                           "transition fade frames=0", "transition fade mode=sideways",
+                           "transition fade object=2", "transition zoom magnify=x"}) {
+    const RunResult r = Script(std::string("new 20 20\n") + line + "\n");
+    EXPECT_EQ(r.code, 2) << line << "\n" << r.err;
+  }
+  const RunResult empty = Script("new 20 20\nadd-frame\ncurrent-frame 1\ntransition fade\n");
+  EXPECT_EQ(empty.code, 1);
+  EXPECT_NE(empty.err.find("当前编辑帧没有对象包含，所以无法创建新的帧与效果。"), std::string::npos) << empty.err;
+  EXPECT_EQ(Script("new 20 20\ntransition fade object=1\n").code, 1);
+}
+
+}  // namespace

@@ -1,0 +1,220 @@
+// The export dialogs. The GIF dialog's estimate is the size of the file
+// then written, its preview shows the frames a viewer shows, and the
+// window's event loop keeps turning while an estimate runs. The other
+// exports' option dialogs propose and remember their settings, and their
+// choices reach the written files.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include "app/frame_render.h"
+#include "export/color_quantizer.h"
+#include "tests/ui/dialog_test_support.h"
+#include "ui/dialogs/export_options_dialog.h"
+#include "ui/dialogs/gif_export_dialog.h"
+#include "ui/dib_image.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int Word(const QByteArray& bytes, int at) { return quint8(bytes[at]) | (quint8(bytes[at + 1]) << 8); }
+
+// Few colours (so the palette keeps them exactly): 8x8 blocks from a
+// 27-colour set, and a 10x10 square that moves with seed.
+DibPtr BlockPicture(int width, int height, int seed) {
+  DibPtr dib(DibAlloc(width, height, 32));
+  for (int y = 0; y < height; ++y) {
+    BYTE* row = DibRow(dib.get(), y);
+    for (int x = 0; x < width; ++x) {
+      const int c = (x / 8 + 3 * (y / 8)) % 27;
+      const bool square = x >= 4 * seed && x < 4 * seed + 10 && y >= 3 * seed && y < 3 * seed + 10;
+      row[4 * x] = square ? 0 : BYTE((c % 3) * 120);
+      row[4 * x + 1] = square ? 0 : BYTE((c / 3 % 3) * 120);
+      row[4 * x + 2] = square ? 255 : BYTE((c / 9) * 120);
+      row[4 * x + 3] = 255;
+    }
+  }
+  return dib;
+}
+
+std::unique_ptr<CLoopwrightDoc> BlockDoc(CLoopwrightApp& app, CPromptInterface& prompt, int frames) {
+  auto doc = MakePatternDoc(app, prompt, 64, 48, frames);
+  for (int i = 0; i < frames; ++i) doc->m_objects[std::size_t(i + 1)]->SetImage(BlockPicture(64, 48, i));
+  return doc;
+}
+
+}  // namespace
+
+class CExportDialogsTests : public CDialogTestBase {
+  Q_OBJECT
+  using K = CExportOptionsDialog::Kind;
+
+  // A fresh application: the preferences at their defaults.
+  std::unique_ptr<CLoopwrightApp> App() {
+    auto app = std::make_unique<CLoopwrightApp>();
+    app->m_bWritePrefsOnExit = false;
+    app->InitInstance(m_dir.filePath(QStringLiteral("none.ini")).toStdString());
+    return app;
+  }
+
+ private slots:
+  void estimateIsTheWrittenSize() {
+    struct Case { const char* name; int colours, dither, strength; bool noRestore, endless; int loops; };
+    const Case cases[] = {
+        {"plain", 256, DITHER_NONE, 100, false, true, 1},
+        {"ordered", 16, DITHER_ORDERED, 60, true, false, 3},
+        {"diffused", 4, DITHER_ERROR_DIFFUSION, 100, false, false, 1},
+    };
+    for (const Case& c : cases) {
+      auto doc = BlockDoc(m_app, m_prompt, 6);
+      CGifExportDialog dialog(*doc);
+      dialog.ColoursBox()->setValue(c.colours);
+      dialog.DitherBox()->setCurrentIndex(dialog.DitherBox()->findData(c.dither));
+      dialog.StrengthBox()->setValue(c.strength);
+      dialog.NoRestoreBox()->setChecked(c.noRestore);
+      dialog.LoopForeverBox()->setChecked(c.endless);
+      dialog.LoopCountBox()->setValue(c.loops);
+      QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 20000);
+      const long long estimate = dialog.Estimator().Bytes();
+      QVERIFY2(estimate > 0, c.name);
+      QCOMPARE(dialog.SizeLabel()->text(), CGifExportDialog::SizeText(estimate));
+      const QString path = m_dir.filePath(QStringLiteral("%1.gif").arg(c.name));
+      QVERIFY2(dialog.ExportTo(path), c.name);
+      QCOMPARE(QFileInfo(path).size(), qint64(estimate));
+      // The loop setting went into the document as one action.
+      QCOMPARE(doc->m_bLoopForever != 0, c.endless);
+      if (!c.endless) QCOMPARE(int(doc->m_nLoopCount), c.loops);
+    }
+  }
+
+  void previewShowsTheFrames() {
+    auto doc = BlockDoc(m_app, m_prompt, 5);
+    CGifExportDialog dialog(*doc);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 20000);
+    const auto& preview = dialog.Estimator().Preview();
+    QCOMPARE(int(preview.size()), doc->GetFrameCount());
+    // The frames after the first are only what changed.
+    QVERIFY(preview[1].image.width() * preview[1].image.height() < 64 * 48);
+    for (int i = 0; i < doc->GetFrameCount(); ++i) {
+      const QImage screen = GifPreviewScreen(preview, dialog.Estimator().CanvasSize(), i);
+      DibPtr frame = RenderFrame(*doc, *doc->GetFrame(i));
+      for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+          const BYTE* p = DibRow(frame.get(), y) + 4 * x;
+          const QRgb q = screen.pixel(x, y);
+          if (qRed(q) != p[2] || qGreen(q) != p[1] || qBlue(q) != p[0] || qAlpha(q) != 255)
+            QFAIL(qPrintable(QStringLiteral("frame %1 pixel %2,%3").arg(i).arg(x).arg(y)));
+        }
+    }
+    QTRY_VERIFY(!dialog.PreviewLabel()->pixmap().isNull());
+  }
+
+  void windowTurnsWhileEstimating() {
+    // Large enough that the estimate outlasts many turns of the event loop
+    // on any machine: one run on the window's thread would finish before a
+    // queued call could see it busy.
+    auto doc = MakePatternDoc(m_app, m_prompt, 160, 120, 24);
+    CGifExportDialog dialog(*doc);
+    dialog.show();
+    int turnsWhileBusy = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { turnsWhileBusy += dialog.Estimator().Busy(); });
+    ticker.start(1);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 60000);
+    ticker.stop();
+    QVERIFY(dialog.Estimator().Bytes() > 0);
+    QVERIFY2(turnsWhileBusy >= 2, qPrintable(QStringLiteral("%1 turns while busy").arg(turnsWhileBusy)));
+  }
+
+  void flashProposesAndRemembers() {
+    auto app = App();
+    auto doc = MakePatternDoc(*app, m_prompt, 32, 24, 3);
+    struct Case { int delay, rate; };
+    for (const Case& c : {Case{10, 10}, Case{25, 4}, Case{1, 30}}) {
+      for (auto& frame : doc->m_frames) frame->m_nDelay = std::uint16_t(c.delay);
+      CExportOptionsDialog dialog(*doc, K::Flash);
+      QCOMPARE(dialog.RateBox()->value(), c.rate);
+    }
+    {
+      CExportOptionsDialog dialog(*doc, K::Flash);
+      QVERIFY(dialog.LosslessButton()->isChecked());
+      QCOMPARE(dialog.QualityBox()->value(), 85);
+      dialog.JpegButton()->setChecked(true);
+      dialog.QualityBox()->setValue(70);
+      const QString path = m_dir.filePath(QStringLiteral("movie.swf"));
+      QVERIFY(dialog.ExportTo(path));
+      QVERIFY(ReadAll(path).startsWith("FWS"));
+    }
+    CExportOptionsDialog next(*doc, K::Flash);
+    QVERIFY(next.JpegButton()->isChecked());
+    QCOMPARE(next.QualityBox()->value(), 70);
+  }
+
+  void cursorHotSpotIsWritten() {
+    auto app = App();
+    auto doc = MakePatternDoc(*app, m_prompt, 32, 32, 1);
+    struct Case { int x, y; };
+    for (const Case& c : {Case{0, 0}, Case{5, 7}, Case{31, 30}}) {
+      CExportOptionsDialog dialog(*doc, K::Cursor);
+      dialog.HotXBox()->setValue(c.x);
+      dialog.HotYBox()->setValue(c.y);
+      const QString path = m_dir.filePath(QStringLiteral("c.cur"));
+      QVERIFY(dialog.ExportTo(path));
+      const QByteArray bytes = ReadAll(path);
+      QVERIFY(bytes.size() > 22);
+      QCOMPARE(Word(bytes, 2), 2);  // cursor resource
+      QCOMPARE(Word(bytes, 10), c.x);
+      QCOMPARE(Word(bytes, 12), c.y);
+    }
+  }
+
+  void framePictureQualityReachesTheFiles() {
+    auto app = App();
+    auto doc = MakePatternDoc(*app, m_prompt, 64, 48, 2);
+    qint64 sizes[2] = {0, 0};
+    const int qualities[2] = {10, 95};
+    for (int i = 0; i < 2; ++i) {
+      CExportOptionsDialog dialog(*doc, K::FramePictures);
+      dialog.FormatBox()->setCurrentIndex(dialog.FormatBox()->findData(QStringLiteral("jpg")));
+      dialog.QualityBox()->setValue(qualities[i]);
+      const QString base = m_dir.filePath(QStringLiteral("q%1").arg(qualities[i]));
+      QVERIFY(dialog.ExportTo(base + QStringLiteral(".jpg")));
+      QCOMPARE(app->Pref("JPGQuality"), qualities[i]);
+      const QString first = QString::fromStdString(FrameFileName(FromQt(base), 1, 2, "jpg"));
+      const QByteArray bytes = ReadAll(first);
+      QVERIFY2(bytes.startsWith("\xFF\xD8"), qPrintable(first));
+      sizes[i] = bytes.size();
+    }
+    QVERIFY(sizes[0] < sizes[1]);
+  }
+
+  void soundChooserDoesNotBlock() {
+    auto app = App();
+    auto doc = MakePatternDoc(*app, m_prompt, 32, 24, 1);
+    CExportOptionsDialog dialog(*doc, K::Video);
+    dialog.show();
+    dialog.SoundButton()->click();
+    // The click returned with the chooser still open.
+    auto* chooser = dialog.findChild<QFileDialog*>(QStringLiteral("soundChooser"));
+    QVERIFY(chooser && chooser->isVisible());
+    emit chooser->fileSelected(QStringLiteral("/music/loop.wav"));
+    chooser->close();
+    QCOMPARE(dialog.SoundEdit()->text(), QStringLiteral("/music/loop.wav"));
+    QCOMPARE(dialog.Settings().video.soundPath, std::string("/music/loop.wav"));
+  }
+};
+
+QTEST_MAIN(CExportDialogsTests)
+#include "export_dialogs_tests.moc"
