@@ -190,13 +190,13 @@ int main(int argc, char** argv) {
   auto* prefs = AddPrefsCommand(cli, prefsOptions);
   auto* completion = AddTableCommand(cli, "completion", docValues);
   auto* manual = AddTableCommand(cli, "man", docValues);
-  const std::string psdLayers = globals.Text("psd-layers");
 
   try {
     cli.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return ReportParseError(cli, e, argc, argv);
   }
+  const std::string psdLayers = globals.Text("psd-layers");
   if (*completion) return PrintCompletion(cli, docValues.Text("SHELL"));
   if (*manual) return std::cout << (docValues.Flag("table") ? TableListing() : ManPage(cli)), 0;
   SetConsoleQuiet(globals.Flag("quiet"));

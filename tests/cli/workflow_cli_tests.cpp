@@ -55,7 +55,7 @@ TEST_F(WorkflowTest, TypesAreToldByContentNotByName) {
   for (const auto& e : fs::directory_iterator(dir_))
     if (e.path().extension() == ".jpg") jpeg = e.path().filename().string();
   ASSERT_FALSE(jpeg.empty());
-  for (const std::string source : {std::string("anim.gif"), std::string("f2.png"), jpeg, std::string("base.lwp")}) {
+  for (const std::string& source : {std::string("anim.gif"), std::string("f2.png"), jpeg, std::string("base.lwp")}) {
     const nlohmann::json want = Info(source);
     ASSERT_FALSE(want.is_null()) << source;
     const std::string bytes = Slurp(File(source));
