@@ -20,7 +20,7 @@ class WorkflowTest : public CliFixture {
     CliFixture::SetUp();
     for (int i = 0; i < 4; ++i) {
       const Rgb c = kFrameColours[i];
-      WritePicture("f" + std::to_string(i) + ".png", 40, 30, RGB(BYTE(c[0]), BYTE(c[1]), BYTE(c[2])));
+      WritePicture(std::string("f") + char('0' + i) + ".png", 40, 30, RGB(BYTE(c[0]), BYTE(c[1]), BYTE(c[2])));
     }
     const RunResult r = Run("convert f0.png f1.png f2.png f3.png -o base.lwp");
     ASSERT_EQ(r.code, 0) << r.err;
