@@ -155,11 +155,12 @@ class CLocalTableWriter {
       return Fail(reason, "the animation has no frames or no size a GIF can hold");
     if (!ChooseGlobal(progress, reason) || !WriteHeader(reason)) return false;
     Canvas shown(std::size_t(m_w) * std::size_t(m_h), 0u), cur;
+    m_meant = shown;
     std::optional<Entry> pending;
     for (int i = 0; i < count; ++i) {
       const CGifFrame& frame = *m_model.GetFrame(i);
       if (!ComposeCanvas(frame, m_w, m_h, m_settings.keyColour, cur)) return Fail(reason, "a frame could not be composed");
-      if (pending && m_settings.optimizeFrames && cur == shown && pending->delay + frame.m_nDelay <= 0xFFFF) {
+      if (pending && m_settings.optimizeFrames && cur == m_meant && pending->delay + frame.m_nDelay <= 0xFFFF) {
         pending->delay += frame.m_nDelay;  // nothing changes: the previous image shows longer
         continue;
       }
@@ -183,9 +184,11 @@ class CLocalTableWriter {
           }
         if (!Finish(*pending, box, keep ? 1 : 2, shown, reason)) return false;
         if (!keep)
-          for (LONG y = box.top; y < box.bottom; ++y)
-            std::fill_n(shown.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(m_w) + std::size_t(box.left)),
-                        box.right - box.left, 0u);
+          for (LONG y = box.top; y < box.bottom; ++y) {
+            const std::ptrdiff_t row = std::ptrdiff_t(std::size_t(y) * std::size_t(m_w) + std::size_t(box.left));
+            std::fill_n(shown.begin() + row, box.right - box.left, 0u);
+            std::fill_n(m_meant.begin() + row, box.right - box.left, 0u);
+          }
       }
       Entry e;
       e.frame = i;
@@ -271,13 +274,24 @@ class CLocalTableWriter {
   }
 
   // The differing box of cur against shown, its colours (reduced when they
-  // do not fit) and shown updated to what the viewer will see.
+  // do not fit) and shown updated to what the viewer will see. Pixels an
+  // earlier reduction left approximate are corrected when the colours fit;
+  // otherwise only what the model changed is drawn, so a reduction is not
+  // repeated on every later frame.
   bool MakeEntry(const Canvas& cur, Canvas& shown, Entry& e, std::string& reason) {
+    if (TryExact(cur, shown, shown, e)) return true;
+    if (shown != m_meant && TryExact(cur, m_meant, shown, e)) return true;
+    return Reduce(cur, shown, e, reason);
+  }
+
+  // Box of the pixels where cur differs from base; when their colours fit
+  // one table, the entry draws them exactly.
+  bool TryExact(const Canvas& cur, const Canvas& base, Canvas& shown, Entry& e) {
     LONG l = m_w, t = m_h, r = 0, bm = 0;
     for (LONG y = 0; y < m_h; ++y) {
       const std::size_t row = std::size_t(y) * std::size_t(m_w);
       for (LONG x = 0; x < m_w; ++x)
-        if (cur[row + std::size_t(x)] != shown[row + std::size_t(x)]) {
+        if (cur[row + std::size_t(x)] != base[row + std::size_t(x)]) {
           l = std::min(l, x);
           r = std::max(r, x + 1);
           t = std::min(t, y);
@@ -292,7 +306,7 @@ class CLocalTableWriter {
     for (LONG y = t; y < bm; ++y)
       for (LONG x = l; x < r; ++x) {
         const std::size_t p = std::size_t(y) * std::size_t(m_w) + std::size_t(x);
-        if (cur[p] != shown[p] && cur[p]) {
+        if (cur[p] != base[p] && cur[p]) {
           if (m_slots.Add(cur[p]) < 0) break;
         } else if (!shown[p]) {
           transparentKept = true;
@@ -300,21 +314,21 @@ class CLocalTableWriter {
       }
     const std::size_t distinct = m_slots.Colours().size();
     const std::size_t room = transparentKept ? 255 : 256;
-    if (distinct <= room && distinct < 0xFFFF) {
-      e.palette = m_slots.Colours();
-      for (LONG y = t; y < bm; ++y)
-        for (LONG x = l; x < r; ++x) {
-          const std::size_t p = std::size_t(y) * std::size_t(m_w) + std::size_t(x);
-          if (cur[p] != shown[p] && cur[p]) {
-            e.cells[std::size_t(y - t) * std::size_t(e.w) + std::size_t(x - l)] = std::uint16_t(m_slots.Find(cur[p]));
-            shown[p] = cur[p];
-          }
-        }
+    if (distinct > room || distinct >= 0xFFFF) {
       m_slots.Clear();
-      return true;
+      return false;
     }
+    e.palette = m_slots.Colours();
+    for (LONG y = t; y < bm; ++y)
+      for (LONG x = l; x < r; ++x) {
+        const std::size_t p = std::size_t(y) * std::size_t(m_w) + std::size_t(x);
+        if (cur[p] != base[p] && cur[p]) {
+          e.cells[std::size_t(y - t) * std::size_t(e.w) + std::size_t(x - l)] = std::uint16_t(m_slots.Find(cur[p]));
+          shown[p] = m_meant[p] = cur[p];
+        }
+      }
     m_slots.Clear();
-    return Reduce(cur, shown, e, reason);
+    return true;
   }
 
   // A frame whose changed pixels hold too many colours: those pixels go
@@ -330,7 +344,7 @@ class CLocalTableWriter {
       BYTE* m = DibRow(mask.get(), y);
       for (LONG x = 0; x < e.w; ++x) {
         const std::size_t p = std::size_t(y + e.y) * std::size_t(m_w) + std::size_t(x + e.x);
-        if (cur[p] == shown[p] || !cur[p]) continue;
+        if (cur[p] == m_meant[p] || !cur[p]) continue;
         px[4 * x] = BYTE(cur[p]);
         px[4 * x + 1] = BYTE(cur[p] >> 8);
         px[4 * x + 2] = BYTE(cur[p] >> 16);
@@ -358,7 +372,9 @@ class CLocalTableWriter {
         if (!((m[x >> 3] >> (7 - (x & 7))) & 1)) continue;
         const BYTE k = std::min<BYTE>(idx[x], BYTE(e.palette.size() - 1));
         e.cells[std::size_t(y) * std::size_t(e.w) + std::size_t(x)] = k;
-        shown[std::size_t(y + e.y) * std::size_t(m_w) + std::size_t(x + e.x)] = kOpaque | e.palette[k];
+        const std::size_t p = std::size_t(y + e.y) * std::size_t(m_w) + std::size_t(x + e.x);
+        shown[p] = kOpaque | e.palette[k];
+        m_meant[p] = cur[p];
       }
     }
     if (m_note) {
@@ -545,6 +561,10 @@ class CLocalTableWriter {
   const std::function<void(const std::string&)>& m_note;
   LONG m_w, m_h;
   CColourSlots m_slots;
+  // The model's colour each shown pixel stands for: equal to the screen
+  // except where a frame was reduced, so later frames redraw only what the
+  // model changes instead of correcting the reduction again and again.
+  Canvas m_meant;
   std::vector<std::uint32_t> m_global;
   std::unordered_map<std::uint32_t, int> m_globalIndex;
   int m_globalBits = 1;
