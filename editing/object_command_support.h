@@ -25,5 +25,8 @@ bool ResolveFrames(const CLoopwrightDoc& doc, const CFrameTargets& targets, std:
                    std::string& why);
 // "no object N" unless index names an object.
 bool CheckIndex(const CLoopwrightDoc& doc, int index, std::string& why);
+// Reorders the object list and every frame's references: new place k holds
+// old object order[k] (order is a permutation of the object indexes).
+void PermuteObjects(CLoopwrightDoc& doc, const std::vector<int>& order);
 
 }  // namespace objcmd

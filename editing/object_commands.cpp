@@ -80,6 +80,20 @@ bool CheckIndex(const CLoopwrightDoc& doc, int index, std::string& why) {
   return false;
 }
 
+// Reorders the object list and every frame's references: new place k
+// holds old object order[k].
+void PermuteObjects(CLoopwrightDoc& doc, const std::vector<int>& order) {
+  if (doc.m_objects.size() != order.size()) return;
+  const CRefDibsList old = doc.m_objects;
+  std::vector<std::size_t> inverse(order.size());
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    doc.m_objects[k] = old[std::size_t(order[k])];
+    inverse[std::size_t(order[k])] = k;
+  }
+  CRefTableMemo memo;
+  for (const auto& frame : doc.m_frames) FrameRefList(*frame).Permute(order, inverse, memo);
+}
+
 }  // namespace objcmd
 
 namespace {
@@ -119,19 +133,6 @@ DibPtr ComposeRefs(const CLoopwrightDoc& doc, const CRefImageObjectList& refs) {
   return RenderFrame(doc, temp);
 }
 
-// Reorders the object list and every frame's references: new place k
-// holds old object order[k].
-void Permute(CLoopwrightDoc& doc, const std::vector<int>& order) {
-  if (doc.m_objects.size() != order.size()) return;
-  const CRefDibsList old = doc.m_objects;
-  std::vector<std::size_t> inverse(order.size());
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    doc.m_objects[k] = old[std::size_t(order[k])];
-    inverse[std::size_t(order[k])] = k;
-  }
-  CRefTableMemo memo;
-  for (const auto& frame : doc.m_frames) FrameRefList(*frame).Permute(order, inverse, memo);
-}
 
 }  // namespace
 
@@ -307,7 +308,7 @@ ObjectResult ReorderSelectedObjects(CLoopwrightDoc& doc, int kind) {
     }
   }
   Record(doc, new CEditSequenceAction(doc, kind));
-  Permute(doc, order);
+  PermuteObjects(doc, order);
   doc.UpdateAllViews(HINT_FRAMES_CHANGED, doc.GetCurrentFrame());
   return ObjectResult::Done();
 }

@@ -30,15 +30,7 @@ ObjectResult MoveSelectedObjectsToIndex(CLoopwrightDoc& doc, int index) {
   else if (place == 0) kind = CEditSequenceAction::TO_BACK;
   else if (place < selected.front()) kind = CEditSequenceAction::BACKWARD;
   Record(doc, new CEditSequenceAction(doc, kind));
-  // New place k takes old object order[k], in the list and in every frame.
-  const CRefDibsList old = doc.m_objects;
-  std::vector<std::size_t> inverse(order.size());
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    doc.m_objects[k] = old[std::size_t(order[k])];
-    inverse[std::size_t(order[k])] = k;
-  }
-  CRefTableMemo memo;
-  for (const auto& frame : doc.m_frames) FrameRefList(*frame).Permute(order, inverse, memo);
+  PermuteObjects(doc, order);
   doc.UpdateAllViews(HINT_FRAMES_CHANGED, doc.GetCurrentFrame());
   return ObjectResult::Done();
 }
