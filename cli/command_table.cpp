@@ -11,7 +11,7 @@ namespace {
 
 using T = OptionType;
 
-const CommandSpec kCommands[] = {
+const CommandRow kCommands[] = {
     {"new", "create a new animation from the preferences and save it as a project",
      "loopwright new blank.lwp\nloopwright new --width 320 --height 200 --color '#ffcc00' -o card.lwp\n"
      "loopwright new - > blank.lwp"},
@@ -51,7 +51,7 @@ const CommandSpec kCommands[] = {
 
 constexpr const char* kFormats = "gif|lwp|ico|cur|ani|psd|avi|mp4|webm|swf|htm";
 
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"", "--config", T::Path, "", "", "read the preferences from FILE instead of the user's file"},
     {"", "--no-config", T::Flag, "", "", "use the default preferences (reproducible runs)"},
     {"", "--quiet,-q", T::Flag, "", "", "no progress bar"},
@@ -200,37 +200,37 @@ std::string Joined(const std::vector<std::string>& words) {
 
 }  // namespace
 
-std::span<const CommandSpec> Commands() { return kCommands; }
-std::span<const OptionSpec> Options() { return kOptions; }
+std::span<const CommandRow> Commands() { return kCommands; }
+std::span<const OptionRow> Options() { return kOptions; }
 
-const CommandSpec* FindCommand(const std::string& name) {
+const CommandRow* FindCommand(const std::string& name) {
   for (const auto& c : kCommands)
     if (name == c.name) return &c;
   return nullptr;
 }
 
-std::vector<const OptionSpec*> OptionsOf(const std::string& command) {
-  std::vector<const OptionSpec*> out;
+std::vector<const OptionRow*> OptionsOf(const std::string& command) {
+  std::vector<const OptionRow*> out;
   for (const auto& o : kOptions)
     if (command == o.command) out.push_back(&o);
   return out;
 }
 
-const OptionSpec* FindOption(const std::string& command, const std::string& name) {
+const OptionRow* FindOption(const std::string& command, const std::string& name) {
   const std::string bare = name.compare(0, 2, "--") == 0 ? name.substr(2) : name;
-  for (const OptionSpec* o : OptionsOf(command))
+  for (const OptionRow* o : OptionsOf(command))
     if (OptionLongName(*o) == bare && !IsPositional(*o)) return o;
   return nullptr;
 }
 
-std::string OptionLongName(const OptionSpec& option) {
+std::string OptionLongName(const OptionRow& option) {
   std::string name = option.name;
   const auto comma = name.find(',');
   if (comma != std::string::npos) name.resize(comma);
   return name.compare(0, 2, "--") == 0 ? name.substr(2) : name;
 }
 
-bool IsPositional(const OptionSpec& option) { return option.name[0] != '-'; }
+bool IsPositional(const OptionRow& option) { return option.name[0] != '-'; }
 
 const char* OptionTypeName(OptionType type) {
   switch (type) {
@@ -249,7 +249,7 @@ const char* OptionTypeName(OptionType type) {
   return "";
 }
 
-std::string CheckOptionValue(const OptionSpec& o, const std::string& value) {
+std::string CheckOptionValue(const OptionRow& o, const std::string& value) {
   const std::string name = IsPositional(o) ? std::string(o.name) : "--" + OptionLongName(o);
   double lo = 0, hi = 0;
   const bool ranged = SplitRange(o.range, lo, hi);
@@ -304,7 +304,7 @@ double CTableValues::Number(const std::string& name, double fallback) const {
 }
 
 void SetTableDefaults(const std::string& command, CTableValues& values) {
-  for (const OptionSpec* o : OptionsOf(command)) {
+  for (const OptionRow* o : OptionsOf(command)) {
     if (!*o->def) continue;
     if (o->type == T::Flag) values.flags[OptionLongName(*o)] = true;
     else if (o->repeatable) values.lists[OptionLongName(*o)] = {o->def};
@@ -319,7 +319,7 @@ bool ParseTableWords(const std::string& command, const std::vector<std::string>&
     const std::string& w = words[i];
     const std::size_t eq = w.find('=');
     const std::string name = w.substr(0, eq);
-    const OptionSpec* o = w.compare(0, 2, "--") == 0 ? FindOption(command, name) : nullptr;
+    const OptionRow* o = w.compare(0, 2, "--") == 0 ? FindOption(command, name) : nullptr;
     if (!o) {
       rest.push_back(w);
       continue;

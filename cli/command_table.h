@@ -23,7 +23,7 @@ enum class OptionType {
   Geometry,    // command-specific text such as WxH or X,Y,W,H (range shows the form)
 };
 
-struct CommandSpec {
+struct CommandRow {
   const char* name;
   const char* summary;
   const char* examples;  // one example per line, "" when none
@@ -31,7 +31,7 @@ struct CommandSpec {
 
 // Options are "--long" (with ",-s" for a short form); names without dashes
 // are positional arguments, in the order they are listed.
-struct OptionSpec {
+struct OptionRow {
   const char* command;  // "" for the options every command takes
   const char* name;
   OptionType type;
@@ -42,21 +42,21 @@ struct OptionSpec {
   bool required = false;    // positionals only
 };
 
-std::span<const CommandSpec> Commands();
-std::span<const OptionSpec> Options();
-const CommandSpec* FindCommand(const std::string& name);
+std::span<const CommandRow> Commands();
+std::span<const OptionRow> Options();
+const CommandRow* FindCommand(const std::string& name);
 // The table's options of one command ("" for the global ones).
-std::vector<const OptionSpec*> OptionsOf(const std::string& command);
+std::vector<const OptionRow*> OptionsOf(const std::string& command);
 // The row of command's option by long name ("colors") or full name ("--colors").
-const OptionSpec* FindOption(const std::string& command, const std::string& name);
+const OptionRow* FindOption(const std::string& command, const std::string& name);
 // The long name of an option without the leading dashes and the short form.
-std::string OptionLongName(const OptionSpec& option);
-bool IsPositional(const OptionSpec& option);
+std::string OptionLongName(const OptionRow& option);
+bool IsPositional(const OptionRow& option);
 // A type's name as help texts show it (INT, FILE, COLOUR, ...).
 const char* OptionTypeName(OptionType type);
 // Whether value suits the option's type and range; "" when it does,
 // otherwise the message ("--quality takes an integer from 1 to 100").
-std::string CheckOptionValue(const OptionSpec& option, const std::string& value);
+std::string CheckOptionValue(const OptionRow& option, const std::string& value);
 
 // Option values by long name, as text, as the parser and the script's
 // words hand them over.

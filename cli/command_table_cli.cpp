@@ -10,7 +10,7 @@ namespace {
 
 // The table's check of a value without the option's name, which the
 // parser puts in front of it.
-std::string ValueProblem(const OptionSpec& o, const std::string& value) {
+std::string ValueProblem(const OptionRow& o, const std::string& value) {
   std::string why = CheckOptionValue(o, value);
   const std::string name = IsPositional(o) ? std::string(o.name) : "--" + OptionLongName(o);
   if (why.compare(0, name.size() + 1, name + " ") == 0) why.erase(0, name.size() + 1);
@@ -28,7 +28,7 @@ std::string Indented(const std::string& examples) {
 
 void AddTableOptions(CLI::App& app, const std::string& command, CTableValues& values) {
   SetTableDefaults(command, values);
-  for (const OptionSpec* o : OptionsOf(command)) {
+  for (const OptionRow* o : OptionsOf(command)) {
     if (std::string(o->name) == "--version") continue;  // the parser's own version flag
     const std::string key = OptionLongName(*o);
     std::string help = o->help;
@@ -57,21 +57,21 @@ void AddTableOptions(CLI::App& app, const std::string& command, CTableValues& va
 
 std::string TableListing() {
   std::string out;
-  for (const OptionSpec& o : Options())
+  for (const OptionRow& o : Options())
     out += std::string(*o.command ? o.command : "-") + "\t" + o.name + "\t" + OptionTypeName(o.type) + "\t" + o.range +
            "\t" + o.def + "\t" + o.help + "\n";
   return out;
 }
 
 void AddExamples(CLI::App& app) {
-  const CommandSpec* c = FindCommand(app.get_name());
+  const CommandRow* c = FindCommand(app.get_name());
   if (!c || !*c->examples || app.get_footer().find("Examples:") != std::string::npos) return;
   const std::string footer = app.get_footer();
   app.footer("Examples:\n" + Indented(c->examples) + (footer.empty() ? "" : "\n" + footer));
 }
 
 CLI::App* AddTableCommand(CLI::App& cli, const std::string& command, CTableValues& values) {
-  const CommandSpec* c = FindCommand(command);
+  const CommandRow* c = FindCommand(command);
   CLI::App* sub = cli.add_subcommand(command, c ? c->summary : "");
   AddTableOptions(*sub, command, values);
   return sub;
@@ -140,7 +140,7 @@ std::string ManPage(const CLI::App& cli) {
   for (const CLI::App* sub : cli.get_subcommands({})) {
     out << ".SS " << Escape(sub->get_name()) << "\n" << Escape(sub->get_description()) << "\n";
     ManOptions(out, *sub);
-    if (const CommandSpec* c = FindCommand(sub->get_name()); c && *c->examples) {
+    if (const CommandRow* c = FindCommand(sub->get_name()); c && *c->examples) {
       out << ".PP\nExamples:\n.nf\n";
       std::stringstream ex(c->examples);
       for (std::string line; std::getline(ex, line);) out << "  " << Escape(line) << "\n";

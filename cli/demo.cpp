@@ -130,7 +130,7 @@ int WriteVectorDemo(CLoopwrightDoc& doc, const std::string& outDir) {
   for (const auto& l : lines) {
     CTevTextObj t;
     t.SetText(l.words);
-    TevFontSpec font = t.Font();
+    TevFontDesc font = t.Font();
     font.size = l.size;
     font.bold = l.outline;
     t.SetFont(font);

@@ -192,7 +192,7 @@ void AddExportCommands(CScriptRunner& r) {
       return ScriptResult::Usage(message);
     if (!rest.empty()) {
       std::vector<std::string> known;
-      for (const OptionSpec* o : OptionsOf("convert"))
+      for (const OptionRow* o : OptionsOf("convert"))
         if (!IsPositional(*o)) known.push_back("--" + OptionLongName(*o));
       return ScriptResult::Usage(Format(Tr("unknown option '%s'"), rest[0].c_str()) + DidYouMean(rest[0], known));
     }

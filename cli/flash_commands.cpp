@@ -139,7 +139,7 @@ void AddFlashCommands(CScriptRunner& r) {
                CFlashCliOptions o;
                // convert's movie options from the command table, the old words after them.
                std::vector<std::string> refused, rest;
-               for (const OptionSpec* option : OptionsOf("convert"))
+               for (const OptionRow* option : OptionsOf("convert"))
                  if (const std::string key = OptionLongName(*option); key != "jpeg" && key != "fps" && key != "timing")
                    refused.push_back(key);
                CTableValues values;

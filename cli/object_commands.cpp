@@ -150,7 +150,7 @@ ScriptResult AddText(CLoopwrightDoc& doc, const CScriptRunner::Args& a) {
   COptions o;
   Placement p;
   CTevTextObj text;
-  TevCustomPathLibV::TevFontSpec font = text.Font();
+  TevCustomPathLibV::TevFontDesc font = text.Font();
   auto& props = text.RenderProps();
   double size = 32, outlineWidth = props.outlineWidth;
   bool outline = false, outlineWidthGiven = false;

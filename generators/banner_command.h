@@ -19,7 +19,7 @@ constexpr int kBannerActionKind = 0;
 
 struct CBannerTextStyle {
   std::string text;  // UTF-8; '\n' separates lines
-  TevCustomPathLibV::TevFontSpec font;
+  TevCustomPathLibV::TevFontDesc font;
   COLORREF colour = 0x000000;
   bool outline = false;
   COLORREF outlineColour = 0x000000;

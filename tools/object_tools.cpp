@@ -486,7 +486,7 @@ ObjectResult CTextTool::Confirm(CLoopwrightDoc& doc, const std::string& utf8) {
     return r;
   }
   TevCustomPathLibV::CTevTextObj text;
-  TevCustomPathLibV::TevFontSpec font = text.Font();
+  TevCustomPathLibV::TevFontDesc font = text.Font();
   font.size = 32;
   text.SetFont(font);
   text.SetText(utf8);

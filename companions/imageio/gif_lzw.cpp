@@ -13,14 +13,70 @@ constexpr int kMaxBits = 12;
 constexpr int kTableLimit = 1 << kMaxBits;
 constexpr std::size_t kHashSize = 1 << 14;  // open addressing, at most 4096 keys live
 
-class CLzwEncoder {
+// The string table (keys prefix << 11 | index, hashed) and the code writer
+// both encoders share: codes go out LSB first at the decoder's width.
+class CLzwCodeTable {
+ protected:
+  explicit CLzwCodeTable(int minCodeSize)
+      : m_minCodeSize(std::clamp(minCodeSize, 2, 11)), m_keys(kHashSize), m_codes(kHashSize) {}
+
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+
+  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u >> 18) & (kHashSize - 1); }
+
+  int FindKey(std::uint32_t key) const {
+    for (std::size_t slot = Hash(key); m_keys[slot] != kEmpty; slot = (slot + 1) & (kHashSize - 1))
+      if (m_keys[slot] == key) return m_codes[slot];
+    return -1;
+  }
+
+  void Reset() {
+    std::fill(m_keys.begin(), m_keys.end(), kEmpty);
+    m_next = m_clear + 2;
+  }
+
+  // Writes code at the current width, then widens the way the decoder will:
+  // one code after the table passed the width's last code, back to the
+  // start after a clear.
+  void Put(int code) {
+    m_bits |= std::uint32_t(code) << m_bitCount;
+    m_bitCount += m_width;
+    while (m_bitCount >= 8) {
+      m_out.push_back(std::uint8_t(m_bits));
+      m_bits >>= 8;
+      m_bitCount -= 8;
+    }
+    if (m_clearPending) {
+      m_width = m_minCodeSize + 1;
+      m_clearPending = false;
+    } else if (m_next > ((1 << m_width) - 1) && m_width < kMaxBits) {
+      ++m_width;
+    }
+  }
+
+  // The end code and the last partial byte; the stream is handed over.
+  std::vector<std::uint8_t> Finish() {
+    Put(m_clear + 1);
+    if (m_bitCount > 0) m_out.push_back(std::uint8_t(m_bits));
+    return std::move(m_out);
+  }
+
+  int m_minCodeSize;
+  std::vector<std::uint32_t> m_keys;
+  std::vector<int> m_codes;
+  int m_width = 0;
+  std::vector<std::uint8_t> m_out;
+  std::uint32_t m_bits = 0;
+  int m_bitCount = 0;
+  int m_clear = 0, m_next = 0;
+  bool m_clearPending = false;
+};
+
+class CLzwEncoder : CLzwCodeTable {
  public:
-  CLzwEncoder(int minCodeSize, LzwClear policy)
-      : m_minCodeSize(std::clamp(minCodeSize, 2, 11)),
-        m_policy(policy),
-        m_keys(kHashSize),
-        m_codes(kHashSize),
-        m_width(m_minCodeSize + 1) {}
+  CLzwEncoder(int minCodeSize, LzwClear policy) : CLzwCodeTable(minCodeSize), m_policy(policy) {
+    m_width = m_minCodeSize + 1;
+  }
 
   // Whether the table reached its 4096 codes during the last Encode.
   bool Filled() const { return m_filled; }
@@ -53,7 +109,7 @@ class CLzwEncoder {
           // A near colour whose string is in the table stands in for c.
           int alt = -1;
           for (const std::uint8_t n : (*m_near)[std::size_t(c)])
-            if ((alt = Find((std::uint32_t(ent) << 11) | std::uint32_t(n & mask))) >= 0) break;
+            if ((alt = FindKey((std::uint32_t(ent) << 11) | std::uint32_t(n & mask))) >= 0) break;
           if (alt >= 0) {
             ent = alt;
             continue;
@@ -76,56 +132,11 @@ class CLzwEncoder {
       }
       Put(ent);
     }
-    Put(m_clear + 1);
-    if (m_bitCount > 0) m_out.push_back(std::uint8_t(m_bits));
-    return std::move(m_out);
+    return Finish();
   }
 
  private:
-  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
-
-  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u >> 18) & (kHashSize - 1); }
-
-  int Find(std::uint32_t key) const {
-    for (std::size_t slot = Hash(key); m_keys[slot] != kEmpty; slot = (slot + 1) & (kHashSize - 1))
-      if (m_keys[slot] == key) return m_codes[slot];
-    return -1;
-  }
-
-  void Reset() {
-    std::fill(m_keys.begin(), m_keys.end(), kEmpty);
-    m_next = m_clear + 2;
-  }
-
-  // Writes code at the current width, then widens the way the decoder will:
-  // one code after the table passed the width's last code, back to the
-  // start after a clear.
-  void Put(int code) {
-    m_bits |= std::uint32_t(code) << m_bitCount;
-    m_bitCount += m_width;
-    while (m_bitCount >= 8) {
-      m_out.push_back(std::uint8_t(m_bits));
-      m_bits >>= 8;
-      m_bitCount -= 8;
-    }
-    if (m_clearPending) {
-      m_width = m_minCodeSize + 1;
-      m_clearPending = false;
-    } else if (m_next > ((1 << m_width) - 1) && m_width < kMaxBits) {
-      ++m_width;
-    }
-  }
-
-  int m_minCodeSize;
   LzwClear m_policy;
-  std::vector<std::uint32_t> m_keys;
-  std::vector<int> m_codes;
-  int m_width;
-  std::vector<std::uint8_t> m_out;
-  std::uint32_t m_bits = 0;
-  int m_bitCount = 0;
-  int m_clear = 0, m_next = 0;
-  bool m_clearPending = false;
   bool m_filled = false;
 
  public:
@@ -219,10 +230,9 @@ namespace {
 // Every emitted code still adds the entry the decoder adds (the previous
 // string plus the first index of this one), even when that string is in the
 // table already, so the table numbering stays the decoder's.
-class CFlexibleLzwEncoder {
+class CFlexibleLzwEncoder : CLzwCodeTable {
  public:
-  explicit CFlexibleLzwEncoder(int minCodeSize)
-      : m_minCodeSize(std::clamp(minCodeSize, 2, 11)), m_keys(kHashSize), m_codes(kHashSize) {}
+  explicit CFlexibleLzwEncoder(int minCodeSize) : CLzwCodeTable(minCodeSize) {}
 
   std::vector<std::uint8_t> Encode(const std::uint8_t* px, std::size_t count) {
     m_clear = 1 << m_minCodeSize;
@@ -247,16 +257,12 @@ class CFlexibleLzwEncoder {
       i += take;
       if (i < count) Add(chain[take - 1], px[i] & mask);
     }
-    Put(m_clear + 1);
-    if (m_bitCount > 0) m_out.push_back(std::uint8_t(m_bits));
-    return std::move(m_out);
+    return Finish();
   }
 
  private:
-  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
   static constexpr std::size_t kLookBack = 8;
   static constexpr std::size_t kMinGain = 2;  // a shorter code wastes a table entry: it must gain more than one index
-  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u >> 18) & (kHashSize - 1); }
 
   // Length of the longest table string at px[at]; its prefixes' codes into chain.
   std::size_t Walk(const std::uint8_t* px, std::size_t at, std::size_t count, int mask, std::vector<int>* chain) const {
@@ -275,12 +281,7 @@ class CFlexibleLzwEncoder {
     return len;
   }
 
-  int Find(int prefix, int c) const {
-    const std::uint32_t key = (std::uint32_t(prefix) << 11) | std::uint32_t(c);
-    for (std::size_t slot = Hash(key); m_keys[slot] != kEmpty; slot = (slot + 1) & (kHashSize - 1))
-      if (m_keys[slot] == key) return m_codes[slot];
-    return -1;
-  }
+  int Find(int prefix, int c) const { return FindKey((std::uint32_t(prefix) << 11) | std::uint32_t(c)); }
 
   // The decoder's new entry; a string already present keeps its old code.
   void Add(int prefix, int c) {
@@ -300,37 +301,6 @@ class CFlexibleLzwEncoder {
     }
     ++m_next;
   }
-
-  void Reset() {
-    std::fill(m_keys.begin(), m_keys.end(), kEmpty);
-    m_next = m_clear + 2;
-  }
-
-  void Put(int code) {
-    m_bits |= std::uint32_t(code) << m_bitCount;
-    m_bitCount += m_width;
-    while (m_bitCount >= 8) {
-      m_out.push_back(std::uint8_t(m_bits));
-      m_bits >>= 8;
-      m_bitCount -= 8;
-    }
-    if (m_clearPending) {
-      m_width = m_minCodeSize + 1;
-      m_clearPending = false;
-    } else if (m_next > ((1 << m_width) - 1) && m_width < kMaxBits) {
-      ++m_width;
-    }
-  }
-
-  int m_minCodeSize;
-  std::vector<std::uint32_t> m_keys;
-  std::vector<int> m_codes;
-  int m_width = 0;
-  std::vector<std::uint8_t> m_out;
-  std::uint32_t m_bits = 0;
-  int m_bitCount = 0;
-  int m_clear = 0, m_next = 0;
-  bool m_clearPending = false;
 };
 
 }  // namespace

@@ -492,14 +492,14 @@ void CMetafileCanvas::TextOut(MetaPoint p, const std::u32string& text, bool upda
   if (m_state.font.height > 0) size *= 0.85;  // cell height: leave the internal leading out
   if (m_state.font.height == 0) size = 12 * scale;
   if (!(size >= 1) || size > 2000) return;
-  TevCustomPathLibV::TevFontSpec fontSpec;
-  if (!m_state.font.face.empty()) fontSpec.family = m_state.font.face;
-  fontSpec.size = size;
-  fontSpec.bold = m_state.font.weight >= 600;
-  fontSpec.italic = m_state.font.italic;
-  fontSpec.underline = m_state.font.underline;
+  TevCustomPathLibV::TevFontDesc fontDesc;
+  if (!m_state.font.face.empty()) fontDesc.family = m_state.font.face;
+  fontDesc.size = size;
+  fontDesc.bold = m_state.font.weight >= 600;
+  fontDesc.italic = m_state.font.italic;
+  fontDesc.underline = m_state.font.underline;
   TevCustomPathLibV::TevTextLayout layout;
-  if (!TevCustomPathLibV::LayoutText(text, fontSpec, &layout)) return;
+  if (!TevCustomPathLibV::LayoutText(text, fontDesc, &layout)) return;
   const double baseline = layout.height * 0.8;
   double dx = 0, dy = 0;
   switch (m_state.textAlign & 6) {

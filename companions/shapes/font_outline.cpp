@@ -78,13 +78,13 @@ struct Face {
     if (hb) hb_font_destroy(hb);
     if (face) FT_Done_Face(face);
   }
-  bool Open(FT_Library lib, const FontFile& f, const TevFontSpec& fontSpec) {
+  bool Open(FT_Library lib, const FontFile& f, const TevFontDesc& fontDesc) {
     if (FT_New_Face(lib, f.path.c_str(), f.index, &face)) return (face = nullptr), false;
-    if (!FT_IS_SCALABLE(face) || FT_Set_Char_Size(face, 0, FT_F26Dot6(fontSpec.size * 64), 72, 72)) return false;
+    if (!FT_IS_SCALABLE(face) || FT_Set_Char_Size(face, 0, FT_F26Dot6(fontDesc.size * 64), 72, 72)) return false;
     hb = hb_ft_font_create_referenced(face);
     hb_ft_font_set_load_flags(hb, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
-    synthBold = fontSpec.bold && !(face->style_flags & FT_STYLE_FLAG_BOLD);
-    synthItalic = fontSpec.italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
+    synthBold = fontDesc.bold && !(face->style_flags & FT_STYLE_FLAG_BOLD);
+    synthItalic = fontDesc.italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
     return hb != nullptr;
   }
   bool Has(char32_t c) const { return FT_Get_Char_Index(face, c) != 0; }
@@ -149,14 +149,14 @@ void UnderlinePiece(const Face& f, double x1, double x2, double baseline, TevVec
 
 }  // namespace
 
-bool LayoutText(const std::u32string& text, const TevFontSpec& fontSpec, TevTextLayout* out) {
+bool LayoutText(const std::u32string& text, const TevFontDesc& fontDesc, TevTextLayout* out) {
   *out = TevTextLayout{};
-  if (!(fontSpec.size >= 1 && fontSpec.size <= 2000)) return false;
+  if (!(fontDesc.size >= 1 && fontDesc.size <= 2000)) return false;
   FreeTypeLibrary ft;
   if (!ft.lib) return false;
   FontFile file;
   Face primary;
-  if (!MatchFont(fontSpec.family, fontSpec.bold, fontSpec.italic, nullptr, &file) || !primary.Open(ft.lib, file, fontSpec)) return false;
+  if (!MatchFont(fontDesc.family, fontDesc.bold, fontDesc.italic, nullptr, &file) || !primary.Open(ft.lib, file, fontDesc)) return false;
   std::unique_ptr<Face> fallback;
   bool fallbackTried = false;
 
@@ -185,9 +185,9 @@ bool LayoutText(const std::u32string& text, const TevFontSpec& fontSpec, TevText
           fallbackTried = true;
           FontFile ff;
           auto f = std::make_unique<Face>();
-          if ((MatchFont("WenQuanYi Micro Hei", fontSpec.bold, fontSpec.italic, nullptr, &ff) && f->Open(ft.lib, ff, fontSpec) &&
+          if ((MatchFont("WenQuanYi Micro Hei", fontDesc.bold, fontDesc.italic, nullptr, &ff) && f->Open(ft.lib, ff, fontDesc) &&
                f->Has(c)) ||
-              (MatchFont("", fontSpec.bold, fontSpec.italic, "zh-cn", &ff) && (f = std::make_unique<Face>())->Open(ft.lib, ff, fontSpec)))
+              (MatchFont("", fontDesc.bold, fontDesc.italic, "zh-cn", &ff) && (f = std::make_unique<Face>())->Open(ft.lib, ff, fontDesc)))
             fallback = std::move(f);
         }
         return fallback && fallback->Has(c) ? fallback.get() : &primary;
@@ -207,9 +207,9 @@ bool LayoutText(const std::u32string& text, const TevFontSpec& fontSpec, TevText
       for (unsigned g = 0; g < n; ++g) {
         TevPlacedGlyph placed{charBase + info[g].cluster, {}};
         double x = pen + pos[g].x_offset / 64.0, y = baseline - pos[g].y_offset / 64.0;
-        GlyphPath(*face, info[g].codepoint, x, y, fontSpec.size, &placed.path);
+        GlyphPath(*face, info[g].codepoint, x, y, fontDesc.size, &placed.path);
         double advance = pos[g].x_advance / 64.0;
-        if (fontSpec.underline) UnderlinePiece(primary, pen, pen + advance, baseline, &placed.path);
+        if (fontDesc.underline) UnderlinePiece(primary, pen, pen + advance, baseline, &placed.path);
         pen += advance;
         if (placed.path.VertexCount()) out->glyphs.push_back(std::move(placed));
       }

@@ -11,13 +11,13 @@
 
 namespace TevCustomPathLibV {
 
-struct TevFontSpec {
+struct TevFontDesc {
   std::string family = "DejaVu Sans";
   double size = 32.0;  // pixels per em
   bool bold = false;
   bool italic = false;
   bool underline = false;
-  friend bool operator==(const TevFontSpec&, const TevFontSpec&) = default;
+  friend bool operator==(const TevFontDesc&, const TevFontDesc&) = default;
 };
 
 // One glyph (or underline piece) placed in text coordinates: x to the right,
@@ -36,7 +36,7 @@ struct TevTextLayout {
 // Lays out text ('\n' separates lines). Characters the chosen font lacks are
 // taken from a font that has them (WenQuanYi Micro Hei for CJK when
 // installed). Returns false when no font can be opened.
-bool LayoutText(const std::u32string& text, const TevFontSpec& font, TevTextLayout* out);
+bool LayoutText(const std::u32string& text, const TevFontDesc& font, TevTextLayout* out);
 
 // UTF-8 to code points; malformed sequences become U+FFFD.
 std::u32string DecodeUtf8(const std::string& s);

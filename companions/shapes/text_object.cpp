@@ -38,10 +38,10 @@ void CTevTextObj::SetTextContent(const CArrayOfTextCharacters& text) {
   m_layoutValid = false;
 }
 
-void CTevTextObj::SetFont(const TevFontSpec& font) {
+void CTevTextObj::SetFont(const TevFontDesc& font) {
   m_font = font;
   if (m_font.family.size() > kMaxFamilyBytes || !IsValidUtf8(m_font.family)) m_font.family.clear();
-  if (m_font.family.empty()) m_font.family = TevFontSpec{}.family;
+  if (m_font.family.empty()) m_font.family = TevFontDesc{}.family;
   m_font.size = std::isfinite(font.size) ? std::clamp(font.size, 1.0, 2000.0) : 32.0;
   m_layoutValid = false;
 }
@@ -158,7 +158,7 @@ bool CTevTextObj::ReadBody(CTevByteReader& r) {
   std::u32string decoded = DecodeUtf8(text);
   if (decoded.size() > kMaxCharacters) return false;
   m_text = decoded;
-  m_font = TevFontSpec{family, size, (flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0};
+  m_font = TevFontDesc{family, size, (flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0};
   m_layoutValid = false;
   return true;
 }

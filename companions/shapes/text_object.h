@@ -35,8 +35,8 @@ class CTevTextObj : public CTevVectorObject {
   void SetTextContent(const CArrayOfTextCharacters& text);
   const CArrayOfTextCharacters& TextContent() const { return m_text; }
   // Sizes are limited to 1 .. 2000 pixels; an empty family means the default.
-  void SetFont(const TevFontSpec& font);
-  const TevFontSpec& Font() const { return m_font; }
+  void SetFont(const TevFontDesc& font);
+  const TevFontDesc& Font() const { return m_font; }
 
   // Lays out the glyph outlines (done on demand; call after a load or a
   // change to find out whether the font can be used).
@@ -70,7 +70,7 @@ class CTevTextObj : public CTevVectorObject {
   void PartialPath(std::size_t k, CTevPath& out) const;
 
   CArrayOfTextCharacters m_text;
-  TevFontSpec m_font;
+  TevFontDesc m_font;
   mutable TevTextLayout m_layout;
   mutable bool m_layoutValid = false;
   mutable bool m_layoutOk = false;

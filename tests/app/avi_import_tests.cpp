@@ -58,7 +58,7 @@ void ExpectImport(CGifImage& m, const std::string& path, int w, int h, int frame
 }  // namespace
 
 TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
-  ASSERT_TRUE(WriteAvi(File("v.avi"), AviSpec{}));  // 5 x 3 (padded rows), 30 frames at 15 per second
+  ASSERT_TRUE(WriteAvi(File("v.avi"), AviLayout{}));  // 5 x 3 (padded rows), 30 frames at 15 per second
   CGifImage m;
   ASSERT_NO_FATAL_FAILURE(ExpectImport(m, File("v.avi"), 5, 3, 30, 7));
   ASSERT_EQ(m.GetObjectCount(), 30);
@@ -68,7 +68,7 @@ TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
     ExpectFrame(m, std::size_t(f), f);
   }
 
-  AviSpec slow;
+  AviLayout slow;
   slow.frames = 4;
   slow.scale = 3;
   slow.rate = 2;  // 1.5 s a frame
@@ -81,7 +81,7 @@ TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
 }
 
 TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
-  ASSERT_TRUE(WriteAvi(File("v.avi"), AviSpec{}));
+  ASSERT_TRUE(WriteAvi(File("v.avi"), AviLayout{}));
   const std::size_t frameBytes = 40 + 5 * 3 * 4;
   CGifImage m;
   std::string reason;
@@ -106,20 +106,20 @@ TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
 }
 
 TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
-  AviSpec cut;
+  AviLayout cut;
   cut.truncateTo = 40;  // inside the main header
-  AviSpec huge;
+  AviLayout huge;
   huge.headerWidth = 70000;
-  AviSpec wide;  // each side allowed, the picture too large
+  AviLayout wide;  // each side allowed, the picture too large
   wide.headerWidth = 65535;
   wide.headerHeight = 65535;
-  AviSpec empty;
+  AviLayout empty;
   empty.frames = 0;
-  AviSpec noHeight;
+  AviLayout noHeight;
   noHeight.headerHeight = 0x80000000LL;
   struct Case {
     const char* name;
-    AviSpec avi;
+    AviLayout avi;
   } cases[] = {{"cut.avi", cut}, {"huge.avi", huge}, {"wide.avi", wide}, {"empty.avi", empty}, {"neg.avi", noHeight}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -131,8 +131,8 @@ TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
     EXPECT_EQ(m.GetFrameCount(), 0);
   }
   // The frames are cut off but the header is whole: what was stored decodes.
-  AviSpec partial;
-  partial.truncateTo = MakeAvi(AviSpec{}).size() / 2;
+  AviLayout partial;
+  partial.truncateTo = MakeAvi(AviLayout{}).size() / 2;
   ASSERT_TRUE(WriteAvi(File("partial.avi"), partial));
   CGifImage m;
   ASSERT_TRUE(ImportAviFile(m, File("partial.avi"), nullptr));
@@ -142,7 +142,7 @@ TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
 
   // Not RIFF at all, and a RIFF file of another form.
   std::ofstream(File("text.avi")) << "hello, this is not a video file at all";
-  auto wave = MakeAvi(AviSpec{});
+  auto wave = MakeAvi(AviLayout{});
   std::memcpy(wave.data() + 8, "WAVE", 4);
   std::ofstream(File("wave.avi"), std::ios::binary).write(reinterpret_cast<const char*>(wave.data()), std::streamsize(wave.size()));
   CAviMainHeader header;
@@ -152,7 +152,7 @@ TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
 }
 
 TEST_F(AviImport, OpenDispatchesByExtensionAndTheDocumentShowsEachFrame) {
-  AviSpec s;
+  AviLayout s;
   s.frames = 3;
   ASSERT_TRUE(WriteAvi(File("clip.AVI"), s));
   CLoopwrightApp app;

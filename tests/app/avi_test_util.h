@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct AviSpec {
+struct AviLayout {
   int width = 5, height = 3, frames = 30;
   std::uint32_t scale = 1, rate = 15;
   // Damage: a header width/height/total other than the real ones (0 keeps them).
@@ -54,7 +54,7 @@ class AviBytes {
   }
 };
 
-inline std::vector<std::uint8_t> MakeAvi(const AviSpec& s) {
+inline std::vector<std::uint8_t> MakeAvi(const AviLayout& s) {
   const std::size_t pitch = (std::size_t(s.width) * 3 + 3) / 4 * 4;
   const std::size_t frameBytes = pitch * std::size_t(s.height);
   AviBytes b;
@@ -101,7 +101,7 @@ inline std::vector<std::uint8_t> MakeAvi(const AviSpec& s) {
   return b.v;
 }
 
-inline bool WriteAvi(const std::string& path, const AviSpec& s) {
+inline bool WriteAvi(const std::string& path, const AviLayout& s) {
   const auto bytes = MakeAvi(s);
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

@@ -17,7 +17,7 @@ namespace {
 using Bgra = std::array<BYTE, 4>;
 constexpr Bgra kRed{0, 0, 255, 255}, kGreen{0, 255, 0, 255}, kBlue{255, 0, 0, 255}, kYellow{0, 255, 255, 255};
 
-struct FrameSpec {
+struct FrameRow {
   int w, h, x, y;
   Bgra colour;
   int disposal;
@@ -25,8 +25,8 @@ struct FrameSpec {
 };
 
 // A model of one object and one reference per frame, as an import makes it.
-void Build(CGifImage& model, const std::vector<FrameSpec>& specs) {
-  for (const FrameSpec& s : specs) {
+void Build(CGifImage& model, const std::vector<FrameRow>& rows) {
+  for (const FrameRow& s : rows) {
     DibPtr d(CDIB32::CreateSimple32BitsDIB(s.w, s.h, RGB(s.colour[2], s.colour[1], s.colour[0]), s.colour[3]));
     for (LONG y = 0; y < s.h; ++y)
       for (LONG x = 0; x < s.w; ++x) DibRow(d.get(), y)[4 * x + 3] = s.colour[3];
@@ -56,7 +56,7 @@ std::optional<Bgra> At(const CGifImage& model, int frame, int cx, int cy) {
 bool Clear(const std::optional<Bgra>& p) { return !p || (*p)[3] == 0; }
 
 TEST(GifRebuildSharing, ComposesCoveringSeeThroughAndClearedFrames) {
-  const std::vector<FrameSpec> specs = {
+  const std::vector<FrameRow> rows = {
       {4, 4, 0, 0, kRed, 1},            // 0: the first canvas
       {2, 2, 1, 1, kGreen, 2, 0, 0},    // 1: a hole at canvas (1, 1); its area is cleared afterwards
       {4, 4, 0, 0, {0, 0, 0, 0}, 1},    // 2: fully see-through: shows the cleared canvas
@@ -64,7 +64,7 @@ TEST(GifRebuildSharing, ComposesCoveringSeeThroughAndClearedFrames) {
       {2, 2, 3, 3, kYellow, 1},         // 4: opaque but smaller: merged, canvas grows to 5 x 5
   };
   CGifImage model;
-  Build(model, specs);
+  Build(model, rows);
   const CDib* coveringObject = model.m_frames[3]->m_refs[0]->m_pObject.get();
   ASSERT_TRUE(RebuildGifFrames(model));
 

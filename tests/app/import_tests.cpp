@@ -16,7 +16,7 @@
 
 namespace {
 
-struct GifFrameSpec {
+struct GifFramePlan {
   int x, y, w, h;
   int disposal;
   int delay;
@@ -30,7 +30,7 @@ GifColorType LocalColour(int i) { return GifColorType{BYTE(i * 60 + 10), BYTE(i 
 // Pixel index of frame f at (x, y) of its own rectangle: uses every colour, transparent ones included.
 int PixelIndex(int f, int x, int y, bool local) { return (x * 3 + y * 7 + f * 5) % (local ? 4 : 16); }
 
-void WriteGif(const std::string& path, int width, int height, const std::vector<GifFrameSpec>& frames) {
+void WriteGif(const std::string& path, int width, int height, const std::vector<GifFramePlan>& frames) {
   int err = 0;
   GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
   ASSERT_NE(gif, nullptr);
@@ -40,7 +40,7 @@ void WriteGif(const std::string& path, int width, int height, const std::vector<
   ColorMapObject* gmap = GifMakeMapObject(16, global);
   ASSERT_EQ(EGifPutScreenDesc(gif, width, height, 4, 0, gmap), GIF_OK);
   for (std::size_t f = 0; f < frames.size(); ++f) {
-    const GifFrameSpec& fr = frames[f];
+    const GifFramePlan& fr = frames[f];
     GraphicsControlBlock gcb{fr.disposal, false, fr.delay, fr.transparent};
     GifByteType ext[4];
     EGifGCBToExtension(&gcb, ext);
@@ -78,11 +78,11 @@ void WriteGif(const std::string& path, int width, int height, const std::vector<
 // A plain GIF player: a transparent RGBA canvas; each frame is drawn (its
 // transparent index left out), shown, then disposed of (2 clears its
 // rectangle, 3 restores the canvas from before it).
-std::vector<std::vector<BYTE>> PlayGif(int width, int height, const std::vector<GifFrameSpec>& frames) {
+std::vector<std::vector<BYTE>> PlayGif(int width, int height, const std::vector<GifFramePlan>& frames) {
   std::vector<BYTE> canvas(std::size_t(width) * height * 4, 0);
   std::vector<std::vector<BYTE>> shown;
   for (std::size_t f = 0; f < frames.size(); ++f) {
-    const GifFrameSpec& fr = frames[f];
+    const GifFramePlan& fr = frames[f];
     const std::vector<BYTE> before = canvas;
     for (int y = 0; y < fr.h; ++y)
       for (int x = 0; x < fr.w; ++x) {
@@ -141,7 +141,7 @@ class ImportTest : public ::testing::Test {
   bool Open(CLoopwrightDoc& doc, const std::string& path) { return doc.OnOpenDocument(path); }
 };
 
-void ExpectFramesPlayAsGif(const CGifImage& model, int width, int height, const std::vector<GifFrameSpec>& frames) {
+void ExpectFramesPlayAsGif(const CGifImage& model, int width, int height, const std::vector<GifFramePlan>& frames) {
   const auto expected = PlayGif(width, height, frames);
   ASSERT_EQ(model.GetFrameCount(), int(frames.size()));
   for (std::size_t f = 0; f < frames.size(); ++f) {
@@ -159,7 +159,7 @@ void ExpectFramesPlayAsGif(const CGifImage& model, int width, int height, const 
 TEST_F(ImportTest, GifFramesAreRebuiltFromDisposalMethods) {
   // Every disposal method, transparency, interlace, local tables, offsets and
   // a frame reaching past the canvas.
-  const std::vector<GifFrameSpec> frames = {
+  const std::vector<GifFramePlan> frames = {
       {0, 0, 12, 9, 1, 10, -1, false, false},  // full background, kept
       {2, 1, 5, 4, 2, 20, 3, false, false},    // transparent holes, cleared afterwards
       {6, 3, 4, 5, 3, 30, -1, true, true},     // interlaced local table, restored afterwards

@@ -50,7 +50,7 @@ TEST_F(CliTest, RenderAndInfoOfAPicture) {
 }
 
 TEST_F(CliTest, ScriptsAndCommandLinesEndWithTheRightCode) {
-  ASSERT_TRUE(WriteAvi(File("v.avi"), AviSpec{}));
+  ASSERT_TRUE(WriteAvi(File("v.avi"), AviLayout{}));
   const struct {
     std::string args, script;
     int code;
@@ -103,7 +103,7 @@ TEST_F(CliTest, BadFilesFailWithTheMessageAndExitCode1) {
   const std::string png = Slurp(File("good.png"));
   Write("truncated.png", png.substr(0, png.size() / 2));
   Write("empty.png", "");
-  AviSpec cut;
+  AviLayout cut;
   cut.truncateTo = 50;
   ASSERT_TRUE(WriteAvi(File("cut.avi"), cut));
   Write("make.py", kMakePsd);
@@ -276,7 +276,7 @@ TEST_F(CliTest, FailedOpenIsReportedOnceWithItsLine) {
 }
 
 TEST_F(CliTest, AddFilesAndAddAviScriptCommands) {
-  AviSpec s;
+  AviLayout s;
   s.frames = 4;
   ASSERT_TRUE(WriteAvi(File("v.avi"), s));
   const RunResult r =

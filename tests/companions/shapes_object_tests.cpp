@@ -49,7 +49,7 @@ CTevShapeObj StyledStar() {
 CTevTextObj LatinText() {
   CTevTextObj t;
   t.SetText("Hello\nLoop");
-  TevFontSpec f;
+  TevFontDesc f;
   f.size = 28;
   f.bold = true;
   f.underline = true;
@@ -185,7 +185,7 @@ TEST(TextObject, LatinAndCjkRenderVisibleGlyphs) {
 
   CTevTextObj cjk;
   cjk.SetText("动画横幅");
-  TevFontSpec f;
+  TevFontDesc f;
   f.size = 30;
   cjk.SetFont(f);  // default family lacks these: the CJK font draws them
   DibPtr c(cjk.Render());

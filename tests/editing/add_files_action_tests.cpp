@@ -63,7 +63,7 @@ class AddFiles : public ::testing::Test {
 
 TEST_F(AddFiles, TwoFilesGoAfterTheCurrentFrameAndUndoRedoRestoreExactly) {
   WriteBmp(File("a.bmp"), 6, 5, 0x11, 0x22, 0x33);
-  AviSpec s;
+  AviLayout s;
   s.frames = 3;
   ASSERT_TRUE(WriteAvi(File("b.avi"), s));
   const std::string before = Snapshot(doc_);
@@ -138,7 +138,7 @@ TEST_F(AddFiles, AviIntoAnEmptyAnimationAndFromAProject) {
   doc_.DeleteContents();
   doc_.m_nWidth = 5;
   doc_.m_nHeight = 3;
-  AviSpec s;
+  AviLayout s;
   s.frames = 2;
   ASSERT_TRUE(WriteAvi(File("c.avi"), s));
   ASSERT_TRUE(AddFramesFromAviFile(doc_, File("c.avi")));

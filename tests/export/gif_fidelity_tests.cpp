@@ -12,7 +12,7 @@ using namespace export_test;
 
 namespace {
 
-struct GifImageSpec {
+struct GifImagePlan {
   int x, y, w, h;
   std::vector<GifByteType> pixels;  // w * h indexes, top row first
   int disposal = 1;
@@ -22,7 +22,7 @@ struct GifImageSpec {
 
 // Writes a GIF89a with a four-colour global table (red, green, blue, black),
 // the given background index, and one graphic-control extension per image.
-bool WriteGif(const std::string& path, int w, int h, int background, const std::vector<GifImageSpec>& images) {
+bool WriteGif(const std::string& path, int w, int h, int background, const std::vector<GifImagePlan>& images) {
   int err = 0;
   GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
   if (!gif) return false;
@@ -31,7 +31,7 @@ bool WriteGif(const std::string& path, int w, int h, int background, const std::
   ColorMapObject* map = GifMakeMapObject(4, colours);
   bool ok = EGifPutScreenDesc(gif, w, h, 2, background, map) == GIF_OK;
   GifFreeMapObject(map);
-  for (const GifImageSpec& im : images) {
+  for (const GifImagePlan& im : images) {
     const GifByteType gce[4] = {GifByteType((im.disposal << 2) | (im.transparent >= 0 ? 1 : 0)),
                                 GifByteType(im.delay & 0xFF), GifByteType(im.delay >> 8),
                                 GifByteType(im.transparent >= 0 ? im.transparent : 0)};
@@ -46,8 +46,8 @@ bool WriteGif(const std::string& path, int w, int h, int background, const std::
   return EGifCloseFile(gif, &err) == GIF_OK && ok;
 }
 
-GifImageSpec Solid(int x, int y, int w, int h, GifByteType index, int disposal) {
-  GifImageSpec s{x, y, w, h, std::vector<GifByteType>(std::size_t(w * h), index)};
+GifImagePlan Solid(int x, int y, int w, int h, GifByteType index, int disposal) {
+  GifImagePlan s{x, y, w, h, std::vector<GifByteType>(std::size_t(w * h), index)};
   s.disposal = disposal;
   return s;
 }
@@ -83,7 +83,7 @@ class GifFidelity : public DocTest {
 TEST_F(GifFidelity, UndrawnCanvasKeepsTheBackgroundColourWhenTheFirstImageHasNoTransparency) {
   if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) is not installed";
   // Two crossing bars that never cover the corners: those show the background (blue).
-  GifImageSpec across = Solid(0, 2, 6, 2, 0, 1);
+  GifImagePlan across = Solid(0, 2, 6, 2, 0, 1);
   for (int x = 0; x < 6; x += 2) across.pixels[std::size_t(x)] = 1;
   const std::string file = dir.File("cross.gif");
   ASSERT_TRUE(WriteGif(file, 6, 6, 2, {across, Solid(2, 0, 2, 6, 3, 1)}));
@@ -103,7 +103,7 @@ TEST_F(GifFidelity, RestoreToBackgroundClearsWhileTheUndrawnCanvasStays) {
                         Solid(0, 1, 1, 1, 1, 2)}));
   ExpectSameFrames(file, 2, 2);
   // A cleared quarter next to a frame with a transparent pixel elsewhere.
-  GifImageSpec second = Solid(4, 4, 4, 4, 0, 2);
+  GifImagePlan second = Solid(4, 4, 4, 4, 0, 2);
   second.pixels[5] = 1;
   second.transparent = 1;
   ASSERT_TRUE(WriteGif(file, 8, 8, 2, {Solid(0, 0, 4, 4, 1, 2), second}));
@@ -113,9 +113,9 @@ TEST_F(GifFidelity, RestoreToBackgroundClearsWhileTheUndrawnCanvasStays) {
 TEST_F(GifFidelity, TransparentFirstImageKeepsATransparentCanvas) {
   if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) is not installed";
   // The first image names a transparent index: the canvas around it is transparent.
-  GifImageSpec first = Solid(1, 1, 3, 3, 0, 1);
+  GifImagePlan first = Solid(1, 1, 3, 3, 0, 1);
   first.transparent = 3;
-  GifImageSpec second = Solid(2, 2, 3, 3, 1, 1);
+  GifImagePlan second = Solid(2, 2, 3, 3, 1, 1);
   second.transparent = 3;
   second.pixels[4] = 3;
   const std::string file = dir.File("clear.gif");

@@ -63,7 +63,7 @@ CBannerDialog::CBannerDialog(CLoopwrightDoc& doc, QWidget* parent) : QDialog(par
   m_text = new QPlainTextEdit(QStringLiteral("Loopwright"));
   m_text->setMaximumHeight(64);
   m_font = new QFontComboBox;
-  m_font->setCurrentFont(QFont(QString::fromStdString(TevCustomPathLibV::TevFontSpec().family)));
+  m_font->setCurrentFont(QFont(QString::fromStdString(TevCustomPathLibV::TevFontDesc().family)));
   m_size = NewSpin(6, 400, 32);
   m_bold = new QCheckBox(T("Bold"));
   m_italic = new QCheckBox(T("Italic"));
