@@ -29,6 +29,10 @@ bool ReadFileHead(const std::string& path, std::vector<BYTE>& out, std::size_t m
 
 // True when width x height at bits per pixel fits the DIB limits.
 bool DimensionsAllowed(long long width, long long height, int bits);
+// True when width x height fits a pixel budget (0: no budget).
+inline bool WithinPixelBudget(std::uint64_t maxPixels, long long width, long long height) {
+  return maxPixels == 0 || (width >= 0 && height >= 0 && std::uint64_t(width) * std::uint64_t(height) <= maxPixels);
+}
 
 // Appends v to out as 2 or 4 little-endian bytes (the writers' headers).
 inline void Put16(std::vector<BYTE>& out, unsigned v) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -87,6 +88,6 @@ void MoveBlockInto(CTevSubImageBlock& to, CTevSubImageBlock& from);
 
 // A PNG stream in memory (icon entries) to a 32-bit BGRA DIB.
 int DecodePngMemory(const BYTE* data, std::size_t size, DibPtr& picture, bool& hasAlpha, std::string& reason,
-                    CTevCommonProgress* progress);
+                    CTevCommonProgress* progress, std::uint64_t maxPixels = 0);
 
 }  // namespace TevImageIO

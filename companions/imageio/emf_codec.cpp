@@ -223,7 +223,7 @@ bool SniffEmf(const BYTE* head, std::size_t size) {
   return size >= 44 && head[0] == 1 && head[1] == 0 && head[2] == 0 && head[3] == 0 && std::memcmp(head + 40, " EMF", 4) == 0;
 }
 
-int ReadEmf(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
+int ReadEmf(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;
   int rc = ReadWholeFile(pack.path, bytes, reason);
@@ -245,8 +245,12 @@ int ReadEmf(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProg
     width = (fr - fl) / 100 * pxPerMmX, height = (fb - ft) / 100 * pxPerMmY;
   }
   if (!(width >= 1 && height >= 1)) return Fail(pack, IMAGEIO_ERR_FORMAT, "EMF: no picture size");
-  const double shrink = std::min(1.0, kMaxMetafileSide / std::max(width, height));
-  const int w = std::max(1, int(std::lround(width * shrink))), h = std::max(1, int(std::lround(height * shrink)));
+  double shrink = std::min(1.0, kMaxMetafileSide / std::max(width, height));
+  if (options && options->maxPixels && width * height * shrink * shrink > double(options->maxPixels))
+    shrink = std::sqrt(double(options->maxPixels) / (width * height));
+  int w = std::max(1, int(std::lround(width * shrink))), h = std::max(1, int(std::lround(height * shrink)));
+  if (options && options->maxPixels)
+    while (std::uint64_t(w) * std::uint64_t(h) > options->maxPixels && (w > 1 || h > 1)) (w >= h ? w : h) -= 1;
   CMetafileCanvas canvas;
   if (!canvas.Create(w, h)) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "EMF: picture too large");
   canvas.SetPixelsPerMillimetre(pxPerMmX, pxPerMmY);

@@ -178,6 +178,9 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
   if (!gif) return Fail(pack, IMAGEIO_ERR_FORMAT, std::string("GIF: ") + (GifErrorString(error) ? GifErrorString(error) : "bad header"));
   if (gif->SWidth > kMaxDibDimension || gif->SHeight > kMaxDibDimension)
     return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: canvas dimensions exceed the limits");
+  const std::uint64_t budget = options ? options->maxPixels : 0;
+  if (!WithinPixelBudget(budget, gif->SWidth, gif->SHeight))
+    return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: canvas larger than the pixel budget");
 
   pack.width = gif->SWidth;
   pack.height = gif->SHeight;
@@ -224,6 +227,8 @@ int ReadGif(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
         }
         if (!DimensionsAllowed(desc.Width, desc.Height, 8))
           return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: image dimensions exceed the limits");
+        if (!WithinPixelBudget(budget, desc.Width, desc.Height))
+          return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "GIF: image larger than the pixel budget");
         // A k-bit LZW code stands for at most 2^k pixels, so no byte holds
         // more than 4096 x 8 / 12 of them: a picture larger than the rest of
         // the file can fill breaks off, and is not allocated.

@@ -5,6 +5,7 @@
 // which returns null when the record is of another format.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "companions/base/win_types.h"
@@ -25,6 +26,10 @@ class CTevImgImportOptions {
   const T* As() const { return T::Accepts(format) ? static_cast<const T*>(this) : nullptr; }
 
   const int format;
+  // Largest picture the reader decodes, in pixels; 0 keeps only the library's
+  // own limits. Larger pictures are refused as too large, except metafiles,
+  // which are drawn scaled down to fit. Quick previews and fuzzing set it.
+  std::uint64_t maxPixels = 0;
 };
 
 // JPEG: three words, all zero for the defaults.

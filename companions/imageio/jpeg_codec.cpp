@@ -45,8 +45,8 @@ void JpegOutputMessage(j_common_ptr) {}
 
 // Decodes into picture; every libjpeg object lives inside this function so
 // that a longjmp from the error handler only skips trivially destructible frames.
-int DecodeJpeg(const BYTE* data, std::size_t size, int scale, DibPtr& picture, std::string& reason,
-               CTevCommonProgress* progress) {
+int DecodeJpeg(const BYTE* data, std::size_t size, int scale, std::uint64_t maxPixels, DibPtr& picture,
+               std::string& reason, CTevCommonProgress* progress) {
   jpeg_decompress_struct cinfo;
   JpegError err{};
   cinfo.err = jpeg_std_error(&err.mgr);
@@ -70,6 +70,11 @@ int DecodeJpeg(const BYTE* data, std::size_t size, int scale, DibPtr& picture, s
   if (!DimensionsAllowed(cinfo.image_width, cinfo.image_height, 32)) {
     jpeg_destroy_decompress(&cinfo);
     reason = "JPEG: image dimensions exceed the limits";
+    return IMAGEIO_ERR_TOO_LARGE;
+  }
+  if (!WithinPixelBudget(maxPixels, cinfo.image_width, cinfo.image_height)) {
+    jpeg_destroy_decompress(&cinfo);
+    reason = "JPEG: picture larger than the pixel budget";
     return IMAGEIO_ERR_TOO_LARGE;
   }
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -157,7 +162,8 @@ int ReadJpeg(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevC
   if (!SniffJpeg(bytes.data(), bytes.size())) return Fail(pack, IMAGEIO_ERR_FORMAT, "not a JPEG file: " + pack.path);
   const CTevJpegImportOptions* jpeg = options ? options->As<CTevJpegImportOptions>() : nullptr;
   DibPtr picture;
-  rc = DecodeJpeg(bytes.data(), bytes.size(), jpeg ? jpeg->scaleDenominator : 0, picture, reason, progress);
+  rc = DecodeJpeg(bytes.data(), bytes.size(), jpeg ? jpeg->scaleDenominator : 0, options ? options->maxPixels : 0, picture,
+                  reason, progress);
   if (rc != IMAGEIO_OK) return Fail(pack, rc, reason);
   pack.width = DibWidth(picture.get());
   pack.height = DibHeight(picture.get());

@@ -17,7 +17,7 @@ bool SniffPcx(const BYTE* head, std::size_t size) {
   return bits == 1 || bits == 2 || bits == 4 || bits == 8;
 }
 
-int ReadPcx(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
+int ReadPcx(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;
   int rc = ReadWholeFile(pack.path, bytes, reason);
@@ -36,6 +36,8 @@ int ReadPcx(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProg
   if (!r.ok() || xmax < xmin || ymax < ymin) return Fail(pack, IMAGEIO_ERR_FORMAT, "PCX: bad image window");
   const LONG w = xmax - xmin + 1, h = ymax - ymin + 1;
   if (!DimensionsAllowed(w, h, 32)) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "PCX: bad image dimensions");
+  if (options && !WithinPixelBudget(options->maxPixels, w, h))
+    return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "PCX: picture larger than the pixel budget");
 
   enum class Kind { Planar16, Packed, Indexed8, TrueColour } kind;
   if (planes == 1 && bits <= 4) kind = bits == 1 ? Kind::Planar16 : Kind::Packed;

@@ -27,6 +27,7 @@ struct PngState {
   int passes;
   int code;  // IMAGEIO_RESULT to return when libpng fails
   CTevCommonProgress* progress;
+  std::uint64_t maxPixels;  // 0: no pixel budget
   char message[200];
 };
 
@@ -103,6 +104,10 @@ BITMAPINFOHEADER* DecodePng(PngState* st, bool* hasAlpha) {
   if (!DimensionsAllowed(w, h, 32)) {
     st->code = IMAGEIO_ERR_TOO_LARGE;
     png_error(png, "picture dimensions exceed the limits");
+  }
+  if (!WithinPixelBudget(st->maxPixels, w, h)) {
+    st->code = IMAGEIO_ERR_TOO_LARGE;
+    png_error(png, "picture larger than the pixel budget");
   }
   *hasAlpha = (ctype & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
 
@@ -191,7 +196,7 @@ bool SniffPng(const BYTE* head, std::size_t size) {
 }
 
 int DecodePngMemory(const BYTE* data, std::size_t size, DibPtr& picture, bool& hasAlpha, std::string& reason,
-                    CTevCommonProgress* progress) {
+                    CTevCommonProgress* progress, std::uint64_t maxPixels) {
   if (!SniffPng(data, size)) {
     reason = "not a PNG stream";
     return IMAGEIO_ERR_FORMAT;
@@ -201,6 +206,7 @@ int DecodePngMemory(const BYTE* data, std::size_t size, DibPtr& picture, bool& h
   st.size = size;
   st.code = IMAGEIO_ERR_FORMAT;
   st.progress = progress;
+  st.maxPixels = maxPixels;
   hasAlpha = false;
   picture.reset(DecodePng(&st, &hasAlpha));
   if (!picture) {
@@ -210,7 +216,7 @@ int DecodePngMemory(const BYTE* data, std::size_t size, DibPtr& picture, bool& h
   return IMAGEIO_OK;
 }
 
-int ReadPng(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
+int ReadPng(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;
   int rc = ReadWholeFile(pack.path, bytes, reason);
@@ -218,7 +224,7 @@ int ReadPng(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProg
   if (!SniffPng(bytes.data(), bytes.size())) return Fail(pack, IMAGEIO_ERR_FORMAT, "not a PNG file: " + pack.path);
   DibPtr dib;
   bool hasAlpha = false;
-  rc = DecodePngMemory(bytes.data(), bytes.size(), dib, hasAlpha, reason, progress);
+  rc = DecodePngMemory(bytes.data(), bytes.size(), dib, hasAlpha, reason, progress, options ? options->maxPixels : 0);
   if (rc != IMAGEIO_OK) return Fail(pack, rc, reason);
 
   pack.width = DibWidth(dib.get());

@@ -347,6 +347,8 @@ int ReadPsd(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
     const bool size = reason.find("limits") != std::string::npos || reason.find("too many") != std::string::npos;
     return Fail(pack, size ? IMAGEIO_ERR_TOO_LARGE : IMAGEIO_ERR_FORMAT, reason);
   }
+  if (options && !WithinPixelBudget(options->maxPixels, f.header.width, f.header.height))
+    return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "PSD: picture larger than the pixel budget");
   const CTevPsdImportOptions* psd = options ? options->As<CTevPsdImportOptions>() : nullptr;
   pack.width = f.header.width;
   pack.height = f.header.height;

@@ -69,7 +69,7 @@ bool SniffTga(const BYTE* head, std::size_t size) {
   return depth == 8 || depth == 16;
 }
 
-int ReadTga(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
+int ReadTga(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;
   int rc = ReadWholeFile(pack.path, bytes, reason);
@@ -89,6 +89,8 @@ int ReadTga(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProg
   h.descriptor = r.U8();
   if (!r.ok() || !SniffTga(bytes.data(), bytes.size())) return Fail(pack, IMAGEIO_ERR_FORMAT, "not a TGA file: " + pack.path);
   if (!DimensionsAllowed(h.width, h.height, 32)) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "TGA: bad image dimensions");
+  if (options && !WithinPixelBudget(options->maxPixels, h.width, h.height))
+    return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "TGA: picture larger than the pixel budget");
   const int base = h.imageType & 3;
   const bool rle = h.imageType & 8;
   const int alphaBits = h.descriptor & 15;

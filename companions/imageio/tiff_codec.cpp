@@ -70,8 +70,8 @@ struct TiffCloser {
 };
 
 // Decodes the current directory into a 32-bit DIB; sets anyAlpha when a pixel is not opaque.
-int DecodePage(TIFF* tif, TiffMemory& mem, unsigned long long& decoded, DibPtr& picture, bool& anyAlpha,
-               std::string& reason) {
+int DecodePage(TIFF* tif, TiffMemory& mem, unsigned long long& decoded, std::uint64_t maxPixels, DibPtr& picture,
+               bool& anyAlpha, std::string& reason) {
   uint32_t w = 0, h = 0;
   if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h)) {
     reason = "TIFF: page without size";
@@ -79,6 +79,10 @@ int DecodePage(TIFF* tif, TiffMemory& mem, unsigned long long& decoded, DibPtr& 
   }
   if (!DimensionsAllowed(w, h, 32)) {
     reason = "TIFF: image dimensions exceed the limits";
+    return IMAGEIO_ERR_TOO_LARGE;
+  }
+  if (!WithinPixelBudget(maxPixels, w, h)) {
+    reason = "TIFF: page larger than the pixel budget";
     return IMAGEIO_ERR_TOO_LARGE;
   }
   decoded += 4ull * w * h;
@@ -141,7 +145,7 @@ bool SniffTiff(const BYTE* head, std::size_t size) {
   return le || be;
 }
 
-int ReadTiff(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
+int ReadTiff(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;
   int rc = ReadWholeFile(pack.path, bytes, reason);
@@ -166,7 +170,7 @@ int ReadTiff(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonPro
   for (int page = 0; page < std::max(pages, 1); ++page) {
     if (page > 0 && !TIFFSetDirectory(closer.tif, tdir_t(page))) break;
     DibPtr picture;
-    rc = DecodePage(closer.tif, mem, decoded, picture, anyAlpha, reason);
+    rc = DecodePage(closer.tif, mem, decoded, options ? options->maxPixels : 0, picture, anyAlpha, reason);
     if (rc != IMAGEIO_OK) {
       // A broken later page ends the file; a broken first page fails it.
       if (page == 0 || rc == IMAGEIO_ERR_TOO_LARGE) return Fail(pack, rc, reason);

@@ -194,7 +194,7 @@ bool SniffWmf(const BYTE* head, std::size_t size) {
          head[4] == 0 && (head[5] == 1 || head[5] == 3);
 }
 
-int ReadWmf(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
+int ReadWmf(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;
   int rc = ReadWholeFile(pack.path, bytes, reason);
@@ -240,8 +240,12 @@ int ReadWmf(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProg
     }
   }
   if (!(width >= 1 && height >= 1)) return Fail(pack, IMAGEIO_ERR_FORMAT, "WMF: no picture size");
-  const double shrink = std::min(1.0, kMaxMetafileSide / std::max(width, height));
-  const int w = std::max(1, int(std::lround(width * shrink))), h = std::max(1, int(std::lround(height * shrink)));
+  double shrink = std::min(1.0, kMaxMetafileSide / std::max(width, height));
+  if (options && options->maxPixels && width * height * shrink * shrink > double(options->maxPixels))
+    shrink = std::sqrt(double(options->maxPixels) / (width * height));
+  int w = std::max(1, int(std::lround(width * shrink))), h = std::max(1, int(std::lround(height * shrink)));
+  if (options && options->maxPixels)
+    while (std::uint64_t(w) * std::uint64_t(h) > options->maxPixels && (w > 1 || h > 1)) (w >= h ? w : h) -= 1;
   CMetafileCanvas canvas;
   if (!canvas.Create(w, h)) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "WMF: picture too large");
   canvas.SetFitWindow(true);

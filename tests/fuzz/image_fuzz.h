@@ -50,12 +50,17 @@ inline unsigned SumPixels(const BITMAPINFOHEADER* dib) {
   return sum;
 }
 
+// Pictures the targets decode are held to this many pixels (metafiles are
+// drawn scaled down to it): larger ones run the same code paths, only slower.
+constexpr std::uint64_t kFuzzPixelBudget = std::uint64_t(1) << 18;
+
 // Loads the bytes as format (with layersAsObjects for PSD); aborts on an
 // inconsistent result.
 inline int FuzzImageReader(int format, const std::uint8_t* data, std::size_t size, bool layersAsObjects = false) {
   static CMemoryFile file;
   if (!file.Fill(data, size)) return 0;
   auto options = TevImageIO::CTevImgImportOptions::NewImportOptions(format);
+  options->maxPixels = kFuzzPixelBudget;
   if (auto* psd = options->As<TevImageIO::CTevPsdImportOptions>()) psd->layersAsObjects = layersAsObjects ? 1 : 0;
   TevImageIO::CTevImageInfoPack pack;
   pack.path = file.Path();
