@@ -50,9 +50,12 @@ inline unsigned SumPixels(const BITMAPINFOHEADER* dib) {
   return sum;
 }
 
-// Pictures the targets decode are held to this many pixels (metafiles are
-// drawn scaled down to it): larger ones run the same code paths, only slower.
+// Pictures the targets decode are held to this many pixels: larger ones run
+// the same code paths, only slower. Metafiles are drawn scaled down to a
+// smaller canvas, since a mutated file may repeat a full-canvas fill for every
+// record.
 constexpr std::uint64_t kFuzzPixelBudget = std::uint64_t(1) << 18;
+constexpr std::uint64_t kFuzzMetafilePixelBudget = std::uint64_t(1) << 14;
 
 // Loads the bytes as format (with layersAsObjects for PSD); aborts on an
 // inconsistent result.
@@ -60,7 +63,8 @@ inline int FuzzImageReader(int format, const std::uint8_t* data, std::size_t siz
   static CMemoryFile file;
   if (!file.Fill(data, size)) return 0;
   auto options = TevImageIO::CTevImgImportOptions::NewImportOptions(format);
-  options->maxPixels = kFuzzPixelBudget;
+  const bool metafile = format == TevImageIO::IMAGE_FORMAT_WMF || format == TevImageIO::IMAGE_FORMAT_EMF;
+  options->maxPixels = metafile ? kFuzzMetafilePixelBudget : kFuzzPixelBudget;
   if (auto* psd = options->As<TevImageIO::CTevPsdImportOptions>()) psd->layersAsObjects = layersAsObjects ? 1 : 0;
   TevImageIO::CTevImageInfoPack pack;
   pack.path = file.Path();
