@@ -1,6 +1,8 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstring>
 
 #include "companions/imageio/tev_image_io.h"
@@ -10,6 +12,12 @@ using namespace TevImageIO;
 using namespace imageio_test;
 
 namespace {
+
+long PeakKiB() {
+  struct rusage u {};
+  ::getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
 
 struct TestFrame {
   int x, y, w, h;
@@ -171,10 +179,34 @@ TEST(ImageIoGif, TruncatedFileKeepsWholeFramesAndBadFilesFail) {
   for (long n : {0, 13})
     ExpectRefused(dir, "short" + std::to_string(n) + ".gif",
                   std::vector<unsigned char>(bytes.begin(), bytes.begin() + n), IMAGE_FORMAT_GIF);
-  // An image descriptor claiming 65535 x 65535 inside a tiny file.
-  std::vector<unsigned char> huge = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0,
-                                     ',', 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x4C, 0x01, 0, ';'};
+  // A 30000 x 20000 image in a 60-byte file fails before allocating for it
+  // (600 MB of pixels would show in the peak).
+  std::vector<unsigned char> huge = {'G', 'I', 'F', '8', '9', 'a', 100, 0, 100, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                                     ',', 0, 0, 0, 0, 0x30, 0x75, 0x20, 0x4E, 0};
+  huge.insert(huge.end(), {2, 10, 0x84, 0x8F, 0xA9, 0xCB, 0xED, 0x0F, 0xA3, 0x9C, 0xB4, 0xDA, 0, ';'});
+  const long before = PeakKiB();
   ExpectRefused(dir, "huge.gif", huge, IMAGE_FORMAT_GIF);
+  EXPECT_LT(PeakKiB() - before, 64 * 1024);
+}
+
+// A real picture at the highest LZW ratio (one colour) still loads.
+TEST(ImageIoGif, OneColourPictureAtTheHighestRatioStillLoads) {
+  TempDir dir;
+  const std::string file = dir.File("flat.gif");
+  int err = 0;
+  GifFileType* gif = EGifOpenFileName(file.c_str(), false, &err);
+  ASSERT_NE(gif, nullptr);
+  GifColorType colours[2] = {{0, 0, 0}, {255, 0, 0}};
+  ColorMapObject* map = GifMakeMapObject(2, colours);
+  ASSERT_EQ(EGifPutScreenDesc(gif, 3000, 2000, 1, 0, map), GIF_OK);
+  ASSERT_EQ(EGifPutImageDesc(gif, 0, 0, 3000, 2000, false, nullptr), GIF_OK);
+  std::vector<GifPixelType> row(3000, 1);
+  for (int y = 0; y < 2000; ++y) ASSERT_EQ(EGifPutLine(gif, row.data(), 3000), GIF_OK);
+  EGifCloseFile(gif, &err);
+  GifFreeMapObject(map);
+  CTevImageInfoPack pack;
+  ASSERT_EQ(Load(pack, file, IMAGE_FORMAT_GIF), IMAGEIO_OK) << pack.errorText;
+  EXPECT_EQ(DibRow(pack.picture.get(), 1999)[2999], 1);
 }
 
 TEST(ImageIoGif, CorpusFilesKeepTheirFrameCounts) {

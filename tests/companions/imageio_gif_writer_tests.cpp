@@ -124,37 +124,6 @@ TEST(GifWriter, AFailedSaveLeavesTheOldFileAndReportsWhy) {
   EXPECT_EQ(imageio_test::ReadBytes(target).size(), 3u);
   EXPECT_EQ(dir.EntryCount(), 1u);  // no temporary file left behind
   EXPECT_EQ(CCalcuGifModule::CalcuGifImgLength(pack, options.get(), nullptr), -1);
-
-  CTevImageInfoPack good;
-  BuildTwoFrames(good);
-  good.path = dir.path();  // a directory
-  EXPECT_EQ(SaveImage(good, options.get(), nullptr), IMAGEIO_ERR_WRITE);
-  good.path = dir.File("missing/sub.gif");
-  EXPECT_EQ(SaveImage(good, options.get(), nullptr), IMAGEIO_ERR_WRITE);
-}
-
-TEST(GifWriter, TrueColourAndOtherPalettesAreStillWritten) {
-  TempDir dir;
-  CTevImageInfoPack pack;
-  pack.width = 4;
-  pack.height = 4;
-  pack.picture.reset(CDIB32::CreateSimple32BitsDIB(4, 4, 0x3366CC, 255));
-  auto b = std::make_unique<CTevSubImageBlock>();
-  b->picture = Palette8(2, 2, 4);  // another colour table: written as a local table
-  DibRow(b->picture.get(), 0)[1] = 3;
-  pack.AppendBlock(std::move(b));
-  pack.path = dir.File("mixed.gif");
-  pack.format = IMAGE_FORMAT_GIF;  // no options: the pack's format picks the defaults
-  ASSERT_EQ(SaveImage(pack, nullptr, nullptr), 0) << pack.errorText;
-  CTevImageInfoPack back;
-  ASSERT_EQ(imageio_test::Load(back, pack.path, IMAGE_FORMAT_GIF), 0);
-  ASSERT_EQ(back.BlockCount(), 2u);
-  const RGBQUAD c0 = DibPalette(back.picture.get())[DibRow(back.picture.get(), 2)[2]];
-  EXPECT_EQ(c0.rgbRed, 0xCC);
-  EXPECT_EQ(c0.rgbGreen, 0x66);
-  EXPECT_EQ(c0.rgbBlue, 0x33);
-  const BITMAPINFOHEADER* p1 = back.BlockAt(1)->picture.get();
-  EXPECT_EQ(DibPalette(p1)[DibRow(p1, 0)[1]].rgbGreen, BYTE(3 * 91));
 }
 
 // Offsets of the blocks a GIF holds after its header and tables: returns the
