@@ -47,7 +47,6 @@ TEST(ImageIoIco, CursorEntriesWithMasksAndHotSpots) {
   ASSERT_EQ(RunPython(dir.path(), kMakeCursor, dir.File("a.cur")), 0);
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, dir.File("a.cur"), IMAGE_FORMAT_CUR), 0) << pack.errorText;
-  EXPECT_EQ(pack.format, IMAGE_FORMAT_CUR);
   ASSERT_EQ(pack.BlockCount(), 2u);
   EXPECT_EQ(pack.width, 10);
   EXPECT_EQ(pack.height, 6);
@@ -69,7 +68,6 @@ TEST(ImageIoIco, CursorEntriesWithMasksAndHotSpots) {
         // AND bit 1 means transparent; the mask marks opaque pixels.
         ASSERT_EQ(DibIndexAt(b->mask.get(), y, x), (x + y + e) % 3 == 0 ? 0 : 1) << x << "," << y;
       }
-    EXPECT_EQ(DibPalette(pic)[3].rgbBlue, 48);
   }
 }
 

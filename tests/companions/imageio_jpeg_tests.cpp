@@ -34,16 +34,11 @@ TEST_F(ImageIoJpeg, ColourAndGreyMatchPil) {
     SCOPED_TRACE(name);
     CTevImageInfoPack pack;
     ASSERT_EQ(Load(pack, dir.File(std::string(name) + ".jpg"), IMAGE_FORMAT_JPEG), 0) << pack.errorText;
-    EXPECT_EQ(pack.format, IMAGE_FORMAT_JPEG);
-    EXPECT_EQ(pack.BlockCount(), 1u);
     EXPECT_EQ(pack.picture->biBitCount, std::string(name) == "rgb" ? 24 : 8);
     EXPECT_EQ(pack.transparencyMode, TRANSPARENCY_NONE);
     // Same libjpeg decoder and settings as PIL: identical pixels.
     EXPECT_EQ(MaxDifference(BlockRgba(pack), ReadBytes(dir.File(std::string(name) + ".rgba"))), 0);
   }
-  CTevImageInfoPack pack;
-  ASSERT_EQ(Load(pack, dir.File("grey.jpg"), IMAGE_FORMAT_JPEG), 0);
-  EXPECT_EQ(DibPalette(pack.picture.get())[200].rgbGreen, 200);
 }
 
 TEST_F(ImageIoJpeg, AdobeCmykIsInvertedBack) {
