@@ -66,5 +66,4 @@ TEST(VectorBlurPlane, SpreadsAPointAndLeavesZerosAlone) {
   EXPECT_GT(centre, near);
   EXPECT_GT(near, far);
   EXPECT_EQ(plane[10 * w + 8], near);  // symmetric about the point
-  RecursiveBlur1(nullptr, w, h, w, 3);  // ignored
 }
