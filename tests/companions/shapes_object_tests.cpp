@@ -2,7 +2,6 @@
 // records (the half-tone parts: BannerKinds' merge test).
 #include <gtest/gtest.h>
 
-
 #include "companions/shapes/TevCustomPathLib.h"
 #include "vector_test_util.h"
 
