@@ -145,7 +145,6 @@ TEST(Slides, SideRollUnrollsFromTheRoll) {
   CSideRollEffect left(0, 0.1), top(1, 0.1), right(2, 0.1);
   EXPECT_EQ(left.CalcuDIBDimension(src.get(), 0.5), (SIZE{20, 10}));
   EXPECT_EQ(top.CalcuDIBDimension(src.get(), 0.5), (SIZE{40, 5}));
-  EXPECT_EQ(left.CalcuDIBDimension(nullptr, 0.5), (SIZE{0, 0}));
 
   DibPtr d = Blank(20, 10);
   left.DoRender(d.get(), src.get(), 0.5);  // roll radius 4 at the left
