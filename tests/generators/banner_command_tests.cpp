@@ -126,10 +126,11 @@ TEST_F(BannerCommand, RenderedPicturesSurviveAProjectRoundTrip) {
   EXPECT_EQ(Snapshot(reopened, false), Snapshot(m_doc, false));
 }
 
-// For every kind, each banner frame differs from the white background exactly
-// where a clip picture lies with some opacity.
-TEST_F(BannerCommand, EveryKindComposesTheTextWhereItsClipsPlaceIt) {
-  for (int kind = 0; kind < BANNER_KIND_COUNT; ++kind) {
+// Each banner frame differs from the white background exactly where a clip
+// picture lies with some opacity (one kind of each family: moved, two-part,
+// scaled; the kinds' own geometry is BannerKinds').
+TEST_F(BannerCommand, KindsComposeTheTextWhereTheirClipsPlaceIt) {
+  for (int kind : {BANNER_SLIDE_LEFT, BANNER_MERGE_VERTICAL, BANNER_SPIN_GROW}) {
     SCOPED_TRACE(BannerKindName(kind));
     ASSERT_TRUE(m_doc.OnNewDocument(200, 60));
     const BannerSettings s = Settings(kind, 3, kind, 3);

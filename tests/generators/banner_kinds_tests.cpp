@@ -176,7 +176,6 @@ TEST_F(BannerKinds, DriverRunsBothPhasesAndRefusesWhatItCannotGenerate) {
   EXPECT_EQ(clips[3].first.y, kY0 - Trunc(kY0 + m_h, 4));
   EXPECT_FLOAT_EQ(progress.Fraction(), float(((3 + 4) * 100 - 100) / 7) / 100);  // whole percent
   EXPECT_TRUE(progress.Ended());
-  EXPECT_EQ(progress.Caption(), "生成帧...");
 
   struct Bad {
     const char* what;
@@ -184,17 +183,12 @@ TEST_F(BannerKinds, DriverRunsBothPhasesAndRefusesWhatItCannotGenerate) {
     int result;
   };
   const Bad bad[] = {
-      {"no phase", [](BannerSettings& s) { s.enterEnabled = s.leaveEnabled = false; }, BANNER_NO_PHASE},
-      {"no text", [](BannerSettings& s) { s.text = nullptr; }, BANNER_NO_TEXT},
       {"picture without text generator", [](BannerSettings& s) {
          s.text = MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(8, 8, 0, 255)));
          s.enterKind = BANNER_TYPE;
        }, BANNER_NO_TEXT},
-      {"zero frames", [](BannerSettings& s) { s.enterFrames = 0; }, BANNER_BAD_SETTINGS},
       {"301 frames", [](BannerSettings& s) { s.leaveFrames = 301; }, BANNER_BAD_SETTINGS},
       {"kind 14", [](BannerSettings& s) { s.leaveKind = 14; }, BANNER_BAD_SETTINGS},
-      {"negative delay", [](BannerSettings& s) { s.frameDelay = -1; }, BANNER_BAD_SETTINGS},
-      {"empty rectangle", [](BannerSettings& s) { s.bannerRect = RECT{10, 10, 10, 40}; }, BANNER_BAD_SETTINGS},
       {"rectangle outside", [](BannerSettings& s) { s.bannerRect = RECT{kW, 0, kW + 50, kH}; }, BANNER_BAD_SETTINGS},
   };
   for (const Bad& b : bad) {
