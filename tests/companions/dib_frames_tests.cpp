@@ -81,25 +81,6 @@ TEST(CropFrame, CutsPictureAndMaskToTheClippedRegion) {
   EXPECT_FALSE(CropFrame(img.get(), mask.get(), RECT{6, 0, 8, 2}, &ni, &nm));  // nothing left
 }
 
-TEST(CropFrame, KeepsThirtyTwoBitPixels) {
-  DibPtr img(CDIB32::CreateSimple32BitsDIB(4, 4, 0x0000FF, 255));
-  DibRow(img.get(), 2)[4 * 1 + 3] = 0;
-  BITMAPINFOHEADER* ni = nullptr;
-  ASSERT_TRUE(CropFrame(img.get(), nullptr, RECT{1, 1, 3, 3}, &ni, nullptr));
-  DibPtr oi(ni);
-  EXPECT_EQ(DibRow(oi.get(), 1)[3], 0);
-  EXPECT_EQ(DibRow(oi.get(), 0)[2], 0xFF);
-}
-
-TEST(FillMaskDIBBits, SetsAndClearsAClippedRectangle) {
-  DibPtr m = MakeMask(20, 3, false);
-  ASSERT_TRUE(CMaskedBitmapTransform::FillMaskDIBBits(m.get(), RECT{-5, 1, 11, 99}, true));
-  for (LONG x = 0; x < 20; ++x) {
-    EXPECT_FALSE(MaskAt(m.get(), x, 0));
-    EXPECT_EQ(MaskAt(m.get(), x, 2), x < 11) << x;
-  }
-}
-
 TEST(SpiltEmbededDIB, TheSmallestDifferingBox) {
   DibPtr a = Make8(8, 6, 4);
   CSpiltEmbededDIB s;

@@ -218,23 +218,4 @@ TEST(FastTwins, EveryKernelMatchesPlainExhaustively) {
   }
 }
 
-TEST(Fills, BackgroundAndOpacityArea) {
-  // Background fill composes the picture over the colour.
-  DibPtr pic = Make32(3, 1);
-  Set32(pic.get(), 0, 0, Bgra(200, 100, 50, 128));
-  Set32(pic.get(), 1, 0, Bgra(1, 2, 3, 255));
-  Set32(pic.get(), 2, 0, Bgra(1, 2, 3, 0));
-  CDIB32::Fill32DIBBackground(pic.get(), RGB(30, 20, 10));
-  EXPECT_EQ(Get32(pic.get(), 0, 0), Bgra(105, 60, 40, 255));
-  EXPECT_EQ(Get32(pic.get(), 1, 0), Bgra(1, 2, 3, 255));
-  EXPECT_EQ(Get32(pic.get(), 2, 0), Bgra(10, 20, 30, 255));
-
-  DibPtr area = Make32(4, 3, 0, true);
-  CDIB32::Fill32DIBOpacityArea(area.get(), RECT{2, -5, 9, 2}, RGB(1, 2, 3), 4);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) ASSERT_EQ(Get32(area.get(), x, y), (x >= 2 && y < 2) ? Bgra(3, 2, 1, 4) : 0u);
-  CDIB32::Init32DIBBackground(area.get(), RGB(5, 6, 7), 8);
-  EXPECT_EQ(Get32(area.get(), 0, 2), Bgra(7, 6, 5, 8));
-}
-
 }  // namespace

@@ -195,21 +195,6 @@ TEST(VectorTransformImage, QuarterTurnPutsPixelsInPlace) {
   }
 }
 
-TEST(VectorTransformImage, ZoomHonoursTheFilter) {
-  auto src = MakeDib(2, 1, 0xFF000000);
-  std::memset(DibRow(src.get(), 0) + 4, 0xFF, 4);  // black | white
-  CTevTransMatrix m = CTevTransMatrixScaling(8, 8);
-  CTevPath path = Rect(0, 0, 16, 8);
-  auto nearest = MakeDib(16, 8, 0);
-  auto smooth = MakeDib(16, 8, 0);
-  TransformImage(nearest.get(), src.get(), m, path, CTevTransMatrix(), kFilterNearest, 1);
-  TransformImage(smooth.get(), src.get(), m, path, CTevTransMatrix(), kFilterBilinear, 1);
-  EXPECT_EQ(Px(nearest.get(), 7, 4)[0], 0);
-  EXPECT_EQ(Px(nearest.get(), 8, 4)[0], 255);
-  EXPECT_GT(Px(smooth.get(), 7, 4)[0], 60);  // a ramp across the middle
-  EXPECT_LT(Px(smooth.get(), 8, 4)[0], 195);
-}
-
 TEST(VectorBlur, SpreadsAlphaWithoutDarkening) {
   auto layer = MakeDib(21, 21, 0x00FFFFFF);
   for (int y = 9; y <= 11; ++y)
