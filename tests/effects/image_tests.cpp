@@ -72,19 +72,6 @@ TEST(Thawing, AveragesBlocksAndCopiesAtTheEnd) {
   EXPECT_EQ(Px(d.get(), 4, 4), Px(src.get(), 4, 4));  // a 1 x 1 block at the corner
 }
 
-TEST(Wave, RowsMoveAlongTheWave) {
-  const int w = 9, h = 40;
-  DibPtr src = Pattern(w, h);
-  CWaveEffect e(30);
-  const double t = 0.37;
-  DibPtr d = Render(e, src.get(), t);
-  for (int y = 0; y < h; ++y) {
-    const int dy = int(std::trunc(5 * std::sin(5.0 * (h - y) / (y + 1) + 2 * M_PI * t) * (30.0 + y) / h));
-    const int s = dy <= y ? y - dy : y;
-    for (int x = 0; x < w; ++x) EXPECT_EQ(Px(d.get(), x, y), s < h ? PatternPixel(x, s) : 0u) << y;
-  }
-}
-
 TEST(Blends, GrayAndEmboss) {
   DibPtr src = Pattern(7, 5);
   SetPx(src.get(), 2, 2, 0x80C86432);  // alpha 128, R 200, G 100, B 50
