@@ -68,7 +68,6 @@ TEST_F(ImageIoAni, StepsFollowTheSequenceWithRoundedDelays) {
 
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, dir.File("seq.ani"), IMAGE_FORMAT_ANI), 0) << pack.errorText;
-  EXPECT_EQ(pack.format, IMAGE_FORMAT_ANI);
   ASSERT_EQ(pack.BlockCount(), 5u);
   EXPECT_EQ(pack.width, 8);
   EXPECT_EQ(pack.height, 8);

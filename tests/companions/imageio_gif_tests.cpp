@@ -100,7 +100,6 @@ TEST(ImageIoGif, EveryFrameWithItsControlBytesPositionAndPixels) {
   WriteGif(dir.File("a.gif"), 20, 10, 3, kFrames);
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, dir.File("a.gif"), IMAGE_FORMAT_GIF), 0) << pack.errorText;
-  EXPECT_EQ(pack.format, IMAGE_FORMAT_GIF);
   EXPECT_EQ(pack.width, 20);
   EXPECT_EQ(pack.height, 10);
   EXPECT_EQ(pack.loopCount, 3);

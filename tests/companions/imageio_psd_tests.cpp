@@ -138,7 +138,6 @@ TEST_F(ImageIoPsd, MergedPictureMatches) {
     SCOPED_TRACE(c.file);
     CTevImageInfoPack pack;
     ASSERT_EQ(Load(pack, dir.File(c.file), IMAGE_FORMAT_PSD), 0) << pack.errorText;
-    EXPECT_EQ(pack.format, IMAGE_FORMAT_PSD);
     EXPECT_EQ(pack.BlockCount(), 1u);
     EXPECT_EQ(pack.width, c.w);
     EXPECT_EQ(pack.height, c.h);
