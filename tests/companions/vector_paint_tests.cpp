@@ -6,6 +6,10 @@
 
 #include "companions/vector/TevVectorRender.h"
 #include "vector_test_util.h"
+#include <cstring>
+#include <random>
+#include <vector>
+#include "companions/vector/recursive_blur.h"
 
 using namespace TevVecLib;
 using lwtest::MakeDib;
@@ -207,4 +211,136 @@ TEST(VectorBlur, SpreadsAlphaWithoutDarkening) {
   EXPECT_GT(c[3], n[3]);
   EXPECT_GE(n[0], 250);  // still white where it became visible
   EXPECT_EQ(Px(layer.get(), 0, 0)[3], 0);
+}
+
+// The one-channel recursive blur against the four-channel one: a plane
+// blurred alone must match every channel of the same plane blurred as
+// four equal channels, byte for byte.
+using TevVecLib::detail::RecursiveBlur1;
+using TevVecLib::detail::RecursiveBlur4;
+
+namespace {
+
+// Blurs plane (w x h, rows from the top) both ways; returns the first
+// mismatch as "x,y: got want", or "" when the results agree.
+std::string Compare(const std::vector<BYTE>& plane, int w, int h, double radius, bool bottomUp) {
+  std::vector<BYTE> one(plane), four(plane.size() * 4);
+  for (std::size_t i = 0; i < plane.size(); ++i) std::memset(&four[i * 4], plane[i], 4);
+  // Bottom-up storage: the first row is the last in memory, the stride negative.
+  BYTE* first1 = bottomUp ? one.data() + std::size_t(h - 1) * w : one.data();
+  BYTE* first4 = bottomUp ? four.data() + std::size_t(h - 1) * w * 4 : four.data();
+  RecursiveBlur1(first1, w, h, bottomUp ? -w : w, radius);
+  RecursiveBlur4(first4, w, h, bottomUp ? -4 * w : 4 * w, radius);
+  for (std::size_t i = 0; i < plane.size(); ++i)
+    for (int c = 0; c < 4; ++c)
+      if (one[i] != four[i * 4 + c])
+        return std::to_string(i % w) + "," + std::to_string(i / w) + ": " + std::to_string(one[i]) + " " +
+               std::to_string(four[i * 4 + c]);
+  return "";
+}
+
+}  // namespace
+
+TEST(VectorBlurPlane, MatchesTheFourChannelBlurOnEveryShapeAndRadius) {
+  std::mt19937 gen(5);
+  const int sizes[][2] = {{1, 1}, {2, 7}, {7, 2}, {3, 3}, {4, 5}, {15, 17}, {16, 16}, {33, 19}, {70, 41}, {3, 90}};
+  for (auto [w, h] : sizes)
+    for (int kind = 0; kind < 3; ++kind) {
+      std::vector<BYTE> plane(std::size_t(w) * h, 0);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          BYTE& v = plane[std::size_t(y) * w + x];
+          if (kind == 0) v = BYTE(gen());                          // noise
+          else if (kind == 1) v = std::abs(x - y) <= 1 ? 255 : 0;  // a thin diagonal
+          else v = (y == h / 2 && x > w / 3) ? BYTE(200 + x % 50) : 0;  // one row, mostly zero rows
+        }
+      for (double radius : {0.5, 0.62, 1.0, 3.0, 10.0, 37.5, 250.0})
+        for (bool bottomUp : {false, true})
+          EXPECT_EQ(Compare(plane, w, h, radius, bottomUp), "")
+              << w << "x" << h << " kind " << kind << " radius " << radius << " bottom-up " << bottomUp;
+    }
+}
+
+TEST(VectorBlurPlane, SpreadsAPointAndLeavesZerosAlone) {
+  const int w = 21, h = 21;
+  std::vector<BYTE> plane(std::size_t(w) * h, 0);
+  RecursiveBlur1(plane.data(), w, h, w, 5);
+  for (BYTE v : plane) ASSERT_EQ(v, 0);
+  plane[10 * w + 10] = 255;
+  RecursiveBlur1(plane.data(), w, h, w, 3);
+  const BYTE centre = plane[10 * w + 10], near = plane[10 * w + 12], far = plane[10 * w + 20];
+  EXPECT_LT(centre, 255);
+  EXPECT_GT(centre, near);
+  EXPECT_GT(near, far);
+  EXPECT_EQ(plane[10 * w + 8], near);  // symmetric about the point
+}
+
+// Path building rules and degenerate arcs of the vector renderer (matrices
+// and arc directions are checked through the painting tests).
+namespace {
+
+unsigned CommandAt(CTevPath& p, unsigned i) {
+  double x, y;
+  return p.vertex(i, &x, &y);
+}
+}  // namespace
+
+TEST(VectorPath, CloseAppendsOnlyAfterAVertex) {
+  CTevPath p;
+  p.ClosePolygon();
+  EXPECT_EQ(p.VertexCount(), 0u);
+  p.move_to(0, 0);
+  p.line_to(10, 0);
+  p.line_to(10, 10);
+  p.ClosePolygon();
+  p.ClosePolygon();
+  ASSERT_EQ(p.VertexCount(), 4u);
+  EXPECT_EQ(p.LastCommand(), 0x4Fu);
+  EXPECT_EQ(CommandAt(p, 0), 1u);
+  EXPECT_EQ(CommandAt(p, 1), 2u);
+}
+
+TEST(VectorPath, ConcatenateKeepsCommandsJoinTurnsMoveIntoLine) {
+  CTevPath a, b;
+  b.move_to(5, 5);
+  b.line_to(6, 6);
+
+  a.Concatenate(b);
+  EXPECT_EQ(CommandAt(a, 0), 1u);  // empty path: move stays a move
+
+  CTevPath c;
+  c.move_to(0, 0);
+  c.line_to(1, 1);
+  c.Join(b);
+  ASSERT_EQ(c.VertexCount(), 4u);
+  EXPECT_EQ(CommandAt(c, 2), 2u);  // the move became a line
+
+  // A first vertex within 1e-14 of the last one is dropped.
+  CTevPath d, e;
+  d.move_to(0, 0);
+  d.line_to(5, 5);
+  e.move_to(5 + 1e-15, 5);
+  e.line_to(9, 9);
+  d.Join(e);
+  ASSERT_EQ(d.VertexCount(), 3u);
+  double x, y;
+  d.vertex(2, &x, &y);
+  EXPECT_EQ(x, 9);
+}
+
+TEST(VectorArc, ZeroRadiusAddsNothing) {
+  CTevArc arc(50, 50, 0, 0, 2 * kPi, 0, false);
+  double x, y;
+  arc.rewind(0);
+  EXPECT_EQ(arc.vertex(&x, &y), 0u);
+
+  CTevPath p;
+  p.move_to(0, 0);
+  p.line_to(10, 0);
+  p.Join(arc);
+  EXPECT_EQ(p.VertexCount(), 2u);
+
+  CTevArc bad(0, 0, 5, 5, 0, std::nan(""), true);
+  bad.rewind(0);
+  EXPECT_EQ(bad.vertex(&x, &y), 0u);
 }
