@@ -285,21 +285,6 @@ unsigned CommandAt(CTevPath& p, unsigned i) {
 }
 }  // namespace
 
-TEST(VectorPath, CloseAppendsOnlyAfterAVertex) {
-  CTevPath p;
-  p.ClosePolygon();
-  EXPECT_EQ(p.VertexCount(), 0u);
-  p.move_to(0, 0);
-  p.line_to(10, 0);
-  p.line_to(10, 10);
-  p.ClosePolygon();
-  p.ClosePolygon();
-  ASSERT_EQ(p.VertexCount(), 4u);
-  EXPECT_EQ(p.LastCommand(), 0x4Fu);
-  EXPECT_EQ(CommandAt(p, 0), 1u);
-  EXPECT_EQ(CommandAt(p, 1), 2u);
-}
-
 TEST(VectorPath, ConcatenateKeepsCommandsJoinTurnsMoveIntoLine) {
   CTevPath a, b;
   b.move_to(5, 5);
