@@ -1,12 +1,13 @@
 // Combining, geometry, stretch and 8-bit blits on hand-made pictures.
 #include <gtest/gtest.h>
 
-#include "companions/dib_test_util.h"
-#include "companions/dibkernel/dib_kernel.h"
 #include <cmath>
 #include <cstring>
 #include <map>
+
+#include "companions/dib_test_util.h"
 #include "companions/dibkernel/dib_effects.h"
+#include "companions/dibkernel/dib_kernel.h"
 
 using namespace dibtest;
 using namespace DibKernel;

@@ -1,6 +1,5 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
 #include <cstring>
@@ -206,6 +205,7 @@ TEST(ImageIoGif, OneColourPictureAtTheHighestRatioStillLoads) {
   GifFreeMapObject(map);
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, file, IMAGE_FORMAT_GIF), IMAGEIO_OK) << pack.errorText;
+  ASSERT_TRUE(pack.picture);
   EXPECT_EQ(DibRow(pack.picture.get(), 1999)[2999], 1);
 }
 

@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
-
-#include "companions/imageio/dib_pixels.h"
-#include "companions/imageio/tev_image_io.h"
-#include "imageio_test_util.h"
 #include <unistd.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
 #include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/dib_pixels.h"
+#include "companions/imageio/tev_image_io.h"
+#include "imageio_test_util.h"
 
 using namespace TevImageIO;
 using namespace imageio_test;
@@ -144,6 +145,37 @@ std::vector<int> RoundTrip(int format, const char* ext, int n) {
     }
   std::filesystem::remove(path);
   return reds;
+}
+
+// AppendBlock links after a remembered tail: a block linked by hand after
+// it, and a Reset in between, must not put the chain out of order.
+TEST(BlockChain, AppendAfterHandLinksAndResets) {
+  auto tagged = [](int tag) {
+    auto b = std::make_unique<CTevSubImageBlock>();
+    b->delay = WORD(tag);
+    return b;
+  };
+  auto delays = [](const CTevImageInfoPack& pack) {
+    std::vector<int> out;
+    for (const CTevSubImageBlock* b = pack.next; b; b = b->next) {
+      EXPECT_EQ(b->next ? b->next->prev : b, b);
+      out.push_back(b->delay);
+    }
+    return out;
+  };
+  CTevImageInfoPack pack;
+  pack.AppendBlock(tagged(1));
+  pack.AppendBlock(tagged(2));
+  CTevSubImageBlock* raw = tagged(500).release();
+  raw->prev = pack.next->next;
+  pack.next->next->next = raw;
+  pack.AppendBlock(tagged(100));
+  EXPECT_EQ(delays(pack), (std::vector<int>{1, 2, 500, 100}));
+  pack.Reset();
+  pack.AppendBlock(tagged(101));
+  pack.AppendBlock(tagged(102));
+  EXPECT_EQ(delays(pack), (std::vector<int>{101, 102}));
+  EXPECT_EQ(pack.next->prev, &pack);
 }
 
 TEST(BlockChain, LongIconAndCursorFilesReadInOrder) {

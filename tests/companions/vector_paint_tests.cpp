@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "companions/vector/TevVectorRender.h"
-#include "vector_test_util.h"
 #include <cstring>
 #include <random>
 #include <vector>
+
+#include "companions/vector/TevVectorRender.h"
 #include "companions/vector/recursive_blur.h"
+#include "vector_test_util.h"
 
 using namespace TevVecLib;
 using lwtest::MakeDib;

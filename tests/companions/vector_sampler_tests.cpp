@@ -14,14 +14,14 @@
 #include <agg_trans_perspective.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
+#include "companions/vector/TevVectorRender.h"
 #include "companions/vector/bilinear_runs.h"
 #include "companions/vector/span_render.h"
 #include "vector_test_util.h"
-#include <cstdlib>
-#include "companions/vector/TevVectorRender.h"
 
 using namespace TevVecLib;
 using lwtest::MakeNoiseDib;
