@@ -60,16 +60,6 @@ TEST_F(ImageIoJpeg, AdobeCmykIsInvertedBack) {
   }
 }
 
-TEST_F(ImageIoJpeg, ScaledDecodeHalvesTheSize) {
-  CTevImageInfoPack pack;
-  pack.path = dir.File("rgb.jpg");
-  CTevJpegImportOptions half;
-  half.scaleDenominator = 2;
-  ASSERT_EQ(LoadImageW(pack, &half, nullptr), 0);
-  EXPECT_EQ(pack.width, 19);
-  EXPECT_EQ(pack.height, 12);
-}
-
 TEST_F(ImageIoJpeg, DamagedFilesFail) {
   std::vector<unsigned char> bytes = ReadBytes(dir.File("rgb.jpg"));
   // Cut in the middle of the entropy-coded data.

@@ -78,16 +78,6 @@ TEST(ShapeObject, RectangleFillsItsBoxWithOutline) {
   EXPECT_EQ(Px(d.get(), 0, 0)[3], 0);                        // transparent margin
 }
 
-TEST(ShapeObject, CustomPathTextDraws) {
-  CTevPath unit;
-  ASSERT_TRUE(ParseShapePathText("# triangle\nM 0 1\nL 0.5 0\nL 1 1\nZ\n", unit));
-  CTevShapeObj c(kShapeCustom, 40, 40);
-  ASSERT_TRUE(c.SetCustomPath(unit));
-  DibPtr d(c.Render());
-  ASSERT_TRUE(d);
-  EXPECT_GT(OpaqueCount(d.get()), 500);
-}
-
 // Through a byte buffer the shape comes back with the same properties and
 // renders pixel for pixel the same.
 TEST(ShapeObject, RoundTripRendersPixelEqual) {

@@ -117,20 +117,6 @@ TEST(VectorPaint, AliasedPaintHasNoPartialPixels) {
   EXPECT_EQ(Px(dst.get(), 1, 4)[3], 0);    // 40% covered rounds out
 }
 
-TEST(VectorPaint, MaskWeightsTheCoverage) {
-  auto dst = MakeDib(4, 1, 0);
-  CTevAlphaMaskBuffer mask(4, 1, 255);
-  mask.Set(1, 0, 0);
-  mask.Set(2, 0, 128);
-  CTevPath p = Rect(0, 0, 4, 1);
-  CTevRenderVectorObj r(0);
-  r.AddShapePath(p, CTevTransMatrix(), nullptr);
-  r.Paint32BitsDIBWithSoildColorX(dst.get(), &mask, 0xFFFFFF, 0, 1);
-  EXPECT_EQ(Px(dst.get(), 0, 0)[3], 255);
-  EXPECT_EQ(Px(dst.get(), 1, 0)[3], 0);
-  EXPECT_NEAR(Px(dst.get(), 2, 0)[3], 128, 1);
-}
-
 TEST(VectorPaint, LinearAndRadialGradients) {
   auto dst = MakeDib(64, 8, 0);
   CTevGradientColors g;
@@ -197,20 +183,6 @@ TEST(VectorTransformImage, QuarterTurnPutsPixelsInPlace) {
           ASSERT_NEAR(Px(dst.get(), H - 1 - y, x)[c], Px(src.get(), x, y)[c], filter == kFilterNearest ? 0 : 1)
               << "filter " << filter << " at " << x << "," << y;
   }
-}
-
-TEST(VectorBlur, SpreadsAlphaWithoutDarkening) {
-  auto layer = MakeDib(21, 21, 0x00FFFFFF);
-  for (int y = 9; y <= 11; ++y)
-    for (int x = 9; x <= 11; ++x) std::memset(DibRow(layer.get(), y) + x * 4, 0xFF, 4);
-  ASSERT_TRUE(BlurShadowDIB(layer.get(), 3.0));
-  const BYTE* c = Px(layer.get(), 10, 10);
-  const BYTE* n = Px(layer.get(), 14, 10);
-  EXPECT_LT(c[3], 255);
-  EXPECT_GT(n[3], 0);
-  EXPECT_GT(c[3], n[3]);
-  EXPECT_GE(n[0], 250);  // still white where it became visible
-  EXPECT_EQ(Px(layer.get(), 0, 0)[3], 0);
 }
 
 // The one-channel recursive blur against the four-channel one: a plane
