@@ -118,40 +118,6 @@ TEST_F(BannerCommand, RenderedPicturesSurviveAProjectRoundTrip) {
   EXPECT_EQ(Snapshot(reopened, false), Snapshot(m_doc, false));
 }
 
-// Each banner frame differs from the white background exactly where a clip
-// picture lies with some opacity (one kind of each family: moved, two-part,
-// scaled; the kinds' own geometry is BannerKinds').
-TEST_F(BannerCommand, KindsComposeTheTextWhereTheirClipsPlaceIt) {
-  for (int kind : {BANNER_SLIDE_LEFT, BANNER_MERGE_VERTICAL, BANNER_SPIN_GROW}) {
-    SCOPED_TRACE(BannerKindName(kind));
-    ASSERT_TRUE(m_doc.OnNewDocument(200, 60));
-    const BannerSettings s = Settings(kind, 3, kind, 3);
-    std::vector<CBannerClip> clips;
-    ASSERT_EQ(GenerateBanner(s, clips), BANNER_OK);
-    ASSERT_EQ(AddBannerFrames(m_doc, s), BANNER_OK);
-    ASSERT_EQ(m_doc.GetFrameCount(), 7);
-    for (int k = 0; k < 6; ++k) {
-      DibPtr frame = RenderFrame(m_doc, *m_doc.GetFrame(k + 1));
-      std::vector<bool> covered(200 * 60, false);
-      for (const CBannerSlot* slot : {&clips[std::size_t(k)].first, &clips[std::size_t(k)].second}) {
-        if (!slot->picture) continue;
-        const BITMAPINFOHEADER* pic = slot->picture->GetImage();
-        for (int y = 0; y < DibHeight(pic); ++y)
-          for (int x = 0; x < DibWidth(pic); ++x) {
-            const int cx = slot->x + x, cy = slot->y + y;
-            const int a = DibRow(pic, y)[4 * x + 3];
-            if (cx >= 0 && cy >= 0 && cx < 200 && cy < 60 && (a * (255 - slot->transparency) + 127) / 255 > 0)
-              covered[std::size_t(cy * 200 + cx)] = true;
-          }
-      }
-      int wrong = 0;
-      for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 200; ++x) wrong += (DibRow(frame.get(), y)[4 * x + 1] != 255) != covered[std::size_t(y * 200 + x)];
-      EXPECT_EQ(wrong, 0) << "frame " << k;
-    }
-  }
-}
-
 TEST_F(BannerCommand, ABannerRectangleCutsTextAndShadowToIt) {
   m_style.shadowKind = 4;
   BannerSettings whole = Settings(BANNER_SLIDE_RIGHT, 5, BANNER_GROW, 5);

@@ -3,7 +3,6 @@
 // index mapping gives (after trimming to the opaque bounding box).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 
 #include "companions/dibkernel/dib_kernel.h"
@@ -150,72 +149,4 @@ TEST(EffectPerformers, OptionsReachTheLibraryArguments) {
   DibPtr rolled(CDIB32::CreateBlank32BitsDIB(size.cx, size.cy));
   lroll.DoRender(rolled.get(), src, p);
   ExpectTrimmedPicture(roll.BuildFrameObject(*source, 2, 6), *source, std::move(rolled), POINT{30 - size.cx, 0});
-}
-
-TEST(EffectPerformers, MoveSliderStartsWhereTheRectanglesStopOverlapping) {
-  // A 10 x 4 picture: along the axes by its size, diagonally to the edge met
-  // first (the top edge at 45 degrees, the side at 10: 10 tan 10 = 1.76).
-  const struct {
-    int angle, x, y;
-  } starts[] = {{0, 10, 0}, {90, 0, -4}, {180, -10, 0}, {270, 0, 4}, {45, 4, -4}, {10, 10, -2}};
-  for (const auto& s : starts) {
-    const POINT p = CMoveSliderEffect::StartOffset(s.angle, 10, 4);
-    EXPECT_EQ(p.x, s.x) << s.angle;
-    EXPECT_EQ(p.y, s.y) << s.angle;
-  }
-  // Object mode cuts the moved picture to the canvas.
-  CMoveSliderEffect slider;
-  auto source = Source(10, 4, 20, 8);
-  slider.SetFlag(EFFECT_OBJECT_MODE, true);
-  slider.SetCanvasSize(32, 20);
-  auto ref = slider.BuildFrameObject(*source, 0, 3);  // at x = 28: 4 columns on the canvas
-  ASSERT_TRUE(ref);
-  EXPECT_NE(ref->m_pObject.get(), source->m_pObject.get());
-  EXPECT_EQ(ref->m_nX, 28);
-  EXPECT_EQ(ref->m_pObject->m_nWidth, 4);
-  EXPECT_EQ(std::memcmp(DibRow(ref->m_pObject->GetImage(), 1), DibRow(source->m_pObject->GetImage(), 1), 16), 0);
-}
-
-TEST(EffectPerformers, ZoomMagnifiesOrReducesAboutTheCentre) {
-  auto source = Source(40, 30, 10, 10);
-  BITMAPINFOHEADER* src = source->m_pObject->GetImage();
-  CZoomEffect zoom;
-  // Reduced: floor(W s + 0.5) x floor(H s + 0.5), centred.
-  zoom.SetFlag(EFFECT_SWITCH1, false);
-  auto small = zoom.BuildFrameObject(*source, 1, 4);  // s = 2 / 5
-  ASSERT_TRUE(small);
-  EXPECT_EQ(small->m_pObject->m_nWidth, 16);
-  EXPECT_EQ(small->m_pObject->m_nHeight, 12);
-  EXPECT_EQ(small->m_nX, 10 + (40 - 16) / 2);
-  EXPECT_EQ(small->m_nY, 10 + (30 - 12) / 2);
-  zoom.SetFlag(EFFECT_APPEAR, false);
-  auto last = zoom.BuildFrameObject(*source, 3, 4);  // s = 0: nothing
-  EXPECT_FALSE(last);
-  // Magnified: the source size, the centre pixel stays in place.
-  zoom.SetFlag(EFFECT_SWITCH1, true);
-  zoom.SetFlag(EFFECT_APPEAR, true);
-  auto big = zoom.BuildFrameObject(*source, 0, 3);
-  ASSERT_TRUE(big);
-  EXPECT_EQ(big->m_pObject->m_nWidth, 40);
-  EXPECT_EQ(big->m_nX, 10);
-  const BYTE* centre = DibRow(big->m_pObject->GetImage(), 15) + 4 * 20;
-  const BYTE* orig = DibRow(src, 15) + 4 * 20;
-  EXPECT_NEAR(centre[1], orig[1], 12);
-  EXPECT_EQ(centre[3], 255);
-}
-
-// (The rebuilt shadow: TransitionGenerator's object-mode test.)
-TEST(EffectPerformers, ObjectModeFadesFromTheSourceTransparency) {
-  auto source = Source(20, 16, 4, 4, 100);
-  source->m_pObject->m_nShadowKind = 1;
-  source->m_pObject->BuildShadow();
-  CEffectIrisWipe iris;
-  iris.SetFlag(EFFECT_OBJECT_MODE, true);
-  iris.SetFlag(EFFECT_FADE, true);
-  auto ref = iris.BuildFrameObject(*source, 1, 2);
-  ASSERT_TRUE(ref);
-  EXPECT_EQ(ref->m_nTransparency, 255 - 155 * 2 / 3);
-  // Frame mode gives no shadow.
-  iris.SetFlag(EFFECT_OBJECT_MODE, false);
-  EXPECT_FALSE(iris.BuildFrameObject(*source, 1, 2)->m_pObject->HasShadow());
 }
