@@ -159,14 +159,6 @@ TEST_F(TransitionGenerator, ObjectModeWithoutNewFramesUsesTheFramesAroundTheKeyF
   ASSERT_EQ(GenerateAndCheckUndo(20), TransitionStatus::Done);
   EXPECT_EQ(Delays(), (std::vector<int>{7, 1, 2, 40, 4}));
   ASSERT_TRUE(m_doc.OnEditUndo());
-
-  // The last frame disappearing: three copies of it without the object.
-  star.SetFlag(EFFECT_APPEAR, false);
-  m_doc.SelectSingleFrame(3);
-  ASSERT_EQ(GenerateAndCheckUndo(20), TransitionStatus::Done);
-  EXPECT_EQ(Delays(), (std::vector<int>{1, 2, 3, 40, 7, 7, 7}));
-  EXPECT_EQ(Visible(4), std::vector<int>{1});
-  EXPECT_TRUE(Visible(6).empty());  // the picture has vanished
 }
 
 TEST_F(TransitionGenerator, AFrameWithoutVisibleObjectsGivesMessage145AndChangesNothing) {
