@@ -187,8 +187,6 @@ TEST_F(BannerCommand, LongTextsAreRefusedOrGeneratedWithinLimits) {
 // driver's refusals.
 constexpr int kW = 200, kH = 60, kX0 = 30, kY0 = 12;
 
-int Trunc(long long product, int count) { return int(float(product) / float(count)); }
-
 class BannerKinds : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -308,8 +306,6 @@ TEST_F(BannerKinds, DriverRunsBothPhasesAndRefusesWhatItCannotGenerate) {
   CScriptedPrompt prompt;
   ASSERT_EQ(GenerateBanner(m_s, clips, &progress, &prompt), BANNER_OK);
   ASSERT_EQ(clips.size(), 7u);
-  EXPECT_EQ(clips[0].first.transparency, 2 * 255 / 3);
-  EXPECT_EQ(clips[3].first.y, kY0 - Trunc(kY0 + m_h, 4));
   EXPECT_TRUE(progress.Ended());
 
   struct Bad {

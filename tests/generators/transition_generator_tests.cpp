@@ -98,9 +98,6 @@ TEST_F(TransitionGenerator, FrameModeAppearInsertsFadedPicturesBeforeTheKeyFrame
   }
   for (int f : {0, 4, 5, 6}) EXPECT_FALSE(m_doc.m_frames[f]->m_refs[2]->m_bVisible);
   EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Fade");
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(key->m_nDelay, 2);
-  EXPECT_EQ(m_doc.GetFrameCount(), 4);
 }
 
 TEST_F(TransitionGenerator, DisappearLeavesAnEmptyLastFrameAfterTheKeyFrame) {
@@ -138,7 +135,6 @@ TEST_F(TransitionGenerator, ObjectModeInsertsFramesWithTheObjectHiddenAndShadowe
     EXPECT_EQ(m_doc.m_frames[2 + i]->m_refs[1 + i]->m_nX, 3);
   }
   EXPECT_EQ(Visible(5), (std::vector<int>{0, 4}));  // the key frame
-  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Blinds");
 }
 
 TEST_F(TransitionGenerator, ObjectModeWithoutNewFramesUsesTheFramesAroundTheKeyFrame) {
