@@ -108,7 +108,6 @@ TEST_F(TransitionGenerator, DisappearLeavesAnEmptyLastFrameAfterTheKeyFrame) {
   EXPECT_EQ(Visible(2), std::vector<int>{2});
   EXPECT_EQ(Visible(3), std::vector<int>{3});
   EXPECT_TRUE(Visible(4).empty());
-  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Iris Wipe");
 }
 
 TEST_F(TransitionGenerator, ObjectModeInsertsFramesWithTheObjectHiddenAndShadowedPictures) {
