@@ -87,31 +87,6 @@ TEST(Converter, IndexedTo8KeepsIndicesAndTable) {
   EXPECT_EQ(DibRow(wide.get(), 0)[5], 255);  // pixel 1 red
 }
 
-TEST(Converter, TrueColourToPaletteNearest) {
-  const auto pal = Palette({Bgra(0, 0, 0, 0), Bgra(255, 255, 255, 0), Bgra(0, 0, 200, 0), Bgra(0, 180, 0, 0)});
-  const auto* rgb = reinterpret_cast<const RGBQUAD*>(pal.data());
-  // Near black, near white, reddish, greenish, exact red; rows top first.
-  auto p24 = RawDib(5, 1, 24, true, {}, {{10, 5, 0, 250, 240, 255, 20, 10, 150, 30, 160, 40, 0, 0, 200}});
-  const BYTE want[5] = {0, 1, 2, 3, 2};
-  for (int bits : {8, 4}) {
-    DibPtr out(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), bits, rgb, 4));
-    ASSERT_TRUE(out);
-    EXPECT_EQ(out->biClrUsed, 4u);
-    EXPECT_EQ(std::memcmp(DibPalette(out.get()), pal.data(), 16), 0);
-    for (int x = 0; x < 5; ++x) {
-      BYTE v = bits == 8 ? DibRow(out.get(), 0)[x] : BYTE((DibRow(out.get(), 0)[x / 2] >> (x % 2 ? 0 : 4)) & 15);
-      EXPECT_EQ(v, want[x]) << bits << " bits, pixel " << x;
-    }
-  }
-  DibPtr mono(CBitmapConverter::ConvertTrueDibToLowBitsDib(AsDib(p24), 1, rgb, 2));
-  ASSERT_TRUE(mono);
-  EXPECT_EQ(DibRow(mono.get(), 0)[0], 0x40);  // only the near-white pixel is nearer white
-  DibPtr p32 = Make32(1, 1, Bgra(250, 250, 250, 0));
-  DibPtr from32(CBitmapConverter::ConvertTrueDibToLowBitsDib(p32.get(), 8, rgb, 4));
-  ASSERT_TRUE(from32);
-  EXPECT_EQ(DibRow(from32.get(), 0)[0], 1);
-}
-
 TEST(Converter, TwentyFourToLowerBitsChoosesPalette) {
   // Three colours fit in 4 bits: exact table in order of appearance.
   auto p24 = RawDib(3, 2, 24, false, {}, {{9, 9, 9, 1, 2, 3, 9, 9, 9}, {240, 220, 200, 1, 2, 3, 240, 220, 200}});

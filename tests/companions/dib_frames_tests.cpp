@@ -61,48 +61,6 @@ TEST(CompareFrame, MasksPalettesSizesAndDepths) {
   EXPECT_FALSE(CompareFrame(c.get(), nullptr, d.get(), nullptr));
 }
 
-TEST(CropFrame, CutsPictureAndMaskToTheClippedRegion) {
-  DibPtr img = Make8(6, 5);
-  for (LONG y = 0; y < 5; ++y)
-    for (LONG x = 0; x < 6; ++x) DibRow(img.get(), y)[x] = BYTE(y * 10 + x);
-  DibPtr mask = MakeMask(6, 5, false);
-  CMaskedBitmapTransform::FillMaskDIBBits(mask.get(), RECT{2, 1, 3, 2}, true);
-  BITMAPINFOHEADER *ni = nullptr, *nm = nullptr;
-  ASSERT_TRUE(CropFrame(img.get(), mask.get(), RECT{2, 1, 9, 3}, &ni, &nm));
-  DibPtr oi(ni), om(nm);
-  ASSERT_EQ(DibWidth(oi.get()), 4);
-  ASSERT_EQ(DibHeight(oi.get()), 2);
-  EXPECT_EQ(DibRow(oi.get(), 0)[0], 12);
-  EXPECT_EQ(DibRow(oi.get(), 1)[3], 25);
-  EXPECT_EQ(DibPalette(oi.get())[40].rgbBlue, 40);
-  EXPECT_TRUE(MaskAt(om.get(), 0, 0));
-  EXPECT_FALSE(MaskAt(om.get(), 1, 0));
-  EXPECT_FALSE(MaskAt(om.get(), 0, 1));
-  EXPECT_FALSE(CropFrame(img.get(), mask.get(), RECT{6, 0, 8, 2}, &ni, &nm));  // nothing left
-}
-
-TEST(SpiltEmbededDIB, TheSmallestDifferingBox) {
-  DibPtr a = Make8(8, 6, 4);
-  CSpiltEmbededDIB s;
-  DibPtr c = Make8(8, 6, 4);
-  DibRow(c.get(), 3)[5] = 7;
-  DibRow(c.get(), 4)[2] = 8;
-  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, c.get(), nullptr, POINT{2, 2}));
-  ASSERT_TRUE(s.IsCanSpilt());
-  ASSERT_FALSE(s.IsEqual());
-  EXPECT_EQ(s.DiffRect(), (RECT{4, 5, 8, 7}));
-  BITMAPINFOHEADER *img = nullptr, *mask = nullptr;
-  POINT pos{};
-  bool transparent = false;
-  ASSERT_TRUE(s.SplitOpacity(&img, &mask, &pos, &transparent));
-  DibPtr oi(img), om(mask);
-  EXPECT_EQ(pos.x, 4);
-  EXPECT_EQ(pos.y, 5);
-  EXPECT_TRUE(transparent);
-  EXPECT_EQ(DibRow(oi.get(), 0)[3], 7);
-  EXPECT_EQ(DibRow(oi.get(), 1)[0], 8);
-}
-
 // Random frame pairs: a split exists exactly when B covers every pixel A
 // shows, and whichever split is used, drawing it over A shows B.
 TEST(SpiltEmbededDIB, EverySplitDrawnOverTheFirstFrameGivesTheSecond) {

@@ -102,21 +102,6 @@ TEST(VectorPaint, StrokeSolidColourAndAlphaOnly) {
   EXPECT_EQ(PxU(glow.get(), 20, 3), 0x00FFFFFFu);
 }
 
-TEST(VectorPaint, AliasedPaintHasNoPartialPixels) {
-  auto dst = MakeDib(10, 10, 0);
-  CTevPath p = Rect(1.6, 1.6, 7.6, 7.6);
-  CTevRenderVectorObj r(0);
-  r.AddShapePath(p, CTevTransMatrix(), nullptr);
-  r.Paint32BitsDIBWithSoildColorX(dst.get(), nullptr, 0xFFFFFF, 0, 0);
-  for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 10; ++x) {
-      BYTE a = Px(dst.get(), x, y)[3];
-      EXPECT_TRUE(a == 0 || a == 255);
-    }
-  EXPECT_EQ(Px(dst.get(), 7, 4)[3], 255);  // 60% covered rounds in
-  EXPECT_EQ(Px(dst.get(), 1, 4)[3], 0);    // 40% covered rounds out
-}
-
 TEST(VectorPaint, LinearAndRadialGradients) {
   auto dst = MakeDib(64, 8, 0);
   CTevGradientColors g;
@@ -233,58 +218,7 @@ TEST(VectorBlurPlane, MatchesTheFourChannelBlurOnEveryShapeAndRadius) {
     }
 }
 
-TEST(VectorBlurPlane, SpreadsAPointAndLeavesZerosAlone) {
-  const int w = 21, h = 21;
-  std::vector<BYTE> plane(std::size_t(w) * h, 0);
-  RecursiveBlur1(plane.data(), w, h, w, 5);
-  for (BYTE v : plane) ASSERT_EQ(v, 0);
-  plane[10 * w + 10] = 255;
-  RecursiveBlur1(plane.data(), w, h, w, 3);
-  const BYTE centre = plane[10 * w + 10], near = plane[10 * w + 12], far = plane[10 * w + 20];
-  EXPECT_LT(centre, 255);
-  EXPECT_GT(centre, near);
-  EXPECT_GT(near, far);
-  EXPECT_EQ(plane[10 * w + 8], near);  // symmetric about the point
-}
-
-// Path building rules and degenerate arcs of the vector renderer (matrices
-// and arc directions are checked through the painting tests).
-namespace {
-
-unsigned CommandAt(CTevPath& p, unsigned i) {
-  double x, y;
-  return p.vertex(i, &x, &y);
-}
-}  // namespace
-
-TEST(VectorPath, ConcatenateKeepsCommandsJoinTurnsMoveIntoLine) {
-  CTevPath a, b;
-  b.move_to(5, 5);
-  b.line_to(6, 6);
-
-  a.Concatenate(b);
-  EXPECT_EQ(CommandAt(a, 0), 1u);  // empty path: move stays a move
-
-  CTevPath c;
-  c.move_to(0, 0);
-  c.line_to(1, 1);
-  c.Join(b);
-  ASSERT_EQ(c.VertexCount(), 4u);
-  EXPECT_EQ(CommandAt(c, 2), 2u);  // the move became a line
-
-  // A first vertex within 1e-14 of the last one is dropped.
-  CTevPath d, e;
-  d.move_to(0, 0);
-  d.line_to(5, 5);
-  e.move_to(5 + 1e-15, 5);
-  e.line_to(9, 9);
-  d.Join(e);
-  ASSERT_EQ(d.VertexCount(), 3u);
-  double x, y;
-  d.vertex(2, &x, &y);
-  EXPECT_EQ(x, 9);
-}
-
+// Degenerate arcs add no vertices.
 TEST(VectorArc, ZeroRadiusAddsNothing) {
   CTevArc arc(50, 50, 0, 0, 2 * kPi, 0, false);
   double x, y;

@@ -248,19 +248,3 @@ TEST(VectorScaledFilter, MatchesTheGeneralFilter) {
         }
   }
 }
-
-TEST(VectorScaledFilter, FlatPictureStaysExact) {
-  auto src = MakeDib(19, 11, 0xFF3C7AB4);
-  for (int filter : {kFilterHanning, kFilterBicubic, kFilterMitchell, kFilterSpline36, kFilterLanczos})
-    for (double s : {4.0, 0.7}) {
-      SCOPED_TRACE(::testing::Message() << "filter " << filter << " scale " << s);
-      auto dst = MakeDib(30, 20, 0);
-      CTevRenderVectorObj r(0);
-      CTevPath p = Rect(0, 0, 30, 20);
-      r.AddShapePath(p, CTevTransMatrix(), nullptr);
-      ASSERT_TRUE(r.Paint32BitsDIBWithImageX(dst.get(), nullptr, src.get(), CTevTransMatrix(s, 0, 0, s, 0, 0),
-                                             kComposeCopy, 1, filter, kEdgeClamp));
-      for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 30; ++x) ASSERT_EQ(lwtest::PxU(dst.get(), x, y), 0xFF3C7AB4u) << x << "," << y;
-    }
-}
