@@ -178,13 +178,6 @@ TEST_F(ImageIoPsd, LayersBottomToTopWithTransparencyVisibilityAndNames) {
   EXPECT_EQ(CLoadPsdImgModule::IsPSDFileContainMultiLayers(dir.File("negative.psd")), 0);
   EXPECT_EQ(CLoadPsdImgModule::IsPSDFileContainMultiLayers(dir.File("cutlayers.psd")), 0);
 
-  // A file without layers opened as layers gives its merged picture as one opaque, visible layer.
-  CTevImageInfoPack flat;
-  flat.path = dir.File("flat.psd");
-  ASSERT_EQ(LoadImageW(flat, &layers, nullptr), 0);
-  EXPECT_EQ(flat.BlockCount(), 1u);
-  EXPECT_EQ(flat.byteA, 0);
-  EXPECT_EQ(flat.byteB, 1);
 }
 
 TEST_F(ImageIoPsd, DamagedAndUnsupportedFilesFail) {
