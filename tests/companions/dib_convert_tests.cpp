@@ -28,67 +28,6 @@ TEST(ConvertTo32, IndexPastTheTableReadsBlack) {
   }
 }
 
-TEST(ConvertTo32, SixteenBitsAndBitFields) {
-  for (bool topDown : {false, true}) {
-    // 5-5-5: red, green, blue, and 16/31 grey (rounds to 132).
-    auto p555 = RawDib(3, 2, 16, topDown, {}, {{0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00}, {0x10, 0x42}});
-    DibPtr out(CDIB32::ConvertTo32BitsDIB(AsDib(p555)));
-    ASSERT_TRUE(out);
-    EXPECT_EQ(Get32(out.get(), 0, 0), Bgra(0, 0, 255, 255));
-    EXPECT_EQ(Get32(out.get(), 1, 0), Bgra(0, 255, 0, 255));
-    EXPECT_EQ(Get32(out.get(), 2, 0), Bgra(255, 0, 0, 255));
-    EXPECT_EQ(Get32(out.get(), 0, 1), Bgra(132, 132, 132, 255));
-    EXPECT_EQ(Get32(out.get(), 1, 1), Bgra(0, 0, 0, 255));
-    // 5-6-5 through bit fields: 32/63 green rounds to 130.
-    std::vector<BYTE> masks = {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
-    auto p565 = RawDib(2, 1, 16, topDown, masks, {{0xFF, 0xFF, 0x00, 0x04}}, BI_BITFIELDS);
-    out.reset(CDIB32::ConvertTo32BitsDIB(AsDib(p565)));
-    ASSERT_TRUE(out);
-    EXPECT_EQ(Get32(out.get(), 0, 0), Bgra(255, 255, 255, 255));
-    EXPECT_EQ(Get32(out.get(), 1, 0), Bgra(0, 130, 0, 255));
-    // 32-bit bit fields in R-G-B-x order swap into BGRA, opaque.
-    std::vector<BYTE> rgbx = {0xFF, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0};
-    auto p32 = RawDib(1, 1, 32, topDown, rgbx, {{10, 20, 30, 0}}, BI_BITFIELDS);
-    out.reset(CDIB32::ConvertTo32BitsDIB(AsDib(p32)));
-    ASSERT_TRUE(out);
-    EXPECT_EQ(Get32(out.get(), 0, 0), Bgra(30, 20, 10, 255));
-    // The 32-bit routines take such a DIB only with the BGRA masks.
-    EXPECT_EQ(CBitmapConverter::Convert32BitsTo24Bits(AsDib(p32)), nullptr);
-    std::vector<BYTE> bgra = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
-    auto std32 = RawDib(1, 1, 32, topDown, bgra, {{10, 20, 30, 40}}, BI_BITFIELDS);
-    DibPtr narrow(CBitmapConverter::Convert32BitsTo24Bits(AsDib(std32)));
-    ASSERT_TRUE(narrow);
-    EXPECT_EQ(DibRow(narrow.get(), 0)[2], 30);
-  }
-}
-
-TEST(Converter, IndexedTo8KeepsIndicesAndTable) {
-  auto one = RawDib(10, 2, 1, true, Palette({kRed, kBlue}), {{0xB0, 0x40}, {0x00, 0x80}}, BI_RGB, 2);
-  DibPtr out(CBitmapConverter::Convert1BitsDibTo8BitsDib(AsDib(one)));
-  ASSERT_TRUE(out);
-  ASSERT_EQ(out->biBitCount, 8);
-  EXPECT_EQ(out->biClrUsed, 2u);
-  EXPECT_EQ(std::memcmp(DibPalette(out.get()), Palette({kRed, kBlue}).data(), 8), 0);
-  const BYTE want0[10] = {1, 0, 1, 1, 0, 0, 0, 0, 0, 1};
-  EXPECT_EQ(std::memcmp(DibRow(out.get(), 0), want0, 10), 0);
-  EXPECT_EQ(DibRow(out.get(), 1)[8], 1);
-  EXPECT_EQ(DibRow(out.get(), 1)[9], 0);
-
-  auto four = RawDib(3, 1, 4, false, std::vector<BYTE>(64, 7), {{0xF1, 0xA0}});
-  out.reset(CBitmapConverter::Convert4BitsDibTo8BitsDib(AsDib(four)));
-  ASSERT_TRUE(out);
-  EXPECT_EQ(out->biClrUsed, 16u);
-  EXPECT_EQ(DibRow(out.get(), 0)[0], 15);
-  EXPECT_EQ(DibRow(out.get(), 0)[1], 1);
-  EXPECT_EQ(DibRow(out.get(), 0)[2], 10);
-
-  DibPtr wide(CBitmapConverter::ConvertDIBTo24Bits(AsDib(one)));
-  ASSERT_TRUE(wide);
-  ASSERT_EQ(wide->biBitCount, 24);
-  EXPECT_EQ(DibRow(wide.get(), 0)[0], 255);  // pixel 0 blue
-  EXPECT_EQ(DibRow(wide.get(), 0)[5], 255);  // pixel 1 red
-}
-
 TEST(Converter, TwentyFourToLowerBitsChoosesPalette) {
   // Three colours fit in 4 bits: exact table in order of appearance.
   auto p24 = RawDib(3, 2, 24, false, {}, {{9, 9, 9, 1, 2, 3, 9, 9, 9}, {240, 220, 200, 1, 2, 3, 240, 220, 200}});

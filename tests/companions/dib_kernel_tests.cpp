@@ -1,5 +1,5 @@
-// Creation and the 32-bit blend blits: arithmetic, clipping, zoom sampling,
-// and the plain and fast twins giving the same bytes.
+// The 32-bit blend blits: arithmetic, clipping, and every vector kernel
+// giving the plain kernel's bytes.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -87,53 +87,6 @@ TEST(BitBlt32, ClipsAtEveryEdge) {
                   << px << "," << py << " at " << x << "," << y;
             }
         }
-}
-
-// Source pixel colours encode their coordinates.
-DibPtr CoordSource(int w, int h) {
-  DibPtr src = Make32(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) Set32(src.get(), x, y, Bgra(x, y, 200, 255));
-  return src;
-}
-const std::uint32_t kBack = Bgra(9, 9, 9, 255);
-
-TEST(ZoomIn32, SourcePixelFillsItsBlock) {
-  for (auto zoom : {&CDIB32::ZoomIn32DIB, &CDIB32::ZoomIn32DIBMMX}) {
-    DibPtr src = CoordSource(2, 2);
-    DibPtr dst = Make32(10, 8, kBack);
-    // Pixel (i, j) covers (1 + (1 + i) * 3 .. +2, 1 + (0 + j) * 3 .. +2).
-    ASSERT_TRUE(zoom(dst.get(), POINT{1, 1}, src.get(), POINT{1, 0}, 3, 0));
-    for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 10; ++x) {
-        bool inside = x >= 4 && x < 10 && y >= 1 && y < 7;
-        std::uint32_t want = inside ? Bgra((x - 4) / 3, (y - 1) / 3, 200, 255) : kBack;
-        ASSERT_EQ(Get32(dst.get(), x, y), want) << x << "," << y;
-      }
-  }
-}
-
-TEST(ZoomOut32, SamplesEveryFthCanvasPixel) {
-  for (auto zoom : {&CDIB32::ZoomOut32DIB, &CDIB32::ZoomOut32DIBMMX}) {
-    DibPtr src = CoordSource(7, 6);
-    DibPtr dst = Make32(6, 5, kBack);
-    // Destination (X, Y) from origin (1, 0) shows source (2X - 1, 2Y - 2).
-    ASSERT_TRUE(zoom(dst.get(), POINT{1, 0}, src.get(), POINT{1, 2}, 2, 0));
-    for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < 6; ++x) {
-        int sx = (x - 1) * 2 - 1, sy = y * 2 - 2;
-        bool inside = sx >= 0 && sx < 7 && sy >= 0 && sy < 6;
-        ASSERT_EQ(Get32(dst.get(), x, y), inside ? Bgra(sx, sy, 200, 255) : kBack) << x << "," << y;
-      }
-    // Negative position and origin: (X, Y) = (x + 3, y + 3) shows (3X + 4, 3Y + 4).
-    DibPtr src2 = CoordSource(20, 20);
-    DibPtr dst2 = Make32(4, 4, kBack);
-    ASSERT_TRUE(zoom(dst2.get(), POINT{-3, -3}, src2.get(), POINT{-4, -4}, 3, 0));
-    EXPECT_EQ(Get32(dst2.get(), 0, 0), Bgra(13, 13, 200, 255));
-    EXPECT_EQ(Get32(dst2.get(), 1, 0), Bgra(16, 13, 200, 255));
-    EXPECT_EQ(Get32(dst2.get(), 2, 2), Bgra(19, 19, 200, 255));
-    EXPECT_EQ(Get32(dst2.get(), 3, 3), kBack);
-  }
 }
 
 // Every vector kernel this machine runs against the plain one: all source

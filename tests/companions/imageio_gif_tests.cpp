@@ -150,18 +150,6 @@ TEST(ImageIoGif, EveryFrameWithItsControlBytesPositionAndPixels) {
   }
 }
 
-TEST(ImageIoGif, FirstImageOnlyAndNoLoopExtension) {
-  TempDir dir;
-  WriteGif(dir.File("a.gif"), 20, 10, -1, kFrames);
-  CTevImageInfoPack pack;
-  pack.path = dir.File("a.gif");
-  auto options = CTevImgImportOptions::NewImportOptions(IMAGE_FORMAT_GIF);
-  options->As<CTevMultiImageImportOptions>()->allImages = 0;
-  ASSERT_EQ(LoadImageW(pack, options.get(), nullptr), 0) << pack.errorText;
-  EXPECT_EQ(pack.BlockCount(), 1u);
-  EXPECT_EQ(pack.loopCount, -1);
-}
-
 // A file cut inside the third image keeps the two whole ones; cut inside the
 // first, or damaged at the start, it fails.
 TEST(ImageIoGif, TruncatedFileKeepsWholeFramesAndBadFilesFail) {

@@ -234,15 +234,3 @@ TEST(ImageIoPng, FailedSaveKeepsOldFile) {
   EXPECT_EQ(SavePng(empty, dir.File("keep.png")), IMAGEIO_ERR_ARGUMENT);
   EXPECT_EQ(ReadBytes(dir.File("keep.png")), before);
 }
-
-// A PNG named and announced as BMP is still read, as PNG.
-TEST(ImageIoPng, ContentDecidesTheReader) {
-  TempDir dir;
-  CTevImageInfoPack pack;
-  pack.picture = MakeTestDib32();
-  ASSERT_EQ(SavePng(pack, dir.File("p.bmp")), 0);
-  CTevImageInfoPack in;
-  ASSERT_EQ(Load(in, dir.File("p.bmp"), IMAGE_FORMAT_BMP), 0) << in.errorText;
-  EXPECT_EQ(in.format, IMAGE_FORMAT_PNG);
-  EXPECT_EQ(FirstDifference(DibToRgba(in.picture.get()), DibToRgba(pack.picture.get())), -1);
-}

@@ -1,5 +1,5 @@
-// Shape and text objects: rendering, partial texts and the serialized
-// records (the half-tone parts: BannerKinds' merge test).
+// Shape and text objects: the serialized records, damaged records, and
+// text in Latin and CJK fonts.
 #include <gtest/gtest.h>
 
 #include "companions/shapes/TevCustomPathLib.h"
@@ -7,7 +7,6 @@
 
 using namespace TevCustomPathLibV;
 using lwtest::Px;
-using lwtest::PxU;
 
 // fontconfig leaks a few bytes while it parses its XML configuration the
 // first time; that is not ours to free.
@@ -58,25 +57,6 @@ CTevTextObj LatinText() {
 }
 
 }  // namespace
-
-TEST(ShapeObject, RectangleFillsItsBoxWithOutline) {
-  CTevShapeObj s(kShapeRectangle, 20, 10);
-  s.RenderProps().fillColour = RGB(255, 0, 0);
-  s.RenderProps().outlineColour = RGB(0, 255, 0);
-  s.RenderProps().outlineWidth = 2;
-  double w, h;
-  s.SetScale(2, 3);
-  s.GetNaturalSize(&w, &h);
-  EXPECT_DOUBLE_EQ(w, 40);
-  EXPECT_DOUBLE_EQ(h, 30);
-  POINT o;
-  DibPtr d(s.Render(&o));
-  ASSERT_TRUE(d);
-  // The box (0,0)-(40,30) sits at -o in the picture.
-  EXPECT_EQ(PxU(d.get(), 20 - o.x, 15 - o.y), 0xFFFF0000u);  // red inside
-  EXPECT_EQ(PxU(d.get(), 20 - o.x, 0 - o.y), 0xFF00FF00u);   // green on the edge
-  EXPECT_EQ(Px(d.get(), 0, 0)[3], 0);                        // transparent margin
-}
 
 // Through a byte buffer the shape comes back with the same properties and
 // renders pixel for pixel the same.
@@ -153,38 +133,6 @@ TEST(TextObject, LatinAndCjkRenderVisibleGlyphs) {
   EXPECT_GT(OpaqueCount(c.get()), 300);
   cjk.GetSourceSize(&w, &h);
   EXPECT_GT(w, 4 * 30 * 0.8);  // four full-width characters, not empty boxes
-}
-
-TEST(TextObject, PartialTextSitsWhereItLiesInTheWholeText) {
-  CTevTextObj t;
-  t.SetText("AB CD");
-  t.RenderProps().fillColour = RGB(0, 0, 0);
-  DibPtr full(t.Render());
-  ASSERT_TRUE(full);
-  EXPECT_EQ(t.RenderPartial(0, nullptr), nullptr);
-  std::size_t n = t.CharacterCount();
-  ASSERT_EQ(n, 5u);
-  int lastWidth = 0;
-  for (std::size_t k = 1; k <= n; ++k) {
-    POINT off{};
-    DibPtr part(t.RenderPartial(k, &off));
-    ASSERT_TRUE(part) << k;
-    EXPECT_GE(DibWidth(part.get()), lastWidth);
-    lastWidth = DibWidth(part.get());
-    // Every opaque pixel of the part is the same pixel of the whole text.
-    for (int y = 0; y < DibHeight(part.get()); ++y)
-      for (int x = 0; x < DibWidth(part.get()); ++x)
-        if (Px(part.get(), x, y)[3] == 255) {
-          int fx = x + off.x, fy = y + off.y;
-          ASSERT_TRUE(fx >= 0 && fy >= 0 && fx < DibWidth(full.get()) && fy < DibHeight(full.get()));
-          ASSERT_EQ(Px(full.get(), fx, fy)[3], 255) << k << " at " << x << "," << y;
-        }
-  }
-  POINT off{};
-  DibPtr all(t.RenderPartial(n, &off));
-  EXPECT_EQ(off.x, 0);
-  EXPECT_EQ(off.y, 0);
-  EXPECT_TRUE(SamePixels(all.get(), full.get()));
 }
 
 TEST(TextObject, SerializedTextRendersPixelEqualAndRejectsDamage) {

@@ -1,5 +1,5 @@
-// Path painting, image transforms and blur of the vector renderer: golden
-// pixels inside, outside and on the edges.
+// Clipping, image transforms and blur of the vector renderer: golden pixels
+// inside, outside and on the edges.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -81,74 +81,6 @@ TEST(VectorClip, RingWithOppositeInnerOutlineLeavesTheHoleUntouched) {
   EXPECT_EQ(PxU(dst.get(), 32, 32), 0u);                     // the hole
   EXPECT_EQ(PxU(dst.get(), 32, 12), PxU(src.get(), 32, 12));  // on the ring
   EXPECT_EQ(PxU(dst.get(), 1, 1), 0u);                       // outside the disc
-}
-
-TEST(VectorPaint, StrokeSolidColourAndAlphaOnly) {
-  auto layer = MakeDib(40, 20, 0x00FFFFFF);
-  CTevPath line;
-  line.move_to(0, 10);
-  line.line_to(40, 10);
-  CTevRenderVectorObj r(0);
-  r.AddShapeStrokenPath(line, CTevTransMatrix(), 4.0, nullptr);
-  ASSERT_TRUE(r.Paint32BitsDIBWithSoildColorX(layer.get(), nullptr, 0x0000FF, 0, 1));
-  EXPECT_EQ(PxU(layer.get(), 20, 9), 0xFFFF0000u);  // red, opaque (BGRA)
-  EXPECT_EQ(PxU(layer.get(), 20, 11), 0xFFFF0000u);
-  EXPECT_EQ(PxU(layer.get(), 20, 14), 0x00FFFFFFu);  // beyond half the width
-  EXPECT_EQ(PxU(layer.get(), 20, 3), 0x00FFFFFFu);
-
-  auto glow = MakeDib(40, 20, 0x00FFFFFF);
-  ASSERT_TRUE(r.Paint32BitsDIBWithSoildColorX(glow.get(), nullptr, 0, -1, 1));
-  EXPECT_EQ(PxU(glow.get(), 20, 10), 0xFFFFFFFFu);  // alpha set, colour kept
-  EXPECT_EQ(PxU(glow.get(), 20, 3), 0x00FFFFFFu);
-}
-
-TEST(VectorPaint, LinearAndRadialGradients) {
-  auto dst = MakeDib(64, 8, 0);
-  CTevGradientColors g;
-  g.AddColorStop(0, 0x000000);
-  g.AddColorStop(1, 0xFFFFFF);
-  CTevPath p = Rect(0, 0, 64, 8);
-  CTevRenderVectorObj r(0);
-  r.AddShapePath(p, CTevTransMatrix(), nullptr);
-  TevGradientGeometry lin;
-  lin.x1 = 0, lin.y1 = 0, lin.x2 = 64, lin.y2 = 0;
-  ASSERT_TRUE(r.Paint32BitsDIBWithGradientX(dst.get(), nullptr, g, lin, 0, 1));
-  EXPECT_LT(Px(dst.get(), 0, 4)[1], 8);
-  EXPECT_GT(Px(dst.get(), 63, 4)[1], 247);
-  for (int x = 1; x < 64; ++x) EXPECT_GE(Px(dst.get(), x, 4)[1], Px(dst.get(), x - 1, 4)[1]);
-
-  TevGradientGeometry rad;
-  rad.kind = TevGradientGeometry::Radial;
-  rad.x1 = 32, rad.y1 = 4, rad.radius = 32;
-  ASSERT_TRUE(r.Paint32BitsDIBWithGradientX(dst.get(), nullptr, g, rad, 0, 1));
-  EXPECT_LT(Px(dst.get(), 32, 4)[1], Px(dst.get(), 50, 4)[1]);
-  EXPECT_NEAR(Px(dst.get(), 50, 4)[1], Px(dst.get(), 13, 4)[1], 10);
-}
-
-TEST(VectorPerspective, OwnCornersReproduceThePicture) {
-  const int W = 33, H = 21;
-  auto src = MakeNoiseDib(W, H, 11);
-  auto dst = MakeDib(W, H, 0);
-  const double quad[8] = {0, 0, double(W), 0, double(W), double(H), 0, double(H)};
-  ASSERT_TRUE(BulidPerspective(dst.get(), src.get(), quad));
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) ASSERT_EQ(PxU(dst.get(), x, y), PxU(src.get(), x, y)) << x << "," << y;
-}
-
-TEST(VectorPerspective, TrapezoidStaysInsideItsQuadAndEdgeOnDrawsNothing) {
-  const int W = 40, H = 40;
-  auto src = MakeDib(W, H, 0xFF00FF00);
-  auto dst = MakeDib(W, H, 0);
-  const double quad[8] = {10, 5, 30, 5, 38, 35, 2, 35};
-  ASSERT_TRUE(BulidPerspective(dst.get(), src.get(), quad));
-  EXPECT_EQ(PxU(dst.get(), 20, 20), 0xFF00FF00u);
-  EXPECT_EQ(PxU(dst.get(), 3, 6), 0u);    // left of the slanted edge
-  EXPECT_EQ(PxU(dst.get(), 20, 37), 0u);  // below the quad
-
-  auto untouched = MakeDib(W, H, 0x11223344);
-  const double edgeOn[8] = {20, 0, 20, 0, 20, 40, 20, 40};
-  EXPECT_FALSE(BulidPerspective(untouched.get(), src.get(), edgeOn));
-  EXPECT_EQ(PxU(untouched.get(), 20, 20), 0x11223344u);
 }
 
 TEST(VectorTransformImage, QuarterTurnPutsPixelsInPlace) {
