@@ -9,7 +9,7 @@ set(LW_ZH_CN_TESTS
   editing_add_files_action_tests editing_edit_manager_tests editing_frame_actions_tests
   editing_object_commands_tests
   export_html_publish_tests export_video_export_tests
-  generators_banner_command_tests generators_banner_kinds_tests generators_effect_performers_tests
+  generators_banner_command_tests generators_effect_performers_tests
   generators_transition_generator_tests)
 
 # lw_test_language(TARGET OUT): OUT = the LANGUAGE value for TARGET's tests

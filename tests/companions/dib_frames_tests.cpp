@@ -1,6 +1,5 @@
-// Frame comparison, cropping, mask filling and the frame splitter. The
-// splitter is checked the way a GIF viewer uses its output: drawing the split
-// over the first frame must give the second frame exactly.
+// The frame splitter, checked the way a GIF viewer uses its output: drawing
+// the split over the first frame must give the second frame exactly.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -41,105 +40,6 @@ struct Screen {
         if (MaskAt(mask, x, y)) at(pos.x + x, pos.y + y) = DibRow(img, y)[x];
   }
 };
-
-TEST(CompareFrame, MasksPalettesSizesAndDepths) {
-  DibPtr a = Make8(5, 4, 3), b = Make8(5, 4, 3);
-  DibPtr ma = MakeMask(5, 4, true), mb = MakeMask(5, 4, true);
-  EXPECT_TRUE(CompareFrame(a.get(), nullptr, b.get(), mb.get()));  // all-set mask equals no mask
-  CMaskedBitmapTransform::FillMaskDIBBits(ma.get(), RECT{1, 1, 3, 2}, false);
-  CMaskedBitmapTransform::FillMaskDIBBits(mb.get(), RECT{1, 1, 3, 2}, false);
-  DibRow(b.get(), 1)[2] = 99;  // hidden by both masks
-  EXPECT_TRUE(CompareFrame(a.get(), ma.get(), b.get(), mb.get()));
-  EXPECT_FALSE(CompareFrame(a.get(), nullptr, b.get(), mb.get()));
-  DibRow(b.get(), 3)[4] = 99;  // visible
-  EXPECT_FALSE(CompareFrame(a.get(), ma.get(), b.get(), mb.get()));
-  // Indexes compare by colour.
-  DibPtr c = Make8(3, 3, 7), d = Make8(3, 3, 9);
-  DibPalette(d.get())[9] = DibPalette(c.get())[7];
-  EXPECT_TRUE(CompareFrame(c.get(), nullptr, d.get(), nullptr));
-  DibPalette(d.get())[9].rgbRed ^= 1;
-  EXPECT_FALSE(CompareFrame(c.get(), nullptr, d.get(), nullptr));
-  DibPtr d32(CDIB32::CreateSimple32BitsDIB(5, 4, 0x102030, 255)), e32(DibCopy(d32.get()));
-  EXPECT_FALSE(CompareFrame(a.get(), nullptr, c.get(), nullptr));
-  EXPECT_FALSE(CompareFrame(a.get(), nullptr, d32.get(), nullptr));
-  EXPECT_FALSE(CompareFrame(nullptr, nullptr, b.get(), nullptr));
-  EXPECT_TRUE(CompareFrame(e32.get(), nullptr, d32.get(), nullptr));
-  DibRow(e32.get(), 2)[7] = 1;
-  EXPECT_FALSE(CompareFrame(e32.get(), nullptr, d32.get(), nullptr));
-}
-
-TEST(CropFrame, CutsPictureAndMaskToTheClippedRegion) {
-  DibPtr img = Make8(6, 5);
-  for (LONG y = 0; y < 5; ++y)
-    for (LONG x = 0; x < 6; ++x) DibRow(img.get(), y)[x] = BYTE(y * 10 + x);
-  DibPtr mask = MakeMask(6, 5, false);
-  CMaskedBitmapTransform::FillMaskDIBBits(mask.get(), RECT{2, 1, 3, 2}, true);
-  BITMAPINFOHEADER *ni = nullptr, *nm = nullptr;
-  ASSERT_TRUE(CropFrame(img.get(), mask.get(), RECT{2, 1, 9, 3}, &ni, &nm));
-  DibPtr oi(ni), om(nm);
-  ASSERT_EQ(DibWidth(oi.get()), 4);
-  ASSERT_EQ(DibHeight(oi.get()), 2);
-  EXPECT_EQ(DibRow(oi.get(), 0)[0], 12);
-  EXPECT_EQ(DibRow(oi.get(), 1)[3], 25);
-  EXPECT_EQ(DibPaletteEntries(oi.get()), 256u);
-  EXPECT_EQ(DibPalette(oi.get())[40].rgbBlue, 40);
-  EXPECT_TRUE(MaskAt(om.get(), 0, 0));
-  EXPECT_FALSE(MaskAt(om.get(), 1, 0));
-  EXPECT_FALSE(MaskAt(om.get(), 0, 1));
-  EXPECT_FALSE(CropFrame(img.get(), mask.get(), RECT{6, 0, 8, 2}, &ni, &nm));  // nothing left
-  EXPECT_FALSE(CropFrame(img.get(), mask.get(), RECT{0, 0, 2, 2}, &ni, nullptr));
-}
-
-TEST(CropFrame, KeepsThirtyTwoBitPixels) {
-  DibPtr img(CDIB32::CreateSimple32BitsDIB(4, 4, 0x0000FF, 255));
-  DibRow(img.get(), 2)[4 * 1 + 3] = 0;
-  BITMAPINFOHEADER* ni = nullptr;
-  ASSERT_TRUE(CropFrame(img.get(), nullptr, RECT{1, 1, 3, 3}, &ni, nullptr));
-  DibPtr oi(ni);
-  EXPECT_EQ(DibRow(oi.get(), 1)[3], 0);
-  EXPECT_EQ(DibRow(oi.get(), 0)[2], 0xFF);
-}
-
-TEST(FillMaskDIBBits, SetsAndClearsAClippedRectangle) {
-  DibPtr m = MakeMask(20, 3, false);
-  ASSERT_TRUE(CMaskedBitmapTransform::FillMaskDIBBits(m.get(), RECT{-5, 1, 11, 99}, true));
-  for (LONG x = 0; x < 20; ++x) {
-    EXPECT_FALSE(MaskAt(m.get(), x, 0));
-    EXPECT_EQ(MaskAt(m.get(), x, 2), x < 11) << x;
-  }
-  DibPtr img = Make8(2, 2);
-  EXPECT_FALSE(CMaskedBitmapTransform::FillMaskDIBBits(img.get(), RECT{0, 0, 1, 1}, true));
-}
-
-TEST(SpiltEmbededDIB, EqualFramesAndTheSmallestDifferingBox) {
-  DibPtr a = Make8(8, 6, 4), b = Make8(10, 8, 4);
-  CSpiltEmbededDIB s;
-  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, b.get(), nullptr, POINT{1, 1}));
-  ASSERT_TRUE(s.IsCanSpilt());
-  EXPECT_FALSE(s.IsEqual());  // B covers more than A
-  DibPtr c = Make8(8, 6, 4);
-  DibRow(c.get(), 3)[5] = 7;
-  DibRow(c.get(), 4)[2] = 8;
-  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, c.get(), nullptr, POINT{2, 2}));
-  ASSERT_TRUE(s.IsCanSpilt());
-  ASSERT_FALSE(s.IsEqual());
-  EXPECT_EQ(s.DiffRect(), (RECT{4, 5, 8, 7}));
-  BITMAPINFOHEADER *img = nullptr, *mask = nullptr;
-  POINT pos{};
-  bool transparent = false;
-  ASSERT_TRUE(s.SplitOpacity(&img, &mask, &pos, &transparent));
-  DibPtr oi(img), om(mask);
-  EXPECT_EQ(pos.x, 4);
-  EXPECT_EQ(pos.y, 5);
-  EXPECT_TRUE(transparent);
-  EXPECT_EQ(DibRow(oi.get(), 0)[3], 7);
-  EXPECT_EQ(DibRow(oi.get(), 1)[0], 8);
-  ASSERT_TRUE(s.Reset(a.get(), nullptr, POINT{2, 2}, a.get(), nullptr, POINT{2, 2}));
-  EXPECT_TRUE(s.IsEqual());
-  EXPECT_FALSE(s.SplitOpacity(&img, &mask, &pos, nullptr));
-  DibPtr wrong(CDIB32::CreateBlank32BitsDIB(4, 4));
-  EXPECT_FALSE(s.Reset(a.get(), nullptr, POINT{0, 0}, wrong.get(), nullptr, POINT{0, 0}));
-}
 
 // Random frame pairs: a split exists exactly when B covers every pixel A
 // shows, and whichever split is used, drawing it over A shows B.

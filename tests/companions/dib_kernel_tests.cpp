@@ -1,5 +1,5 @@
-// Creation and the 32-bit blend blits: arithmetic, clipping, zoom sampling,
-// and the plain and fast twins giving the same bytes.
+// The 32-bit blend blits: arithmetic, clipping, and every vector kernel
+// giving the plain kernel's bytes.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -87,97 +87,6 @@ TEST(BitBlt32, ClipsAtEveryEdge) {
                   << px << "," << py << " at " << x << "," << y;
             }
         }
-  DibPtr dst = Make32(4, 4, Bgra(1, 1, 1, 255));
-  DibPtr src = Make32(4, 4, Bgra(2, 2, 2, 255));
-  EXPECT_TRUE(CDIB32::BitBlt32DIBMMX(dst.get(), POINT{-2147483647, 5}, src.get(), POINT{-2147483647, -2147483647}, 0));
-  EXPECT_EQ(Get32(dst.get(), 0, 0), Bgra(1, 1, 1, 255));
-}
-
-// Source pixel colours encode their coordinates.
-DibPtr CoordSource(int w, int h) {
-  DibPtr src = Make32(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) Set32(src.get(), x, y, Bgra(x, y, 200, 255));
-  return src;
-}
-const std::uint32_t kBack = Bgra(9, 9, 9, 255);
-
-TEST(ZoomIn32, SourcePixelFillsItsBlock) {
-  for (auto zoom : {&CDIB32::ZoomIn32DIB, &CDIB32::ZoomIn32DIBMMX}) {
-    DibPtr src = CoordSource(2, 2);
-    DibPtr dst = Make32(10, 8, kBack);
-    // Pixel (i, j) covers (1 + (1 + i) * 3 .. +2, 1 + (0 + j) * 3 .. +2).
-    ASSERT_TRUE(zoom(dst.get(), POINT{1, 1}, src.get(), POINT{1, 0}, 3, 0));
-    for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 10; ++x) {
-        bool inside = x >= 4 && x < 10 && y >= 1 && y < 7;
-        std::uint32_t want = inside ? Bgra((x - 4) / 3, (y - 1) / 3, 200, 255) : kBack;
-        ASSERT_EQ(Get32(dst.get(), x, y), want) << x << "," << y;
-      }
-    // Clipped on the top-left: only the lower-right part of block (1, 1) shows.
-    DibPtr small = Make32(3, 3, kBack);
-    ASSERT_TRUE(zoom(small.get(), POINT{-4, -5}, src.get(), POINT{0, 0}, 3, 0));
-    EXPECT_EQ(Get32(small.get(), 0, 0), Bgra(1, 1, 200, 255));
-    EXPECT_EQ(Get32(small.get(), 1, 0), Bgra(1, 1, 200, 255));
-    EXPECT_EQ(Get32(small.get(), 2, 0), kBack);
-    EXPECT_EQ(Get32(small.get(), 0, 1), kBack);
-    EXPECT_FALSE(zoom(dst.get(), POINT{0, 0}, src.get(), POINT{0, 0}, 0, 0));
-  }
-}
-
-TEST(ZoomOut32, SamplesEveryFthCanvasPixel) {
-  for (auto zoom : {&CDIB32::ZoomOut32DIB, &CDIB32::ZoomOut32DIBMMX}) {
-    DibPtr src = CoordSource(7, 6);
-    DibPtr dst = Make32(6, 5, kBack);
-    // Destination (X, Y) from origin (1, 0) shows source (2X - 1, 2Y - 2).
-    ASSERT_TRUE(zoom(dst.get(), POINT{1, 0}, src.get(), POINT{1, 2}, 2, 0));
-    for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < 6; ++x) {
-        int sx = (x - 1) * 2 - 1, sy = y * 2 - 2;
-        bool inside = sx >= 0 && sx < 7 && sy >= 0 && sy < 6;
-        ASSERT_EQ(Get32(dst.get(), x, y), inside ? Bgra(sx, sy, 200, 255) : kBack) << x << "," << y;
-      }
-    // Negative position and origin: (X, Y) = (x + 3, y + 3) shows (3X + 4, 3Y + 4).
-    DibPtr src2 = CoordSource(20, 20);
-    DibPtr dst2 = Make32(4, 4, kBack);
-    ASSERT_TRUE(zoom(dst2.get(), POINT{-3, -3}, src2.get(), POINT{-4, -4}, 3, 0));
-    EXPECT_EQ(Get32(dst2.get(), 0, 0), Bgra(13, 13, 200, 255));
-    EXPECT_EQ(Get32(dst2.get(), 1, 0), Bgra(16, 13, 200, 255));
-    EXPECT_EQ(Get32(dst2.get(), 2, 2), Bgra(19, 19, 200, 255));
-    EXPECT_EQ(Get32(dst2.get(), 3, 3), kBack);
-    EXPECT_FALSE(zoom(dst.get(), POINT{0, 0}, src.get(), POINT{0, 0}, -1, 0));
-  }
-}
-
-bool SameBytes(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
-  return std::memcmp(a, b, DibTotalBytes(a)) == 0;
-}
-
-// Random pictures of odd sizes with random alpha over random destinations, at
-// every transparency and at positions that clip: the twins agree byte for byte.
-TEST(FastTwins, BitIdenticalToPlain) {
-  std::mt19937 rng(1234);
-  const int sizes[][2] = {{1, 1}, {3, 7}, {33, 17}, {257, 129}};
-  for (auto& sz : sizes) {
-    DibPtr src = Make32(sz[0], sz[1]);
-    DibPtr base = Make32(sz[0] + 5, sz[1] + 3, 0, true);
-    FillRandom(src.get(), rng);
-    FillRandom(base.get(), rng);
-    for (int t = 0; t < 256; ++t) {
-      POINT pos{int(rng() % 7) - 3, int(rng() % 5) - 2};
-      int zoom = 1 + int(rng() % 3);
-      DibPtr a(DibCopy(base.get())), b(DibCopy(base.get()));
-      CDIB32::BitBlt32DIB(a.get(), POINT{1, 0}, src.get(), pos, BYTE(t));
-      CDIB32::BitBlt32DIBMMX(b.get(), POINT{1, 0}, src.get(), pos, BYTE(t));
-      ASSERT_TRUE(SameBytes(a.get(), b.get())) << "BitBlt " << sz[0] << "x" << sz[1] << " t " << t;
-      CDIB32::ZoomIn32DIB(a.get(), POINT{-1, 0}, src.get(), pos, zoom, BYTE(t));
-      CDIB32::ZoomIn32DIBMMX(b.get(), POINT{-1, 0}, src.get(), pos, zoom, BYTE(t));
-      ASSERT_TRUE(SameBytes(a.get(), b.get())) << "ZoomIn " << sz[0] << "x" << sz[1] << " t " << t;
-      CDIB32::ZoomOut32DIB(a.get(), POINT{0, 1}, src.get(), pos, zoom + 1, BYTE(t));
-      CDIB32::ZoomOut32DIBMMX(b.get(), POINT{0, 1}, src.get(), pos, zoom + 1, BYTE(t));
-      ASSERT_TRUE(SameBytes(a.get(), b.get())) << "ZoomOut " << sz[0] << "x" << sz[1] << " t " << t;
-    }
-  }
 }
 
 // Every vector kernel this machine runs against the plain one: all source
@@ -222,60 +131,6 @@ TEST(FastTwins, EveryKernelMatchesPlainExhaustively) {
         ASSERT_EQ(b[std::size_t(n)], d[std::size_t(n)]) << "wrote past the row";
       }
   }
-}
-
-TEST(BlendBlits, RejectBadArguments) {
-  DibPtr ok = Make32(4, 4);
-  DibPtr d24(DibAlloc(4, 4, 24));
-  BITMAPINFOHEADER broken = *ok;
-  broken.biPlanes = 0;
-  const std::pair<BITMAPINFOHEADER*, BITMAPINFOHEADER*> bad[] = {
-      {nullptr, ok.get()}, {ok.get(), nullptr}, {ok.get(), d24.get()}, {d24.get(), ok.get()}, {ok.get(), &broken}};
-  for (BlitFn blit : {&CDIB32::BitBlt32DIB, &CDIB32::BitBlt32DIBMMX})
-    for (auto [dst, src] : bad) EXPECT_FALSE(blit(dst, POINT{0, 0}, src, POINT{0, 0}, 0));
-  EXPECT_FALSE(CDIB32::ZoomIn32DIBMMX(ok.get(), POINT{0, 0}, d24.get(), POINT{0, 0}, 2, 0));
-  EXPECT_FALSE(CDIB32::ZoomOut32DIB(nullptr, POINT{0, 0}, ok.get(), POINT{0, 0}, 2, 0));
-}
-
-TEST(Creation, SizesColoursAndFills) {
-  DibPtr mask(CBitmapCreator::CreateDibImage(9, 3, 1, 2));
-  ASSERT_TRUE(mask);
-  EXPECT_EQ(mask->biClrUsed, 2u);
-  EXPECT_EQ(DibStride(mask.get()), 4u);
-  for (std::size_t i = 40; i < DibTotalBytes(mask.get()); ++i) ASSERT_EQ(reinterpret_cast<BYTE*>(mask.get())[i], 0);
-  EXPECT_EQ(CBitmapCreator::CreateDibImage(0, 3, 8, 0), nullptr);
-  EXPECT_EQ(CBitmapCreator::CreateDibImage(3, 3, 7, 0), nullptr);
-  EXPECT_EQ(CBitmapCreator::CreateDibImage(3, 3, 4, 17), nullptr);
-
-  DibPtr simple(CDIB32::CreateSimple32BitsDIB(3, 2, RGB(10, 20, 30), 40));
-  ASSERT_TRUE(simple);
-  EXPECT_EQ(Get32(simple.get(), 2, 1), Bgra(30, 20, 10, 40));
-  EXPECT_EQ(CBitmapCreator::Clone32BitsDIB(mask.get()), nullptr);
-  EXPECT_EQ(CDIB32::CreateBlank32BitsDIB(-1, 2), nullptr);
-
-  // Background fill composes the picture over the colour.
-  DibPtr pic = Make32(3, 1);
-  Set32(pic.get(), 0, 0, Bgra(200, 100, 50, 128));
-  Set32(pic.get(), 1, 0, Bgra(1, 2, 3, 255));
-  Set32(pic.get(), 2, 0, Bgra(1, 2, 3, 0));
-  CDIB32::Fill32DIBBackground(pic.get(), RGB(30, 20, 10));
-  EXPECT_EQ(Get32(pic.get(), 0, 0), Bgra(105, 60, 40, 255));
-  EXPECT_EQ(Get32(pic.get(), 1, 0), Bgra(1, 2, 3, 255));
-  EXPECT_EQ(Get32(pic.get(), 2, 0), Bgra(10, 20, 30, 255));
-
-  DibPtr area = Make32(4, 3, 0, true);
-  CDIB32::Fill32DIBOpacityArea(area.get(), RECT{2, -5, 9, 2}, RGB(1, 2, 3), 4);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) ASSERT_EQ(Get32(area.get(), x, y), (x >= 2 && y < 2) ? Bgra(3, 2, 1, 4) : 0u);
-  CDIB32::Init32DIBBackground(area.get(), RGB(5, 6, 7), 8);
-  EXPECT_EQ(Get32(area.get(), 0, 2), Bgra(7, 6, 5, 8));
-  // Wrong depth: untouched.
-  DibPtr before(DibCopy(mask.get()));
-  CDIB32::Init32DIBBackground(mask.get(), RGB(5, 6, 7), 8);
-  CDIB32::Fill32DIBBackground(mask.get(), RGB(5, 6, 7));
-  CDIB32::Fill32DIBOpacityArea(mask.get(), RECT{0, 0, 9, 3}, RGB(5, 6, 7), 8);
-  EXPECT_TRUE(SameBytes(before.get(), mask.get()));
-  CDIB32::Init32DIBBackground(nullptr, 0, 0);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
-#include <random>
 #include <vector>
 
 #include "companions/base/dib.h"
@@ -28,20 +27,6 @@ inline DibPtr Make32(int w, int h, std::uint32_t fill = 0, bool topDown = false)
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) Set32(d.get(), x, y, fill);
   return d;
-}
-
-// Random BGRA pixels whose alpha is 0, 255 or anything, a third each.
-inline void FillRandom(BITMAPINFOHEADER* d, std::mt19937& rng) {
-  for (int y = 0; y < DibHeight(d); ++y)
-    for (int x = 0; x < DibWidth(d); ++x) {
-      std::uint32_t v = rng();
-      switch (rng() % 3) {
-        case 0: v &= 0x00FFFFFFu; break;
-        case 1: v |= 0xFF000000u; break;
-        default: break;
-      }
-      Set32(d, x, y, v);
-    }
 }
 
 // Builds a packed DIB by hand: header fields, `extra` bytes after the header

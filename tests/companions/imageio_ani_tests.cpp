@@ -45,11 +45,8 @@ put('shortlist.ani', riff(anih(3, 3, 6, 1) + short))
 cut = riff(anih(3, 3, 6, 1) + fram(icons))
 put('cut.ani', cut[:-30])
 put('badseq.ani', riff(anih(3, 2, 6, 3) + chunk(b'seq ', struct.pack('<2I', 0, 7)) + fram(icons)))
-put('nohead.ani', riff(fram(icons)))
-put('shorthead.ani', riff(chunk(b'anih', b'\0' * 20) + fram(icons)))
 # A chunk size that would wrap the offset back to the start (an endless walk if trusted).
 put('loop.ani', riff(b'junk' + struct.pack('<I', 0xFFFFFFF4) + anih(3, 3, 6, 1) + fram(icons)))
-put('noframes.ani', riff(anih(3, 3, 6, 1) + chunk(b'LIST', b'fram')))
 put('badicon.ani', riff(anih(1, 1, 6, 1) + fram([b'\0\0\1\0\1\0' + b'\xff' * 16])))
 )PY";
 
@@ -71,7 +68,6 @@ TEST_F(ImageIoAni, StepsFollowTheSequenceWithRoundedDelays) {
 
   CTevImageInfoPack pack;
   ASSERT_EQ(Load(pack, dir.File("seq.ani"), IMAGE_FORMAT_ANI), 0) << pack.errorText;
-  EXPECT_EQ(pack.format, IMAGE_FORMAT_ANI);
   ASSERT_EQ(pack.BlockCount(), 5u);
   EXPECT_EQ(pack.width, 8);
   EXPECT_EQ(pack.height, 8);
@@ -95,18 +91,9 @@ TEST_F(ImageIoAni, StepsFollowTheSequenceWithRoundedDelays) {
       EXPECT_EQ(FirstDifference(BlockRgba(*plain.BlockAt(std::size_t(i))), frames[std::size_t(i)]), -1);
     }
   }
-
-  // First step only.
-  CTevImageInfoPack first;
-  first.path = dir.File("seq.ani");
-  CTevMultiImageImportOptions one(IMAGE_FORMAT_ANI);
-  one.allImages = 0;
-  ASSERT_EQ(LoadImageW(first, &one, nullptr), 0);
-  EXPECT_EQ(first.BlockCount(), 1u);
 }
 
 TEST_F(ImageIoAni, DamagedFilesFail) {
-  for (const char* name : {"cut.ani", "badseq.ani", "nohead.ani", "shorthead.ani", "loop.ani", "noframes.ani",
-                           "badicon.ani"})
+  for (const char* name : {"cut.ani", "badseq.ani", "loop.ani", "badicon.ani"})
     ExpectRefused(dir, name, IMAGE_FORMAT_ANI);
 }

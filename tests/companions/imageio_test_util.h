@@ -23,8 +23,6 @@
 
 namespace imageio_test {
 
-inline const char* kPython = "/usr/bin/python3";
-
 inline bool HavePil() {
   static int have = -1;
   if (have < 0) have = std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0;
@@ -72,7 +70,7 @@ inline int RunPython(const std::string& dir, const std::string& script, const st
     std::ofstream out(file);
     out << script;
   }
-  std::string cmd = std::string(kPython) + " " + file + " " + args;
+  std::string cmd = "/usr/bin/python3 " + file + " " + args;
   return std::system(cmd.c_str());
 }
 
@@ -159,11 +157,6 @@ inline int MaxDifference(const std::vector<unsigned char>& a, const std::vector<
   return worst;
 }
 
-// Writes script to dir and runs it with dir as its argument; true on exit status 0.
-inline bool MakeFiles(const TempDir& dir, const std::string& script) {
-  return RunPython(dir.path(), script, dir.path()) == 0;
-}
-
 // A suite whose files one Python script (PIL available) writes once into a
 // folder shared by the suite's tests; skipped without PIL.
 template <const char** Script>
@@ -171,7 +164,7 @@ class ScriptFiles : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
-    made_ = HavePil() && MakeFiles(*dir_, *Script);
+    made_ = HavePil() && RunPython(dir_->path(), *Script, dir_->path()) == 0;
   }
   static void TearDownTestSuite() {
     delete dir_;

@@ -1,15 +1,12 @@
-// Shape and text objects: rendering, partial texts and the serialized
-// records (the half-tone parts: BannerKinds' merge test).
+// Shape and text objects: the serialized records, damaged records, and
+// text in Latin and CJK fonts.
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 #include "companions/shapes/TevCustomPathLib.h"
 #include "vector_test_util.h"
 
 using namespace TevCustomPathLibV;
 using lwtest::Px;
-using lwtest::PxU;
 
 // fontconfig leaks a few bytes while it parses its XML configuration the
 // first time; that is not ours to free.
@@ -61,46 +58,9 @@ CTevTextObj LatinText() {
 
 }  // namespace
 
-TEST(ShapeObject, RectangleFillsItsBoxWithOutline) {
-  CTevShapeObj s(kShapeRectangle, 20, 10);
-  s.RenderProps().fillColour = RGB(255, 0, 0);
-  s.RenderProps().outlineColour = RGB(0, 255, 0);
-  s.RenderProps().outlineWidth = 2;
-  double w, h;
-  s.SetScale(2, 3);
-  s.GetNaturalSize(&w, &h);
-  EXPECT_DOUBLE_EQ(w, 40);
-  EXPECT_DOUBLE_EQ(h, 30);
-  POINT o;
-  DibPtr d(s.Render(&o));
-  ASSERT_TRUE(d);
-  // The box (0,0)-(40,30) sits at -o in the picture.
-  EXPECT_EQ(PxU(d.get(), 20 - o.x, 15 - o.y), 0xFFFF0000u);  // red inside
-  EXPECT_EQ(PxU(d.get(), 20 - o.x, 0 - o.y), 0xFF00FF00u);   // green on the edge
-  EXPECT_EQ(Px(d.get(), 0, 0)[3], 0);                        // transparent margin
-}
-
-TEST(ShapeObject, EveryGalleryKindDrawsSomething) {
-  for (int k = 0; k < kShapeCustom; ++k) {
-    CTevShapeObj s(k, 50, 40);
-    DibPtr d(s.Render());
-    ASSERT_TRUE(d) << k;
-    EXPECT_GT(OpaqueCount(d.get()), 500) << k;
-  }
-  CTevPath unit;
-  ASSERT_TRUE(ParseShapePathText("# triangle\nM 0 1\nL 0.5 0\nL 1 1\nZ\n", unit));
-  CTevShapeObj c(kShapeCustom, 40, 40);
-  ASSERT_TRUE(c.SetCustomPath(unit));
-  DibPtr d(c.Render());
-  ASSERT_TRUE(d);
-  EXPECT_GT(OpaqueCount(d.get()), 500);
-  EXPECT_FALSE(ParseShapePathText("M 0 1\nX 3\n", unit));
-  EXPECT_FALSE(ParseShapePathText("M 0 1e9\n", unit));
-}
-
-// Through a byte buffer and through a file the shape comes back with the
-// same properties and renders pixel for pixel the same; a cut file fails.
-TEST(ShapeObject, BufferAndFileRoundTripsRenderPixelEqual) {
+// Through a byte buffer the shape comes back with the same properties and
+// renders pixel for pixel the same.
+TEST(ShapeObject, RoundTripRendersPixelEqual) {
   CTevShapeObj s = StyledStar();
   DibPtr before(s.Render());
   ASSERT_TRUE(before);
@@ -115,22 +75,6 @@ TEST(ShapeObject, BufferAndFileRoundTripsRenderPixelEqual) {
   DibPtr after(back.Render());
   ASSERT_TRUE(after);
   EXPECT_TRUE(SamePixels(before.get(), after.get()));
-
-  std::FILE* f = std::tmpfile();
-  ASSERT_TRUE(f);
-  ASSERT_GT(s.Save(f, "2004", "2007"), 0);
-  std::rewind(f);
-  CTevShapeObj fromFile;
-  ASSERT_TRUE(fromFile.Load(f, "2004", "2007"));
-  DibPtr fromFilePixels(fromFile.Render());
-  EXPECT_TRUE(SamePixels(before.get(), fromFilePixels.get()));
-  std::fclose(f);
-
-  std::FILE* t = std::tmpfile();
-  std::fwrite(bytes.data(), 1, bytes.size() - 5, t);
-  std::rewind(t);
-  EXPECT_FALSE(fromFile.Load(t, "2004", "2007"));
-  std::fclose(t);
 }
 
 TEST(ShapeObject, DamagedRecordsFailAndLeaveTheObjectAlone) {
@@ -148,10 +92,6 @@ TEST(ShapeObject, DamagedRecordsFailAndLeaveTheObjectAlone) {
     ASSERT_FALSE(target.Load(bytes.data(), cut, nullptr, "2004", "2007")) << cut;
     ASSERT_TRUE(unchanged());
   }
-  // Wrong kind of record, wrong versions.
-  CTevTextObj text;
-  EXPECT_FALSE(text.Load(bytes.data(), bytes.size(), nullptr, "2004", "2007"));
-  EXPECT_FALSE(target.Load(bytes.data(), bytes.size(), nullptr, "2003", "2007"));
   // Flipping any single byte is caught (header checks and the checksum).
   int accepted = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -193,44 +133,6 @@ TEST(TextObject, LatinAndCjkRenderVisibleGlyphs) {
   EXPECT_GT(OpaqueCount(c.get()), 300);
   cjk.GetSourceSize(&w, &h);
   EXPECT_GT(w, 4 * 30 * 0.8);  // four full-width characters, not empty boxes
-
-  f.family = "WenQuanYi Micro Hei";
-  cjk.SetFont(f);
-  DibPtr c2(cjk.Render());
-  ASSERT_TRUE(c2);
-  EXPECT_GT(OpaqueCount(c2.get()), 300);
-}
-
-TEST(TextObject, PartialTextSitsWhereItLiesInTheWholeText) {
-  CTevTextObj t;
-  t.SetText("AB CD");
-  t.RenderProps().fillColour = RGB(0, 0, 0);
-  DibPtr full(t.Render());
-  ASSERT_TRUE(full);
-  EXPECT_EQ(t.RenderPartial(0, nullptr), nullptr);
-  std::size_t n = t.CharacterCount();
-  ASSERT_EQ(n, 5u);
-  int lastWidth = 0;
-  for (std::size_t k = 1; k <= n; ++k) {
-    POINT off{};
-    DibPtr part(t.RenderPartial(k, &off));
-    ASSERT_TRUE(part) << k;
-    EXPECT_GE(DibWidth(part.get()), lastWidth);
-    lastWidth = DibWidth(part.get());
-    // Every opaque pixel of the part is the same pixel of the whole text.
-    for (int y = 0; y < DibHeight(part.get()); ++y)
-      for (int x = 0; x < DibWidth(part.get()); ++x)
-        if (Px(part.get(), x, y)[3] == 255) {
-          int fx = x + off.x, fy = y + off.y;
-          ASSERT_TRUE(fx >= 0 && fy >= 0 && fx < DibWidth(full.get()) && fy < DibHeight(full.get()));
-          ASSERT_EQ(Px(full.get(), fx, fy)[3], 255) << k << " at " << x << "," << y;
-        }
-  }
-  POINT off{};
-  DibPtr all(t.RenderPartial(n, &off));
-  EXPECT_EQ(off.x, 0);
-  EXPECT_EQ(off.y, 0);
-  EXPECT_TRUE(SamePixels(all.get(), full.get()));
 }
 
 TEST(TextObject, SerializedTextRendersPixelEqualAndRejectsDamage) {
@@ -247,10 +149,6 @@ TEST(TextObject, SerializedTextRendersPixelEqualAndRejectsDamage) {
   DibPtr after(back.Render());
   ASSERT_TRUE(after);
   EXPECT_TRUE(SamePixels(before.get(), after.get()));
-
-  for (std::size_t cut = 0; cut < bytes.size(); cut += 3)
-    EXPECT_FALSE(back.Load(bytes.data(), cut, nullptr, "2004", "2007"));
-  EXPECT_EQ(back.Text(), "Hello\nLoop");
   // Invalid UTF-8 inside the text is refused.
   auto bad = bytes;
   std::size_t textAt = std::search(bad.begin(), bad.end(), std::begin("Hello"), std::end("Hello") - 1) - bad.begin();

@@ -1,10 +1,14 @@
-// Path painting, image transforms and blur of the vector renderer: golden
-// pixels inside, outside and on the edges.
+// Clipping, image transforms and blur of the vector renderer: golden pixels
+// inside, outside and on the edges.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "companions/vector/TevVectorRender.h"
+#include "companions/vector/recursive_blur.h"
 #include "vector_test_util.h"
 
 using namespace TevVecLib;
@@ -79,133 +83,6 @@ TEST(VectorClip, RingWithOppositeInnerOutlineLeavesTheHoleUntouched) {
   EXPECT_EQ(PxU(dst.get(), 1, 1), 0u);                       // outside the disc
 }
 
-TEST(VectorClip, ShapeReachingFarPastThePictureCopiesTheOverlap) {
-  auto src = MakeNoiseDib(20, 10, 9);
-  auto dst = MakeDib(20, 10, 0);
-  CTevPath path = Rect(-500, -300, 700, 900);
-  Clip(dst.get(), src.get(), path);
-  for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(PxU(dst.get(), x, y), PxU(src.get(), x, y));
-}
-
-TEST(VectorPaint, StrokeSolidColourAndAlphaOnly) {
-  auto layer = MakeDib(40, 20, 0x00FFFFFF);
-  CTevPath line;
-  line.move_to(0, 10);
-  line.line_to(40, 10);
-  CTevRenderVectorObj r(0);
-  r.AddShapeStrokenPath(line, CTevTransMatrix(), 4.0, nullptr);
-  ASSERT_TRUE(r.Paint32BitsDIBWithSoildColorX(layer.get(), nullptr, 0x0000FF, 0, 1));
-  EXPECT_EQ(PxU(layer.get(), 20, 9), 0xFFFF0000u);  // red, opaque (BGRA)
-  EXPECT_EQ(PxU(layer.get(), 20, 11), 0xFFFF0000u);
-  EXPECT_EQ(PxU(layer.get(), 20, 14), 0x00FFFFFFu);  // beyond half the width
-  EXPECT_EQ(PxU(layer.get(), 20, 3), 0x00FFFFFFu);
-
-  auto glow = MakeDib(40, 20, 0x00FFFFFF);
-  ASSERT_TRUE(r.Paint32BitsDIBWithSoildColorX(glow.get(), nullptr, 0, -1, 1));
-  EXPECT_EQ(PxU(glow.get(), 20, 10), 0xFFFFFFFFu);  // alpha set, colour kept
-  EXPECT_EQ(PxU(glow.get(), 20, 3), 0x00FFFFFFu);
-}
-
-TEST(VectorPaint, AliasedPaintHasNoPartialPixels) {
-  auto dst = MakeDib(10, 10, 0);
-  CTevPath p = Rect(1.6, 1.6, 7.6, 7.6);
-  CTevRenderVectorObj r(0);
-  r.AddShapePath(p, CTevTransMatrix(), nullptr);
-  r.Paint32BitsDIBWithSoildColorX(dst.get(), nullptr, 0xFFFFFF, 0, 0);
-  for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 10; ++x) {
-      BYTE a = Px(dst.get(), x, y)[3];
-      EXPECT_TRUE(a == 0 || a == 255);
-    }
-  EXPECT_EQ(Px(dst.get(), 7, 4)[3], 255);  // 60% covered rounds in
-  EXPECT_EQ(Px(dst.get(), 1, 4)[3], 0);    // 40% covered rounds out
-}
-
-TEST(VectorPaint, MaskWeightsTheCoverage) {
-  auto dst = MakeDib(4, 1, 0);
-  CTevAlphaMaskBuffer mask(4, 1, 255);
-  mask.Set(1, 0, 0);
-  mask.Set(2, 0, 128);
-  CTevPath p = Rect(0, 0, 4, 1);
-  CTevRenderVectorObj r(0);
-  r.AddShapePath(p, CTevTransMatrix(), nullptr);
-  r.Paint32BitsDIBWithSoildColorX(dst.get(), &mask, 0xFFFFFF, 0, 1);
-  EXPECT_EQ(Px(dst.get(), 0, 0)[3], 255);
-  EXPECT_EQ(Px(dst.get(), 1, 0)[3], 0);
-  EXPECT_NEAR(Px(dst.get(), 2, 0)[3], 128, 1);
-}
-
-TEST(VectorPaint, LinearAndRadialGradients) {
-  auto dst = MakeDib(64, 8, 0);
-  CTevGradientColors g;
-  g.AddColorStop(0, 0x000000);
-  g.AddColorStop(1, 0xFFFFFF);
-  CTevPath p = Rect(0, 0, 64, 8);
-  CTevRenderVectorObj r(0);
-  r.AddShapePath(p, CTevTransMatrix(), nullptr);
-  TevGradientGeometry lin;
-  lin.x1 = 0, lin.y1 = 0, lin.x2 = 64, lin.y2 = 0;
-  ASSERT_TRUE(r.Paint32BitsDIBWithGradientX(dst.get(), nullptr, g, lin, 0, 1));
-  EXPECT_LT(Px(dst.get(), 0, 4)[1], 8);
-  EXPECT_GT(Px(dst.get(), 63, 4)[1], 247);
-  for (int x = 1; x < 64; ++x) EXPECT_GE(Px(dst.get(), x, 4)[1], Px(dst.get(), x - 1, 4)[1]);
-
-  TevGradientGeometry rad;
-  rad.kind = TevGradientGeometry::Radial;
-  rad.x1 = 32, rad.y1 = 4, rad.radius = 32;
-  ASSERT_TRUE(r.Paint32BitsDIBWithGradientX(dst.get(), nullptr, g, rad, 0, 1));
-  EXPECT_LT(Px(dst.get(), 32, 4)[1], Px(dst.get(), 50, 4)[1]);
-  EXPECT_NEAR(Px(dst.get(), 50, 4)[1], Px(dst.get(), 13, 4)[1], 10);
-}
-
-TEST(VectorPaint, RefusesForeignDibsAndSurvivesBadCoordinates) {
-  DibPtr dst8(DibAlloc(8, 8, 8));
-  auto src = MakeNoiseDib(8, 8, 1);
-  CTevPath p = Rect(0, 0, 8, 8);
-  CTevRenderVectorObj r(0);
-  r.AddShapePath(p, CTevTransMatrix(), nullptr);
-  EXPECT_FALSE(r.Paint32BitsDIBWithImageX(dst8.get(), nullptr, src.get(), CTevTransMatrix(), 0, 1, 0, 1));
-  EXPECT_FALSE(r.Paint32BitsDIBWithImageX(nullptr, nullptr, src.get(), CTevTransMatrix(), 0, 1, 0, 1));
-
-  CTevPath bad;
-  bad.move_to(std::nan(""), 0);
-  bad.line_to(1e300, -1e300);
-  bad.line_to(std::numeric_limits<double>::infinity(), 4);
-  bad.line_to(3, 3);
-  bad.ClosePolygon();
-  auto dst = MakeDib(8, 8, 0);
-  CTevRenderVectorObj r2(0);
-  r2.AddShapePath(bad, CTevTransMatrix(), nullptr);
-  r2.Paint32BitsDIBWithSoildColorX(dst.get(), nullptr, 0xFFFFFF, 0, 1);  // no crash, no sanitizer report
-}
-
-TEST(VectorPerspective, OwnCornersReproduceThePicture) {
-  const int W = 33, H = 21;
-  auto src = MakeNoiseDib(W, H, 11);
-  auto dst = MakeDib(W, H, 0);
-  const double quad[8] = {0, 0, double(W), 0, double(W), double(H), 0, double(H)};
-  ASSERT_TRUE(BulidPerspective(dst.get(), src.get(), quad));
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) ASSERT_EQ(PxU(dst.get(), x, y), PxU(src.get(), x, y)) << x << "," << y;
-}
-
-TEST(VectorPerspective, TrapezoidStaysInsideItsQuadAndEdgeOnDrawsNothing) {
-  const int W = 40, H = 40;
-  auto src = MakeDib(W, H, 0xFF00FF00);
-  auto dst = MakeDib(W, H, 0);
-  const double quad[8] = {10, 5, 30, 5, 38, 35, 2, 35};
-  ASSERT_TRUE(BulidPerspective(dst.get(), src.get(), quad));
-  EXPECT_EQ(PxU(dst.get(), 20, 20), 0xFF00FF00u);
-  EXPECT_EQ(PxU(dst.get(), 3, 6), 0u);    // left of the slanted edge
-  EXPECT_EQ(PxU(dst.get(), 20, 37), 0u);  // below the quad
-
-  auto untouched = MakeDib(W, H, 0x11223344);
-  const double edgeOn[8] = {20, 0, 20, 0, 20, 40, 20, 40};
-  EXPECT_FALSE(BulidPerspective(untouched.get(), src.get(), edgeOn));
-  EXPECT_EQ(PxU(untouched.get(), 20, 20), 0x11223344u);
-}
-
 TEST(VectorTransformImage, QuarterTurnPutsPixelsInPlace) {
   const int W = 7, H = 5;
   auto src = MakeNoiseDib(W, H, 5);
@@ -223,35 +100,70 @@ TEST(VectorTransformImage, QuarterTurnPutsPixelsInPlace) {
           ASSERT_NEAR(Px(dst.get(), H - 1 - y, x)[c], Px(src.get(), x, y)[c], filter == kFilterNearest ? 0 : 1)
               << "filter " << filter << " at " << x << "," << y;
   }
-  EXPECT_FALSE(TransformImage(nullptr, src.get(), m, *std::make_unique<CTevPath>(), CTevTransMatrix(), 0, 1));
 }
 
-TEST(VectorTransformImage, ZoomHonoursTheFilter) {
-  auto src = MakeDib(2, 1, 0xFF000000);
-  std::memset(DibRow(src.get(), 0) + 4, 0xFF, 4);  // black | white
-  CTevTransMatrix m = CTevTransMatrixScaling(8, 8);
-  CTevPath path = Rect(0, 0, 16, 8);
-  auto nearest = MakeDib(16, 8, 0);
-  auto smooth = MakeDib(16, 8, 0);
-  TransformImage(nearest.get(), src.get(), m, path, CTevTransMatrix(), kFilterNearest, 1);
-  TransformImage(smooth.get(), src.get(), m, path, CTevTransMatrix(), kFilterBilinear, 1);
-  EXPECT_EQ(Px(nearest.get(), 7, 4)[0], 0);
-  EXPECT_EQ(Px(nearest.get(), 8, 4)[0], 255);
-  EXPECT_GT(Px(smooth.get(), 7, 4)[0], 60);  // a ramp across the middle
-  EXPECT_LT(Px(smooth.get(), 8, 4)[0], 195);
+// The one-channel recursive blur against the four-channel one: a plane
+// blurred alone must match every channel of the same plane blurred as
+// four equal channels, byte for byte.
+using TevVecLib::detail::RecursiveBlur1;
+using TevVecLib::detail::RecursiveBlur4;
+
+namespace {
+
+// Blurs plane (w x h, rows from the top) both ways; returns the first
+// mismatch as "x,y: got want", or "" when the results agree.
+std::string Compare(const std::vector<BYTE>& plane, int w, int h, double radius, bool bottomUp) {
+  std::vector<BYTE> one(plane), four(plane.size() * 4);
+  for (std::size_t i = 0; i < plane.size(); ++i) std::memset(&four[i * 4], plane[i], 4);
+  // Bottom-up storage: the first row is the last in memory, the stride negative.
+  BYTE* first1 = bottomUp ? one.data() + std::size_t(h - 1) * w : one.data();
+  BYTE* first4 = bottomUp ? four.data() + std::size_t(h - 1) * w * 4 : four.data();
+  RecursiveBlur1(first1, w, h, bottomUp ? -w : w, radius);
+  RecursiveBlur4(first4, w, h, bottomUp ? -4 * w : 4 * w, radius);
+  for (std::size_t i = 0; i < plane.size(); ++i)
+    for (int c = 0; c < 4; ++c)
+      if (one[i] != four[i * 4 + c])
+        return std::to_string(i % w) + "," + std::to_string(i / w) + ": " + std::to_string(one[i]) + " " +
+               std::to_string(four[i * 4 + c]);
+  return "";
 }
 
-TEST(VectorBlur, SpreadsAlphaWithoutDarkening) {
-  auto layer = MakeDib(21, 21, 0x00FFFFFF);
-  for (int y = 9; y <= 11; ++y)
-    for (int x = 9; x <= 11; ++x) std::memset(DibRow(layer.get(), y) + x * 4, 0xFF, 4);
-  ASSERT_TRUE(BlurShadowDIB(layer.get(), 3.0));
-  const BYTE* c = Px(layer.get(), 10, 10);
-  const BYTE* n = Px(layer.get(), 14, 10);
-  EXPECT_LT(c[3], 255);
-  EXPECT_GT(n[3], 0);
-  EXPECT_GT(c[3], n[3]);
-  EXPECT_GE(n[0], 250);  // still white where it became visible
-  EXPECT_EQ(Px(layer.get(), 0, 0)[3], 0);
-  EXPECT_FALSE(BlurShadowDIB(nullptr, 3));
+}  // namespace
+
+TEST(VectorBlurPlane, MatchesTheFourChannelBlurOnEveryShapeAndRadius) {
+  std::mt19937 gen(5);
+  const int sizes[][2] = {{1, 1}, {2, 7}, {7, 2}, {3, 3}, {4, 5}, {15, 17}, {16, 16}, {33, 19}, {70, 41}, {3, 90}};
+  for (auto [w, h] : sizes)
+    for (int kind = 0; kind < 3; ++kind) {
+      std::vector<BYTE> plane(std::size_t(w) * h, 0);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          BYTE& v = plane[std::size_t(y) * w + x];
+          if (kind == 0) v = BYTE(gen());                          // noise
+          else if (kind == 1) v = std::abs(x - y) <= 1 ? 255 : 0;  // a thin diagonal
+          else v = (y == h / 2 && x > w / 3) ? BYTE(200 + x % 50) : 0;  // one row, mostly zero rows
+        }
+      for (double radius : {0.5, 0.62, 1.0, 3.0, 10.0, 37.5, 250.0})
+        for (bool bottomUp : {false, true})
+          EXPECT_EQ(Compare(plane, w, h, radius, bottomUp), "")
+              << w << "x" << h << " kind " << kind << " radius " << radius << " bottom-up " << bottomUp;
+    }
+}
+
+// Degenerate arcs add no vertices.
+TEST(VectorArc, ZeroRadiusAddsNothing) {
+  CTevArc arc(50, 50, 0, 0, 2 * kPi, 0, false);
+  double x, y;
+  arc.rewind(0);
+  EXPECT_EQ(arc.vertex(&x, &y), 0u);
+
+  CTevPath p;
+  p.move_to(0, 0);
+  p.line_to(10, 0);
+  p.Join(arc);
+  EXPECT_EQ(p.VertexCount(), 2u);
+
+  CTevArc bad(0, 0, 5, 5, 0, std::nan(""), true);
+  bad.rewind(0);
+  EXPECT_EQ(bad.vertex(&x, &y), 0u);
 }

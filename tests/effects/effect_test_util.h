@@ -59,14 +59,6 @@ inline int Differences(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
   return n;
 }
 
-// Pixels of dst that equal src exactly and are not transparent, as a mask.
-inline std::vector<bool> Shown(const BITMAPINFOHEADER* dst, const BITMAPINFOHEADER* src) {
-  std::vector<bool> m;
-  for (int y = 0; y < DibHeight(dst); ++y)
-    for (int x = 0; x < DibWidth(dst); ++x) m.push_back(Px(dst, x, y) != 0 && Px(dst, x, y) == Px(src, x, y));
-  return m;
-}
-
 // Renders effect at progress into a fresh transparent picture of src's size.
 inline DibPtr Render(TevImgEffectLib::CGeneralEffect& effect, BITMAPINFOHEADER* src, double t) {
   DibPtr dst = Blank(DibWidth(src), DibHeight(src));

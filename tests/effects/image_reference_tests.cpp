@@ -61,22 +61,6 @@ TEST(NoiseReference, EveryPixelFollowsTheGeneratorSequence) {
       }
 }
 
-TEST(NoiseReference, SequenceRunsOverDstWithTheSeedOfSrc) {
-  DibPtr src = Picture(30, 20, 0, 1);
-  DibPtr d = Picture(9, 6, 2, 2), before = Copy(d.get());
-  CNoiseEffect(80).DoRender(d.get(), src.get(), 0.2);
-  const double k = std::floor(0.8 * 80 + 0.5);
-  ClassicRand rnd{50};
-  for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 9; ++x) {
-      const int sum = rnd() + rnd() + rnd() + rnd();
-      const int n = int(std::trunc((sum * 5.28596089837e-05 - 3.46410161514) * k * 127 / 100));
-      for (int c = 0; c < 3; ++c)
-        ASSERT_EQ(Channel(Px(d.get(), x, y), c), std::clamp(Channel(Px(before.get(), x, y), c) + n, 0, 255));
-      ASSERT_EQ(Alpha(d.get(), x, y), Alpha(before.get(), x, y));
-    }
-}
-
 TEST(MotionBlurReference, StreaksMatchThePlainWeightedAverage) {
   const int sizes[][2] = {{1, 1}, {2, 3}, {5, 1}, {23, 4}, {64, 2}};
   for (auto [w, h] : sizes)

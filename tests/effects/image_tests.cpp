@@ -1,5 +1,4 @@
-// Image effects: the mosaics' block order, the pixel rules of the blends and
-// adjustments, and what progress 0 and 1 give.
+// Image effects: the mosaic's whole cells and the adjustment's pixel rule.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,17 +7,6 @@
 
 using namespace TevImgEffectLib;
 using namespace effect_test;
-
-namespace {
-
-DibPtr Filled(int w, int h, std::uint32_t v) {
-  DibPtr d = Blank(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) SetPx(d.get(), x, y, v);
-  return d;
-}
-
-}  // namespace
 
 // Whole cells only, round(cells * t) of them, and exact end points.
 TEST(Mosaic, ShowsWholeCellsInProportion) {
@@ -32,83 +20,6 @@ TEST(Mosaic, ShowsWholeCellsInProportion) {
   CMosaicEffect big(50);  // one cell
   EXPECT_EQ(Differences(Render(big, src.get(), 0.5).get(), src.get()), 0);
   EXPECT_TRUE(AllTransparent(Render(big, src.get(), 0.49).get()));
-}
-
-// The sweep draws from a window of two lines of cells, so after n cells every
-// cell shown lies within the first n + window - 1 of the sweep order.
-TEST(Mosaic, DirectionSweepsWithATwoLineWindow) {
-  const int w = 23, h = 17, a = 4, cols = 6, rows = 5;
-  DibPtr src = Pattern(w, h);
-  for (int dir = 0; dir < 4; ++dir) {
-    CDirectionSenseMosaicEffect e(a, dir);
-    const bool byColumns = dir == 0 || dir == 2;
-    const auto cells = CellsShown(Render(e, src.get(), 0.37).get(), src.get(), a, a);
-    const int n = int(std::lround(cols * rows * 0.37)), window = 2 * (byColumns ? rows : cols);
-    EXPECT_EQ(int(cells.size()), n) << dir;
-    for (auto [c, r] : cells) {
-      const int place = byColumns ? (dir == 2 ? cols - 1 - c : c) * rows + r : (dir == 3 ? rows - 1 - r : r) * cols + c;
-      EXPECT_LT(place, n + window - 1) << dir << " cell " << c << "," << r;
-    }
-    EXPECT_EQ(Differences(Render(e, src.get(), 1).get(), src.get()), 0) << dir;
-  }
-}
-
-TEST(Thawing, AveragesBlocksAndCopiesAtTheEnd) {
-  DibPtr src = Pattern(5, 5);
-  SetPx(src.get(), 0, 0, 0x10203040);
-  CThawingEffect e(40);
-  DibPtr garbage = Filled(5, 5, 0x12345678);
-  e.DoRender(garbage.get(), src.get(), 1);
-  EXPECT_EQ(Differences(garbage.get(), src.get()), 0);
-  DibPtr d = Filled(5, 5, 0x12345678);
-  e.DoRender(d.get(), src.get(), 0.95);  // blocks of 2
-  for (int c = 0; c < 32; c += 8) {
-    int sum = 0;
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 2; ++x) sum += (Px(src.get(), x, y) >> c) & 0xFF;
-    EXPECT_EQ(int((Px(d.get(), 1, 1) >> c) & 0xFF), sum / 4);
-    EXPECT_EQ(Px(d.get(), 0, 0), Px(d.get(), 1, 1));
-  }
-  EXPECT_EQ(Px(d.get(), 4, 4), Px(src.get(), 4, 4));  // a 1 x 1 block at the corner
-  CThawingEffect::Mosaic32BitsDIB(d.get(), src.get(), 100);  // cut to the picture: one block
-  EXPECT_EQ(Px(d.get(), 0, 0), Px(d.get(), 4, 4));
-  EXPECT_NE(Px(d.get(), 0, 0), Px(src.get(), 0, 0));
-}
-
-TEST(Wave, RowsMoveAlongTheWave) {
-  const int w = 9, h = 40;
-  DibPtr src = Pattern(w, h);
-  CWaveEffect e(30);
-  const double t = 0.37;
-  DibPtr d = Render(e, src.get(), t);
-  for (int y = 0; y < h; ++y) {
-    const int dy = int(std::trunc(5 * std::sin(5.0 * (h - y) / (y + 1) + 2 * M_PI * t) * (30.0 + y) / h));
-    const int s = dy <= y ? y - dy : y;
-    for (int x = 0; x < w; ++x) EXPECT_EQ(Px(d.get(), x, y), s < h ? PatternPixel(x, s) : 0u) << y;
-  }
-}
-
-TEST(Blends, GrayAndEmboss) {
-  DibPtr src = Pattern(7, 5);
-  SetPx(src.get(), 2, 2, 0x80C86432);  // alpha 128, R 200, G 100, B 50
-  CGrayEffect gray;
-  DibPtr g1 = Filled(7, 5, 0xFFFFFFFF);
-  gray.DoRender(g1.get(), src.get(), 1);
-  EXPECT_EQ(Differences(g1.get(), src.get()), 0);
-  DibPtr g0 = Filled(7, 5, 0xFFFFFFFF);
-  gray.DoRender(g0.get(), src.get(), 0);
-  const int gv = ((50 + 200) * 33 + 100 * 34) / 100;
-  EXPECT_EQ(Px(g0.get(), 2, 2), 0x80000000u | std::uint32_t(gv * 0x010101));
-
-  CEmbossEffect emboss;
-  DibPtr e = Filled(7, 5, 0x00FFFFFF);
-  emboss.DoRender(e.get(), src.get(), 0.25);
-  EXPECT_EQ(Px(e.get(), 2, 2), 0x80000000u | std::uint32_t(std::floor(200 * 0.25 + 255 * 0.75 + 0.5)) << 16 |
-                                   std::uint32_t(std::floor(100 * 0.25 + 255 * 0.75 + 0.5)) << 8 |
-                                   std::uint32_t(std::floor(50 * 0.25 + 255 * 0.75 + 0.5)));
-  DibPtr e1 = Filled(7, 5, 0x00FFFFFF);
-  emboss.DoRender(e1.get(), src.get(), 1);
-  EXPECT_EQ(Differences(e1.get(), src.get()), 0);
 }
 
 TEST(Adjust, BrightnessContrastTables) {
@@ -131,37 +42,4 @@ TEST(Adjust, BrightnessContrastTables) {
   CBrightnessContrastEffect dim(50, 100);
   dim.DoRender(start.get(), src.get(), 0);
   EXPECT_EQ(Px(start.get(), 1, 1), 0x7F326419u);
-}
-
-TEST(Transforms, RotateZoomLightBlur) {
-  DibPtr src = Pattern(30, 20);
-  for (int variant = 0; variant < 4; ++variant) {
-    CRotateEffect r(variant);
-    EXPECT_EQ(Differences(Render(r, src.get(), 1).get(), src.get()), 0) << variant;
-    EXPECT_GT(Differences(Render(r, src.get(), 0.5).get(), src.get()), 100) << variant;
-  }
-  // Zoom: a plain picture stays plain, DoRender draws nothing.
-  DibPtr plain = Filled(30, 20, 0xFF336699);
-  CZoomEffect zoom;
-  DibPtr in = Blank(30, 20);
-  ASSERT_TRUE(zoom.CreateZoomInBitmap(in.get(), plain.get(), 0, 5, false));
-  EXPECT_EQ(Differences(in.get(), plain.get()), 0);
-  DibPtr out = Blank(15, 10);
-  ASSERT_TRUE(zoom.CreateZoomOutBitmap(out.get(), plain.get(), 0, 1, true));  // half size
-  EXPECT_EQ(Px(out.get(), 7, 5), 0xFF336699u);
-  EXPECT_FALSE(zoom.CreateZoomOutBitmap(out.get(), plain.get(), 4, 5, false));  // nothing left
-  EXPECT_TRUE(AllTransparent(Render(zoom, src.get(), 0.5).get()));
-
-  // Overlay rule (the light effect's line and glow are checked against
-  // their layers in the reference tests).
-  DibPtr grey = Filled(40, 40, 0xFF404040);
-  DibPtr layer(CGeneralEffect::CreateSimple32BitsDIB(40, 40, 0xFFFFFF, 51));
-  DibPtr o = Copy(grey.get());
-  CLightEffect::Overlay2Images(o.get(), layer.get());
-  EXPECT_EQ(Px(o.get(), 0, 0), 0xFF000000u | std::uint32_t((204 * 0x40 + 51 * 255) / 255) * 0x010101u);
-
-  // Motion blur (its pixels: MotionBlurReference) refuses an empty streak.
-  DibPtr row = Pattern(4, 1), blurred = Blank(4, 1);
-  CMotionBlurEffect blur;
-  EXPECT_FALSE(blur.BuildBlurImage(blurred.get(), row.get(), 0));
 }

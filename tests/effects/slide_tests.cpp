@@ -32,17 +32,6 @@ TEST(Slides, BarsSlideFromAlternateSides) {
   EXPECT_EQ(Differences(Render(zero, src.get(), 1).get(), src.get()), 0);
 }
 
-TEST(Slides, BlindsKeepOneLinePerSlatOpen) {
-  DibPtr src = Pattern(20, 6);
-  CJalousieEffect columns(true, 0.25);  // slats of 5 columns
-  DibPtr d = Render(columns, src.get(), 0);
-  for (int x = 0; x < 20; ++x) EXPECT_EQ(Px(d.get(), x, 3), x % 5 == 0 ? PatternPixel(x, 3) : 0u) << x;
-  EXPECT_EQ(Differences(Render(columns, src.get(), 1).get(), src.get()), 0);
-  CJalousieEffect rows(false, 0.5);  // slats of 3 rows
-  DibPtr r = Render(rows, src.get(), 0.5);  // 2 rows of each slat
-  for (int y = 0; y < 6; ++y) EXPECT_EQ(Px(r.get(), 4, y), y % 3 < 2 ? PatternPixel(4, y) : 0u) << y;
-}
-
 // Whole lines only, round(lines * t) of them; variants 4 and 5 start from the
 // far end, so at a small progress their lines lie in the far half.
 TEST(Slides, NarrowBarsShowWholeLinesInProportion) {
@@ -61,27 +50,6 @@ TEST(Slides, NarrowBarsShowWholeLinesInProportion) {
       }
     }
     EXPECT_EQ(Differences(Render(e, src.get(), 1).get(), src.get()), 0) << variant;
-  }
-}
-
-TEST(Slides, RowSpreadOrders) {
-  DibPtr src = Pattern(23, 17);
-  for (int variant = 0; variant < 8; ++variant) {
-    CRowSpreadEffect e(variant, 0.2);
-    EXPECT_TRUE(AllTransparent(Render(e, src.get(), 0).get())) << variant;
-    EXPECT_EQ(Differences(Render(e, src.get(), 1).get(), src.get()), 0) << variant;
-    auto a = Shown(Render(e, src.get(), 0.3).get(), src.get());
-    auto b = Shown(Render(e, src.get(), 0.8).get(), src.get());
-    for (std::size_t i = 0; i < a.size(); ++i) ASSERT_FALSE(a[i] && !b[i]) << variant << " pixel " << i;
-  }
-  // The typing and pair orders show the share t of the picture at progress t.
-  DibPtr sq = Pattern(10, 10);
-  for (int variant : {0, 2}) {
-    CRowSpreadEffect e(variant, 0.5);
-    for (double t : {0.25, 0.75}) {
-      const auto shown = Shown(Render(e, sq.get(), t).get(), sq.get());
-      EXPECT_EQ(std::count(shown.begin(), shown.end(), true), std::lround(100 * t)) << variant << " at " << t;
-    }
   }
 }
 
@@ -104,12 +72,6 @@ TEST(Slides, QuartersSlideInWhole) {
 
 TEST(Slides, PerspectiveQuadsAndThePictureAtOne) {
   double q[8];
-  for (bool vertical : {false, true})
-    for (bool reverse : {false, true}) {
-      CFlip3DEffect f(vertical, reverse);
-      f.CalcuQuad(40, 30, 0, q);  // edge-on: no area
-      EXPECT_NEAR((q[2] - q[0]) * (q[7] - q[1]) - (q[6] - q[0]) * (q[3] - q[1]), 0, 1e-6);
-    }
   // Variant 3 (180 about x only) ends upside down.
   CRotate3DEffect flipped(3);
   flipped.CalcuQuad(40, 30, 1, q);
@@ -137,32 +99,5 @@ TEST(Slides, PerspectiveQuadsAndThePictureAtOne) {
         for (int c = 0; c < 32; c += 8) off += std::abs(int((a >> c) & 0xFF) - int((b >> c) & 0xFF)) > 1;
       }
     EXPECT_EQ(off, 0) << i;
-  }
-}
-
-TEST(Slides, SideRollUnrollsFromTheRoll) {
-  DibPtr src = Pattern(40, 10);
-  CSideRollEffect left(0, 0.1), top(1, 0.1), right(2, 0.1);
-  EXPECT_EQ(left.CalcuDIBDimension(src.get(), 0.5), (SIZE{20, 10}));
-  EXPECT_EQ(top.CalcuDIBDimension(src.get(), 0.5), (SIZE{40, 5}));
-  EXPECT_EQ(left.CalcuDIBDimension(nullptr, 0.5), (SIZE{0, 0}));
-
-  DibPtr d = Blank(20, 10);
-  left.DoRender(d.get(), src.get(), 0.5);  // roll radius 4 at the left
-  EXPECT_EQ(Px(d.get(), 19, 3), PatternPixel(39, 3));  // the right edge stays in place
-  EXPECT_EQ(Px(d.get(), 12, 3), PatternPixel(32, 3));
-  EXPECT_NE(Px(d.get(), 2, 3), PatternPixel(22, 3));   // on the roll
-  EXPECT_EQ(Alpha(d.get(), 2, 3), 255);
-
-  DibPtr r = Blank(20, 10);
-  right.DoRender(r.get(), src.get(), 0.5);
-  EXPECT_EQ(Px(r.get(), 0, 3), PatternPixel(0, 3));  // the left edge stays in place
-  EXPECT_EQ(Px(r.get(), 7, 3), PatternPixel(7, 3));
-
-  for (int side = 0; side < 4; ++side) {
-    CSideRollEffect e(side, 0.1);
-    DibPtr full = Blank(40, 10);
-    e.DoRender(full.get(), src.get(), 1);
-    EXPECT_EQ(Differences(full.get(), src.get()), 0) << side;
   }
 }

@@ -1,9 +1,8 @@
-// Transition performers: the list, the progress and fade schedules, and the
-// pictures, which must be the effect library's output at the progress the
-// index mapping gives (after trimming to the opaque bounding box).
+// Transition performers: their pictures must be the effect library's output
+// at the progress the index mapping gives (after trimming to the opaque
+// bounding box), with the options passed on as the library's arguments.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 
 #include "companions/dibkernel/dib_kernel.h"
@@ -60,53 +59,6 @@ DibPtr Draw(lib::CGeneralEffect&& e, DibPtr dst, BITMAPINFOHEADER* src, double p
 
 }  // namespace
 
-TEST(EffectPerformers, ScriptNamesOptionsAndOffering) {
-  const auto list = CreateEffectPerformers();
-  ASSERT_EQ(list.size(), std::size_t(kEffectCount));
-  for (int i = 0; i < kEffectCount; ++i) {
-    EXPECT_EQ(FindEffectByScriptName(EffectScriptName(i)), i);
-    EXPECT_TRUE(IsEffectOffered(*list[i], false, false));
-  }
-  EXPECT_EQ(FindEffectByScriptName("no-such"), -1);
-  // The options page edits within the ranges and through flags.
-  CEffectPerform& light = *list[12];
-  EXPECT_EQ(light.CreateOptionsPage(nullptr), 1);
-  ASSERT_NE(light.GetOptionsPage(), nullptr);
-  EXPECT_TRUE(light.GetOptionsPage()->SetValue("angle", 300));
-  EXPECT_FALSE(light.GetOptionsPage()->SetValue("glow", 51));
-  EXPECT_FALSE(light.GetOptionsPage()->SetValue("nothing", 1));
-  EXPECT_EQ(light.m_nParam[2], 300);
-  EXPECT_EQ(light.m_nParam[1], 10);
-  list[5]->CreateOptionsPage(nullptr);
-  EXPECT_TRUE(list[5]->GetOptionsPage()->SetValue("reverse", 1));
-  EXPECT_EQ(list[5]->m_nFlags, 0x81C7u);
-  EXPECT_EQ(light.DestroyOptionsPage(), 1);
-  EXPECT_EQ(light.GetOptionsPage(), nullptr);
-  // Without bit 0 an effect needs object mode and a selected object.
-  list[1]->m_nFlags &= ~EFFECT_OFFERED_ALWAYS;
-  EXPECT_FALSE(IsEffectOffered(*list[1], true, false));
-  list[1]->SetFlag(EFFECT_OBJECT_MODE, true);
-  EXPECT_TRUE(IsEffectOffered(*list[1], true, false));
-  list[2]->m_nFlags |= EFFECT_TEXT_ONLY;
-  EXPECT_FALSE(IsEffectOffered(*list[2], true, false));
-}
-
-// The static effect shares the source object; only the fade changes (the
-// fade values themselves: TransitionGenerator's frame-mode test).
-TEST(EffectPerformers, StaticEffectSharesTheSource) {
-  CStaticEffect fade;
-  auto source = Source(6, 4, 2, 3, 0);
-  for (int i = 0; i < 3; ++i) {
-    auto ref = fade.BuildFrameObject(*source, i, 3);
-    ASSERT_TRUE(ref);
-    EXPECT_EQ(ref->m_pObject.get(), source->m_pObject.get());
-    EXPECT_EQ(ref->m_nX, 2);
-  }
-  fade.SetFlag(EFFECT_FADE, false);
-  EXPECT_EQ(fade.BuildFrameObject(*source, 0, 3)->m_nTransparency, 0);
-  EXPECT_FALSE(fade.BuildFrameObject(*source, 3, 3));
-}
-
 // Every performer that renders through one library class gives that class's
 // picture at p = (i + 1) / (N + 1) appearing and 1 - (i + 1) / N disappearing.
 TEST(EffectPerformers, PicturesAreTheLibrarysAtTheMappedProgress) {
@@ -120,25 +72,14 @@ TEST(EffectPerformers, PicturesAreTheLibrarysAtTheMappedProgress) {
       {4, [](auto* s, double p) { return Draw(lib::CGate3DEffect(0), Blank(s), s, p); }},
       {5, [](auto* s, double p) { return Draw(lib::CFlip3DEffect(true, false), Blank(s), s, p); }},
       {6, [](auto* s, double p) { return Draw(lib::CRotate3DEffect(0), Blank(s), s, p); }},
-      {8, [](auto* s, double p) { return Draw(lib::CRotateRectangleEffect(true), Blank(s), s, p); }},
       {9, [](auto* s, double p) { return Draw(lib::CRotateEffect(3), Blank(s), s, p); }},
-      {11, [](auto* s, double p) { return Draw(lib::CQuatersSliderEffect(), Blank(s), s, p); }},
       {12, [](auto* s, double p) { return Draw(lib::CLightEffect(135, 3, 10), Copy(s), s, p); }},
       {13, [](auto* s, double p) { return Draw(lib::CRandomWipeEffect(), Blank(s), s, p); }},
-      {15, [](auto* s, double p) { return Draw(lib::CArcsWipeEffect(4), Blank(s), s, p); }},
-      {16, [](auto* s, double p) { return Draw(lib::CCirclesWipeEffect(4), Blank(s), s, p); }},
-      {17, [](auto* s, double p) { return Draw(lib::CDiamondWipeEffect(4), Blank(s), s, p); }},
       {18, [](auto* s, double p) { return Draw(lib::CClockWipeEffect(true, 1, 1), Blank(s), s, p); }},
-      {19, [](auto* s, double p) { return Draw(lib::CSweepWipeEffect(270), Blank(s), s, p); }},
-      {20, [](auto* s, double p) { return Draw(lib::CStarWipeEffect(), Blank(s), s, p); }},
-      {21, [](auto* s, double p) { return Draw(lib::CIrisWipeEffect(), Blank(s), s, p); }},
-      {22, [](auto* s, double p) { return Draw(lib::CEyeOpenEffect(), Blank(s), s, p); }},
-      {23, [](auto* s, double p) { return Draw(lib::CMosaicEffect(10), Blank(s), s, p); }},
       {24, [](auto* s, double p) { return Draw(lib::CDirectionSenseMosaicEffect(10, 0), Blank(s), s, p); }},
       {25, [](auto* s, double p) { return Draw(lib::CThawingEffect(40), Blank(s), s, p); }},
       {26, [](auto* s, double p) { return Draw(lib::CJalousieEffect(true, 0.10), Blank(s), s, p); }},
       {27, [](auto* s, double p) { return Draw(lib::CBarsEffect(true, 0.05), Blank(s), s, p); }},
-      {28, [](auto* s, double p) { return Draw(lib::CNarrowBarsEffect(0), Blank(s), s, p); }},
       {29, [](auto* s, double p) { return Draw(lib::CRowSpreadEffect(0, 0.05), Blank(s), s, p); }},
       {30, [](auto* s, double p) { return Draw(lib::CGrayEffect(), Blank(s), s, p); }},
       {32, [](auto* s, double p) { return Draw(lib::CBrightnessContrastEffect(100, 0), Copy(s), s, p); }},
@@ -174,17 +115,6 @@ TEST(EffectPerformers, OptionsReachTheLibraryArguments) {
                        Draw(lib::CLinesWipeEffect(45, 2), Blank(tiny->m_pObject->GetImage()),
                             tiny->m_pObject->GetImage(), p));
 
-  CColorGrayEffect gray;
-  gray.m_nParam[0] = 40;
-  ExpectTrimmedPicture(gray.BuildFrameObject(*source, 2, 6), *source,
-                       Draw(lib::CGrayEffect(), Blank(src), src, 1 - 0.4 * (1 - p)));
-
-  CAdjustBCEffect bc;
-  bc.m_nParam[0] = 30;
-  bc.m_nParam[1] = -20;
-  ExpectTrimmedPicture(bc.BuildFrameObject(*source, 2, 6), *source,
-                       Draw(lib::CBrightnessContrastEffect(130, 80), Copy(src), src, p));
-
   // Emboss: the blend starts from a copy embossed with depth 100 / 10.
   CColorEmbossEffect emboss;
   DibPtr embossed = Copy(src);
@@ -208,80 +138,4 @@ TEST(EffectPerformers, OptionsReachTheLibraryArguments) {
   DibPtr rolled(CDIB32::CreateBlank32BitsDIB(size.cx, size.cy));
   lroll.DoRender(rolled.get(), src, p);
   ExpectTrimmedPicture(roll.BuildFrameObject(*source, 2, 6), *source, std::move(rolled), POINT{30 - size.cx, 0});
-}
-
-TEST(EffectPerformers, MoveSliderStartsWhereTheRectanglesStopOverlapping) {
-  // A 10 x 4 picture: along the axes by its size, diagonally to the edge met
-  // first (the top edge at 45 degrees, the side at 10: 10 tan 10 = 1.76).
-  const struct {
-    int angle, x, y;
-  } starts[] = {{0, 10, 0}, {90, 0, -4}, {180, -10, 0}, {270, 0, 4}, {45, 4, -4}, {10, 10, -2}};
-  for (const auto& s : starts) {
-    const POINT p = CMoveSliderEffect::StartOffset(s.angle, 10, 4);
-    EXPECT_EQ(p.x, s.x) << s.angle;
-    EXPECT_EQ(p.y, s.y) << s.angle;
-  }
-  // Object mode cuts the moved picture to the canvas.
-  CMoveSliderEffect slider;
-  auto source = Source(10, 4, 20, 8);
-  slider.SetFlag(EFFECT_OBJECT_MODE, true);
-  slider.SetCanvasSize(32, 20);
-  auto ref = slider.BuildFrameObject(*source, 0, 3);  // at x = 28: 4 columns on the canvas
-  ASSERT_TRUE(ref);
-  EXPECT_NE(ref->m_pObject.get(), source->m_pObject.get());
-  EXPECT_EQ(ref->m_nX, 28);
-  EXPECT_EQ(ref->m_pObject->m_nWidth, 4);
-  EXPECT_EQ(std::memcmp(DibRow(ref->m_pObject->GetImage(), 1), DibRow(source->m_pObject->GetImage(), 1), 16), 0);
-}
-
-TEST(EffectPerformers, ZoomMagnifiesOrReducesAboutTheCentre) {
-  auto source = Source(40, 30, 10, 10);
-  BITMAPINFOHEADER* src = source->m_pObject->GetImage();
-  CZoomEffect zoom;
-  // Reduced: floor(W s + 0.5) x floor(H s + 0.5), centred.
-  zoom.SetFlag(EFFECT_SWITCH1, false);
-  auto small = zoom.BuildFrameObject(*source, 1, 4);  // s = 2 / 5
-  ASSERT_TRUE(small);
-  EXPECT_EQ(small->m_pObject->m_nWidth, 16);
-  EXPECT_EQ(small->m_pObject->m_nHeight, 12);
-  EXPECT_EQ(small->m_nX, 10 + (40 - 16) / 2);
-  EXPECT_EQ(small->m_nY, 10 + (30 - 12) / 2);
-  zoom.SetFlag(EFFECT_APPEAR, false);
-  auto last = zoom.BuildFrameObject(*source, 3, 4);  // s = 0: nothing
-  EXPECT_FALSE(last);
-  // Magnified: the source size, the centre pixel stays in place.
-  zoom.SetFlag(EFFECT_SWITCH1, true);
-  zoom.SetFlag(EFFECT_APPEAR, true);
-  EXPECT_DOUBLE_EQ(CZoomEffect::Magnification(0.25), 4.0);
-  auto big = zoom.BuildFrameObject(*source, 0, 3);
-  ASSERT_TRUE(big);
-  EXPECT_EQ(big->m_pObject->m_nWidth, 40);
-  EXPECT_EQ(big->m_nX, 10);
-  const BYTE* centre = DibRow(big->m_pObject->GetImage(), 15) + 4 * 20;
-  const BYTE* orig = DibRow(src, 15) + 4 * 20;
-  EXPECT_NEAR(centre[1], orig[1], 12);
-  EXPECT_EQ(centre[3], 255);
-}
-
-TEST(EffectPerformers, ObjectModeRebuildsTheSourceShadowAndFadesFromItsTransparency) {
-  auto source = Source(20, 16, 4, 4, 100);
-  source->m_pObject->m_nShadowKind = 1;
-  source->m_pObject->m_nShadowDistX = 3;
-  source->m_pObject->m_byShadowSoftness = 2;
-  source->m_pObject->m_clrShadow = 0x102030;
-  source->m_pObject->BuildShadow();
-  ASSERT_TRUE(source->m_pObject->HasShadow());
-  CEffectIrisWipe iris;
-  iris.SetFlag(EFFECT_OBJECT_MODE, true);
-  iris.SetFlag(EFFECT_FADE, true);
-  auto ref = iris.BuildFrameObject(*source, 1, 2);
-  ASSERT_TRUE(ref);
-  const CDib& made = *ref->m_pObject;
-  EXPECT_TRUE(made.HasShadow());
-  EXPECT_EQ(made.m_byShadowSoftness, 2);
-  EXPECT_EQ(made.m_clrShadow, 0x102030u);
-  EXPECT_EQ(ref->m_nTransparency, 255 - 155 * 2 / 3);
-  // Frame mode gives no shadow.
-  iris.SetFlag(EFFECT_OBJECT_MODE, false);
-  EXPECT_FALSE(iris.BuildFrameObject(*source, 1, 2)->m_pObject->HasShadow());
 }
