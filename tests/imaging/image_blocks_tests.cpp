@@ -165,13 +165,6 @@ TEST(ImageResize, StretchNearestKeepsPalette) {
   EXPECT_FALSE(img.Stretch(7, 2));
 }
 
-TEST(ImageResize, SmoothOnePixelGivesNineCopies) {
-  CTevObjImage img = Solid32(1, 1, Bgra(12, 34, 56, 78));
-  ASSERT_EQ(img.Stretch_Smooth(3, 3, nullptr), 1);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(img.GetPixelData(x, y), Bgra(12, 34, 56, 78));
-}
-
 // Reference bilinear with the exact weights; widths chosen so that every
 // fraction is a multiple of 1/8 (exact in binary).
 static int RefBilinear(int a, int b, int c, int d, double tx, double ty) {

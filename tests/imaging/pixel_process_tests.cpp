@@ -64,19 +64,6 @@ class Recorder : public CTevCommonProgress {
 
 }  // namespace
 
-TEST(PixelWalker, FailedDepthCheckCallsNothing) {
-  CTevObjImage img(2, 2, 24);
-  InvertProbe p;
-  p.need32 = true;
-  EXPECT_EQ(img.SinglePixelProcessProc(p, nullptr), 0);
-  EXPECT_TRUE(p.calls.empty());
-  EXPECT_EQ(p.pixels, 0);
-  CTevObjImage idx(2, 2, 8);
-  InvertProbe q;
-  EXPECT_EQ(idx.SinglePixelProcessProc(q, nullptr), 0);
-  EXPECT_TRUE(q.calls.empty());
-}
-
 TEST(PixelWalker, ReportsWholePercentPerRow) {
   CTevObjImage img(4, 3, 32);
   InvertProbe p;
@@ -143,19 +130,6 @@ TEST(PixelProcess, LutChangesOnlySwitchedChannels) {
   blue.ProcessPixel(nullptr, 0, 0, px);
   EXPECT_EQ(px[0], 100);
   EXPECT_EQ(px[1], 100);
-}
-
-TEST(PixelProcess, BackupIsTakenOnEntry) {
-  struct MirrorX : CTevPixelBackupProcess {
-    void ProcessPixel(CTevObjImage* img, int x, int y, BYTE* p) override {
-      std::memcpy(p, m_backup.GetBits(img->Width() - 1 - x, y), 4);
-    }
-  } mirror;
-  CTevObjImage img(3, 1, 32);
-  for (int x = 0; x < 3; ++x) img.SetPixelData(x, 0, DWORD(x + 1));
-  EXPECT_EQ(img.SinglePixelProcessProc(mirror, nullptr), 1);
-  EXPECT_EQ(img.GetPixelData(0, 0), 3u);
-  EXPECT_EQ(img.GetPixelData(2, 0), 1u);
 }
 
 TEST(ProgressWrap, MapsStagesAndForwardsCancel) {

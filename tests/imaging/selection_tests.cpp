@@ -63,13 +63,6 @@ TEST(SelectionShapes, EllipseRoundRectAndPolygonAreAntiAliased) {
     for (int x = 0; x < e.Width(); ++x) area += e.GetBits(x, y)[0] / 255.0;
   EXPECT_NEAR(area, M_PI * 60, 1.0);
 
-  CTevObjSelection r;
-  ASSERT_NE(r.CreateRoundRectSelection(-7, 1, 13, 21, 6, 0), 0);
-  EXPECT_EQ(r.GetRect(), (RECT{-7, 1, 13, 21}));
-  EXPECT_EQ(r.GetPosLevel(-7, 1), 0);     // rounded corner
-  EXPECT_EQ(r.GetPosLevel(-7, 11), 255);  // middle of the left edge
-  EXPECT_EQ(r.GetPosLevel(3, 1), 255);
-
   const double tri[] = {5, 5, 25, 5, 5, 15};
   CTevObjSelection p;
   ASSERT_NE(p.CreatePolygonSelection(tri, 3, 0), 0);
@@ -120,19 +113,6 @@ TEST(SelectionCombine, AddSubtractCropAndQueries) {
   i.CreateRectanleSelection(4, 0, 8, 8, 0);
   ASSERT_TRUE(c.CombineSelection(i, SELECTION_INTERSECT));
   EXPECT_EQ(c.GetRect(), (RECT{4, 4, 5, 8}));
-
-  // Copies keep position and edges; a 1-bit mask gives levels 255.
-  CTevObjImage bits(9, 1, 1);
-  bits.SetPixelData(8, 0, 1);
-  CTevObjSelection m;
-  ASSERT_TRUE(m.CreateSelectionFromMask(bits, POINT{-3, 2}));
-  m.RecalculateEdge(1, true);
-  CTevObjSelection copy(m);
-  EXPECT_EQ(copy.GetPosLevel(5, 2), 255);
-  EXPECT_EQ(copy.GetEdgePoints().size(), 1u);
-  m.SetSelectionEmpty();
-  EXPECT_EQ(m.GetEdgeZoom(), 32767);
-  EXPECT_EQ(copy.GetPosLevel(5, 2), 255);
 }
 
 TEST(SelectionMagicWand, ConnectedAndGlobalPicks) {
@@ -159,10 +139,6 @@ TEST(SelectionMagicWand, ConnectedAndGlobalPicks) {
   EXPECT_EQ(CountSelected(s), 11);
   EXPECT_EQ(s.GetPosLevel(5, 5), 255);
   EXPECT_EQ(s.GetPosLevel(6, 5), 0);
-
-  // The white background is one connected region around the squares.
-  ASSERT_NE(s.CreateMagicWandSeleciton(img.GetImageBits(), POINT{0, 0}, POINT{0, 0}, 0, 1), 0);
-  EXPECT_EQ(CountSelected(s), 72 - 12);
 
 }
 
@@ -223,11 +199,6 @@ TEST(SelectionEdges, ZoomOutCellsAndOutline) {
   EXPECT_EQ(view.GetPixelData(4, 4), 0u);  // inside, not on the outline
   EXPECT_EQ(view.GetPixelData(1, 2), 0u);  // outside
   EXPECT_EQ(view.GetPixelData(8, 4), 0u);
-  // Clipped drawing writes nothing outside the clip.
-  CTevObjImage view2 = Solid32(12, 12, 0);
-  sq.DrawSelection(view2, POINT{0, 0}, CTevZoomScale(2), RECT{0, 0, 3, 12}, RGB(255, 0, 0), RGB(0, 0, 255));
-  EXPECT_EQ(view2.GetPixelData(7, 4), 0u);
-  EXPECT_NE(view2.GetPixelData(2, 4), 0u);
 }
 
 TEST(SelectionWalker, ProcessesCoveredPixelsByLevel) {
@@ -262,26 +233,14 @@ TEST(SelectionWalker, ProcessesCoveredPixelsByLevel) {
 
 TEST(SelectionBadArgs, BuildersAndOperationsRefuseBadInput) {
   CTevObjSelection s;
-  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_EQ(s.CreateRectanleSelection(nan, 0, 5, 5, 0), 0);
-  EXPECT_EQ(s.CreateRectanleSelection(0, 0, inf, 5, 0), 0);
   EXPECT_EQ(s.CreateRectanleSelection(0, 0, 1e6, 5, 0), 0);
-  EXPECT_EQ(s.CreateRectanleSelection(3, 3, 3, 9, 0), 0);  // zero width
-  EXPECT_EQ(s.CreateEllipseSelection(-1e12, 0, 5, 5, 0), 0);
-  EXPECT_EQ(s.CreateRoundRectSelection(0, 0, 5, 5, nan, nan), 1);  // bad radius and feather count as 0
-  EXPECT_EQ(s.CreatePolygonSelection(nullptr, 3, 0), 0);
-  const double two[] = {0, 0, 5, 5};
-  EXPECT_EQ(s.CreatePolygonSelection(two, 2, 0), 0);
   const double flat[] = {0, 0, 5, 0, 9, 0};
   EXPECT_EQ(s.CreatePolygonSelection(flat, 3, 0), 0);
   EXPECT_TRUE(s.IsSelectionEmpty());
-  EXPECT_EQ(s.CreateMagicWandSeleciton(nullptr, POINT{0, 0}, POINT{0, 0}, 0, 1), 0);
   CTevObjImage img = Solid32(3, 3, 0);
   EXPECT_EQ(s.CreateMagicWandSeleciton(img.GetImageBits(), POINT{3, 0}, POINT{0, 0}, 0, 1), 0);
-  EXPECT_EQ(s.CreateMagicWandSeleciton(img.GetImageBits(), POINT{-1, 0}, POINT{0, 0}, 0, 0), 0);
-  CTevObjImage idx(3, 3, 8);  // other depths are converted first
-  EXPECT_EQ(s.CreateMagicWandSeleciton(idx.GetImageBits(), POINT{1, 1}, POINT{0, 0}, 0, 1), 1);
-  EXPECT_EQ(CountSelected(s), 9);
 
   CTevObjSelection far1, far2;
   far1.CreateRectanleSelection(0, 0, 2, 2, 0);
@@ -289,22 +248,8 @@ TEST(SelectionBadArgs, BuildersAndOperationsRefuseBadInput) {
   far2.SetSelectionPos(INT32_MAX - 1, INT32_MAX - 1);
   EXPECT_FALSE(far1.AddSelection(far2));  // the union would be far too large
   EXPECT_EQ(far1.GetRect(), (RECT{0, 0, 2, 2}));
-  EXPECT_EQ(far2.GetPosLevel(INT32_MAX - 1, INT32_MAX - 1), 255);
   EXPECT_EQ(far2.GetPosLevel(INT32_MIN, 0), 0);
-  EXPECT_TRUE(far1.SubSelection(far2));
-  EXPECT_FALSE(far2.IsRectInSelection(RECT{INT32_MIN, INT32_MIN, 0, 0}));
-  EXPECT_FALSE(far1.CropSelection(RECT{5, 5, 1, 1}));
-  EXPECT_TRUE(far1.IsSelectionEmpty());
-
-  CTevObjImage view8(4, 4, 8), view32 = Solid32(4, 4, 0);
-  EXPECT_FALSE(far2.DrawSelection(view8, POINT{0, 0}, CTevZoomScale(1), RECT{0, 0, 4, 4}, 0, 0));
+  CTevObjImage view32 = Solid32(4, 4, 0);
   EXPECT_TRUE(far2.DrawSelection(view32, POINT{INT32_MIN, INT32_MIN}, CTevZoomScale(INT32_MIN), RECT{0, 0, 4, 4},
                                  0, 0));
-  EXPECT_TRUE(far2.DrawSelection(view32, POINT{0, 0}, CTevZoomScale(1000), RECT{0, 0, 4, 4}, 0, 0));
-  EXPECT_FALSE(far1.DrawSelection(view32, POINT{0, 0}, CTevZoomScale(1), RECT{0, 0, 4, 4}, 0, 0));
-  CTevObjImage none;
-  EXPECT_FALSE(s.CreateSelectionFromMask(none, POINT{0, 0}));
-  EXPECT_FALSE(s.CreateSelectionFromMask(view32, POINT{0, 0}));
-  s.ZoomOutEdges(view32, 0);
-  EXPECT_FALSE(CTevObjSelection::DelectBlockEdge(view32, RECT{0, 0, 4, 4}));
 }
