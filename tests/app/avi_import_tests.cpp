@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "app/avi_import.h"
@@ -85,19 +84,11 @@ TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
   const std::size_t frameBytes = 40 + 5 * 3 * 4;
   CGifImage m;
   std::string reason;
-  // 9 frames fit: n = 3, every 10th from 30 mod 3 = 0; the delay covers 10 frames each.
-  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 9 * frameBytes + 10)) << reason;
-  ASSERT_EQ(m.GetFrameCount(), 3);
-  ExpectFrame(m, 0, 0);
-  ExpectFrame(m, 1, 10);
-  ExpectFrame(m, 2, 20);
-  EXPECT_EQ(m.m_frames[0]->m_nDelay, 67);  // 100 x 30 / 15 / 3
-
-  // 14 fit: n = 4, s = 7, start 30 mod 4 = 2.
-  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 14 * frameBytes));
+  // 14 fit: n = 4, every 7th from 30 mod 4 = 2; the delay covers 7.5 frames each.
+  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 14 * frameBytes)) << reason;
   ASSERT_EQ(m.GetFrameCount(), 4);
   for (int i = 0; i < 4; ++i) ExpectFrame(m, std::size_t(i), 2 + 7 * i);
-  EXPECT_EQ(m.m_frames[0]->m_nDelay, 50);
+  EXPECT_EQ(m.m_frames[0]->m_nDelay, 50);  // 100 x 30 / 15 / 4
 
   // Two frames are too few to sample from.
   EXPECT_FALSE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 2 * frameBytes + 1));
@@ -106,27 +97,17 @@ TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
 }
 
 TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
-  AviLayout cut;
+  AviLayout cut, wide, empty, negative;
   cut.truncateTo = 40;  // inside the main header
-  AviLayout huge;
-  huge.headerWidth = 70000;
-  AviLayout wide;  // each side allowed, the picture too large
-  wide.headerWidth = 65535;
+  wide.headerWidth = 65535;  // each side allowed, the picture too large
   wide.headerHeight = 65535;
-  AviLayout empty;
   empty.frames = 0;
-  AviLayout noHeight;
-  noHeight.headerHeight = 0x80000000LL;
-  struct Case {
-    const char* name;
-    AviLayout avi;
-  } cases[] = {{"cut.avi", cut}, {"huge.avi", huge}, {"wide.avi", wide}, {"empty.avi", empty}, {"neg.avi", noHeight}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ASSERT_TRUE(WriteAvi(File(c.name), c.avi));
+  negative.headerHeight = 0x80000000LL;
+  for (const AviLayout& avi : {cut, wide, empty, negative}) {
+    ASSERT_TRUE(WriteAvi(File("bad.avi"), avi));
     CGifImage m;
     std::string reason;
-    EXPECT_FALSE(ImportAviFile(m, File(c.name), nullptr, &reason));
+    EXPECT_FALSE(ImportAviFile(m, File("bad.avi"), nullptr, &reason));
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(m.GetFrameCount(), 0);
   }
@@ -139,16 +120,6 @@ TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
   EXPECT_GT(m.GetFrameCount(), 5);
   EXPECT_LT(m.GetFrameCount(), 30);
   ExpectFrame(m, 5, 5);
-
-  // Not RIFF at all, and a RIFF file of another form.
-  std::ofstream(File("text.avi")) << "hello, this is not a video file at all";
-  auto wave = MakeAvi(AviLayout{});
-  std::memcpy(wave.data() + 8, "WAVE", 4);
-  std::ofstream(File("wave.avi"), std::ios::binary).write(reinterpret_cast<const char*>(wave.data()), std::streamsize(wave.size()));
-  CAviMainHeader header;
-  EXPECT_FALSE(ReadAviMainHeader(File("text.avi"), header));
-  EXPECT_FALSE(ReadAviMainHeader(File("wave.avi"), header));
-  EXPECT_FALSE(ReadAviMainHeader(File("missing.avi"), header));
 }
 
 TEST_F(AviImport, OpenDispatchesByExtensionAndTheDocumentShowsEachFrame) {

@@ -142,61 +142,23 @@ TEST_F(CorpusImport, OtherFormatsOpenWithTheirFramesAndSizes) {
     const char* file;
     int frames, width, height;
   };
-  // Frame counts and canvas sizes as the sample list describes the files
-  // (animated cursors: one frame per step; icons: one per image, the canvas
-  // the largest; TIFF: one per page; PSD: the merged picture).
+  // Frame counts and canvas sizes as the sample list describes the files,
+  // one or two per format (cursors: one frame per step; icons: one per
+  // image, the canvas the largest; TIFF: one per page; EMF bounds inclusive).
   const Expect expects[] = {
-      {"jpg/pillow-hopper.jpg", 1, 128, 128},
-      {"jpg/pillow-hopper_gray.jpg", 1, 128, 128},
       {"jpg/wuffs-hat.jpeg", 1, 90, 112},
       {"tiff/pillow-multipage.tiff", 3, 20, 20},
-      {"tiff/pillow-hopper_g4.tif", 1, 128, 128},
       {"tiff/imhex-bigtiff-le-stripped.tiff", 2, 363, 382},
-      {"tiff/imhex-classic-be-stripped.tiff", 2, 363, 382},
       {"tga/pillow-la.tga", 1, 64, 64},
-      {"tga/gdkpb-gtk-logo-cmap-rle-8bpp-top-right.tga", 1, 48, 48},
-      {"pcx/pillow-pil184.pcx", 1, 447, 144},
-      {"pcx/kimg-16color.pcx", 1, 200, 168},
       {"pcx/kimg-CGA_FSD.pcx", 1, 320, 200},
-      {"psd/agpsd-read-groups-src.psd", 1, 300, 200},
       {"psd/agpsd-read-nested-src.psd", 1, 1, 1},
-      {"psd/agpsd-read-blend-mode-src.psd", 1, 300, 200},
-      {"psd/agpsd-read-layer-mask-src.psd", 1, 200, 200},
-      {"psd/agpsd-read-animation-frame-src.psd", 1, 500, 336},
-      {"psd/psdtools-2layers.psd", 1, 101, 55},
-      {"psd/psdtools-hidden-layer.psd", 1, 100, 150},
-      {"psd/psdtools-transparentbg-gimp.psd", 1, 40, 40},
-      {"psd/psdtools-16bit5x5.psd", 1, 5, 5},
-      {"psd/pillow-hopper.psd", 1, 128, 128},
       {"psd/pillow-negative_layer_count.psd", 1, 100, 100},
-      {"psd/filetype-fixture.psd", 1, 200, 133},
-      {"ani/sdlimg-rgbrgb.ani", 6, 256, 256},
       {"ani/gdkpb-test-animation.ani", 18, 48, 48},
-      {"ani/imhex-ani.hexpat.ani", 4, 48, 48},
-      {"ani/imhex-ani.compatibility.hexpat.ani", 6, 32, 32},
       {"cur/webamp-AfterShock_Digital_2003-close.cur", 16, 32, 32},
-      {"cur/webamp-Green_Dimension_v2-eqslid.cur", 2, 32, 32},
-      {"cur/pillow-deerstalker.cur", 1, 32, 32},
-      {"cur/sdlimg-sample.cur", 1, 23, 42},
-      {"cur/webamp-NORMAL.CUR", 1, 32, 32},
-      {"ico/pillow-python.ico", 3, 48, 48},
-      {"ico/pillow-hopper_256x256.ico", 1, 256, 256},
       {"ico/imagers-multiple_entries_with_different_bit_depth.ico", 9, 48, 48},
-      {"ico/gdkpb-squares.ico", 1, 100, 100},
-      {"ico/wuffs-hippopotamus.regular.ico", 1, 36, 28},
       {"bmp/pillow-pal4rle.bmp", 1, 127, 64},
-      {"bmp/pillow-pal8os2.bmp", 1, 127, 64},
-      {"bmp/pillow-rgb16-565.bmp", 1, 127, 64},
-      {"bmp/pillow-clipboard.dib", 1, 296, 176},
-      {"bmp/sdlimg-sample.bmp", 1, 23, 42},
-      {"wmf/pillow-drawing.wmf", 1, 110, 110},
       {"wmf/dtformats-grid.wmf", 1, 94, 94},
-      // EMF bounds are inclusive device pixels.
-      {"emf/pillow-drawing.emf", 1, 1626, 1626},
       {"emf/dtformats-Memo.emf", 1, 1037, 1265},
-      {"emf/emf2svg-test-000.emf", 1, 493, 213},
-      {"emf/emf2svg-test-013.emf", 1, 546, 490},
-      {"emf/emf2svg-EA-test-file-001.emf", 1, 473, 528},
   };
   std::vector<std::string> failures;
   for (const Expect& e : expects) {
