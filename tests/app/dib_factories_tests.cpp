@@ -84,46 +84,36 @@ RefPtr<CTextDibFactory> HelloFactory() {
 
 }  // namespace
 
-TEST(PictureFactory, RotationBy90SwapsTheSidesAndMovesEveryPixel) {
+// Quarter turns and a scale of two against their coordinate maps: output
+// (x, y) of a W x H result shows source src(x, y). Nearest neighbour moves
+// pixels exactly; the default bicubic filter's tabled weights may be off by one.
+TEST(PictureFactory, TurnsAndScalesMoveEveryPixel) {
   const int w = 5, h = 3;
   DibPtr source = Pattern(w, h);
-  // Nearest neighbour moves pixels exactly; the default bicubic filter's
-  // weights are tabled and may be off by one.
-  for (int filter : {0, 5}) {
-    SCOPED_TRACE(filter);
-    CBitmapDibFactory f(DibPtr(DibCopy(source.get())), 1.0, 1.0, 90.0, filter);
+  const struct {
+    double scale, angle;
+    int filter, outW, outH;
+    POINT (*src)(int x, int y);
+  } cases[] = {
+      // Clockwise on screen: the source's top row becomes the right column.
+      {1.0, 90.0, 0, h, w, [](int x, int y) { return POINT{y, h - 1 - x}; }},
+      {1.0, 90.0, 5, h, w, [](int x, int y) { return POINT{y, h - 1 - x}; }},
+      {1.0, -90.0, 0, h, w, [](int x, int y) { return POINT{w - 1 - y, x}; }},
+      {2.0, 0.0, 0, 2 * w, 2 * h, [](int x, int y) { return POINT{x / 2, y / 2}; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "angle " << c.angle << " scale " << c.scale << " filter " << c.filter);
+    CBitmapDibFactory f(DibPtr(DibCopy(source.get())), c.scale, c.scale, c.angle, c.filter);
     DibPtr out(f.Build());
     ASSERT_TRUE(out);
-    ASSERT_EQ(out->biWidth, h);
-    ASSERT_EQ(DibHeight(out.get()), w);
-    // Clockwise on screen: the source's top row becomes the right column.
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x)
-        EXPECT_TRUE(SamePixel(out.get(), h - 1 - y, x, source.get(), x, y, filter ? 1 : 0)) << x << "," << y;
+    ASSERT_EQ(out->biWidth, c.outW);
+    ASSERT_EQ(DibHeight(out.get()), c.outH);
+    for (int y = 0; y < c.outH; ++y)
+      for (int x = 0; x < c.outW; ++x) {
+        const POINT s = c.src(x, y);
+        EXPECT_TRUE(SamePixel(out.get(), x, y, source.get(), s.x, s.y, c.filter ? 1 : 0)) << x << "," << y;
+      }
   }
-  CBitmapDibFactory f(DibPtr(DibCopy(source.get())), 1.0, 1.0, 90.0, 0);
-
-  // A quarter turn the other way puts the top row into the left column.
-  DibPtr back(f.Transform(1.0, 1.0, -90.0));
-  ASSERT_TRUE(back);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) EXPECT_TRUE(SamePixel(back.get(), y, w - 1 - x, source.get(), x, y)) << x;
-  EXPECT_DOUBLE_EQ(f.GetAngle(), -90.0);
-}
-
-TEST(PictureFactory, ScaleTwoDoublesTheSizeAndEachPixelBecomesABlock) {
-  DibPtr pattern = Pattern(4, 3);
-  CBitmapDibFactory nearest(DibPtr(DibCopy(pattern.get())), 2.0, 2.0, 0.0, 0);
-  double nw = 0, nh = 0;
-  nearest.GetNaturalSize(nw, nh);
-  EXPECT_EQ(nw, 8);
-  EXPECT_EQ(nh, 6);
-  DibPtr big(nearest.Build());
-  ASSERT_TRUE(big);
-  ASSERT_EQ(big->biWidth, 8);
-  ASSERT_EQ(DibHeight(big.get()), 6);
-  for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 8; ++x) EXPECT_TRUE(SamePixel(big.get(), x, y, pattern.get(), x / 2, y / 2)) << x << "," << y;
 }
 
 TEST(PictureFactory, RotatedBoxIsRoundedAndTheCornersStayTransparentWhite) {

@@ -87,39 +87,6 @@ TEST(ShadowPlacement, UprightShadowBelowMirrorsTheSilhouette) {
   EXPECT_EQ(red(4, 9), 255);  // right of the object
 }
 
-RefPtr<CGifFrame> FrameShowing(const RefPtr<CDib>& o, int x, int y) {
-  auto f = MakeRef<CGifFrame>(std::uint16_t(10));
-  auto r = MakeRef<CRefImageObject>(o);
-  r->m_nX = x;
-  r->m_nY = y;
-  f->m_refs.push_back(r);
-  return f;
-}
-
-TEST(Invariant, NormalizeGivesEveryFrameOneReferencePerObject) {
-  CGifImage m;
-  RefPtr<CDib> objs[3];
-  for (int i = 0; i < 3; ++i) {
-    objs[i] = MakeRef<CDib>(Solid(2, 2));
-    m.m_objects.push_back(objs[i]);
-    m.m_frames.push_back(FrameShowing(objs[i], i * 10, i));
-  }
-  m.m_objects.push_back(MakeRef<CDib>(Solid(1, 1)));  // used by no frame: dropped
-  m.NormalizeObjectReferences();
-  ASSERT_TRUE(m.CheckInvariant());
-  ASSERT_EQ(m.GetObjectCount(), 3);
-  for (int f = 0; f < 3; ++f) {
-    ASSERT_EQ(m.m_frames[f]->m_refs.size(), 3u);
-    for (int j = 0; j < 3; ++j) {
-      const auto& r = *m.m_frames[f]->m_refs[j];
-      EXPECT_EQ(r.m_pObject, objs[j]);
-      EXPECT_EQ(r.m_bVisible, f == j) << f << "," << j;
-      EXPECT_EQ(r.m_nX, j * 10);  // copied from the first frame that used it
-      EXPECT_EQ(r.m_nY, j);
-    }
-  }
-}
-
 TEST(Invariant, ObjectOperationsApplyToEveryFrame) {
   CGifImage m;
   auto a = MakeRef<CDib>(Solid(1, 1)), b = MakeRef<CDib>(Solid(1, 1)), c = MakeRef<CDib>(Solid(1, 1));
