@@ -26,24 +26,6 @@ TEST_F(CursorExport, AnimatedCursorBlocksShareTheHotSpotAndKeepEachDelay) {
   b.AddFrame(10, {{o, {0, 0}}});
   b.AddFrame(20, {{o, {4, 4}}});
   b.AddFrame(35, {{o, {8, 8}}});
-  CTevImageInfoPack pack;
-  auto options = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_ANI);
-  ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_ANI, {POINT{3, 9}, POINT{1, 1}}, pack, *options));
-  ASSERT_EQ(pack.BlockCount(), 3u);
-  const WORD delays[3] = {10, 20, 35};
-  for (std::size_t i = 0; i < 3; ++i) {
-    CTevSubImageBlock* blk = pack.BlockAt(i);
-    EXPECT_EQ(blk->hotSpotX, 3);
-    EXPECT_EQ(blk->hotSpotY, 9);
-    EXPECT_EQ(blk->delay, delays[i]);
-    EXPECT_EQ(blk->picture->biBitCount, 8);
-    EXPECT_EQ(DibWidth(blk->picture.get()), 32);
-  }
-  EXPECT_EQ(options->As<CTevCursorExportOptions>()->hotSpot, DWORD(3 | (9 << 16)));
-  // Frame 1 is transparent above and left of (4, 4).
-  EXPECT_FALSE(MaskBit(pack.BlockAt(1)->mask.get(), 2, 2));
-  EXPECT_TRUE(MaskBit(pack.BlockAt(1)->mask.get(), 5, 5));
-
   // The written file reads back with the same steps.
   const std::string file = dir.File("a.ani");
   std::string reason;
@@ -54,8 +36,15 @@ TEST_F(CursorExport, AnimatedCursorBlocksShareTheHotSpotAndKeepEachDelay) {
   back.path = file;
   ASSERT_EQ(LoadImageW(back, nullptr, nullptr), 0) << back.errorText;
   ASSERT_EQ(back.BlockCount(), 3u);
-  EXPECT_EQ(back.BlockAt(2)->delay, 35);
-  EXPECT_EQ(back.BlockAt(2)->hotSpotX, 3);
+  const WORD delays[3] = {10, 20, 35};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back.BlockAt(i)->delay, delays[i]);
+    EXPECT_EQ(back.BlockAt(i)->hotSpotX, 3);
+    EXPECT_EQ(back.BlockAt(i)->hotSpotY, 9);
+  }
+  // Frame 1 is transparent above and left of (4, 4).
+  EXPECT_FALSE(MaskBit(back.BlockAt(1)->mask.get(), 2, 2));
+  EXPECT_TRUE(MaskBit(back.BlockAt(1)->mask.get(), 5, 5));
 }
 
 TEST_F(CursorExport, TrueColourIconBecomesEightBitsWithItsColoursAndAFullMask) {
@@ -95,10 +84,6 @@ TEST_F(CursorExport, SingleFrameCursorUsesTheFirstHotSpot) {
   // Hot spots outside the picture are kept inside it.
   ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_CUR, {POINT{99, 99}}, pack, *options));
   EXPECT_EQ(pack.hotSpotX, 15);
-  // No frames: nothing prepared.
-  CLoopwrightDoc empty(app, prompt);
-  EXPECT_FALSE(PrepareCursorFrames(empty, IMAGE_FORMAT_CUR, {}, pack, *options));
-  EXPECT_EQ(pack.picture, nullptr);
 }
 
 TEST_F(CursorExport, LayeredFrameHoldsEveryObjectWithShadowAndSettings) {

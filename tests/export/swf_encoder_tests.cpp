@@ -98,25 +98,6 @@ TEST(SwfEncoder, ColourMappedBitmapCarriesItsTableAndPaddedRows) {
   EXPECT_EQ(Bytes(data.begin() + 48, data.end()), (Bytes{1, 2, 3, 0, 15, 0, 7, 0}));
 }
 
-TEST(SwfEncoder, DirectColourBitmapsAndPremultipliedAlpha) {
-  DibPtr dib = Solid32(2, 1, 0);
-  BYTE* p = DibRow(dib.get(), 0);
-  const BYTE px[8] = {10, 20, 30, 255, 40, 50, 60, 255};
-  std::copy(px, px + 8, p);
-  const struct { bool masked; int type; Bytes pixels; } cases[] = {
-      {false, 20, {0, 30, 20, 10, 0, 60, 50, 40}},
-      {true, 36, {255, 30, 20, 10, 0, 0, 0, 0}},  // the transparent pixel is all zero
-  };
-  for (const auto& c : cases) {
-    DibPtr mask = Mask(2, 1, {true, false});
-    CSwfBitmapTag tag;
-    ASSERT_TRUE(CSwfEncoder().EncodeBitmap(dib.get(), c.masked ? mask.get() : nullptr, tag));
-    EXPECT_EQ(tag.type, c.type);
-    EXPECT_EQ(tag.body[0], 5);
-    EXPECT_EQ(swf_test::Inflate(tag.body.data() + 5, tag.body.size() - 5, 8), c.pixels);
-  }
-}
-
 TEST(SwfEncoder, NoiseThatDoesNotCompressStillEncodes) {
   DibPtr dib = Solid32(64, 64, 0);
   std::mt19937 rng(7);
@@ -128,37 +109,6 @@ TEST(SwfEncoder, NoiseThatDoesNotCompressStillEncodes) {
   ASSERT_EQ(data.size(), 64u * 64 * 4);
   const BYTE* top = DibRow(dib.get(), 0);
   EXPECT_EQ(Bytes(data.begin(), data.begin() + 4), (Bytes{0, top[2], top[1], top[0]}));
-}
-
-TEST(SwfEncoder, PlacementsReplaceOrStack) {
-  std::vector<CSWFFrameOptimal> entries(4);
-  entries[0].image = Solid32(4, 4, 0x0000FF);
-  entries[1].image = Solid32(2, 2, 0x00FF00);
-  entries[1].replace = false;
-  entries[2].repeat = true;
-  entries[3].image = Solid32(4, 4, 0xFF0000);
-  Bytes movie;
-  ASSERT_TRUE(CSwfEncoder().BuildMovie(entries, 4, 4, 5, movie, nullptr));
-  // Walk the tags: (type, body) in order.
-  std::vector<std::pair<int, Bytes>> tags;
-  for (std::size_t p = 21; p + 2 <= movie.size();) {
-    const unsigned code = movie[p] | (movie[p + 1] << 8);
-    std::size_t n = code & 0x3F;
-    p += 2;
-    if (n == 0x3F) {
-      n = movie[p] | (movie[p + 1] << 8) | (movie[p + 2] << 16) | (std::size_t(movie[p + 3]) << 24);
-      p += 4;
-    }
-    tags.emplace_back(int(code >> 6), Bytes(movie.begin() + long(p), movie.begin() + long(p + n)));
-    p += n;
-  }
-  std::vector<int> types;
-  for (auto& t : tags) types.push_back(t.first);
-  EXPECT_EQ(types, (std::vector<int>{20, 32, 26, 1, 20, 32, 26, 1, 1, 20, 32, 28, 26, 1, 0}));
-  EXPECT_EQ(tags[2].second, (Bytes{0x02, 0, 0, 2, 0}));   // first: depth 0, shape 2
-  EXPECT_EQ(tags[6].second, (Bytes{0x02, 1, 0, 4, 0}));   // stacked at depth 1, shape 4
-  EXPECT_EQ(tags[11].second, (Bytes{1, 0}));              // depth 1 removed
-  EXPECT_EQ(tags[12].second, (Bytes{0x03, 0, 0, 6, 0}));  // depth 0 replaced by shape 6
 }
 
 TEST(SwfEncoder, JpegTagsCarryTheStreamAndTheAlpha) {
