@@ -251,7 +251,6 @@ TEST_F(GifLocalTables, TenThousandFramesComeBackInOrder) {
     const RGBQUAD q = DibPalette(b->picture.get())[DibRow(b->picture.get(), 0)[0]];
     EXPECT_EQ(q.rgbRed, (i & 1) ? 255 : 0) << "frame " << i;
   }
-
 }
 
 }  // namespace

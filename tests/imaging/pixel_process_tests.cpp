@@ -125,11 +125,6 @@ TEST(PixelProcess, LutChangesOnlySwitchedChannels) {
   rgb.SetPixelData(2, 0, 0x804020);
   EXPECT_EQ(rgb.SinglePixelProcessProc(all, nullptr), 1);
   EXPECT_EQ(rgb.GetPixelData(2, 0), 0x402010u);
-  // The row path and the per-pixel operation agree.
-  BYTE px[4] = {200, 100, 50, 77};
-  blue.ProcessPixel(nullptr, 0, 0, px);
-  EXPECT_EQ(px[0], 100);
-  EXPECT_EQ(px[1], 100);
 }
 
 TEST(ProgressWrap, MapsStagesAndForwardsCancel) {
@@ -140,9 +135,6 @@ TEST(ProgressWrap, MapsStagesAndForwardsCancel) {
   EXPECT_EQ(wrap.Percent(), 75);
   ASSERT_EQ(display.seen.size(), 1u);
   EXPECT_FLOAT_EQ(display.seen[0], 0.75f);
-  wrap.SetScale(0.5f);
-  wrap.SetProgress(1.0f);
-  EXPECT_EQ(wrap.Percent(), 50);
   EXPECT_FALSE(wrap.IsCancelled());
   display.Cancel();
   EXPECT_TRUE(wrap.IsCancelled());

@@ -70,13 +70,6 @@ TEST(SelectionShapes, EllipseRoundRectAndPolygonAreAntiAliased) {
   EXPECT_EQ(p.GetPosLevel(6, 6), 255);
   EXPECT_EQ(p.GetPosLevel(23, 13), 0);
   EXPECT_NEAR(CountSelected(p), 100 + 10, 25);
-
-  CTevObjSelection f;  // feathering widens the soft edge by the radius
-  ASSERT_NE(f.CreateRectanleSelection(10, 10, 20, 20, 2), 0);
-  EXPECT_EQ(f.GetRect(), (RECT{8, 8, 22, 22}));
-  EXPECT_EQ(f.GetPosLevel(15, 15), 255);
-  EXPECT_GT(f.GetPosLevel(9, 15), 0);
-  EXPECT_LT(f.GetPosLevel(10, 15), 255);
 }
 
 TEST(SelectionCombine, AddSubtractCropAndQueries) {
@@ -139,7 +132,6 @@ TEST(SelectionMagicWand, ConnectedAndGlobalPicks) {
   EXPECT_EQ(CountSelected(s), 11);
   EXPECT_EQ(s.GetPosLevel(5, 5), 255);
   EXPECT_EQ(s.GetPosLevel(6, 5), 0);
-
 }
 
 // The outline at zoom 1 is every selected pixel on the mask's border or next
@@ -170,35 +162,6 @@ TEST(SelectionEdges, OutlineMatchesItsDefinitionOnRandomMasks) {
           expected.push_back(POINT{x, y});
     EXPECT_EQ(s.GetEdgePoints(), expected) << w << " x " << h << ", trial " << trial;
   }
-}
-
-TEST(SelectionEdges, ZoomOutCellsAndOutline) {
-  CTevObjImage mask(5, 5, 8);
-  mask.SetPixelData(4, 4, 9);
-  CTevObjSelection s;
-  s.ZoomOutEdges(mask, 2);
-  ASSERT_EQ(s.GetEdgePoints().size(), 1u);
-  EXPECT_EQ(s.GetEdgePoints()[0], (POINT{2, 2}));
-
-  CTevObjSelection sq;
-  sq.CreateRectanleSelection(1, 1, 4, 4, 0);
-  sq.RecalculateEdge(3, false);
-  EXPECT_EQ(sq.GetEdgePoints().size(), 8u);  // the ring around the centre pixel
-  sq.RecalculateEdge(-2, false);
-  EXPECT_EQ(sq.GetEdgeZoom(), -2);
-  EXPECT_EQ(sq.GetEdgePoints().size(), 4u);  // 3 x 3 mask in 2 x 2 cells
-
-  CTevObjImage view = Solid32(12, 12, 0);
-  ASSERT_TRUE(sq.DrawSelection(view, POINT{0, 0}, CTevZoomScale(2), RECT{0, 0, 12, 12}, RGB(255, 0, 0),
-                               RGB(0, 0, 255)));
-  // The square covers view pixels 2..7; its outline is drawn on them.
-  EXPECT_EQ(view.GetPixelData(2, 2), Bgra(255, 0, 0, 255));  // (2 + 2) / 4 is odd: the second colour, blue
-  EXPECT_EQ(view.GetPixelData(2, 6), Bgra(0, 0, 255, 255));  // (2 + 6) / 4 is even: the first colour, red
-  EXPECT_EQ(view.GetPixelData(7, 4) >> 24, 255u);
-  EXPECT_EQ(view.GetPixelData(4, 7) >> 24, 255u);
-  EXPECT_EQ(view.GetPixelData(4, 4), 0u);  // inside, not on the outline
-  EXPECT_EQ(view.GetPixelData(1, 2), 0u);  // outside
-  EXPECT_EQ(view.GetPixelData(8, 4), 0u);
 }
 
 TEST(SelectionWalker, ProcessesCoveredPixelsByLevel) {
