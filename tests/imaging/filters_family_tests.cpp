@@ -1,7 +1,5 @@
-// Every class of the filter family on 8-, 16-, 24- and 32-bit images of
-// 1 x 1, 2 x 2, 3 x 7 and 257 x 129 pixels: it runs where its depth rule
-// allows (also through copies made by copy construction and assignment, and
-// on a selection), and refuses other depths without touching a pixel.
+// Every filter class on 8- to 32-bit images of odd sizes, through copies and
+// on a selection: runs where its depth rule allows, else touches nothing.
 // Then properties of the members whose formulas are open.
 #include <gtest/gtest.h>
 
@@ -299,7 +297,7 @@ TEST(FilterProperties, BlursNeverWidenAChannelRange) {
     }
 }
 
-TEST(FilterProperties, GaussianBlursASpikeSymmetricallyAndIgnoresClearPixels) {
+TEST(FilterProperties, GaussianBlursASpikeSymmetrically) {
   // A bright line spreads symmetrically and further with a larger radius.
   auto spread = [](int radius) {
     CTevObjImage img = Solid32(101, 3, Bgra(0, 0, 0, 255));
@@ -316,15 +314,6 @@ TEST(FilterProperties, GaussianBlursASpikeSymmetricallyAndIgnoresClearPixels) {
   const int narrow = spread(2), wide = spread(10);
   EXPECT_GE(narrow, 3);
   EXPECT_GT(wide, narrow + 8);
-  // Transparent pixels lend no colour: a red dot on a clear field stays red.
-  CTevObjImage dot = Solid32(9, 9, Bgra(0, 255, 0, 0));
-  dot.SetPixelData(4, 4, Bgra(0, 0, 255, 255));
-  CTevPixelBlurGaussIIR blur(3, 3);
-  dot.SinglePixelProcessProc(blur, nullptr);
-  const BYTE* p = dot.GetBits(5, 4);
-  EXPECT_GT(p[3], 0);
-  EXPECT_EQ(p[1], 0);
-  EXPECT_GE(p[2], 254);
 }
 
 TEST(FilterProperties, GradientsReachTheirEndColours) {

