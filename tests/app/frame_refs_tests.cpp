@@ -99,11 +99,6 @@ const Case kCases[] = {
        va.erase(va.begin() + 1);
        vb.erase(vb.begin() + 1);
      }},
-    {"erase without memo",
-     [](const Fixture&, CRefImageObjectList&, CRefImageObjectList& b, std::vector<Value>&, std::vector<Value>& vb) {
-       b.erase(2);
-       vb.erase(vb.begin() + 2);
-     }},
     {"move up and down",
      [](const Fixture&, CRefImageObjectList& a, CRefImageObjectList& b, std::vector<Value>& va,
         std::vector<Value>& vb) {
@@ -151,13 +146,6 @@ const Case kCases[] = {
            v->insert(v->begin() + std::ptrdiff_t(j + 1), copy);
          }
        }
-     }},
-    {"push back past the base then insert inside",
-     [](const Fixture& f, CRefImageObjectList& a, CRefImageObjectList&, std::vector<Value>& va, std::vector<Value>&) {
-       a.push_back(f.Ref(5, 3, true));
-       a.insert(0, f.Ref(4, 4, false));
-       va.push_back({f.objects[5].get(), 3, true});
-       va.insert(va.begin(), Value{f.objects[4].get(), 4, false});
      }},
 };
 

