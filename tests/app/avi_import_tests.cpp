@@ -10,8 +10,6 @@
 
 #include "app/avi_import.h"
 #include "app/avi_test_util.h"
-#include "app/import_dispatch.h"
-#include "app/loopwright_doc.h"
 #include "app/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -67,16 +65,6 @@ TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
     ExpectFrame(m, std::size_t(f), f);
   }
 
-  AviLayout slow;
-  slow.frames = 4;
-  slow.scale = 3;
-  slow.rate = 2;  // 1.5 s a frame
-  slow.width = 64;
-  slow.height = 1;
-  ASSERT_TRUE(WriteAvi(File("slow.avi"), slow));
-  ASSERT_NO_FATAL_FAILURE(ExpectImport(m, File("slow.avi"), 64, 1, 4, 150));
-  EXPECT_EQ(m.m_frames[3]->m_nDelay, 150);
-  ExpectFrame(m, 3, 3);
 }
 
 TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
@@ -120,20 +108,6 @@ TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
   EXPECT_GT(m.GetFrameCount(), 5);
   EXPECT_LT(m.GetFrameCount(), 30);
   ExpectFrame(m, 5, 5);
-}
-
-TEST_F(AviImport, OpenDispatchesByExtensionAndTheDocumentShowsEachFrame) {
-  AviLayout s;
-  s.frames = 3;
-  ASSERT_TRUE(WriteAvi(File("clip.AVI"), s));
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  CLoopwrightDoc doc(app, prompt);
-  ASSERT_TRUE(doc.OnOpenDocument(File("clip.AVI"))) << doc.m_strLastError;
-  ASSERT_EQ(doc.GetFrameCount(), 3);
-  ASSERT_TRUE(doc.CheckInvariant());
-  for (int f = 0; f < 3; ++f)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(doc.m_frames[std::size_t(f)]->m_refs[std::size_t(j)]->m_bVisible, f == j);
 }
 
 TEST_F(AviImport, CorpusVideos) {

@@ -155,23 +155,6 @@ TEST_P(ComposeTest, ZoomOutSamplesEveryFactorthPixel) {
 INSTANTIATE_TEST_SUITE_P(PlainAndFast, ComposeTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Fast" : "Plain"; });
 
-TEST(ComposeFastTwin, SameComposedPixelsOnBothPaths) {
-  if (!DibKernel::HasFastBlit()) GTEST_SKIP() << "no vector blits on this CPU";
-  DibPtr a(CDIB32::CreateSimple32BitsDIB(37, 23, RGB(10, 200, 30), 255));
-  DibPtr b(DibCopy(a.get()));
-  auto o1 = MakeRef<CDib>(DibPtr(CDIB32::CreateSimple32BitsDIB(13, 9, RGB(200, 100, 50), 180)));
-  auto o2 = ShadowedSquare(7, RGB(5, 5, 250));
-  o2->m_byShadowSoftness = 3;
-  o2->BuildShadow();
-  auto frame = FrameWith({{o1, {3, 4}}, {o2, {20, 10}}});
-  frame->m_refs.Edit(0)->m_nTransparency = 77;
-  SetComposeUsesFastBlit(false);
-  ComposeFrame(a.get(), {1, 1}, *frame);
-  SetComposeUsesFastBlit(true);
-  ComposeFrame(b.get(), {1, 1}, *frame);
-  ASSERT_EQ(0, std::memcmp(DibBits(a.get()), DibBits(b.get()), DibImageBytes(a.get())));
-}
-
 TEST(ComposeWithMask, MaskMarksOpaquePixelsAndMatteBlendsEdges) {
   auto half = MakeRef<CDib>(Solid(2, 1, RGB(255, 0, 0), 128));
   auto full = MakeRef<CDib>(Solid(1, 1, RGB(0, 255, 0), 255));
