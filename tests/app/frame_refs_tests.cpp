@@ -81,15 +81,6 @@ const Case kCases[] = {
        a.Edit(1)->m_nX = 8;  // must not reach b through the shared base
        va[1].x = 8;
      }},
-    {"insert own entries",
-     [](const Fixture& f, CRefImageObjectList& a, CRefImageObjectList& b, std::vector<Value>& va,
-        std::vector<Value>& vb) {
-       CRefTableMemo memo;
-       a.insert(4, f.Ref(5, 1, true), &memo);
-       b.insert(4, f.Ref(5, 2, false), &memo);
-       va.push_back({f.objects[5].get(), 1, true});
-       vb.push_back({f.objects[5].get(), 2, false});
-     }},
     {"erase below an own entry",
      [](const Fixture&, CRefImageObjectList& a, CRefImageObjectList& b, std::vector<Value>& va,
         std::vector<Value>& vb) {

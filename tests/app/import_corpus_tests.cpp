@@ -98,18 +98,13 @@ TEST_F(CorpusImport, GifFramesMatchImageMagickCoalesce) {
     }
     const std::size_t frameBytes = std::size_t(doc.m_nWidth) * std::size_t(doc.m_nHeight) * 4;
     if (theirs.size() != frameBytes * std::size_t(doc.GetFrameCount())) {
-      failures.push_back(name + ": " + std::to_string(doc.GetFrameCount()) + " frames of " +
-                         std::to_string(doc.m_nWidth) + "x" + std::to_string(doc.m_nHeight) + ", ImageMagick " +
-                         std::to_string(theirs.size()) + " bytes");
+      failures.push_back(name + ": " + std::to_string(doc.GetFrameCount()) + " frames, ImageMagick's differ");
       continue;
     }
     for (int f = 0; f < doc.GetFrameCount(); ++f) {
       DibPtr ours = RenderFrame(doc, *doc.GetFrame(f));
-      if (!ours) {
-        failures.push_back(name + ": frame " + std::to_string(f) + " not rendered");
-        break;
-      }
-      const std::string diff = CompareFrame(ours.get(), theirs.data() + frameBytes * std::size_t(f));
+      const std::string diff =
+          ours ? CompareFrame(ours.get(), theirs.data() + frameBytes * std::size_t(f)) : "not rendered";
       if (!diff.empty()) {
         if (referenceFailed) known.push_back(name + ": frame " + std::to_string(f) + ": ImageMagick stopped with an error: " + diff);
         else failures.push_back(name + ": frame " + std::to_string(f) + ": " + diff);
@@ -119,9 +114,7 @@ TEST_F(CorpusImport, GifFramesMatchImageMagickCoalesce) {
   }
   EXPECT_GT(files, 0);
   std::string all;
-  for (const auto& f : known) all += "\n  " + f;
-  std::cout << "known differences from ImageMagick:" << all << std::endl;
-  all.clear();
+  for (const auto& f : known) std::cout << "known difference from ImageMagick: " << f << std::endl;
   for (const auto& f : failures) all += "\n  " + f;
   EXPECT_TRUE(failures.empty()) << failures.size() << " of " << files << " files differ:" << all;
 }
