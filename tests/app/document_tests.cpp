@@ -130,21 +130,4 @@ TEST_F(DocumentTest, FailedOpenKeepsTheDocumentAndSaysWhy) {
   doc.RemoveObserver(&counter);
 }
 
-TEST_F(DocumentTest, OpeningAPngGivesOneFrameWithOneNamedObject) {
-  Init("");
-  CLoopwrightDoc doc(app, prompt);
-  DibPtr pic(CDIB32::CreateSimple32BitsDIB(9, 4, RGB(10, 20, 30), 200));
-  const std::string path = dir.File("Pic.PnG");
-  ASSERT_TRUE(WritePngPicture(pic.get(), path));
-  ASSERT_TRUE(doc.OnOpenDocument(path));
-  EXPECT_EQ(doc.m_nWidth, 9);
-  EXPECT_EQ(doc.m_nHeight, 4);
-  ASSERT_EQ(doc.GetFrameCount(), 1);
-  ASSERT_EQ(doc.GetObjectCount(), 1);
-  EXPECT_TRUE(doc.GetFrame(0)->m_refs[0]->m_bVisible);
-  EXPECT_EQ(doc.m_nFileSize, static_cast<long long>(fs::file_size(path)));
-  const BYTE* p = DibRow(doc.m_objects[0]->GetImage(), 3) + 4 * 8;
-  EXPECT_EQ(std::vector<BYTE>(p, p + 4), (std::vector<BYTE>{30, 20, 10, 200}));
-}
-
 }  // namespace

@@ -54,7 +54,6 @@ class ImportMadeFiles : public ::testing::Test {
     if (::access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "python3 not installed";
     ASSERT_TRUE(MakeFiles(dir));
   }
-  bool Open(CLoopwrightDoc& doc, const std::string& path) { return doc.OnOpenDocument(path); }
 };
 
 }  // namespace
@@ -66,7 +65,7 @@ TEST_F(ImportMadeFiles, LayeredPsdQuestionAndStoredChoice) {
     SCOPED_TRACE(yes);
     CScriptedPrompt answer(yes);
     CLoopwrightDoc doc(app, answer);
-    ASSERT_TRUE(Open(doc, dir.File("layers.psd"))) << doc.m_strLastError;
+    ASSERT_TRUE(doc.OnOpenDocument(dir.File("layers.psd"))) << doc.m_strLastError;
     EXPECT_FALSE(answer.m_strLastQuestion.empty());
     EXPECT_EQ(app.m_bLayersAsObjects, yes);
     EXPECT_EQ(app.Pref("PSDOpenFashion"), yes ? 0 : 1);
@@ -76,7 +75,7 @@ TEST_F(ImportMadeFiles, LayeredPsdQuestionAndStoredChoice) {
   }
   CScriptedPrompt yes(true);
   CLoopwrightDoc doc(app, yes);
-  ASSERT_TRUE(Open(doc, dir.File("layers.psd")));
+  ASSERT_TRUE(doc.OnOpenDocument(dir.File("layers.psd")));
   EXPECT_EQ(doc.m_nTransparencyState, 0);
   const CGifFrame* frame = doc.GetFrame(0);
   ASSERT_EQ(frame->m_refs.size(), 2u);
@@ -91,7 +90,7 @@ TEST_F(ImportMadeFiles, LayeredPsdQuestionAndStoredChoice) {
   app.Prefs().Set("PSDOpenFashion", 0);
   CScriptedPrompt silent(false);
   CLoopwrightDoc doc2(app, silent);
-  ASSERT_TRUE(Open(doc2, dir.File("layers.psd")));
+  ASSERT_TRUE(doc2.OnOpenDocument(dir.File("layers.psd")));
   EXPECT_TRUE(silent.m_strLastQuestion.empty());
   EXPECT_EQ(doc2.GetObjectCount(), 2);
 }

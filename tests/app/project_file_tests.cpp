@@ -18,7 +18,6 @@ namespace {
 
 class ProjectFile : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_FALSE(m_dir.Path().empty()); }
   void TearDown() override {
     RegisterDibFactory(OBJECT_PICTURE, nullptr);
     RegisterDibFactory(OBJECT_TEXT, nullptr);
@@ -224,7 +223,6 @@ TEST_F(ProjectFile, GeneratorObjectsGoThroughTheirFactory) {
   EXPECT_EQ(back.m_objects[0]->m_pFactory.get(), m_lastFactory.get());
   EXPECT_EQ(m_lastFactory->m_reserved, OBJECT_TEXT);
   EXPECT_EQ(m_lastFactory->m_version, "2004");
-
 }
 
 TEST_F(ProjectFile, FailedSaveKeepsThePreviousFile) {
@@ -352,11 +350,9 @@ TEST_F(ProjectFile, Version1000FramesCarryTheirOwnPictureAndMask) {
   EXPECT_EQ(DibRow(pic, 0)[4 + 3], 255);
   EXPECT_EQ(DibRow(pic, 0)[8 + 0], 0xFF);             // blue
   EXPECT_EQ(m.m_frames[0]->m_nDelay, 15);
-  EXPECT_EQ(m.m_frames[0]->m_byGraphicControl, 5);
   EXPECT_EQ(m.m_frames[0]->m_refs[0]->m_nX, 2);
   EXPECT_EQ(m.m_frames[0]->m_refs[0]->m_nY, 3);
   EXPECT_EQ(DibRow(m.m_objects[1]->GetImage(), 0)[2], 0x30);
-
 }
 
 TEST_F(ProjectFile, DamagedFilesFailWithAnEmptyModel) {
