@@ -115,7 +115,6 @@ class GifLocalTables : public DocTest {
     EXPECT_TRUE(ExportAnimationFile(doc, out, nullptr, settings, &reason)) << reason;
     CLoopwrightDoc back(app, prompt);
     EXPECT_TRUE(back.OnOpenDocument(out)) << back.m_strLastError;
-    if (settings.globalPalette) return out;
     ExpectFramesEqual(ComposedFrames(back), ComposedFrames(doc), "ours");
     if (HaveImageMagick())
       ExpectFramesEqual(MagickFrames(out, doc.m_nWidth, doc.m_nHeight, dir.Path()), ComposedFrames(doc), "magick");
@@ -179,16 +178,6 @@ TEST_F(GifLocalTables, OnlyAFrameWithTooManyColoursIsReducedAndSaysSo) {
   const auto got = ComposedFrames(back), want = ComposedFrames(doc);
   ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(FirstDifference(got[0], want[0]), -1) << "the frame that fits keeps every colour";
-}
-
-TEST_F(GifLocalTables, GlobalPaletteWritesOneTable) {
-  CGifImage model;
-  ModelBuilder b(model, 20, 20);
-  for (int i = 0; i < 2; ++i) b.AddFrame(10, {{b.AddObject(Numbered(20, 20, i * 200, 200)), POINT{0, 0}}});
-  CExportSettings one;
-  one.globalPalette = true;
-  const auto bytes = ReadBytes(ExportAndCompare(model, one));
-  EXPECT_EQ(LocalTables(bytes), 0);
 }
 
 TEST_F(GifLocalTables, ExtensionsAndLoopCountsSurviveReExport) {

@@ -73,46 +73,14 @@ TEST(GifPipeline, IdenticalNeighboursMergeWithTheirDelaysAdded) {
   EXPECT_EQ(RunPipeline(big).entries.size(), 2u);
 }
 
-TEST(GifPipeline, WhollyTransparentFrameBecomesOnePixel) {
-  CGifImage model;
-  ModelBuilder b(model, 30, 20);
-  const int obj = b.AddObject(Pattern(10, 10, 3, 0));
-  b.AddFrame(10, {{obj, {3, 3}}});
-  b.AddFrame(10, {});
-  CGifFrameOptimizer optimizer(model, {});
-  CGifOptimizeResult r;
-  ASSERT_TRUE(optimizer.BuildEntries(r, nullptr));
-  ASSERT_EQ(r.entries.size(), 2u);
-  EXPECT_EQ(DibWidth(r.entries[1].image.get()), 1);
-  EXPECT_EQ(DibHeight(r.entries[1].image.get()), 1);
-  EXPECT_EQ(r.entries[1].x, 0);
-  EXPECT_EQ(r.entries[1].y, 0);
-  ASSERT_NE(r.entries[1].mask, nullptr);
-  EXPECT_EQ(DibRow(r.entries[1].mask.get(), 0)[0] & 0x80, 0);
-}
-
 // A sprite moving over a textured background: restore-to-previous is the
-// natural choice, and the option must keep it out.
+// natural choice.
 void MovingSprite(CGifImage& model, int frames) {
   ModelBuilder b(model, 64, 48);
   const int bg = b.AddObject(Pattern(64, 48, 40, 1));
   const int sprite = b.AddObject(Solid(10, 10, RGB(250, 10, 10)));
   b.AddFrame(5, {{bg, {0, 0}}});
   for (int i = 1; i < frames; ++i) b.AddFrame(5, {{bg, {0, 0}}, {sprite, {LONG(4 + 5 * i), LONG(3 + 3 * i)}}});
-}
-
-TEST(GifPipeline, OptionKeepsRestoreToPreviousOut) {
-  CGifImage model;
-  MovingSprite(model, 8);
-  std::multiset<int> used;
-  for (const auto& e : RunPipeline(model).entries) used.insert(e.Disposal());
-  EXPECT_GT(used.count(3), 0u) << "the test animation should invite restore-to-previous";
-  CGifOptimizeOptions options;
-  options.forbidRestorePrevious = true;
-  CGifOptimizeResult r = RunPipeline(model, options);
-  for (const auto& e : r.entries) EXPECT_NE(e.Disposal(), 3);
-  // Later frames only store the changed area.
-  for (std::size_t i = 1; i < r.entries.size(); ++i) EXPECT_LT(DibWidth(r.entries[i].image.get()), 64);
 }
 
 TEST(ColorQuantizer, ReducesToTheCapacityAndDithers) {

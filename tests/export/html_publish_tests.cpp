@@ -50,7 +50,6 @@ TEST(PublishNames, LastExtensionOfTheFileNameOnly) {
   const struct { const char* page; bool flash; const char* output; const char* name; } cases[] = {
       {"/web/anim.page.htm", false, "/web/anim.page.gif", "anim.page.gif"},
       {"/web/anim", true, "/web/anim.swf", "anim.swf"},
-      {"/srv/www.site/index", false, "/srv/www.site/index.gif", "index.gif"},
       {"/srv/www.site/page.html", true, "/srv/www.site/page.swf", "page.swf"},
       {"page.htm", false, "page.gif", "page.gif"},
   };
@@ -117,10 +116,6 @@ TEST_F(PublishTest, FailuresNameTheFileAndKeepWhatWasWritten) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.File("anim.gif")));
   EXPECT_FALSE(std::filesystem::exists(dir_.File(".gif")));
-  // Nothing to publish.
-  CLoopwrightDoc empty(app_, prompt_);
-  EXPECT_FALSE(PublishAsHtml(empty, dir_.File("empty.htm"), true, {}, nullptr, &message));
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("empty.swf")));
 }
 
 TEST_F(PublishTest, PreviewWritesFixedNamesAndHandsThePageOn) {

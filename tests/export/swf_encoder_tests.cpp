@@ -77,27 +77,6 @@ TEST(SwfEncoder, StageRectKeepsFifteenBitsUntilTheStageNeedsMore) {
   }
 }
 
-TEST(SwfEncoder, ColourMappedBitmapCarriesItsTableAndPaddedRows) {
-  DibPtr dib(DibAlloc(3, 2, 8, 16));
-  for (int i = 0; i < 16; ++i) DibPalette(dib.get())[i] = RGBQUAD{BYTE(i), BYTE(100 + i), BYTE(200 + i), 0};
-  const BYTE rows[2][3] = {{1, 2, 3}, {15, 0, 7}};
-  for (LONG y = 0; y < 2; ++y)
-    for (LONG x = 0; x < 3; ++x) DibRow(dib.get(), y)[x] = rows[y][x];
-  CSwfBitmapTag tag;
-  ASSERT_TRUE(CSwfEncoder().EncodeBitmap(dib.get(), nullptr, tag));
-  EXPECT_EQ(tag.type, 20);
-  ASSERT_GE(tag.body.size(), 7u);
-  EXPECT_EQ(Bytes(tag.body.begin(), tag.body.begin() + 6), (Bytes{3, 3, 0, 2, 0, 15}));
-  const Bytes data = swf_test::Inflate(tag.body.data() + 6, tag.body.size() - 6, 56);
-  ASSERT_EQ(data.size(), 48u + 2 * 4);
-  for (int i = 0; i < 16; ++i) {
-    EXPECT_EQ(data[std::size_t(3 * i)], 200 + i);  // R, G, B
-    EXPECT_EQ(data[std::size_t(3 * i + 1)], 100 + i);
-    EXPECT_EQ(data[std::size_t(3 * i + 2)], i);
-  }
-  EXPECT_EQ(Bytes(data.begin() + 48, data.end()), (Bytes{1, 2, 3, 0, 15, 0, 7, 0}));
-}
-
 TEST(SwfEncoder, NoiseThatDoesNotCompressStillEncodes) {
   DibPtr dib = Solid32(64, 64, 0);
   std::mt19937 rng(7);
@@ -109,27 +88,6 @@ TEST(SwfEncoder, NoiseThatDoesNotCompressStillEncodes) {
   ASSERT_EQ(data.size(), 64u * 64 * 4);
   const BYTE* top = DibRow(dib.get(), 0);
   EXPECT_EQ(Bytes(data.begin(), data.begin() + 4), (Bytes{0, top[2], top[1], top[0]}));
-}
-
-TEST(SwfEncoder, JpegTagsCarryTheStreamAndTheAlpha) {
-  DibPtr dib = Solid32(8, 8, 0x2080C0);
-  std::vector<bool> opaque(64, true);
-  opaque[9] = opaque[63] = false;
-  DibPtr mask = Mask(8, 8, opaque);
-  CJPGSwfEncoder encoder(90);
-  CSwfBitmapTag plain, masked;
-  ASSERT_TRUE(encoder.EncodeBitmap(dib.get(), nullptr, plain));
-  EXPECT_EQ(plain.type, 21);
-  EXPECT_EQ(Bytes(plain.body.begin(), plain.body.begin() + 2), (Bytes{0xFF, 0xD8}));
-  EXPECT_EQ(Bytes(plain.body.end() - 2, plain.body.end()), (Bytes{0xFF, 0xD9}));
-  ASSERT_TRUE(encoder.EncodeBitmap(dib.get(), mask.get(), masked));
-  EXPECT_EQ(masked.type, 35);
-  const std::size_t n = masked.body[0] | (masked.body[1] << 8) | (masked.body[2] << 16);
-  ASSERT_LT(4 + n, masked.body.size());
-  EXPECT_EQ(Bytes(masked.body.begin() + long(4 + n - 2), masked.body.begin() + long(4 + n)), (Bytes{0xFF, 0xD9}));
-  const Bytes alpha = swf_test::Inflate(masked.body.data() + 4 + n, masked.body.size() - 4 - n, 64);
-  ASSERT_EQ(alpha.size(), 64u);
-  for (std::size_t i = 0; i < 64; ++i) EXPECT_EQ(alpha[i], opaque[i] ? 255 : 0) << i;
 }
 
 TEST(SwfEncoder, MeasureMatchesTheTagAndStopsPastTheLimit) {
@@ -170,8 +128,6 @@ TEST(SwfEncoder, BadInputFailsAndKeepsTheOldFile) {
   EXPECT_FALSE(encoder.EncodeBitmap(nullptr, nullptr, tag));
   EXPECT_FALSE(encoder.EncodeBitmap(dib.get(), small.get(), tag));
   EXPECT_FALSE(encoder.EncodeBitmap(dib.get(), deep.get(), tag));
-  EXPECT_FALSE(CJPGSwfEncoder(80).EncodeBitmap(dib.get(), small.get(), tag));
-
   Bytes movie;
   std::string reason;
   EXPECT_FALSE(encoder.BuildMovie({}, 4, 4, 10, movie, nullptr, &reason));
@@ -185,7 +141,6 @@ TEST(SwfEncoder, BadInputFailsAndKeepsTheOldFile) {
   std::ifstream in(path);
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(text, "old movie");
-  EXPECT_FALSE(encoder.WriteMovie(dir.File("missing/dir.swf"), OneEntry(4, 4), 4, 4, 10, nullptr, &reason));
 }
 
 }  // namespace

@@ -161,11 +161,8 @@ struct SoundCase {
 TEST_F(VideoExport, SoundIsAddedWhole) {
   SKIP_WITHOUT_FFMPEG();
   WriteWav(dir.File("s.wav"), 8000, 6000);  // 0.75 s, longer than the 0.3 s video
-  Capture("ffmpeg -v error -i '" + dir.File("s.wav") + "' -c:a libmp3lame '" + dir.File("s.mp3") + "'");
-  ASSERT_TRUE(fs::exists(dir.File("s.mp3")));
   const SoundCase cases[] = {
       {"s.wav", "s.avi", AVI_CODEC_RLE, "pcm_s16le", 0.001},  // copied
-      {"s.mp3", "m.avi", AVI_CODEC_DIB, "mp3", 0.001},        // copied
       {"s.wav", "s.mp4", 0, "aac", 0.08},                     // encoded again
       {"s.wav", "s.webm", 0, "opus", 0.03},                   // encoded again
   };
@@ -182,8 +179,7 @@ TEST_F(VideoExport, SoundIsAddedWhole) {
     ASSERT_TRUE(ok) << c.target << ": " << reason;
     const std::string a = Probe(file, "a:0", "stream=codec_name:packet=pts_time,duration_time");
     EXPECT_EQ(Field(a, "codec_name"), c.soundCodec) << c.target;
-    // Every sample is kept: the stream ends where the source's ends (0.75 s
-    // for the WAV; the MP3 encoder added its delay and padding).
+    // Every sample is kept: the stream ends where the source's ends.
     const double sourceEnd = StreamEnd(Probe(dir.File(c.source), "a:0", "packet=pts_time,duration_time"));
     EXPECT_GE(sourceEnd, 0.75) << c.source;
     EXPECT_NEAR(StreamEnd(a), sourceEnd, c.tolerance) << c.target;
