@@ -1,5 +1,5 @@
-// Icon, cursor and animated-cursor preparation, the layered frame, and the
-// per-frame picture export (names, formats, the remembered filter).
+// Icon, cursor and animated-cursor preparation, and the per-frame picture
+// export (names, formats, the remembered filter).
 #include <gtest/gtest.h>
 
 #include <set>
@@ -84,31 +84,6 @@ TEST_F(CursorExport, SingleFrameCursorUsesTheFirstHotSpot) {
   // Hot spots outside the picture are kept inside it.
   ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_CUR, {POINT{99, 99}}, pack, *options));
   EXPECT_EQ(pack.hotSpotX, 15);
-}
-
-TEST_F(CursorExport, LayeredFrameHoldsEveryObjectWithShadowAndSettings) {
-  CLoopwrightDoc doc(app, prompt);
-  ModelBuilder b(doc, 60, 40);
-  const int bg = b.AddObject(Solid(60, 40, RGB(250, 250, 250)));
-  const int o = b.AddObject(Solid(10, 10, RGB(200, 0, 0)));
-  doc.m_objects[std::size_t(o)]->m_strName = "Ball";
-  doc.m_objects[std::size_t(o)]->m_nShadowKind = 1;
-  doc.m_objects[std::size_t(o)]->BuildShadow();
-  CGifFrame& f = b.AddFrame(10, {{bg, {0, 0}}, {o, {20, 10}}});
-  f.m_refs.Edit(1)->m_nTransparency = 60;
-  const std::string file = dir.File("f.psd");
-  doc.SelectSingleFrame(0);
-  std::string reason;
-  ASSERT_TRUE(ExportAnimationFile(doc, file, nullptr, {}, &reason)) << reason;
-  CTevImageInfoPack back;
-  back.path = file;
-  CTevPsdImportOptions layers;
-  layers.layersAsObjects = 1;
-  ASSERT_EQ(LoadImageW(back, &layers, nullptr), 0) << back.errorText;
-  ASSERT_EQ(back.BlockCount(), 2u);
-  EXPECT_EQ(back.BlockAt(1)->layerName, "Ball");
-  EXPECT_EQ(back.BlockAt(1)->byteA, 60);
-  EXPECT_GT(DibWidth(back.BlockAt(1)->picture.get()), 10);  // the shadow widens the layer
 }
 
 TEST_F(CursorExport, FramePicturesAreNumberedToTheFrameCountAndRememberTheFormat) {

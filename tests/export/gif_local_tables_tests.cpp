@@ -1,12 +1,11 @@
 // GIF export with a colour table per frame, kept extensions and loop
-// counts, and ten thousand frames: each exported file is opened again with
+// counts: each exported file is opened again with
 // our reader (and ImageMagick where installed) and its composed frames
 // compared with the source's.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "companions/imageio/tev_image_io.h"
 #include "companions/imageio/gif_lzw.h"
 #include "export/export_dispatch.h"
 #include "export/gif_local_tables.h"
@@ -217,28 +216,6 @@ TEST_F(GifLocalTables, ExtensionsAndLoopCountsSurviveReExport) {
     EXPECT_EQ(back.m_bLoopForever, doc.m_bLoopForever) << c.what;
     EXPECT_EQ(back.m_nLoopCount, doc.m_nLoopCount) << c.what;
     EXPECT_EQ(back.m_gifExtensions.size(), 4u) << c.what;
-  }
-}
-
-// 10,000 one-pixel frames alternating two colours (two objects).
-TEST_F(GifLocalTables, TenThousandFramesComeBackInOrder) {
-  CGifImage model;
-  ModelBuilder mb(model, 1, 1);
-  const int black = mb.AddObject(Solid(1, 1, 0x000000)), white = mb.AddObject(Solid(1, 1, 0xFFFFFF));
-  for (int i = 0; i < 10000; ++i) mb.AddFrame(1, {{(i & 1) ? white : black, POINT{0, 0}}});
-  CLoopwrightDoc doc(app, prompt);
-  doc.TakeOver(model);
-  const std::string out = dir.File("many-out.gif");
-  std::string reason;
-  ASSERT_TRUE(ExportAnimationFile(doc, out, nullptr, {}, &reason)) << reason;
-  TevImageIO::CTevImageInfoPack pack;
-  pack.path = out;
-  ASSERT_EQ(TevImageIO::LoadImageW(pack, nullptr, nullptr), TevImageIO::IMAGEIO_OK) << pack.errorText;
-  ASSERT_EQ(pack.BlockCount(), 10000u);
-  for (std::size_t i = 0; i < 10000; i += 997) {
-    const TevImageIO::CTevSubImageBlock* b = pack.BlockAt(i);
-    const RGBQUAD q = DibPalette(b->picture.get())[DibRow(b->picture.get(), 0)[0]];
-    EXPECT_EQ(q.rgbRed, (i & 1) ? 255 : 0) << "frame " << i;
   }
 }
 

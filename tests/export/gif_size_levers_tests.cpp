@@ -1,6 +1,5 @@
-// GIF size levers: the global table ordered by use with a code size per
-// image, and the lossy LZW mode. Every export is opened again and compared with the model
-// (ImageMagick's coalesce too where installed).
+// The lossy LZW mode of the GIF export: every export is opened again and
+// each pixel compared with the model's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,28 +13,6 @@
 using namespace export_test;
 
 namespace {
-
-// The minimum code size of each image of a GIF file.
-std::vector<int> CodeSizes(const std::vector<unsigned char>& f) {
-  std::vector<int> out;
-  std::size_t at = 13 + ((f[10] & 0x80) ? 3u << ((f[10] & 7) + 1) : 0u);
-  while (at < f.size() && f[at] != 0x3B) {
-    if (f[at] == 0x21 && at + 1 < f.size()) {
-      at += 2;
-    } else if (f[at] == 0x2C && at + 10 < f.size()) {
-      const unsigned char packed = f[at + 9];
-      at += 10 + ((packed & 0x80) ? 3u << ((packed & 7) + 1) : 0u);
-      if (at >= f.size()) break;
-      out.push_back(f[at]);
-      ++at;
-    } else {
-      break;
-    }
-    while (at < f.size() && f[at] != 0) at += 1 + f[at];
-    ++at;
-  }
-  return out;
-}
 
 // Colour k of a ramp whose neighbours differ by one step per channel.
 COLORREF Ramp(int k) { return RGB(k & 0xFF, (k / 2) & 0xFF, 255 - (k & 0x7F)); }
@@ -74,36 +51,6 @@ class GifSizeLevers : public ::testing::Test {
   CScriptedPrompt prompt;
   TempDir dir;
 };
-
-// A many-coloured first frame, then frames that change a small area in two
-// colours: those images need only 2-bit codes once the common colours come
-// first; the file must still show the same frames.
-TEST_F(GifSizeLevers, SmallChangesGetNarrowCodesAndStayExact) {
-  struct Case {
-    int colours;  // in the first frame
-    int level;
-  };
-  for (const Case c : {Case{200, 2}, Case{120, 3}, Case{40, 1}}) {
-    CGifImage model;
-    ModelBuilder b(model, 40, 20);
-    const int back = b.AddObject(Noisy(40, 20, 0, c.colours, 7));
-    const int spot = b.AddObject(Noisy(6, 4, c.colours - 2, 2, 3));
-    b.AddFrame(10, {{back, POINT{0, 0}}});
-    b.AddFrame(10, {{back, POINT{0, 0}}, {spot, POINT{5, 5}}});
-    b.AddFrame(10, {{back, POINT{0, 0}}, {spot, POINT{20, 9}}});
-    CLoopwrightDoc doc(app, prompt);
-    CExportSettings settings;
-    settings.gifLevel = c.level;
-    const std::string out = Export(model, doc, settings, "narrow.gif");
-    const auto sizes = CodeSizes(ReadBytes(out));
-    ASSERT_EQ(sizes.size(), 3u) << c.colours;
-    EXPECT_GE(sizes[0], 6) << c.colours;
-    for (std::size_t i = 1; i < sizes.size(); ++i) EXPECT_EQ(sizes[i], 2) << c.colours << " image " << i;
-    ExpectFramesEqual(Reread(out), ComposedFrames(doc), "ours");
-    if (HaveImageMagick())
-      ExpectFramesEqual(MagickFrames(out, 40, 20, dir.Path()), ComposedFrames(doc), "magick");
-  }
-}
 
 // Lossy export through both writers (one table; a table per frame for 300
 // colours): every pixel of every frame within N, transparency exact.

@@ -162,42 +162,4 @@ TEST(FlashMovie, ReaderRebuildsEveryFrame) {
   }
 }
 
-TEST(FlashMovie, IdenticalFramesShareOneBitmapAndExactTimingRepeats) {
-  if (!swf_test::HavePython()) GTEST_SKIP() << "needs /usr/bin/python3 with PIL for the SWF reader";
-  CGifImage model;
-  ModelBuilder b(model, 30, 20);
-  const int o = b.AddObject(Gradient(30, 20));
-  const int dot = b.AddObject(Solid(3, 3, 0x0000FF));
-  b.AddFrame(10, {{o, {0, 0}}});
-  b.AddFrame(10, {{o, {0, 0}}});
-  b.AddFrame(40, {{o, {0, 0}}});
-  TempDir dir;
-  const std::string movie = dir.File("same.swf");
-  ASSERT_TRUE(ExportFlashMovie(model, movie, CFlashSettings{}, nullptr));
-  auto info = swf_test::ReadMovie(movie);
-  ASSERT_FALSE(info.contains("error")) << info.dump();
-  EXPECT_EQ(info["frame_count"], 3);
-  EXPECT_EQ(info["bitmaps"], 1);
-  EXPECT_EQ(info["rate"], 5.0);
-
-  // Exact timing: 10, 10 and 40 hundredths at 10 frames a second; the last frame shows four times.
-  model.GetFrame(2)->m_refs.Edit(std::size_t(dot))->m_bVisible = true;
-  CFlashSettings exact;
-  exact.exactTiming = true;
-  ASSERT_TRUE(ExportFlashMovie(model, movie, exact, nullptr));
-  TempDir expect;
-  CGifImage stretched;
-  ModelBuilder s(stretched, 30, 20);
-  s.AddObject(Gradient(30, 20));
-  s.AddObject(Solid(3, 3, 0x0000FF));
-  for (int f : {0, 1, 2, 2, 2, 2}) s.AddFrame(10, f == 2 ? std::vector<std::pair<int, POINT>>{{0, {0, 0}}, {1, {0, 0}}}
-                                                         : std::vector<std::pair<int, POINT>>{{0, {0, 0}}});
-  ASSERT_TRUE(swf_test::WriteExpectedFrames(stretched, expect.Path()));
-  info = swf_test::ReadMovie(movie, expect.Path());
-  ASSERT_FALSE(info.contains("error")) << info.dump();
-  EXPECT_EQ(info["rate"], 10.0);
-  ASSERT_EQ(info["frames"].size(), 6u);
-  for (const auto& f : info["frames"]) EXPECT_EQ(f["max"], 0);
-}
-
 }  // namespace
