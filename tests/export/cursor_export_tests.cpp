@@ -47,30 +47,6 @@ TEST_F(CursorExport, AnimatedCursorBlocksShareTheHotSpotAndKeepEachDelay) {
   EXPECT_TRUE(MaskBit(back.BlockAt(1)->mask.get(), 5, 5));
 }
 
-TEST_F(CursorExport, TrueColourIconBecomesEightBitsWithItsColoursAndAFullMask) {
-  CLoopwrightDoc doc(app, prompt);
-  ModelBuilder b(doc, 48, 40);
-  const int o = b.AddObject(Pattern(48, 40, 230, 3));
-  b.AddFrame(10, {{o, {0, 0}}});
-  CTevImageInfoPack pack;
-  auto options = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_ICO);
-  ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_ICO, {}, pack, *options));
-  ASSERT_EQ(pack.BlockCount(), 1u);
-  const BITMAPINFOHEADER* pic = pack.picture.get();
-  ASSERT_EQ(pic->biBitCount, 8);
-  // Lossless: every pixel keeps its colour (230 colours fit one palette).
-  const auto original = ComposedFrames(doc);
-  for (LONG y = 0; y < 40; ++y)
-    for (LONG x = 0; x < 48; ++x) {
-      const RGBQUAD q = DibPalette(pic)[DibRow(pic, y)[x]];
-      const unsigned char* p = &original[0].px[std::size_t((y * 48 + x) * 4)];
-      ASSERT_EQ(q.rgbRed, p[0]);
-      ASSERT_EQ(q.rgbGreen, p[1]);
-      ASSERT_EQ(q.rgbBlue, p[2]);
-      ASSERT_TRUE(MaskBit(pack.mask.get(), x, y));  // no transparent pixel: every pixel opaque
-    }
-}
-
 TEST_F(CursorExport, SingleFrameCursorUsesTheFirstHotSpot) {
   CLoopwrightDoc doc(app, prompt);
   ModelBuilder b(doc, 16, 16);

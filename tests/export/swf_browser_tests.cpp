@@ -73,15 +73,7 @@ class LocalServer {
     }
   }
   bool Ready() const {
-    if (pid_ <= 0) return false;
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(std::uint16_t(port_));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = s >= 0 && ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    if (s >= 0) ::close(s);
-    return ok;
+    return pid_ > 0 && std::system(("timeout 2 bash -c '</dev/tcp/127.0.0.1/" + std::to_string(port_) + "' 2>/dev/null").c_str()) == 0;
   }
   std::string Url(const std::string& page) const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + page; }
 
