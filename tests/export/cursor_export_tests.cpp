@@ -47,21 +47,6 @@ TEST_F(CursorExport, AnimatedCursorBlocksShareTheHotSpotAndKeepEachDelay) {
   EXPECT_TRUE(MaskBit(back.BlockAt(1)->mask.get(), 5, 5));
 }
 
-TEST_F(CursorExport, SingleFrameCursorUsesTheFirstHotSpot) {
-  CLoopwrightDoc doc(app, prompt);
-  ModelBuilder b(doc, 16, 16);
-  const int o = b.AddObject(Pattern(16, 16, 4, 0));
-  b.AddFrame(10, {{o, {0, 0}}});
-  CTevImageInfoPack pack;
-  auto options = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_CUR);
-  ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_CUR, {POINT{6, 2}, POINT{9, 9}}, pack, *options));
-  EXPECT_EQ(pack.hotSpotX, 6);
-  EXPECT_EQ(pack.hotSpotY, 2);
-  // Hot spots outside the picture are kept inside it.
-  ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_CUR, {POINT{99, 99}}, pack, *options));
-  EXPECT_EQ(pack.hotSpotX, 15);
-}
-
 TEST_F(CursorExport, FramePicturesAreNumberedToTheFrameCountAndRememberTheFormat) {
   EXPECT_EQ(FrameFileName("f", 3, 9, "png"), "f3.png");
   EXPECT_EQ(FrameFileName("f", 3, 12, "png"), "f03.png");
