@@ -1,5 +1,4 @@
-// Icon, cursor and animated-cursor preparation, and the per-frame picture
-// export (names, formats, the remembered filter).
+// Animated cursors, and per-frame pictures (names, formats, remembered filter).
 #include <gtest/gtest.h>
 
 #include <set>

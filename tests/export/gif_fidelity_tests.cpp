@@ -1,7 +1,6 @@
-// Re-exported GIFs against their sources: files written here with giflib,
-// opened as the editor does, exported, and both files decoded by ImageMagick
-// (which fills the canvas with the background colour when the first image
-// has no transparency) and by our reader.
+// Re-exported GIFs against their sources written with giflib: both files
+// decoded by ImageMagick (which fills the canvas with the background colour
+// when the first image has no transparency) and by our reader.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 

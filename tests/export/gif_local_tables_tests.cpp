@@ -1,7 +1,5 @@
-// GIF export with a colour table per frame, kept extensions and loop
-// counts: each exported file is opened again with
-// our reader (and ImageMagick where installed) and its composed frames
-// compared with the source's.
+// GIF export with a colour table per frame, kept extensions and loop counts:
+// exports are read again (also by ImageMagick) and compared frame by frame.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -161,8 +159,7 @@ TEST_F(GifLocalTables, OnlyAFrameWithTooManyColoursIsReducedAndSaysSo) {
   b.AddFrame(10, {{plain, POINT{0, 0}}});
   b.AddFrame(10, {{rich, POINT{0, 0}}});
   // A sprite over the reduced frame: only its pixels are new, so the
-  // reduction (too many colours left approximate to correct in one table)
-  // is neither repeated nor reported again.
+  // reduction is neither repeated nor reported again.
   b.AddFrame(10, {{rich, POINT{0, 0}}, {sprite, POINT{5, 5}}});
   CLoopwrightDoc doc(app, prompt);
   doc.TakeOver(model);

@@ -1,5 +1,4 @@
-// Published pages and previews: output names, page texts, the files written,
-// failures, and the private preview folder.
+// Published pages and previews: names, page texts, failures, private folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,6 +1,5 @@
-// The LZW size count against the image data giflib actually writes: for
-// pictures whose code stream never fills the table both encoders emit the
-// same codes, so the counts must agree byte for byte.
+// The LZW size count against the image data giflib writes: while the table
+// never fills both encoders emit the same codes, so the counts must agree.
 #include <gtest/gtest.h>
 
 #include <random>

@@ -1,7 +1,6 @@
-// Published pages in a real browser: Chromium (headless) loads the pages
-// from a local HTTP server, Ruffle plays the movies, and the screenshot must
-// show each animation's first frame. Skipped with a message when Chromium,
-// Ruffle (scripts/install-ruffle.sh) or Python with PIL is missing.
+// Published pages in headless Chromium with Ruffle, served over local HTTP:
+// the screenshot must show each animation's first frame. Skipped without
+// Chromium, Ruffle (scripts/install-ruffle.sh) or Python with PIL.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -125,9 +124,8 @@ TEST(BrowserPages, FirstFrameShowsInChromiumWithRuffle) {
     }
     pages.push_back(p);
   };
-  // A picture with a transparent corner (an alpha bitmap); the second frame
-  // adds a square drawn over the first. The movie loops at 1 frame a second,
-  // so the screenshot may catch either frame: it must show one exactly.
+  // Two frames, the second adds a square; the movie loops at 1 frame a
+  // second, so the screenshot may catch either frame: it must show one.
   auto sprite = [](ModelBuilder& b) {
     const int g = b.AddObject(Gradient(120, 70));
     const int dot = b.AddObject(Solid(12, 12, 0x2020D0));

@@ -1,5 +1,5 @@
-// Byte layout of the movie writers: header, stage RECT, bitmap tags, shape
-// body, placements, and refusal of bad input.
+// Byte layout of the movie writers: header, stage RECT, bitmap tags, the
+// size measure, and refusal of bad input.
 #include <gtest/gtest.h>
 
 #include <fstream>

@@ -1,7 +1,5 @@
-// Video export checked from outside: the rate rule, then AVI, MP4 and WebM
-// files read back by ffprobe and decoded by ffmpeg, compared with frames
-// painted here from the model, the sound stream, and the failures that must
-// leave the target alone.
+// Video export checked by ffprobe and ffmpeg: the rate rule, AVI, MP4 and
+// WebM frames against frames painted here, sound, and failures.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -40,10 +38,8 @@ TEST(AviRate, ChoosesThePairClosestToThePlayTime) {
   }
 }
 
-// One frame per delay, each showing its own picture: a pattern of colours
-// distinct colours, smaller than the canvas and moving over the
-// background; or (colours = 0) a smooth picture covering the canvas, as
-// lossy codecs want (4:2:0 chroma smears sharp colour edges).
+// One frame per delay, each with its own picture: a moving pattern of
+// `colours` colours, or (0) a smooth full-canvas picture for lossy codecs.
 void BuildModel(CGifImage& model, const std::vector<int>& delays, int colours, LONG w = 32, LONG h = 24) {
   ModelBuilder b(model, w, h);
   model.m_clrBackground = 0x00336699;
