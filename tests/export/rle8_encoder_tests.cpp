@@ -89,12 +89,4 @@ TEST(Rle8Encoder, FfmpegDecodesEveryStressPicture) {
   }
 }
 
-TEST(Rle8Encoder, RefusesPicturesThatAreNot8Bit) {
-  std::vector<std::uint8_t> data{1, 2};
-  DibPtr deep(DibAlloc(4, 4, 24));
-  EXPECT_FALSE(EncodeRle8(deep.get(), data));
-  EXPECT_FALSE(EncodeRle8(nullptr, data));
-  EXPECT_EQ(data, (std::vector<std::uint8_t>{1, 2}));
-}
-
 }  // namespace

@@ -1,7 +1,6 @@
-// Published pages in a real browser: Chromium (headless) loads the pages
-// from a local HTTP server, Ruffle plays the movies, and the screenshot must
-// show each animation's first frame. Skipped with a message when Chromium,
-// Ruffle (scripts/install-ruffle.sh) or Python with PIL is missing.
+// Published pages in headless Chromium with Ruffle, served over local HTTP:
+// the screenshot must show each animation's first frame. Skipped without
+// Chromium, Ruffle (scripts/install-ruffle.sh) or Python with PIL.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -73,15 +72,7 @@ class LocalServer {
     }
   }
   bool Ready() const {
-    if (pid_ <= 0) return false;
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(std::uint16_t(port_));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = s >= 0 && ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    if (s >= 0) ::close(s);
-    return ok;
+    return pid_ > 0 && std::system(("timeout 2 bash -c '</dev/tcp/127.0.0.1/" + std::to_string(port_) + "' 2>/dev/null").c_str()) == 0;
   }
   std::string Url(const std::string& page) const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + page; }
 
@@ -133,9 +124,8 @@ TEST(BrowserPages, FirstFrameShowsInChromiumWithRuffle) {
     }
     pages.push_back(p);
   };
-  // A picture with a transparent corner (an alpha bitmap); the second frame
-  // adds a square drawn over the first. The movie loops at 1 frame a second,
-  // so the screenshot may catch either frame: it must show one exactly.
+  // Two frames, the second adds a square; the movie loops at 1 frame a
+  // second, so the screenshot may catch either frame: it must show one.
   auto sprite = [](ModelBuilder& b) {
     const int g = b.AddObject(Gradient(120, 70));
     const int dot = b.AddObject(Solid(12, 12, 0x2020D0));
@@ -153,7 +143,6 @@ TEST(BrowserPages, FirstFrameShowsInChromiumWithRuffle) {
   publish(160, 100, true, "movie page", sprite);
   publish(160, 100, true, "preview", sprite);
   publish(1000, 700, true, "stage 1000", big);
-  publish(2000, 2000, true, "stage 2000", big);
   publish(4000, 300, true, "stage 4000", big);
 
   // One page frames them all: one browser run.
@@ -189,9 +178,6 @@ TEST(BrowserPages, FirstFrameShowsInChromiumWithRuffle) {
   // budget; one more run decides.
   for (int attempt = 0; attempt < 2; ++attempt) {
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    // LW_KEEP_SHOT=FILE keeps the screenshot for a look.
-    if (const char* keep = std::getenv("LW_KEEP_SHOT"))
-      std::filesystem::copy_file(shot, keep, std::filesystem::copy_options::overwrite_existing);
     FILE* p = ::popen(compare.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string out;
@@ -207,7 +193,6 @@ TEST(BrowserPages, FirstFrameShowsInChromiumWithRuffle) {
       for (std::size_t f = 0; f < pages[i].expected.size(); ++f, ++k) {
         const auto& r = results[k];
         ASSERT_FALSE(r.contains("error")) << pages[i].page << ": " << r.dump();
-        std::printf("%s frame %zu: %s\n", pages[i].page.c_str(), f, r.dump().c_str());
         best[i] = std::min(best[i], r["mean"].get<double>());
       }
       allShown = allShown && best[i] < (pages[i].flash ? 1.0 : 4.0);

@@ -1,5 +1,5 @@
-// Byte layout of the movie writers: header, stage RECT, bitmap tags, shape
-// body, placements, and refusal of bad input.
+// Byte layout of the movie writers: header, stage RECT, bitmap tags, the
+// size measure, and refusal of bad input.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -55,8 +55,7 @@ TEST(SwfEncoder, HeaderOfAOneFrameMovie) {
   EXPECT_EQ(length, movie.size());
   // After the 9-byte stage RECT: 10 frames a second (8.8 fixed), one frame.
   EXPECT_EQ(Bytes(movie.begin() + 17, movie.begin() + 21), (Bytes{0x00, 0x0A, 0x01, 0x00}));
-  // The first tag is a long-form lossless bitmap; the movie ends with the end tag.
-  EXPECT_EQ(Bytes(movie.begin() + 21, movie.begin() + 23), (Bytes{0x3F, 0x05}));
+  // The movie ends with a show-frame tag and the end tag.
   EXPECT_EQ(Bytes(movie.end() - 4, movie.end()), (Bytes{0x40, 0x00, 0x00, 0x00}));
 }
 
@@ -77,46 +76,6 @@ TEST(SwfEncoder, StageRectKeepsFifteenBitsUntilTheStageNeedsMore) {
   }
 }
 
-TEST(SwfEncoder, ColourMappedBitmapCarriesItsTableAndPaddedRows) {
-  DibPtr dib(DibAlloc(3, 2, 8, 16));
-  for (int i = 0; i < 16; ++i) DibPalette(dib.get())[i] = RGBQUAD{BYTE(i), BYTE(100 + i), BYTE(200 + i), 0};
-  const BYTE rows[2][3] = {{1, 2, 3}, {15, 0, 7}};
-  for (LONG y = 0; y < 2; ++y)
-    for (LONG x = 0; x < 3; ++x) DibRow(dib.get(), y)[x] = rows[y][x];
-  CSwfBitmapTag tag;
-  ASSERT_TRUE(CSwfEncoder().EncodeBitmap(dib.get(), nullptr, tag));
-  EXPECT_EQ(tag.type, 20);
-  ASSERT_GE(tag.body.size(), 7u);
-  EXPECT_EQ(Bytes(tag.body.begin(), tag.body.begin() + 6), (Bytes{3, 3, 0, 2, 0, 15}));
-  const Bytes data = swf_test::Inflate(tag.body.data() + 6, tag.body.size() - 6, 56);
-  ASSERT_EQ(data.size(), 48u + 2 * 4);
-  for (int i = 0; i < 16; ++i) {
-    EXPECT_EQ(data[std::size_t(3 * i)], 200 + i);  // R, G, B
-    EXPECT_EQ(data[std::size_t(3 * i + 1)], 100 + i);
-    EXPECT_EQ(data[std::size_t(3 * i + 2)], i);
-  }
-  EXPECT_EQ(Bytes(data.begin() + 48, data.end()), (Bytes{1, 2, 3, 0, 15, 0, 7, 0}));
-}
-
-TEST(SwfEncoder, DirectColourBitmapsAndPremultipliedAlpha) {
-  DibPtr dib = Solid32(2, 1, 0);
-  BYTE* p = DibRow(dib.get(), 0);
-  const BYTE px[8] = {10, 20, 30, 255, 40, 50, 60, 255};
-  std::copy(px, px + 8, p);
-  const struct { bool masked; int type; Bytes pixels; } cases[] = {
-      {false, 20, {0, 30, 20, 10, 0, 60, 50, 40}},
-      {true, 36, {255, 30, 20, 10, 0, 0, 0, 0}},  // the transparent pixel is all zero
-  };
-  for (const auto& c : cases) {
-    DibPtr mask = Mask(2, 1, {true, false});
-    CSwfBitmapTag tag;
-    ASSERT_TRUE(CSwfEncoder().EncodeBitmap(dib.get(), c.masked ? mask.get() : nullptr, tag));
-    EXPECT_EQ(tag.type, c.type);
-    EXPECT_EQ(tag.body[0], 5);
-    EXPECT_EQ(swf_test::Inflate(tag.body.data() + 5, tag.body.size() - 5, 8), c.pixels);
-  }
-}
-
 TEST(SwfEncoder, NoiseThatDoesNotCompressStillEncodes) {
   DibPtr dib = Solid32(64, 64, 0);
   std::mt19937 rng(7);
@@ -128,58 +87,6 @@ TEST(SwfEncoder, NoiseThatDoesNotCompressStillEncodes) {
   ASSERT_EQ(data.size(), 64u * 64 * 4);
   const BYTE* top = DibRow(dib.get(), 0);
   EXPECT_EQ(Bytes(data.begin(), data.begin() + 4), (Bytes{0, top[2], top[1], top[0]}));
-}
-
-TEST(SwfEncoder, PlacementsReplaceOrStack) {
-  std::vector<CSWFFrameOptimal> entries(4);
-  entries[0].image = Solid32(4, 4, 0x0000FF);
-  entries[1].image = Solid32(2, 2, 0x00FF00);
-  entries[1].replace = false;
-  entries[2].repeat = true;
-  entries[3].image = Solid32(4, 4, 0xFF0000);
-  Bytes movie;
-  ASSERT_TRUE(CSwfEncoder().BuildMovie(entries, 4, 4, 5, movie, nullptr));
-  // Walk the tags: (type, body) in order.
-  std::vector<std::pair<int, Bytes>> tags;
-  for (std::size_t p = 21; p + 2 <= movie.size();) {
-    const unsigned code = movie[p] | (movie[p + 1] << 8);
-    std::size_t n = code & 0x3F;
-    p += 2;
-    if (n == 0x3F) {
-      n = movie[p] | (movie[p + 1] << 8) | (movie[p + 2] << 16) | (std::size_t(movie[p + 3]) << 24);
-      p += 4;
-    }
-    tags.emplace_back(int(code >> 6), Bytes(movie.begin() + long(p), movie.begin() + long(p + n)));
-    p += n;
-  }
-  std::vector<int> types;
-  for (auto& t : tags) types.push_back(t.first);
-  EXPECT_EQ(types, (std::vector<int>{20, 32, 26, 1, 20, 32, 26, 1, 1, 20, 32, 28, 26, 1, 0}));
-  EXPECT_EQ(tags[2].second, (Bytes{0x02, 0, 0, 2, 0}));   // first: depth 0, shape 2
-  EXPECT_EQ(tags[6].second, (Bytes{0x02, 1, 0, 4, 0}));   // stacked at depth 1, shape 4
-  EXPECT_EQ(tags[11].second, (Bytes{1, 0}));              // depth 1 removed
-  EXPECT_EQ(tags[12].second, (Bytes{0x03, 0, 0, 6, 0}));  // depth 0 replaced by shape 6
-}
-
-TEST(SwfEncoder, JpegTagsCarryTheStreamAndTheAlpha) {
-  DibPtr dib = Solid32(8, 8, 0x2080C0);
-  std::vector<bool> opaque(64, true);
-  opaque[9] = opaque[63] = false;
-  DibPtr mask = Mask(8, 8, opaque);
-  CJPGSwfEncoder encoder(90);
-  CSwfBitmapTag plain, masked;
-  ASSERT_TRUE(encoder.EncodeBitmap(dib.get(), nullptr, plain));
-  EXPECT_EQ(plain.type, 21);
-  EXPECT_EQ(Bytes(plain.body.begin(), plain.body.begin() + 2), (Bytes{0xFF, 0xD8}));
-  EXPECT_EQ(Bytes(plain.body.end() - 2, plain.body.end()), (Bytes{0xFF, 0xD9}));
-  ASSERT_TRUE(encoder.EncodeBitmap(dib.get(), mask.get(), masked));
-  EXPECT_EQ(masked.type, 35);
-  const std::size_t n = masked.body[0] | (masked.body[1] << 8) | (masked.body[2] << 16);
-  ASSERT_LT(4 + n, masked.body.size());
-  EXPECT_EQ(Bytes(masked.body.begin() + long(4 + n - 2), masked.body.begin() + long(4 + n)), (Bytes{0xFF, 0xD9}));
-  const Bytes alpha = swf_test::Inflate(masked.body.data() + 4 + n, masked.body.size() - 4 - n, 64);
-  ASSERT_EQ(alpha.size(), 64u);
-  for (std::size_t i = 0; i < 64; ++i) EXPECT_EQ(alpha[i], opaque[i] ? 255 : 0) << i;
 }
 
 TEST(SwfEncoder, MeasureMatchesTheTagAndStopsPastTheLimit) {
@@ -217,25 +124,17 @@ TEST(SwfEncoder, BadInputFailsAndKeepsTheOldFile) {
   DibPtr deep(DibAlloc(4, 4, 8, 2));
   CSwfBitmapTag tag;
   CSwfEncoder encoder;
-  EXPECT_FALSE(encoder.EncodeBitmap(nullptr, nullptr, tag));
   EXPECT_FALSE(encoder.EncodeBitmap(dib.get(), small.get(), tag));
   EXPECT_FALSE(encoder.EncodeBitmap(dib.get(), deep.get(), tag));
-  EXPECT_FALSE(CJPGSwfEncoder(80).EncodeBitmap(dib.get(), small.get(), tag));
-
-  Bytes movie;
-  std::string reason;
-  EXPECT_FALSE(encoder.BuildMovie({}, 4, 4, 10, movie, nullptr, &reason));
-  EXPECT_FALSE(reason.empty());
-
   TempDir dir;
   const std::string path = dir.File("old.swf");
   std::ofstream(path) << "old movie";
   std::vector<CSWFFrameOptimal> broken(1);  // a picture entry without a picture
+  std::string reason;
   EXPECT_FALSE(encoder.WriteMovie(path, broken, 4, 4, 10, nullptr, &reason));
   std::ifstream in(path);
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(text, "old movie");
-  EXPECT_FALSE(encoder.WriteMovie(dir.File("missing/dir.swf"), OneEntry(4, 4), 4, 4, 10, nullptr, &reason));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// Video export checked from outside: the rate rule, then AVI, MP4 and WebM
-// files read back by ffprobe and decoded by ffmpeg, compared with frames
-// painted here from the model, the sound stream, and the failures that must
-// leave the target alone.
+// Video export checked by ffprobe and ffmpeg: the rate rule, AVI, MP4 and
+// WebM frames against frames painted here, sound, and failures.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -40,10 +38,8 @@ TEST(AviRate, ChoosesThePairClosestToThePlayTime) {
   }
 }
 
-// One frame per delay, each showing its own picture: a pattern of colours
-// distinct colours, smaller than the canvas and moving over the
-// background; or (colours = 0) a smooth picture covering the canvas, as
-// lossy codecs want (4:2:0 chroma smears sharp colour edges).
+// One frame per delay, each with its own picture: a moving pattern of
+// `colours` colours, or (0) a smooth full-canvas picture for lossy codecs.
 void BuildModel(CGifImage& model, const std::vector<int>& delays, int colours, LONG w = 32, LONG h = 24) {
   ModelBuilder b(model, w, h);
   model.m_clrBackground = 0x00336699;
@@ -161,11 +157,8 @@ struct SoundCase {
 TEST_F(VideoExport, SoundIsAddedWhole) {
   SKIP_WITHOUT_FFMPEG();
   WriteWav(dir.File("s.wav"), 8000, 6000);  // 0.75 s, longer than the 0.3 s video
-  Capture("ffmpeg -v error -i '" + dir.File("s.wav") + "' -c:a libmp3lame '" + dir.File("s.mp3") + "'");
-  ASSERT_TRUE(fs::exists(dir.File("s.mp3")));
   const SoundCase cases[] = {
       {"s.wav", "s.avi", AVI_CODEC_RLE, "pcm_s16le", 0.001},  // copied
-      {"s.mp3", "m.avi", AVI_CODEC_DIB, "mp3", 0.001},        // copied
       {"s.wav", "s.mp4", 0, "aac", 0.08},                     // encoded again
       {"s.wav", "s.webm", 0, "opus", 0.03},                   // encoded again
   };
@@ -182,8 +175,7 @@ TEST_F(VideoExport, SoundIsAddedWhole) {
     ASSERT_TRUE(ok) << c.target << ": " << reason;
     const std::string a = Probe(file, "a:0", "stream=codec_name:packet=pts_time,duration_time");
     EXPECT_EQ(Field(a, "codec_name"), c.soundCodec) << c.target;
-    // Every sample is kept: the stream ends where the source's ends (0.75 s
-    // for the WAV; the MP3 encoder added its delay and padding).
+    // Every sample is kept: the stream ends where the source's ends.
     const double sourceEnd = StreamEnd(Probe(dir.File(c.source), "a:0", "packet=pts_time,duration_time"));
     EXPECT_GE(sourceEnd, 0.75) << c.source;
     EXPECT_NEAR(StreamEnd(a), sourceEnd, c.tolerance) << c.target;
@@ -213,24 +205,13 @@ TEST_F(VideoExport, FailuresLeaveTheTargetAlone) {
   empty.m_nWidth = 8;
   empty.m_nHeight = 8;
   WriteWav(dir.File("s.wav"), 8000, 800);
-  { std::ofstream(dir.File("silent.txt")) << "no sound here"; }
   const std::string target = dir.File("old.avi");
   { std::ofstream(target) << "old"; }
-  CVideoExportOptions missing;
-  missing.soundPath = dir.File("missing.wav");
-  CVideoExportOptions noAudio;
-  noAudio.soundPath = dir.File("silent.txt");
   CTevCommonProgress cancelling([&](float f, const std::string& caption) {
     if (caption == "保存帧..." && f >= 0.5f) cancelling.Cancel();
   });
   ExpectFailureLeavesTarget(dir.Path(), target, "no frames", [&](std::string* r) {
     return ExportAviFile(empty, target, {}, nullptr, r);
-  });
-  ExpectFailureLeavesTarget(dir.Path(), target, "missing sound", [&](std::string* r) {
-    return ExportAviFile(model, target, missing, nullptr, r);
-  });
-  ExpectFailureLeavesTarget(dir.Path(), target, "sound file without audio", [&](std::string* r) {
-    return ExportStreamingVideo(model, dir.File("old.webm"), noAudio, nullptr, r);
   });
   ExpectFailureLeavesTarget(dir.Path(), target, "cancelled while saving", [&](std::string* r) {
     CVideoExportOptions withSound;
@@ -243,10 +224,6 @@ TEST_F(VideoExport, FailuresLeaveTheTargetAlone) {
     return ExportAviFile(model, dir.File("busy.avi"), {}, nullptr, r);
   });
   EXPECT_TRUE(fs::exists(dir.File("busy.avi/keep")));
-  ExpectFailureLeavesTarget(dir.Path(), target, "folder that cannot hold files", [&](std::string* r) {
-    return ExportStreamingVideo(model, "/proc/lw-video-test.mp4", {}, nullptr, r);
-  });
-  EXPECT_FALSE(fs::exists(dir.File("old.webm")));
   EXPECT_TRUE(cancelling.IsCancelled());
 }
 

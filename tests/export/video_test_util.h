@@ -1,7 +1,5 @@
-// Helpers for the video export tests: FFmpeg's command-line tools as the
-// independent reader (ffprobe for streams and packets, ffmpeg for decoded
-// frames), hand-built animations with opaque pictures whose composed frames
-// are known without composing, and a tiny WAV writer.
+// Helpers for the video export tests: ffprobe and ffmpeg as the independent
+// reader, frames painted from opaque pictures, and a tiny WAV writer.
 #pragma once
 
 #include <gtest/gtest.h>

