@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "companions/imageio/gif_lzw.h"
+#include "companions/imageio/tev_image_io.h"
 #include "export/export_dispatch.h"
 #include "export/gif_local_tables.h"
 #include "export_test_util.h"
@@ -51,8 +52,8 @@ struct GifBytes {
     return e;
   }
   void Loop(int count) { Extension(0xFF, {"NETSCAPE2.0", std::string{1, char(count & 0xFF), char(count >> 8)}}); }
-  // One image of w x h indexes, all `index`.
-  void Image(int x, int y, int w, int h, int index) {
+  // One image of w x h indexes, all `index`, or raw code bytes when given.
+  void Image(int x, int y, int w, int h, int index, const std::vector<std::uint8_t>* codes = nullptr) {
     v.insert(v.end(), {0x21, 0xF9, 4, 0, 10, 0, 0, 0, 0x2C});
     U16(x);
     U16(y);
@@ -61,7 +62,7 @@ struct GifBytes {
     v.push_back(0);
     const std::vector<std::uint8_t> idx(std::size_t(w) * std::size_t(h), std::uint8_t(index));
     const std::vector<std::uint8_t> data =
-        TevImageIO::EncodeGifLzw(idx.data(), idx.size(), 2, TevImageIO::LzwClear::WhenFull);
+        codes ? *codes : TevImageIO::EncodeGifLzw(idx.data(), idx.size(), 2, TevImageIO::LzwClear::WhenFull);
     v.push_back(2);
     for (std::size_t off = 0; off < data.size(); off += 255) {
       const std::size_t n = std::min<std::size_t>(255, data.size() - off);
@@ -213,6 +214,60 @@ TEST_F(GifLocalTables, ExtensionsAndLoopCountsSurviveReExport) {
     EXPECT_EQ(back.m_bLoopForever, doc.m_bLoopForever) << c.what;
     EXPECT_EQ(back.m_nLoopCount, doc.m_nLoopCount) << c.what;
     EXPECT_EQ(back.m_gifExtensions.size(), 4u) << c.what;
+  }
+}
+
+TEST_F(GifLocalTables, HostileFilesGiveAMessageOrTheRightFrames) {
+  // 10,000 one-pixel frames alternating two colours (two objects).
+  CGifImage model;
+  ModelBuilder mb(model, 1, 1);
+  const int black = mb.AddObject(Solid(1, 1, 0x000000)), white = mb.AddObject(Solid(1, 1, 0xFFFFFF));
+  for (int i = 0; i < 10000; ++i) mb.AddFrame(1, {{(i & 1) ? white : black, POINT{0, 0}}});
+  CLoopwrightDoc doc(app, prompt);
+  doc.TakeOver(model);
+  const std::string out = dir.File("many-out.gif");
+  std::string reason;
+  ASSERT_TRUE(ExportAnimationFile(doc, out, nullptr, {}, &reason)) << reason;
+  TevImageIO::CTevImageInfoPack pack;
+  pack.path = out;
+  ASSERT_EQ(TevImageIO::LoadImageW(pack, nullptr, nullptr), TevImageIO::IMAGEIO_OK) << pack.errorText;
+  ASSERT_EQ(pack.BlockCount(), 10000u);
+  for (std::size_t i = 0; i < 10000; i += 997) {
+    const TevImageIO::CTevSubImageBlock* b = pack.BlockAt(i);
+    const RGBQUAD q = DibPalette(b->picture.get())[DibRow(b->picture.get(), 0)[0]];
+    EXPECT_EQ(q.rgbRed, (i & 1) ? 255 : 0) << "frame " << i;
+  }
+
+  struct Bad {
+    const char* what;
+    int w, h;
+    std::vector<std::uint8_t> codes;  // empty: a plain image
+  };
+  // Codes 4 (clear) then 7 and 9 before the table holds them, at 3 bits then 4.
+  const Bad bad[] = {{"claimed 65535 x 65535 canvas", 65535, 65535, {}},
+                     {"codes past the table", 4, 4, {0x3C, 0x09, 0x01}}};
+  for (const Bad& b : bad) {
+    GifBytes g(b.w, b.h);
+    g.Image(0, 0, b.codes.empty() ? 1 : 4, b.codes.empty() ? 1 : 4, 1, b.codes.empty() ? nullptr : &b.codes);
+    const std::string path = dir.File("bad.gif");
+    g.Save(path);
+    CLoopwrightDoc d(app, prompt);
+    if (d.OnOpenDocument(path)) {
+      // Accepted: the model is what the file says, and the export either
+      // writes the same canvas or says why not.
+      EXPECT_EQ(d.m_nWidth, b.w) << b.what;
+      reason.clear();
+      const std::string again = dir.File("bad-out.gif");
+      if (ExportAnimationFile(d, again, nullptr, {}, &reason)) {
+        CLoopwrightDoc e(app, prompt);
+        ASSERT_TRUE(e.OnOpenDocument(again)) << b.what;
+        EXPECT_EQ(e.m_nWidth, b.w) << b.what;
+      } else {
+        EXPECT_NE(reason.find("too large"), std::string::npos) << b.what << ": " << reason;
+      }
+    } else {
+      EXPECT_FALSE(d.m_strLastError.empty()) << b.what;
+    }
   }
 }
 
