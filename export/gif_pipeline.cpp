@@ -7,6 +7,7 @@
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/gif_module.h"
 #include "export/color_quantizer.h"
+#include "export/gif_frame_stream.h"
 #include "companions/base/tr.h"
 
 namespace {
@@ -61,9 +62,7 @@ CGifFrameOptimizer::CGifFrameOptimizer(const CGifImage& model, const CGifOptimiz
 
 bool CGifFrameOptimizer::Run(CGifOptimizeResult& result, CTevCommonProgress* progress) {
   Caption(progress, Tr("Initializing..."));
-  if (!BuildEntries(result, progress)) return false;
-  Caption(progress, Tr("Removing palette information..."));
-  if (!BuildPalette(result, progress)) return false;
+  if (!BuildIndexedEntries(result, progress)) return false;
   if (result.entries.size() >= 2 && m_options.optimizeFrames) {
     Caption(progress, Tr("Comparing frames..."));
     MergeIdentical(result, progress);
@@ -86,29 +85,90 @@ bool CGifFrameOptimizer::BuildEntries(CGifOptimizeResult& result, CTevCommonProg
   result.entries.reserve(std::size_t(count));
   for (int i = 0; i < count; ++i) {
     const CGifFrame& frame = *m_model.GetFrame(i);
-    CFrameOptimal e;
-    e.frame = &frame;
-    e.delay = frame.m_nDelay;
-    e.graphicControl = frame.m_byGraphicControl;
-    e.descriptor = BYTE(frame.m_byDescriptor & 0x40);
+    CFrameOptimal e = EntryOf(frame);
     if (!ComposeFrameWithMask(frame, w, h, e.image, e.mask, 128, m_options.keyColour)) return false;
-    // A frame without transparent pixels has no mask; one with some keeps it after cropping.
-    if (MaskIsFull(e.mask.get())) e.mask.reset();
-    LONG l = 0, t = 0, r = 0, b = 0;
-    if (e.mask) DibKernel::CaclOpaqueBoundary(e.mask.get(), &l, &t, &r, &b);
-    RECT keep{0, 0, w, h};
-    if (l >= w) keep = RECT{0, 0, 1, 1};  // nothing opaque: one transparent pixel
-    else if (l || t || r || b) keep = RECT{l, t, w - r, h - b};
-    if (keep.left || keep.top || keep.right != w || keep.bottom != h) {
-      BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
-      if (!CropFrame(e.image.get(), e.mask.get(), keep, &img, &msk)) return false;
-      e.image.reset(img);
-      e.mask.reset(msk);
-      e.x += keep.left;
-      e.y += keep.top;
-    }
+    if (!CropToOpaque(e, w, h)) return false;
     result.entries.push_back(std::move(e));
     if (!Report(progress, i + 1, count)) return false;
+  }
+  return true;
+}
+
+bool CGifFrameOptimizer::BuildIndexedEntries(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  const int count = m_model.GetFrameCount();
+  // One frame: whether it needs a transparent index is known only after composing it.
+  if (count < 2) {
+    if (!BuildEntries(result, progress)) return false;
+    Caption(progress, Tr("Removing palette information..."));
+    return BuildPalette(result, progress);
+  }
+  result = CGifOptimizeResult{};
+  const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
+  if (w <= 0 || h <= 0) return false;
+  // Several frames always leave one entry for the transparent index.
+  CTevQColorQuantizer quantizer(m_options.maxColors - 1);
+  quantizer.ResetQuantization();
+  const long long steps = 2ll * count;
+  // First pass: the colours of every frame's opaque pixels. The frame is
+  // composed on the worker thread and dropped once its colours are counted.
+  const std::function<bool(int, CComposedFrame&)> pickMake = [&](int i, CComposedFrame& f) {
+    const CGifFrame* frame = m_model.GetFrame(i);
+    if (!frame || !ComposeFrameWithMask(*frame, w, h, f.image, f.mask, 128, m_options.keyColour)) return false;
+    if (MaskIsFull(f.mask.get())) f.mask.reset();
+    return true;
+  };
+  const std::function<bool(int, CComposedFrame&)> pick = [&](int i, CComposedFrame& f) {
+    return quantizer.PickColorBitmap(f.image.get(), f.mask.get(), progress) && Report(progress, i + 1, steps);
+  };
+  if (!ProduceInOrder<CComposedFrame>(count, pickMake, pick)) return false;
+  Caption(progress, Tr("Removing palette information..."));
+  if (!FixPalette(quantizer, true, result)) return false;
+  Caption(progress, Tr("Converting to GIF file format...."));
+  // Second pass: each frame composed again, cropped and converted to 8 bits;
+  // only the 8-bit entries stay.
+  result.entries.reserve(std::size_t(count));
+  const std::function<bool(int, CFrameOptimal&)> cropMake = [&](int i, CFrameOptimal& e) {
+    const CGifFrame* frame = m_model.GetFrame(i);
+    if (!frame) return false;
+    e = EntryOf(*frame);
+    return ComposeFrameWithMask(*frame, w, h, e.image, e.mask, 128, m_options.keyColour) && CropToOpaque(e, w, h);
+  };
+  const std::function<bool(int, CFrameOptimal&)> convert = [&](int i, CFrameOptimal& e) {
+    BITMAPINFOHEADER* out8 = nullptr;
+    if (!quantizer.DitherBitmap(e.image.get(), e.mask.get(), &out8, m_options.ditherMode, m_options.ditherParameter,
+                                progress))
+      return false;
+    e.image.reset(out8);
+    result.entries.push_back(std::move(e));
+    return Report(progress, (long long)count + i + 1, steps);
+  };
+  return ProduceInOrder<CFrameOptimal>(count, cropMake, convert);
+}
+
+CFrameOptimal CGifFrameOptimizer::EntryOf(const CGifFrame& frame) const {
+  CFrameOptimal e;
+  e.frame = &frame;
+  e.delay = frame.m_nDelay;
+  e.graphicControl = frame.m_byGraphicControl;
+  e.descriptor = BYTE(frame.m_byDescriptor & 0x40);
+  return e;
+}
+
+bool CGifFrameOptimizer::CropToOpaque(CFrameOptimal& e, LONG w, LONG h) const {
+  // A frame without transparent pixels has no mask; one with some keeps it after cropping.
+  if (MaskIsFull(e.mask.get())) e.mask.reset();
+  LONG l = 0, t = 0, r = 0, b = 0;
+  if (e.mask) DibKernel::CaclOpaqueBoundary(e.mask.get(), &l, &t, &r, &b);
+  RECT keep{0, 0, w, h};
+  if (l >= w) keep = RECT{0, 0, 1, 1};  // nothing opaque: one transparent pixel
+  else if (l || t || r || b) keep = RECT{l, t, w - r, h - b};
+  if (keep.left || keep.top || keep.right != w || keep.bottom != h) {
+    BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
+    if (!CropFrame(e.image.get(), e.mask.get(), keep, &img, &msk)) return false;
+    e.image.reset(img);
+    e.mask.reset(msk);
+    e.x += keep.left;
+    e.y += keep.top;
   }
   return true;
 }
@@ -125,6 +185,21 @@ bool CGifFrameOptimizer::BuildPalette(CGifOptimizeResult& result, CTevCommonProg
     if (!quantizer.PickColorBitmap(entries[i].image.get(), entries[i].mask.get(), progress)) return false;
     if (!Report(progress, (long long)i + 1, total)) return false;
   }
+  if (!FixPalette(quantizer, transparency, result)) return false;
+  Caption(progress, Tr("Converting to GIF file format...."));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    BITMAPINFOHEADER* out8 = nullptr;
+    if (!quantizer.DitherBitmap(entries[i].image.get(), entries[i].mask.get(), &out8, m_options.ditherMode,
+                                m_options.ditherParameter, progress))
+      return false;
+    entries[i].image.reset(out8);
+    if (!Report(progress, (long long)i + 1, total)) return false;
+  }
+  return true;
+}
+
+bool CGifFrameOptimizer::FixPalette(CTevQColorQuantizer& quantizer, bool transparency,
+                                    CGifOptimizeResult& result) const {
   if (!quantizer.FillPalette()) {
     // Only transparent pixels anywhere: a one-colour palette of the key colour.
     DibPtr one(CDIB32::CreateSimple32BitsDIB(1, 1, m_options.keyColour, 255));
@@ -142,15 +217,6 @@ bool CGifFrameOptimizer::BuildPalette(CGifOptimizeResult& result, CTevCommonProg
   const COLORREF k = m_options.keyColour;
   // Full 256-entry tables: FinishTable may still place the background colour.
   quantizer.SetOutputTable(256, RGBQUAD{GetBValue(k), GetGValue(k), GetRValue(k), 0});
-  Caption(progress, Tr("Converting to GIF file format...."));
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    BITMAPINFOHEADER* out8 = nullptr;
-    if (!quantizer.DitherBitmap(entries[i].image.get(), entries[i].mask.get(), &out8, m_options.ditherMode,
-                                m_options.ditherParameter, progress))
-      return false;
-    entries[i].image.reset(out8);
-    if (!Report(progress, (long long)i + 1, total)) return false;
-  }
   return true;
 }
 

@@ -17,6 +17,8 @@
 #include "companions/imageio/image_info.h"
 #include "companions/imageio/image_options.h"
 
+class CTevQColorQuantizer;
+
 // One output frame. The entry owns its DIBs.
 struct CFrameOptimal {
   const CGifFrame* frame = nullptr;  // source frame (first of a merged run)
@@ -72,6 +74,11 @@ class CGifFrameOptimizer {
 
   bool BuildEntries(CGifOptimizeResult& result, CTevCommonProgress* progress);
   bool BuildPalette(CGifOptimizeResult& result, CTevCommonProgress* progress);
+  // BuildEntries and BuildPalette in two passes that compose every frame
+  // twice (colours first, then 8-bit conversion) instead of keeping all
+  // composed 32-bit frames; composing runs one frame ahead on a second
+  // thread. Gives the same entries as the two stages.
+  bool BuildIndexedEntries(CGifOptimizeResult& result, CTevCommonProgress* progress);
   void MergeIdentical(CGifOptimizeResult& result, CTevCommonProgress* progress);
   bool DisposeFrames(CGifOptimizeResult& result, CTevCommonProgress* progress);
   // Shrinks the colour table to what the written frames use and picks the
@@ -79,6 +86,12 @@ class CGifFrameOptimizer {
   void FinishTable(CGifOptimizeResult& result) const;
 
  private:
+  CFrameOptimal EntryOf(const CGifFrame& frame) const;
+  // Drops a mask without transparent pixels and crops to the opaque part.
+  bool CropToOpaque(CFrameOptimal& e, LONG w, LONG h) const;
+  // The palette from the picked colours and the table layout in result.
+  bool FixPalette(CTevQColorQuantizer& quantizer, bool transparency, CGifOptimizeResult& result) const;
+
   const CGifImage& m_model;
   CGifOptimizeOptions m_options;
 };
