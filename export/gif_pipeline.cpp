@@ -117,10 +117,13 @@ bool CGifFrameOptimizer::BuildIndexedEntries(CGifOptimizeResult& result, CTevCom
     if (MaskIsFull(f.mask.get())) f.mask.reset();
     return true;
   };
+  // Consecutive frames mostly repeat each other: only changed pixels are looked up.
+  CPixelRuns runs;
   const std::function<bool(int, CComposedFrame&)> pick = [&](int i, CComposedFrame& f) {
-    return quantizer.PickColorBitmap(f.image.get(), f.mask.get(), progress) && Report(progress, i + 1, steps);
+    return quantizer.PickColorFrame(f.image.get(), f.mask.get(), runs, progress) && Report(progress, i + 1, steps);
   };
   if (!ProduceInOrder<CComposedFrame>(count, pickMake, pick)) return false;
+  quantizer.FlushColourRuns(runs);
   Caption(progress, Tr("Removing palette information..."));
   if (!FixPalette(quantizer, true, result)) return false;
   Caption(progress, Tr("Converting to GIF file format...."));
@@ -142,7 +145,28 @@ bool CGifFrameOptimizer::BuildIndexedEntries(CGifOptimizeResult& result, CTevCom
     result.entries.push_back(std::move(e));
     return Report(progress, (long long)count + i + 1, steps);
   };
-  return ProduceInOrder<CFrameOptimal>(count, cropMake, convert);
+  const int strength = std::clamp(m_options.ditherParameter, 0, 100);
+  const bool dithered = strength > 0 && (m_options.ditherMode == DITHER_ORDERED ||
+                                         m_options.ditherMode == DITHER_ERROR_DIFFUSION);
+  if (dithered) return ProduceInOrder<CFrameOptimal>(count, cropMake, convert);
+  // Without dithering each pixel maps on its own: whole canvases are mapped
+  // (unchanged pixels keep the index they had) and the 8-bit result is cropped.
+  const std::function<bool(int, CFrameOptimal&)> composeMake = [&](int i, CFrameOptimal& e) {
+    const CGifFrame* frame = m_model.GetFrame(i);
+    if (!frame) return false;
+    e = EntryOf(*frame);
+    return ComposeFrameWithMask(*frame, w, h, e.image, e.mask, 128, m_options.keyColour);
+  };
+  CPixelRuns mapped;
+  const std::function<bool(int, CFrameOptimal&)> map = [&](int i, CFrameOptimal& e) {
+    BITMAPINFOHEADER* out8 = nullptr;
+    if (!quantizer.MapFrame(e.image.get(), e.mask.get(), &out8, mapped, progress)) return false;
+    e.image.reset(out8);
+    if (!CropToOpaque(e, w, h)) return false;
+    result.entries.push_back(std::move(e));
+    return Report(progress, (long long)count + i + 1, steps);
+  };
+  return ProduceInOrder<CFrameOptimal>(count, composeMake, map);
 }
 
 CFrameOptimal CGifFrameOptimizer::EntryOf(const CGifFrame& frame) const {
