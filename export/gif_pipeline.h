@@ -9,6 +9,7 @@
 //    per frame. Run does all four; FillGifPack hands the result to the codec.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,26 @@ class CGifFrameOptimizer {
 
   const CGifImage& m_model;
   CGifOptimizeOptions m_options;
+};
+
+// The differencing of DisposeFrames for whole 8-bit entries given one at a
+// time (after merging), keeping only the previous entry and the screen
+// before it. backdrop: -1, or the value of never-drawn pixels in canvas views.
+class CGifFrameDiffer {
+ public:
+  CGifFrameDiffer(const CGifOptimizeResult& result, int backdrop, bool forbidRestorePrevious);
+  ~CGifFrameDiffer();
+  CGifFrameDiffer(const CGifFrameDiffer&) = delete;
+  CGifFrameDiffer& operator=(const CGifFrameDiffer&) = delete;
+  // False when the entry cannot be handled (over a backdrop: the views
+  // cannot be reached by drawing).
+  bool Add(CFrameOptimal&& entry);
+  // The finished entries with their drawn parts and disposals.
+  bool Finish(std::vector<CFrameOptimal>& out);
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> m_impl;
 };
 
 // The colour-table size for n palette colours: the smallest power of two
