@@ -1,6 +1,8 @@
 #include "export/gif_pipeline.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "app/compose.h"
 #include "companions/dibkernel/dib_frames.h"
@@ -62,6 +64,11 @@ CGifFrameOptimizer::CGifFrameOptimizer(const CGifImage& model, const CGifOptimiz
 
 bool CGifFrameOptimizer::Run(CGifOptimizeResult& result, CTevCommonProgress* progress) {
   Caption(progress, Tr("Initializing..."));
+  if (m_model.GetFrameCount() >= 2 && m_options.optimizeFrames) {
+    if (!StreamEntries(result, progress)) return false;
+    FinishTable(result);
+    return !(progress && progress->IsCancelled());
+  }
   if (!BuildIndexedEntries(result, progress)) return false;
   if (result.entries.size() >= 2 && m_options.optimizeFrames) {
     Caption(progress, Tr("Comparing frames..."));
@@ -75,6 +82,58 @@ bool CGifFrameOptimizer::Run(CGifOptimizeResult& result, CTevCommonProgress* pro
   }
   FinishTable(result);
   return !(progress && progress->IsCancelled());
+}
+
+bool CGifFrameOptimizer::StreamEntries(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  // Each 8-bit entry is merged with an equal predecessor or handed to the
+  // differencing as it comes, so only a few whole frames are held at once.
+  // An opaque backdrop may need every frame at once (canvas views): then
+  // the entries are collected and disposed as a list.
+  enum { kUndecided, kStream, kCollect } mode = kUndecided;
+  std::optional<CFrameOptimal> last;  // the entry equal frames merge into
+  std::optional<CGifFrameDiffer> differ;
+  std::vector<CFrameOptimal> collected;
+  const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
+  const auto take = [&](CFrameOptimal&& e) {
+    // A mask left wholly opaque by the crop counts as none (as in DisposeFrames).
+    if (e.mask && MaskIsFull(e.mask.get())) e.mask.reset();
+    if (mode == kUndecided) {
+      const bool coversCanvas = !e.mask && e.x == 0 && e.y == 0 && DibWidth(e.image.get()) == w &&
+                                DibHeight(e.image.get()) == h;
+      const bool views = m_options.opaqueBackdrop && !e.mask && !coversCanvas;
+      mode = views ? kCollect : kStream;
+    }
+    if (mode == kCollect) {
+      collected.push_back(std::move(e));
+      return true;
+    }
+    if (last && unsigned(last->delay) + e.delay <= 0xFFFF && e.x == last->x && e.y == last->y &&
+        CompareFrame(last->image.get(), last->mask.get(), e.image.get(), e.mask.get())) {
+      last->delay = WORD(last->delay + e.delay);
+      return true;
+    }
+    if (last) {
+      if (!differ) differ.emplace(result, -1, m_options.forbidRestorePrevious);
+      if (!differ->Add(std::move(*last))) return false;
+    }
+    last = std::move(e);
+    return true;
+  };
+  if (!BuildIndexed(result, progress, take)) return false;
+  if (mode == kCollect) {
+    result.entries = std::move(collected);
+    Caption(progress, Tr("Comparing frames..."));
+    MergeIdentical(result, progress);
+    Caption(progress, Tr("Disposing all frames..."));
+    return DisposeFrames(result, progress);
+  }
+  result.backdropKept = false;
+  if (!last) return false;
+  if (!differ) {  // every frame equal: one entry as it stands
+    result.entries.push_back(std::move(*last));
+    return true;
+  }
+  return differ->Add(std::move(*last)) && differ->Finish(result.entries);
 }
 
 bool CGifFrameOptimizer::BuildEntries(CGifOptimizeResult& result, CTevCommonProgress* progress) {
@@ -95,12 +154,25 @@ bool CGifFrameOptimizer::BuildEntries(CGifOptimizeResult& result, CTevCommonProg
 }
 
 bool CGifFrameOptimizer::BuildIndexedEntries(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  return BuildIndexed(result, progress, [&result](CFrameOptimal&& e) {
+    result.entries.push_back(std::move(e));
+    return true;
+  });
+}
+
+bool CGifFrameOptimizer::BuildIndexed(CGifOptimizeResult& result, CTevCommonProgress* progress,
+                                      const std::function<bool(CFrameOptimal&&)>& take) {
   const int count = m_model.GetFrameCount();
   // One frame: whether it needs a transparent index is known only after composing it.
   if (count < 2) {
     if (!BuildEntries(result, progress)) return false;
     Caption(progress, Tr("Removing palette information..."));
-    return BuildPalette(result, progress);
+    if (!BuildPalette(result, progress)) return false;
+    std::vector<CFrameOptimal> entries = std::move(result.entries);
+    result.entries.clear();
+    for (CFrameOptimal& e : entries)
+      if (!take(std::move(e))) return false;
+    return true;
   }
   result = CGifOptimizeResult{};
   const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
@@ -128,8 +200,7 @@ bool CGifFrameOptimizer::BuildIndexedEntries(CGifOptimizeResult& result, CTevCom
   if (!FixPalette(quantizer, true, result)) return false;
   Caption(progress, Tr("Converting to GIF file format...."));
   // Second pass: each frame composed again, cropped and converted to 8 bits;
-  // only the 8-bit entries stay.
-  result.entries.reserve(std::size_t(count));
+  // the 8-bit entries go to take.
   const std::function<bool(int, CFrameOptimal&)> cropMake = [&](int i, CFrameOptimal& e) {
     const CGifFrame* frame = m_model.GetFrame(i);
     if (!frame) return false;
@@ -142,8 +213,7 @@ bool CGifFrameOptimizer::BuildIndexedEntries(CGifOptimizeResult& result, CTevCom
                                 progress))
       return false;
     e.image.reset(out8);
-    result.entries.push_back(std::move(e));
-    return Report(progress, (long long)count + i + 1, steps);
+    return take(std::move(e)) && Report(progress, (long long)count + i + 1, steps);
   };
   const int strength = std::clamp(m_options.ditherParameter, 0, 100);
   const bool dithered = strength > 0 && (m_options.ditherMode == DITHER_ORDERED ||
@@ -163,8 +233,7 @@ bool CGifFrameOptimizer::BuildIndexedEntries(CGifOptimizeResult& result, CTevCom
     if (!quantizer.MapFrame(e.image.get(), e.mask.get(), &out8, mapped, progress)) return false;
     e.image.reset(out8);
     if (!CropToOpaque(e, w, h)) return false;
-    result.entries.push_back(std::move(e));
-    return Report(progress, (long long)count + i + 1, steps);
+    return take(std::move(e)) && Report(progress, (long long)count + i + 1, steps);
   };
   return ProduceInOrder<CFrameOptimal>(count, composeMake, map);
 }

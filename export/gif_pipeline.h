@@ -9,6 +9,7 @@
 //    per frame. Run does all four; FillGifPack hands the result to the codec.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +88,12 @@ class CGifFrameOptimizer {
   void FinishTable(CGifOptimizeResult& result) const;
 
  private:
+  // BuildIndexedEntries handing each entry to take (false stops).
+  bool BuildIndexed(CGifOptimizeResult& result, CTevCommonProgress* progress,
+                    const std::function<bool(CFrameOptimal&&)>& take);
+  // Run's stages for two or more frames, merged and differenced as the
+  // entries come instead of after all are built.
+  bool StreamEntries(CGifOptimizeResult& result, CTevCommonProgress* progress);
   CFrameOptimal EntryOf(const CGifFrame& frame) const;
   // Drops a mask without transparent pixels and crops to the opaque part.
   bool CropToOpaque(CFrameOptimal& e, LONG w, LONG h) const;

@@ -107,6 +107,47 @@ TEST(GifStream, TwoPassEntriesEqualTheStagedOnes) {
   }
 }
 
+void ExpectSameResult(const CGifOptimizeResult& got, const CGifOptimizeResult& want) {
+  EXPECT_EQ(got.tableSize, want.tableSize);
+  EXPECT_EQ(got.transparentIndex, want.transparentIndex);
+  EXPECT_EQ(got.backgroundIndex, want.backgroundIndex);
+  EXPECT_EQ(got.backdropKept, want.backdropKept);
+  EXPECT_EQ(got.entryTransparent, want.entryTransparent);
+  ASSERT_EQ(got.entries.size(), want.entries.size());
+  for (std::size_t i = 0; i < want.entries.size(); ++i) {
+    const CFrameOptimal &a = want.entries[i], &b = got.entries[i];
+    EXPECT_EQ(std::vector<int>({int(b.x), int(b.y), b.delay, b.graphicControl, b.descriptor}),
+              std::vector<int>({int(a.x), int(a.y), a.delay, a.graphicControl, a.descriptor}))
+        << i;
+    EXPECT_TRUE(SameDib(b.image.get(), a.image.get())) << "picture of entry " << i;
+    EXPECT_TRUE(SameDib(b.mask.get(), a.mask.get())) << "mask of entry " << i;
+  }
+}
+
+TEST(GifStream, StreamedRunEqualsTheStagesOverAList) {
+  // Run merges and differences each entry as it comes; the stages do it
+  // over the whole list. Every disposal rule and the backdrop views must agree.
+  for (const Shape& s : kShapes) {
+    for (int variant = 0; variant < 3; ++variant) {
+      SCOPED_TRACE(testing::Message() << s.what << ", variant " << variant);
+      CGifImage model;
+      Build(model, s);
+      CGifOptimizeOptions options = GifOptionsFromModel(model);
+      options.forbidRestorePrevious = variant == 1;
+      options.opaqueBackdrop = variant == 2;
+      options.backdropColour = RGB(0, 0, 255);
+      CGifFrameOptimizer optimizer(model, options);
+      CGifOptimizeResult streamed, staged;
+      ASSERT_TRUE(optimizer.Run(streamed, nullptr));
+      ASSERT_TRUE(optimizer.BuildIndexedEntries(staged, nullptr));
+      optimizer.MergeIdentical(staged, nullptr);
+      ASSERT_TRUE(optimizer.DisposeFrames(staged, nullptr));
+      optimizer.FinishTable(staged);
+      ExpectSameResult(streamed, staged);
+    }
+  }
+}
+
 // Pictures of one size whose pixels change a little from one to the next,
 // some hidden by a mask that changes too.
 std::vector<std::pair<DibPtr, DibPtr>> Sequence(int colours) {
