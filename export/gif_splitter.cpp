@@ -299,9 +299,14 @@ class CGifFrameDiffer::Impl {
   }
 
   bool First(CFrameOptimal&& first) {
-    m_maker.emplace(m_tableSize, m_transparent, first.image.get(), m_backdrop);
-    m_keepMaker.emplace(m_tableSize, m_transparent, first.image.get(), m_backdrop);
-    m_prevMaker.emplace(m_tableSize, m_transparent, first.image.get(), m_backdrop);
+    // Placeholders take the first entry's colour table, which outlives the entry's picture here.
+    const DWORD entries = DWORD(DibPaletteEntries(first.image.get()));
+    m_palette.reset(DibAlloc(1, 1, 8, entries));
+    if (!m_palette) return false;
+    std::copy_n(DibPalette(first.image.get()), entries, DibPalette(m_palette.get()));
+    m_maker.emplace(m_tableSize, m_transparent, m_palette.get(), m_backdrop);
+    m_keepMaker.emplace(m_tableSize, m_transparent, m_palette.get(), m_backdrop);
+    m_prevMaker.emplace(m_tableSize, m_transparent, m_palette.get(), m_backdrop);
     m_prev = std::move(first);
     // The screen before entry i - 1 was drawn: the empty canvas, or the backdrop.
     if (m_backdrop >= 0) {
@@ -441,6 +446,7 @@ class CGifFrameDiffer::Impl {
   int m_tableSize, m_transparent, m_backdrop;
   bool m_forbidRestorePrevious;
   std::size_t m_count = 0;
+  DibPtr m_palette;  // a 1 x 1 picture holding the first entry's colour table
   std::optional<CCandidateMaker> m_maker, m_keepMaker, m_prevMaker;
   CFrameOptimal m_prev;  // the previous whole frame
   Drawn m_prevDrawn;     // what it draws so far
