@@ -25,10 +25,13 @@ void Caption(CTevCommonProgress* progress, const char* text) {
 
 bool MaskIsFull(const BITMAPINFOHEADER* mask) {
   const LONG w = DibWidth(mask), h = DibHeight(mask);
+  const LONG whole = w >> 3;  // bytes whose eight bits are all pixels
+  const BYTE tail = BYTE(0xFF00 >> (w & 7));
   for (LONG y = 0; y < h; ++y) {
     const BYTE* row = DibRow(mask, y);
-    for (LONG x = 0; x < w; ++x)
-      if (!((row[x >> 3] >> (7 - (x & 7))) & 1)) return false;
+    for (LONG k = 0; k < whole; ++k)
+      if (row[k] != 0xFF) return false;
+    if ((w & 7) && (row[whole] & tail) != tail) return false;
   }
   return true;
 }
