@@ -238,8 +238,13 @@ class CLocalTableWriter {
     bool cancelled = false;
     const std::function<bool(int, Canvas&)> collect = [&](int, Canvas& cur) {
       m_slots.Clear();
-      for (std::uint32_t c : cur)
-        if (c && m_slots.Add(c) < 0) break;
+      std::uint32_t last = 0;
+      for (std::uint32_t c : cur) {
+        if (!c || c == last) continue;  // a run of one colour needs one look-up
+        last = c;
+        // Past 255 colours the frame's set cannot be the global table: stop counting.
+        if (m_slots.Add(c) < 0 || m_slots.Colours().size() > 255) break;
+      }
       if (m_slots.Colours().size() <= 255) {
         std::vector<std::uint32_t> set = m_slots.Colours();
         std::sort(set.begin(), set.end());
