@@ -48,7 +48,11 @@ bool ProduceInOrder(int count, const std::function<bool(int, T&)>& make, const s
         if (stop) break;
       }
       Slot s;
-      s.ok = make(i, s.item);
+      try {
+        s.ok = make(i, s.item);
+      } catch (...) {  // out of memory on this thread must not end the program: a failed item
+        s.ok = false;
+      }
       std::lock_guard<std::mutex> lock(mu);
       ready.push_back(std::move(s));
       changed.notify_all();
@@ -64,28 +68,36 @@ bool ProduceInOrder(int count, const std::function<bool(int, T&)>& make, const s
   } catch (const std::system_error&) {
     return serial(0);
   }
-  bool ok = true;
-  for (int i = 0; i < count && ok; ++i) {
-    Slot s;
+  auto finish = [&] {
     {
-      std::unique_lock<std::mutex> lock(mu);
-      changed.wait(lock, [&] { return !ready.empty() || workerDone; });
-      if (ready.empty()) {
-        ok = false;
-        break;
-      }
-      s = std::move(ready.front());
-      ready.pop_front();
+      std::lock_guard<std::mutex> lock(mu);
+      stop = true;
       changed.notify_all();
     }
-    ok = s.ok && use(i, s.item);
+    worker.join();
+  };
+  bool ok = true;
+  try {
+    for (int i = 0; i < count && ok; ++i) {
+      Slot s;
+      {
+        std::unique_lock<std::mutex> lock(mu);
+        changed.wait(lock, [&] { return !ready.empty() || workerDone; });
+        if (ready.empty()) {
+          ok = false;
+          break;
+        }
+        s = std::move(ready.front());
+        ready.pop_front();
+        changed.notify_all();
+      }
+      ok = s.ok && use(i, s.item);
+    }
+  } catch (...) {
+    finish();  // the worker is stopped and joined before the exception goes on
+    throw;
   }
-  {
-    std::lock_guard<std::mutex> lock(mu);
-    stop = true;
-    changed.notify_all();
-  }
-  worker.join();
+  finish();
   return ok;
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "export/color_quantizer.h"
 #include "export/export_dispatch.h"
@@ -239,6 +240,42 @@ TEST(GifStream, ProducerKeepsOrderAndStops) {
     for (int i = 0; i < c.used; ++i) EXPECT_EQ(seen[std::size_t(i)], i);
     // The worker runs at most a few items past the last one used.
     EXPECT_LE(made.load(), std::min(c.count, c.used + 4));
+  }
+}
+
+TEST(GifStream, ProducerSurvivesThrowingWork) {
+  // Out of memory while making an item (on the worker) is a failed item;
+  // thrown while using one, it reaches the caller after the worker stopped.
+  const struct {
+    int count, makeThrows, useThrows;
+    bool throwsOut;
+    int used;
+  } cases[] = {{30, 0, -1, false, 0}, {30, 12, -1, false, 12}, {30, -1, 0, true, 0}, {30, -1, 20, true, 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "make throws at " << c.makeThrows << ", use at " << c.useThrows);
+    int used = 0;
+    const std::function<bool(int, int&)> make = [&](int i, int& v) {
+      if (i == c.makeThrows) throw std::bad_alloc();
+      v = i;
+      return true;
+    };
+    const std::function<bool(int, int&)> use = [&](int i, int& v) {
+      if (i == c.useThrows) throw std::bad_alloc();
+      EXPECT_EQ(v, i);
+      ++used;
+      return true;
+    };
+    bool threw = false, ok = true;
+    try {
+      ok = ProduceInOrder<int>(c.count, make, use);
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+    EXPECT_EQ(threw, c.throwsOut);
+    if (!threw) {
+      EXPECT_FALSE(ok);
+    }
+    EXPECT_EQ(used, c.used);
   }
 }
 
