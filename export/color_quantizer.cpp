@@ -174,6 +174,91 @@ BOOL CTevQColorQuantizer::PickColorBitmap(const BITMAPINFOHEADER* image, const B
   return !(progress && progress->IsCancelled());
 }
 
+namespace {
+
+// Starts runs for pictures of w x h; false when a run of another size is under way.
+bool StartRuns(CPixelRuns& runs, LONG w, LONG h) {
+  if (runs.pictures == 0) {
+    runs.width = w;
+    runs.height = h;
+    const std::size_t n = std::size_t(w) * std::size_t(h);
+    runs.colour.assign(n, CPixelRuns::kNone);
+    runs.since.assign(n, 0);
+    runs.index.assign(n, 0);
+    return true;
+  }
+  return runs.width == w && runs.height == h;
+}
+
+}  // namespace
+
+BOOL CTevQColorQuantizer::PickColorFrame(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask,
+                                         CPixelRuns& runs, CTevCommonProgress* progress) {
+  if (!UsablePicture(image) || !UsableMask(mask, image)) return FALSE;
+  const int bytes = image->biBitCount / 8;
+  const LONG w = DibWidth(image), h = DibHeight(image);
+  if (!StartRuns(runs, w, h)) return FALSE;
+  const int now = runs.pictures;
+  for (LONG y = 0; y < h; ++y) {
+    const BYTE* row = DibRow(image, y);
+    const BYTE* m = mask ? DibRow(mask, y) : nullptr;
+    std::uint32_t* colour = runs.colour.data() + std::size_t(y) * std::size_t(w);
+    int* since = runs.since.data() + std::size_t(y) * std::size_t(w);
+    for (LONG x = 0; x < w; ++x) {
+      const std::uint32_t c = MaskBit(m, x) ? PixelAt(row, x, bytes) : CPixelRuns::kNone;
+      if (c == colour[x]) continue;
+      if (colour[x] != CPixelRuns::kNone) m_histogram->At(colour[x]) += std::uint32_t(now - since[x]);
+      if (c != CPixelRuns::kNone) m_histogram->At(c);  // a new colour takes its place in first-seen order
+      colour[x] = c;
+      since[x] = now;
+    }
+  }
+  runs.pictures = now + 1;
+  return !(progress && progress->IsCancelled());
+}
+
+void CTevQColorQuantizer::FlushColourRuns(CPixelRuns& runs) {
+  for (std::size_t p = 0; p < runs.colour.size(); ++p)
+    if (runs.colour[p] != CPixelRuns::kNone) m_histogram->At(runs.colour[p]) += std::uint32_t(runs.pictures - runs.since[p]);
+  runs = CPixelRuns{};
+}
+
+BOOL CTevQColorQuantizer::MapFrame(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask,
+                                   BITMAPINFOHEADER** out8, CPixelRuns& runs, CTevCommonProgress* progress) {
+  if (!out8 || !UsablePicture(image) || !UsableMask(mask, image) || m_palette.empty()) return FALSE;
+  const LONG w = DibWidth(image), h = DibHeight(image);
+  if (!StartRuns(runs, w, h)) return FALSE;
+  const int entries = std::max<int>(m_tableEntries, int(m_palette.size()));
+  DibPtr out(DibAlloc(w, h, 8, DWORD(entries)));
+  if (!out) return FALSE;
+  RGBQUAD* pal = DibPalette(out.get());
+  for (int i = 0; i < entries; ++i) pal[i] = i < int(m_palette.size()) ? m_palette[std::size_t(i)] : m_fill;
+  const int bytes = image->biBitCount / 8;
+  for (LONG y = 0; y < h; ++y) {
+    const BYTE* row = DibRow(image, y);
+    const BYTE* m = mask ? DibRow(mask, y) : nullptr;
+    BYTE* o = DibRow(out.get(), y);
+    std::uint32_t* colour = runs.colour.data() + std::size_t(y) * std::size_t(w);
+    BYTE* index = runs.index.data() + std::size_t(y) * std::size_t(w);
+    for (LONG x = 0; x < w; ++x) {
+      if (!MaskBit(m, x)) {
+        o[x] = 0;
+        continue;
+      }
+      const std::uint32_t c = PixelAt(row, x, bytes);
+      if (c != colour[x]) {
+        colour[x] = c;
+        index[x] = BYTE(MapExact(c));
+      }
+      o[x] = index[x];
+    }
+  }
+  ++runs.pictures;
+  if (progress && progress->IsCancelled()) return FALSE;
+  *out8 = out.release();
+  return TRUE;
+}
+
 BOOL CTevQColorQuantizer::FillPalette() {
   m_palette.clear();
   m_nearest->Clear();

@@ -28,6 +28,19 @@ enum DITHER_MODE : int {
   DITHER_ERROR_DIFFUSION = 2,  // Floyd-Steinberg, serpentine rows
 };
 
+// What a run of same-size pictures showed at each pixel: the colour
+// (kNone where the mask hid it), the picture from which it has shown that
+// colour, and its palette index once mapped. PickColorFrame and MapFrame
+// look up only pixels that differ from the previous picture.
+struct CPixelRuns {
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  LONG width = 0, height = 0;
+  int pictures = 0;
+  std::vector<std::uint32_t> colour;
+  std::vector<int> since;
+  std::vector<BYTE> index;
+};
+
 class CTevQColorQuantizer {
  public:
   // capacity: palette colours at most (1..256).
@@ -42,6 +55,15 @@ class CTevQColorQuantizer {
   // Adds the colours of a 24- or 32-bit picture's pixels whose mask bit is
   // set (every pixel when mask is null). FALSE on bad input or cancel.
   BOOL PickColorBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, CTevCommonProgress* progress);
+  // PickColorBitmap for one picture of a run of same-size pictures: a pixel
+  // that shows the same colour as in the previous picture is counted later,
+  // all its pictures at once, by FlushColourRuns (call it before
+  // FillPalette). The picked counts and the order colours are first seen
+  // are those of PickColorBitmap on every picture. FALSE on bad input, a
+  // size other than the run's, or cancel.
+  BOOL PickColorFrame(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, CPixelRuns& runs,
+                      CTevCommonProgress* progress);
+  void FlushColourRuns(CPixelRuns& runs);
   // Fixes the palette from the picked colours. FALSE when nothing was picked.
   BOOL FillPalette();
   // Entries of the colour table DitherBitmap gives its results (at least the
@@ -52,6 +74,11 @@ class CTevQColorQuantizer {
   // (0..100, values outside are clamped). FALSE on bad input or cancel.
   BOOL DitherBitmap(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, BITMAPINFOHEADER** out8,
                     int ditherMode, int ditherParameter, CTevCommonProgress* progress);
+  // DitherBitmap without dithering for one picture of a run of same-size
+  // pictures (a fresh CPixelRuns, not one used for picking): a pixel that
+  // shows the same colour as in the previous picture keeps its index.
+  BOOL MapFrame(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, BITMAPINFOHEADER** out8,
+                CPixelRuns& runs, CTevCommonProgress* progress);
   // Palette colours after FillPalette.
   int GetLeafs() const { return int(m_palette.size()); }
   const std::vector<RGBQUAD>& Palette() const { return m_palette; }

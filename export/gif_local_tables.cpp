@@ -15,6 +15,7 @@
 #include "companions/imageio/codec_io.h"
 #include "companions/imageio/gif_lzw.h"
 #include "export/color_quantizer.h"
+#include "export/gif_frame_stream.h"
 #include "export/gif_pipeline.h"
 
 namespace {
@@ -75,6 +76,16 @@ bool ComposeCanvas(const CGifFrame& frame, LONG w, LONG h, COLORREF key, Canvas&
     }
   }
   return true;
+}
+
+// Every frame composed into a canvas on the worker thread, used in order.
+bool ForEachCanvas(const CGifImage& model, COLORREF key, const std::function<bool(int, Canvas&)>& use) {
+  const LONG w = model.m_nWidth, h = model.m_nHeight;
+  const std::function<bool(int, Canvas&)> make = [&](int i, Canvas& c) {
+    const CGifFrame* frame = model.GetFrame(i);
+    return frame && ComposeCanvas(*frame, w, h, key, c);
+  };
+  return ProduceInOrder<Canvas>(model.GetFrameCount(), make, use);
 }
 
 int BitsFor(std::size_t entries) {
@@ -154,15 +165,16 @@ class CLocalTableWriter {
     if (count == 0 || m_w <= 0 || m_h <= 0 || m_w > 0xFFFF || m_h > 0xFFFF)
       return Fail(reason, "the animation has no frames or no size a GIF can hold");
     if (!ChooseGlobal(progress, reason) || !WriteHeader(reason)) return false;
-    Canvas shown(std::size_t(m_w) * std::size_t(m_h), 0u), cur;
+    Canvas shown(std::size_t(m_w) * std::size_t(m_h), 0u);
     m_meant = shown;
     std::optional<Entry> pending;
-    for (int i = 0; i < count; ++i) {
+    // Frames are composed one ahead on a worker thread; each is used in order.
+    bool failed = false;
+    const std::function<bool(int, Canvas&)> step = [&](int i, Canvas& cur) {
       const CGifFrame& frame = *m_model.GetFrame(i);
-      if (!ComposeCanvas(frame, m_w, m_h, m_settings.keyColour, cur)) return Fail(reason, "a frame could not be composed");
       if (pending && m_settings.optimizeFrames && cur == m_meant && pending->delay + frame.m_nDelay <= 0xFFFF) {
         pending->delay += frame.m_nDelay;  // nothing changes: the previous image shows longer
-        continue;
+        return true;
       }
       if (pending) {
         // Keep the previous image when this frame can be drawn over it;
@@ -182,7 +194,7 @@ class CLocalTableWriter {
               box.bottom = std::max(box.bottom, y + 1);
             }
           }
-        if (!Finish(*pending, box, keep ? 1 : 2, shown, reason)) return false;
+        if (!Finish(*pending, box, keep ? 1 : 2, shown, reason)) return !(failed = true);
         if (!keep)
           for (LONG y = box.top; y < box.bottom; ++y) {
             const std::ptrdiff_t row = std::ptrdiff_t(std::size_t(y) * std::size_t(m_w) + std::size_t(box.left));
@@ -195,10 +207,16 @@ class CLocalTableWriter {
       e.delay = frame.m_nDelay;
       e.control = BYTE(frame.m_byGraphicControl & 0x02);
       e.interlaced = (frame.m_byDescriptor & 0x40) != 0;
-      if (!MakeEntry(cur, shown, e, reason)) return false;
+      if (!MakeEntry(cur, shown, e, reason)) return !(failed = true);
       pending = std::move(e);
-      if (!ReportProgressStep(progress, i + 1, count)) return Fail(reason, "cancelled");
-    }
+      if (!ReportProgressStep(progress, i + 1, count)) {
+        failed = true;
+        return Fail(reason, "cancelled");
+      }
+      return true;
+    };
+    if (!ForEachCanvas(m_model, m_settings.keyColour, step))
+      return failed ? false : Fail(reason, "a frame could not be composed");
     if (pending) {
       const RECT box{pending->x, pending->y, pending->x + pending->w, pending->y + pending->h};
       if (!Finish(*pending, box, 1, shown, reason)) return false;
@@ -217,21 +235,26 @@ class CLocalTableWriter {
   // First pass: the colour set of every frame, then the global table.
   bool ChooseGlobal(CTevCommonProgress* progress, std::string& reason) {
     std::map<std::vector<std::uint32_t>, int> sets;
-    Canvas cur;
-    const int count = m_model.GetFrameCount();
-    for (int i = 0; i < count; ++i) {
-      if (!ComposeCanvas(*m_model.GetFrame(i), m_w, m_h, m_settings.keyColour, cur))
-        return Fail(reason, "a frame could not be composed");
+    bool cancelled = false;
+    const std::function<bool(int, Canvas&)> collect = [&](int, Canvas& cur) {
       m_slots.Clear();
-      for (std::uint32_t c : cur)
-        if (c && m_slots.Add(c) < 0) break;
+      std::uint32_t last = 0;
+      for (std::uint32_t c : cur) {
+        if (!c || c == last) continue;  // a run of one colour needs one look-up
+        last = c;
+        // Past 255 colours the frame's set cannot be the global table: stop counting.
+        if (m_slots.Add(c) < 0 || m_slots.Colours().size() > 255) break;
+      }
       if (m_slots.Colours().size() <= 255) {
         std::vector<std::uint32_t> set = m_slots.Colours();
         std::sort(set.begin(), set.end());
         ++sets[std::move(set)];
       }
-      if (progress && progress->IsCancelled()) return Fail(reason, "cancelled");
-    }
+      cancelled = progress && progress->IsCancelled();
+      return !cancelled;
+    };
+    if (!ForEachCanvas(m_model, m_settings.keyColour, collect))
+      return Fail(reason, cancelled ? "cancelled" : "a frame could not be composed");
     m_slots.Clear();
     m_global = ChooseGlobalColours(sets);
     for (std::size_t k = 0; k < m_global.size(); ++k) m_globalIndex[m_global[k]] = int(k);
@@ -573,58 +596,75 @@ class CLocalTableWriter {
 
 }  // namespace
 
-int CountGifColours(const CGifImage& model, COLORREF keyColour, int limit, CTevCommonProgress* progress) {
-  CColourSlots slots;
-  if (!slots.Ok()) return -1;
-  Canvas cur;
-  const int count = model.GetFrameCount();
-  for (int i = 0; i < count; ++i) {
-    if (!ComposeCanvas(*model.GetFrame(i), model.m_nWidth, model.m_nHeight, keyColour, cur)) return -1;
-    for (std::uint32_t c : cur)
-      if (c && (slots.Add(c) < 0 || int(slots.Colours().size()) > limit)) return limit + 1;
-    if (progress && progress->IsCancelled()) return -1;
-  }
-  return int(slots.Colours().size());
-}
-
 namespace {
 
-// Frames whose changed pixels (all pixels for the first) hold more colours
-// than one table: those would be reduced whatever the tables.
-int CountFramesOverTable(const CGifImage& model, COLORREF keyColour, int limit, CTevCommonProgress* progress) {
-  Canvas prev, cur;
-  std::unordered_map<std::uint32_t, char> seen;
-  int over = 0;
-  const int count = model.GetFrameCount();
-  for (int i = 0; i < count; ++i) {
-    if (!ComposeCanvas(*model.GetFrame(i), model.m_nWidth, model.m_nHeight, keyColour, cur)) return -1;
-    seen.clear();
-    for (std::size_t p = 0; p < cur.size(); ++p) {
-      if (!cur[p] || (i > 0 && cur[p] == prev[p])) continue;
-      seen.emplace(cur[p], 0);
-      if (int(seen.size()) > limit) {
-        ++over;
-        break;
-      }
+// The colours of the composed frames: how many distinct ones (counting
+// stops past limit) and how many frames hold more than limit colours in
+// their changed pixels (all pixels for the first), which would be reduced
+// whatever the tables. False when a frame cannot be composed or on cancel.
+struct CColourCount {
+  int distinct = 0;
+  int framesOver = 0;
+};
+
+bool CountColours(const CGifImage& model, COLORREF keyColour, int limit, bool framesOver, CColourCount& out,
+                  CTevCommonProgress* progress) {
+  CColourSlots all, frame;
+  if (!all.Ok() || (framesOver && !frame.Ok())) return false;
+  out = CColourCount{};
+  bool full = false;  // past limit: no more colours need counting
+  Canvas prev;
+  const std::function<bool(int, Canvas&)> use = [&](int i, Canvas& cur) {
+    const bool first = i == 0 || prev.size() != cur.size();
+    for (std::size_t p = 0; p < cur.size() && !full; ++p) {
+      // A pixel that kept its colour adds nothing new to the set.
+      const std::uint32_t c = cur[p];
+      if (!c || (!first && c == prev[p])) continue;
+      if (all.Add(c) < 0 || int(all.Colours().size()) > limit) full = true;
     }
-    if (progress && progress->IsCancelled()) return -1;
+    if (framesOver) {
+      frame.Clear();
+      for (std::size_t p = 0; p < cur.size(); ++p) {
+        const std::uint32_t c = cur[p];
+        if (!c || (!first && c == prev[p])) continue;
+        if (frame.Add(c) < 0 || int(frame.Colours().size()) > limit) {
+          ++out.framesOver;
+          break;
+        }
+      }
+    } else if (full) {
+      return false;  // the answer is known
+    }
     prev.swap(cur);
-  }
-  return over;
+    return !(progress && progress->IsCancelled());
+  };
+  const bool done = ForEachCanvas(model, keyColour, use);
+  out.distinct = full ? limit + 1 : int(all.Colours().size());
+  if (progress && progress->IsCancelled()) return false;
+  return done || (full && !framesOver);
 }
 
 }  // namespace
+
+int CountGifColours(const CGifImage& model, COLORREF keyColour, int limit, CTevCommonProgress* progress) {
+  CColourCount count;
+  if (!CountColours(model, keyColour, limit, false, count, progress)) return -1;
+  return count.distinct;
+}
 
 bool GifNeedsLocalTables(const CGifImage& model, const CGifOptimizeOptions& options, bool globalPalette,
                          CTevCommonProgress* progress) {
   if (globalPalette || options.maxColors < 256 || model.GetFrameCount() == 0) return false;
   const int limit = model.GetFrameCount() > 1 ? 255 : 256;
-  if (CountGifColours(model, options.keyColour, limit, progress) <= limit) return false;
+  // One pass counts both: the colours of all frames and the frames whose
+  // own change holds more than one table.
+  CColourCount count;
+  if (!CountColours(model, options.keyColour, limit, true, count, progress)) return false;
+  if (count.distinct <= limit) return false;
   // Local tables keep the colours only where each frame's change fits one
   // table; when most frames must be reduced anyway, one palette for all is
   // as faithful and far smaller (inter-frame runs survive, no table per frame).
-  const int over = CountFramesOverTable(model, options.keyColour, limit, progress);
-  return over >= 0 && over * 2 <= model.GetFrameCount();
+  return count.framesOver * 2 <= model.GetFrameCount();
 }
 
 bool EncodeGifLocalTables(const CGifImage& model, const CGifStreamSettings& settings, const Sink& sink,

@@ -1,12 +1,15 @@
 #include "export/gif_pipeline.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "app/compose.h"
 #include "companions/dibkernel/dib_frames.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/gif_module.h"
 #include "export/color_quantizer.h"
+#include "export/gif_frame_stream.h"
 #include "companions/base/tr.h"
 
 namespace {
@@ -22,10 +25,13 @@ void Caption(CTevCommonProgress* progress, const char* text) {
 
 bool MaskIsFull(const BITMAPINFOHEADER* mask) {
   const LONG w = DibWidth(mask), h = DibHeight(mask);
+  const LONG whole = w >> 3;  // bytes whose eight bits are all pixels
+  const BYTE tail = BYTE(0xFF00 >> (w & 7));
   for (LONG y = 0; y < h; ++y) {
     const BYTE* row = DibRow(mask, y);
-    for (LONG x = 0; x < w; ++x)
-      if (!((row[x >> 3] >> (7 - (x & 7))) & 1)) return false;
+    for (LONG k = 0; k < whole; ++k)
+      if (row[k] != 0xFF) return false;
+    if ((w & 7) && (row[whole] & tail) != tail) return false;
   }
   return true;
 }
@@ -61,9 +67,12 @@ CGifFrameOptimizer::CGifFrameOptimizer(const CGifImage& model, const CGifOptimiz
 
 bool CGifFrameOptimizer::Run(CGifOptimizeResult& result, CTevCommonProgress* progress) {
   Caption(progress, Tr("Initializing..."));
-  if (!BuildEntries(result, progress)) return false;
-  Caption(progress, Tr("Removing palette information..."));
-  if (!BuildPalette(result, progress)) return false;
+  if (m_model.GetFrameCount() >= 2 && m_options.optimizeFrames) {
+    if (!StreamEntries(result, progress)) return false;
+    FinishTable(result);
+    return !(progress && progress->IsCancelled());
+  }
+  if (!BuildIndexedEntries(result, progress)) return false;
   if (result.entries.size() >= 2 && m_options.optimizeFrames) {
     Caption(progress, Tr("Comparing frames..."));
     MergeIdentical(result, progress);
@@ -78,6 +87,58 @@ bool CGifFrameOptimizer::Run(CGifOptimizeResult& result, CTevCommonProgress* pro
   return !(progress && progress->IsCancelled());
 }
 
+bool CGifFrameOptimizer::StreamEntries(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  // Each 8-bit entry is merged with an equal predecessor or handed to the
+  // differencing as it comes, so only a few whole frames are held at once.
+  // An opaque backdrop may need every frame at once (canvas views): then
+  // the entries are collected and disposed as a list.
+  enum { kUndecided, kStream, kCollect } mode = kUndecided;
+  std::optional<CFrameOptimal> last;  // the entry equal frames merge into
+  std::optional<CGifFrameDiffer> differ;
+  std::vector<CFrameOptimal> collected;
+  const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
+  const auto take = [&](CFrameOptimal&& e) {
+    // A mask left wholly opaque by the crop counts as none (as in DisposeFrames).
+    if (e.mask && MaskIsFull(e.mask.get())) e.mask.reset();
+    if (mode == kUndecided) {
+      const bool coversCanvas = !e.mask && e.x == 0 && e.y == 0 && DibWidth(e.image.get()) == w &&
+                                DibHeight(e.image.get()) == h;
+      const bool views = m_options.opaqueBackdrop && !e.mask && !coversCanvas;
+      mode = views ? kCollect : kStream;
+    }
+    if (mode == kCollect) {
+      collected.push_back(std::move(e));
+      return true;
+    }
+    if (last && unsigned(last->delay) + e.delay <= 0xFFFF && e.x == last->x && e.y == last->y &&
+        CompareFrame(last->image.get(), last->mask.get(), e.image.get(), e.mask.get())) {
+      last->delay = WORD(last->delay + e.delay);
+      return true;
+    }
+    if (last) {
+      if (!differ) differ.emplace(result, -1, m_options.forbidRestorePrevious);
+      if (!differ->Add(std::move(*last))) return false;
+    }
+    last = std::move(e);
+    return true;
+  };
+  if (!BuildIndexed(result, progress, take)) return false;
+  if (mode == kCollect) {
+    result.entries = std::move(collected);
+    Caption(progress, Tr("Comparing frames..."));
+    MergeIdentical(result, progress);
+    Caption(progress, Tr("Disposing all frames..."));
+    return DisposeFrames(result, progress);
+  }
+  result.backdropKept = false;
+  if (!last) return false;
+  if (!differ) {  // every frame equal: one entry as it stands
+    result.entries.push_back(std::move(*last));
+    return true;
+  }
+  return differ->Add(std::move(*last)) && differ->Finish(result.entries);
+}
+
 bool CGifFrameOptimizer::BuildEntries(CGifOptimizeResult& result, CTevCommonProgress* progress) {
   result = CGifOptimizeResult{};
   const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
@@ -86,29 +147,124 @@ bool CGifFrameOptimizer::BuildEntries(CGifOptimizeResult& result, CTevCommonProg
   result.entries.reserve(std::size_t(count));
   for (int i = 0; i < count; ++i) {
     const CGifFrame& frame = *m_model.GetFrame(i);
-    CFrameOptimal e;
-    e.frame = &frame;
-    e.delay = frame.m_nDelay;
-    e.graphicControl = frame.m_byGraphicControl;
-    e.descriptor = BYTE(frame.m_byDescriptor & 0x40);
+    CFrameOptimal e = EntryOf(frame);
     if (!ComposeFrameWithMask(frame, w, h, e.image, e.mask, 128, m_options.keyColour)) return false;
-    // A frame without transparent pixels has no mask; one with some keeps it after cropping.
-    if (MaskIsFull(e.mask.get())) e.mask.reset();
-    LONG l = 0, t = 0, r = 0, b = 0;
-    if (e.mask) DibKernel::CaclOpaqueBoundary(e.mask.get(), &l, &t, &r, &b);
-    RECT keep{0, 0, w, h};
-    if (l >= w) keep = RECT{0, 0, 1, 1};  // nothing opaque: one transparent pixel
-    else if (l || t || r || b) keep = RECT{l, t, w - r, h - b};
-    if (keep.left || keep.top || keep.right != w || keep.bottom != h) {
-      BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
-      if (!CropFrame(e.image.get(), e.mask.get(), keep, &img, &msk)) return false;
-      e.image.reset(img);
-      e.mask.reset(msk);
-      e.x += keep.left;
-      e.y += keep.top;
-    }
+    if (!CropToOpaque(e, w, h)) return false;
     result.entries.push_back(std::move(e));
     if (!Report(progress, i + 1, count)) return false;
+  }
+  return true;
+}
+
+bool CGifFrameOptimizer::BuildIndexedEntries(CGifOptimizeResult& result, CTevCommonProgress* progress) {
+  return BuildIndexed(result, progress, [&result](CFrameOptimal&& e) {
+    result.entries.push_back(std::move(e));
+    return true;
+  });
+}
+
+bool CGifFrameOptimizer::BuildIndexed(CGifOptimizeResult& result, CTevCommonProgress* progress,
+                                      const std::function<bool(CFrameOptimal&&)>& take) {
+  const int count = m_model.GetFrameCount();
+  // One frame: whether it needs a transparent index is known only after composing it.
+  if (count < 2) {
+    if (!BuildEntries(result, progress)) return false;
+    Caption(progress, Tr("Removing palette information..."));
+    if (!BuildPalette(result, progress)) return false;
+    std::vector<CFrameOptimal> entries = std::move(result.entries);
+    result.entries.clear();
+    for (CFrameOptimal& e : entries)
+      if (!take(std::move(e))) return false;
+    return true;
+  }
+  result = CGifOptimizeResult{};
+  const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
+  if (w <= 0 || h <= 0) return false;
+  // Several frames always leave one entry for the transparent index.
+  CTevQColorQuantizer quantizer(m_options.maxColors - 1);
+  quantizer.ResetQuantization();
+  const long long steps = 2ll * count;
+  // First pass: the colours of every frame's opaque pixels. The frame is
+  // composed on the worker thread and dropped once its colours are counted.
+  const std::function<bool(int, CComposedFrame&)> pickMake = [&](int i, CComposedFrame& f) {
+    const CGifFrame* frame = m_model.GetFrame(i);
+    if (!frame || !ComposeFrameWithMask(*frame, w, h, f.image, f.mask, 128, m_options.keyColour)) return false;
+    if (MaskIsFull(f.mask.get())) f.mask.reset();
+    return true;
+  };
+  // Consecutive frames mostly repeat each other: only changed pixels are looked up.
+  CPixelRuns runs;
+  const std::function<bool(int, CComposedFrame&)> pick = [&](int i, CComposedFrame& f) {
+    return quantizer.PickColorFrame(f.image.get(), f.mask.get(), runs, progress) && Report(progress, i + 1, steps);
+  };
+  if (!ProduceInOrder<CComposedFrame>(count, pickMake, pick)) return false;
+  quantizer.FlushColourRuns(runs);
+  Caption(progress, Tr("Removing palette information..."));
+  if (!FixPalette(quantizer, true, result)) return false;
+  Caption(progress, Tr("Converting to GIF file format...."));
+  // Second pass: each frame composed again, cropped and converted to 8 bits;
+  // the 8-bit entries go to take.
+  const std::function<bool(int, CFrameOptimal&)> cropMake = [&](int i, CFrameOptimal& e) {
+    const CGifFrame* frame = m_model.GetFrame(i);
+    if (!frame) return false;
+    e = EntryOf(*frame);
+    return ComposeFrameWithMask(*frame, w, h, e.image, e.mask, 128, m_options.keyColour) && CropToOpaque(e, w, h);
+  };
+  const std::function<bool(int, CFrameOptimal&)> convert = [&](int i, CFrameOptimal& e) {
+    BITMAPINFOHEADER* out8 = nullptr;
+    if (!quantizer.DitherBitmap(e.image.get(), e.mask.get(), &out8, m_options.ditherMode, m_options.ditherParameter,
+                                progress))
+      return false;
+    e.image.reset(out8);
+    return take(std::move(e)) && Report(progress, (long long)count + i + 1, steps);
+  };
+  const int strength = std::clamp(m_options.ditherParameter, 0, 100);
+  const bool dithered = strength > 0 && (m_options.ditherMode == DITHER_ORDERED ||
+                                         m_options.ditherMode == DITHER_ERROR_DIFFUSION);
+  if (dithered) return ProduceInOrder<CFrameOptimal>(count, cropMake, convert);
+  // Without dithering each pixel maps on its own: whole canvases are mapped
+  // (unchanged pixels keep the index they had) and the 8-bit result is cropped.
+  const std::function<bool(int, CFrameOptimal&)> composeMake = [&](int i, CFrameOptimal& e) {
+    const CGifFrame* frame = m_model.GetFrame(i);
+    if (!frame) return false;
+    e = EntryOf(*frame);
+    return ComposeFrameWithMask(*frame, w, h, e.image, e.mask, 128, m_options.keyColour);
+  };
+  CPixelRuns mapped;
+  const std::function<bool(int, CFrameOptimal&)> map = [&](int i, CFrameOptimal& e) {
+    BITMAPINFOHEADER* out8 = nullptr;
+    if (!quantizer.MapFrame(e.image.get(), e.mask.get(), &out8, mapped, progress)) return false;
+    e.image.reset(out8);
+    if (!CropToOpaque(e, w, h)) return false;
+    return take(std::move(e)) && Report(progress, (long long)count + i + 1, steps);
+  };
+  return ProduceInOrder<CFrameOptimal>(count, composeMake, map);
+}
+
+CFrameOptimal CGifFrameOptimizer::EntryOf(const CGifFrame& frame) const {
+  CFrameOptimal e;
+  e.frame = &frame;
+  e.delay = frame.m_nDelay;
+  e.graphicControl = frame.m_byGraphicControl;
+  e.descriptor = BYTE(frame.m_byDescriptor & 0x40);
+  return e;
+}
+
+bool CGifFrameOptimizer::CropToOpaque(CFrameOptimal& e, LONG w, LONG h) const {
+  // A frame without transparent pixels has no mask; one with some keeps it after cropping.
+  if (MaskIsFull(e.mask.get())) e.mask.reset();
+  LONG l = 0, t = 0, r = 0, b = 0;
+  if (e.mask) DibKernel::CaclOpaqueBoundary(e.mask.get(), &l, &t, &r, &b);
+  RECT keep{0, 0, w, h};
+  if (l >= w) keep = RECT{0, 0, 1, 1};  // nothing opaque: one transparent pixel
+  else if (l || t || r || b) keep = RECT{l, t, w - r, h - b};
+  if (keep.left || keep.top || keep.right != w || keep.bottom != h) {
+    BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
+    if (!CropFrame(e.image.get(), e.mask.get(), keep, &img, &msk)) return false;
+    e.image.reset(img);
+    e.mask.reset(msk);
+    e.x += keep.left;
+    e.y += keep.top;
   }
   return true;
 }
@@ -125,6 +281,21 @@ bool CGifFrameOptimizer::BuildPalette(CGifOptimizeResult& result, CTevCommonProg
     if (!quantizer.PickColorBitmap(entries[i].image.get(), entries[i].mask.get(), progress)) return false;
     if (!Report(progress, (long long)i + 1, total)) return false;
   }
+  if (!FixPalette(quantizer, transparency, result)) return false;
+  Caption(progress, Tr("Converting to GIF file format...."));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    BITMAPINFOHEADER* out8 = nullptr;
+    if (!quantizer.DitherBitmap(entries[i].image.get(), entries[i].mask.get(), &out8, m_options.ditherMode,
+                                m_options.ditherParameter, progress))
+      return false;
+    entries[i].image.reset(out8);
+    if (!Report(progress, (long long)i + 1, total)) return false;
+  }
+  return true;
+}
+
+bool CGifFrameOptimizer::FixPalette(CTevQColorQuantizer& quantizer, bool transparency,
+                                    CGifOptimizeResult& result) const {
   if (!quantizer.FillPalette()) {
     // Only transparent pixels anywhere: a one-colour palette of the key colour.
     DibPtr one(CDIB32::CreateSimple32BitsDIB(1, 1, m_options.keyColour, 255));
@@ -142,15 +313,6 @@ bool CGifFrameOptimizer::BuildPalette(CGifOptimizeResult& result, CTevCommonProg
   const COLORREF k = m_options.keyColour;
   // Full 256-entry tables: FinishTable may still place the background colour.
   quantizer.SetOutputTable(256, RGBQUAD{GetBValue(k), GetGValue(k), GetRValue(k), 0});
-  Caption(progress, Tr("Converting to GIF file format...."));
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    BITMAPINFOHEADER* out8 = nullptr;
-    if (!quantizer.DitherBitmap(entries[i].image.get(), entries[i].mask.get(), &out8, m_options.ditherMode,
-                                m_options.ditherParameter, progress))
-      return false;
-    entries[i].image.reset(out8);
-    if (!Report(progress, (long long)i + 1, total)) return false;
-  }
   return true;
 }
 

@@ -9,6 +9,8 @@
 //    per frame. Run does all four; FillGifPack hands the result to the codec.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,8 @@
 #include "companions/base/progress.h"
 #include "companions/imageio/image_info.h"
 #include "companions/imageio/image_options.h"
+
+class CTevQColorQuantizer;
 
 // One output frame. The entry owns its DIBs.
 struct CFrameOptimal {
@@ -72,6 +76,11 @@ class CGifFrameOptimizer {
 
   bool BuildEntries(CGifOptimizeResult& result, CTevCommonProgress* progress);
   bool BuildPalette(CGifOptimizeResult& result, CTevCommonProgress* progress);
+  // BuildEntries and BuildPalette in two passes that compose every frame
+  // twice (colours first, then 8-bit conversion) instead of keeping all
+  // composed 32-bit frames; composing runs one frame ahead on a second
+  // thread. Gives the same entries as the two stages.
+  bool BuildIndexedEntries(CGifOptimizeResult& result, CTevCommonProgress* progress);
   void MergeIdentical(CGifOptimizeResult& result, CTevCommonProgress* progress);
   bool DisposeFrames(CGifOptimizeResult& result, CTevCommonProgress* progress);
   // Shrinks the colour table to what the written frames use and picks the
@@ -79,8 +88,40 @@ class CGifFrameOptimizer {
   void FinishTable(CGifOptimizeResult& result) const;
 
  private:
+  // BuildIndexedEntries handing each entry to take (false stops).
+  bool BuildIndexed(CGifOptimizeResult& result, CTevCommonProgress* progress,
+                    const std::function<bool(CFrameOptimal&&)>& take);
+  // Run's stages for two or more frames, merged and differenced as the
+  // entries come instead of after all are built.
+  bool StreamEntries(CGifOptimizeResult& result, CTevCommonProgress* progress);
+  CFrameOptimal EntryOf(const CGifFrame& frame) const;
+  // Drops a mask without transparent pixels and crops to the opaque part.
+  bool CropToOpaque(CFrameOptimal& e, LONG w, LONG h) const;
+  // The palette from the picked colours and the table layout in result.
+  bool FixPalette(CTevQColorQuantizer& quantizer, bool transparency, CGifOptimizeResult& result) const;
+
   const CGifImage& m_model;
   CGifOptimizeOptions m_options;
+};
+
+// The differencing of DisposeFrames for whole 8-bit entries given one at a
+// time (after merging), keeping only the previous entry and the screen
+// before it. backdrop: -1, or the value of never-drawn pixels in canvas views.
+class CGifFrameDiffer {
+ public:
+  CGifFrameDiffer(const CGifOptimizeResult& result, int backdrop, bool forbidRestorePrevious);
+  ~CGifFrameDiffer();
+  CGifFrameDiffer(const CGifFrameDiffer&) = delete;
+  CGifFrameDiffer& operator=(const CGifFrameDiffer&) = delete;
+  // False when the entry cannot be handled (over a backdrop: the views
+  // cannot be reached by drawing).
+  bool Add(CFrameOptimal&& entry);
+  // The finished entries with their drawn parts and disposals.
+  bool Finish(std::vector<CFrameOptimal>& out);
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> m_impl;
 };
 
 // The colour-table size for n palette colours: the smallest power of two

@@ -255,70 +255,106 @@ bool BuildViews(const std::vector<CFrameOptimal>& entries, LONG w, LONG h, BYTE 
   return true;
 }
 
-// Differencing over whole frames `full` (see the top of the file). With a
-// backdrop value (>= 0) the frames are canvas views and the first entry is
-// measured against a canvas of backdrop; false when the views cannot be
-// reached that way. Disposals go into the entries' packed bytes and the
-// drawn parts replace their pictures.
-bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& result, int backdrop,
-                bool forbidRestorePrevious, CTevCommonProgress* progress) {
-  const std::size_t count = full.size();
-  std::vector<Drawn> drawn(count);
-  auto fullLayer = [&](std::size_t i) {
-    return Layer::Borrow(full[i].image.get(), full[i].mask.get(), POINT{full[i].x, full[i].y});
-  };
-  auto copyFull = [&](std::size_t i) {
-    drawn[i].image.reset(DibCopy(full[i].image.get()));
-    drawn[i].mask.reset(full[i].mask ? DibCopy(full[i].mask.get()) : nullptr);
-    drawn[i].pos = POINT{full[i].x, full[i].y};
-    return drawn[i].image != nullptr;
-  };
+}  // namespace
 
-  CCandidateMaker maker(result.tableSize, result.transparentIndex, full[0].image.get(), backdrop);
-  CCandidateMaker keepMaker(result.tableSize, result.transparentIndex, full[0].image.get(), backdrop);
-  CCandidateMaker prevMaker(result.tableSize, result.transparentIndex, full[0].image.get(), backdrop);
-  // The screen before entry i - 1 was drawn: the empty canvas, or the backdrop.
-  Layer before;
-  if (backdrop >= 0) {
-    const LONG w = DibWidth(full[0].image.get()), h = DibHeight(full[0].image.get());
-    DibPtr canvas(DibAlloc(w, h, 8, 2));
-    if (!canvas) return false;
-    for (LONG y = 0; y < h; ++y) std::fill_n(DibRow(canvas.get(), y), w, BYTE(backdrop));
-    before.Own(std::move(canvas), nullptr, POINT{0, 0});
-    // The first entry: its differing box must hold no backdrop pixel, so it
-    // is drawn without transparency.
-    CSpiltEmbededDIB splitter;
-    BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
-    POINT pos{};
-    if (!splitter.Reset(before.image, nullptr, before.pos, full[0].image.get(), full[0].mask.get(), POINT{0, 0}) ||
-        !splitter.IsCanSpilt() || splitter.IsEqual() || !splitter.SplitOpacity(&img, &msk, &pos, nullptr))
-      return false;
-    drawn[0] = Drawn{DibPtr(img), DibPtr(msk), pos};
-    for (LONG y = 0; y < DibHeight(img); ++y)
-      for (LONG x = 0; x < DibWidth(img); ++x)
-        if (DibRow(img, y)[x] == backdrop) return false;
-    drawn[0].mask.reset();
-  } else {
-    if (!copyFull(0)) return false;
-    before.Own(DibPtr(DibAlloc(1, 1, 8, 2)), NewMask(1, 1, false), POINT{0, 0});
-    if (!before.image || !before.mask) return false;
+// Differencing over whole frames given one at a time (see the top of the
+// file). Only the previous whole frame and the screen before it are kept;
+// each entry is finished, with its disposal and drawn part, once the next
+// one has been measured against it. With a backdrop value (>= 0) the frames
+// are canvas views and the first is measured against a canvas of backdrop.
+class CGifFrameDiffer::Impl {
+ public:
+  Impl(const CGifOptimizeResult& result, int backdrop, bool forbidRestorePrevious)
+      : m_tableSize(result.tableSize), m_transparent(result.transparentIndex), m_backdrop(backdrop),
+        m_forbidRestorePrevious(forbidRestorePrevious) {}
+
+  // Takes the next whole frame. False when it cannot be handled (over a
+  // backdrop: the views cannot be reached this way).
+  bool Add(CFrameOptimal&& cur) {
+    if (m_count++ == 0) return First(std::move(cur));
+    const bool ok = Next(cur);
+    m_prev = std::move(cur);
+    return ok;
   }
 
-  for (std::size_t i = 1; i < count; ++i) {
-    const Layer target = fullLayer(i);
-    const bool interlaced = full[i].Interlaced();
+  // The finished entries; the last one keeps its picture (disposal 1).
+  bool Finish(std::vector<CFrameOptimal>& out) {
+    if (m_count == 0) return false;
+    // The last frame shows until the loop starts over; nothing needs disposing.
+    m_prev.SetDisposal(1);
+    Retire();
+    out = std::move(m_done);
+    return true;
+  }
+
+ private:
+  Layer FullLayer(const CFrameOptimal& e) const {
+    return Layer::Borrow(e.image.get(), e.mask.get(), POINT{e.x, e.y});
+  }
+  static bool CopyFull(const CFrameOptimal& e, Drawn& d) {
+    d.image.reset(DibCopy(e.image.get()));
+    d.mask.reset(e.mask ? DibCopy(e.mask.get()) : nullptr);
+    d.pos = POINT{e.x, e.y};
+    return d.image != nullptr;
+  }
+
+  bool First(CFrameOptimal&& first) {
+    // Placeholders take the first entry's colour table, which outlives the entry's picture here.
+    const DWORD entries = DWORD(DibPaletteEntries(first.image.get()));
+    m_palette.reset(DibAlloc(1, 1, 8, entries));
+    if (!m_palette) return false;
+    std::copy_n(DibPalette(first.image.get()), entries, DibPalette(m_palette.get()));
+    m_maker.emplace(m_tableSize, m_transparent, m_palette.get(), m_backdrop);
+    m_keepMaker.emplace(m_tableSize, m_transparent, m_palette.get(), m_backdrop);
+    m_prevMaker.emplace(m_tableSize, m_transparent, m_palette.get(), m_backdrop);
+    m_prev = std::move(first);
+    // The screen before entry i - 1 was drawn: the empty canvas, or the backdrop.
+    if (m_backdrop >= 0) {
+      const LONG w = DibWidth(m_prev.image.get()), h = DibHeight(m_prev.image.get());
+      DibPtr canvas(DibAlloc(w, h, 8, 2));
+      if (!canvas) return false;
+      for (LONG y = 0; y < h; ++y) std::fill_n(DibRow(canvas.get(), y), w, BYTE(m_backdrop));
+      m_before.Own(std::move(canvas), nullptr, POINT{0, 0});
+      // The first entry: its differing box must hold no backdrop pixel, so it
+      // is drawn without transparency.
+      CSpiltEmbededDIB splitter;
+      BITMAPINFOHEADER *img = nullptr, *msk = nullptr;
+      POINT pos{};
+      if (!splitter.Reset(m_before.image, nullptr, m_before.pos, m_prev.image.get(), m_prev.mask.get(), POINT{0, 0}) ||
+          !splitter.IsCanSpilt() || splitter.IsEqual() || !splitter.SplitOpacity(&img, &msk, &pos, nullptr))
+        return false;
+      m_prevDrawn = Drawn{DibPtr(img), DibPtr(msk), pos};
+      for (LONG y = 0; y < DibHeight(img); ++y)
+        for (LONG x = 0; x < DibWidth(img); ++x)
+          if (DibRow(img, y)[x] == m_backdrop) return false;
+      m_prevDrawn.mask.reset();
+      return true;
+    }
+    if (!CopyFull(m_prev, m_prevDrawn)) return false;
+    m_before.Own(DibPtr(DibAlloc(1, 1, 8, 2)), NewMask(1, 1, false), POINT{0, 0});
+    return m_before.image && m_before.mask;
+  }
+
+  // Measures cur over the screens the disposal of m_prev can leave and
+  // finishes m_prev.
+  bool Next(const CFrameOptimal& cur) {
+    const CFrameOptimal& prevFull = m_prev;
+    const Layer target = FullLayer(cur);
+    const bool interlaced = cur.Interlaced();
     int disposal = 0;
     std::optional<Candidate> best;
     Layer next;  // the screen entry i is drawn over
+    Drawn curDrawn;
+    CCandidateMaker& maker = *m_maker;
 
     // The keep and restore-to-previous trials run on their own threads
     // (each with its own size counter) while the cleared screen is built;
     // the choice below does not depend on which finishes first.
     const bool parallel = std::size_t(DibWidth(target.image)) * std::size_t(DibHeight(target.image)) >= kParallelPixels;
-    const Layer keepScreen = fullLayer(i - 1);
-    auto keepTrial = [&] { return keepMaker.Best(keepScreen, target, interlaced); };
+    const Layer keepScreen = FullLayer(prevFull);
+    auto keepTrial = [&] { return m_keepMaker->Best(keepScreen, target, interlaced); };
     auto prevTrial = [&] {
-      return forbidRestorePrevious ? std::optional<Candidate>{} : prevMaker.Best(before, target, interlaced);
+      return m_forbidRestorePrevious ? std::optional<Candidate>{} : m_prevMaker->Best(m_before, target, interlaced);
     };
     std::future<std::optional<Candidate>> keepFuture, prevFuture;
     if (parallel) {
@@ -327,27 +363,31 @@ bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& resu
     }
     // Restore to background: F(i-1) with the box entry i - 1 drew cleared.
     Layer cleared;
+    bool clearedOk = true;
     {
-      DibPtr img(DibCopy(full[i - 1].image.get()));
-      const LONG w = DibWidth(img.get()), h = DibHeight(img.get());
-      DibPtr msk = full[i - 1].mask ? DibPtr(DibCopy(full[i - 1].mask.get())) : NewMask(w, h, true);
-      if (!img || !msk) return false;
-      const Drawn& d = drawn[i - 1];
-      const RECT box{d.pos.x - full[i - 1].x, d.pos.y - full[i - 1].y,
-                     d.pos.x - full[i - 1].x + DibWidth(d.image.get()), d.pos.y - full[i - 1].y + DibHeight(d.image.get())};
-      CMaskedBitmapTransform::FillMaskDIBBits(msk.get(), box, false);
-      cleared.Own(std::move(img), std::move(msk), POINT{full[i - 1].x, full[i - 1].y});
+      DibPtr img(DibCopy(prevFull.image.get()));
+      const LONG w = img ? DibWidth(img.get()) : 0, h = img ? DibHeight(img.get()) : 0;
+      DibPtr msk = prevFull.mask ? DibPtr(DibCopy(prevFull.mask.get())) : NewMask(w, h, true);
+      if (!img || !msk) {
+        clearedOk = false;
+      } else {
+        const Drawn& d = m_prevDrawn;
+        const RECT box{d.pos.x - prevFull.x, d.pos.y - prevFull.y, d.pos.x - prevFull.x + DibWidth(d.image.get()),
+                       d.pos.y - prevFull.y + DibHeight(d.image.get())};
+        CMaskedBitmapTransform::FillMaskDIBBits(msk.get(), box, false);
+        cleared.Own(std::move(img), std::move(msk), POINT{prevFull.x, prevFull.y});
+      }
     }
     std::optional<Candidate> keep = parallel ? keepFuture.get() : keepTrial();
     std::optional<Candidate> prev = parallel ? prevFuture.get() : prevTrial();
+    if (!clearedOk) return false;
     if (keep) {
       best = std::move(keep);
       disposal = 1;
     }
     // Disposing entry i - 1 gives it a graphic control block (8 bytes) when
     // it would need none for its delay or transparency.
-    const long control =
-        full[i - 1].delay == 0 && !(full[i - 1].graphicControl & 0x02) && !drawn[i - 1].mask ? 8 : 0;
+    const long control = prevFull.delay == 0 && !(prevFull.graphicControl & 0x02) && !m_prevDrawn.mask ? 8 : 0;
     if (prev && (!best || prev->size + control <= best->size)) {
       prev->size += control;
       best = std::move(prev);
@@ -361,39 +401,78 @@ bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& resu
       }
     }
 
+    bool keepPrevAsScreen = false;
     if (best) {
-      drawn[i] = Drawn{std::move(best->image), std::move(best->mask), best->pos};
-      if (disposal == 1) next = fullLayer(i - 1);
-      else if (disposal == 3) next = std::move(before);
+      curDrawn = Drawn{std::move(best->image), std::move(best->mask), best->pos};
+      if (disposal == 1) keepPrevAsScreen = true;
+      else if (disposal == 3) next = std::move(m_before);
       else next = std::move(cleared);
     } else {
       // Over a backdrop an emptied screen is not empty: give up on the views.
-      if (backdrop >= 0) return false;
+      if (m_backdrop >= 0) return false;
       // Fallback: entry i - 1's box grows over every pixel that entry i
       // shows transparent and is cleared after it; entry i is drawn over
       // what is left (or whole on an empty screen when even that fails).
       disposal = 2;
-      if (auto widened = WidenAndClear(full[i - 1], full[i], drawn[i - 1], maker, interlaced)) {
-        drawn[i] = Drawn{std::move(widened->second.image), std::move(widened->second.mask), widened->second.pos};
+      if (auto widened = WidenAndClear(prevFull, cur, m_prevDrawn, maker, interlaced)) {
+        curDrawn = Drawn{std::move(widened->second.image), std::move(widened->second.mask), widened->second.pos};
         next = std::move(widened->first);
       } else {
-        if (!copyFull(i - 1) || !copyFull(i)) return false;
+        if (!CopyFull(prevFull, m_prevDrawn) || !CopyFull(cur, curDrawn)) return false;
         next.Own(DibPtr(DibAlloc(1, 1, 8, 2)), NewMask(1, 1, false), POINT{0, 0});
       }
     }
-    full[i - 1].SetDisposal(disposal);
-    before = std::move(next);  // borrowed layers point into `full`, which lives to the end
-    if (!ReportProgressStep(progress, (long long)i, (long long)count - 1)) return false;
+    m_prev.SetDisposal(disposal);
+    // The previous whole frame stays as the screen when it is kept; it is
+    // no longer needed as an entry once finished.
+    if (keepPrevAsScreen) next.Own(std::move(m_prev.image), std::move(m_prev.mask), POINT{m_prev.x, m_prev.y});
+    m_before = std::move(next);
+    Retire();
+    m_prevDrawn = std::move(curDrawn);
+    return true;
   }
-  // The last frame shows until the loop starts over; nothing needs disposing.
-  full[count - 1].SetDisposal(1);
+
+  // Moves the previous entry, with its drawn part, to the finished ones.
+  void Retire() {
+    CFrameOptimal done = std::move(m_prev);
+    done.image = std::move(m_prevDrawn.image);
+    done.mask = std::move(m_prevDrawn.mask);
+    done.x = m_prevDrawn.pos.x;
+    done.y = m_prevDrawn.pos.y;
+    m_done.push_back(std::move(done));
+    m_prev = CFrameOptimal{};
+  }
+
+  int m_tableSize, m_transparent, m_backdrop;
+  bool m_forbidRestorePrevious;
+  std::size_t m_count = 0;
+  DibPtr m_palette;  // a 1 x 1 picture holding the first entry's colour table
+  std::optional<CCandidateMaker> m_maker, m_keepMaker, m_prevMaker;
+  CFrameOptimal m_prev;  // the previous whole frame
+  Drawn m_prevDrawn;     // what it draws so far
+  Layer m_before;        // the screen before it was drawn
+  std::vector<CFrameOptimal> m_done;
+};
+
+CGifFrameDiffer::CGifFrameDiffer(const CGifOptimizeResult& result, int backdrop, bool forbidRestorePrevious)
+    : m_impl(std::make_unique<Impl>(result, backdrop, forbidRestorePrevious)) {}
+CGifFrameDiffer::~CGifFrameDiffer() = default;
+bool CGifFrameDiffer::Add(CFrameOptimal&& entry) { return m_impl->Add(std::move(entry)); }
+bool CGifFrameDiffer::Finish(std::vector<CFrameOptimal>& out) { return m_impl->Finish(out); }
+
+namespace {
+
+// Differencing over a list of whole frames; on success they are replaced by
+// the finished entries.
+bool Difference(std::vector<CFrameOptimal>& full, const CGifOptimizeResult& result, int backdrop,
+                bool forbidRestorePrevious, CTevCommonProgress* progress) {
+  CGifFrameDiffer differ(result, backdrop, forbidRestorePrevious);
+  const std::size_t count = full.size();
   for (std::size_t i = 0; i < count; ++i) {
-    full[i].image = std::move(drawn[i].image);
-    full[i].mask = std::move(drawn[i].mask);
-    full[i].x = drawn[i].pos.x;
-    full[i].y = drawn[i].pos.y;
+    if (!differ.Add(std::move(full[i]))) return false;
+    if (i > 0 && !ReportProgressStep(progress, (long long)i, (long long)count - 1)) return false;
   }
-  return true;
+  return differ.Finish(full);
 }
 
 }  // namespace

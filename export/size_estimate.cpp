@@ -26,6 +26,7 @@ long long MeasureGifExport(const CGifImage& model, const CExportSettings& settin
     measure.localTables = true;
     CGifStreamSettings stream;
     stream.level = settings.gifLevel;
+    stream.lossy = settings.gifLossy;
     stream.ditherMode = options.ditherMode;
     stream.ditherParameter = options.ditherParameter;
     stream.keyColour = options.keyColour;
@@ -49,6 +50,7 @@ long long MeasureGifExport(const CGifImage& model, const CExportSettings& settin
   TevImageIO::CTevImageInfoPack pack;
   TevImageIO::CTevGifExportOptions gif;
   gif.flexibleLzw = settings.gifLevel >= 3;
+  gif.lossy = settings.gifLossy;
   if (!FillGifPack(measure.result, model, pack, gif, false)) return -1;
   const long long bytes = TevImageIO::CCalcuGifModule::CalcuGifImgLength(pack, &gif, progress);
   if (progress && progress->IsCancelled()) return -1;
