@@ -32,25 +32,7 @@ TEST_F(CliTest, IniValuesAreReadRangeCheckedAndLeftAsTheyAre) {
   EXPECT_EQ(ini, "[Default]\nDefaultDelay=301\nNewAnimationHeight=33\nInitTransparent=1\n");
 }
 
-TEST_F(CliTest, RenderAndInfoOfAPicture) {
-  DibPtr pic(CDIB32::CreateSimple32BitsDIB(6, 4, RGB(200, 100, 50), 255));
-  DibRow(pic.get(), 1)[4 * 2 + 3] = 0;  // one transparent pixel
-  ASSERT_TRUE(WritePngPicture(pic.get(), File("in.png")));
-  EXPECT_EQ(Info(File("in.png"))["canvas"]["width"], 6);
-  const RunResult r = Run("render in.png out.png");
-  ASSERT_EQ(r.code, 0) << r.err;
-  DibPtr back = LoadPng("out.png");
-  ASSERT_TRUE(back);
-  ASSERT_EQ(back->biWidth, 6);
-  EXPECT_EQ(RgbAt(back.get(), 0, 0), (Rgb{200, 100, 50}));
-  EXPECT_EQ(DibRow(back.get(), 0)[3], 255);
-  EXPECT_EQ(DibRow(back.get(), 1)[4 * 2 + 3], 0);
-  EXPECT_EQ(Run("render in.png o2.png --frame 1").code, 1);
-  EXPECT_FALSE(fs::exists(File("o2.png")));
-}
-
 TEST_F(CliTest, ScriptsAndCommandLinesEndWithTheRightCode) {
-  ASSERT_TRUE(WriteAvi(File("v.avi"), AviLayout{}));
   const struct {
     std::string args, script;
     int code;
@@ -59,16 +41,10 @@ TEST_F(CliTest, ScriptsAndCommandLinesEndWithTheRightCode) {
       {"run -", "new\ncurrent-frame 3\n", 1},
       {"run -", "new\nselect-frames 0,x\n", 2},
       {"run -", "new\nfrobnicate\n", 2},
-      {"run -", "new 0 5\n", 2},
       {"run -", "new 4 4\nundo\n", 1},
-      {"run -", "new 4 4\nmove-frames sideways\n", 2},
-      {"run -", "new 4 4\nloop 0\n", 2},
       {"run -", "new 4 4\nsave /nonexistent/dir/x.lwp\n", 1},
-      {"run -", "new 5 3\nadd-avi\n", 2},
-      {"run -", "new 5 3\nadd-avi none.avi\n", 1},
       {"run no-such-script", "", 1},
       {"", "", 2},
-      {"info", "", 2},
       {"--help", "", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(Run(c.args, c.script).code, c.code) << c.args << "\n" << c.script;
@@ -102,7 +78,6 @@ TEST_F(CliTest, BadFilesFailWithTheMessageAndExitCode1) {
   WritePicture("good.png", 40, 30, RGB(1, 2, 3));
   const std::string png = Slurp(File("good.png"));
   Write("truncated.png", png.substr(0, png.size() / 2));
-  Write("empty.png", "");
   AviLayout cut;
   cut.truncateTo = 50;
   ASSERT_TRUE(WriteAvi(File("cut.avi"), cut));
@@ -113,25 +88,18 @@ TEST_F(CliTest, BadFilesFailWithTheMessageAndExitCode1) {
     std::string name, args;
   } cases[] = {
       {"truncated.png", "info"},
-      {"truncated.png", "render '%' o.png"},
       {"truncated.png", "run -"},
-      {"empty.png", "info"},
-      {"missing.png", "info"},
       {"cut.avi", "info"},
-      // Layer data cut short: the merged picture is also gone, both ways.
+      // Layer data cut short: the merged picture is also gone.
       {"cutlayers.psd", "--psd-layers objects info"},
-      {"cutlayers.psd", "--psd-layers frames info"},
   };
   for (const auto& c : cases) {
     const std::string path = File(c.name);
-    std::string args = c.args;
-    if (const auto at = args.find('%'); at != std::string::npos) args.replace(at, 1, path);
-    else if (args != "run -") args += " '" + path + "'";
+    const std::string args = c.args == "run -" ? c.args : c.args + " '" + path + "'";
     const RunResult r = Run(args, args == "run -" ? "open \"" + path + "\"\n" : "");
     EXPECT_EQ(r.code, 1) << args << "\n" << r.err;
     EXPECT_NE(r.err.find("载入 " + path + " 文件失败!"), std::string::npos) << args << "\n" << r.err;
   }
-  EXPECT_FALSE(fs::exists(File("o.png")));
 }
 
 TEST_F(CliTest, PsdLayersOptionAnswersForThisRunOnly) {
@@ -153,29 +121,6 @@ TEST_F(CliTest, PsdLayersOptionAnswersForThisRunOnly) {
   EXPECT_EQ(Run("--psd-layers sideways info layers.psd").code, 2);
 }
 
-// A GIF with a 9-bit minimum code size (legal, written by some encoders)
-// opens: its 2 x 2 pixels render in their table colours.
-TEST_F(CliTest, WideMinimumCodeSizeOpens) {
-  // clear 512, literals 1 2 3 0, end 513: six 10-bit codes.
-  std::uint64_t bits = 0;
-  int n = 0;
-  for (int code : {512, 1, 2, 3, 0, 513}) bits |= std::uint64_t(code) << (10 * n++);
-  std::string gif = std::string("GIF89a\x02\x00\x02\x00\x81\x00\x00", 13);
-  gif += std::string("\x00\x00\x00\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 12);  // black, red, green, blue
-  gif += std::string(",\x00\x00\x00\x00\x02\x00\x02\x00\x00\x09\x08", 12);
-  for (int i = 0; i < 8; ++i) gif += char((bits >> (8 * i)) & 0xFF);
-  gif += std::string("\x00;", 2);
-  Write("wide.gif", gif);
-  const RunResult r = Run("render wide.gif out.png");
-  ASSERT_EQ(r.code, 0) << r.err;
-  DibPtr out = LoadPng("out.png");
-  ASSERT_NE(out, nullptr);
-  EXPECT_EQ(RgbAt(out.get(), 0, 0), (Rgb{255, 0, 0}));
-  EXPECT_EQ(RgbAt(out.get(), 1, 0), (Rgb{0, 255, 0}));
-  EXPECT_EQ(RgbAt(out.get(), 0, 1), (Rgb{0, 0, 255}));
-  EXPECT_EQ(RgbAt(out.get(), 1, 1), (Rgb{0, 0, 0}));
-}
-
 // Every command that takes name=value options refuses a misspelt name as
 // bad usage and lists the names it takes.
 TEST_F(CliTest, MisspeltOptionNamesAreUsageErrorsListingTheNames) {
@@ -184,11 +129,9 @@ TEST_F(CliTest, MisspeltOptionNamesAreUsageErrorsListingTheNames) {
     std::string args, script, accepted;
   } cases[] = {
       {"effect clock-wipe in.png out.png --progress 0.5 colums=3", "", "columns"},
-      {"effect star-wipe in.png out.png --progress 0.5 turn=1", "", "takes none"},
       {"effect zoom in.png out.png --progress 0.5 apear=0", "", "appear"},
       {"run -", "new 8 8\ntransition clock-wipe colums=3\n", "frames"},
       {"run -", "new 8 8\nadd-text Hi sise=3\n", "size"},
-      {"run -", "new 8 8\nadd-shape star fil=0\n", "fill"},
   };
   for (const auto& c : cases) {
     const RunResult r = Run(c.args, c.script);
