@@ -176,18 +176,6 @@ TEST_F(CommandLineTest, StandardOutputAndDashOOnNewBannerAndPublish) {
   std::string page = piped.out;
   page.replace(at, end - at, "page.gif");
   EXPECT_EQ(page, Slurp(File("page.htm")));
-  // The script's publish and export-swf take the table's options as well as their old words.
-  const RunResult script =
-      Script("open in.gif\npublish s1.htm --flash --ruffle http://x/r.js\npublish s2.htm flash ruffle=http://x/r.js\n"
-             "export-swf m1.swf --jpeg=50 --fps 12\nexport-swf m2.swf jpeg=50 fps=12\nexport-swf m3.swf\n");
-  ASSERT_EQ(script.code, 0) << script.err;
-  EXPECT_FALSE(Slurp(File("m1.swf")).empty());
-  EXPECT_TRUE(Slurp(File("m1.swf")) == Slurp(File("m2.swf")));
-  EXPECT_FALSE(Slurp(File("m1.swf")) == Slurp(File("m3.swf")));
-  std::string first = Slurp(File("s1.htm"));
-  EXPECT_NE(first.find("http://x/r.js"), std::string::npos) << first;
-  for (std::size_t i; (i = first.find("s1.swf")) != std::string::npos;) first.replace(i, 6, "s2.swf");
-  EXPECT_EQ(first, Slurp(File("s2.htm")));
 }
 
 // --resize samples with the resize filter of the preferences, as the
