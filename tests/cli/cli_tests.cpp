@@ -15,23 +15,6 @@ namespace {
 
 using CliTest = CliFixture;
 
-// The tool reads its preferences from the config folder and never writes
-// them back (the range rules themselves are tested with the preferences).
-TEST_F(CliTest, IniValuesAreReadRangeCheckedAndLeftAsTheyAre) {
-  SetIni("DefaultDelay=301\nNewAnimationHeight=33\nInitTransparent=1\n");
-  const RunResult r = Script("new\ninfo\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  // Keys come in the documented order.
-  EXPECT_EQ(r.out.rfind("{\"canvas\":{\"width\":", 0), 0u) << r.out;
-  const nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["frames"][0]["delay"], 20);  // out of range: the default
-  EXPECT_EQ(j["canvas"]["height"], 33);
-  EXPECT_EQ(j["objects"].size(), 0u);
-  EXPECT_EQ(j["frames"].size(), 1u);
-  const std::string ini = Slurp(File("config/loopwright/loopwright.ini"));
-  EXPECT_EQ(ini, "[Default]\nDefaultDelay=301\nNewAnimationHeight=33\nInitTransparent=1\n");
-}
-
 TEST_F(CliTest, ScriptsAndCommandLinesEndWithTheRightCode) {
   const struct {
     std::string args, script;

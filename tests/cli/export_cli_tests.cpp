@@ -2,13 +2,11 @@
 // and movies with their options, pages, frames as pictures, the script
 // commands, and the failures that must leave existing files alone.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "cli/cli_harness.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace fs = std::filesystem;
 using namespace TevImageIO;
@@ -268,29 +266,6 @@ TEST_F(ExportCli, PublishAndMovieScriptCommands) {
   EXPECT_EQ(Slurp(File("c.swf")).substr(0, 3), "FWS");
   EXPECT_EQ(Script("open movie.lwp\nexport-swf d.swf speed=3\n").code, 2);
   EXPECT_EQ(Script("open movie.lwp\npublish e.htm gif\n").code, 2);
-}
-
-TEST_F(ExportCli, PreviewHandsThePageToXdgOpen) {
-  ASSERT_EQ(Script(kMovieScript).code, 0);
-  // A stand-in xdg-open records what it was asked to open.
-  fs::create_directories(File("bin"));
-  Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + File("opened.txt") + "'\n");
-  ::chmod(File("bin/xdg-open").c_str(), 0755);
-  fs::create_directories(File("tmp"));
-  const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
-  const char* oldTmp = std::getenv("TMPDIR");
-  const std::string savedTmp = oldTmp ? oldTmp : "";
-  ::setenv("PATH", (File("bin") + ":" + oldPath).c_str(), 1);
-  ::setenv("TMPDIR", File("tmp").c_str(), 1);
-  const RunResult r = Run("preview movie.lwp --flash");
-  ::setenv("PATH", oldPath.c_str(), 1);
-  if (oldTmp) ::setenv("TMPDIR", savedTmp.c_str(), 1);
-  else ::unsetenv("TMPDIR");
-  ASSERT_EQ(r.code, 0) << r.err;
-  const std::string folder = File("tmp/loopwright-" + std::to_string(::getuid()));
-  EXPECT_EQ(Slurp(File("opened.txt")), folder + "/Flashtemp.htm");
-  EXPECT_EQ(r.out, folder + "/Flashtemp.htm\n");
-  EXPECT_EQ(Slurp(folder + "/FlashTemp.swf").substr(0, 3), "FWS");
 }
 
 }  // namespace

@@ -77,27 +77,6 @@ TEST_F(GeneratorCli, FadeAppearsBeforeTheKeyFrameAndUndoTakesItAllBack) {
   EXPECT_EQ(docs[2], docs[0]);
 }
 
-TEST_F(GeneratorCli, DisappearByIndexEndsEmptyAndObjectModeAddsObjects) {
-  const RunResult r = Script(
-      "new 40 30\ntransition 21 frames=2 mode=disappear\ninfo\nrender f1.png 1\n"
-      "new 40 30\nselect-objects 0\ntransition blinds object=1 frames=2 vertical=0 width=20\nundo-text\ninfo\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  const auto docs = JsonLines(r.out);
-  ASSERT_EQ(docs.size(), 2u);
-  ASSERT_EQ(docs[0]["frames"].size(), 3u);
-  for (const auto& ref : docs[0]["frames"][2]["refs"]) EXPECT_EQ(ref["visible"], false);
-  // Picture 0 of 2 at progress 1/2: an iris (index 21) smaller than the
-  // canvas (its pixels against the effect library: the generator tests).
-  DibPtr first = LoadPng("f1.png");
-  ASSERT_TRUE(first);
-  EXPECT_EQ(DibRow(first.get(), 15)[4 * 20 + 3], 255);  // the centre shows
-  EXPECT_EQ(DibRow(first.get(), 0)[3], 0);              // the corner does not
-  // Object mode: the effect's frames show new objects, the original hidden.
-  EXPECT_NE(r.out.find("Undo Blinds"), std::string::npos);
-  EXPECT_EQ(docs[1]["objects"].size(), 3u);
-  EXPECT_EQ(docs[1]["frames"][0]["refs"][0]["visible"], false);
-}
-
 TEST_F(GeneratorCli, TransitionBadUsageAndNothingToGenerateFrom) {
   for (const char* line : {"transition", "transition 34", "transition fade frames=0", "transition zoom magnify=x"}) {
     const RunResult r = Script(std::string("new 20 20\n") + line + "\n");

@@ -54,32 +54,6 @@ TEST_F(ObjectCommands, TextDrawsInsideItsBoxOnly) {
   EXPECT_EQ(j["frames"][0]["refs"][1]["visible"], true);
 }
 
-TEST_F(ObjectCommands, StarIsFilledAndStaysInItsBoxWithOutlineAndShadow) {
-  const RunResult r = Script(
-      "new 240 140\nadd-shape star x=100 y=20 w=60 h=60 fill=0x00C0FF outline-width=0\nrender s.png\n"
-      "add-shape ellipse x=10 y=80 w=40 h=30 fill=0xFF0000 shadow=4\nrender e.png\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  DibPtr star = LoadPng("s.png");
-  ASSERT_TRUE(star);
-  const InkBox ink = Ink(star.get());
-  EXPECT_GT(ink.count, 600);
-  EXPECT_GE(ink.x1, 100);
-  EXPECT_GE(ink.y1, 20);
-  EXPECT_LE(ink.x2, 160);
-  EXPECT_LE(ink.y2, 80);
-  EXPECT_EQ(RgbAt(star.get(), 130, 50), (Rgb{0xFF, 0xC0, 0x00}));  // the fill 0x00C0FF is BGR
-  // A star is not its box: the box corners stay background.
-  EXPECT_EQ(RgbAt(star.get(), 102, 22), (Rgb{255, 255, 255}));
-  // The ellipse's shadow falls below and to the right of it.
-  DibPtr ellipse = LoadPng("e.png");
-  ASSERT_TRUE(ellipse);
-  const InkBox both = Ink(ellipse.get());
-  EXPECT_GT(both.x2, 52);
-  EXPECT_GT(both.y2, 112);
-  EXPECT_LT(both.x2, 240);
-  EXPECT_EQ(RgbAt(ellipse.get(), 30, 95), (Rgb{0, 0, 0xFF}));
-}
-
 TEST_F(ObjectCommands, NewObjectIsVisibleOnlyInTheCurrentFrame) {
   const RunResult r = Script(
       "new 100 80\nadd-frame\ncurrent-frame 1\nadd-shape rectangle x=5 y=6 w=10 h=10\nrender f0.png 0\n"

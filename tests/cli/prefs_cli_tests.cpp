@@ -163,16 +163,4 @@ TEST_F(PrefsCliTest, EnglishByDefaultChineseUnderZhCn) {
   EXPECT_EQ(Script("new 10 10\nundo-text --cooked\n").code, 2);
 }
 
-// Status captions appear on a terminal only: the project reader's caption
-// in either language.
-TEST_F(PrefsCliTest, CaptionOnTheTerminalInEitherLanguage) {
-  ASSERT_EQ(Run("new a.lwp").code, 0);
-  for (const bool chinese : {false, true}) {
-    LanguageEnv env(chinese ? "zh_CN" : "");
-    const RunResult r = RunOnTerminal("convert a.lwp b.lwp");
-    EXPECT_EQ(r.code, 0) << r.out;
-    EXPECT_NE(r.out.find(chinese ? "载入文件 a.lwp" : "Loading file a.lwp"), std::string::npos) << r.out;
-  }
-}
-
 }  // namespace
