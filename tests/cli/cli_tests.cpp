@@ -201,21 +201,4 @@ TEST_F(CliTest, FailedOpenIsReportedOnceWithItsLine) {
   EXPECT_NE(lines[0].find("载入 missing.gif 文件失败!"), std::string::npos) << r.err;
 }
 
-TEST_F(CliTest, AddFilesAndAddAviScriptCommands) {
-  AviLayout s;
-  s.frames = 4;
-  ASSERT_TRUE(WriteAvi(File("v.avi"), s));
-  const RunResult r =
-      Script("new 5 3\nadd-avi v.avi\nadd-files v.avi none.png\nundo-text\ninfo\nundo\nundo\ninfo\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.err.find("载入 none.png 文件失败!"), std::string::npos) << r.err;
-  EXPECT_NE(r.out.find("Undo Add image flie(s)"), std::string::npos) << r.out;
-  const auto docs = JsonLines(r.out);
-  ASSERT_EQ(docs.size(), 2u);
-  EXPECT_EQ(docs[0]["frames"].size(), 9u);
-  EXPECT_EQ(docs[0]["objects"].size(), 9u);
-  EXPECT_EQ(docs[0]["frames"][8]["delay"], 7);
-  EXPECT_EQ(docs[1]["frames"].size(), 1u);
-}
-
 }  // namespace

@@ -115,28 +115,6 @@ TEST_F(PaintTools, StraightLineModePaintsOnlyPressToRelease) {
   EXPECT_EQ(Actions(), 1u);
 }
 
-TEST_F(PaintTools, PaintsWherePointerIsAtAnyScrollAndZoom) {
-  struct Case {
-    int zoom;
-    POINT scroll, origin;
-  } cases[] = {{1, {0, 0}, {0, 0}}, {1, {17, 9}, {3, 5}}, {2, {30, 20}, {4, 4}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.zoom);
-    ASSERT_TRUE(m_view.SetZoom(c.zoom));
-    ASSERT_TRUE(m_view.SetScroll(c.scroll.x, c.scroll.y));
-    m_view.SetCanvasOrigin(c.origin);
-    // Client point over image pixel (25, 18).
-    const POINT client{25 * c.zoom + c.origin.x - c.scroll.x, 18 * c.zoom + c.origin.y - c.scroll.y};
-    m_view.SetTool(TOOL_LINE);
-    Gesture({client});
-    // A 3-pixel dot: only its centre pixel is fully covered.
-    EXPECT_TRUE(IsRed(25, 18));
-    EXPECT_FALSE(IsRed(24, 18) || IsRed(26, 18) || IsRed(25, 17) || IsRed(25, 19));
-    ASSERT_TRUE(m_doc.OnEditUndo());
-    EXPECT_FALSE(IsRed(25, 18));
-  }
-}
-
 TEST_F(PaintTools, EraserClearsAlongTheStrokeInsideTheSelectionOnly) {
   Settings().Set("EraseLineWidth", 3);
   ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 15, 20, 0, SELECT_REPLACE).ok);
