@@ -1,7 +1,7 @@
 // The banner galleries' pictures, a filter run from the window's menu
 // inside the editing view's pixel selection, the GIF estimate when options
 // change (stale runs stopped without waiting, sizes seen before shown at
-// once, the written size measured exactly), the picture writers' options
+// once), the picture writers' options
 // (choices reach the bytes and last the session) and the AVI frame rate.
 #include <QAction>
 #include <QApplication>
@@ -198,28 +198,6 @@ class CDialogFollowupTests : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
   }
 
-  void everyLevelEstimateIsTheWrittenSize() {
-    // With all 256 colours these every-pixel-differs frames hold more than
-    // one table: the export gives each frame its own; with 16, one table.
-    struct Case { const char* name; int colours, level; };
-    const Case cases[] = {
-        {"local-smallest", 256, 3},
-        {"global-smallest", 16, 3},
-    };
-    for (const Case& c : cases) {
-      auto doc = MakePatternDoc(m_app, m_prompt, 40, 40, 3);
-      CGifExportDialog dialog(*doc);
-      dialog.ColoursBox()->setValue(c.colours);
-      dialog.LevelBox()->setCurrentIndex(dialog.LevelBox()->findData(c.level));
-      QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 30000);
-      const long long estimate = dialog.Estimator().Bytes();
-      QVERIFY2(estimate > 0, c.name);
-      QVERIFY2(!dialog.Estimator().Preview().empty(), c.name);
-      const QString path = m_dir.filePath(QStringLiteral("%1.gif").arg(c.name));
-      QVERIFY2(dialog.ExportTo(path), c.name);
-      QCOMPARE(QFileInfo(path).size(), qint64(estimate));
-    }
-  }
   void choicesReachTheFile() {
     auto doc = MakePatternDoc(m_app, m_prompt, 40, 30, 2);
     for (const auto& ref : doc->GetCurrentFrame()->m_refs)

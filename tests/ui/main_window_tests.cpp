@@ -155,22 +155,6 @@ class CMainWindowTests : public CWindowTestBase {
     QVERIFY(m_window->UndoAction()->isEnabled());
   }
 
-  void ctrlWheelZooms() {
-    QVERIFY(Open());
-    CCanvasWidget* canvas = m_window->Canvas();
-    canvas->SetZoom(100);
-    struct Case { Qt::KeyboardModifiers modifiers; int delta, zoom; };
-    const Case cases[] = {{Qt::ControlModifier, 120, 200}, {Qt::ControlModifier, 120, 400}, {Qt::NoModifier, 120, 400},
-                          {Qt::ControlModifier, -120, 200}, {Qt::ControlModifier, -120, 100}, {Qt::ControlModifier, -120, 50}};
-    for (const Case& c : cases) {
-      const QPointF at(canvas->width() / 2.0, canvas->height() / 2.0);
-      QWheelEvent wheel(at, canvas->mapToGlobal(at), {}, QPoint(0, c.delta), Qt::NoButton, c.modifiers,
-                        Qt::NoScrollPhase, false);
-      QApplication::sendEvent(canvas->viewport(), &wheel);
-      QCOMPARE(canvas->Zoom(), c.zoom);
-    }
-  }
-
   void undoAndRedoTextsFollowTheEditManager() {
     QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
