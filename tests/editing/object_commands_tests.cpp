@@ -145,21 +145,6 @@ TEST_F(ObjectDocumentCommands, RefusalsChangeNothingAndRecordNothing) {
   }
 }
 
-TEST_F(ObjectDocumentCommands, MoveChangesTheCurrentFrameOnlyAndOneUndoTakesBothBack) {
-  Select({0, 3});
-  const CRefImageObject a = Ref(1, 0), b = Ref(1, 3), other = Ref(2, 0);
-  ASSERT_TRUE(MoveSelectedObjects(m_doc, 5, -3).ok);
-  EXPECT_EQ(Ref(1, 0).m_nX, a.m_nX + 5);
-  EXPECT_EQ(Ref(1, 0).m_nY, a.m_nY - 3);
-  EXPECT_EQ(Ref(1, 3).m_nX, b.m_nX + 5);
-  EXPECT_EQ(Ref(1, 3).m_nY, b.m_nY - 3);
-  EXPECT_EQ(Ref(2, 0).m_nX, other.m_nX);
-  EXPECT_EQ(m_doc.GetUndoCommandState().text, "撤消 移动对象");
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(Ref(1, 0).m_nX, a.m_nX);
-  EXPECT_EQ(Ref(1, 3).m_nY, b.m_nY);
-}
-
 TEST_F(ObjectDocumentCommands, TrimCutsTheBorderAndMovesTheObjectByIt) {
   Select({0});
   const int x0 = Ref(3, 0).m_nX, y0 = Ref(3, 0).m_nY;
