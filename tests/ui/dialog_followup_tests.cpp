@@ -220,13 +220,8 @@ class CDialogFollowupTests : public QObject {
         {"tiff-packbits", "tiff",
          [](CPictureOptionsDialog& d) { d.CompressionBox()->setCurrentIndex(d.CompressionBox()->findData(1)); },
          [](const QByteArray& b) { return TiffTag(b, 259) == 32773; }},
-        {"tiff-none", "tiff",
-         [](CPictureOptionsDialog& d) { d.CompressionBox()->setCurrentIndex(d.CompressionBox()->findData(0)); },
-         [](const QByteArray& b) { return TiffTag(b, 259) == 1; }},
         {"psd-opaque-layers", "psd", [](CPictureOptionsDialog& d) { d.AlphaBox()->setChecked(false); },
          [](const QByteArray& b) { return b.size() > 62 && Be16(b, 60) == 3; }},  // first layer's channels
-        {"psd-layers", "psd", [](CPictureOptionsDialog& d) { d.AlphaBox()->setChecked(true); },
-         [](const QByteArray& b) { return b.size() > 62 && Be16(b, 60) == 4; }},
     };
     for (const Case& c : cases) {
       const QByteArray bytes =
