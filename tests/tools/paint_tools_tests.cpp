@@ -1,7 +1,7 @@
 // Brush, eraser, fill and pick colour driven through the editing view as a
 // window drives them: messages, what each gesture records, enlargement and
-// trim, straight lines, the fill's transparent start and opacity, picking,
-// and painting where the pointer is at any scroll position.
+// trim, straight lines, the fill's transparent start and opacity, and
+// picking.
 #include <gtest/gtest.h>
 
 #include "tool_scene.h"
