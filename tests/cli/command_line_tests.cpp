@@ -1,7 +1,6 @@
 // The command line through the built tool: the command table behind the
 // parser, --help, the man page and the completions; "-" and -o on every
-// command with an output; --resize with the resize filter; the distinct
-// colours of info; Ctrl-C in the middle of an export.
+// command with an output; Ctrl-C in the middle of an export.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
@@ -67,15 +66,7 @@ std::string Base64Decode(const std::string& text) {
   return out;
 }
 
-class CommandLineTest : public CliFixture {
- protected:
-  // A one-colour picture w x h.
-  void Picture(const std::string& name, int w, int h, COLORREF colour) const {
-    DibPtr pic(CDIB32::CreateSimple32BitsDIB(w, h, colour, 255));
-    ASSERT_TRUE(WritePngPicture(pic.get(), File(name)));
-    written_.insert(File(name));
-  }
-};
+using CommandLineTest = CliFixture;
 
 // Every option the parser takes is a row of the table, every row reaches
 // the parser, and the man page and both completions list every command and
@@ -176,68 +167,6 @@ TEST_F(CommandLineTest, StandardOutputAndDashOOnNewBannerAndPublish) {
   std::string page = piped.out;
   page.replace(at, end - at, "page.gif");
   EXPECT_EQ(page, Slurp(File("page.htm")));
-  // The script's publish and export-swf take the table's options as well as their old words.
-  const RunResult script =
-      Script("open in.gif\npublish s1.htm --flash --ruffle http://x/r.js\npublish s2.htm flash ruffle=http://x/r.js\n"
-             "export-swf m1.swf --jpeg=50 --fps 12\nexport-swf m2.swf jpeg=50 fps=12\nexport-swf m3.swf\n");
-  ASSERT_EQ(script.code, 0) << script.err;
-  EXPECT_FALSE(Slurp(File("m1.swf")).empty());
-  EXPECT_TRUE(Slurp(File("m1.swf")) == Slurp(File("m2.swf")));
-  EXPECT_FALSE(Slurp(File("m1.swf")) == Slurp(File("m3.swf")));
-  std::string first = Slurp(File("s1.htm"));
-  EXPECT_NE(first.find("http://x/r.js"), std::string::npos) << first;
-  for (std::size_t i; (i = first.find("s1.swf")) != std::string::npos;) first.replace(i, 6, "s2.swf");
-  EXPECT_EQ(first, Slurp(File("s2.htm")));
-}
-
-// --resize samples with the resize filter of the preferences, as the
-// script's resize does: a 1-pixel checkerboard halved turns grey with the
-// default filter and stays black or white with nearest (filter 0).
-TEST_F(CommandLineTest, ResizeResamplesWithTheResizeFilterAsTheScriptDoes) {
-  DibPtr board(CDIB32::CreateSimple32BitsDIB(8, 8, RGB(0, 0, 0), 255));
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x)
-      if ((x + y) % 2) std::memset(DibRow(board.get(), y) + 4 * x, 255, 3);
-  ASSERT_TRUE(WritePngPicture(board.get(), File("board.png")));
-  written_.insert(File("board.png"));
-  const struct {
-    std::string ini;
-    bool grey;
-  } cases[] = {{"", true}, {"ResizeFilter=0\n", false}};
-  for (const auto& c : cases) {
-    SetIni(c.ini);
-    RunResult r = Run("convert board.png --resize 50% -o half.gif");
-    ASSERT_EQ(r.code, 0) << c.ini << r.err;
-    r = Script("open board.png\nresize 4 4\nexport script.gif\n");
-    ASSERT_EQ(r.code, 0) << c.ini << r.err;
-    EXPECT_TRUE(Slurp(File("half.gif")) == Slurp(File("script.gif"))) << c.ini;
-    ASSERT_EQ(Run("render half.gif -o half.png").code, 0);
-    DibPtr half = LoadPng("half.png");
-    ASSERT_TRUE(half);
-    ASSERT_EQ(half->biWidth, 4);
-    const BYTE v = DibRow(half.get(), 1)[4 * 1];
-    if (c.grey) EXPECT_TRUE(v > 64 && v < 192) << c.ini << " gave " << int(v);
-    else EXPECT_TRUE(v == 0 || v == 255) << c.ini << " gave " << int(v);
-  }
-}
-
-// The human summary counts the different colours of the composed frames;
-// the JSON keeps its form.
-TEST_F(CommandLineTest, InfoCountsDistinctColours) {
-  Picture("red.png", 6, 4, RGB(255, 0, 0));
-  Picture("blue.png", 6, 4, RGB(0, 0, 255));
-  const struct {
-    std::string inputs;
-    int colours;
-  } cases[] = {{"red.png", 1}, {"red.png blue.png red.png", 2}};
-  for (const auto& c : cases) {
-    ASSERT_EQ(Run("convert " + c.inputs + " -o x.lwp").code, 0) << c.inputs;
-    const RunResult r = Run("info x.lwp");
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("colours:    " + std::to_string(c.colours) + " distinct"), std::string::npos)
-        << c.inputs << "\n" << r.out;
-  }
-  EXPECT_EQ(Run("info --json x.lwp").out.find("distinct"), std::string::npos);
 }
 
 // Ctrl-C during an export: the tool stops, says so, exits 130 and leaves

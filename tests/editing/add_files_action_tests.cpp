@@ -10,6 +10,7 @@
 #include "app/avi_test_util.h"
 #include "app/temp_dir.h"
 #include "companions/dibkernel/dib_kernel.h"
+#include "companions/imageio/tev_image_io.h"
 #include "editing/add_files_action.h"
 #include "editing/doc_builder.h"
 #include "editing/doc_snapshot.h"
@@ -19,18 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A 24-bit BMP of w x h filled with one colour.
-void WriteBmp(const std::string& path, int w, int h, BYTE b, BYTE g, BYTE r) {
-  const std::uint32_t pitch = std::uint32_t(w * 3 + 3) / 4 * 4, data = pitch * std::uint32_t(h);
-  AviBytes o;
-  o.v = {'B', 'M'};
-  o.u32(54 + data).u32(0).u32(54);
-  o.u32(40).u32(std::uint32_t(w)).u32(std::uint32_t(h)).u16(1).u16(24).u32(0).u32(data).u32(0).u32(0).u32(0).u32(0);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) o.v.insert(o.v.end(), {b, g, r});
-    o.v.resize(o.v.size() + pitch - std::size_t(w) * 3, 0);
-  }
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(o.v.data()), std::streamsize(o.v.size()));
+// A one-colour opaque PNG of w x h.
+void WritePicture(const std::string& path, int w, int h, COLORREF colour) {
+  DibPtr pic(CDIB32::CreateSimple32BitsDIB(w, h, colour, 255));
+  ASSERT_TRUE(WritePngPicture(pic.get(), path));
 }
 
 class AddFiles : public ::testing::Test {
@@ -62,7 +55,7 @@ class AddFiles : public ::testing::Test {
 }  // namespace
 
 TEST_F(AddFiles, TwoFilesGoAfterTheCurrentFrameAndUndoRedoRestoreExactly) {
-  WriteBmp(File("a.bmp"), 6, 5, 0x11, 0x22, 0x33);
+  WritePicture(File("a.png"), 6, 5, RGB(0x33, 0x22, 0x11));
   AviLayout s;
   s.frames = 3;
   ASSERT_TRUE(WriteAvi(File("b.avi"), s));
@@ -71,7 +64,7 @@ TEST_F(AddFiles, TwoFilesGoAfterTheCurrentFrameAndUndoRedoRestoreExactly) {
   for (auto& f : doc_.m_frames) old.push_back(f.get());
   const int counter = app_.PeekObjectCounter();
 
-  ASSERT_EQ(AddFramesFromImageFiles(doc_, {File("a.bmp"), File("b.avi")}), 2);
+  ASSERT_EQ(AddFramesFromImageFiles(doc_, {File("a.png"), File("b.avi")}), 2);
   EXPECT_TRUE(doc_.IsModified());
   EXPECT_EQ(prompt_.m_nMessages, 0);
   ASSERT_EQ(doc_.GetFrameCount(), 7);
@@ -115,10 +108,10 @@ TEST_F(AddFiles, TwoFilesGoAfterTheCurrentFrameAndUndoRedoRestoreExactly) {
 }
 
 TEST_F(AddFiles, UnreadableFilesAreReportedAndTheRestAdded) {
-  WriteBmp(File("ok.bmp"), 3, 3, 1, 2, 3);
+  WritePicture(File("ok.png"), 3, 3, RGB(3, 2, 1));
   std::ofstream(File("bad.bmp")) << "BM not really";
   doc_.SelectSingleFrame(2);  // the last frame: new frames are appended
-  ASSERT_EQ(AddFramesFromImageFiles(doc_, {File("bad.bmp"), File("ok.bmp"), File("gone.gif")}), 1);
+  ASSERT_EQ(AddFramesFromImageFiles(doc_, {File("bad.bmp"), File("ok.png"), File("gone.gif")}), 1);
   EXPECT_EQ(prompt_.m_nMessages, 2);
   EXPECT_EQ(prompt_.m_strLast, "载入 " + File("gone.gif") + " 文件失败!");
   ASSERT_EQ(doc_.GetFrameCount(), 4);

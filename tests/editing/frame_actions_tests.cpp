@@ -158,28 +158,6 @@ TEST_F(FrameActions, NothingToChangeRecordsNothing) {
   EXPECT_EQ(m_app.Pref("DefaultDelay"), 9);
 }
 
-TEST_F(FrameActions, MakeSameDelayRecordsOnlyFramesThatChange) {
-  Select({0, 1, 2});
-  ASSERT_TRUE(MakeSameDelay(m_doc, 2, false));
-  EXPECT_EQ(Delays(), (std::vector<int>{2, 2, 2, 4, 5, 6}));
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(Delays(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
-}
-
-TEST_F(FrameActions, LoopModesAndCounts) {
-  ASSERT_TRUE(SetLoopTimes(m_doc, 0, 1));  // play once
-  EXPECT_EQ(m_doc.m_bLoopForever, 0);
-  ASSERT_TRUE(SetLoopTimes(m_doc, 0, 300));
-  ASSERT_TRUE(SetLoopTimes(m_doc, 1, 300));  // endless keeps the count
-  EXPECT_EQ(m_doc.m_nLoopCount, 300);
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(m_doc.m_bLoopForever, 0);
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(m_doc.m_nLoopCount, 1);
-  EXPECT_FALSE(SetLoopTimes(m_doc, 0, 0));
-  EXPECT_FALSE(SetLoopTimes(m_doc, 0, 65536));
-}
-
 TEST_F(FrameActions, BlankFrameCopiesPlacementHiddenAndDuplicatesAreCopies) {
   Select({3});
   ASSERT_TRUE(AddBlankFrame(m_doc));

@@ -21,7 +21,6 @@ const MoveCase kMoves[] = {
     {"one to the top", {1}, 3, {"raster", "text", "shape", "picture"}, "Undo move to front"},
     {"far past the top", {1}, 99, {"raster", "text", "shape", "picture"}, "Undo move to front"},
     {"two to the bottom", {2, 3}, 0, {"text", "shape", "raster", "picture"}, "Undo move to back"},
-    {"below the bottom", {2, 3}, -5, {"text", "shape", "raster", "picture"}, "Undo move to back"},
     {"bottom one up two", {0}, 2, {"picture", "text", "raster", "shape"}, "Undo move forward"},
     {"top one down two", {3}, 1, {"raster", "shape", "picture", "text"}, "Undo move backward"},
     {"apart ones gathered", {0, 2}, 1, {"picture", "raster", "text", "shape"}, "Undo move forward"},

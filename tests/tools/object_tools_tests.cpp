@@ -1,4 +1,4 @@
-// Select, drag, arrow keys, transform, shape, text and symbol tools through
+// Select, drag, arrow keys, transform, shape and text tools through
 // the editing view.
 #include <gtest/gtest.h>
 
@@ -120,19 +120,6 @@ TEST_F(ObjectTools, ArrowKeysMoveByTheOffsetsAndUndo) {
     EXPECT_EQ(Snapshot(m_doc), before);
   }
   EXPECT_FALSE(m_view.OnKeyDown(99));
-}
-
-TEST_F(ObjectTools, SymbolToolChangesNothing) {
-  m_view.SetTool(TOOL_SYMBOL);
-  const std::string before = Snapshot(m_doc);
-  const POINT points[] = {{8, 8}, {33, 8}, {70, 50}, {-5, -5}};
-  for (const POINT& p : points) {
-    EXPECT_TRUE(m_view.OnLButtonDown(1, p));
-    m_view.OnMouseMove(1, {p.x + 4, p.y + 4});
-    m_view.OnLButtonUp(0, {p.x + 4, p.y + 4});
-  }
-  EXPECT_EQ(Snapshot(m_doc), before);
-  EXPECT_EQ(Actions(), 0u);
 }
 
 TEST_F(ObjectTools, ShapeToolAddsShapeFillingTheBox) {

@@ -1,7 +1,7 @@
 // Brush, eraser, fill and pick colour driven through the editing view as a
 // window drives them: messages, what each gesture records, enlargement and
-// trim, straight lines, the fill's transparent start and opacity, picking,
-// and painting where the pointer is at any scroll position.
+// trim, straight lines, the fill's transparent start and opacity, and
+// picking.
 #include <gtest/gtest.h>
 
 #include "tool_scene.h"
@@ -113,28 +113,6 @@ TEST_F(PaintTools, StraightLineModePaintsOnlyPressToRelease) {
   EXPECT_FALSE(IsRed(30, 28));
   EXPECT_FALSE(IsRed(20, 25));
   EXPECT_EQ(Actions(), 1u);
-}
-
-TEST_F(PaintTools, PaintsWherePointerIsAtAnyScrollAndZoom) {
-  struct Case {
-    int zoom;
-    POINT scroll, origin;
-  } cases[] = {{1, {0, 0}, {0, 0}}, {1, {17, 9}, {3, 5}}, {2, {30, 20}, {4, 4}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.zoom);
-    ASSERT_TRUE(m_view.SetZoom(c.zoom));
-    ASSERT_TRUE(m_view.SetScroll(c.scroll.x, c.scroll.y));
-    m_view.SetCanvasOrigin(c.origin);
-    // Client point over image pixel (25, 18).
-    const POINT client{25 * c.zoom + c.origin.x - c.scroll.x, 18 * c.zoom + c.origin.y - c.scroll.y};
-    m_view.SetTool(TOOL_LINE);
-    Gesture({client});
-    // A 3-pixel dot: only its centre pixel is fully covered.
-    EXPECT_TRUE(IsRed(25, 18));
-    EXPECT_FALSE(IsRed(24, 18) || IsRed(26, 18) || IsRed(25, 17) || IsRed(25, 19));
-    ASSERT_TRUE(m_doc.OnEditUndo());
-    EXPECT_FALSE(IsRed(25, 18));
-  }
 }
 
 TEST_F(PaintTools, EraserClearsAlongTheStrokeInsideTheSelectionOnly) {

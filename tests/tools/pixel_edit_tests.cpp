@@ -210,26 +210,6 @@ TEST_F(SelectionEdits, EveryFilterKindLeavesPixelsOutsideTheSelectionAlone) {
   }
 }
 
-TEST_F(SelectionEdits, FilterOnASharedPictureChangesBothObjectsAndUndoRestoresBoth) {
-  // A second object showing B's picture object itself: the same CDib in two
-  // references of the frame is one picture, changed once.
-  auto shared = MakeRef<CRefImageObject>(m_doc.m_objects[1]);
-  shared->m_nX = 0;
-  shared->m_nY = 20;
-  shared->m_bVisible = true;
-  m_doc.m_frames[0]->m_refs.push_back(shared);
-  m_doc.m_selectedObjects = {m_doc.m_objects[1]};
-  const std::string before = Snapshot(m_doc);
-  SelectBox(0, 0, 48, 32);
-  CTevPixelInvert negative;
-  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, 0, negative, nullptr, {}, &m_view.Selection()), 1);
-  DibPtr frame = RenderFrame(m_doc, *m_doc.m_frames[0]);
-  EXPECT_EQ(DibRow(frame.get(), 10)[4 * 20], BYTE(255 - 1));
-  EXPECT_EQ(DibRow(frame.get(), 20)[0], BYTE(255 - 1));
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(Snapshot(m_doc), before);
-}
-
 TEST_F(PixelEdits, SeededHistoryOfSelectionsEditsAndFiltersUndoesAndRedoesByteForByte) {
   for (unsigned seed : {3u, 11u}) {
     SetUp();

@@ -2,39 +2,15 @@
 // Enter as the tool in use takes them, and the text tool's entry.
 #include <QLineEdit>
 #include <QtTest>
-#include <cstdlib>
-#include <filesystem>
 
+#include "tests/ui/window_test_support.h"
 #include "tools/selection_actions.h"
 #include "ui/canvas_widget.h"
-#include "ui/main_window.h"
 #include "ui/view_commands.h"
 
-namespace {
-
-class CRecordingPrompt : public CPromptInterface {
- public:
-  void ShowMessage(const std::string& text, MessageKind, const std::string& = {}) override { messages.push_back(text); }
-  bool AskYesNo(const std::string&) override { return true; }
-  Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
-  std::vector<std::string> messages;
-};
-
-std::string CorpusGif() {
-  const char* env = std::getenv("LW_CORPUS");
-  return std::string(env ? env : "/work/shared/corpus") + "/gif/gdkpb-1_partyanimsm2.gif";
-}
-
-}  // namespace
-
-class CCanvasKeysTests : public QObject {
+class CCanvasKeysTests : public CWindowTestBase {
   Q_OBJECT
  private:
-  QTemporaryDir m_dir;
-  CLoopwrightApp m_app;
-  CRecordingPrompt m_prompt;
-  std::unique_ptr<CMainWindow> m_window;
-
   CCanvasWidget* Canvas() { return m_window->Canvas(); }
   CEditPictureView& View() { return Canvas()->View(); }
   CLoopwrightDoc& Doc() { return m_window->Doc(); }
@@ -57,14 +33,8 @@ class CCanvasKeysTests : public QObject {
 
  private slots:
   void initTestCase() {
-    if (!std::filesystem::exists(CorpusGif())) QSKIP("sample corpus not present (set LW_CORPUS)");
-    QStandardPaths::setTestModeEnabled(true);
-    m_app.m_bWritePrefsOnExit = false;
-    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
-    m_window = std::make_unique<CMainWindow>(m_app, &m_prompt);
-    m_window->resize(1280, 800);
-    m_window->show();
-    QVERIFY(m_window->OpenFile(QString::fromStdString(CorpusGif())));
+    if (!InitWindowTests()) QSKIP("sample corpus not present (set LW_CORPUS)");
+    QVERIFY(Open());
     Canvas()->SetZoom(100);
     QApplication::processEvents();
   }
@@ -73,10 +43,7 @@ class CCanvasKeysTests : public QObject {
     Doc().m_selectedObjects.clear();
     Canvas()->setFocus();
   }
-  void cleanupTestCase() {
-    if (m_window) Doc().SetModifiedFlag(false);
-    m_window.reset();
-  }
+  void cleanupTestCase() { CloseWindow(); }
 
   // Escape and Enter as the tool in use takes them.
   void escapeAndEnterGoToTheTool() {

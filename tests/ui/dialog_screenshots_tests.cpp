@@ -1,7 +1,6 @@
 // Every dialog opens, settles and draws, on an animation and on a document
-// without frames; the window program writes them with --screenshot-dialog.
+// without frames.
 #include <QImage>
-#include <QProcess>
 #include <QtTest>
 
 #include "tests/ui/dialog_test_support.h"
@@ -30,28 +29,6 @@ class CDialogScreenshotsTests : public CDialogTestBase {
     }
     auto doc = MakePatternDoc(m_app, m_prompt, 48, 32, 1);
     QCOMPARE(ScreenshotDialog(*doc, QStringLiteral("no-such-dialog"), m_dir.filePath(QStringLiteral("x.png")), 0), 2);
-  }
-
-  void windowProgramWritesADialog() {
-    struct Case { QStringList args; int rc; bool written; };
-    const QString out = m_dir.filePath(QStringLiteral("shot.png"));
-    const Case cases[] = {
-        {{QStringLiteral("--screenshot-dialog"), QStringLiteral("loop-count"), out}, 0, true},
-        {{QStringLiteral("--screenshot-dialog"), QStringLiteral("nonsense"), out}, 2, false},
-        {{QStringLiteral("--screenshot-dialog"), QStringLiteral("loop-count")}, 2, false},
-    };
-    for (const Case& c : cases) {
-      QFile::remove(out);
-      QProcess gui;
-      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-      env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-      env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
-      gui.setProcessEnvironment(env);
-      gui.start(QStringLiteral(LW_GUI), c.args);
-      QVERIFY(gui.waitForFinished(60000));
-      QCOMPARE(gui.exitCode(), c.rc);
-      QCOMPARE(QFile::exists(out), c.written);
-    }
   }
 };
 

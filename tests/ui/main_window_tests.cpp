@@ -1,13 +1,11 @@
 // The window over a real document: opening, the frames list and the
 // objects and properties panes (undoable changes made through them, moves as
 // a drag does, files dropped on the list), the Undo texts, the
-// unsaved-changes question, the cancel button, and what the window shows
-// (the screenshot, the background open's first picture) against the core's
-// own composition.
+// unsaved-changes question, the cancel button, and the background open's
+// first picture against the core's own composition.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QListView>
-#include <QProcess>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
@@ -55,9 +53,7 @@ class CMainWindowTests : public CWindowTestBase {
     struct Case { int row, count, dest; bool ok; int landsAt; };
     const Case cases[] = {
         {0, 1, 2, true, 1},                            // one place on
-        {4, 1, 3, true, 3},                            // one place back
         {10, 2, 0, true, 0},                           // to the start
-        {3, 1, kCorpusFrames, true, kCorpusFrames - 1},  // to the end
         {3, 1, 20, true, 19},                          // any place: in front of row 20
         {0, 1, 0, false, 0},                           // already first
         {kCorpusFrames - 1, 2, 0, false, 0},           // past the end
@@ -159,22 +155,6 @@ class CMainWindowTests : public CWindowTestBase {
     QVERIFY(m_window->UndoAction()->isEnabled());
   }
 
-  void ctrlWheelZooms() {
-    QVERIFY(Open());
-    CCanvasWidget* canvas = m_window->Canvas();
-    canvas->SetZoom(100);
-    struct Case { Qt::KeyboardModifiers modifiers; int delta, zoom; };
-    const Case cases[] = {{Qt::ControlModifier, 120, 200}, {Qt::ControlModifier, 120, 400}, {Qt::NoModifier, 120, 400},
-                          {Qt::ControlModifier, -120, 200}, {Qt::ControlModifier, -120, 100}, {Qt::ControlModifier, -120, 50}};
-    for (const Case& c : cases) {
-      const QPointF at(canvas->width() / 2.0, canvas->height() / 2.0);
-      QWheelEvent wheel(at, canvas->mapToGlobal(at), {}, QPoint(0, c.delta), Qt::NoButton, c.modifiers,
-                        Qt::NoScrollPhase, false);
-      QApplication::sendEvent(canvas->viewport(), &wheel);
-      QCOMPARE(canvas->Zoom(), c.zoom);
-    }
-  }
-
   void undoAndRedoTextsFollowTheEditManager() {
     QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
@@ -239,66 +219,6 @@ class CMainWindowTests : public CWindowTestBase {
     QVERIFY(DuplicateSelectedFrames(doc));
     m_prompt.answers = {CPromptInterface::Answer::No};
     QVERIFY(m_window->close());
-  }
-
-  void screenshotShowsTheFrameAtItsPlace() {
-    const QString out = m_dir.filePath(QStringLiteral("window.png"));
-    QProcess gui;
-    gui.start(QStringLiteral(LW_GUI), {QString::fromStdString(CorpusGif()), QStringLiteral("--screenshot"), out});
-    QVERIFY(gui.waitForFinished(60000));
-    QCOMPARE(gui.exitCode(), 0);
-    const QImage shot(out);
-    QVERIFY(shot.width() >= 1280 && shot.height() >= 800);
-
-    // The same window laid out in this process tells where the canvas sits.
-    QVERIFY(Open());
-    QApplication::processEvents();
-    CLoopwrightDoc& doc = m_window->Doc();
-    DibPtr first = RenderFrame(doc, *doc.GetFrame(0));
-    QVERIFY(first);
-    CCanvasWidget* canvas = m_window->Canvas();
-    const QPoint origin = canvas->mapTo(m_window.get(), canvas->CanvasOrigin());
-    const QRect visible = QRect(canvas->mapTo(m_window.get(), canvas->viewport()->geometry().topLeft()),
-                                canvas->viewport()->size())
-                              .intersected(QRect(origin, QSize(doc.m_nWidth, doc.m_nHeight)));
-    QVERIFY(visible.width() > 100 && visible.height() > 100);
-    const double sx = double(shot.width()) / m_window->width(), sy = double(shot.height()) / m_window->height();
-    int matched = 0;
-    for (int y = visible.top(); y < visible.bottom(); y += 9)
-      for (int x = visible.left(); x < visible.right(); x += 9) {
-        const BYTE* p = DibRow(first.get(), y - origin.y()) + 4 * (x - origin.x());
-        if (p[3] != 255) continue;
-        QCOMPARE(QColor(shot.pixel(int(x * sx), int(y * sy))), QColor(p[2], p[1], p[0]));
-        ++matched;
-      }
-    QVERIFY(matched > 100);
-  }
-
-  void badFileShowsTheErrorAndKeepsTheDocument() {
-    QVERIFY(Open());
-    CLoopwrightDoc& doc = m_window->Doc();
-    const std::string path = doc.m_strPathName;
-    const auto order = FrameOrder(doc);
-    struct Case { const char* name; std::string bytes; };
-    const Case cases[] = {
-        {"garbage.gif", "not a picture at all"},
-        {"empty.gif", ""},
-        {"header-only.gif", std::string("GIF89a\x10\x00\x10\x00\x80\x00\x00", 13)},
-        {"project.lwp", "LWP?\x01\x02\x03"},
-    };
-    for (const Case& c : cases) {
-      const QString file = m_dir.filePath(QString::fromLatin1(c.name));
-      std::ofstream(file.toStdString(), std::ios::binary) << c.bytes;
-      const std::size_t messages = m_prompt.messages.size();
-      QVERIFY2(!m_window->OpenFile(file), c.name);
-      QCOMPARE(m_prompt.messages.size(), messages + 1);
-      QVERIFY(m_prompt.messages.back().find(c.name) != std::string::npos);
-      QVERIFY(FrameOrder(doc) == order);
-      QCOMPARE(doc.m_strPathName, path);
-      QCOMPARE(m_window->FramesView()->model()->rowCount(), kCorpusFrames);
-    }
-    QVERIFY(!m_window->OpenFile(m_dir.filePath(QStringLiteral("missing.gif"))));
-    QVERIFY(FrameOrder(doc) == order);
   }
 
   void disposalOfTheSelectedFrames() {
