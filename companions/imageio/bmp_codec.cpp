@@ -1,4 +1,5 @@
 // BMP/DIB reader: a file header ("BM") and a bitmap, or a bare packed DIB.
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -18,7 +19,7 @@ bool SniffBmpOrDib(const BYTE* head, std::size_t size) {
   return (head[0] == 40 || head[0] == 108 || head[0] == 124) && head[12] == 1 && head[13] == 0;
 }
 
-int ReadBmp(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProgress* progress) {
+int ReadBmp(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCommonProgress* progress) {
   std::vector<BYTE> bytes;
   std::string reason;
   int rc = ReadWholeFile(pack.path, bytes, reason);
@@ -35,6 +36,21 @@ int ReadBmp(CTevImageInfoPack& pack, const CTevImgImportOptions*, CTevCommonProg
     info = 0;  // a packed DIB without file header
   } else {
     return Fail(pack, IMAGEIO_ERR_FORMAT, "not a BMP file: " + pack.path);
+  }
+  if (options && options->maxPixels && bytes.size() >= info + 12) {
+    // The size the header announces, before anything is allocated for it.
+    ByteReader r(bytes.data() + info, bytes.size() - info);
+    const DWORD headerSize = r.U32LE();
+    long long width, height;
+    if (headerSize == 12) {
+      width = r.U16LE();
+      height = r.U16LE();
+    } else {
+      width = std::int32_t(r.U32LE());
+      height = std::int32_t(r.U32LE());
+    }
+    if (width > 0 && !WithinPixelBudget(options->maxPixels, width, height < 0 ? -height : height))
+      return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "BMP: picture larger than the pixel budget");
   }
   DibPtr picture;
   rc = DecodeBmpInfo(bytes.data(), bytes.size(), info, bits, false, picture, nullptr, reason);

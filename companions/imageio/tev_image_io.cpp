@@ -41,10 +41,12 @@ int LoadImageW(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTe
   }
   if (!codec->read) return Fail(pack, IMAGEIO_ERR_UNSUPPORTED, std::string("reading ") + codec->name + " is not supported");
 
-  // Options of another format (after sniffing) fall back to that format's defaults.
+  // Options of another format (after sniffing) fall back to that format's
+  // defaults; the pixel budget holds whatever the content turned out to be.
   std::unique_ptr<CTevImgImportOptions> defaults;
   if (!options || options->format != codec->format) {
     defaults = CTevImgImportOptions::NewImportOptions(codec->format);
+    if (options) defaults->maxPixels = options->maxPixels;
     options = defaults.get();
   }
   int rc = codec->read(pack, options, progress);

@@ -45,7 +45,7 @@ TEST_F(PixelBudget, PicturesOverTheBudgetAreRefusedBeforeDecoding) {
   } kFormats[] = {
       {IMAGE_FORMAT_GIF, "p.gif", 8},  {IMAGE_FORMAT_PNG, "p.png", 32}, {IMAGE_FORMAT_JPEG, "p.jpg", 32},
       {IMAGE_FORMAT_TIFF, "p.tif", 32}, {IMAGE_FORMAT_PSD, "p.psd", 32}, {IMAGE_FORMAT_TGA, "p.tga", 32},
-      {IMAGE_FORMAT_PCX, "p.pcx", 32},
+      {IMAGE_FORMAT_PCX, "p.pcx", 32}, {IMAGE_FORMAT_BMP, "p.bmp", 32},
   };
   for (const auto& f : kFormats) {
     SCOPED_TRACE(f.name);
@@ -67,6 +67,12 @@ TEST_F(PixelBudget, PicturesOverTheBudgetAreRefusedBeforeDecoding) {
     EXPECT_EQ(Load(over, out.path, f.format, exact - 1), IMAGEIO_ERR_TOO_LARGE);
     EXPECT_FALSE(over.picture);
     EXPECT_NE(over.errorText.find("pixel budget"), std::string::npos) << over.errorText;
+    // Read under another format's options, the content decides the reader and
+    // the budget still holds (TGA and PCX have no signature to be told by).
+    if (f.format == IMAGE_FORMAT_TGA || f.format == IMAGE_FORMAT_PCX) continue;
+    CTevImageInfoPack sniffed;
+    const int other = f.format == IMAGE_FORMAT_PNG ? IMAGE_FORMAT_GIF : IMAGE_FORMAT_PNG;
+    EXPECT_EQ(Load(sniffed, out.path, other, exact - 1), IMAGEIO_ERR_TOO_LARGE) << sniffed.errorText;
   }
 }
 
