@@ -223,16 +223,22 @@ void CTevQColorQuantizer::FlushColourRuns(CPixelRuns& runs) {
   runs = CPixelRuns{};
 }
 
+DibPtr CTevQColorQuantizer::NewMappedPicture(LONG w, LONG h) const {
+  const int entries = std::max<int>(m_tableEntries, int(m_palette.size()));
+  DibPtr out(DibAlloc(w, h, 8, DWORD(entries)));
+  if (!out) return out;
+  RGBQUAD* pal = DibPalette(out.get());
+  for (int i = 0; i < entries; ++i) pal[i] = i < int(m_palette.size()) ? m_palette[std::size_t(i)] : m_fill;
+  return out;
+}
+
 BOOL CTevQColorQuantizer::MapFrame(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask,
                                    BITMAPINFOHEADER** out8, CPixelRuns& runs, CTevCommonProgress* progress) {
   if (!out8 || !UsablePicture(image) || !UsableMask(mask, image) || m_palette.empty()) return FALSE;
   const LONG w = DibWidth(image), h = DibHeight(image);
   if (!StartRuns(runs, w, h)) return FALSE;
-  const int entries = std::max<int>(m_tableEntries, int(m_palette.size()));
-  DibPtr out(DibAlloc(w, h, 8, DWORD(entries)));
+  DibPtr out = NewMappedPicture(w, h);
   if (!out) return FALSE;
-  RGBQUAD* pal = DibPalette(out.get());
-  for (int i = 0; i < entries; ++i) pal[i] = i < int(m_palette.size()) ? m_palette[std::size_t(i)] : m_fill;
   const int bytes = image->biBitCount / 8;
   for (LONG y = 0; y < h; ++y) {
     const BYTE* row = DibRow(image, y);
@@ -474,11 +480,8 @@ BOOL CTevQColorQuantizer::DitherBitmap(const BITMAPINFOHEADER* image, const BITM
                                        CTevCommonProgress* progress) {
   if (!out8 || !UsablePicture(image) || !UsableMask(mask, image) || m_palette.empty()) return FALSE;
   const LONG w = DibWidth(image), h = DibHeight(image);
-  const int entries = std::max<int>(m_tableEntries, int(m_palette.size()));
-  DibPtr out(DibAlloc(w, h, 8, DWORD(entries)));
+  DibPtr out = NewMappedPicture(w, h);
   if (!out) return FALSE;
-  RGBQUAD* pal = DibPalette(out.get());
-  for (int i = 0; i < entries; ++i) pal[i] = i < int(m_palette.size()) ? m_palette[std::size_t(i)] : m_fill;
   const int bytes = image->biBitCount / 8;
   const int strength = std::clamp(ditherParameter, 0, 100);
   const bool diffuse = ditherMode == DITHER_ERROR_DIFFUSION && strength > 0;

@@ -86,6 +86,8 @@ class CTevQColorQuantizer {
   std::size_t DistinctColours() const;
 
  private:
+  // An 8-bit picture of w x h whose table is the palette, padded with the fill colour.
+  DibPtr NewMappedPicture(LONG w, LONG h) const;
   class CColourTable;
   int Nearest(int r, int g, int b);
   bool RefinePalette();

@@ -10,6 +10,15 @@
 
 namespace TevImageIO {
 
+MetafileFit FitMetafile(double width, double height, double maxSide, std::uint64_t maxPixels) {
+  double shrink = std::min(1.0, maxSide / std::max(width, height));
+  if (maxPixels && width * height * shrink * shrink > double(maxPixels)) shrink = std::sqrt(double(maxPixels) / (width * height));
+  int w = std::max(1, int(std::lround(width * shrink))), h = std::max(1, int(std::lround(height * shrink)));
+  // Rounding may overshoot the budget by a row or column.
+  while (maxPixels && std::uint64_t(w) * std::uint64_t(h) > maxPixels && (w > 1 || h > 1)) (w >= h ? w : h) -= 1;
+  return {shrink, w, h};
+}
+
 using TevVecLib::CTevPath;
 using TevVecLib::CTevRenderVectorObj;
 using TevVecLib::CTevTransMatrix;

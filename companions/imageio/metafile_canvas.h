@@ -10,6 +10,7 @@
 // logical coordinates 4. TakePicture().
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <variant>
 #include <vector>
@@ -19,6 +20,15 @@
 #include "companions/vector/trans_matrix.h"
 
 namespace TevImageIO {
+
+// The canvas a metafile of width x height pixels is drawn on: at most maxSide
+// on a side and, with a budget (maxPixels not 0), at most maxPixels pixels,
+// proportions kept; shrink scales the metafile's pixels to the canvas's.
+struct MetafileFit {
+  double shrink;
+  int width, height;
+};
+MetafileFit FitMetafile(double width, double height, double maxSide, std::uint64_t maxPixels);
 
 struct MetaPoint {
   double x, y;

@@ -240,12 +240,9 @@ int ReadWmf(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
     }
   }
   if (!(width >= 1 && height >= 1)) return Fail(pack, IMAGEIO_ERR_FORMAT, "WMF: no picture size");
-  double shrink = std::min(1.0, kMaxMetafileSide / std::max(width, height));
-  if (options && options->maxPixels && width * height * shrink * shrink > double(options->maxPixels))
-    shrink = std::sqrt(double(options->maxPixels) / (width * height));
-  int w = std::max(1, int(std::lround(width * shrink))), h = std::max(1, int(std::lround(height * shrink)));
-  if (options && options->maxPixels)
-    while (std::uint64_t(w) * std::uint64_t(h) > options->maxPixels && (w > 1 || h > 1)) (w >= h ? w : h) -= 1;
+  const MetafileFit fit = FitMetafile(width, height, kMaxMetafileSide, options ? options->maxPixels : 0);
+  const double shrink = fit.shrink;
+  const int w = fit.width, h = fit.height;
   CMetafileCanvas canvas;
   if (!canvas.Create(w, h)) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "WMF: picture too large");
   canvas.SetFitWindow(true);
