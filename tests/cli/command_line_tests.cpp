@@ -128,47 +128,6 @@ TEST_F(CommandLineTest, TheTableDescribesEveryCommandAndOptionOnce) {
   }
 }
 
-// "-" for standard output on new and banner, and publish's page on standard
-// output carries its GIF inside it; -o wherever an output is positional.
-TEST_F(CommandLineTest, StandardOutputAndDashOOnNewBannerAndPublish) {
-  const RunResult project = Run("new -");
-  ASSERT_EQ(project.code, 0) << project.err;
-  ASSERT_EQ(project.out.compare(0, 4, "LWP "), 0);
-  ASSERT_EQ(Run("new -o made.lwp").code, 0);
-  EXPECT_TRUE(project.out == Slurp(File("made.lwp")));
-
-  const struct {
-    std::string args, file;  // file: "" when the bytes come on standard output
-  } banners[] = {
-      {"banner b1.gif Hi --enter-frames 2 --leave-frames 2", "b1.gif"},
-      {"banner Hi -o b2.gif --enter-frames 2 --leave-frames 2", "b2.gif"},
-      {"banner Hi --enter-frames 2 --leave-frames 2 --format gif -o -", ""},
-  };
-  std::vector<std::string> bytes;
-  for (const auto& c : banners) {
-    const RunResult r = Run(c.args);
-    ASSERT_EQ(r.code, 0) << c.args << ": " << r.err;
-    bytes.push_back(c.file.empty() ? r.out : Slurp(File(c.file)));
-    EXPECT_EQ(bytes.back().compare(0, 6, "GIF89a"), 0) << c.args;
-  }
-  EXPECT_TRUE(bytes[0] == bytes[1] && bytes[1] == bytes[2]);
-  EXPECT_EQ(Run("banner Hi").code, 2);  // no output
-
-  // publish: the file page names its GIF; the piped page holds the same GIF.
-  Write("in.gif", bytes[0]);
-  ASSERT_EQ(Run("publish in.gif -o page.htm").code, 0);
-  const RunResult piped = Run("publish - -o -", bytes[0]);
-  ASSERT_EQ(piped.code, 0) << piped.err;
-  const std::string marker = "data:image/gif;base64,";
-  const std::size_t at = piped.out.find(marker);
-  ASSERT_NE(at, std::string::npos) << piped.out;
-  const std::size_t end = piped.out.find('"', at);
-  EXPECT_TRUE(Base64Decode(piped.out.substr(at + marker.size(), end - at - marker.size())) == Slurp(File("page.gif")));
-  std::string page = piped.out;
-  page.replace(at, end - at, "page.gif");
-  EXPECT_EQ(page, Slurp(File("page.htm")));
-}
-
 // Ctrl-C during an export: the tool stops, says so, exits 130 and leaves
 // the target as it was.
 TEST_F(CommandLineTest, InterruptDuringExportLeavesTheTargetAsItWas) {

@@ -106,21 +106,6 @@ TEST_F(MessageLanguage, DocumentTextsInEnglishAndChinese) {
   }
 }
 
-TEST_F(MessageLanguage, MenuTextsOnTheTerminal) {
-  const struct {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"无法撤消\n无法撤消(&U)", "无法撤消"},
-      {"&Undo Make Same Delay", "Undo Make Same Delay"},
-      {"Fish && Chips", "Fish & Chips"},
-      {"Save &As(&A)", "Save As"},
-      {"line one\r\nline two\r\nline three", "line one\nline two\nline three"},
-      {"ends with &", "ends with "},
-  };
-  for (const auto& c : cases) EXPECT_EQ(PlainText(c.in), c.out) << c.in;
-}
-
 // One po string: the quoted pieces after the keyword, joined and unescaped.
 std::string PoString(std::istream& in, std::string line) {
   std::string text;

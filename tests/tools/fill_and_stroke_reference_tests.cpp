@@ -124,26 +124,6 @@ TEST(FillReference, MatchesDefinitionAtEachToleranceAndForm) {
   }
 }
 
-TEST(FillReference, TransparencyByteAndBadSeeds) {
-  // 255 paints nothing; a seed off the picture or a transparent fill seeded
-  // on an opaque pixel fills nothing; a null picture is refused.
-  struct Case {
-    POINT seed;
-    BYTE transparency;
-    bool trans;
-  } cases[] = {{{5, 5}, 255, false}, {{-1, 5}, 0, false}, {{kW, 0}, 0, false}, {{5, 5}, 0, true}};
-  for (const Case& c : cases) {
-    DibPtr pic = PatternPicture(kW, kH, Prepared);
-    DibPtr before(CBitmapCreator::Clone(pic.get()));
-    if (c.trans)
-      DibKernel::ExtFillConnectedTransPixels(pic.get(), c.seed, kFill, c.transparency);
-    else
-      DibKernel::ExtFillConnectedPixels(pic.get(), c.seed, 40, kFill, c.transparency);
-    EXPECT_TRUE(PixelEqual(pic.get(), before.get()));
-  }
-  EXPECT_EQ(DibKernel::ExtFillConnectedPixels(nullptr, {0, 0}, 0, kFill, 0), 0u);
-}
-
 // Stroke shapes --------------------------------------------------------------
 
 struct Shape {

@@ -61,49 +61,6 @@ class CBackgroundOpenTests : public QObject {
     m_window.reset();
   }
 
-  // Every arrived frame, composed from the decoder's pictures, is the frame
-  // the opened document renders: same transparency, same opaque pixels;
-  // composed again later it is the same.
-  void arrivedFramesAreTheDocumentsFrames() {
-    for (const char* name : {kMain, "gif/gdkpb-dispose-restore-background.gif", "gif/imagers-mixed-disposal.gif",
-                             "gif/gdkpb-images-overlap.gif"}) {
-      CLoopwrightDoc doc(m_app, m_prompt);
-      QVERIFY2(doc.OnOpenDocument(Corpus(name)), name);
-      CArrivedFrames frames;
-      CTevCommonProgress progress;
-      int reported = 0;
-      QString difference;
-      const auto check = [&](int index, const QImage& arrived) {
-        const CGifFrame* frame = doc.GetFrame(index);
-        if (!frame) return QStringLiteral("frame %1 too many").arg(index);
-        DibPtr rendered = RenderFrame(doc, *frame);
-        if (arrived.size() != QSize(rendered->biWidth, DibHeight(rendered.get())))
-          return QStringLiteral("frame %1 size").arg(index);
-        for (int y = 0; y < arrived.height(); ++y) {
-          const BYTE* p = DibRow(rendered.get(), y);
-          const QRgb* q = reinterpret_cast<const QRgb*>(arrived.constScanLine(y));
-          for (int x = 0; x < arrived.width(); ++x, p += 4, ++q)
-            if ((qAlpha(*q) == 255) != (p[3] == 255) ||
-                (p[3] == 255 && (qRed(*q) != p[2] || qGreen(*q) != p[1] || qBlue(*q) != p[0])))
-              return QStringLiteral("frame %1 pixel %2,%3").arg(index).arg(x).arg(y);
-        }
-        return QString();
-      };
-      QVERIFY2(DecodeArrivingFrames(Corpus(name), frames, progress,
-                                    [&](int index, const QImage& canvas, int) {
-                                      if (index != reported++) difference = QStringLiteral("out of order");
-                                      if (difference.isEmpty()) difference = check(index, canvas);
-                                    }),
-               name);
-      QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(name, difference)));
-      QCOMPARE(frames.Count(), doc.GetFrameCount());
-      QCOMPARE(reported, doc.GetFrameCount());
-      const int last = doc.GetFrameCount() - 1;
-      for (int index : {last / 2, last}) QVERIFY2(check(index, frames.Compose(index)).isEmpty(), name);
-      QVERIFY(frames.Compose(last + 1).isNull());
-    }
-  }
-
   // While the file opens the list shows the frames that have arrived, a
   // click shows one on the canvas, and the document is not touched.
   void framesListFillsWhileTheFileOpens() {
@@ -147,37 +104,6 @@ class CBackgroundOpenTests : public QObject {
     QCOMPARE(m_window->FramesModel()->rowCount(), frames);
     QVERIFY(m_prompt.messages.empty());  // a cancel is no error
     QVERIFY(!m_window->IsBusy());
-  }
-
-  // Every format goes through the worker (busy, with the Cancel button) and
-  // ends as the document's own open of the file does.
-  void everyFormatOpensOnTheWorker() {
-    NewWindow();
-    QVERIFY(m_window->OpenFile(QString::fromStdString(Corpus("gif/gdkpb-images-overlap.gif"))));
-    const QString project = m_dir.filePath(QStringLiteral("saved.lwp"));
-    QVERIFY(m_window->SaveTo(project));
-    const std::string files[] = {Corpus("png/pillow-blend_op_over.png"), Corpus("jpg/wuffs-hat.jpeg"),
-                                 Corpus("ico/gdkpb-squares.ico"), Corpus("ani/gdkpb-test-animation.ani"),
-                                 Corpus("avi/riffparse-test.avi"), Corpus("psd/psdtools-2layers.psd"),
-                                 project.toStdString()};
-    for (const std::string& file : files) {
-      if (!std::filesystem::exists(file)) QFAIL(file.c_str());
-      bool cancelShown = false;
-      const auto watch = connect(m_window->statusBar(), &QStatusBar::messageChanged, m_window.get(),
-                                 [&] { cancelShown |= m_window->IsBusy() && m_window->CancelButton()->isVisible(); });
-      m_prompt.messages.clear();
-      const bool opened = m_window->OpenFile(QString::fromStdString(file));
-      disconnect(watch);
-      CLoopwrightDoc reference(m_app, m_prompt);
-      QCOMPARE(opened, reference.OnOpenDocument(file));
-      QVERIFY2(opened, file.c_str());
-      QVERIFY2(cancelShown, file.c_str());
-      QCOMPARE(m_window->Doc().GetFrameCount(), reference.GetFrameCount());
-      QCOMPARE(m_window->Doc().GetObjectCount(), reference.GetObjectCount());
-      QCOMPARE(QSize(m_window->Doc().m_nWidth, m_window->Doc().m_nHeight), QSize(reference.m_nWidth, reference.m_nHeight));
-      QCOMPARE(m_window->FramesModel()->rowCount(), reference.GetFrameCount());
-      QVERIFY(!m_window->Doc().IsModified());
-    }
   }
 
   // Bad files of several formats: the message, and the document stays.

@@ -97,28 +97,6 @@ class CCanvasKeysTests : public CWindowTestBase {
     }
   }
 
-  // The text tool's entry: Enter adds the text as one step, Escape drops it.
-  void textEntryTakesEnterAndEscape() {
-    m_window->ViewCommands()->ToolAction(TOOL_TEXT)->trigger();
-    QLineEdit* entry = Canvas()->TextEntry();
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-      const std::size_t objects = Doc().m_objects.size(), steps = Steps();
-      Press({40, 40});
-      Release({40, 40});
-      QVERIFY(entry->isVisible());
-      QTest::keyClicks(entry, QStringLiteral("Hi"));
-      QTest::keyClick(entry, key);
-      QVERIFY(!entry->isVisible());
-      const bool added = key == Qt::Key_Return;
-      QCOMPARE(Doc().m_objects.size(), objects + (added ? 1 : 0));
-      QCOMPARE(Steps(), steps + (added ? 1 : 0));
-      if (added) {
-        QCOMPARE(Doc().GetUndoCommandState().text, std::string("Undo Add Text"));
-        m_window->Undo();
-      }
-    }
-  }
-
 };
 
 QTEST_MAIN(CCanvasKeysTests)
