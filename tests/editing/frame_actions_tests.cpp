@@ -74,11 +74,6 @@ class FrameActions : public ::testing::Test {
     m_doc.m_selectedFrames = frames;
     m_doc.m_nCurrentFrame = frames.front();
   }
-  std::vector<int> Delays() const {
-    std::vector<int> out;
-    for (const auto& f : m_doc.m_frames) out.push_back(f->m_nDelay);
-    return out;
-  }
 
   CLoopwrightApp m_app;
   CScriptedPrompt m_prompt{true};

@@ -1,47 +1,25 @@
 // Opening on the worker thread: a GIF's frames arrive in the frames list
-// while it opens and each arrived frame composes as the finished document
-// shows it; every format goes the same way with the Cancel button; a
-// cancelled or failed open keeps the document.
+// while it opens; a cancelled or failed open keeps the document.
 #include <QListView>
-#include <QStatusBar>
 #include <QToolButton>
 #include <QtTest>
-#include <cstdlib>
-#include <filesystem>
 
-#include "app/frame_render.h"
+#include "tests/ui/window_test_support.h"
 #include "ui/canvas_widget.h"
-#include "ui/dib_image.h"
 #include "ui/frames_model.h"
-#include "ui/main_window.h"
-#include "ui/open_worker.h"
 
 namespace {
 
-class CRecordingPrompt : public CPromptInterface {
- public:
-  void ShowMessage(const std::string& text, MessageKind, const std::string& = {}) override { messages.push_back(text); }
-  bool AskYesNo(const std::string&) override { return true; }
-  Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
-  std::vector<std::string> messages;
-};
-
+// A sample of any format: the folder under the corpus names it.
 std::string Corpus(const std::string& relative) {
-  const char* env = std::getenv("LW_CORPUS");
-  return std::string(env ? env : "/work/shared/corpus") + "/" + relative;
+  return (std::filesystem::path(CorpusGif()).parent_path().parent_path() / relative).string();
 }
-const char* const kMain = "gif/gdkpb-1_partyanimsm2.gif";  // 45 frames
 
 }  // namespace
 
-class CBackgroundOpenTests : public QObject {
+class CBackgroundOpenTests : public CWindowTestBase {
   Q_OBJECT
- private:
-  QTemporaryDir m_dir;
-  CLoopwrightApp m_app;
-  CRecordingPrompt m_prompt;
-  std::unique_ptr<CMainWindow> m_window;
-
+  // A fresh window with nothing open yet.
   void NewWindow() {
     m_prompt = CRecordingPrompt();
     m_window = std::make_unique<CMainWindow>(m_app, &m_prompt);
@@ -51,15 +29,9 @@ class CBackgroundOpenTests : public QObject {
 
  private slots:
   void initTestCase() {
-    if (!std::filesystem::exists(Corpus(kMain))) QSKIP("sample corpus not present (set LW_CORPUS)");
-    QStandardPaths::setTestModeEnabled(true);
-    m_app.m_bWritePrefsOnExit = false;
-    m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
+    if (!InitWindowTests()) QSKIP("sample corpus not present (set LW_CORPUS)");
   }
-  void cleanup() {
-    if (m_window) m_window->Doc().SetModifiedFlag(false);
-    m_window.reset();
-  }
+  void cleanup() { CloseWindow(); }
 
   // While the file opens the list shows the frames that have arrived, a
   // click shows one on the canvas, and the document is not touched.
@@ -76,7 +48,7 @@ class CBackgroundOpenTests : public QObject {
       shown = m_window->Canvas()->HasPreview();
       framesInDocument = m_window->Doc().GetFrameCount();
     });
-    QVERIFY(m_window->OpenFile(QString::fromStdString(Corpus(kMain))));
+    QVERIFY(m_window->OpenFile(QString::fromStdString(CorpusGif())));
     QVERIFY(rowsWhileBusy >= 1 && rowsWhileBusy <= 45);
     QVERIFY(shown);
     QCOMPARE(framesInDocument, 0);
@@ -97,7 +69,7 @@ class CBackgroundOpenTests : public QObject {
     connect(m_window->FramesModel(), &QAbstractItemModel::rowsInserted, m_window.get(), [this] {
       if (m_window->IsBusy()) m_window->CancelButton()->click();
     });
-    QVERIFY(!m_window->OpenFile(QString::fromStdString(Corpus(kMain))));
+    QVERIFY(!m_window->OpenFile(QString::fromStdString(CorpusGif())));
     QCOMPARE(m_window->Doc().m_strPathName, first);
     QCOMPARE(m_window->Doc().GetFrameCount(), frames);
     QCOMPARE(m_window->Doc().m_nWidth, width);

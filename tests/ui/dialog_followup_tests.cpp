@@ -1,9 +1,6 @@
-// The banner galleries' pictures, a filter run from the window's menu
-// inside the editing view's pixel selection, the GIF estimate when options
-// change (stale runs stopped without waiting, sizes seen before shown at
-// once), the picture writers' options
-// (choices reach the bytes and last the session) and the AVI frame rate.
-#include <QAction>
+// The GIF estimate when options change (stale runs stopped without waiting,
+// sizes seen before shown at once) and the picture writers' options reaching
+// the bytes.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,24 +8,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QListWidget>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "editing/filter_actions.h"
 #include "export/export_dispatch.h"
 #include "tests/ui/dialog_test_support.h"
-#include "ui/canvas_widget.h"
 #include "ui/dib_image.h"
-#include "ui/dialogs/banner_dialog.h"
 #include "ui/dialogs/export_options_dialog.h"
-#include "ui/dialogs/filter_table.h"
 #include "ui/dialogs/gif_export_dialog.h"
 #include "ui/dialogs/picture_options_dialog.h"
-#include "ui/main_window.h"
 
 namespace {
 
@@ -57,24 +47,6 @@ int TiffTag(const QByteArray& b, int tag) {
   }
   return -1;
 }
-
-// The video stream's frames per second from an AVI's stream header.
-double AviRate(const QByteArray& b) {
-  qsizetype at = b.indexOf("strh");
-  while (at >= 0 && b.mid(at + 8, 4) != "vids") at = b.indexOf("strh", at + 4);
-  if (at < 0 || at + 36 > b.size()) return -1;
-  const quint32 scale = Le32(b, at + 28), rate = Le32(b, at + 32);
-  return scale ? double(rate) / scale : -1;
-}
-
-QAction* FindAction(QWidget* root, const QString& text) {
-  for (QAction* action : root->findChildren<QAction*>())
-    if (action->text() == text) return action;
-  return nullptr;
-}
-
-// An icon's picture as the gallery shows it.
-QImage IconImage(const QListWidgetItem* item) { return item->icon().pixmap(QSize(64, 40)).toImage(); }
 
 }  // namespace
 

@@ -24,13 +24,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int Word(const QByteArray& bytes, int at) { return quint8(bytes[at]) | (quint8(bytes[at + 1]) << 8); }
-
 // Few colours (so the palette keeps them exactly): 8x8 blocks from a
 // 27-colour set, and a 10x10 square that moves with seed.
 DibPtr BlockPicture(int width, int height, int seed) {
@@ -60,14 +53,6 @@ std::unique_ptr<CLoopwrightDoc> BlockDoc(CLoopwrightApp& app, CPromptInterface& 
 class CExportDialogsTests : public CDialogTestBase {
   Q_OBJECT
   using K = CExportOptionsDialog::Kind;
-
-  // A fresh application: the preferences at their defaults.
-  std::unique_ptr<CLoopwrightApp> App() {
-    auto app = std::make_unique<CLoopwrightApp>();
-    app->m_bWritePrefsOnExit = false;
-    app->InitInstance(m_dir.filePath(QStringLiteral("none.ini")).toStdString());
-    return app;
-  }
 
  private slots:
   void estimateIsTheWrittenSize() {
