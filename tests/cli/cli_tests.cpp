@@ -1,7 +1,7 @@
-// The loopwright tool end to end: new, info, render and convert of projects,
-// pictures, videos and layered files, the frame and history script
-// commands, exit codes and messages on bad input. Each test runs the built
-// tool with its own config folder.
+// The loopwright tool end to end: exit codes of scripts and command lines,
+// misspelt option names, new's size limit, save's project name and the
+// failed-open message. Each test runs the built tool with its own config
+// folder.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -33,26 +33,6 @@ TEST_F(CliTest, ScriptsAndCommandLinesEndWithTheRightCode) {
   for (const auto& c : cases) EXPECT_EQ(Run(c.args, c.script).code, c.code) << c.args << "\n" << c.script;
   EXPECT_TRUE(fs::exists(File("f 0.png")));
 }
-
-// Builds a good layered PSD (two layers) and one cut inside its layer data.
-const char* kMakePsd = R"PY(
-import sys, struct
-d = sys.argv[1]
-def layer(top, left, bottom, right, value):
-    w, h = right - left, bottom - top
-    chans = [(c, struct.pack('>H', 0) + bytes([value]) * (w * h)) for c in range(3)]
-    rec = struct.pack('>4iH', top, left, bottom, right, 3) + b''.join(struct.pack('>hI', c, len(b)) for c, b in chans)
-    extra = struct.pack('>II', 0, 0) + b'\x03abc'
-    rec += b'8BIMnorm' + bytes([255, 0, 0, 0]) + struct.pack('>I', len(extra)) + extra
-    return rec, b''.join(b for _, b in chans)
-ls = [layer(0, 0, 4, 6, 10), layer(1, 1, 3, 3, 200)]
-info = struct.pack('>h', 2) + b''.join(r for r, _ in ls) + b''.join(c for _, c in ls)
-section = struct.pack('>I', len(info)) + info + struct.pack('>I', 0)
-good = b'8BPS' + struct.pack('>H', 1) + b'\0' * 6 + struct.pack('>HIIHH', 3, 4, 6, 8, 3)
-good += struct.pack('>II', 0, 0) + struct.pack('>I', len(section)) + section + struct.pack('>H', 0) + b'\x20' * 72
-open(d + '/layers.psd', 'wb').write(good)
-open(d + '/cutlayers.psd', 'wb').write(good[:len(good) - 72 - 30])
-)PY";
 
 // Every command that takes name=value options refuses a misspelt name as
 // bad usage and lists the names it takes.

@@ -1,6 +1,6 @@
-// Exports from the command line: convert to GIF, the other animation formats
-// and movies with their options, pages, frames as pictures, the script
-// commands, and the failures that must leave existing files alone.
+// Exports from the command line: convert to GIF and the other animation
+// formats, the writing caption on a terminal, loop counts, few colours, and
+// the failures that must leave existing files alone.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
@@ -29,12 +29,6 @@ class ExportCli : public CliFixture {
     return int(pack.BlockCount());
   }
 };
-
-// A two-frame project for movies: delays 10 and 30.
-const char* kMovieScript =
-    "new 40 30\nadd-shape ellipse x=2 y=2 w=20 h=20 fill=0x0000FF\nadd-frame\nselect-frames 0\n"
-    "frame-props delay=10\nselect-frames 1\nadd-shape star x=10 y=5 w=20 h=20 fill=0x00FF00\n"
-    "frame-props delay=30\nsave movie.lwp\n";
 
 TEST_F(ExportCli, ConvertWritesEachAnimationFormat) {
   const struct {

@@ -1,7 +1,7 @@
 // The frame generators from the command line: the banner subcommand and
-// script command, and the transition script command. The frames and fades
-// they leave in the model, preferences as defaults, undo, and the exit codes
-// of the refusals.
+// script command, and the transition script command. The frames they leave
+// in the model, preferences as defaults, undo, and the exit codes of the
+// refusals.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"

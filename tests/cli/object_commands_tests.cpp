@@ -1,8 +1,7 @@
-// The drawing script commands end to end: add-text, add-shape and
-// add-picture (where the new objects draw, in which frames, through a project
-// round trip), the selection commands and mouse gestures through the current
-// tool at any scroll and zoom, `set`, a filter, the actions each command
-// records, and the usage errors and refusals with their exit codes.
+// The drawing script commands end to end: where new objects draw and in
+// which frames, add-picture through a project round trip, a colour filter,
+// `set` over the preferences, and the usage errors and refusals with their
+// exit codes.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"

@@ -1,8 +1,7 @@
 // Preferences and language from the command line: runs read preferences and
-// never write them, `prefs` changes them on purpose with the range rules,
-// --config and --no-config choose where they come from. The tool speaks
-// English by default and the Chinese texts exactly under LANGUAGE=zh_CN
-// (with LC_ALL=C.UTF-8, the only locales a bare Debian has).
+// never write them, `prefs` changes them on purpose with the range rules.
+// The tool speaks English by default and the Chinese texts exactly under
+// LANGUAGE=zh_CN (with LC_ALL=C.UTF-8, the only locales a bare Debian has).
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"

@@ -1,7 +1,6 @@
 // The command line for everyday work, through the built tool: standard
-// input and output, types told by content, several inputs, --batch, the
-// one-line edits (each equal to the same edit made in a script), colours
-// and name suggestions.
+// input and output, several inputs, --batch, one-line edits that do not fit,
+// name suggestions and the progress bar.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"

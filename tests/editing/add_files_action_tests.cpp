@@ -1,6 +1,6 @@
 // Adding the frames of files after the current frame: placement, objects
-// with default names, the repaired invariant, unreadable files reported
-// while the others are added, and undo/redo restoring the document exactly.
+// with default names, unreadable files reported while the others are added,
+// and undo/redo restoring the document exactly.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

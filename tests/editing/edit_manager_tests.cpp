@@ -1,5 +1,5 @@
-// The undo history: bound, ownership of what actions keep, the document's
-// Undo/Redo commands and their texts.
+// The undo history: bound, ownership of what actions keep, and undo/redo
+// moving actions between the lists.
 #include <gtest/gtest.h>
 
 #include "app/loopwright_doc.h"

@@ -1,7 +1,5 @@
-// Filter commands on pictures: the selected objects of the current frame
-// change (a picture shown in several frames changes everywhere), a pixel
-// selection limits the change, undo and redo restore each picture exactly,
-// and the menu texts follow the kind.
+// Filter commands on pictures: a pixel selection limits the change, undo
+// and redo restore each picture exactly, refused processes record nothing.
 #include <gtest/gtest.h>
 
 #include "companions/dibkernel/dib_kernel.h"

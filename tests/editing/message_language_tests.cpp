@@ -1,7 +1,7 @@
 // The message catalogue in process: English by default, the Chinese texts
-// under LANGUAGE=zh_CN for a message, a caption and undo texts
-// as the document produces them; the terminal form of menu texts; every
-// catalogue entry reachable and keeping its format arguments.
+// under LANGUAGE=zh_CN for a message, a caption and undo texts as the
+// document produces them; every catalogue entry reachable and keeping its
+// format arguments.
 #include <gtest/gtest.h>
 
 #include <clocale>

@@ -1,6 +1,7 @@
 // Object commands: each records one action whose undo gives back exactly
 // the project and pixels before and whose redo those after, with its menu
-// texts; the effects users rely on; and refusals that change nothing.
+// texts; deleted objects kept by the history, order commands, and refusals
+// that change nothing.
 #include <gtest/gtest.h>
 
 #include <cmath>

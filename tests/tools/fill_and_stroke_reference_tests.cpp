@@ -1,7 +1,7 @@
 // The fills and the pen segment against references written here from their
 // definitions: a breadth-first flood over "each of B, G, R, A within the
 // tolerance" pixels, and stroke shapes (capsule, square-capped band, disc)
-// measured by 16 x 16 supersampling of each pixel.
+// measured by 16 x 16 supersampling of each pixel; a huge serpentine fill.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,5 @@
-// Select, drag, arrow keys, transform, shape and text tools through
-// the editing view.
+// Select, drag, arrow keys, transform and shape tools through the editing
+// view.
 #include <gtest/gtest.h>
 
 #include "app/dib_factories.h"

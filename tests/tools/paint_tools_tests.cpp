@@ -1,7 +1,6 @@
-// Brush, eraser, fill and pick colour driven through the editing view as a
-// window drives them: messages, what each gesture records, enlargement and
-// trim, straight lines, the fill's transparent start and opacity, and
-// picking.
+// Brush, eraser and fill driven through the editing view as a window drives
+// them: messages, what each gesture records, enlargement and trim, the
+// fill's transparent start and opacity.
 #include <gtest/gtest.h>
 
 #include "tool_scene.h"

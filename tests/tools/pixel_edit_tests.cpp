@@ -1,8 +1,8 @@
 // Pixel edits inside the view's selection: delete and cut (whole objects
-// removed, covered parts cleared and trimmed, references moved), crop, copy
-// and paste, whole-object cut and delete, filters limited to the selection,
-// and a seeded random history of 200 such commands undone and redone byte
-// for byte. Selections are made with the mouse in a scrolled, zoomed view.
+// removed, covered parts cleared and trimmed, references moved), filters
+// limited to the selection, and a seeded random history of 200 such commands
+// undone and redone byte for byte. Selections are made with the mouse in a
+// scrolled, zoomed view.
 #include <gtest/gtest.h>
 
 #include <functional>

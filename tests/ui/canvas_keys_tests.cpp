@@ -1,5 +1,5 @@
 // Keys on the canvas reach the editing view and its tools: Escape and
-// Enter as the tool in use takes them, and the text tool's entry.
+// Enter as the tool in use takes them.
 #include <QLineEdit>
 #include <QtTest>
 

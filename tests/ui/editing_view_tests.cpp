@@ -1,7 +1,7 @@
 // The canvas as the editing view: what it shows against the core's own
 // composition, mouse gestures reaching the current tool through the tool
 // palette, delete and undo of selected pixels, the system clipboard in and
-// out, and bad clipboard contents.
+// out.
 #include <QClipboard>
 #include <QListView>
 #include <QMenu>

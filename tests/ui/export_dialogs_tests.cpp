@@ -1,8 +1,6 @@
-// The export dialogs. The GIF dialog's estimate is the size of the file
-// then written, its preview shows the frames a viewer shows, and the
-// window's event loop keeps turning while an estimate runs. The other
-// exports' option dialogs propose and remember their settings, and their
-// choices reach the written files.
+// The GIF export dialog: its estimate is the size of the file then
+// written, its preview shows the frames a viewer shows, and the window's
+// event loop keeps turning while an estimate runs.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>

@@ -1,7 +1,6 @@
 // The frame generator dialogs over a document built in memory: the
 // transition and banner previews move with time and with the progress, OK
-// adds the frames as one action that undo takes back, and a dialog with
-// nothing to generate refuses and stays open.
+// adds the frames as one action that undo takes back.
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>

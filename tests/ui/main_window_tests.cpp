@@ -1,8 +1,7 @@
 // The window over a real document: opening, the frames list and the
 // objects and properties panes (undoable changes made through them, moves as
 // a drag does, files dropped on the list), the Undo texts, the
-// unsaved-changes question, the cancel button, and the background open's
-// first picture against the core's own composition.
+// unsaved-changes question and the cancel button.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QListView>
