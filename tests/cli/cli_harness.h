@@ -10,9 +10,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,8 +136,11 @@ class CliFixture : public ::testing::Test {
   }
   // Runs the tool with stdout and stderr on a pseudo-terminal (status
   // captions are drawn only on a terminal); out gets everything it wrote.
-  RunResult RunOnTerminal(const std::string& args) const {
-    const std::string cmd = "'" LW_TOOL "' " + args + " < /dev/null";
+  // watch, when given, sees the output so far after each read and may
+  // signal the tool's process (the shell execs the tool in its place).
+  RunResult RunOnTerminal(const std::string& args,
+                          const std::function<void(const std::string&, pid_t)>& watch = {}) const {
+    const std::string cmd = "exec '" LW_TOOL "' " + args + " < /dev/null";
     const std::string config = File("config");
     RunResult r;
     int master = -1;
@@ -149,8 +154,14 @@ class CliFixture : public ::testing::Test {
       ::_exit(127);
     }
     std::array<char, 4096> buf;
-    ssize_t n;
-    while ((n = ::read(master, buf.data(), buf.size())) > 0) r.out.append(buf.data(), std::size_t(n));
+    for (;;) {
+      pollfd fd{master, POLLIN, 0};
+      if (::poll(&fd, 1, 60000) <= 0) break;
+      const ssize_t n = ::read(master, buf.data(), buf.size());
+      if (n <= 0) break;
+      r.out.append(buf.data(), std::size_t(n));
+      if (watch) watch(r.out, pid);
+    }
     ::close(master);
     int status = 0;
     ::waitpid(pid, &status, 0);

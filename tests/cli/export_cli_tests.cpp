@@ -1,6 +1,6 @@
-// Exports from the command line: convert to GIF, the other animation formats
-// and movies with their options, pages, frames as pictures, the script
-// commands, and the failures that must leave existing files alone.
+// Exports from the command line: convert to GIF and the other animation
+// formats, the writing caption on a terminal, loop counts, few colours, and
+// the failures that must leave existing files alone.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
@@ -30,12 +30,6 @@ class ExportCli : public CliFixture {
   }
 };
 
-// A two-frame project for movies: delays 10 and 30.
-const char* kMovieScript =
-    "new 40 30\nadd-shape ellipse x=2 y=2 w=20 h=20 fill=0x0000FF\nadd-frame\nselect-frames 0\n"
-    "frame-props delay=10\nselect-frames 1\nadd-shape star x=10 y=5 w=20 h=20 fill=0x00FF00\n"
-    "frame-props delay=30\nsave movie.lwp\n";
-
 TEST_F(ExportCli, ConvertWritesEachAnimationFormat) {
   const struct {
     const char* out;
@@ -59,15 +53,6 @@ TEST_F(ExportCli, ConvertWritesEachAnimationFormat) {
   EXPECT_EQ(Frames("b.gif", IMAGE_FORMAT_GIF), Frames("a.gif", IMAGE_FORMAT_GIF));
   EXPECT_EQ(Run("convert in.lwp a.gif --dither sideways").code, 2);
   EXPECT_EQ(Run("convert in.lwp a.cur --hotspot 3").code, 2);
-}
-
-TEST_F(ExportCli, FramesOptionAndScriptCommands) {
-  ASSERT_EQ(Run("convert in.lwp --frames shot.png").code, 0);
-  for (int i = 1; i <= 4; ++i) EXPECT_TRUE(fs::exists(File("shot" + std::to_string(i) + ".png"))) << i;
-  const RunResult r = Script("open in.lwp\nexport s.gif\nexport-frames f_ bmp\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_GE(Frames("s.gif", IMAGE_FORMAT_GIF), 1);
-  EXPECT_TRUE(fs::exists(File("f_4.bmp")));
 }
 
 // A failed save says so once (the reason: save_safety_tests), whether the
@@ -212,60 +197,6 @@ TEST_F(ExportCli, FewColoursStillRepresentTheGradient) {
     EXPECT_LE(used, n);
     EXPECT_LE(MeanError(px, out), MeanError(px, MedianCut(px, n)) * 1.1);
   }
-}
-
-TEST_F(ExportCli, MovieOptionsReachTheFile) {
-  ASSERT_EQ(Script(kMovieScript).code, 0);
-  const struct {
-    const char* args;
-    int rate, frames;
-    unsigned firstTag;
-  } cases[] = {
-      {"", 5, 2, 0x3F},                 // (10 + 30) / 2 hundredths: 200 ms
-      {"--jpeg=80", 5, 2, 0x7F},        // DefineBitsJPEG2/3 long headers start 0x7F or 0xFF
-      {"--timing=exact", 10, 4, 0x3F},  // 1 + 3 movie frames at 10 a second
-  };
-  for (const auto& c : cases) {
-    const RunResult r = Run(std::string("convert movie.lwp out.swf ") + c.args);
-    ASSERT_EQ(r.code, 0) << c.args << ": " << r.err;
-    const std::string movie = Slurp(File("out.swf"));
-    ASSERT_GT(movie.size(), 25u);
-    EXPECT_EQ(movie.substr(0, 4), std::string("FWS\x04")) << c.args;
-    EXPECT_EQ(int(std::uint8_t(movie[18])), c.rate) << c.args;
-    EXPECT_EQ(int(std::uint8_t(movie[19])), c.frames) << c.args;
-    EXPECT_EQ(std::uint8_t(movie[21]) & 0x7F, c.firstTag & 0x7F) << c.args;
-  }
-  // A command-line run leaves the stored preferences alone.
-  EXPECT_FALSE(fs::exists(File("config/loopwright/loopwright.ini")));
-  const struct {
-    const char* args;
-    int code;
-  } bad[] = {
-      {"convert movie.lwp out.swf --jpeg=101", 2},
-      {"publish movie.lwp nowhere/page.htm", 1},
-      {"publish movie.lwp", 2},
-  };
-  for (const auto& c : bad) {
-    const RunResult r = Run(c.args);
-    EXPECT_EQ(r.code, c.code) << c.args << ": " << r.err;
-    EXPECT_FALSE(r.signalled) << c.args;
-  }
-}
-
-TEST_F(ExportCli, PublishAndMovieScriptCommands) {
-  ASSERT_EQ(Script(kMovieScript).code, 0);
-  ASSERT_EQ(Run("publish movie.lwp 'www.site page.htm' --flash --ruffle lib/ruffle.js").code, 0);
-  EXPECT_EQ(Slurp(File("www.site page.swf")).substr(0, 3), "FWS");
-  const std::string page = Slurp(File("www.site page.htm"));
-  EXPECT_NE(page.find("<embed src=\"www.site%20page.swf\""), std::string::npos) << page;
-  EXPECT_NE(page.find("<script src=\"lib/ruffle.js\">"), std::string::npos);
-  const RunResult r = Script("open movie.lwp\nexport a.swf\nexport-swf b.swf jpeg=50 fps=7\npublish c.htm flash\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(Slurp(File("a.swf")).substr(0, 3), "FWS");
-  EXPECT_EQ(int(std::uint8_t(Slurp(File("b.swf"))[18])), 7);
-  EXPECT_EQ(Slurp(File("c.swf")).substr(0, 3), "FWS");
-  EXPECT_EQ(Script("open movie.lwp\nexport-swf d.swf speed=3\n").code, 2);
-  EXPECT_EQ(Script("open movie.lwp\npublish e.htm gif\n").code, 2);
 }
 
 }  // namespace

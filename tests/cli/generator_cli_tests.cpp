@@ -1,7 +1,7 @@
 // The frame generators from the command line: the banner subcommand and
-// script command, and the transition script command. The frames and fades
-// they leave in the model, preferences as defaults, undo, and the exit codes
-// of the refusals.
+// script command, and the transition script command. The frames they leave
+// in the model, preferences as defaults, undo, and the exit codes of the
+// refusals.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
@@ -58,22 +58,6 @@ TEST_F(GeneratorCli, BannerRefusalsExitWithTheirCodeAndMessage) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
     EXPECT_FALSE(std::filesystem::exists(File("out.gif"))) << c.args;
   }
-}
-
-TEST_F(GeneratorCli, FadeAppearsBeforeTheKeyFrameAndUndoTakesItAllBack) {
-  const RunResult r = Script("new 40 30\ninfo\ntransition fade frames=3 fade=1 delay=6 key-delay=70\nundo-text\ninfo\n"
-                             "undo\ninfo\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("Undo Fade"), std::string::npos);
-  const auto docs = JsonLines(r.out);
-  ASSERT_EQ(docs.size(), 3u);
-  const auto& j = docs[1];
-  ASSERT_EQ(j["frames"].size(), 4u);
-  ASSERT_EQ(j["objects"].size(), 2u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(j["frames"][i]["delay"], 6);
-  EXPECT_EQ(j["frames"][0]["refs"][1]["transparency"], 192);  // fade=1: appearing
-  EXPECT_EQ(j["frames"][3]["delay"], 70);
-  EXPECT_EQ(docs[2], docs[0]);
 }
 
 TEST_F(GeneratorCli, TransitionBadUsageAndNothingToGenerateFrom) {

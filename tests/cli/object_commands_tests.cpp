@@ -1,8 +1,7 @@
-// The drawing script commands end to end: add-text, add-shape and
-// add-picture (where the new objects draw, in which frames, through a project
-// round trip), the selection commands and mouse gestures through the current
-// tool at any scroll and zoom, `set`, a filter, the actions each command
-// records, and the usage errors and refusals with their exit codes.
+// The drawing script commands end to end: where new objects draw and in
+// which frames, add-picture through a project round trip, a colour filter,
+// `set` over the preferences, and the usage errors and refusals with their
+// exit codes.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
@@ -32,27 +31,6 @@ InkBox Ink(const BITMAPINFOHEADER* dib) {
 }
 
 using ObjectCommands = CliFixture;
-
-TEST_F(ObjectCommands, TextDrawsInsideItsBoxOnly) {
-  const RunResult r = Script("new 200 120\nadd-text \"Hello\" size=32 x=10 y=10\nrender t.png\ninfo\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  DibPtr picture = LoadPng("t.png");
-  ASSERT_TRUE(picture);
-  const InkBox ink = Ink(picture.get());
-  // "Hello" at 32 pixels: some 80 x 25 pixels of ink starting near (10, 10).
-  EXPECT_GT(ink.count, 300);
-  EXPECT_GE(ink.x1, 10);
-  EXPECT_LE(ink.x1, 16);
-  EXPECT_GE(ink.y1, 10);
-  EXPECT_LE(ink.y1, 20);
-  EXPECT_GE(ink.x2, 70);
-  EXPECT_LE(ink.x2, 100);
-  EXPECT_LE(ink.y2, 50);
-  const auto j = nlohmann::json::parse(r.out);
-  ASSERT_EQ(j["objects"].size(), 2u);
-  EXPECT_EQ(j["objects"][1]["kind"], 5);
-  EXPECT_EQ(j["frames"][0]["refs"][1]["visible"], true);
-}
 
 TEST_F(ObjectCommands, NewObjectIsVisibleOnlyInTheCurrentFrame) {
   const RunResult r = Script(
@@ -99,45 +77,6 @@ TEST_F(ObjectCommands, PictureIsScaledAndTurnedAndSurvivesAProjectRoundTrip) {
   EXPECT_EQ(std::memcmp(DibBits(a.get()), DibBits(b.get()), DibImageBytes(a.get())), 0);
 }
 
-// Each command records the action whose Undo and Redo texts undo-text shows.
-TEST_F(ObjectCommands, EachCommandShowsItsUndoAndRedoTexts) {
-  const struct {
-    const char* command;
-    const char* text;
-    bool fresh;  // on a new animation with one white object
-  } cases[] = {
-      {"select-rect 2 2 10 8", "Rectangular Selection", false},
-      {"select-ellipse 0 0 20 10 subtract", "Elliptic Selection", false},
-      {"select-lasso 1,1 30,2 10,25", "Lasso Selection", false},
-      {"select-all", "Select All", false},
-      {"select-rect 0 0 20 20", "Rectangular Selection", false},
-      {"filter gray", "Gray", false},
-      {"copy", "Gray", false},  // copy records nothing
-      {"cut", "Cut", false},
-      {"paste", "Paste", false},
-      {"crop-selection", "Crop Selection", false},
-      {"new-object 10 10\nselect-objects 0\ndelete", "Delete", false},  // whole selected objects
-      {"tool brush\nmouse down 10 10\nmouse move 20 12\nmouse up 20 12", "paint line", true},
-      {"tool fill\nmouse down 12 12\nmouse up 12 12", "flood", true},
-      {"tool shape star\nmouse down 30 5\nmouse move 40 15\nmouse up 45 20", "Paint Shape", true},
-      {"tool text\nmouse down 5 30\nmouse up 5 30\ntext-input \"Hi\"", "Add Text", true},
-      {"select-objects 0\nkey right", "Move Objects", true},
-  };
-  std::string script = "new 20 20\nrender pic.png\nnew 40 30\nnew-object 30 20 color=0x0000FF\nselect-objects 0,1\n";
-  for (const auto& c : cases) {
-    if (c.fresh) script += "new 64 48\nnew-object 30 20 color=0xFFFFFF\n";
-    script += std::string(c.command) + "\nundo-text\nundo\nundo-text\nredo\n";
-  }
-  const RunResult r = Script(script);
-  ASSERT_EQ(r.code, 0) << r.err;
-  const auto lines = OutputLines(r.out);
-  ASSERT_EQ(lines.size(), 4 * std::size(cases));
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(lines[4 * i], "Undo " + std::string(cases[i].text)) << cases[i].command;
-    EXPECT_EQ(lines[4 * i + 3].rfind("Redo " + std::string(cases[i].text), 0), 0u) << cases[i].command;
-  }
-}
-
 // Filters on one colour, the rendered pixel against the value worked out by
 // hand: the grey conversion shows its grey levels (not an all-black table),
 // saturation 300 % drives (40, 200, 60) to pure green.
@@ -162,35 +101,6 @@ TEST_F(ObjectCommands, ColourFiltersGiveTheirPixels) {
     ASSERT_NE(out, nullptr) << cases[i].filter;
     EXPECT_EQ(RgbAt(out.get(), 2, 1), cases[i].want) << cases[i].filter;
   }
-}
-
-TEST_F(ObjectCommands, MouseGesturesAtScrollAndZoomAndRenderView) {
-  // At zoom 4 and scroll (40, 20), client (0, 0)..(40, 20) covers image
-  // (10, 5)..(20, 10); the selection lies under the pointer.
-  const RunResult r = Script(
-      "new 40 30\nzoom 4\nscroll 40 20\ntool rect-select\nmouse down 0 0\nmouse move 20 10\nmouse move 40 20\n"
-      "mouse up 40 20\nundo-text\nselect-objects 0\nfilter negative\nrender-view view.png\n"
-      "tool lasso\nmouse down 100 100\nmouse up 100 100\nmouse down 120 100\nmouse up 120 100\n"
-      "mouse dblclick 120 100\nmouse up 120 100\nundo-text\nrender frame.png\n");
-  ASSERT_EQ(r.code, 0) << r.err;
-  const auto lines = OutputLines(r.out);
-  // undo-text shows the undo and the redo state.
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "Undo Rectangular Selection");
-  EXPECT_EQ(lines[2], "Undo Negative");  // a two-point lasso records nothing
-  const std::string view = Slurp(File("view.png"));
-  ASSERT_GT(view.size(), 24u);
-  // The view is the whole magnified canvas: 160 x 120.
-  EXPECT_EQ(std::uint8_t(view[18]) << 8 | std::uint8_t(view[19]), 160);
-  EXPECT_EQ(std::uint8_t(view[22]) << 8 | std::uint8_t(view[23]), 120);
-  // The negative changed only the 10 x 5 block: pixel (10, 5) black, (9, 5) white.
-  DibPtr frame = LoadPng("frame.png");
-  ASSERT_TRUE(frame);
-  EXPECT_EQ(DibRow(frame.get(), 5)[4 * 10], 0);
-  EXPECT_EQ(DibRow(frame.get(), 5)[4 * 9], 255);
-  EXPECT_EQ(DibRow(frame.get(), 10)[4 * 10], 255);
-  EXPECT_EQ(DibRow(frame.get(), 4)[4 * 19], 255);
-  EXPECT_EQ(DibRow(frame.get(), 9)[4 * 19], 0);
 }
 
 // Tool settings come from the preferences; `set` changes one for the run

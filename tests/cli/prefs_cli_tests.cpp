@@ -1,8 +1,7 @@
 // Preferences and language from the command line: runs read preferences and
-// never write them, `prefs` changes them on purpose with the range rules,
-// --config and --no-config choose where they come from. The tool speaks
-// English by default and the Chinese texts exactly under LANGUAGE=zh_CN
-// (with LC_ALL=C.UTF-8, the only locales a bare Debian has).
+// never write them, `prefs` changes them on purpose with the range rules.
+// The tool speaks English by default and the Chinese texts exactly under
+// LANGUAGE=zh_CN (with LC_ALL=C.UTF-8, the only locales a bare Debian has).
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
@@ -88,28 +87,6 @@ TEST_F(PrefsCliTest, SetValuesReachLaterRunsAndResetBringsDefaultsBack) {
   const std::vector<std::string> lines = OutputLines(r.out);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Similarity=77"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "PaintForeColor=#FF9900"), lines.end());
-}
-
-TEST_F(PrefsCliTest, ConfigAndNoConfigChooseTheSource) {
-  SetIni("DefaultDelay=50\nNewAnimationWidth=70\n");
-  Write("other.ini", "[Default]\nDefaultDelay=33\n");
-  const struct {
-    std::string options;
-    std::pair<int, int> want;
-  } cases[] = {
-      {"", {50, 70}},
-      {"--no-config", {20, 120}},
-      {"--config other.ini", {33, 120}},
-      {"--config missing.ini", {20, 120}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(NewDelayAndWidth(c.options), c.want) << c.options;
-  // prefs set writes to the chosen file only; --no-config has none.
-  ASSERT_EQ(Run("--config other.ini prefs set DefaultDelay 12").code, 0);
-  EXPECT_EQ(Get("DefaultDelay", "--config other.ini"), "12\n");
-  EXPECT_EQ(Get("DefaultDelay"), "50\n");
-  EXPECT_EQ(Get("DefaultDelay", "--no-config"), "20\n");
-  EXPECT_EQ(Run("--no-config prefs set DefaultDelay 12").code, 2);
-  EXPECT_EQ(Run("prefs frobnicate").code, 2);
 }
 
 // The language the tool is started with: child processes inherit it.

@@ -1,7 +1,6 @@
 // The command line for everyday work, through the built tool: standard
-// input and output, types told by content, several inputs, --batch, the
-// one-line edits (each equal to the same edit made in a script), colours
-// and name suggestions.
+// input and output, several inputs, --batch, one-line edits that do not fit,
+// name suggestions and the progress bar.
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
@@ -46,28 +45,6 @@ TEST_F(WorkflowTest, SeveralInputsAppendTheirFramesInOrderAsAddFilesDoes) {
   // A missing input fails the run and writes nothing.
   EXPECT_EQ(Run("convert f0.png missing.png -o none.lwp").code, 1);
   EXPECT_FALSE(fs::exists(File("none.lwp")));
-}
-
-TEST_F(WorkflowTest, TypesAreToldByContentNotByName) {
-  ASSERT_EQ(Run("convert base.lwp -o anim.gif").code, 0);
-  for (const std::string source : {"anim.gif", "f2.png", "base.lwp"}) {
-    const nlohmann::json want = Info(source);
-    ASSERT_FALSE(want.is_null()) << source;
-    const std::string bytes = Slurp(File(source));
-    for (const std::string copy : {"noext", "misnamed.png", "misnamed.gif"}) {
-      if (fs::path(copy).extension() == fs::path(source).extension()) continue;
-      Write(copy, bytes);
-      EXPECT_EQ(Info(copy), want) << source << " as " << copy;
-    }
-    // Standard input, without any name.
-    const RunResult r = Run("info --json -", bytes);
-    ASSERT_EQ(r.code, 0) << source << ": " << r.err;
-    EXPECT_EQ(nlohmann::json::parse(r.out), want) << source << " on standard input";
-  }
-  // Bytes of no known type on standard input: a clear failure.
-  const RunResult bad = Run("info -", std::string(100, 'x'));
-  EXPECT_EQ(bad.code, 1);
-  EXPECT_NE(bad.err.find("standard input"), std::string::npos) << bad.err;
 }
 
 TEST_F(WorkflowTest, PipesBothWaysGiveTheSameBytesAsFiles) {
@@ -132,47 +109,6 @@ TEST_F(WorkflowTest, BatchConvertsEachInputContinuesPastAFailureAndSaysSo) {
     EXPECT_EQ(Run(args).code, 2) << args;
 }
 
-// Each one-line edit leaves the same project as the script commands that
-// make it, and changes what it should.
-TEST_F(WorkflowTest, EachOneLineEditEqualsTheSameEditInAScript) {
-  const std::string base = Slurp(File("base.lwp"));
-  const struct {
-    std::string options, script;
-  } cases[] = {
-      {"--delay 7", "same-delay 7 all"},
-      {"--delay 0:3,2-:11", "select-frames 0\nsame-delay 3\nselect-frames 2,3\nsame-delay 11"},
-      {"--loop 3", "loop 3"},
-      {"--resize 50%", "resize 20 15"},
-      {"--resize 10x12", "resize 10 12"},
-      {"--crop 2,3,10,8", "canvas-size 10 8 -2 -3"},
-      {"--reverse", "reverse"},
-      {"--pick 1-2", "select-frames 0,3\ndelete-frames"},
-      {"--drop 0,3", "select-frames 0,3\ndelete-frames"},
-      // The fixed order: pick, drop, reverse, crop, resize, delay, loop.
-      {"--delay 0:5 --reverse --pick 0-2", "select-frames 3\ndelete-frames\nreverse\nselect-frames 0\nsame-delay 5"},
-      {"--resize 200% --crop 0,0,20,10", "canvas-size 20 10\nresize 40 20"},
-  };
-  std::string script;  // every case's script edit in one run
-  for (std::size_t i = 0; i < std::size(cases); ++i)
-    script += "open base.lwp\n" + cases[i].script + "\nsave script" + std::to_string(i) + ".lwp\n";
-  const RunResult s = Script(script);
-  ASSERT_EQ(s.code, 0) << s.err;
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    const std::string conv = "conv" + std::to_string(i) + ".lwp", edited = "script" + std::to_string(i) + ".lwp";
-    const RunResult r = Run("convert base.lwp " + cases[i].options + " -o " + conv);
-    ASSERT_EQ(r.code, 0) << cases[i].options << ": " << r.err;
-    // Projects hold the whole model, so equal bytes mean equal animations.
-    const std::string got = Slurp(File(conv));
-    EXPECT_TRUE(got != base) << cases[i].options << " changed nothing";
-    EXPECT_TRUE(got == Slurp(File(edited))) << cases[i].options << ": " << Info(conv).dump() << "\n" << Info(edited).dump();
-  }
-  // The script's export takes the same options as convert.
-  ASSERT_EQ(Run("convert base.lwp --reverse --delay 4 --colors 16 -o conv.gif").code, 0);
-  ASSERT_EQ(Script("open base.lwp\nexport script.gif --reverse --delay 4 --colors 16\n").code, 0);
-  EXPECT_TRUE(Slurp(File("conv.gif")) == Slurp(File("script.gif")));
-  EXPECT_EQ(Pixel("conv.gif", 0), kFrameColours[3]);
-}
-
 TEST_F(WorkflowTest, EditsThatDoNotFitAreRefusedAndWriteNothing) {
   const struct {
     std::string options;
@@ -189,22 +125,6 @@ TEST_F(WorkflowTest, EditsThatDoNotFitAreRefusedAndWriteNothing) {
     EXPECT_FALSE(r.err.empty()) << c.options;
     EXPECT_FALSE(fs::exists(File("out.lwp"))) << c.options;
   }
-}
-
-TEST_F(WorkflowTest, ColourFormsAreTheSameColour) {
-  for (const std::string form : {"0x0000FF", "'#ff0000'", "'#F00'", "'rgb(255, 0, 0)'", "red"}) {
-    ASSERT_EQ(Run("new --width 4 --height 4 --color " + form + " -o c.lwp").code, 0) << form;
-    ASSERT_EQ(Run("render c.lwp -o c.png").code, 0);
-    DibPtr pic = LoadPng("c.png");
-    ASSERT_TRUE(pic);
-    EXPECT_EQ(RgbAt(pic.get(), 3, 3), (Rgb{255, 0, 0})) << form;
-  }
-  for (const std::string bad : {"'#ff00'", "'#gg0000'", "'rgb(256,0,0)'", "reddish", "0x1000000"})
-    EXPECT_EQ(Run("new --color " + bad + " -o bad.lwp").code, 2) << bad;
-  // The human summary and the JSON show colours as #RRGGBB.
-  const RunResult info = Run("info c.lwp");
-  EXPECT_NE(info.out.find("#FFFFFF"), std::string::npos) << info.out;
-  EXPECT_EQ(Info("c.lwp")["backgroundHex"], "#FFFFFF");
 }
 
 TEST_F(WorkflowTest, UnknownNamesGetASuggestionAndExitCode2) {

@@ -1,6 +1,6 @@
 // Adding the frames of files after the current frame: placement, objects
-// with default names, the repaired invariant, unreadable files reported
-// while the others are added, and undo/redo restoring the document exactly.
+// with default names, unreadable files reported while the others are added,
+// and undo/redo restoring the document exactly.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -125,38 +125,4 @@ TEST_F(AddFiles, UnreadableFilesAreReportedAndTheRestAdded) {
   EXPECT_EQ(Snapshot(doc_), before);
   EXPECT_FALSE(doc_.IsModified());
   EXPECT_EQ(doc_.GetUndoCommandState().text, "Undo Add image flie(s)");
-}
-
-TEST_F(AddFiles, AviIntoAnEmptyAnimationAndFromAProject) {
-  doc_.DeleteContents();
-  doc_.m_nWidth = 5;
-  doc_.m_nHeight = 3;
-  AviLayout s;
-  s.frames = 2;
-  ASSERT_TRUE(WriteAvi(File("c.avi"), s));
-  ASSERT_TRUE(AddFramesFromAviFile(doc_, File("c.avi")));
-  ASSERT_EQ(doc_.GetFrameCount(), 2);
-  EXPECT_EQ(doc_.m_nCurrentFrame, 0);
-  EXPECT_EQ(doc_.GetUndoCommandState().text, "Undo Add AVI file");
-  ASSERT_TRUE(doc_.OnEditUndo());
-  EXPECT_EQ(doc_.GetFrameCount(), 0);
-  EXPECT_EQ(doc_.GetObjectCount(), 0);
-  EXPECT_EQ(doc_.GetRedoCommandState().text, "Redo Add AVI file");
-  ASSERT_TRUE(doc_.OnEditRedo());
-  EXPECT_EQ(doc_.GetFrameCount(), 2);
-
-  // A project keeps its references as saved (not normalized) and the
-  // application's flags are left as the last open set them.
-  ASSERT_TRUE(doc_.OnSaveDocument(File("p.lwp")));
-  app_.m_bProjectLoaded = false;
-  doc_.SelectSingleFrame(0);
-  ASSERT_EQ(AddFramesFromImageFiles(doc_, {File("p.lwp")}), 1);
-  EXPECT_FALSE(app_.m_bProjectLoaded);
-  ASSERT_EQ(doc_.GetFrameCount(), 4);
-  ASSERT_EQ(doc_.GetObjectCount(), 4);
-  ASSERT_TRUE(doc_.CheckInvariant());
-  // New frame 1 is the project's first frame: it shows its own first object.
-  EXPECT_TRUE(doc_.m_frames[1]->m_refs[2]->m_bVisible);
-  EXPECT_FALSE(doc_.m_frames[1]->m_refs[3]->m_bVisible);
-  EXPECT_FALSE(doc_.m_frames[1]->m_refs[0]->m_bVisible);
 }

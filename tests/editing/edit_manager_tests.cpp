@@ -1,5 +1,5 @@
-// The undo history: bound, ownership of what actions keep, the document's
-// Undo/Redo commands and their texts.
+// The undo history: bound, ownership of what actions keep, and undo/redo
+// moving actions between the lists.
 #include <gtest/gtest.h>
 
 #include "app/loopwright_doc.h"
@@ -78,58 +78,4 @@ TEST(EditManager, UndoRedoMoveBetweenListsAndANewActionClearsRedo) {
   manager.AddAction(new KeepFrameAction(nullptr, "C", &log));
   EXPECT_FALSE(manager.CanRedo());
   EXPECT_EQ(manager.UndoList().size(), 2u);
-}
-
-TEST(EditManager, RedoReturnsPastTheBoundWithoutDroppingAnything) {
-  CEditManager manager;
-  manager.SetUndoMaxTimes(1);
-  manager.AddAction(new KeepFrameAction(nullptr, "A", nullptr));
-  manager.AddAction(new KeepFrameAction(nullptr, "B", nullptr));
-  manager.AddAction(new KeepFrameAction(nullptr, "C", nullptr));
-  ASSERT_EQ(manager.UndoList().size(), 2u);
-  manager.Undo();
-  manager.Undo();
-  manager.Redo();
-  manager.Redo();
-  EXPECT_EQ(manager.UndoList().size(), 2u);
-}
-
-TEST(DocumentUndoCommands, TextsStatesAndModifiedFlag) {
-  CLoopwrightApp app;
-  CScriptedPrompt prompt;
-  CLoopwrightDoc doc(app, prompt);
-  ASSERT_TRUE(doc.OnNewDocument(8, 8));
-  EXPECT_FALSE(doc.GetUndoCommandState().enabled);
-  EXPECT_FALSE(doc.OnEditUndo());
-
-  std::string log;
-  doc.EditManager().AddAction(new KeepFrameAction(nullptr, "One", &log));
-  doc.EditManager().AddAction(new KeepFrameAction(nullptr, "Two", &log));
-  EXPECT_EQ(doc.GetUndoCommandState().text, "Undo Two");
-  EXPECT_TRUE(doc.GetUndoCommandState().enabled);
-  EXPECT_FALSE(doc.IsModified());
-  EXPECT_TRUE(doc.OnEditUndo());
-  EXPECT_TRUE(doc.IsModified());
-  EXPECT_EQ(doc.GetUndoCommandState().text, "Undo One");
-  EXPECT_EQ(doc.GetRedoCommandState().text, "Redo Two");
-  EXPECT_TRUE(doc.GetRedoCommandState().enabled);
-
-  app.m_nDisplayMode = 2;
-  EXPECT_FALSE(doc.GetUndoCommandState().enabled);
-  EXPECT_FALSE(doc.GetRedoCommandState().enabled);
-  app.m_nDisplayMode = 0;
-
-  ASSERT_TRUE(doc.OnNewDocument(8, 8));
-  EXPECT_FALSE(doc.EditManager().CanUndo());
-  EXPECT_FALSE(doc.EditManager().CanRedo());
-}
-
-TEST(DocumentUndoCommands, LimitComesFromThePreferences) {
-  CLoopwrightApp app;
-  ASSERT_TRUE(app.Prefs().Set("UndoMaxTimes", 3));
-  CScriptedPrompt prompt;
-  CLoopwrightDoc doc(app, prompt);
-  ASSERT_TRUE(doc.OnNewDocument(4, 4));
-  for (int i = 0; i < 10; ++i) doc.EditManager().AddAction(new KeepFrameAction(nullptr, "x", nullptr));
-  EXPECT_EQ(doc.EditManager().UndoList().size(), 4u);
 }

@@ -1,7 +1,5 @@
-// Filter commands on pictures: the selected objects of the current frame
-// change (a picture shown in several frames changes everywhere), a pixel
-// selection limits the change, undo and redo restore each picture exactly,
-// and the menu texts follow the kind.
+// Filter commands on pictures: a pixel selection limits the change, undo
+// and redo restore each picture exactly, refused processes record nothing.
 #include <gtest/gtest.h>
 
 #include "companions/dibkernel/dib_kernel.h"
@@ -40,44 +38,6 @@ class FilterActions : public ::testing::Test {
   CScriptedPrompt m_prompt{true};
   CLoopwrightDoc m_doc{m_app, m_prompt};
 };
-
-TEST_F(FilterActions, NegativeOnSelectedObjectsUndoesAndRedoes) {
-  m_doc.m_selectedObjects = {m_doc.m_objects[0]};
-  const std::string before = Snapshot(m_doc);
-  const DWORD p0 = Pixel(0, 3, 2), p1 = Pixel(1, 3, 2);
-  CTevPixelInvert negative;
-  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::NEGATIVE, negative), 1);
-  EXPECT_TRUE(m_doc.IsModified());
-  EXPECT_EQ(Pixel(0, 3, 2), (p0 ^ 0x00FFFFFFu));
-  EXPECT_EQ(Pixel(1, 3, 2), p1);  // not selected
-  const std::string after = Snapshot(m_doc);
-  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Negative");
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(Snapshot(m_doc), before);
-  EXPECT_EQ(m_doc.GetRedoCommandState().text, "Redo Negative");
-  ASSERT_TRUE(m_doc.OnEditRedo());
-  EXPECT_EQ(Snapshot(m_doc), after);
-  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Negative");
-}
-
-TEST_F(FilterActions, PictureSharedByFramesChangesEverywhereOnce) {
-  // Select the same object twice: one element, inverted once (not twice).
-  m_doc.m_selectedObjects = {m_doc.m_objects[0], m_doc.m_objects[0], m_doc.m_objects[1]};
-  const std::string before = Snapshot(m_doc);
-  const DWORD p0 = Pixel(0, 0, 0);
-  CTevPixelInvert negative;
-  ASSERT_EQ(ApplyFilterToSelectedObjects(m_doc, CUpdateDibsAction::NEGATIVE, negative), 2);
-  EXPECT_EQ(Pixel(0, 0, 0), p0 ^ 0x00FFFFFFu);
-  auto* action = dynamic_cast<CUpdateDibsAction*>(m_doc.EditManager().GetUndoTail());
-  ASSERT_NE(action, nullptr);
-  EXPECT_EQ(action->GetCount(), 2u);
-  // Every frame composes the changed picture.
-  DibPtr f0 = RenderFrame(m_doc, *m_doc.m_frames[0]);
-  const BYTE* q = DibRow(f0.get(), 0) + 0;  // object 0 at (0, 0) in frame 0
-  EXPECT_EQ(q[0], BYTE(255 - (p0 & 0xFF)));
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(Snapshot(m_doc), before);
-}
 
 TEST_F(FilterActions, SelectionMaskLimitsTheChangeInCanvasCoordinates) {
   m_doc.m_selectedObjects = m_doc.m_objects;

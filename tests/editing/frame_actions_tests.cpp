@@ -74,11 +74,6 @@ class FrameActions : public ::testing::Test {
     m_doc.m_selectedFrames = frames;
     m_doc.m_nCurrentFrame = frames.front();
   }
-  std::vector<int> Delays() const {
-    std::vector<int> out;
-    for (const auto& f : m_doc.m_frames) out.push_back(f->m_nDelay);
-    return out;
-  }
 
   CLoopwrightApp m_app;
   CScriptedPrompt m_prompt{true};
@@ -127,37 +122,6 @@ TEST_F(FrameActions, DeleteThenUndoBringsBackTheSameFrameObjects) {
   EXPECT_EQ(m_doc.GetFrameCount(), 6);
 }
 
-TEST_F(FrameActions, ReverseOfSelectedFramesTwoAndFiveSwapsOnlyThem) {
-  Select({1, 4});  // frames 2 and 5 of 1..6
-  ASSERT_TRUE(ReverseFrames(m_doc, true));
-  EXPECT_EQ(Delays(), (std::vector<int>{1, 5, 3, 4, 2, 6}));
-  // Undo reverses the recorded positions even if the selection changed since.
-  Select({0});
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(Delays(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
-  Select({0, 2, 3, 5});
-  ASSERT_TRUE(ReverseFrames(m_doc, true));
-  EXPECT_EQ(Delays(), (std::vector<int>{6, 2, 4, 3, 5, 1}));
-  ASSERT_TRUE(ReverseFrames(m_doc, false));
-  EXPECT_EQ(Delays(), (std::vector<int>{1, 5, 3, 4, 2, 6}));
-}
-
-TEST_F(FrameActions, NothingToChangeRecordsNothing) {
-  ASSERT_TRUE(MakeSameDelay(m_doc, 9, true));
-  const std::string text = m_doc.GetUndoCommandState().text;
-  const auto count = m_doc.EditManager().UndoList().size();
-  EXPECT_FALSE(MakeSameDelay(m_doc, 9, true));
-  Select({0, 1});
-  EXPECT_FALSE(ModifyFrameProperties(m_doc, 9, false));
-  EXPECT_FALSE(SetLoopTimes(m_doc, 1, 1));  // already endless with count 1
-  Select({0});
-  EXPECT_FALSE(MoveSelectedFrames(m_doc, 0));  // already first
-  EXPECT_FALSE(MoveSelectedFrames(m_doc, 2));
-  EXPECT_EQ(m_doc.EditManager().UndoList().size(), count);
-  EXPECT_EQ(m_doc.GetUndoCommandState().text, text);
-  EXPECT_EQ(m_app.Pref("DefaultDelay"), 9);
-}
-
 TEST_F(FrameActions, BlankFrameCopiesPlacementHiddenAndDuplicatesAreCopies) {
   Select({3});
   ASSERT_TRUE(AddBlankFrame(m_doc));
@@ -180,30 +144,6 @@ TEST_F(FrameActions, BlankFrameCopiesPlacementHiddenAndDuplicatesAreCopies) {
   m_doc.m_frames[1]->m_refs.Edit(0)->m_nX = x + 7;
   EXPECT_EQ(first->m_refs[0]->m_nX, x);
   EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{1, 4}));
-}
-
-TEST_F(FrameActions, MovesKeepTheSelectedFramesTogether) {
-  Select({0, 1, 4});
-  ASSERT_TRUE(MoveSelectedFrames(m_doc, 2));  // 1 and 2 are at the front already
-  EXPECT_EQ(Delays(), (std::vector<int>{1, 2, 3, 5, 4, 6}));
-  EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{0, 1, 3}));
-  ASSERT_TRUE(MoveSelectedFrames(m_doc, 1));
-  EXPECT_EQ(Delays(), (std::vector<int>{3, 4, 6, 1, 2, 5}));
-  EXPECT_EQ(m_doc.m_selectedFrames, (std::vector<int>{3, 4, 5}));
-}
-
-TEST_F(FrameActions, ResizeScalesPicturesPositionsAndGenerators) {
-  ASSERT_TRUE(ResizeAnimation(m_doc, 48, 8));
-  EXPECT_EQ(m_doc.m_objects[0]->m_nWidth, 16);
-  EXPECT_EQ(m_doc.m_objects[0]->m_nHeight, 3);
-  EXPECT_EQ(m_doc.m_objects[1]->m_nWidth, 12);  // the generator rebuilt at twice the width
-  EXPECT_EQ(m_doc.m_objects[1]->m_nHeight, 2);
-  EXPECT_EQ(m_doc.m_frames[3]->m_refs[0]->m_nX, 6);
-  EXPECT_EQ(m_doc.m_frames[3]->m_refs[0]->m_nY, 3);
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(m_doc.m_objects[1]->m_nWidth, 6);
-  EXPECT_FALSE(ResizeAnimation(m_doc, 0, 5));
-  EXPECT_FALSE(ResizeCanvas(m_doc, 70000, 5));
 }
 
 TEST_F(FrameActions, FramesDibActionsRestoreFramesObjectsAndKeyFrameDelay) {

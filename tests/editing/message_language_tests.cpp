@@ -1,7 +1,7 @@
 // The message catalogue in process: English by default, the Chinese texts
-// under LANGUAGE=zh_CN for a message, a caption and undo texts
-// as the document produces them; the terminal form of menu texts; every
-// catalogue entry reachable and keeping its format arguments.
+// under LANGUAGE=zh_CN for a message, a caption and undo texts as the
+// document produces them; every catalogue entry reachable and keeping its
+// format arguments.
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -104,21 +104,6 @@ TEST_F(MessageLanguage, DocumentTextsInEnglishAndChinese) {
       EXPECT_EQ(c.produce(s), c.chinese);
     }
   }
-}
-
-TEST_F(MessageLanguage, MenuTextsOnTheTerminal) {
-  const struct {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"无法撤消\n无法撤消(&U)", "无法撤消"},
-      {"&Undo Make Same Delay", "Undo Make Same Delay"},
-      {"Fish && Chips", "Fish & Chips"},
-      {"Save &As(&A)", "Save As"},
-      {"line one\r\nline two\r\nline three", "line one\nline two\nline three"},
-      {"ends with &", "ends with "},
-  };
-  for (const auto& c : cases) EXPECT_EQ(PlainText(c.in), c.out) << c.in;
 }
 
 // One po string: the quoted pieces after the keyword, joined and unescaped.

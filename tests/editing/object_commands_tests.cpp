@@ -1,6 +1,7 @@
 // Object commands: each records one action whose undo gives back exactly
 // the project and pixels before and whose redo those after, with its menu
-// texts; the effects users rely on; and refusals that change nothing.
+// texts; deleted objects kept by the history, order commands, and refusals
+// that change nothing.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -145,19 +146,6 @@ TEST_F(ObjectDocumentCommands, RefusalsChangeNothingAndRecordNothing) {
   }
 }
 
-TEST_F(ObjectDocumentCommands, TrimCutsTheBorderAndMovesTheObjectByIt) {
-  Select({0});
-  const int x0 = Ref(3, 0).m_nX, y0 = Ref(3, 0).m_nY;
-  ASSERT_TRUE(TrimSelectedObjects(m_doc).ok);
-  const CDib& o = *m_doc.m_objects[0];
-  EXPECT_EQ(o.m_nWidth, 9);
-  EXPECT_EQ(o.m_nHeight, 8);
-  EXPECT_EQ(Ref(3, 0).m_nX, x0 + 3);
-  EXPECT_EQ(Ref(3, 0).m_nY, y0 + 2);
-  // The first kept pixel is the old picture's (3, 2).
-  EXPECT_EQ(DibRow(o.GetImage(), 0)[3], 200 + 3);
-}
-
 TEST_F(ObjectDocumentCommands, DeletedObjectsLiveInTheHistoryAndComeBackInOrder) {
   Select({1, 2});
   CDib* picture = m_doc.m_objects[1].get();
@@ -172,35 +160,6 @@ TEST_F(ObjectDocumentCommands, DeletedObjectsLiveInTheHistoryAndComeBackInOrder)
   EXPECT_EQ(m_doc.m_objects[1].get(), picture);
   EXPECT_EQ(&Ref(2, 2), ref);
   EXPECT_EQ(m_doc.m_selectedObjects.size(), 2u);
-}
-
-TEST_F(ObjectDocumentCommands, TransformUndoKeepsTheUndoWordInTheRedoText) {
-  RefPtr<CRefImageObject> ref(&Ref(1, 1));
-  auto* action = new CBitmapTransformAction(m_doc, ref);
-  const std::string before = State();
-  m_doc.EditManager().AddAction(action);
-  ref->m_nX += 4;
-  BitmapFactoryOf(*ref->m_pObject)->SetParameters(1.5, 1.5, 10);
-  action->SetPictureRecord(RebuildObjectPicture(m_doc, ref->m_pObject, false));
-  const std::string after = State();
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(State(), before);
-  EXPECT_EQ(m_doc.GetRedoCommandState().text, "Undo Transform object");
-  ASSERT_TRUE(m_doc.OnEditRedo());
-  EXPECT_EQ(State(), after);
-  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Transform object");
-}
-
-TEST_F(ObjectDocumentCommands, NewObjectIsABlankCanvasShownOnTheCurrentFrame) {
-  ASSERT_TRUE(NewObject(m_doc).ok);
-  const CDib& o = *m_doc.m_objects.back();
-  EXPECT_EQ(o.m_nWidth, 64);
-  EXPECT_EQ(o.m_nHeight, 48);
-  BYTE alpha = 0;
-  for (LONG y = 0; y < 48; ++y)
-    for (LONG x = 0; x < 64; ++x) alpha |= DibRow(o.GetImage(), y)[4 * x + 3];
-  EXPECT_EQ(alpha, 0);
-  for (int f = 0; f < 4; ++f) EXPECT_EQ(Ref(f, 4).m_bVisible, f == 1);
 }
 
 TEST_F(ObjectDocumentCommands, OrderCommandsMoveTheSelectionAsABlock) {
@@ -227,51 +186,5 @@ TEST_F(ObjectDocumentCommands, OrderCommandsMoveTheSelectionAsABlock) {
   }
 }
 
-
-// Flattening draws exactly what the frame showed: the composed frame is the
-// same before and after, pixel for pixel.
-TEST_F(ObjectDocumentCommands, FlatteningKeepsTheFramesPicture) {
-  const std::pair<const char*, std::function<ObjectResult(CLoopwrightDoc&)>> cases[] = {
-      {"combine everything", [](CLoopwrightDoc& d) {
-         d.m_selectedObjects = d.m_objects;
-         return CombineSelectedObjects(d);
-       }},
-      {"frame to object", MakeFrameSingleObject},
-  };
-  for (const auto& [name, command] : cases) {
-    SCOPED_TRACE(name);
-    SetUp();
-    m_doc.m_objects[3]->m_nShadowKind = 4;
-    m_doc.m_objects[3]->BuildShadow();
-    DibPtr before = RenderFrame(m_doc, *m_doc.GetCurrentFrame());
-    ASSERT_TRUE(command(m_doc).ok);
-    DibPtr after = RenderFrame(m_doc, *m_doc.GetCurrentFrame());
-    EXPECT_TRUE(PixelEqual(before.get(), after.get()));
-    EXPECT_EQ(m_doc.m_objects.back()->m_nWidth, 64);
-  }
-}
-
-// Scaling and rotating redraw a generator object about its centre.
-TEST_F(ObjectDocumentCommands, ScaleAndRotationKeepTheCentre) {
-  const std::pair<int, std::function<ObjectResult(CLoopwrightDoc&)>> cases[] = {
-      {1, [](CLoopwrightDoc& d) { return ScaleObject(d, 1, 3, 2); }},
-      {2, [](CLoopwrightDoc& d) { return ScaleObject(d, 2, 2, 2); }},
-      {3, [](CLoopwrightDoc& d) { return RotateObject(d, 3, 90); }},
-  };
-  for (const auto& [index, command] : cases) {
-    SetUp();
-    const CDib& o = *m_doc.m_objects[std::size_t(index)];
-    auto centre2 = [&](int frame) {  // twice the centre, in canvas pixels
-      return std::pair<int, int>(2 * Ref(frame, index).m_nX + o.m_nWidth, 2 * Ref(frame, index).m_nY + o.m_nHeight);
-    };
-    const auto c0 = centre2(0), c3 = centre2(3);
-    const int w = o.m_nWidth;
-    ASSERT_TRUE(command(m_doc).ok);
-    EXPECT_NE(o.m_nWidth, w);
-    EXPECT_NEAR(centre2(0).first, c0.first, 1) << index;
-    EXPECT_NEAR(centre2(0).second, c0.second, 1) << index;
-    EXPECT_NEAR(centre2(3).first, c3.first, 1) << index;
-  }
-}
 
 }  // namespace

@@ -1,15 +1,10 @@
-// The streamed GIF export: the two-pass entry builder against the staged
-// one, the run-based colour picking and mapping against the per-picture
-// calls, the ordered two-thread producer, and the size estimate against the
-// file the export writes.
+// The streamed GIF export: the two-pass and streamed entry builders against
+// the staged one, and the size estimate against the file the export writes.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <new>
 
-#include "export/color_quantizer.h"
 #include "export/export_dispatch.h"
 #include "export/gif_frame_stream.h"
 #include "export/gif_pipeline.h"
@@ -82,41 +77,13 @@ bool SameDib(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
   return true;
 }
 
-TEST(GifStream, TwoPassEntriesEqualTheStagedOnes) {
-  for (const Shape& s : kShapes) {
-    SCOPED_TRACE(s.what);
-    CGifImage model;
-    Build(model, s);
-    CGifFrameOptimizer optimizer(model, GifOptionsFromModel(model));
-    CGifOptimizeResult staged, streamed;
-    ASSERT_TRUE(optimizer.BuildEntries(staged, nullptr));
-    ASSERT_TRUE(optimizer.BuildPalette(staged, nullptr));
-    ASSERT_TRUE(optimizer.BuildIndexedEntries(streamed, nullptr));
-    EXPECT_EQ(streamed.colorsUsed, staged.colorsUsed);
-    EXPECT_EQ(streamed.tableSize, staged.tableSize);
-    EXPECT_EQ(streamed.transparentIndex, staged.transparentIndex);
-    ASSERT_EQ(streamed.entries.size(), staged.entries.size());
-    for (std::size_t i = 0; i < staged.entries.size(); ++i) {
-      const CFrameOptimal &a = staged.entries[i], &b = streamed.entries[i];
-      EXPECT_EQ(b.frame, a.frame) << i;
-      EXPECT_EQ(std::vector<int>({int(b.x), int(b.y), b.delay, b.graphicControl, b.descriptor}),
-                std::vector<int>({int(a.x), int(a.y), a.delay, a.graphicControl, a.descriptor}))
-          << i;
-      EXPECT_TRUE(SameDib(b.image.get(), a.image.get())) << "picture of entry " << i;
-      EXPECT_TRUE(SameDib(b.mask.get(), a.mask.get())) << "mask of entry " << i;
-    }
-  }
-}
-
-void ExpectSameResult(const CGifOptimizeResult& got, const CGifOptimizeResult& want) {
+void ExpectSameEntries(const CGifOptimizeResult& got, const CGifOptimizeResult& want) {
   EXPECT_EQ(got.tableSize, want.tableSize);
   EXPECT_EQ(got.transparentIndex, want.transparentIndex);
-  EXPECT_EQ(got.backgroundIndex, want.backgroundIndex);
-  EXPECT_EQ(got.backdropKept, want.backdropKept);
-  EXPECT_EQ(got.entryTransparent, want.entryTransparent);
   ASSERT_EQ(got.entries.size(), want.entries.size());
   for (std::size_t i = 0; i < want.entries.size(); ++i) {
     const CFrameOptimal &a = want.entries[i], &b = got.entries[i];
+    EXPECT_EQ(b.frame, a.frame) << i;
     EXPECT_EQ(std::vector<int>({int(b.x), int(b.y), b.delay, b.graphicControl, b.descriptor}),
               std::vector<int>({int(a.x), int(a.y), a.delay, a.graphicControl, a.descriptor}))
         << i;
@@ -126,8 +93,9 @@ void ExpectSameResult(const CGifOptimizeResult& got, const CGifOptimizeResult& w
 }
 
 TEST(GifStream, StreamedRunEqualsTheStagesOverAList) {
-  // Run merges and differences each entry as it comes; the stages do it
-  // over the whole list. Every disposal rule and the backdrop views must agree.
+  // The two-pass entry builder must equal the staged one; Run merges and
+  // differences each entry as it comes, the stages do it over the whole
+  // list. Every disposal rule and the backdrop views must agree.
   for (const Shape& s : kShapes) {
     for (int variant = 0; variant < 3; ++variant) {
       SCOPED_TRACE(testing::Message() << s.what << ", variant " << variant);
@@ -138,144 +106,21 @@ TEST(GifStream, StreamedRunEqualsTheStagesOverAList) {
       options.opaqueBackdrop = variant == 2;
       options.backdropColour = RGB(0, 0, 255);
       CGifFrameOptimizer optimizer(model, options);
-      CGifOptimizeResult streamed, staged;
+      CGifOptimizeResult streamed, staged, twoPass;
+      ASSERT_TRUE(optimizer.BuildEntries(twoPass, nullptr));
+      ASSERT_TRUE(optimizer.BuildPalette(twoPass, nullptr));
       ASSERT_TRUE(optimizer.Run(streamed, nullptr));
       ASSERT_TRUE(optimizer.BuildIndexedEntries(staged, nullptr));
+      EXPECT_EQ(staged.colorsUsed, twoPass.colorsUsed);
+      ExpectSameEntries(staged, twoPass);
       optimizer.MergeIdentical(staged, nullptr);
       ASSERT_TRUE(optimizer.DisposeFrames(staged, nullptr));
       optimizer.FinishTable(staged);
-      ExpectSameResult(streamed, staged);
+      EXPECT_EQ(streamed.backgroundIndex, staged.backgroundIndex);
+      EXPECT_EQ(streamed.backdropKept, staged.backdropKept);
+      EXPECT_EQ(streamed.entryTransparent, staged.entryTransparent);
+      ExpectSameEntries(streamed, staged);
     }
-  }
-}
-
-// Pictures of one size whose pixels change a little from one to the next,
-// some hidden by a mask that changes too.
-std::vector<std::pair<DibPtr, DibPtr>> Sequence(int colours) {
-  std::vector<std::pair<DibPtr, DibPtr>> seq;
-  for (int i = 0; i < 5; ++i) {
-    DibPtr img = Many(20, 12, colours, 0);
-    for (int k = 0; k < 6 * i; ++k) {  // a growing patch of new colours
-      BYTE* p = DibRow(img.get(), (k * 5) % 12) + 4 * ((k * 7 + i) % 20);
-      p[0] = BYTE(17 * i + k);
-      p[1] = BYTE(90 + i);
-      p[2] = BYTE(3 * k);
-    }
-    DibPtr mask(DibAlloc(20, 12, 1, 2));
-    DibPalette(mask.get())[1] = RGBQUAD{255, 255, 255, 0};
-    for (LONG y = 0; y < 12; ++y)
-      for (LONG x = 0; x < 20; ++x)
-        if ((x + y + i) % 7 != 0) DibRow(mask.get(), y)[x >> 3] |= BYTE(0x80 >> (x & 7));
-    seq.emplace_back(std::move(img), i == 2 ? nullptr : std::move(mask));
-  }
-  return seq;
-}
-
-TEST(GifStream, RunPickingAndMappingEqualThePerPictureCalls) {
-  // Capacities under and over the colour count: the exact table and the
-  // octree (whose merges depend on the pixel counts) must both agree.
-  const struct {
-    int colours, capacity;
-  } cases[] = {{30, 255}, {30, 16}, {400, 255}, {400, 7}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.colours << " colours, capacity " << c.capacity);
-    const auto seq = Sequence(c.colours);
-    CTevQColorQuantizer plain(c.capacity), runs(c.capacity);
-    CPixelRuns picked;
-    for (const auto& [img, mask] : seq) {
-      ASSERT_TRUE(plain.PickColorBitmap(img.get(), mask.get(), nullptr));
-      ASSERT_TRUE(runs.PickColorFrame(img.get(), mask.get(), picked, nullptr));
-    }
-    runs.FlushColourRuns(picked);
-    EXPECT_EQ(runs.DistinctColours(), plain.DistinctColours());
-    ASSERT_TRUE(plain.FillPalette());
-    ASSERT_TRUE(runs.FillPalette());
-    ASSERT_EQ(runs.Palette().size(), plain.Palette().size());
-    EXPECT_EQ(std::memcmp(runs.Palette().data(), plain.Palette().data(), plain.Palette().size() * sizeof(RGBQUAD)), 0);
-    plain.SetOutputTable(256, RGBQUAD{1, 2, 3, 0});
-    runs.SetOutputTable(256, RGBQUAD{1, 2, 3, 0});
-    CPixelRuns mapped;
-    for (std::size_t i = 0; i < seq.size(); ++i) {
-      BITMAPINFOHEADER *a = nullptr, *b = nullptr;
-      ASSERT_TRUE(plain.DitherBitmap(seq[i].first.get(), seq[i].second.get(), &a, DITHER_NONE, 100, nullptr));
-      ASSERT_TRUE(runs.MapFrame(seq[i].first.get(), seq[i].second.get(), &b, mapped, nullptr));
-      DibPtr ownA(a), ownB(b);
-      EXPECT_TRUE(SameDib(b, a)) << "picture " << i;
-    }
-  }
-  // A picture of another size cannot join a run.
-  CTevQColorQuantizer q(16);
-  CPixelRuns run;
-  DibPtr small = Many(4, 4, 3, 0), big = Many(5, 4, 3, 0);
-  EXPECT_TRUE(q.PickColorFrame(small.get(), nullptr, run, nullptr));
-  EXPECT_FALSE(q.PickColorFrame(big.get(), nullptr, run, nullptr));
-}
-
-TEST(GifStream, ProducerKeepsOrderAndStops) {
-  // stopAt: the item whose make (or use) fails; -1 none.
-  const struct {
-    int count, makeFails, useFails;
-    bool ok;
-    int used;
-  } cases[] = {{0, -1, -1, true, 0},  {1, -1, -1, true, 1}, {40, -1, -1, true, 40},
-               {40, 0, -1, false, 0}, {40, 17, -1, false, 17}, {40, -1, 3, false, 4}, {1, 0, -1, false, 0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.count << " items, make fails at " << c.makeFails << ", use at "
-                                    << c.useFails);
-    std::atomic<int> made{0};
-    std::vector<int> seen;
-    const std::function<bool(int, std::vector<int>&)> make = [&](int i, std::vector<int>& v) {
-      ++made;
-      v.assign(std::size_t(100 + i), i);  // a payload that must arrive whole
-      return i != c.makeFails;
-    };
-    const std::function<bool(int, std::vector<int>&)> use = [&](int i, std::vector<int>& v) {
-      EXPECT_EQ(v.size(), std::size_t(100 + i));
-      EXPECT_EQ(v.empty() ? -1 : v.back(), i);
-      seen.push_back(i);
-      return i != c.useFails;
-    };
-    EXPECT_EQ(ProduceInOrder<std::vector<int>>(c.count, make, use), c.ok);
-    ASSERT_EQ(int(seen.size()), c.used);
-    for (int i = 0; i < c.used; ++i) EXPECT_EQ(seen[std::size_t(i)], i);
-    // The worker runs at most a few items past the last one used.
-    EXPECT_LE(made.load(), std::min(c.count, c.used + 4));
-  }
-}
-
-TEST(GifStream, ProducerSurvivesThrowingWork) {
-  // Out of memory while making an item (on the worker) is a failed item;
-  // thrown while using one, it reaches the caller after the worker stopped.
-  const struct {
-    int count, makeThrows, useThrows;
-    bool throwsOut;
-    int used;
-  } cases[] = {{30, 0, -1, false, 0}, {30, 12, -1, false, 12}, {30, -1, 0, true, 0}, {30, -1, 20, true, 20}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "make throws at " << c.makeThrows << ", use at " << c.useThrows);
-    int used = 0;
-    const std::function<bool(int, int&)> make = [&](int i, int& v) {
-      if (i == c.makeThrows) throw std::bad_alloc();
-      v = i;
-      return true;
-    };
-    const std::function<bool(int, int&)> use = [&](int i, int& v) {
-      if (i == c.useThrows) throw std::bad_alloc();
-      EXPECT_EQ(v, i);
-      ++used;
-      return true;
-    };
-    bool threw = false, ok = true;
-    try {
-      ok = ProduceInOrder<int>(c.count, make, use);
-    } catch (const std::bad_alloc&) {
-      threw = true;
-    }
-    EXPECT_EQ(threw, c.throwsOut);
-    if (!threw) {
-      EXPECT_FALSE(ok);
-    }
-    EXPECT_EQ(used, c.used);
   }
 }
 

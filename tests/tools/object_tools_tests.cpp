@@ -1,5 +1,5 @@
-// Select, drag, arrow keys, transform, shape and text tools through
-// the editing view.
+// Select, drag, arrow keys, transform and shape tools through the editing
+// view.
 #include <gtest/gtest.h>
 
 #include "app/dib_factories.h"
@@ -76,27 +76,6 @@ TEST_F(ObjectTools, DragTwoObjectsMovesCurrentFrameOnlyAsOneStep) {
   EXPECT_EQ(Snapshot(m_doc), before);
 }
 
-TEST_F(ObjectTools, LockedObjectsAreNotMovedByDragOrArrowKeys) {
-  Click({8, 8});
-  Ref(0, 0).m_bLocked = true;
-  const std::string before = Snapshot(m_doc);
-  struct Case {
-    const char* name;
-    bool drag;
-  } cases[] = {{"drag", true}, {"arrow", false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    m_prompt.m_strLast.clear();
-    if (c.drag)
-      Drag({8, 8}, {20, 20});
-    else
-      EXPECT_TRUE(m_view.OnKeyDown(CEditPictureView::KEY_RIGHT));
-    EXPECT_EQ(m_prompt.m_strLast, kLockedObjectsMessage);
-    EXPECT_EQ(Snapshot(m_doc), before);
-    EXPECT_EQ(Actions(), 0u);
-  }
-}
-
 TEST_F(ObjectTools, ArrowKeysMoveByTheOffsetsAndUndo) {
   m_view.Tools().m_settings.Set("HorizontalOffset", 5);
   m_view.Tools().m_settings.Set("VerticalOffset", 3);
@@ -147,50 +126,6 @@ TEST_F(ObjectTools, ShapeToolAddsShapeFillingTheBox) {
   // A click without a box adds nothing.
   Click({20, 20});
   EXPECT_EQ(m_doc.m_objects.size(), 2u);
-}
-
-TEST_F(ObjectTools, ShapeToolPreviewsTheGalleryShapeInTheBand) {
-  m_view.SetTool(TOOL_SHAPE);
-  m_view.Tools().m_shape.m_nShapeKind = ShapeKindOfName("ellipse");
-  m_view.OnLButtonDown(1, {40, 20});
-  m_view.OnMouseMove(1, {70, 50});
-  DibPtr shown = m_view.Render();
-  ASSERT_TRUE(shown);
-  auto black = [&](int x, int y) {
-    const BYTE* p = DibRow(shown.get(), y) + 4 * x;
-    return p[0] == 0 && p[1] == 0 && p[2] == 0;
-  };
-  EXPECT_TRUE(black(40, 35) || black(41, 35));  // the ellipse's left end
-  EXPECT_TRUE(black(55, 20) || black(55, 21));  // its top
-  EXPECT_FALSE(black(40, 20));                  // not the box's corner
-  m_view.OnLButtonUp(0, {70, 50});
-}
-
-TEST_F(ObjectTools, TextToolAddsAndDoubleClickEdits) {
-  m_view.SetTool(TOOL_TEXT);
-  EXPECT_FALSE(m_view.Tools().m_text.Confirm(m_doc, "early").ok);  // no entry open
-  Click({40, 30});
-  ASSERT_TRUE(m_view.Tools().m_text.Confirm(m_doc, "Hi").ok);
-  ASSERT_EQ(m_doc.m_objects.size(), 3u);
-  EXPECT_EQ(UndoText(), "Undo Add Text");
-  EXPECT_EQ(m_doc.m_objects[2]->m_nKind, OBJECT_TEXT);
-  // Double click on an opaque pixel of the text with the select tool.
-  m_view.SetTool(TOOL_SELECT);
-  const CRefImageObject& r = Ref(0, 2);
-  const BITMAPINFOHEADER* p = m_doc.m_objects[2]->GetImage();
-  POINT hit{-1, -1};
-  for (LONG y = 0; y < DibHeight(p) && hit.x < 0; ++y)
-    for (LONG x = 0; x < p->biWidth; ++x)
-      if (DibRow(p, y)[4 * x + 3] == 255) {
-        hit = POINT{r.m_nX + x, r.m_nY + y};
-        break;
-      }
-  ASSERT_GE(hit.x, 0);
-  EXPECT_TRUE(m_view.OnLButtonDblClk(1, hit));
-  ASSERT_TRUE(m_view.Tools().m_text.IsEditingExisting());
-  ASSERT_TRUE(m_view.Tools().m_text.Confirm(m_doc, "Hello").ok);
-  EXPECT_EQ(UndoText(), "Undo Modify Text");
-  EXPECT_EQ(TextFactoryOf(*m_doc.m_objects[2])->Text().TextContent().size(), 5u);
 }
 
 TEST_F(ObjectTools, TransformHandleResizesAndUndoRestores) {

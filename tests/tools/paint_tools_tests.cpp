@@ -1,7 +1,6 @@
-// Brush, eraser, fill and pick colour driven through the editing view as a
-// window drives them: messages, what each gesture records, enlargement and
-// trim, straight lines, the fill's transparent start and opacity, and
-// picking.
+// Brush, eraser and fill driven through the editing view as a window drives
+// them: messages, what each gesture records, enlargement and trim, the
+// fill's transparent start and opacity.
 #include <gtest/gtest.h>
 
 #include "tool_scene.h"
@@ -104,17 +103,6 @@ TEST_F(PaintTools, StrokeLeavingThePictureEnlargesTrimsAndMovesAndUndoRestoresBo
   EXPECT_EQ(Snapshot(m_doc), after);
 }
 
-TEST_F(PaintTools, StraightLineModePaintsOnlyPressToRelease) {
-  Settings().Set("PaintBeeline", 1);
-  m_view.SetTool(TOOL_LINE);
-  // The pointer wanders through (30, 28) but the line runs along y = 15.
-  Gesture({{12, 15}, {30, 28}, {20, 25}, {36, 15}});
-  for (int x = 12; x <= 36; ++x) EXPECT_TRUE(IsRed(x, 15)) << x;
-  EXPECT_FALSE(IsRed(30, 28));
-  EXPECT_FALSE(IsRed(20, 25));
-  EXPECT_EQ(Actions(), 1u);
-}
-
 TEST_F(PaintTools, EraserClearsAlongTheStrokeInsideTheSelectionOnly) {
   Settings().Set("EraseLineWidth", 3);
   ASSERT_TRUE(SelectRectangle(m_view, 10, 10, 15, 20, 0, SELECT_REPLACE).ok);
@@ -186,66 +174,6 @@ TEST_F(PaintTools, FillOnTransparentPixelKeepsThePartOutsideTheCanvas) {
   EXPECT_EQ(filled[1], 255);
   ASSERT_TRUE(m_doc.OnEditUndo());
   EXPECT_EQ(Snapshot(m_doc), before);
-}
-
-TEST_F(PaintTools, PickColourTakesComposedColourAndIgnoresTransparency) {
-  // Object pixel (15, 15) red; (2, 2) is transparent canvas.
-  DibRow(Object().GetImage(), 5)[4 * 5 + 0] = 0;
-  DibRow(Object().GetImage(), 5)[4 * 5 + 1] = 0;
-  struct Case {
-    POINT at;
-    bool right;
-    std::int32_t expected;  // 0xBBGGRR, or -1: unchanged
-  } cases[] = {{{15, 15}, false, 0x0000FF}, {{15, 15}, true, 0x0000FF}, {{2, 2}, false, -1}, {{2, 2}, true, -1}};
-  m_view.SetTool(TOOL_PICK_COLOR);
-  for (const Case& c : cases) {
-    Settings().Set("PaintBackgndColor", 0x123456);
-    Settings().Set("FloodSolidColor", 0x123456);
-    Settings().Set("PaintForeColor", 0x654321);
-    Settings().Set("PaintLineColor", 0x654321);
-    if (c.right)
-      EXPECT_EQ(m_view.OnRButtonDown(2, c.at), MENU_NONE);
-    else
-      m_view.OnLButtonDown(1, c.at);
-    const char* a = c.right ? "PaintForeColor" : "PaintBackgndColor";
-    const char* b = c.right ? "PaintLineColor" : "FloodSolidColor";
-    const std::int32_t old = c.right ? 0x654321 : 0x123456;
-    EXPECT_EQ(Settings().Get(a), c.expected < 0 ? old : c.expected);
-    EXPECT_EQ(Settings().Get(b), c.expected < 0 ? old : c.expected);
-  }
-  EXPECT_EQ(Actions(), 0u);
-}
-
-TEST_F(PaintTools, ShapeObjectAsksBeforePaintingAndNoKeepsIt) {
-  // Make the object look like a shape object: No leaves it alone.
-  Object().m_nKind = OBJECT_SHAPE;
-  m_prompt.m_bAnswer = false;
-  m_view.SetTool(TOOL_LINE);
-  const std::string before = Snapshot(m_doc);
-  Gesture({{20, 20}});
-  EXPECT_NE(m_prompt.m_strLastQuestion.find("is not an image object"), std::string::npos);
-  EXPECT_EQ(Snapshot(m_doc), before);
-  EXPECT_EQ(Actions(), 0u);
-  // Yes converts (one step) and paints (another).
-  m_prompt.m_bAnswer = true;
-  Gesture({{20, 20}});
-  EXPECT_EQ(Object().m_nKind, OBJECT_RASTER);
-  EXPECT_EQ(Actions(), 2u);
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(Object().m_nKind, OBJECT_SHAPE);
-}
-
-TEST_F(PaintTools, BrushThatPaintsNothingOpaqueKeepsThePicture) {
-  // A fully transparent object and a brush of opacity 255: the trim finds no
-  // opaque pixel and must not leave an empty picture.
-  Object().SetImage(DibPtr(CDIB32::CreateBlank32BitsDIB(30, 20)));
-  Settings().Set("LineOpacity", 255);
-  m_view.SetTool(TOOL_LINE);
-  Gesture({{20, 20}, {30, 25}});
-  ASSERT_NE(Object().GetImage(), nullptr);
-  EXPECT_GT(Object().GetImage()->biWidth, 0);
-  EXPECT_GT(DibHeight(Object().GetImage()), 0);
 }
 
 }  // namespace

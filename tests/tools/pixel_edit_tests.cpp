@@ -1,8 +1,8 @@
 // Pixel edits inside the view's selection: delete and cut (whole objects
-// removed, covered parts cleared and trimmed, references moved), crop, copy
-// and paste, whole-object cut and delete, filters limited to the selection,
-// and a seeded random history of 200 such commands undone and redone byte
-// for byte. Selections are made with the mouse in a scrolled, zoomed view.
+// removed, covered parts cleared and trimmed, references moved), filters
+// limited to the selection, and a seeded random history of 200 such commands
+// undone and redone byte for byte. Selections are made with the mouse in a
+// scrolled, zoomed view.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -124,50 +124,6 @@ TEST_F(SelectionEdits, ClearingEveryPixelRemovesTheObjectAndUndoKeepsTheOrder) {
   // Two deletes, each after its selection.
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(m_doc.OnEditUndo());
   EXPECT_EQ(Snapshot(m_doc), before);
-}
-
-TEST_F(SelectionEdits, CropCutsToTheSelectionAndRemovesObjectsOutside) {
-  SelectBox(22, 12, 26, 15);
-  const std::string before = Snapshot(m_doc);
-  ASSERT_TRUE(CropToSelection(m_doc, m_view.Selection()).ok);
-  EXPECT_EQ(m_doc.GetUndoCommandState().text, "Undo Crop Selection");
-  ASSERT_EQ(m_doc.m_objects.size(), 1u);
-  const BITMAPINFOHEADER* b = m_doc.m_objects[0]->GetImage();
-  EXPECT_EQ(b->biWidth, 4);
-  EXPECT_EQ(DibHeight(b), 3);
-  EXPECT_EQ(m_doc.m_frames[0]->m_refs[0]->m_nX, 22);
-  EXPECT_EQ(m_doc.m_frames[0]->m_refs[0]->m_nY, 12);
-  EXPECT_EQ(m_doc.m_frames[1]->m_refs[0]->m_nX, 23);
-  EXPECT_EQ(DibRow(b, 0)[0], BYTE(20 * 2 + 1));  // B's pixel (2, 2)
-  ASSERT_TRUE(m_doc.OnEditUndo());
-  EXPECT_EQ(Snapshot(m_doc), before);
-  ASSERT_TRUE(m_doc.OnEditRedo());
-  EXPECT_EQ(m_doc.m_objects.size(), 1u);
-  // A selection that leaves everything as it is refuses and records nothing.
-  ASSERT_TRUE(SelectAll(m_view).ok);
-  const std::size_t actions = m_doc.EditManager().UndoList().size();
-  EXPECT_FALSE(CropToSelection(m_doc, m_view.Selection()).ok);
-  EXPECT_EQ(m_doc.EditManager().UndoList().size(), actions);
-}
-
-TEST_F(SelectionEdits, WholeObjectCutAndDeleteWithoutASelection) {
-  const std::string before = Snapshot(m_doc);
-  for (bool cut : {false, true}) {
-    m_doc.m_selectedObjects = {m_doc.m_objects[1]};
-    CPixelClipboard clipboard;
-    ASSERT_TRUE(DeleteSelectedObjectsWhole(m_doc, cut, &clipboard).ok);
-    EXPECT_EQ(m_doc.GetUndoCommandState().text, cut ? "Undo Cut" : "Undo Delete");
-    EXPECT_EQ(m_doc.m_objects.size(), 1u);
-    EXPECT_EQ(clipboard.IsEmpty(), !cut);
-    if (cut) {
-      EXPECT_EQ(clipboard.picture->biWidth, 10);
-    }
-    ASSERT_TRUE(m_doc.OnEditUndo());
-    m_doc.m_selectedObjects.clear();
-    EXPECT_EQ(Snapshot(m_doc), before);
-  }
-  m_doc.m_selectedObjects.clear();
-  EXPECT_FALSE(DeleteSelectedObjectsWhole(m_doc, false, nullptr).ok);
 }
 
 TEST_F(SelectionEdits, EveryFilterKindLeavesPixelsOutsideTheSelectionAlone) {

@@ -1,5 +1,5 @@
 // Keys on the canvas reach the editing view and its tools: Escape and
-// Enter as the tool in use takes them, and the text tool's entry.
+// Enter as the tool in use takes them.
 #include <QLineEdit>
 #include <QtTest>
 
@@ -93,28 +93,6 @@ class CCanvasKeysTests : public CWindowTestBase {
         QVERIFY2(box.left >= 19 && box.left <= 21 && box.right >= 119 && box.right <= 122 && box.top >= 19 &&
                      box.top <= 21 && box.bottom >= 109 && box.bottom <= 112,
                  c.name);
-      }
-    }
-  }
-
-  // The text tool's entry: Enter adds the text as one step, Escape drops it.
-  void textEntryTakesEnterAndEscape() {
-    m_window->ViewCommands()->ToolAction(TOOL_TEXT)->trigger();
-    QLineEdit* entry = Canvas()->TextEntry();
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-      const std::size_t objects = Doc().m_objects.size(), steps = Steps();
-      Press({40, 40});
-      Release({40, 40});
-      QVERIFY(entry->isVisible());
-      QTest::keyClicks(entry, QStringLiteral("Hi"));
-      QTest::keyClick(entry, key);
-      QVERIFY(!entry->isVisible());
-      const bool added = key == Qt::Key_Return;
-      QCOMPARE(Doc().m_objects.size(), objects + (added ? 1 : 0));
-      QCOMPARE(Steps(), steps + (added ? 1 : 0));
-      if (added) {
-        QCOMPARE(Doc().GetUndoCommandState().text, std::string("Undo Add Text"));
-        m_window->Undo();
       }
     }
   }

@@ -1,9 +1,6 @@
-// The banner galleries' pictures, a filter run from the window's menu
-// inside the editing view's pixel selection, the GIF estimate when options
-// change (stale runs stopped without waiting, sizes seen before shown at
-// once), the picture writers' options
-// (choices reach the bytes and last the session) and the AVI frame rate.
-#include <QAction>
+// The GIF estimate when options change (stale runs stopped without waiting,
+// sizes seen before shown at once) and the picture writers' options reaching
+// the bytes.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,24 +8,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QListWidget>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "editing/filter_actions.h"
 #include "export/export_dispatch.h"
 #include "tests/ui/dialog_test_support.h"
-#include "ui/canvas_widget.h"
 #include "ui/dib_image.h"
-#include "ui/dialogs/banner_dialog.h"
 #include "ui/dialogs/export_options_dialog.h"
-#include "ui/dialogs/filter_table.h"
 #include "ui/dialogs/gif_export_dialog.h"
 #include "ui/dialogs/picture_options_dialog.h"
-#include "ui/main_window.h"
 
 namespace {
 
@@ -58,24 +48,6 @@ int TiffTag(const QByteArray& b, int tag) {
   return -1;
 }
 
-// The video stream's frames per second from an AVI's stream header.
-double AviRate(const QByteArray& b) {
-  qsizetype at = b.indexOf("strh");
-  while (at >= 0 && b.mid(at + 8, 4) != "vids") at = b.indexOf("strh", at + 4);
-  if (at < 0 || at + 36 > b.size()) return -1;
-  const quint32 scale = Le32(b, at + 28), rate = Le32(b, at + 32);
-  return scale ? double(rate) / scale : -1;
-}
-
-QAction* FindAction(QWidget* root, const QString& text) {
-  for (QAction* action : root->findChildren<QAction*>())
-    if (action->text() == text) return action;
-  return nullptr;
-}
-
-// An icon's picture as the gallery shows it.
-QImage IconImage(const QListWidgetItem* item) { return item->icon().pixmap(QSize(64, 40)).toImage(); }
-
 }  // namespace
 
 class CDialogFollowupTests : public QObject {
@@ -103,73 +75,6 @@ class CDialogFollowupTests : public QObject {
   void initTestCase() {
     m_app.m_bWritePrefsOnExit = false;
     m_app.InitInstance(m_dir.filePath(QStringLiteral("prefs.ini")).toStdString());
-  }
-
-  void bannerKindsHavePicturesMadeLazily() {
-    auto doc = MakePatternDoc(m_app, m_prompt, 80, 60, 1);
-    CBannerDialog dialog(*doc);
-    dialog.PreviewTimer().stop();
-    // Nothing is drawn before the event loop turns: the dialog opens at once.
-    QVERIFY(!dialog.ThumbnailsDone());
-    QVERIFY(dialog.EnterGallery()->item(0)->icon().isNull());
-    QTRY_VERIFY_WITH_TIMEOUT(dialog.ThumbnailsDone(), 30000);
-    for (QListWidget* gallery : {dialog.EnterGallery(), dialog.LeaveGallery()}) {
-      std::vector<QImage> seen;
-      for (int k = 0; k < gallery->count(); ++k) {
-        const QImage icon = IconImage(gallery->item(k));
-        QVERIFY2(!icon.isNull(), qPrintable(gallery->item(k)->text()));
-        seen.push_back(icon);
-      }
-      // Opposite slides look different halfway through.
-      QVERIFY(seen[0] != seen[1]);
-      QVERIFY(seen[2] != seen[3]);
-    }
-    // Entering and leaving show different moments of a slide.
-    QVERIFY(IconImage(dialog.EnterGallery()->item(0)) != IconImage(dialog.LeaveGallery()->item(0)));
-  }
-
-  void windowFilterStaysInsideTheSelection() {
-    // A document through the window: written as GIF, opened there.
-    const QString gif = m_dir.filePath(QStringLiteral("window.gif"));
-    {
-      auto doc = MakePatternDoc(m_app, m_prompt, 48, 36, 1);
-      QVERIFY(ExportAnimationFile(*doc, gif.toStdString(), nullptr));
-    }
-    CRecordingPrompt prompt;
-    CMainWindow window(m_app, &prompt);
-    QVERIFY(window.OpenFile(gif));
-    CLoopwrightDoc& doc = window.Doc();
-    doc.m_selectedObjects.clear();
-    for (const auto& ref : doc.GetCurrentFrame()->m_refs)
-      if (ref->m_bVisible && ref->m_pObject) doc.m_selectedObjects.push_back(ref->m_pObject);
-    QVERIFY(!doc.m_selectedObjects.empty());
-    const QRect inside(8, 6, 20, 14);
-    QVERIFY(window.Canvas()->View().Selection().CreateRectanleSelection(inside.left(), inside.top(),
-                                                                          inside.right() + 1, inside.bottom() + 1, 0));
-    QVERIFY(window.Canvas()->View().HasSelection());
-    const QImage before = ComposedFrameImage(doc, *doc.GetCurrentFrame());
-    const CFilterEntry* negative = FindFilterEntry(CUpdateDibsAction::NEGATIVE);
-    QAction* action = FindAction(&window, QString::fromUtf8(Tr(negative->name)) + QStringLiteral("..."));
-    QVERIFY(action);
-    bool accepted = false;
-    QTimer::singleShot(0, this, [&accepted] {
-      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-        dialog->accept();
-        accepted = true;
-      }
-    });
-    action->trigger();
-    QVERIFY(accepted);
-    const QImage after = ComposedFrameImage(doc, *doc.GetCurrentFrame());
-    QCOMPARE(after.size(), before.size());
-    int changedInside = 0;
-    for (int y = 0; y < before.height(); ++y)
-      for (int x = 0; x < before.width(); ++x) {
-        const bool same = after.pixel(x, y) == before.pixel(x, y);
-        if (!inside.contains(x, y)) QVERIFY2(same, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
-        else changedInside += !same;
-      }
-    QVERIFY(changedInside > inside.width() * inside.height() / 2);
   }
 
   void estimateFollowsTheOptions() {
@@ -231,53 +136,6 @@ class CDialogFollowupTests : public QObject {
     }
   }
 
-  void choicesLastTheSession() {
-    auto doc = MakePatternDoc(m_app, m_prompt, 8, 8, 1);
-    CPictureExportOptions& session = SessionPictureOptions();
-    session = CPictureExportOptions();
-    {
-      CExportOptionsDialog frames(*doc, CExportOptionsDialog::Kind::FramePictures);
-      frames.FormatBox()->setCurrentIndex(frames.FormatBox()->findData(QStringLiteral("tiff")));
-      CPictureOptionsDialog* options = frames.OpenFormatOptions();
-      QVERIFY(options);
-      options->CompressionBox()->setCurrentIndex(options->CompressionBox()->findData(3));
-      options->accept();
-      // A cancelled change is not kept.
-      options = frames.OpenFormatOptions();
-      options->CompressionBox()->setCurrentIndex(options->CompressionBox()->findData(0));
-      options->reject();
-    }
-    CExportOptionsDialog again(*doc, CExportOptionsDialog::Kind::FramePictures);
-    again.FormatBox()->setCurrentIndex(again.FormatBox()->findData(QStringLiteral("tiff")));
-    CPictureOptionsDialog* options = again.OpenFormatOptions();
-    QVERIFY(options);
-    QCOMPARE(options->CompressionBox()->currentData().toInt(), 3);
-  }
-
-  void videoRateReachesTheAvi() {
-    struct Case {
-      const char* name;
-      int delay;        // hundredths, every frame
-      double chosen;    // 0: keep the proposed rate
-      double expected;  // frames per second in the file
-    };
-    const Case cases[] = {
-        {"proposed", 10, 0, 10.0},
-        {"slower", 10, 5.0, 5.0},
-        {"fractional", 4, 12.5, 12.5},
-    };
-    for (const Case& c : cases) {
-      auto doc = MakePatternDoc(m_app, m_prompt, 16, 16, 3);
-      for (int i = 0; i < doc->GetFrameCount(); ++i) doc->GetFrame(i)->m_nDelay = WORD(c.delay);
-      CExportOptionsDialog dialog(*doc, CExportOptionsDialog::Kind::Video);
-      QVERIFY(dialog.VideoRateBox());
-      QCOMPARE(dialog.VideoRateBox()->value(), 100.0 / c.delay);
-      if (c.chosen > 0) dialog.VideoRateBox()->setValue(c.chosen);
-      const QString path = m_dir.filePath(QStringLiteral("%1.avi").arg(c.name));
-      QVERIFY2(dialog.ExportTo(path), c.name);
-      QCOMPARE(AviRate(ReadAll(path)), c.expected);
-    }
-  }
 };
 
 QTEST_MAIN(CDialogFollowupTests)

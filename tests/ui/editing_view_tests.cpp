@@ -1,7 +1,7 @@
 // The canvas as the editing view: what it shows against the core's own
 // composition, mouse gestures reaching the current tool through the tool
 // palette, delete and undo of selected pixels, the system clipboard in and
-// out, and bad clipboard contents.
+// out.
 #include <QClipboard>
 #include <QListView>
 #include <QMenu>
@@ -146,31 +146,6 @@ class CEditingViewTests : public CWindowTestBase {
     QVERIFY(View().IsInSelection(POINT{140, 125}) && !View().IsInSelection(POINT{101, 101}));
   }
 
-  void rightClickAsksForTheMenuOfThePoint() {
-    QVERIFY(OpenCorpus());
-    QVERIFY(SelectRectangle(View(), 20, 20, 40, 40, 0, SELECT_REPLACE).ok);
-    std::vector<ContextMenu> asked;
-    connect(Canvas(), &CCanvasWidget::ContextMenuRequested, this,
-            [&asked](ContextMenu menu, QPoint) { asked.push_back(menu); });
-    const QPoint points[] = {QPoint(30, 30), QPoint(100, 100)};
-    for (const QPoint& p : points) {
-      QTest::mousePress(Canvas()->viewport(), Qt::RightButton, {}, Canvas()->ImageToViewport(p));
-      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
-    }
-    QCOMPARE(asked, (std::vector<ContextMenu>{MENU_SELECTION, MENU_OBJECT}));
-    // Crop only in the selection menu, the order commands only in the object menu.
-    std::unique_ptr<QMenu> selection(m_window->ViewCommands()->MakeContextMenu(MENU_SELECTION, nullptr));
-    std::unique_ptr<QMenu> object(m_window->ViewCommands()->MakeContextMenu(MENU_OBJECT, nullptr));
-    QAction* crop = m_window->ViewCommands()->Action(CViewCommands::CMD_CROP);
-    QVERIFY(selection->actions().contains(crop) && !object->actions().contains(crop));
-    const auto hasText = [](const QMenu& menu, const QString& text) {
-      for (const QAction* a : menu.actions())
-        if (a->text() == text) return true;
-      return false;
-    };
-    QVERIFY(hasText(*object, QStringLiteral("Bring to &Front")) && !hasText(*selection, QStringLiteral("Bring to &Front")));
-  }
-
   void clipboardRoundTrip() {
     QVERIFY(OpenCorpus());
     CLoopwrightDoc& doc = m_window->Doc();
@@ -207,31 +182,6 @@ class CEditingViewTests : public CWindowTestBase {
     QVERIFY(m_prompt.messages.empty());
   }
 
-  void badClipboardKeepsTheDocument() {
-    QVERIFY(OpenCorpus());
-    CLoopwrightDoc& doc = m_window->Doc();
-    const std::size_t history = doc.EditManager().CanUndo();
-    struct Case { const char* name; const char* format; QByteArray bytes; };
-    const Case cases[] = {
-        {"text", "text/plain", "not a picture"},
-        {"corrupt png", "image/png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
-        {"corrupt bmp", "image/bmp", "BM\xff\xff\xff\x7f"},
-        {"nothing", nullptr, {}},
-    };
-    for (const Case& c : cases) {
-      auto* data = new QMimeData;
-      if (c.format) data->setData(QString::fromLatin1(c.format), c.bytes);
-      QGuiApplication::clipboard()->setMimeData(data);
-      const std::size_t messages = m_prompt.messages.size();
-      const int objects = doc.GetObjectCount();
-      m_window->ViewCommands()->Action(CViewCommands::CMD_PASTE)->trigger();
-      QVERIFY2(m_prompt.messages.size() == messages + 1, c.name);
-      QCOMPARE(m_prompt.messages.back(), std::string("The clipboard holds no picture that can be pasted."));
-      QCOMPARE(doc.GetObjectCount(), objects);
-      QCOMPARE(std::size_t(doc.EditManager().CanUndo()), history);
-      QVERIFY(!doc.IsModified());
-    }
-  }
 };
 
 QTEST_MAIN(CEditingViewTests)

@@ -1,8 +1,6 @@
-// The export dialogs. The GIF dialog's estimate is the size of the file
-// then written, its preview shows the frames a viewer shows, and the
-// window's event loop keeps turning while an estimate runs. The other
-// exports' option dialogs propose and remember their settings, and their
-// choices reach the written files.
+// The GIF export dialog: its estimate is the size of the file then
+// written, its preview shows the frames a viewer shows, and the window's
+// event loop keeps turning while an estimate runs.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -23,13 +21,6 @@
 #include "ui/dib_image.h"
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int Word(const QByteArray& bytes, int at) { return quint8(bytes[at]) | (quint8(bytes[at + 1]) << 8); }
 
 // Few colours (so the palette keeps them exactly): 8x8 blocks from a
 // 27-colour set, and a 10x10 square that moves with seed.
@@ -60,14 +51,6 @@ std::unique_ptr<CLoopwrightDoc> BlockDoc(CLoopwrightApp& app, CPromptInterface& 
 class CExportDialogsTests : public CDialogTestBase {
   Q_OBJECT
   using K = CExportOptionsDialog::Kind;
-
-  // A fresh application: the preferences at their defaults.
-  std::unique_ptr<CLoopwrightApp> App() {
-    auto app = std::make_unique<CLoopwrightApp>();
-    app->m_bWritePrefsOnExit = false;
-    app->InitInstance(m_dir.filePath(QStringLiteral("none.ini")).toStdString());
-    return app;
-  }
 
  private slots:
   void estimateIsTheWrittenSize() {
@@ -138,82 +121,6 @@ class CExportDialogsTests : public CDialogTestBase {
     QVERIFY2(turnsWhileBusy >= 2, qPrintable(QStringLiteral("%1 turns while busy").arg(turnsWhileBusy)));
   }
 
-  void flashProposesAndRemembers() {
-    auto app = App();
-    auto doc = MakePatternDoc(*app, m_prompt, 32, 24, 3);
-    struct Case { int delay, rate; };
-    for (const Case& c : {Case{10, 10}, Case{25, 4}, Case{1, 30}}) {
-      for (auto& frame : doc->m_frames) frame->m_nDelay = std::uint16_t(c.delay);
-      CExportOptionsDialog dialog(*doc, K::Flash);
-      QCOMPARE(dialog.RateBox()->value(), c.rate);
-    }
-    {
-      CExportOptionsDialog dialog(*doc, K::Flash);
-      QVERIFY(dialog.LosslessButton()->isChecked());
-      QCOMPARE(dialog.QualityBox()->value(), 85);
-      dialog.JpegButton()->setChecked(true);
-      dialog.QualityBox()->setValue(70);
-      const QString path = m_dir.filePath(QStringLiteral("movie.swf"));
-      QVERIFY(dialog.ExportTo(path));
-      QVERIFY(ReadAll(path).startsWith("FWS"));
-    }
-    CExportOptionsDialog next(*doc, K::Flash);
-    QVERIFY(next.JpegButton()->isChecked());
-    QCOMPARE(next.QualityBox()->value(), 70);
-  }
-
-  void cursorHotSpotIsWritten() {
-    auto app = App();
-    auto doc = MakePatternDoc(*app, m_prompt, 32, 32, 1);
-    struct Case { int x, y; };
-    for (const Case& c : {Case{0, 0}, Case{5, 7}, Case{31, 30}}) {
-      CExportOptionsDialog dialog(*doc, K::Cursor);
-      dialog.HotXBox()->setValue(c.x);
-      dialog.HotYBox()->setValue(c.y);
-      const QString path = m_dir.filePath(QStringLiteral("c.cur"));
-      QVERIFY(dialog.ExportTo(path));
-      const QByteArray bytes = ReadAll(path);
-      QVERIFY(bytes.size() > 22);
-      QCOMPARE(Word(bytes, 2), 2);  // cursor resource
-      QCOMPARE(Word(bytes, 10), c.x);
-      QCOMPARE(Word(bytes, 12), c.y);
-    }
-  }
-
-  void framePictureQualityReachesTheFiles() {
-    auto app = App();
-    auto doc = MakePatternDoc(*app, m_prompt, 64, 48, 2);
-    qint64 sizes[2] = {0, 0};
-    const int qualities[2] = {10, 95};
-    for (int i = 0; i < 2; ++i) {
-      CExportOptionsDialog dialog(*doc, K::FramePictures);
-      dialog.FormatBox()->setCurrentIndex(dialog.FormatBox()->findData(QStringLiteral("jpg")));
-      dialog.QualityBox()->setValue(qualities[i]);
-      const QString base = m_dir.filePath(QStringLiteral("q%1").arg(qualities[i]));
-      QVERIFY(dialog.ExportTo(base + QStringLiteral(".jpg")));
-      QCOMPARE(app->Pref("JPGQuality"), qualities[i]);
-      const QString first = QString::fromStdString(FrameFileName(FromQt(base), 1, 2, "jpg"));
-      const QByteArray bytes = ReadAll(first);
-      QVERIFY2(bytes.startsWith("\xFF\xD8"), qPrintable(first));
-      sizes[i] = bytes.size();
-    }
-    QVERIFY(sizes[0] < sizes[1]);
-  }
-
-  void soundChooserDoesNotBlock() {
-    auto app = App();
-    auto doc = MakePatternDoc(*app, m_prompt, 32, 24, 1);
-    CExportOptionsDialog dialog(*doc, K::Video);
-    dialog.show();
-    dialog.SoundButton()->click();
-    // The click returned with the chooser still open.
-    auto* chooser = dialog.findChild<QFileDialog*>(QStringLiteral("soundChooser"));
-    QVERIFY(chooser && chooser->isVisible());
-    emit chooser->fileSelected(QStringLiteral("/music/loop.wav"));
-    chooser->close();
-    QCOMPARE(dialog.SoundEdit()->text(), QStringLiteral("/music/loop.wav"));
-    QCOMPARE(dialog.Settings().video.soundPath, std::string("/music/loop.wav"));
-  }
 };
 
 QTEST_MAIN(CExportDialogsTests)

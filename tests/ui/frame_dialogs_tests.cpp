@@ -71,23 +71,6 @@ class CFrameDialogsTests : public CDialogTestBase {
     }
   }
 
-  void loopCount() {
-    auto doc = Doc();
-    doc->m_bLoopForever = 1;
-    CLoopCountDialog dialog(*doc);
-    QVERIFY(!dialog.CountBox()->isEnabled());
-    dialog.ForeverBox()->setChecked(false);
-    dialog.CountBox()->setValue(5);
-    dialog.accept();
-    QCOMPARE(int(doc->m_bLoopForever), 0);
-    QCOMPARE(int(doc->m_nLoopCount), 5);
-    QVERIFY(doc->OnEditUndo());
-    QCOMPARE(int(doc->m_bLoopForever), 1);
-    // Unchanged settings record nothing.
-    CLoopCountDialog again(*doc);
-    QVERIFY(!again.Apply());
-  }
-
   void canvasSizeMovesEveryReferenceByTheAnchor() {
     struct Case { int anchor, width, height, extraX, extraY, dx, dy; };
     const Case cases[] = {
@@ -119,23 +102,6 @@ class CFrameDialogsTests : public CDialogTestBase {
     }
   }
 
-  void resizeKeepsTheRatio() {
-    auto doc = Doc();
-    CResizeDialog dialog(*doc);
-    dialog.KeepRatioBox()->setChecked(true);
-    dialog.WidthBox()->setValue(80);
-    QCOMPARE(dialog.HeightBox()->value(), 60);
-    dialog.KeepRatioBox()->setChecked(false);
-    dialog.HeightBox()->setValue(45);
-    QCOMPARE(dialog.WidthBox()->value(), 80);
-    dialog.accept();
-    QCOMPARE(int(doc->m_nWidth), 80);
-    QCOMPARE(int(doc->m_nHeight), 45);
-    QCOMPARE(doc->m_objects[1]->m_nWidth, 80);
-    QVERIFY(doc->OnEditUndo());
-    QCOMPARE(int(doc->m_nWidth), 40);
-    QCOMPARE(doc->m_objects[1]->m_nWidth, 40);
-  }
 };
 
 QTEST_MAIN(CFrameDialogsTests)

@@ -1,7 +1,6 @@
 // The frame generator dialogs over a document built in memory: the
 // transition and banner previews move with time and with the progress, OK
-// adds the frames as one action that undo takes back, and a dialog with
-// nothing to generate refuses and stays open.
+// adds the frames as one action that undo takes back.
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
@@ -16,28 +15,6 @@
 class CGeneratorDialogsTests : public CDialogTestBase {
   Q_OBJECT
  private slots:
-  void everyOfferedEffectChangesPictureWithProgress() {
-    auto doc = MakePatternDoc(m_app, m_prompt, 48, 36, 1);
-    CTransitionDialog dialog(*doc);
-    dialog.PreviewTimer().stop();
-    int offered = 0;
-    for (int i = 0; i < kEffectCount; ++i) {
-      if (!dialog.SelectEffect(i)) continue;
-      ++offered;
-      for (bool appear : {true, false}) {
-        dialog.Performer()->SetFlag(EFFECT_APPEAR, appear);
-        dialog.Preview().SetProgress(0.15);
-        const QImage early = dialog.Preview().Picture();
-        dialog.Preview().SetProgress(0.85);
-        const QImage late = dialog.Preview().Picture();
-        QVERIFY2(!early.isNull(), EffectScriptName(i));
-        QCOMPARE(early.size(), QSize(48, 36));
-        QVERIFY2(early != late, EffectScriptName(i));
-      }
-    }
-    // Whole-frame mode offers most of the list.
-    QVERIFY(offered >= 20);
-  }
 
   void progressLoopsAndTheTimerMovesThePicture() {
     auto doc = MakePatternDoc(m_app, m_prompt, 48, 36, 1);
@@ -80,18 +57,6 @@ class CGeneratorDialogsTests : public CDialogTestBase {
     QVERIFY(doc->OnEditUndo());
     QVERIFY(FrameOrder(*doc) == before);
     QCOMPARE(doc->GetObjectCount(), objects);
-  }
-
-  void nothingVisibleRefusesAndKeepsTheDialogOpen() {
-    auto doc = MakePatternDoc(m_app, m_prompt, 40, 30, 1);
-    auto& refs = doc->GetFrame(0)->m_refs;
-    for (std::size_t j = 0; j < refs.size(); ++j) refs.Edit(j)->m_bVisible = false;
-    CTransitionDialog dialog(*doc);
-    m_prompt.messages.clear();
-    dialog.accept();
-    QVERIFY(dialog.result() != int(QDialog::Accepted));
-    QCOMPARE(doc->GetFrameCount(), 1);
-    QCOMPARE(m_prompt.messages.size(), std::size_t(1));
   }
 
   void previewPlaysAndOkAddsTheFrames() {
@@ -137,23 +102,6 @@ class CGeneratorDialogsTests : public CDialogTestBase {
     QTRY_VERIFY(dialog.Clip() > 0);
   }
 
-  void nothingToGenerateRefuses() {
-    struct Case { const char* text; bool enter, leave; };
-    for (const Case& c : {Case{"", true, true}, Case{"Text", false, false}}) {
-      auto doc = MakePatternDoc(m_app, m_prompt, 120, 60, 1);
-      CBannerDialog dialog(*doc);
-      dialog.TextEdit()->setPlainText(QString::fromLatin1(c.text));
-      dialog.EnterBox()->setChecked(c.enter);
-      dialog.LeaveBox()->setChecked(c.leave);
-      m_prompt.messages.clear();
-      dialog.accept();
-      QVERIFY(dialog.result() != int(QDialog::Accepted));
-      QCOMPARE(m_prompt.messages.size(), std::size_t(1));
-      QCOMPARE(doc->GetFrameCount(), 1);
-      dialog.RebuildPreview();
-      QCOMPARE(dialog.ClipCount(), 0);
-    }
-  }
 };
 
 QTEST_MAIN(CGeneratorDialogsTests)

@@ -1,8 +1,7 @@
 // The window over a real document: opening, the frames list and the
 // objects and properties panes (undoable changes made through them, moves as
 // a drag does, files dropped on the list), the Undo texts, the
-// unsaved-changes question, the cancel button, and the background open's
-// first picture against the core's own composition.
+// unsaved-changes question and the cancel button.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QListView>
@@ -102,29 +101,6 @@ class CMainWindowTests : public CWindowTestBase {
     QVERIFY(m_window->Canvas()->Image() == shown);
   }
 
-  void transparencyCellRunsTheCommandOrShowsWhy() {
-    QVERIFY(Open());
-    CLoopwrightDoc& doc = m_window->Doc();
-    CObjectsPanel* panel = m_window->ObjectsPanel();
-    const int row = 0, object = panel->ObjectOfRow(row);
-    struct Case { const char* text; bool accepted; int expected; };
-    const Case cases[] = {{"128", true, 128}, {"300", false, 128}, {"-1", false, 128}, {"half", false, 128}, {"0", true, 0}};
-    for (const Case& c : cases) {
-      const std::size_t messages = m_prompt.messages.size();
-      panel->item(row, CObjectsPanel::TRANSPARENCY)->setText(QString::fromLatin1(c.text));
-      QApplication::processEvents();
-      QCOMPARE(doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_nTransparency, c.expected);
-      QCOMPARE(m_prompt.messages.size(), messages + (c.accepted ? 0 : 1));
-      // The cell shows what the document holds, also after a refusal.
-      QCOMPARE(panel->item(row, CObjectsPanel::TRANSPARENCY)->text(), QString::number(c.expected));
-    }
-    // Two accepted changes, two steps back.
-    Undo();
-    Undo();
-    QCOMPARE(doc.GetCurrentFrame()->m_refs[std::size_t(object)]->m_nTransparency, 0);
-    QVERIFY(!m_window->UndoAction()->isEnabled());
-  }
-
   void propertiesPaneChangesTheSelectedFrames() {
     QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
@@ -221,33 +197,6 @@ class CMainWindowTests : public CWindowTestBase {
     QVERIFY(m_window->close());
   }
 
-  void disposalOfTheSelectedFrames() {
-    QVERIFY(Open());
-    CLoopwrightDoc& doc = m_window->Doc();
-    doc.m_selectedFrames = {3, 4};
-    doc.m_nCurrentFrame = 3;
-    m_window->PropertiesPanel()->Reload();
-    QComboBox* box = m_window->PropertiesPanel()->DisposalBox();
-    const int other = doc.GetFrame(5)->GetDisposal();
-    for (int disposal : {2, 3, 0, 1}) {
-      const int before3 = doc.GetFrame(3)->GetDisposal(), before4 = doc.GetFrame(4)->GetDisposal();
-      const BYTE control = doc.GetFrame(3)->m_byGraphicControl;
-      box->setCurrentIndex(disposal);
-      emit box->activated(disposal);
-      QCOMPARE(doc.GetFrame(3)->GetDisposal(), disposal);
-      QCOMPARE(doc.GetFrame(4)->GetDisposal(), disposal);
-      QCOMPARE(doc.GetFrame(5)->GetDisposal(), other);  // not selected
-      // Only the disposal bits change.
-      QCOMPARE(doc.GetFrame(3)->m_byGraphicControl & 0xE3, control & 0xE3);
-      if (before3 == disposal && before4 == disposal) continue;  // nothing recorded
-      Undo();
-      QCOMPARE(doc.GetFrame(3)->GetDisposal(), before3);
-      QCOMPARE(doc.GetFrame(4)->GetDisposal(), before4);
-      m_window->RedoAction()->trigger();
-      QCOMPARE(doc.GetFrame(3)->GetDisposal(), disposal);
-    }
-  }
-
   void objectFieldsChangeTheSelectedObjectOnTheCurrentFrame() {
     QVERIFY(Open());
     CLoopwrightDoc& doc = m_window->Doc();
@@ -340,22 +289,6 @@ class CMainWindowTests : public CWindowTestBase {
     QCOMPARE(view->DropRowAt(QPoint(first.right() - 2, first.center().y())), 1);
   }
 
-  void objectRowsMoveThroughTheOrderCommands() {
-    QVERIFY(Open());
-    CLoopwrightDoc& doc = m_window->Doc();
-    CObjectsPanel* panel = m_window->ObjectsPanel();
-    const int rows = panel->rowCount();
-    QVERIFY(rows > 6);
-    struct Case { int from, to, landsAt; };
-    const Case cases[] = {{5, 2, 2}, {2, 0, 0}, {0, rows, rows - 1}, {rows - 1, rows - 3, rows - 3}, {3, 3, 3}};
-    for (const Case& c : cases) {
-      const CDib* object = doc.m_objects[std::size_t(panel->ObjectOfRow(c.from))].get();
-      doc.m_selectedObjects = {RefPtr<CDib>(const_cast<CDib*>(object))};
-      QCOMPARE(panel->MoveSelectedToRow(c.to), c.from != c.landsAt);
-      QCOMPARE(panel->RowOfObject(doc.IndexOfObject(object)), c.landsAt);
-    }
-  }
-
   void cancelStopsTheExportAndKeepsTheOldFile() {
     QVERIFY(Open());
     const QString out = m_dir.filePath(QStringLiteral("kept.gif"));
@@ -371,38 +304,6 @@ class CMainWindowTests : public CWindowTestBase {
     QVERIFY(std::filesystem::file_size(out.toStdString()) > 100);
   }
 
-  void firstPictureIsTheFirstFrame() {
-    // The last one's first image lies wholly outside the canvas: nothing shows.
-    struct Case { const char* name; bool shows; };
-    const Case cases[] = {{kMainGif, true}, {"gdkpb-dispose-restore-background.gif", true},
-                          {"imagers-mixed-disposal.gif", true}, {"gdkpb-images-overlap.gif", true},
-                          {"gdkpb-image-outside-bg.gif", false}};
-    for (const auto& [name, shows] : cases) {
-      m_prompt = CRecordingPrompt();
-      m_window = std::make_unique<CMainWindow>(m_app, &m_prompt);
-      bool shown = false;
-      connect(m_window.get(), &CMainWindow::FirstPictureShown, this, [&shown, this] {
-        shown = m_window->IsBusy();  // still opening
-      });
-      QVERIFY2(m_window->OpenFile(QString::fromStdString(CorpusGif(name))), name);
-      QVERIFY2(shown, name);
-      CLoopwrightDoc& doc = m_window->Doc();
-      const QImage first = COpenWorker::FirstPicture(CorpusGif(name));
-      DibPtr frame = RenderFrame(doc, *doc.GetFrame(0));
-      QCOMPARE(first.size(), QSize(frame->biWidth, DibHeight(frame.get())));
-      int compared = 0;
-      for (int y = 0; y < first.height(); ++y)
-        for (int x = 0; x < first.width(); ++x) {
-          const BYTE* p = DibRow(frame.get(), y) + 4 * x;
-          const QRgb q = first.pixel(x, y);
-          QCOMPARE(qAlpha(q) == 255, p[3] == 255);
-          if (p[3] != 255) continue;
-          QVERIFY2(qRed(q) == p[2] && qGreen(q) == p[1] && qBlue(q) == p[0], name);
-          ++compared;
-        }
-      QVERIFY2((compared > 0) == shows, name);
-    }
-  }
 };
 
 QTEST_MAIN(CMainWindowTests)
