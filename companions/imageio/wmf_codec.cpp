@@ -241,7 +241,6 @@ int ReadWmf(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
   }
   if (!(width >= 1 && height >= 1)) return Fail(pack, IMAGEIO_ERR_FORMAT, "WMF: no picture size");
   const MetafileFit fit = FitMetafile(width, height, kMaxMetafileSide, options ? options->maxPixels : 0);
-  const double shrink = fit.shrink;
   const int w = fit.width, h = fit.height;
   CMetafileCanvas canvas;
   if (!canvas.Create(w, h)) return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "WMF: picture too large");

@@ -104,4 +104,44 @@ TEST_F(CliTest, FailedOpenIsReportedOnceWithItsLine) {
   EXPECT_NE(lines[0].find("载入 missing.gif 文件失败!"), std::string::npos) << r.err;
 }
 
+// Builds a layered PSD: two layers, the second 2 x 2 at (1, 1).
+const char* kMakePsd = R"PY(
+import sys, struct
+d = sys.argv[1]
+def layer(top, left, bottom, right, value):
+    w, h = right - left, bottom - top
+    chans = [(c, struct.pack('>H', 0) + bytes([value]) * (w * h)) for c in range(3)]
+    rec = struct.pack('>4iH', top, left, bottom, right, 3) + b''.join(struct.pack('>hI', c, len(b)) for c, b in chans)
+    extra = struct.pack('>II', 0, 0) + b'\x03abc'
+    rec += b'8BIMnorm' + bytes([255, 0, 0, 0]) + struct.pack('>I', len(extra)) + extra
+    return rec, b''.join(b for _, b in chans)
+ls = [layer(0, 0, 4, 6, 10), layer(1, 1, 3, 3, 200)]
+info = struct.pack('>h', 2) + b''.join(r for r, _ in ls) + b''.join(c for _, c in ls)
+section = struct.pack('>I', len(info)) + info + struct.pack('>I', 0)
+good = b'8BPS' + struct.pack('>H', 1) + b'\0' * 6 + struct.pack('>HIIHH', 3, 4, 6, 8, 3)
+good += struct.pack('>II', 0, 0) + struct.pack('>I', len(section)) + section + struct.pack('>H', 0) + b'\x20' * 72
+open(d + '/layers.psd', 'wb').write(good)
+)PY";
+
+// --psd-layers answers the layers question for one run (it once was read
+// before the command line was parsed, and the question came anyway).
+TEST_F(CliTest, PsdLayersOptionAnswersForThisRunOnly) {
+  Write("make.py", kMakePsd);
+  ASSERT_EQ(std::system(("/usr/bin/python3 '" + File("make.py") + "' '" + dir_.string() + "'").c_str()), 0);
+  const RunResult objects = Run("--psd-layers objects info --json layers.psd");
+  ASSERT_EQ(objects.code, 0) << objects.err;
+  const auto a = nlohmann::json::parse(objects.out);
+  EXPECT_EQ(a["frames"].size(), 1u);
+  ASSERT_EQ(a["objects"].size(), 2u);
+  EXPECT_EQ(a["objects"][1]["width"], 2);
+  EXPECT_EQ(a["frames"][0]["refs"][1]["x"], 1);
+  EXPECT_EQ(objects.err.find("?"), std::string::npos) << "no question expected: " << objects.err;
+  const RunResult frames = Run("--psd-layers frames info --json layers.psd");
+  ASSERT_EQ(frames.code, 0) << frames.err;
+  EXPECT_EQ(nlohmann::json::parse(frames.out)["objects"].size(), 1u);
+  // The stored preferences are not touched.
+  EXPECT_FALSE(fs::exists(File("config/loopwright/loopwright.ini")));
+  EXPECT_EQ(Run("--psd-layers sideways info layers.psd").code, 2);
+}
+
 }  // namespace
