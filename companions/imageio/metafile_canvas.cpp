@@ -29,9 +29,12 @@ constexpr double kPi = 3.14159265358979323846;
 // Vertices of one flattened ellipse or curve; bounds the work a record can cause.
 constexpr int kMaxCurveSteps = 720;
 
+// n rounded toward zero and held to [lo, hi]; NaN gives lo. Coordinates from
+// a file can be anything, and a double beyond int's range must not reach a cast.
+int ClampedSteps(double n, int lo, int hi) { return n >= hi ? hi : n > lo ? int(n) : lo; }
+
 int StepsFor(double radiusPx) {
-  const int n = int(std::ceil(std::sqrt(std::max(radiusPx, 1.0)) * 8));
-  return std::clamp(n, 16, kMaxCurveSteps);
+  return ClampedSteps(std::ceil(std::sqrt(std::max(radiusPx, 1.0)) * 8), 16, kMaxCurveSteps);
 }
 
 }  // namespace
@@ -350,7 +353,7 @@ void CMetafileCanvas::PolyBezier(const std::vector<MetaPoint>& pts, bool fromCur
   for (std::size_t i = 0; i + 3 < ctl.size(); i += 3) {
     const MetaPoint a = Map(ctl[i]), b = Map(ctl[i + 1]), c = Map(ctl[i + 2]), d = Map(ctl[i + 3]);
     const double len = std::hypot(b.x - a.x, b.y - a.y) + std::hypot(c.x - b.x, c.y - b.y) + std::hypot(d.x - c.x, d.y - c.y);
-    const int n = std::clamp(int(len / 4), 4, 64);
+    const int n = ClampedSteps(len / 4, 4, 64);
     for (int k = (out.empty() ? 0 : 1); k <= n; ++k) {
       const double t = double(k) / n, u = 1 - t;
       out.push_back({u * u * u * a.x + 3 * u * u * t * b.x + 3 * u * t * t * c.x + t * t * t * d.x,
@@ -439,7 +442,8 @@ void CMetafileCanvas::Arc(MetaArcKind kind, double l, double t, double r, double
   double sweep = dir < 0 ? a1 - a2 : a2 - a1;
   while (sweep <= 1e-12) sweep += 2 * kPi;
   const MetaPoint pa = Map({l, t}), pc = Map({r, b});
-  const int n = std::max(2, int(StepsFor(std::max(std::fabs(pc.x - pa.x), std::fabs(pc.y - pa.y)) / 2) * sweep / (2 * kPi)));
+  const int n = ClampedSteps(StepsFor(std::max(std::fabs(pc.x - pa.x), std::fabs(pc.y - pa.y)) / 2) * sweep / (2 * kPi), 2,
+                             kMaxCurveSteps);
   Figure f{{}, kind != kMetaArc};
   if (kind == kMetaPie) f.pts.push_back(Map({cx, cy}));
   for (int k = 0; k <= n; ++k) {
