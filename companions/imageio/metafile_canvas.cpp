@@ -528,7 +528,7 @@ void CMetafileCanvas::TextOut(MetaPoint p, const std::u32string& text, bool upda
   const MetaPoint anchor = Map(anchorLogical);
   CTevTransMatrix place = TevVecLib::CTevTransMatrixTranslation(dx, dy);
   if (m_state.font.escapement != 0)
-    place.Multiply(TevVecLib::CTevTransMatrixRotation(-m_state.font.escapement * kPi / 1800.0));
+    place.Multiply(TevVecLib::CTevTransMatrixRotation(-double(m_state.font.escapement) * kPi / 1800.0));
   place.Multiply(TevVecLib::CTevTransMatrixTranslation(anchor.x, anchor.y));
   TevVecLib::rect_base<double> clip(m_state.clip[0], m_state.clip[1], m_state.clip[2], m_state.clip[3]);
   TevVecLib::rect_base<double>* clipPtr = m_state.clipped ? &clip : nullptr;
