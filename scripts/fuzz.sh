@@ -13,8 +13,8 @@
 # (-fsanitize=fuzzer-no-link) and AddressSanitizer with
 # UndefinedBehaviorSanitizer, the targets link libFuzzer. With --fast the
 # targets run in a second build, build-fuzz-fast/, with
-# UndefinedBehaviorSanitizer only (about three times the executions per
-# second), and each grown corpus is then replayed once under the
+# UndefinedBehaviorSanitizer only (no memory checks on every access, so
+# more executions per second), and each grown corpus is then replayed once under the
 # AddressSanitizer build, so every input that reached new code also ran with
 # memory checks.
 # Each target's corpus grows in build-fuzz/fuzz_work/TARGET, seeded from the
