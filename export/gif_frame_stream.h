@@ -101,13 +101,7 @@ bool ProduceInOrder(int count, const std::function<bool(int, T&)>& make, const s
   return ok;
 }
 
-// A frame of model composed on the canvas with its 1-bit opacity mask
-// (ComposeFrameWithMask with the alpha threshold 128 and matte key).
+// A frame composed on the canvas with its 1-bit opacity mask.
 struct CComposedFrame {
   DibPtr image, mask;
 };
-
-// ProduceInOrder over the frames of model, each composed on the worker.
-// False when a frame cannot be composed or use returns false.
-bool ForEachComposedFrame(const CGifImage& model, COLORREF key,
-                          const std::function<bool(int, CComposedFrame&)>& use);

@@ -204,11 +204,14 @@ bool CGifFrameOptimizer::BuildIndexed(CGifOptimizeResult& result, CTevCommonProg
   Caption(progress, Tr("Converting to GIF file format...."));
   // Second pass: each frame composed again, cropped and converted to 8 bits;
   // the 8-bit entries go to take.
-  const std::function<bool(int, CFrameOptimal&)> cropMake = [&](int i, CFrameOptimal& e) {
+  const std::function<bool(int, CFrameOptimal&)> composeMake = [&](int i, CFrameOptimal& e) {
     const CGifFrame* frame = m_model.GetFrame(i);
     if (!frame) return false;
     e = EntryOf(*frame);
-    return ComposeFrameWithMask(*frame, w, h, e.image, e.mask, 128, m_options.keyColour) && CropToOpaque(e, w, h);
+    return ComposeFrameWithMask(*frame, w, h, e.image, e.mask, 128, m_options.keyColour);
+  };
+  const std::function<bool(int, CFrameOptimal&)> cropMake = [&](int i, CFrameOptimal& e) {
+    return composeMake(i, e) && CropToOpaque(e, w, h);
   };
   const std::function<bool(int, CFrameOptimal&)> convert = [&](int i, CFrameOptimal& e) {
     BITMAPINFOHEADER* out8 = nullptr;
@@ -224,12 +227,6 @@ bool CGifFrameOptimizer::BuildIndexed(CGifOptimizeResult& result, CTevCommonProg
   if (dithered) return ProduceInOrder<CFrameOptimal>(count, cropMake, convert);
   // Without dithering each pixel maps on its own: whole canvases are mapped
   // (unchanged pixels keep the index they had) and the 8-bit result is cropped.
-  const std::function<bool(int, CFrameOptimal&)> composeMake = [&](int i, CFrameOptimal& e) {
-    const CGifFrame* frame = m_model.GetFrame(i);
-    if (!frame) return false;
-    e = EntryOf(*frame);
-    return ComposeFrameWithMask(*frame, w, h, e.image, e.mask, 128, m_options.keyColour);
-  };
   CPixelRuns mapped;
   const std::function<bool(int, CFrameOptimal&)> map = [&](int i, CFrameOptimal& e) {
     BITMAPINFOHEADER* out8 = nullptr;
