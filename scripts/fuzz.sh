@@ -17,6 +17,9 @@
 # more executions per second), and each grown corpus is then replayed once under the
 # AddressSanitizer build, so every input that reached new code also ran with
 # memory checks.
+# Both builds leave the functions in tests/fuzz/coverage_ignore.txt
+# uninstrumented; a build folder configured before a change of its flags is
+# kept as it is (delete it to reconfigure).
 # Each target's corpus grows in build-fuzz/fuzz_work/TARGET, seeded from the
 # generated seeds and the committed inputs in tests/fuzz/corpus/TARGET; crash
 # reproducers land in build-fuzz/fuzz_crash/ and the log of each run in
@@ -60,10 +63,11 @@ configure() {
     -DLW_BUILD_TESTS=ON -DLW_BUILD_BENCH=OFF -DLW_SANITIZE="$2" "-DCMAKE_C_FLAGS=$3" "-DCMAKE_CXX_FLAGS=$3" \
     "-DCMAKE_EXE_LINKER_FLAGS=$4" $LAUNCHER
 }
-configure "$BUILD" ON -fsanitize=fuzzer-no-link ""
+COVER="-fsanitize=fuzzer-no-link -fsanitize-coverage-ignorelist=$ROOT/tests/fuzz/coverage_ignore.txt"
+configure "$BUILD" ON "$COVER" ""
 FASTBUILD=${LW_FUZZ_FAST_BUILD:-$ROOT/build-fuzz-fast}
 UBSAN="-fsanitize=undefined -fno-sanitize-recover=undefined"
-[ "$FAST" = 1 ] && configure "$FASTBUILD" OFF "-fsanitize=fuzzer-no-link $UBSAN" "$UBSAN"
+[ "$FAST" = 1 ] && configure "$FASTBUILD" OFF "$COVER $UBSAN" "$UBSAN"
 
 BINS="image_fuzz_seeds"
 for t in $TARGETS; do BINS="$BINS ${t}_fuzzer"; done
