@@ -8,7 +8,10 @@
 //     while the file was still opening (they arrive as they are decoded);
 //   - BM_PlaybackCompose: what the preview player does per frame (compose
 //     the frame, make it a pixmap), mean and worst time per frame, and how
-//     many frames would be late at 100 fps delays (over 10 ms).
+//     many frames would be late at 100 fps delays (over 10 ms);
+//   - BM_GifDialogEstimate: the GIF export dialog opened on the document;
+//     the time until its size estimate shows, and the longest gap between
+//     the turns of a 5 ms timer on the window's thread meanwhile.
 //
 //   window_bench [benchmark options]   (the --*-child modes are internal)
 #include <benchmark/benchmark.h>
@@ -20,6 +23,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +36,7 @@
 #include "bench/bench_support.h"
 #include "app/loopwright_doc.h"
 #include "app/prompt.h"
+#include "ui/dialogs/gif_export_dialog.h"
 #include "ui/dib_image.h"
 #include "ui/frames_model.h"
 #include "ui/main_window.h"
@@ -109,8 +114,51 @@ void BM_PlaybackCompose(benchmark::State& state) {
   state.counters["late_at_100fps"] = late;
 }
 
+void BM_GifDialogEstimate(benchmark::State& state) {
+  CLoopwrightApp app;
+  app.m_bWritePrefsOnExit = false;
+  app.InitInstance(PrefsPath());
+  CScriptedPrompt prompt;
+  CLoopwrightDoc doc(app, prompt);
+  if (!doc.OnOpenDocument(BigGif()) || doc.GetFrameCount() != kFrames) {
+    state.SkipWithError("open failed");
+    return;
+  }
+  double seconds = 0;
+  qint64 longest = 0;
+  long long bytes = 0;
+  for (auto _ : state) {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    longest = 0;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+      const qint64 now = clock.elapsed();
+      longest = std::max(longest, now - last);
+      last = now;
+    });
+    clock.start();
+    ticker.start();
+    CGifExportDialog dialog(doc);
+    dialog.show();
+    while (dialog.Estimator().Busy() || dialog.Estimator().Bytes() <= 0) {
+      QApplication::processEvents(QEventLoop::AllEvents, 5);
+      if (clock.elapsed() > 120000) break;
+    }
+    seconds = double(clock.elapsed()) / 1000.0;
+    bytes = dialog.Estimator().Bytes();
+    state.SetIterationTime(seconds);
+  }
+  if (bytes <= 0) state.SkipWithError("no estimate");
+  state.counters["estimate_s"] = seconds;
+  state.counters["longest_gap_ms"] = double(longest);
+  state.counters["bytes"] = double(bytes);
+}
+
 BENCHMARK(BM_WindowOpen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PlaybackCompose)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_GifDialogEstimate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The window child: seconds to the first picture and to the whole document.
 int WindowChild(int argc, char** argv) {

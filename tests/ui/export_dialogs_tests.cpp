@@ -1,10 +1,13 @@
 // The GIF export dialog: its estimate is the size of the file then
 // written, its preview shows the frames a viewer shows, and the window's
 // event loop keeps turning while an estimate runs.
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,20 +110,34 @@ class CExportDialogsTests : public CDialogTestBase {
   void windowTurnsWhileEstimating() {
     // Large enough that the estimate outlasts many turns of the event loop
     // on any machine: one run on the window's thread would finish before a
-    // queued call could see it busy.
+    // queued call could see it busy, and would leave one gap as long as
+    // itself between the timer's turns.
     auto doc = MakePatternDoc(m_app, m_prompt, 160, 120, 24);
-    CGifExportDialog dialog(*doc);
-    dialog.show();
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
     int turnsWhileBusy = 0;
+    CGifExportDialog* shown = nullptr;
     QTimer ticker;
-    connect(&ticker, &QTimer::timeout, this, [&] { turnsWhileBusy += dialog.Estimator().Busy(); });
+    connect(&ticker, &QTimer::timeout, this, [&] {
+      const qint64 now = clock.elapsed();
+      longest = std::max(longest, now - last);
+      last = now;
+      if (shown) turnsWhileBusy += shown->Estimator().Busy();
+    });
+    clock.start();
     ticker.start(1);
+    CGifExportDialog dialog(*doc);
+    shown = &dialog;
+    dialog.show();
+    const qint64 opened = clock.elapsed();
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.Estimator().Busy(), 60000);
+    const qint64 took = clock.elapsed() - opened;
     ticker.stop();
     QVERIFY(dialog.Estimator().Bytes() > 0);
     QVERIFY2(turnsWhileBusy >= 2, qPrintable(QStringLiteral("%1 turns while busy").arg(turnsWhileBusy)));
+    QVERIFY2(longest < std::max<qint64>(150, took / 3),
+             qPrintable(QStringLiteral("longest gap %1 ms of %2 ms").arg(longest).arg(took)));
   }
-
 };
 
 QTEST_MAIN(CExportDialogsTests)
