@@ -7,16 +7,10 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
-}
+#include "app/libav.h"
 
 #include "companions/base/progress.h"
 
@@ -59,26 +53,20 @@ bool WalkChunks(std::ifstream& in, std::uint64_t begin, std::uint64_t end,
 
 // libav* objects released by their own functions.
 struct FormatClose {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+  void operator()(AVFormatContext* c) const { Av().avformat_close_input(&c); }
 };
 struct CodecFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+  void operator()(AVCodecContext* c) const { Av().avcodec_free_context(&c); }
 };
 struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
+  void operator()(AVFrame* f) const { Av().av_frame_free(&f); }
 };
 struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
+  void operator()(AVPacket* p) const { Av().av_packet_free(&p); }
 };
 struct SwsFree {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
+  void operator()(SwsContext* s) const { Av().sws_freeContext(s); }
 };
-
-// Decoder messages would only repeat the failure the importer reports.
-void QuietLibav() {
-  static std::once_flag once;
-  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
-}
 
 enum class PassEnd { Finished, OutOfMemory, Failed };
 
@@ -87,25 +75,25 @@ class CAviDecodePass {
  public:
   bool Open(const std::string& path, std::string& reason) {
     AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), av_find_input_format("avi"), nullptr) < 0) {
+    if (Av().avformat_open_input(&raw, path.c_str(), Av().av_find_input_format("avi"), nullptr) < 0) {
       reason = "the AVI file could not be opened";
       return false;
     }
     m_format.reset(raw);
-    if (avformat_find_stream_info(raw, nullptr) < 0) {
+    if (Av().avformat_find_stream_info(raw, nullptr) < 0) {
       reason = "the AVI streams could not be read";
       return false;
     }
     const AVCodec* codec = nullptr;
-    m_stream = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    m_stream = Av().av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (m_stream < 0 || !codec) {
       reason = m_stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for the video stream" : "the file has no video stream";
       return false;
     }
     const AVStream* st = raw->streams[m_stream];
-    m_codec.reset(avcodec_alloc_context3(codec));
-    if (!m_codec || avcodec_parameters_to_context(m_codec.get(), st->codecpar) < 0 ||
-        avcodec_open2(m_codec.get(), codec, nullptr) < 0) {
+    m_codec.reset(Av().avcodec_alloc_context3(codec));
+    if (!m_codec || Av().avcodec_parameters_to_context(m_codec.get(), st->codecpar) < 0 ||
+        Av().avcodec_open2(m_codec.get(), codec, nullptr) < 0) {
       reason = "the video decoder could not be started";
       return false;
     }
@@ -120,25 +108,25 @@ class CAviDecodePass {
   // Feeds every decoded frame, in order, to take(index, frame); take returns
   // the pass end to stop with, or Finished to go on.
   PassEnd Run(const std::function<PassEnd(std::int64_t, const AVFrame&)>& take) {
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    std::unique_ptr<AVPacket, PacketFree> packet(Av().av_packet_alloc());
+    std::unique_ptr<AVFrame, FrameFree> frame(Av().av_frame_alloc());
     if (!packet || !frame) return PassEnd::OutOfMemory;
     std::int64_t index = 0;
     auto drain = [&]() -> PassEnd {
       for (;;) {
-        const int rc = avcodec_receive_frame(m_codec.get(), frame.get());
+        const int rc = Av().avcodec_receive_frame(m_codec.get(), frame.get());
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return PassEnd::Finished;
         if (rc == AVERROR(ENOMEM)) return PassEnd::OutOfMemory;
         if (rc < 0) return PassEnd::Failed;
         const PassEnd end = take(index++, *frame);
-        av_frame_unref(frame.get());
+        Av().av_frame_unref(frame.get());
         if (end != PassEnd::Finished) return end;
       }
     };
-    while (av_read_frame(m_format.get(), packet.get()) >= 0) {
+    while (Av().av_read_frame(m_format.get(), packet.get()) >= 0) {
       if (packet->stream_index == m_stream) {
-        const int rc = avcodec_send_packet(m_codec.get(), packet.get());
-        av_packet_unref(packet.get());
+        const int rc = Av().avcodec_send_packet(m_codec.get(), packet.get());
+        Av().av_packet_unref(packet.get());
         // A damaged packet is skipped, as a player would.
         if (rc == AVERROR(ENOMEM)) return PassEnd::OutOfMemory;
         if (rc < 0 && rc != AVERROR(EAGAIN)) continue;
@@ -146,10 +134,10 @@ class CAviDecodePass {
         if (end == PassEnd::Failed) continue;
         if (end != PassEnd::Finished) return end;
       } else {
-        av_packet_unref(packet.get());
+        Av().av_packet_unref(packet.get());
       }
     }
-    avcodec_send_packet(m_codec.get(), nullptr);
+    Av().avcodec_send_packet(m_codec.get(), nullptr);
     const PassEnd end = drain();
     return end == PassEnd::Failed ? PassEnd::Finished : end;
   }
@@ -168,7 +156,7 @@ DibPtr ToDib(const AVFrame& f, std::unique_ptr<SwsContext, SwsFree>& sws) {
   if (f.width < 1 || f.height < 1 || f.width > kMaxDibDimension || f.height > kMaxDibDimension) return nullptr;
   DibPtr dib(DibAlloc(f.width, f.height, 32));
   if (!dib) return nullptr;
-  SwsContext* ctx = sws_getCachedContext(sws.release(), f.width, f.height, AVPixelFormat(f.format), f.width, f.height,
+  SwsContext* ctx = Av().sws_getCachedContext(sws.release(), f.width, f.height, AVPixelFormat(f.format), f.width, f.height,
                                          AV_PIX_FMT_BGRA, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
   sws.reset(ctx);
   if (!ctx) return nullptr;
@@ -176,7 +164,7 @@ DibPtr ToDib(const AVFrame& f, std::unique_ptr<SwsContext, SwsFree>& sws) {
   const int pitch = int(DibStride(dib.get()));
   std::uint8_t* dst[4] = {DibRow(dib.get(), 0), nullptr, nullptr, nullptr};
   const int dstStride[4] = {-pitch, 0, 0, 0};
-  if (sws_scale(ctx, f.data, f.linesize, 0, f.height, dst, dstStride) != f.height) return nullptr;
+  if (Av().sws_scale(ctx, f.data, f.linesize, 0, f.height, dst, dstStride) != f.height) return nullptr;
   // Video frames are opaque whatever the source's fourth byte holds.
   for (LONG y = 0; y < f.height; ++y) {
     BYTE* row = DibRow(dib.get(), y);
@@ -292,7 +280,7 @@ bool ImportAviFile(CGifImage& model, const std::string& path, CTevCommonProgress
   model.Clear();
   CAviMainHeader header;
   if (!ReadAviMainHeader(path, header, reason)) return false;
-  QuietLibav();
+  if (!LoadLibAv(reason)) return false;
 
   std::string why;
   CDecodeResult result;

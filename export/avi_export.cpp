@@ -4,12 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
-}
+#include "app/libav.h"
 
 #include "export/color_quantizer.h"
 #include "export/rle8_encoder.h"
@@ -103,7 +98,7 @@ bool ReduceToPalette(CAviFrames& frames, int codec, COperateProgressWrap& wrap, 
 bool PutBottomUpRows(const BITMAPINFOHEADER* picture, AVPacket* packet) {
   const std::size_t stride = DibStride(picture);
   const LONG height = DibHeight(picture);
-  if (av_new_packet(packet, int(stride * std::size_t(height))) < 0) return false;
+  if (Av().av_new_packet(packet, int(stride * std::size_t(height))) < 0) return false;
   for (LONG y = 0; y < height; ++y) std::memcpy(packet->data + std::size_t(y) * stride, DibRow(picture, height - 1 - y), stride);
   return true;
 }
@@ -115,7 +110,7 @@ class CAviWriter {
   // Adds the video stream to out for frames of the given form.
   bool AddVideo(AVFormatContext* out, const CAviFrames& frames, int width, int height, std::string* reason) {
     m_out = out;
-    m_stream = avformat_new_stream(out, nullptr);
+    m_stream = Av().avformat_new_stream(out, nullptr);
     if (!m_stream) return Fail(reason, "out of memory");
     m_stream->time_base = AVRational{int(m_rate.scale), int(m_rate.rate)};
     m_stream->avg_frame_rate = AVRational{int(m_rate.rate), int(m_rate.scale)};
@@ -131,7 +126,7 @@ class CAviWriter {
     par->bits_per_coded_sample = eightBit ? 8 : 24;
     if (eightBit) {
       // The stream format's colour table follows the bitmap header.
-      par->extradata = static_cast<uint8_t*>(av_mallocz(1024 + AV_INPUT_BUFFER_PADDING_SIZE));
+      par->extradata = static_cast<uint8_t*>(Av().av_mallocz(1024 + AV_INPUT_BUFFER_PADDING_SIZE));
       if (!par->extradata) return Fail(reason, "out of memory");
       par->extradata_size = 1024;
       for (std::size_t i = 0; i < 256; ++i) {
@@ -146,11 +141,11 @@ class CAviWriter {
   // Writes frame index as one sample, a key frame when IsAviKeyFrame.
   bool WriteFrame(const BITMAPINFOHEADER* picture, int index, std::string* reason) {
     if (m_encoder) return EncodeMjpeg(picture, index, reason);
-    PacketPtr packet(av_packet_alloc());
+    PacketPtr packet(Av().av_packet_alloc());
     if (!packet) return Fail(reason, "out of memory");
     if (m_options.codec == AVI_CODEC_RLE) {
       m_rle.clear();
-      if (!EncodeRle8(picture, m_rle) || av_new_packet(packet.get(), int(m_rle.size())) < 0)
+      if (!EncodeRle8(picture, m_rle) || Av().av_new_packet(packet.get(), int(m_rle.size())) < 0)
         return Fail(reason, "a frame could not be compressed");
       std::memcpy(packet->data, m_rle.data(), m_rle.size());
     } else if (!PutBottomUpRows(picture, packet.get())) {
@@ -175,18 +170,18 @@ class CAviWriter {
     packet->pts = packet->dts = index;
     packet->duration = 1;
     packet->flags = IsAviKeyFrame(index) ? AV_PKT_FLAG_KEY : 0;
-    av_packet_rescale_ts(packet, AVRational{int(m_rate.scale), int(m_rate.rate)}, m_stream->time_base);
-    const int rc = av_interleaved_write_frame(m_out, packet);
+    Av().av_packet_rescale_ts(packet, AVRational{int(m_rate.scale), int(m_rate.rate)}, m_stream->time_base);
+    const int rc = Av().av_interleaved_write_frame(m_out, packet);
     if (rc < 0) return Fail(reason, "writing a frame failed: " + LibavError(rc));
     return true;
   }
 
   bool OpenMjpeg(int width, int height, std::string* reason) {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+    const AVCodec* codec = Av().avcodec_find_encoder(AV_CODEC_ID_MJPEG);
     if (!codec) return Fail(reason, "no MJPEG encoder");
-    m_encoder.reset(avcodec_alloc_context3(codec));
-    m_frame.reset(av_frame_alloc());
-    m_sws.reset(sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, AV_PIX_FMT_YUVJ420P,
+    m_encoder.reset(Av().avcodec_alloc_context3(codec));
+    m_frame.reset(Av().av_frame_alloc());
+    m_sws.reset(Av().sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, AV_PIX_FMT_YUVJ420P,
                                SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr));
     if (!m_encoder || !m_frame || !m_sws) return Fail(reason, "out of memory");
     AVCodecContext* c = m_encoder.get();
@@ -197,35 +192,35 @@ class CAviWriter {
     c->time_base = AVRational{int(m_rate.scale), int(m_rate.rate)};
     c->flags |= AV_CODEC_FLAG_QSCALE;
     c->global_quality = FF_QP2LAMBDA * MjpegQScale(m_options.quality);
-    int rc = avcodec_open2(c, codec, nullptr);
+    int rc = Av().avcodec_open2(c, codec, nullptr);
     if (rc < 0) return Fail(reason, "cannot start the MJPEG encoder: " + LibavError(rc));
-    rc = avcodec_parameters_from_context(m_stream->codecpar, c);
+    rc = Av().avcodec_parameters_from_context(m_stream->codecpar, c);
     if (rc < 0) return Fail(reason, "cannot set the video format");
     m_frame->format = c->pix_fmt;
     m_frame->width = width;
     m_frame->height = height;
-    if (av_frame_get_buffer(m_frame.get(), 0) < 0) return Fail(reason, "out of memory");
+    if (Av().av_frame_get_buffer(m_frame.get(), 0) < 0) return Fail(reason, "out of memory");
     return true;
   }
 
   bool EncodeMjpeg(const BITMAPINFOHEADER* picture, int index, std::string* reason) {
-    if (av_frame_make_writable(m_frame.get()) < 0) return Fail(reason, "out of memory");
+    if (Av().av_frame_make_writable(m_frame.get()) < 0) return Fail(reason, "out of memory");
     // Top row first (a negative stride over bottom-up rows).
     const uint8_t* src[1] = {DibRow(picture, 0)};
     const int stride[1] = {DibTopDown(picture) ? int(DibStride(picture)) : -int(DibStride(picture))};
-    sws_scale(m_sws.get(), src, stride, 0, int(DibHeight(picture)), m_frame->data, m_frame->linesize);
+    Av().sws_scale(m_sws.get(), src, stride, 0, int(DibHeight(picture)), m_frame->data, m_frame->linesize);
     m_frame->pts = index;
     m_frame->quality = m_encoder->global_quality;
     return Drain(m_frame.get(), reason);
   }
 
   bool Drain(AVFrame* frame, std::string* reason) {
-    int rc = avcodec_send_frame(m_encoder.get(), frame);
+    int rc = Av().avcodec_send_frame(m_encoder.get(), frame);
     if (rc < 0) return Fail(reason, "encoding failed: " + LibavError(rc));
-    PacketPtr packet(av_packet_alloc());
+    PacketPtr packet(Av().av_packet_alloc());
     if (!packet) return Fail(reason, "out of memory");
     for (;;) {
-      rc = avcodec_receive_packet(m_encoder.get(), packet.get());
+      rc = Av().avcodec_receive_packet(m_encoder.get(), packet.get());
       if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
       if (rc < 0) return Fail(reason, "encoding failed: " + LibavError(rc));
       if (!Put(packet.get(), int(packet->pts), reason)) return false;
@@ -260,7 +255,7 @@ bool ExportAviFile(const CGifImage& model, const std::string& path, const CVideo
     SetReason(reason, "unknown AVI codec");
     return false;
   }
-  QuietVideoLibs();
+  if (!LoadLibAv(reason)) return false;
   CSoundTrack sound;
   if (!options.soundPath.empty() && !sound.Open(options.soundPath, reason)) return false;
   const CAviRate rate = options.aviRate.rate > 0 && options.aviRate.scale > 0 ? options.aviRate
@@ -290,9 +285,9 @@ bool ExportAviFile(const CGifImage& model, const std::string& path, const CVideo
   if (!writer.AddVideo(out.get(), frames, model.m_nWidth, model.m_nHeight, reason)) return false;
   if (!options.soundPath.empty() && !sound.AddStream(out.get(), reason)) return false;
   AVDictionary* muxerOptions = nullptr;
-  av_dict_set(&muxerOptions, "flipped_raw_rgb", "1", 0);  // DIB rows bottom line first, positive height
-  const int rc = avformat_write_header(out.get(), &muxerOptions);
-  av_dict_free(&muxerOptions);
+  Av().av_dict_set(&muxerOptions, "flipped_raw_rgb", "1", 0);  // DIB rows bottom line first, positive height
+  const int rc = Av().avformat_write_header(out.get(), &muxerOptions);
+  Av().av_dict_free(&muxerOptions);
   if (rc < 0) {
     SetReason(reason, "cannot start the AVI file: " + LibavError(rc));
     return false;

@@ -3,12 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
-#include <libswresample/swresample.h>
-}
+#include "app/libav.h"
 
 #include "export/video_frames.h"
 
@@ -19,24 +14,24 @@ void SetReason(std::string* reason, const std::string& text) {
 }
 
 struct InputClose {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+  void operator()(AVFormatContext* c) const { Av().avformat_close_input(&c); }
 };
 struct SwrFree {
-  void operator()(SwrContext* s) const { swr_free(&s); }
+  void operator()(SwrContext* s) const { Av().swr_free(&s); }
 };
 struct FifoFree {
-  void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+  void operator()(AVAudioFifo* f) const { Av().av_audio_fifo_free(f); }
 };
 
 // The encoders a container takes when the sound cannot be copied, best first.
 const AVCodec* SoundEncoderFor(const AVOutputFormat* format) {
   const std::string name = format->name;
-  if (name == "avi") return avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE);
+  if (name == "avi") return Av().avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE);
   if (name == "webm") {
-    if (const AVCodec* c = avcodec_find_encoder_by_name("libopus")) return c;
-    return avcodec_find_encoder_by_name("libvorbis");
+    if (const AVCodec* c = Av().avcodec_find_encoder_by_name("libopus")) return c;
+    return Av().avcodec_find_encoder_by_name("libvorbis");
   }
-  return avcodec_find_encoder(AV_CODEC_ID_AAC);
+  return Av().avcodec_find_encoder(AV_CODEC_ID_AAC);
 }
 
 int PickSampleRate(const AVCodec* codec, int wanted) {
@@ -61,9 +56,9 @@ struct CSoundTrack::CState {
   std::unique_ptr<AVAudioFifo, FifoFree> fifo;
   int chunk = 4096;
   std::int64_t nextPts = 0;
-  PacketPtr packet{av_packet_alloc()};
-  PacketPtr encoded{av_packet_alloc()};
-  FramePtr decoded{av_frame_alloc()};
+  PacketPtr packet{Av().av_packet_alloc()};
+  PacketPtr encoded{Av().av_packet_alloc()};
+  FramePtr decoded{Av().av_frame_alloc()};
   bool pending = false;
   bool inputDone = false;
 
@@ -74,15 +69,15 @@ struct CSoundTrack::CState {
 
   // Sends frame (null: drain) to the encoder and writes what comes out.
   bool Encode(AVFormatContext* out, AVFrame* frame, std::string* reason) {
-    int rc = avcodec_send_frame(encoder.get(), frame);
+    int rc = Av().avcodec_send_frame(encoder.get(), frame);
     if (rc < 0) return Fail(reason, "encoding failed", rc);
     for (;;) {
-      rc = avcodec_receive_packet(encoder.get(), encoded.get());
+      rc = Av().avcodec_receive_packet(encoder.get(), encoded.get());
       if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
       if (rc < 0) return Fail(reason, "encoding failed", rc);
-      av_packet_rescale_ts(encoded.get(), encoder->time_base, outStream->time_base);
+      Av().av_packet_rescale_ts(encoded.get(), encoder->time_base, outStream->time_base);
       encoded->stream_index = outStream->index;
-      rc = av_interleaved_write_frame(out, encoded.get());
+      rc = Av().av_interleaved_write_frame(out, encoded.get());
       if (rc < 0) return Fail(reason, "writing failed", rc);
     }
   }
@@ -94,18 +89,18 @@ struct CSoundTrack::CState {
     const bool smallLast = encoder->frame_size == 0 ||
                            (encoder->codec->capabilities &
                             (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
-    while (av_audio_fifo_size(fifo.get()) >= chunk || (last && av_audio_fifo_size(fifo.get()) > 0)) {
-      const int available = std::min(av_audio_fifo_size(fifo.get()), chunk);
-      FramePtr frame(av_frame_alloc());
+    while (Av().av_audio_fifo_size(fifo.get()) >= chunk || (last && Av().av_audio_fifo_size(fifo.get()) > 0)) {
+      const int available = std::min(Av().av_audio_fifo_size(fifo.get()), chunk);
+      FramePtr frame(Av().av_frame_alloc());
       if (!frame) return Fail(reason, "out of memory", 0);
       frame->nb_samples = smallLast ? available : chunk;
       frame->format = encoder->sample_fmt;
       frame->sample_rate = encoder->sample_rate;
-      if (av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout) < 0 || av_frame_get_buffer(frame.get(), 0) < 0)
+      if (Av().av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout) < 0 || Av().av_frame_get_buffer(frame.get(), 0) < 0)
         return Fail(reason, "out of memory", 0);
-      av_samples_set_silence(frame->extended_data, 0, frame->nb_samples, encoder->ch_layout.nb_channels,
+      Av().av_samples_set_silence(frame->extended_data, 0, frame->nb_samples, encoder->ch_layout.nb_channels,
                              encoder->sample_fmt);
-      if (av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->extended_data), available) != available)
+      if (Av().av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->extended_data), available) != available)
         return Fail(reason, "conversion failed", 0);
       frame->pts = nextPts;
       nextPts += frame->nb_samples;
@@ -119,34 +114,34 @@ struct CSoundTrack::CState {
   // formats leave the frame's channel order unset.
   bool Convert(AVFrame* frame, std::string* reason) {
     const int inSamples = frame ? frame->nb_samples : 0;
-    const int room = swr_get_out_samples(resampler.get(), inSamples);
+    const int room = Av().swr_get_out_samples(resampler.get(), inSamples);
     if (room < 0) return Fail(reason, "conversion failed", room);
     if (room == 0) return true;
     uint8_t** buffer = nullptr;
-    int rc = av_samples_alloc_array_and_samples(&buffer, nullptr, encoder->ch_layout.nb_channels, room,
+    int rc = Av().av_samples_alloc_array_and_samples(&buffer, nullptr, encoder->ch_layout.nb_channels, room,
                                                 encoder->sample_fmt, 0);
     if (rc < 0) return Fail(reason, "out of memory", rc);
-    const int made = swr_convert(resampler.get(), buffer, room,
+    const int made = Av().swr_convert(resampler.get(), buffer, room,
                                  frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr, inSamples);
     bool ok = made >= 0;
     if (!ok) Fail(reason, "conversion failed", made);
-    else if (made > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(buffer), made) < made)
+    else if (made > 0 && Av().av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(buffer), made) < made)
       ok = Fail(reason, "out of memory", 0);
-    av_freep(&buffer[0]);
-    av_freep(&buffer);
+    Av().av_freep(&buffer[0]);
+    Av().av_freep(&buffer);
     return ok;
   }
 
   bool Decode(AVFormatContext* out, AVPacket* pkt, std::string* reason) {
-    int rc = avcodec_send_packet(decoder.get(), pkt);
+    int rc = Av().avcodec_send_packet(decoder.get(), pkt);
     // A damaged packet loses its samples, not the whole sound.
     if (rc < 0 && rc != AVERROR_INVALIDDATA && rc != AVERROR_EOF) return Fail(reason, "decoding failed", rc);
     for (;;) {
-      rc = avcodec_receive_frame(decoder.get(), decoded.get());
+      rc = Av().avcodec_receive_frame(decoder.get(), decoded.get());
       if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) break;
       if (rc < 0) return Fail(reason, "decoding failed", rc);
       const bool ok = Convert(decoded.get(), reason);
-      av_frame_unref(decoded.get());
+      Av().av_frame_unref(decoded.get());
       if (!ok || !EncodeFifo(out, false, reason)) return false;
     }
     return true;
@@ -156,13 +151,13 @@ struct CSoundTrack::CState {
     pending = false;
     if (!copy) {
       const bool ok = Decode(out, packet.get(), reason);
-      av_packet_unref(packet.get());
+      Av().av_packet_unref(packet.get());
       return ok;
     }
-    av_packet_rescale_ts(packet.get(), inStream->time_base, outStream->time_base);
+    Av().av_packet_rescale_ts(packet.get(), inStream->time_base, outStream->time_base);
     packet->stream_index = outStream->index;
     packet->pos = -1;
-    const int rc = av_interleaved_write_frame(out, packet.get());
+    const int rc = Av().av_interleaved_write_frame(out, packet.get());
     if (rc < 0) return Fail(reason, "writing failed", rc);
     return true;
   }
@@ -174,16 +169,16 @@ CSoundTrack::~CSoundTrack() = default;
 bool CSoundTrack::Copies() const { return m_state->copy; }
 
 bool CSoundTrack::Open(const std::string& path, std::string* reason) {
-  QuietVideoLibs();
+  if (!LoadLibAv(reason)) return false;
   CState& s = *m_state;
   if (!s.packet || !s.encoded || !s.decoded) return s.Fail(reason, "out of memory", 0);
   AVFormatContext* raw = nullptr;
-  int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+  int rc = Av().avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
   if (rc < 0) return s.Fail(reason, "cannot open " + path, rc);
   s.in.reset(raw);
-  rc = avformat_find_stream_info(raw, nullptr);
+  rc = Av().avformat_find_stream_info(raw, nullptr);
   if (rc < 0) return s.Fail(reason, "cannot read " + path, rc);
-  const int index = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  const int index = Av().av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (index < 0) return s.Fail(reason, path + " holds no sound", 0);
   s.inStream = raw->streams[index];
   for (unsigned i = 0; i < raw->nb_streams; ++i)
@@ -194,55 +189,55 @@ bool CSoundTrack::Open(const std::string& path, std::string* reason) {
 bool CSoundTrack::AddStream(AVFormatContext* out, std::string* reason) {
   CState& s = *m_state;
   const AVCodecParameters* in = s.inStream->codecpar;
-  s.outStream = avformat_new_stream(out, nullptr);
+  s.outStream = Av().avformat_new_stream(out, nullptr);
   if (!s.outStream) return s.Fail(reason, "out of memory", 0);
-  s.copy = in->codec_id != AV_CODEC_ID_NONE && avformat_query_codec(out->oformat, in->codec_id, FF_COMPLIANCE_NORMAL) == 1;
+  s.copy = in->codec_id != AV_CODEC_ID_NONE && Av().avformat_query_codec(out->oformat, in->codec_id, FF_COMPLIANCE_NORMAL) == 1;
   if (s.copy) {
-    int rc = avcodec_parameters_copy(s.outStream->codecpar, in);
+    int rc = Av().avcodec_parameters_copy(s.outStream->codecpar, in);
     if (rc < 0) return s.Fail(reason, "cannot copy the stream", rc);
     s.outStream->codecpar->codec_tag = 0;
     s.outStream->time_base = s.inStream->time_base;
     return true;
   }
-  const AVCodec* decoder = avcodec_find_decoder(in->codec_id);
+  const AVCodec* decoder = Av().avcodec_find_decoder(in->codec_id);
   if (!decoder) return s.Fail(reason, "the sound's codec cannot be read", 0);
-  s.decoder.reset(avcodec_alloc_context3(decoder));
+  s.decoder.reset(Av().avcodec_alloc_context3(decoder));
   if (!s.decoder) return s.Fail(reason, "out of memory", 0);
-  int rc = avcodec_parameters_to_context(s.decoder.get(), in);
-  if (rc >= 0) rc = avcodec_open2(s.decoder.get(), decoder, nullptr);
+  int rc = Av().avcodec_parameters_to_context(s.decoder.get(), in);
+  if (rc >= 0) rc = Av().avcodec_open2(s.decoder.get(), decoder, nullptr);
   if (rc < 0) return s.Fail(reason, "the sound's codec cannot be read", rc);
 
   const AVCodec* encoder = SoundEncoderFor(out->oformat);
   if (!encoder) return s.Fail(reason, "no sound encoder for this file type", 0);
-  s.encoder.reset(avcodec_alloc_context3(encoder));
+  s.encoder.reset(Av().avcodec_alloc_context3(encoder));
   if (!s.encoder) return s.Fail(reason, "out of memory", 0);
   AVCodecContext* e = s.encoder.get();
   const int channels = std::max(1, s.decoder->ch_layout.nb_channels);
   const bool pcm = encoder->id == AV_CODEC_ID_PCM_S16LE;
-  av_channel_layout_default(&e->ch_layout, pcm ? std::min(channels, 8) : std::min(channels, 2));
+  Av().av_channel_layout_default(&e->ch_layout, pcm ? std::min(channels, 8) : std::min(channels, 2));
   e->sample_rate = PickSampleRate(encoder, s.decoder->sample_rate > 0 ? s.decoder->sample_rate : 44100);
   e->sample_fmt = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_S16;
   e->time_base = AVRational{1, e->sample_rate};
   if (out->oformat->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  rc = avcodec_open2(e, encoder, nullptr);
+  rc = Av().avcodec_open2(e, encoder, nullptr);
   if (rc < 0) return s.Fail(reason, "cannot start the sound encoder", rc);
   if (e->frame_size > 0) s.chunk = e->frame_size;
-  rc = avcodec_parameters_from_context(s.outStream->codecpar, e);
+  rc = Av().avcodec_parameters_from_context(s.outStream->codecpar, e);
   if (rc < 0) return s.Fail(reason, "cannot set the sound format", rc);
   s.outStream->time_base = e->time_base;
 
   SwrContext* swr = nullptr;
   AVChannelLayout inLayout;
   if (s.decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || s.decoder->ch_layout.nb_channels == 0)
-    av_channel_layout_default(&inLayout, channels);
+    Av().av_channel_layout_default(&inLayout, channels);
   else
-    av_channel_layout_copy(&inLayout, &s.decoder->ch_layout);
-  rc = swr_alloc_set_opts2(&swr, &e->ch_layout, e->sample_fmt, e->sample_rate, &inLayout, s.decoder->sample_fmt,
+    Av().av_channel_layout_copy(&inLayout, &s.decoder->ch_layout);
+  rc = Av().swr_alloc_set_opts2(&swr, &e->ch_layout, e->sample_fmt, e->sample_rate, &inLayout, s.decoder->sample_fmt,
                            s.decoder->sample_rate > 0 ? s.decoder->sample_rate : e->sample_rate, 0, nullptr);
-  av_channel_layout_uninit(&inLayout);
+  Av().av_channel_layout_uninit(&inLayout);
   s.resampler.reset(swr);
-  if (rc < 0 || (rc = swr_init(swr)) < 0) return s.Fail(reason, "cannot convert the sound", rc);
-  s.fifo.reset(av_audio_fifo_alloc(e->sample_fmt, e->ch_layout.nb_channels, s.chunk));
+  if (rc < 0 || (rc = Av().swr_init(swr)) < 0) return s.Fail(reason, "cannot convert the sound", rc);
+  s.fifo.reset(Av().av_audio_fifo_alloc(e->sample_fmt, e->ch_layout.nb_channels, s.chunk));
   if (!s.fifo) return s.Fail(reason, "out of memory", 0);
   return true;
 }
@@ -251,14 +246,14 @@ bool CSoundTrack::WriteUntil(AVFormatContext* out, double seconds, std::string* 
   CState& s = *m_state;
   while (!s.inputDone) {
     if (!s.pending) {
-      const int rc = av_read_frame(s.in.get(), s.packet.get());
+      const int rc = Av().av_read_frame(s.in.get(), s.packet.get());
       if (rc == AVERROR_EOF) {
         s.inputDone = true;
         break;
       }
       if (rc < 0) return s.Fail(reason, "reading failed", rc);
       if (s.packet->stream_index != s.inStream->index) {
-        av_packet_unref(s.packet.get());
+        Av().av_packet_unref(s.packet.get());
         continue;
       }
       s.pending = true;

@@ -4,12 +4,7 @@
 #include <cstring>
 #include <map>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/opt.h>
-#include <libswscale/swscale.h>
-}
+#include "app/libav.h"
 
 #include "app/import_dispatch.h"
 #include "export/avi_export.h"
@@ -24,12 +19,12 @@ void SetReason(std::string* reason, const std::string& text) {
 
 const AVCodec* FindVideoEncoder(const std::string& ext) {
   if (ext == "MP4") {
-    if (const AVCodec* c = avcodec_find_encoder_by_name("libx264")) return c;
-    return avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+    if (const AVCodec* c = Av().avcodec_find_encoder_by_name("libx264")) return c;
+    return Av().avcodec_find_encoder(AV_CODEC_ID_MPEG4);
   }
   if (ext == "WEBM") {
-    if (const AVCodec* c = avcodec_find_encoder_by_name("libvpx-vp9")) return c;
-    return avcodec_find_encoder_by_name("libvpx");
+    if (const AVCodec* c = Av().avcodec_find_encoder_by_name("libvpx-vp9")) return c;
+    return Av().avcodec_find_encoder_by_name("libvpx");
   }
   return nullptr;
 }
@@ -39,13 +34,13 @@ const AVCodec* FindVideoEncoder(const std::string& ext) {
 void SetQuality(AVCodecContext* c, const AVCodec* codec, const CVideoExportOptions& options) {
   const std::string name = codec->name;
   if (name == "libx264") {
-    if (options.crf >= 0) av_opt_set_int(c->priv_data, "crf", std::min(options.crf, 51), 0);
+    if (options.crf >= 0) Av().av_opt_set_int(c->priv_data, "crf", std::min(options.crf, 51), 0);
   } else if (name == "libvpx-vp9" || name == "libvpx") {
-    av_opt_set_int(c->priv_data, "crf", options.crf >= 0 ? std::min(options.crf, 63) : 31, 0);
+    Av().av_opt_set_int(c->priv_data, "crf", options.crf >= 0 ? std::min(options.crf, 63) : 31, 0);
     // VP9 reads a zero bit rate as constant quality; VP8 needs a ceiling.
     c->bit_rate = name == "libvpx" ? 4000000 : 0;
-    av_opt_set(c->priv_data, "deadline", "good", 0);
-    av_opt_set_int(c->priv_data, "cpu-used", 4, 0);
+    Av().av_opt_set(c->priv_data, "deadline", "good", 0);
+    Av().av_opt_set_int(c->priv_data, "cpu-used", 4, 0);
   } else {
     c->flags |= AV_CODEC_FLAG_QSCALE;
     c->global_quality = FF_QP2LAMBDA * MjpegQScale(options.quality);
@@ -55,6 +50,7 @@ void SetQuality(AVCodecContext* c, const AVCodec* codec, const CVideoExportOptio
 }  // namespace
 
 std::string VideoEncoderFor(const std::string& upperExtension) {
+  if (!LoadLibAv()) return "";
   const AVCodec* codec = FindVideoEncoder(upperExtension);
   return codec ? codec->name : "";
 }
@@ -66,13 +62,13 @@ bool ExportStreamingVideo(const CGifImage& model, const std::string& path, const
     SetReason(reason, "the animation has no frames");
     return false;
   }
+  if (!LoadLibAv(reason)) return false;
   const std::string ext = UpperExtension(path);
   const AVCodec* codec = FindVideoEncoder(ext);
   if (!codec) {
     SetReason(reason, "no video encoder for ." + ext);
     return false;
   }
-  QuietVideoLibs();
   CSoundTrack sound;
   if (!options.soundPath.empty() && !sound.Open(options.soundPath, reason)) return false;
   const COLORREF background = options.background >= 0 ? COLORREF(options.background & 0xFFFFFF) : model.m_clrBackground;
@@ -84,11 +80,11 @@ bool ExportStreamingVideo(const CGifImage& model, const std::string& path, const
   if (!temp.Create(reason)) return false;
   OutputPtr out = OpenVideoOutput(ext == "MP4" ? "mp4" : "webm", temp.Path(), reason);
   if (!out) return false;
-  AVStream* stream = avformat_new_stream(out.get(), nullptr);
-  CodecPtr encoder(avcodec_alloc_context3(codec));
-  FramePtr frame(av_frame_alloc());
-  PacketPtr packet(av_packet_alloc());
-  SwsPtr sws(sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, AV_PIX_FMT_YUV420P,
+  AVStream* stream = Av().avformat_new_stream(out.get(), nullptr);
+  CodecPtr encoder(Av().avcodec_alloc_context3(codec));
+  FramePtr frame(Av().av_frame_alloc());
+  PacketPtr packet(Av().av_packet_alloc());
+  SwsPtr sws(Av().sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, AV_PIX_FMT_YUV420P,
                             SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr));
   std::vector<std::uint8_t> bgr(std::size_t(width) * std::size_t(height) * 3);
   if (!stream || !encoder || !frame || !packet || !sws) {
@@ -109,15 +105,15 @@ bool ExportStreamingVideo(const CGifImage& model, const std::string& path, const
   c->framerate = AVRational{int(rate.rate), int(rate.scale)};
   if (out->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   SetQuality(c, codec, options);
-  int rc = avcodec_open2(c, codec, nullptr);
-  if (rc < 0 || (rc = avcodec_parameters_from_context(stream->codecpar, c)) < 0) {
+  int rc = Av().avcodec_open2(c, codec, nullptr);
+  if (rc < 0 || (rc = Av().avcodec_parameters_from_context(stream->codecpar, c)) < 0) {
     SetReason(reason, std::string("cannot start the ") + codec->name + " encoder: " + LibavError(rc));
     return false;
   }
   stream->time_base = hundredths;
   stream->avg_frame_rate = c->framerate;
   if (!options.soundPath.empty() && !sound.AddStream(out.get(), reason)) return false;
-  rc = avformat_write_header(out.get(), nullptr);
+  rc = Av().avformat_write_header(out.get(), nullptr);
   if (rc < 0) {
     SetReason(reason, "cannot start the video file: " + LibavError(rc));
     return false;
@@ -125,7 +121,7 @@ bool ExportStreamingVideo(const CGifImage& model, const std::string& path, const
   frame->format = c->pix_fmt;
   frame->width = width;
   frame->height = height;
-  if (av_frame_get_buffer(frame.get(), 0) < 0) {
+  if (Av().av_frame_get_buffer(frame.get(), 0) < 0) {
     SetReason(reason, "out of memory");
     return false;
   }
@@ -134,10 +130,10 @@ bool ExportStreamingVideo(const CGifImage& model, const std::string& path, const
   // frames hand the packets back by presentation time.
   std::map<std::int64_t, int> delayAt;
   const auto drain = [&](AVFrame* input) {
-    int err = avcodec_send_frame(c, input);
+    int err = Av().avcodec_send_frame(c, input);
     if (err < 0) return SetReason(reason, "encoding failed: " + LibavError(err)), false;
     for (;;) {
-      err = avcodec_receive_packet(c, packet.get());
+      err = Av().avcodec_receive_packet(c, packet.get());
       if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return true;
       if (err < 0) return SetReason(reason, "encoding failed: " + LibavError(err)), false;
       const auto it = delayAt.find(packet->pts);
@@ -145,9 +141,9 @@ bool ExportStreamingVideo(const CGifImage& model, const std::string& path, const
         packet->duration = it->second;
         delayAt.erase(it);
       }
-      av_packet_rescale_ts(packet.get(), hundredths, stream->time_base);
+      Av().av_packet_rescale_ts(packet.get(), hundredths, stream->time_base);
       packet->stream_index = stream->index;
-      err = av_interleaved_write_frame(out.get(), packet.get());
+      err = Av().av_interleaved_write_frame(out.get(), packet.get());
       if (err < 0) return SetReason(reason, "writing a frame failed: " + LibavError(err)), false;
     }
   };
@@ -168,13 +164,13 @@ bool ExportStreamingVideo(const CGifImage& model, const std::string& path, const
     }
     for (LONG y = 0; y < model.m_nHeight; ++y)
       std::memcpy(&bgr[std::size_t(y) * std::size_t(width) * 3], DibRow(picture.get(), y), std::size_t(model.m_nWidth) * 3);
-    if (av_frame_make_writable(frame.get()) < 0) {
+    if (Av().av_frame_make_writable(frame.get()) < 0) {
       SetReason(reason, "out of memory");
       return false;
     }
     const uint8_t* src[1] = {bgr.data()};
     const int srcStride[1] = {width * 3};
-    sws_scale(sws.get(), src, srcStride, 0, height, frame->data, frame->linesize);
+    Av().sws_scale(sws.get(), src, srcStride, 0, height, frame->data, frame->linesize);
     const int delay = EffectiveDelay(model.GetFrame(i)->m_nDelay);
     frame->pts = pts;
     delayAt[pts] = delay;

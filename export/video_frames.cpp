@@ -8,14 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <system_error>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
-}
+#include "app/libav.h"
 
 #include "app/compose.h"
 #include "companions/imageio/codec_io.h"
@@ -130,19 +125,19 @@ bool CVideoTempFile::Commit(std::string* reason) {
 
 void COutputDeleter::operator()(AVFormatContext* c) const {
   if (!c) return;
-  if (c->pb && !(c->oformat->flags & AVFMT_NOFILE)) avio_closep(&c->pb);
-  avformat_free_context(c);
+  if (c->pb && !(c->oformat->flags & AVFMT_NOFILE)) Av().avio_closep(&c->pb);
+  Av().avformat_free_context(c);
 }
 
 OutputPtr OpenVideoOutput(const std::string& format, const std::string& path, std::string* reason) {
   AVFormatContext* raw = nullptr;
-  int rc = avformat_alloc_output_context2(&raw, nullptr, format.c_str(), path.c_str());
+  int rc = Av().avformat_alloc_output_context2(&raw, nullptr, format.c_str(), path.c_str());
   if (rc < 0 || !raw) {
     SetReason(reason, "no " + format + " writer: " + LibavError(rc));
     return nullptr;
   }
   OutputPtr out(raw);
-  rc = avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE);
+  rc = Av().avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE);
   if (rc < 0) {
     SetReason(reason, "cannot write " + path + ": " + LibavError(rc));
     return nullptr;
@@ -153,19 +148,19 @@ OutputPtr OpenVideoOutput(const std::string& format, const std::string& path, st
 bool CloseVideoOutput(OutputPtr& out, bool writeTrailer, std::string* reason) {
   bool ok = true;
   if (writeTrailer) {
-    const int rc = av_write_trailer(out.get());
+    const int rc = Av().av_write_trailer(out.get());
     if (rc < 0) {
       SetReason(reason, "writing the index failed: " + LibavError(rc));
       ok = false;
     }
   }
   if (out->pb) {
-    avio_flush(out->pb);
+    Av().avio_flush(out->pb);
     if (out->pb->error < 0 && ok) {
       SetReason(reason, "writing failed: " + LibavError(out->pb->error));
       ok = false;
     }
-    if (avio_closep(&out->pb) < 0 && ok) {
+    if (Av().avio_closep(&out->pb) < 0 && ok) {
       SetReason(reason, "closing the file failed");
       ok = false;
     }
@@ -174,18 +169,14 @@ bool CloseVideoOutput(OutputPtr& out, bool writeTrailer, std::string* reason) {
   return ok;
 }
 
-void CCodecDeleter::operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-void CFrameDeleter::operator()(AVFrame* f) const { av_frame_free(&f); }
-void CPacketDeleter::operator()(AVPacket* p) const { av_packet_free(&p); }
-void CSwsDeleter::operator()(SwsContext* s) const { sws_freeContext(s); }
+void CCodecDeleter::operator()(AVCodecContext* c) const { Av().avcodec_free_context(&c); }
+void CFrameDeleter::operator()(AVFrame* f) const { Av().av_frame_free(&f); }
+void CPacketDeleter::operator()(AVPacket* p) const { Av().av_packet_free(&p); }
+void CSwsDeleter::operator()(SwsContext* s) const { Av().sws_freeContext(s); }
 
 std::string LibavError(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
+  Av().av_strerror(code, text, sizeof text);
   return text;
 }
 
-void QuietVideoLibs() {
-  static std::once_flag once;
-  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
-}

@@ -96,8 +96,6 @@ using SwsPtr = std::unique_ptr<SwsContext, CSwsDeleter>;
 
 // libav* error code as text.
 std::string LibavError(int code);
-// Encoder messages would only repeat the failure the export reports.
-void QuietVideoLibs();
 
 // Choices of one video export (the option page's, or the command line's).
 enum AVI_CODEC : int {
