@@ -7,9 +7,9 @@
 namespace {
 
 // What the earlier frames left on the canvas. Most frames leave their own
-// picture, which the base then shares with the frame's object (pictures of
-// objects are not changed during the rebuild); the base gets a copy of its
-// own only when an area has to be cleared.
+// picture, which the base then shares with the frame's object (a picture is
+// not changed once it is a base); the base gets a copy of its own only when
+// an area has to be cleared.
 struct BaseImage {
   RefPtr<CDib> shared;  // the object whose picture is the base, or null
   DibPtr owned;         // the base's own picture when it was changed
@@ -75,8 +75,14 @@ bool RebuildGifFrames(CGifImage& model) {
     const BITMAPINFOHEADER* below = base.Get();
     // An opaque picture covering all the base hides it: the merge would
     // only copy the picture, so the frame keeps its object as it is.
-    const bool hidesBase = below && !DibTopDown(image) && Covers(area, RectOf(below, base.pos)) && Opaque(image);
-    if (below && !hidesBase) {
+    const bool covers = below && Covers(area, RectOf(below, base.pos));
+    const bool hidesBase = covers && !DibTopDown(image) && Opaque(image);
+    // A picture covering the base takes the base under its transparent
+    // pixels in place: the import made this picture for this frame alone,
+    // and a merged copy of a full-canvas frame would cost a second picture.
+    const bool underlaid = covers && !hidesBase && image != below && !DibTopDown(image) &&
+                           DibKernel::Underlay32BitsDIB(below, base.pos, ref.m_pObject->GetImage(), pos);
+    if (below && !hidesBase && !underlaid) {
       RECT merged{};
       DibPtr picture(DibKernel::Merge32BitsDIB(below, base.pos, image, pos, &merged));
       if (!picture) return false;

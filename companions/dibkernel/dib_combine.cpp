@@ -110,3 +110,25 @@ BITMAPINFOHEADER* DibKernel::Merge32BitsDIB(const BITMAPINFOHEADER* a, POINT pos
   if (rect) *rect = RECT{LONG(l), LONG(t), LONG(r), LONG(btm)};
   return out;
 }
+
+BOOL DibKernel::Underlay32BitsDIB(const BITMAPINFOHEADER* a, POINT posA, BITMAPINFOHEADER* b, POINT posB) {
+  if (!Is32(a) || !Is32(b) || a == b) return FALSE;
+  const std::int64_t ax = std::int64_t(posA.x) - posB.x, ay = std::int64_t(posA.y) - posB.y;
+  const std::int64_t aw = DibWidth(a), ah = DibHeight(a), bw = DibWidth(b), bh = DibHeight(b);
+  if (ax < 0 || ay < 0 || ax + aw > bw || ay + ah > bh) return FALSE;
+  // The merge's blend of b over what lies below it (a, or transparency).
+  const auto under = [](BYTE* px, std::uint32_t below) {
+    const std::uint32_t s = detail::Load32(px);
+    if ((s >> 24) != 255) detail::Store32(px, detail::BlendPixel(below, s, 255));
+  };
+  for (std::int64_t y = 0; y < bh; ++y) {
+    BYTE* row = DibRow(b, LONG(y));
+    const bool inA = y >= ay && y < ay + ah;
+    const BYTE* arow = inA ? DibRow(a, LONG(y - ay)) : nullptr;
+    for (std::int64_t x = 0; x < bw; ++x) {
+      if (row[4 * x + 3] == 255) continue;
+      under(row + 4 * x, inA && x >= ax && x < ax + aw ? detail::Load32(arow + 4 * (x - ax)) : 0u);
+    }
+  }
+  return TRUE;
+}

@@ -38,4 +38,11 @@ BOOL CombineDIBs(BITMAPINFOHEADER* dst, const BITMAPINFOHEADER* src, POINT pos =
 BITMAPINFOHEADER* Merge32BitsDIB(const BITMAPINFOHEADER* a, POINT posA, const BITMAPINFOHEADER* b, POINT posB,
                                  RECT* rect);
 
+// Merge32BitsDIB(a, posA, b, posB) done in b itself, without a new picture,
+// for the common case where b's rectangle covers a's: a is put under b's
+// pixels that are not opaque, and b's pixels outside a are blended over
+// transparency, so that b ends with the bytes the merge would return. FALSE
+// (b unchanged) on invalid input or when b does not cover a.
+BOOL Underlay32BitsDIB(const BITMAPINFOHEADER* a, POINT posA, BITMAPINFOHEADER* b, POINT posB);
+
 }  // namespace DibKernel
