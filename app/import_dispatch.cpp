@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "app/avi_import.h"
 #include "app/gif_rebuild.h"
@@ -108,6 +113,37 @@ DibPtr To32Bits(const CTevSubImageBlock& block) {
   return out;
 }
 
+// Every block's picture in 32 bits (null where a conversion failed), on two
+// threads: after decoding, converting is most of an import's time. Each
+// block's decoded picture is dropped once converted, so the decoded file and
+// the model are not held whole at the same time.
+std::vector<DibPtr> ConvertBlocks(const std::vector<CTevSubImageBlock*>& blocks) {
+  std::vector<DibPtr> images(blocks.size());
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t k; (k = next.fetch_add(1)) < blocks.size();) {
+      try {
+        images[k] = To32Bits(*blocks[k]);
+      } catch (const std::bad_alloc&) {
+        images[k].reset();
+      }
+      blocks[k]->picture.reset();
+      blocks[k]->mask.reset();
+    }
+  };
+  std::thread helper;
+  if (blocks.size() > 1 && std::thread::hardware_concurrency() > 1) {
+    try {
+      helper = std::thread(work);
+    } catch (const std::system_error&) {
+      // No second thread: this one converts them all.
+    }
+  }
+  work();
+  if (helper.joinable()) helper.join();
+  return images;
+}
+
 void BuildOptions(std::unique_ptr<CTevImgImportOptions>& options, int format, bool layersAsObjects) {
   options = CTevImgImportOptions::NewImportOptions(format);
   if (!options) return;
@@ -167,18 +203,18 @@ bool ImportImageFile(CGifImage& model, const std::string& path, bool layersAsObj
     model.m_frames.push_back(frame);
     model.m_nTransparencyState = 0;
   } else {
-    for (CTevSubImageBlock* b = &pack; b; b = b->next) {
-      if (!b->picture) continue;
-      DibPtr image = To32Bits(*b);
+    std::vector<CTevSubImageBlock*> blocks;
+    for (CTevSubImageBlock* b = &pack; b; b = b->next)
+      if (b->picture) blocks.push_back(b);
+    std::vector<DibPtr> images = ConvertBlocks(blocks);
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+      CTevSubImageBlock* b = blocks[k];
+      DibPtr image = std::move(images[k]);
       if (!image) {
         model.Clear();
         SetReason(reason, "a picture could not be converted");
         return false;
       }
-      // The decoded picture is not needed once converted: the decoded file
-      // and the model are not held whole at the same time.
-      b->picture.reset();
-      b->mask.reset();
       auto object = MakeRef<CDib>(std::move(image));
       model.m_objects.push_back(object);
       auto frame = MakeRef<CGifFrame>();
