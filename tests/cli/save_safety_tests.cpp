@@ -139,11 +139,13 @@ std::string TinyFramesGif(int frames) {
   return g;
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
 long PeakChildKiB() {
   struct rusage u {};
   ::getrusage(RUSAGE_CHILDREN, &u);
   return u.ru_maxrss;
 }
+#endif
 
 TEST_F(SaveSafety, TwentyThousandTinyFramesOpenAndConvertInLinearMemory) {
 #if defined(__SANITIZE_ADDRESS__)
