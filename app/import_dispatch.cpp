@@ -116,16 +116,19 @@ DibPtr To32Bits(const CTevSubImageBlock& block) {
 // Every block's picture in 32 bits (null where a conversion failed), on two
 // threads: after decoding, converting is most of an import's time. Each
 // block's decoded picture is dropped once converted, so the decoded file and
-// the model are not held whole at the same time.
+// the model are not held whole at the same time. Running out of memory on
+// either thread throws std::bad_alloc here, as a conversion on this thread
+// alone would.
 std::vector<DibPtr> ConvertBlocks(const std::vector<CTevSubImageBlock*>& blocks) {
   std::vector<DibPtr> images(blocks.size());
   std::atomic<std::size_t> next{0};
+  std::atomic<bool> outOfMemory{false};
   const auto work = [&] {
-    for (std::size_t k; (k = next.fetch_add(1)) < blocks.size();) {
+    for (std::size_t k; !outOfMemory && (k = next.fetch_add(1)) < blocks.size();) {
       try {
         images[k] = To32Bits(*blocks[k]);
       } catch (const std::bad_alloc&) {
-        images[k].reset();
+        outOfMemory = true;
       }
       blocks[k]->picture.reset();
       blocks[k]->mask.reset();
@@ -141,6 +144,7 @@ std::vector<DibPtr> ConvertBlocks(const std::vector<CTevSubImageBlock*>& blocks)
   }
   work();
   if (helper.joinable()) helper.join();
+  if (outOfMemory) throw std::bad_alloc();
   return images;
 }
 
