@@ -75,13 +75,13 @@ bool RebuildGifFrames(CGifImage& model) {
     const BITMAPINFOHEADER* below = base.Get();
     // An opaque picture covering all the base hides it: the merge would
     // only copy the picture, so the frame keeps its object as it is.
-    const bool covers = below && Covers(area, RectOf(below, base.pos));
-    const bool hidesBase = covers && !DibTopDown(image) && Opaque(image);
+    const bool covers = below && !DibTopDown(image) && Covers(area, RectOf(below, base.pos));
+    const bool hidesBase = covers && Opaque(image);
     // A picture covering the base takes the base under its transparent
     // pixels in place: the import made this picture for this frame alone,
     // and a merged copy of a full-canvas frame would cost a second picture.
-    const bool underlaid = covers && !hidesBase && image != below && !DibTopDown(image) &&
-                           DibKernel::Underlay32BitsDIB(below, base.pos, ref.m_pObject->GetImage(), pos);
+    const bool underlaid =
+        covers && !hidesBase && DibKernel::Underlay32BitsDIB(below, base.pos, ref.m_pObject->GetImage(), pos);
     if (below && !hidesBase && !underlaid) {
       RECT merged{};
       DibPtr picture(DibKernel::Merge32BitsDIB(below, base.pos, image, pos, &merged));

@@ -616,25 +616,20 @@ bool CountColours(const CGifImage& model, COLORREF keyColour, int limit, bool fr
   Canvas prev;
   const std::function<bool(int, Canvas&)> use = [&](int i, Canvas& cur) {
     const bool first = i == 0 || prev.size() != cur.size();
-    for (std::size_t p = 0; p < cur.size() && !full; ++p) {
-      // A pixel that kept its colour adds nothing new to the set.
+    // One walk over the changed pixels feeds both counts until each is settled.
+    bool frameDone = !framesOver;
+    if (framesOver) frame.Clear();
+    for (std::size_t p = 0; p < cur.size() && !(full && frameDone); ++p) {
+      // A pixel that kept its colour adds nothing new to either set.
       const std::uint32_t c = cur[p];
       if (!c || (!first && c == prev[p])) continue;
-      if (all.Add(c) < 0 || int(all.Colours().size()) > limit) full = true;
-    }
-    if (framesOver) {
-      frame.Clear();
-      for (std::size_t p = 0; p < cur.size(); ++p) {
-        const std::uint32_t c = cur[p];
-        if (!c || (!first && c == prev[p])) continue;
-        if (frame.Add(c) < 0 || int(frame.Colours().size()) > limit) {
-          ++out.framesOver;
-          break;
-        }
+      if (!full && (all.Add(c) < 0 || int(all.Colours().size()) > limit)) full = true;
+      if (!frameDone && (frame.Add(c) < 0 || int(frame.Colours().size()) > limit)) {
+        ++out.framesOver;
+        frameDone = true;
       }
-    } else if (full) {
-      return false;  // the answer is known
     }
+    if (!framesOver && full) return false;  // the answer is known
     prev.swap(cur);
     return !(progress && progress->IsCancelled());
   };

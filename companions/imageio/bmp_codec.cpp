@@ -1,5 +1,4 @@
 // BMP/DIB reader: a file header ("BM") and a bitmap, or a bare packed DIB.
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -37,23 +36,9 @@ int ReadBmp(CTevImageInfoPack& pack, const CTevImgImportOptions* options, CTevCo
   } else {
     return Fail(pack, IMAGEIO_ERR_FORMAT, "not a BMP file: " + pack.path);
   }
-  if (options && options->maxPixels && bytes.size() >= info + 12) {
-    // The size the header announces, before anything is allocated for it.
-    ByteReader r(bytes.data() + info, bytes.size() - info);
-    const DWORD headerSize = r.U32LE();
-    long long width, height;
-    if (headerSize == 12) {
-      width = r.U16LE();
-      height = r.U16LE();
-    } else {
-      width = std::int32_t(r.U32LE());
-      height = std::int32_t(r.U32LE());
-    }
-    if (width > 0 && !WithinPixelBudget(options->maxPixels, width, height < 0 ? -height : height))
-      return Fail(pack, IMAGEIO_ERR_TOO_LARGE, "BMP: picture larger than the pixel budget");
-  }
   DibPtr picture;
-  rc = DecodeBmpInfo(bytes.data(), bytes.size(), info, bits, false, picture, nullptr, reason);
+  rc = DecodeBmpInfo(bytes.data(), bytes.size(), info, bits, false, picture, nullptr, reason,
+                     options ? options->maxPixels : 0);
   if (rc != IMAGEIO_OK) return Fail(pack, rc, reason);
   pack.width = DibWidth(picture.get());
   pack.height = DibHeight(picture.get());

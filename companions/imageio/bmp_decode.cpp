@@ -59,7 +59,7 @@ void DecodeRle(const BYTE* src, std::size_t len, bool rle4, LONG w, LONG h, std:
 }  // namespace
 
 int DecodeBmpInfo(const BYTE* data, std::size_t size, std::size_t infoOffset, std::size_t bitsOffset,
-                  bool iconEntry, DibPtr& picture, DibPtr* mask, std::string& reason) {
+                  bool iconEntry, DibPtr& picture, DibPtr* mask, std::string& reason, std::uint64_t maxPixels) {
   ByteReader r(data, size);
   if (!r.Seek(infoOffset)) return Bad(reason, "header outside the file");
   const DWORD headerSize = r.U32LE();
@@ -92,6 +92,8 @@ int DecodeBmpInfo(const BYTE* data, std::size_t size, std::size_t infoOffset, st
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return Bad(reason, "unsupported depth");
   if (width < 1 || height < 1) return Bad(reason, "empty picture");
   if (!DimensionsAllowed(width, height, 32)) return Bad(reason, "dimensions exceed the limits", IMAGEIO_ERR_TOO_LARGE);
+  if (!WithinPixelBudget(maxPixels, width, height))
+    return Bad(reason, "picture larger than the pixel budget", IMAGEIO_ERR_TOO_LARGE);
   const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
   if (rle && (topDown || (compression == BI_RLE8 && bits != 8) || (compression == BI_RLE4 && bits != 4)))
     return Bad(reason, "bad run-length header");
