@@ -4,6 +4,10 @@
 #include <atomic>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "companions/dibkernel/dib_kernel.h"
 
 namespace {
@@ -25,6 +29,42 @@ void Draw(BITMAPINFOHEADER* target, POINT origin, const BITMAPINFOHEADER* src, P
     blit(target, origin, src, pos, zoomFactor, t);
   }
 }
+// Mask bytes of a 32-bit row for its first width & ~7 pixels (alpha at or
+// above threshold sets the pixel's bit, pixel 0 in bit 7); partial tells
+// whether any of them has an alpha strictly between 0 and 255. Returns the
+// number of pixels done.
+LONG MaskRow(const BYTE* row, LONG width, BYTE threshold, BYTE* mask, bool& partial) {
+  const LONG whole = width & ~LONG(7);
+#if defined(__SSE2__)
+  // Bit k of a movemask is pixel k; the mask wants pixel 0 in bit 7.
+  static constexpr BYTE kReverse4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+  const __m128i below = _mm_set1_epi32(int(threshold) - 1), zero = _mm_setzero_si128(),
+                full = _mm_set1_epi32(255);
+  __m128i seen = zero;
+  for (LONG x = 0; x < whole; x += 8) {
+    const __m128i a0 = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x)), 24);
+    const __m128i a1 = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x + 16)), 24);
+    const int lo = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(a0, below)));
+    const int hi = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(a1, below)));
+    mask[x >> 3] = BYTE((kReverse4[lo] << 4) | kReverse4[hi]);
+    seen = _mm_or_si128(seen, _mm_and_si128(_mm_cmpgt_epi32(a0, zero), _mm_cmplt_epi32(a0, full)));
+    seen = _mm_or_si128(seen, _mm_and_si128(_mm_cmpgt_epi32(a1, zero), _mm_cmplt_epi32(a1, full)));
+  }
+  partial = _mm_movemask_epi8(seen) != 0;
+#else
+  for (LONG x = 0; x < whole; x += 8) {
+    unsigned bits = 0;
+    for (int k = 0; k < 8; ++k) {
+      const unsigned a = row[4 * (x + k) + 3];
+      bits |= unsigned(a >= threshold) << (7 - k);
+      partial |= a - 1u < 254u;
+    }
+    mask[x >> 3] = BYTE(bits);
+  }
+#endif
+  return whole;
+}
+
 }  // namespace
 
 void SetComposeUsesFastBlit(bool on) { g_allowFast = on; }
@@ -59,13 +99,23 @@ bool ComposeFrameWithMask(const CGifFrame& frame, LONG width, LONG height, DibPt
   ComposeFrame(img.get(), POINT{0, 0}, frame);
   const bool blendMatte = (matte >> 24) == 0;
   const int mr = GetRValue(matte), mg = GetGValue(matte), mb = GetBValue(matte);
+  // Mask bits eight pixels at a time; the matte blend only on rows that hold
+  // partly transparent pixels (rare: most pictures are opaque or keyed).
   for (LONG y = 0; y < height; ++y) {
-    BYTE* p = DibRow(img.get(), y);
+    BYTE* row = DibRow(img.get(), y);
     BYTE* m = DibRow(msk.get(), y);
+    bool partial = false;
+    const LONG whole = MaskRow(row, width, alphaThreshold, m, partial);
+    for (LONG x = whole; x < width; ++x) {
+      const unsigned a = row[4 * x + 3];
+      if (a >= alphaThreshold) m[x >> 3] |= BYTE(0x80 >> (x & 7));
+      partial |= a - 1u < 254u;
+    }
+    if (!blendMatte || !partial) continue;
+    BYTE* p = row;
     for (LONG x = 0; x < width; ++x, p += 4) {
       const int a = p[3];
-      if (a >= alphaThreshold) m[x >> 3] |= BYTE(0x80 >> (x & 7));
-      if (blendMatte && a > 0 && a < 255) {
+      if (a > 0 && a < 255) {
         p[0] = BYTE((p[0] * a + mb * (255 - a) + 127) / 255);
         p[1] = BYTE((p[1] * a + mg * (255 - a) + 127) / 255);
         p[2] = BYTE((p[2] * a + mr * (255 - a) + 127) / 255);

@@ -1,6 +1,8 @@
 #include "companions/dibkernel/dib_frames.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "companions/dibkernel/dib_internal.h"
@@ -138,8 +140,122 @@ BOOL CMaskedBitmapTransform::FillMaskDIBBits(BITMAPINFOHEADER* mask, const RECT&
   return TRUE;
 }
 
+namespace {
+
+inline std::uint64_t Word(const BYTE* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Whether every pixel bit of a 1-bit mask is set (a null mask counts as full).
+bool MaskFull(const BITMAPINFOHEADER* mask) {
+  if (!mask) return true;
+  const LONG w = DibWidth(mask), h = DibHeight(mask), whole = w >> 3;
+  const BYTE tail = BYTE(0xFF00 >> (w & 7));
+  for (LONG y = 0; y < h; ++y) {
+    const BYTE* row = DibRow(mask, y);
+    for (LONG i = 0; i < whole; ++i)
+      if (row[i] != 0xFF) return false;
+    if ((w & 7) && (row[whole] & tail) != tail) return false;
+  }
+  return true;
+}
+
+// The first and last x in [0, n) where a and b differ; false when they are equal.
+bool MismatchSpan(const BYTE* a, const BYTE* b, LONG n, LONG& first, LONG& last) {
+  if (n <= 0 || std::memcmp(a, b, std::size_t(n)) == 0) return false;
+  LONG i = 0;
+  while (i + 8 <= n && Word(a + i) == Word(b + i)) i += 8;
+  while (a[i] == b[i]) ++i;
+  LONG j = n;
+  while (j - 8 >= i && Word(a + j - 8) == Word(b + j - 8)) j -= 8;
+  while (a[j - 1] == b[j - 1]) --j;
+  first = i;
+  last = j - 1;
+  return true;
+}
+
+// Bits of the eight pixels from x of a mask row, pixel x in bit 7 (the mask's
+// own order); x + 8 must not pass the row's width.
+inline unsigned MaskBits8(const BYTE* row, LONG x) {
+  const unsigned hi = row[x >> 3];
+  if ((x & 7) == 0) return hi;
+  return (((hi << 8) | row[(x >> 3) + 1]) >> (8 - (x & 7))) & 0xFFu;
+}
+
+// Which of eight index pairs are equal, pixel 0 in bit 7: a zero byte of the
+// difference sets its top bit, and the multiply gathers those bits into the
+// top byte in reverse order (every partial product lands on its own bit).
+inline unsigned EqualBits8(const BYTE* a, const BYTE* b) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
+  const std::uint64_t d = Word(a) ^ Word(b);
+  const std::uint64_t zero = ~(((d & kLow7) + kLow7) | d) & kHigh;
+  return unsigned(((zero >> 7) * 0x8040201008040201ull) >> 56);
+}
+
+// One row of B against the row of A at the same canvas height, eight pixels
+// at a time: which pixels of B differ (opaque in B, not shown by A with the
+// same index) and which are unchanged (opaque in both, same index).
+struct RowPair {
+  const BYTE *pa, *ma, *pb, *mb;  // pa null when the row lies outside A
+  LONG dx, wa, wb;                // A's column of B's pixel x is x + dx
+
+  void Group(LONG x, unsigned& differ, unsigned& same) const {
+    const LONG ax = x + dx;
+    if (pa && ax >= 0 && ax + 8 <= wa && x + 8 <= wb) {
+      const unsigned opB = mb ? mb[x >> 3] : 0xFFu;
+      const unsigned opA = ma ? MaskBits8(ma, ax) : 0xFFu;
+      same = opB & opA & EqualBits8(pa + ax, pb + x);
+      differ = opB & ~same & 0xFFu;
+      return;
+    }
+    differ = same = 0;
+    for (LONG k = 0; k < 8 && x + k < wb; ++k) {
+      if (mb && !Bit(mb, x + k)) continue;
+      const LONG a = ax + k;
+      const bool eq = pa && a >= 0 && a < wa && (!ma || Bit(ma, a)) && pa[a] == pb[x + k];
+      (eq ? same : differ) |= 0x80u >> k;
+    }
+  }
+
+  // The first and last differing pixel of the row; false when none differs.
+  bool DifferSpan(LONG& first, LONG& last) const {
+    unsigned differ = 0, same = 0;
+    LONG x = 0;
+    for (; x < wb; x += 8) {
+      Group(x, differ, same);
+      if (differ) break;
+    }
+    if (x >= wb) return false;
+    first = x + std::countl_zero(differ) - 24;
+    for (LONG y = (wb - 1) & ~LONG(7);; y -= 8) {
+      Group(y, differ, same);
+      if (differ) {
+        last = y + 7 - std::countr_zero(differ);
+        return true;
+      }
+    }
+  }
+
+  // Whether pixels [l, r] hold an unchanged one.
+  bool AnySame(LONG l, LONG r) const {
+    unsigned differ = 0, same = 0;
+    for (LONG x = l & ~LONG(7); x <= r; x += 8) {
+      Group(x, differ, same);
+      const unsigned lo = x < l ? 0xFFu >> (l - x) : 0xFFu;
+      const unsigned hi = r - x < 7 ? (0xFF00u >> (r - x + 1)) & 0xFFu : 0xFFu;
+      if (same & lo & hi) return true;
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
 // The splitter walks B's rectangle once for the differing box and A's opaque
-// pixels once for the cover test; both are row loops on raw row pointers.
+// pixels once for the cover test. Masks with every bit set count as absent,
+// so opaque frames compare whole rows at once.
 BOOL CSpiltEmbededDIB::Reset(const BITMAPINFOHEADER* imageA, const BITMAPINFOHEADER* maskA, POINT posA,
                              const BITMAPINFOHEADER* imageB, const BITMAPINFOHEADER* maskB, POINT posB) {
   m_valid = false;
@@ -157,17 +273,42 @@ BOOL CSpiltEmbededDIB::Reset(const BITMAPINFOHEADER* imageA, const BITMAPINFOHEA
   m_posA = posA;
   m_posB = posB;
   m_valid = true;
+  if (MaskFull(maskA)) maskA = nullptr;
+  if (MaskFull(maskB)) maskB = nullptr;
 
   // Cover test: every opaque pixel of A must be opaque in B.
-  m_canSplit = true;
-  for (LONG y = 0; y < ha && m_canSplit; ++y) {
+  const bool inside = posA.x >= posB.x && posA.y >= posB.y &&
+                      std::int64_t(posA.x) + wa <= std::int64_t(posB.x) + wb &&
+                      std::int64_t(posA.y) + ha <= std::int64_t(posB.y) + hb;
+  m_canSplit = inside || maskA;
+  for (LONG y = 0; y < ha && m_canSplit && maskB; ++y) {
     const BYTE* ma = maskA ? DibRow(maskA, y) : nullptr;
     const LONG by = posA.y + y - posB.y;
-    const BYTE* mb = (by >= 0 && by < hb && maskB) ? DibRow(maskB, by) : nullptr;
-    for (LONG x = 0; x < wa; ++x) {
+    const BYTE* mb = by >= 0 && by < hb ? DibRow(maskB, by) : nullptr;
+    LONG x = 0;
+    if (inside) {
+      // Eight pixels of A at a time against B's mask bits at the same place.
+      for (const LONG bx0 = posA.x - posB.x; x + 8 <= wa; x += 8) {
+        const unsigned opA = ma ? ma[x >> 3] : 0xFFu;
+        if (opA & ~MaskBits8(mb, bx0 + x)) {
+          m_canSplit = false;
+          break;
+        }
+      }
+    }
+    for (; x < wa && m_canSplit; ++x) {
       if (ma && !Bit(ma, x)) continue;
       const LONG bx = posA.x + x - posB.x;
-      if (by < 0 || by >= hb || bx < 0 || bx >= wb || (mb && !Bit(mb, bx))) {
+      if (!mb || bx < 0 || bx >= wb || !Bit(mb, bx)) m_canSplit = false;
+    }
+  }
+  // Without B's mask only A's opaque pixels outside B's rectangle fail.
+  for (LONG y = 0; y < ha && m_canSplit && !maskB && !inside; ++y) {
+    const BYTE* ma = DibRow(maskA, y);
+    const LONG by = posA.y + y - posB.y;
+    for (LONG x = 0; x < wa; ++x) {
+      const LONG bx = posA.x + x - posB.x;
+      if (Bit(ma, x) && (by < 0 || by >= hb || bx < 0 || bx >= wb)) {
         m_canSplit = false;
         break;
       }
@@ -177,6 +318,8 @@ BOOL CSpiltEmbededDIB::Reset(const BITMAPINFOHEADER* imageA, const BITMAPINFOHEA
 
   // Differing box: B's opaque pixels that A does not show with the same index.
   LONG l = wb, t = hb, r = -1, b = -1;
+  // B's columns that lie over A.
+  const LONG x0 = std::clamp<LONG>(posA.x - posB.x, 0, wb), x1 = std::clamp<LONG>(posA.x + wa - posB.x, x0, wb);
   for (LONG y = 0; y < hb; ++y) {
     const BYTE* pb = DibRow(imageB, y);
     const BYTE* mb = maskB ? DibRow(maskB, y) : nullptr;
@@ -184,36 +327,42 @@ BOOL CSpiltEmbededDIB::Reset(const BITMAPINFOHEADER* imageA, const BITMAPINFOHEA
     const bool rowInA = ay >= 0 && ay < ha;
     const BYTE* pa = rowInA ? DibRow(imageA, ay) : nullptr;
     const BYTE* ma = rowInA && maskA ? DibRow(maskA, ay) : nullptr;
-    for (LONG x = 0; x < wb; ++x) {
-      if (mb && !Bit(mb, x)) continue;
-      const LONG ax = posB.x + x - posA.x;
-      const bool same = rowInA && ax >= 0 && ax < wa && (!ma || Bit(ma, ax)) && pa[ax] == pb[x];
-      if (same) continue;
-      l = std::min(l, x);
-      r = std::max(r, x);
+    if (!mb && !ma) {
+      // Opaque rows: outside A every pixel differs; over A, the first and last mismatch.
+      LONG first = -1, last = -1;
+      if (!rowInA || x0 >= x1) {
+        first = 0, last = wb - 1;
+      } else {
+        LONG f = 0, e = 0;
+        const bool mismatch = MismatchSpan(pa + (x0 + posB.x - posA.x), pb + x0, x1 - x0, f, e);
+        first = x0 > 0 ? 0 : mismatch ? x0 + f : -1;
+        last = x1 < wb ? wb - 1 : mismatch ? x0 + e : -1;
+      }
+      if (first < 0 || wb <= 0) continue;
+      l = std::min(l, first);
+      r = std::max(r, last);
       t = std::min(t, y);
       b = std::max(b, y);
+      continue;
     }
+    const RowPair row{pa, ma, pb, mb, posB.x - posA.x, wa, wb};
+    LONG first = 0, last = 0;
+    if (!row.DifferSpan(first, last)) continue;
+    l = std::min(l, first);
+    r = std::max(r, last);
+    t = std::min(t, y);
+    b = std::max(b, y);
   }
   if (r < 0) return TRUE;
   m_empty = false;
   m_diff = RECT{posB.x + l, posB.y + t, posB.x + r + 1, posB.y + b + 1};
 
   for (LONG y = t; y <= b && !m_unchangedInBox; ++y) {
-    const BYTE* pb = DibRow(imageB, y);
-    const BYTE* mb = maskB ? DibRow(maskB, y) : nullptr;
     const LONG ay = posB.y + y - posA.y;
     if (ay < 0 || ay >= ha) continue;
-    const BYTE* pa = DibRow(imageA, ay);
-    const BYTE* ma = maskA ? DibRow(maskA, ay) : nullptr;
-    for (LONG x = l; x <= r; ++x) {
-      const LONG ax = posB.x + x - posA.x;
-      if ((mb && !Bit(mb, x)) || ax < 0 || ax >= wa || (ma && !Bit(ma, ax))) continue;
-      if (pa[ax] == pb[x]) {
-        m_unchangedInBox = true;
-        break;
-      }
-    }
+    const RowPair row{DibRow(imageA, ay), maskA ? DibRow(maskA, ay) : nullptr, DibRow(imageB, y),
+                      maskB ? DibRow(maskB, y) : nullptr, posB.x - posA.x, wa, wb};
+    m_unchangedInBox = row.AnySame(l, r);
   }
   return TRUE;
 }

@@ -167,4 +167,34 @@ TEST(ComposeWithMask, MaskMarksOpaquePixelsAndMatteBlendsEdges) {
   EXPECT_EQ(At(image.get(), 0, 0), (Px{(255 * 127 + 127) / 255, 0, (255 * 128 + 127) / 255, 255}));
 }
 
+// Every pixel's mask bit is alpha >= threshold, over the whole-byte part and
+// the tail alike, and only partly transparent pixels take the matte.
+TEST(ComposeWithMask, MaskBitPerPixelAtEveryThreshold) {
+  constexpr int kWidth = 21;
+  const BYTE alphas[kWidth] = {0, 255, 1, 254, 127, 128, 129, 255, 0, 0, 200, 255, 255, 255, 255, 255, 64, 255, 0, 128, 255};
+  // Rows 1 and 2 are opaque but for one pixel: in the second half of a
+  // whole byte, and in the tail.
+  const auto alphaAt = [&](int x, int y) { return y == 0 ? alphas[x] : x == (y == 1 ? 13 : 17) ? BYTE(100) : BYTE(255); };
+  DibPtr picture(CDIB32::CreateBlank32BitsDIB(kWidth, 3));
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const BYTE a = alphaAt(x, y);
+      BYTE* p = DibRow(picture.get(), y) + 4 * x;
+      p[0] = p[1] = p[2] = a;  // premultiplied grey
+      p[3] = a;
+    }
+  auto frame = FrameWith({{MakeRef<CDib>(std::move(picture)), {0, 0}}});
+  for (const int threshold : {0, 1, 128, 255}) {
+    DibPtr image, mask;
+    ASSERT_TRUE(ComposeFrameWithMask(*frame, kWidth, 3, image, mask, BYTE(threshold), RGB(0, 0, 255)));
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        const int a = alphaAt(x, y);
+        const bool bit = (DibRow(mask.get(), y)[x >> 3] >> (7 - (x & 7))) & 1;
+        EXPECT_EQ(bit, a >= threshold) << "threshold " << threshold << " x " << x << " y " << y;
+        EXPECT_EQ(At(image.get(), x, y).a, a > 0 ? 255 : 0) << x << "," << y;
+      }
+  }
+}
+
 }  // namespace

@@ -42,35 +42,44 @@ struct Screen {
 };
 
 // Random frame pairs: a split exists exactly when B covers every pixel A
-// shows, and whichever split is used, drawing it over A shows B.
+// shows, the differing box is the bounding box of the changed pixels, and
+// whichever split is used, drawing it over A shows B. Widths pass several
+// mask bytes at offsets off the byte grid; masks are holed, full or absent.
 TEST(SpiltEmbededDIB, EverySplitDrawnOverTheFirstFrameGivesTheSecond) {
   std::mt19937 rng(7);
   int splits = 0;
-  for (int round = 0; round < 200; ++round) {
-    const LONG W = 24, H = 20;
-    const LONG wa = 1 + LONG(rng() % 16), ha = 1 + LONG(rng() % 14);
+  for (int round = 0; round < 400; ++round) {
+    const LONG W = 60, H = 20;
+    const LONG wa = 1 + LONG(rng() % 40), ha = 1 + LONG(rng() % 14);
     const POINT pa{LONG(rng() % (W - wa + 1)), LONG(rng() % (H - ha + 1))};
-    const LONG wb = 1 + LONG(rng() % W), hb = 1 + LONG(rng() % H);
-    const POINT pb{LONG(rng() % (W - wb + 1)), LONG(rng() % (H - hb + 1))};
+    // Every fourth pair: B in A's place, as a frame over the one before it.
+    const bool samePlace = round % 4 == 3;
+    const LONG wb = samePlace ? wa : 1 + LONG(rng() % W), hb = samePlace ? ha : 1 + LONG(rng() % H);
+    const POINT pb = samePlace ? pa : POINT{LONG(rng() % (W - wb + 1)), LONG(rng() % (H - hb + 1))};
     DibPtr a = Make8(wa, ha), b = Make8(wb, hb);
     DibPtr ma = MakeMask(wa, ha, true), mb = MakeMask(wb, hb, true);
+    const unsigned holes = round % 3 == 0 ? 0 : round % 3 == 1 ? 5 : 60;  // opaque, holed or nearly opaque
+    const unsigned changeOdds = round % 5 < 2 ? 150 : 6;  // few or many changed pixels
     for (LONG y = 0; y < ha; ++y)
       for (LONG x = 0; x < wa; ++x) {
         DibRow(a.get(), y)[x] = BYTE(rng() % 3);
-        if (rng() % 5 == 0) CMaskedBitmapTransform::FillMaskDIBBits(ma.get(), RECT{x, y, x + 1, y + 1}, false);
+        if (holes && rng() % holes == 0) CMaskedBitmapTransform::FillMaskDIBBits(ma.get(), RECT{x, y, x + 1, y + 1}, false);
       }
     Screen before(W, H), target(W, H);
     before.Draw(a.get(), ma.get(), pa);
-    // B copies A where they overlap, with a few changes and holes only where A is transparent.
+    // B copies A where they overlap, with changes and holes mostly where A is transparent.
     for (LONG y = 0; y < hb; ++y)
       for (LONG x = 0; x < wb; ++x) {
         const int under = before.at(pb.x + x, pb.y + y);
         BYTE v = under >= 0 ? BYTE(under) : BYTE(rng() % 3);
-        if (rng() % 6 == 0) v = BYTE(rng() % 3);
+        if (rng() % changeOdds == 0) v = BYTE(rng() % 3);
         DibRow(b.get(), y)[x] = v;
-        if (under < 0 && rng() % 4 == 0) CMaskedBitmapTransform::FillMaskDIBBits(mb.get(), RECT{x, y, x + 1, y + 1}, false);
+        // A rare hole over a pixel A shows: no split can reach B then.
+        if (holes && ((under < 0 && (holes > 5 || rng() % 4 == 0)) || rng() % 400 == 0))
+          CMaskedBitmapTransform::FillMaskDIBBits(mb.get(), RECT{x, y, x + 1, y + 1}, false);
       }
     target.Draw(b.get(), mb.get(), pb);
+    if (!holes && round % 2) ma.reset(), mb.reset();  // opaque frames passed without masks
     CSpiltEmbededDIB s;
     ASSERT_TRUE(s.Reset(a.get(), ma.get(), pa, b.get(), mb.get(), pb));
     bool covers = true;
@@ -80,12 +89,28 @@ TEST(SpiltEmbededDIB, EverySplitDrawnOverTheFirstFrameGivesTheSecond) {
     if (!covers) continue;
     ASSERT_EQ(bool(s.IsEqual()), before.px == target.px) << round;
     if (s.IsEqual()) continue;
+    RECT box{W, H, -1, -1};
+    for (LONG y = 0; y < H; ++y)
+      for (LONG x = 0; x < W; ++x)
+        if (before.at(x, y) != target.at(x, y))
+          box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
+    const RECT diff = s.DiffRect();
+    ASSERT_EQ(std::vector<LONG>({diff.left, diff.top, diff.right, diff.bottom}),
+              std::vector<LONG>({box.left, box.top, box.right, box.bottom}))
+        << round;
+    bool unchangedInBox = false;
+    for (LONG y = box.top; y < box.bottom; ++y)
+      for (LONG x = box.left; x < box.right; ++x) unchangedInBox |= before.at(x, y) >= 0 && before.at(x, y) == target.at(x, y);
     for (int kind = 0; kind < 3; ++kind) {
       BITMAPINFOHEADER *img = nullptr, *mask = nullptr;
       POINT pos{};
       const SPLIT_STYLE style = kind == 1 ? SPLIT_ALL_TRANSPARENT : SPLIT_RUNS;
-      const BOOL ok = kind == 0 ? s.SplitOpacity(&img, &mask, &pos, nullptr) : s.SplitTransparency(&img, &mask, &pos, &style);
+      bool possible = false;
+      const BOOL ok = kind == 0 ? s.SplitOpacity(&img, &mask, &pos, &possible) : s.SplitTransparency(&img, &mask, &pos, &style);
       ASSERT_TRUE(ok);
+      if (kind == 0) {
+        ASSERT_EQ(possible, unchangedInBox) << round;
+      }
       DibPtr oi(img), om(mask);
       Screen shown = before;
       shown.Draw(oi.get(), om.get(), pos);
@@ -93,7 +118,7 @@ TEST(SpiltEmbededDIB, EverySplitDrawnOverTheFirstFrameGivesTheSecond) {
       ++splits;
     }
   }
-  EXPECT_GT(splits, 60);
+  EXPECT_GT(splits, 120);
 }
 
 }  // namespace
