@@ -2,6 +2,7 @@
 // depth conversions and alpha channel operations.
 #include "imaging/obj_image.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -13,9 +14,8 @@ namespace {
 constexpr DWORD kMaxHeaderSize = 4096;
 
 BITMAPINFOHEADER* AllocZeroed(std::size_t total) {
-  auto* mem = new (std::nothrow) BYTE[total];
+  auto* mem = static_cast<BYTE*>(std::calloc(total, 1));
   if (!mem) return nullptr;
-  std::memset(mem, 0, total);
   return reinterpret_cast<BITMAPINFOHEADER*>(mem);
 }
 
@@ -115,7 +115,7 @@ bool CTevObjImage::Create(int width, int height, int bits, int clrUsed) {
 bool CTevObjImage::Create(const BITMAPINFOHEADER* src) {
   if (!IsUsableHeader(src)) return false;
   std::size_t total = src->biSize + std::size_t(CalcuPaletteSize(src)) + PixelBytes(src);
-  auto* mem = new (std::nothrow) BYTE[total];
+  auto* mem = static_cast<BYTE*>(std::malloc(total));
   if (!mem) return false;
   std::memcpy(mem, src, total);  // before Adopt: src may be our own DIB
   Adopt(reinterpret_cast<BITMAPINFOHEADER*>(mem), 0);

@@ -1,5 +1,6 @@
 #include "companions/base/dib.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -54,9 +55,11 @@ BITMAPINFOHEADER* AllocDib(LONG width, LONG height, int bits, DWORD clrUsed, boo
   if (!DibHeaderValid(&h)) return nullptr;
   h.biSizeImage = DWORD(DibImageBytes(&h));
   std::size_t total = DibTotalBytes(&h);
-  auto* mem = new (std::nothrow) BYTE[total];
+  // calloc hands out fresh pages without clearing them again, which matters
+  // for the large pictures an import or an export allocates.
+  auto* mem = static_cast<BYTE*>(zeroPixels ? std::calloc(total, 1) : std::malloc(total));
   if (!mem) return nullptr;
-  std::memset(mem, 0, zeroPixels ? total : total - h.biSizeImage);
+  if (!zeroPixels) std::memset(mem, 0, total - h.biSizeImage);
   std::memcpy(mem, &h, sizeof h);
   return reinterpret_cast<BITMAPINFOHEADER*>(mem);
 }
@@ -72,13 +75,13 @@ BITMAPINFOHEADER* DibAllocForWrite(LONG width, LONG height, int bits, DWORD clrU
 }
 
 void DibFree(const BITMAPINFOHEADER* bih) {
-  delete[] reinterpret_cast<const BYTE*>(bih);
+  std::free(const_cast<BITMAPINFOHEADER*>(bih));
 }
 
 BITMAPINFOHEADER* DibCopy(const BITMAPINFOHEADER* bih) {
   if (!DibHeaderValid(bih)) return nullptr;
   std::size_t total = DibTotalBytes(bih);
-  auto* mem = new (std::nothrow) BYTE[total];
+  auto* mem = static_cast<BYTE*>(std::malloc(total));
   if (!mem) return nullptr;
   std::memcpy(mem, bih, total);
   return reinterpret_cast<BITMAPINFOHEADER*>(mem);
