@@ -639,6 +639,48 @@ bool CountColours(const CGifImage& model, COLORREF keyColour, int limit, bool fr
   return done || (full && !framesOver);
 }
 
+// True when the frames cannot show more than limit colours: every shown
+// object is drawn at full strength without a shadow, its pixels are opaque
+// or clear, and all of them together hold at most limit colours. Each object
+// is read once however many frames show it, and no frame is composed.
+bool ObjectsWithin(const CGifImage& model, int limit) {
+  std::vector<const CDib*> objects;
+  bool plain = true;
+  for (int i = 0; i < model.GetFrameCount() && plain; ++i) {
+    const CGifFrame* frame = model.GetFrame(i);
+    if (!frame) return false;
+    frame->m_refs.ForEachShown([&](std::size_t, const CRefImageObject& ref) {
+      const CDib* obj = ref.m_pObject.get();
+      if (!obj || !obj->GetImage()) return;
+      if (ref.m_nTransparency != 0 || obj->GetShadowImage()) plain = false;
+      objects.push_back(obj);
+    });
+  }
+  if (!plain) return false;
+  std::sort(objects.begin(), objects.end());
+  objects.erase(std::unique(objects.begin(), objects.end()), objects.end());
+  CColourSlots all;
+  if (!all.Ok()) return false;
+  for (const CDib* obj : objects) {
+    const BITMAPINFOHEADER* image = obj->GetImage();
+    if (image->biBitCount != 32 || image->biCompression != BI_RGB) return false;
+    const LONG w = DibWidth(image), h = DibHeight(image);
+    std::uint32_t last = 0;
+    for (LONG y = 0; y < h; ++y) {
+      const BYTE* row = DibRow(image, y);
+      for (LONG x = 0; x < w; ++x) {
+        std::uint32_t v;
+        std::memcpy(&v, row + 4 * x, 4);
+        if (v == last || (v >> 24) == 0) continue;
+        if ((v >> 24) != 255) return false;  // partly transparent: blends make new colours
+        last = v;
+        if (all.Add(v) < 0 || int(all.Colours().size()) > limit) return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int CountGifColours(const CGifImage& model, COLORREF keyColour, int limit, CTevCommonProgress* progress) {
@@ -651,6 +693,7 @@ bool GifNeedsLocalTables(const CGifImage& model, const CGifOptimizeOptions& opti
                          CTevCommonProgress* progress) {
   if (globalPalette || options.maxColors < 256 || model.GetFrameCount() == 0) return false;
   const int limit = model.GetFrameCount() > 1 ? 255 : 256;
+  if (ObjectsWithin(model, limit)) return false;
   // One pass counts both: the colours of all frames and the frames whose
   // own change holds more than one table.
   CColourCount count;

@@ -130,12 +130,22 @@ BOOL CMaskedBitmapTransform::FillMaskDIBBits(BITMAPINFOHEADER* mask, const RECT&
   const LONG w = DibWidth(mask), h = DibHeight(mask);
   const LONG l = std::max<LONG>(rect.left, 0), t = std::max<LONG>(rect.top, 0);
   const LONG r = std::min<LONG>(rect.right, w), b = std::min<LONG>(rect.bottom, h);
+  if (l >= r) return TRUE;
+  // Whole bytes at once; the partial bytes at either end bit by bit.
+  const LONG firstWhole = (l + 7) & ~LONG(7), endWhole = r & ~LONG(7);
   for (LONG y = t; y < b; ++y) {
     BYTE* row = DibRow(mask, y);
-    for (LONG x = l; x < r; ++x) {
+    const auto put = [&](LONG x) {
       const BYTE bit = BYTE(0x80 >> (x & 7));
       row[x >> 3] = set ? BYTE(row[x >> 3] | bit) : BYTE(row[x >> 3] & ~bit);
+    };
+    if (firstWhole >= endWhole) {
+      for (LONG x = l; x < r; ++x) put(x);
+      continue;
     }
+    for (LONG x = l; x < firstWhole; ++x) put(x);
+    std::memset(row + (firstWhole >> 3), set ? 0xFF : 0x00, std::size_t((endWhole - firstWhole) >> 3));
+    for (LONG x = endWhole; x < r; ++x) put(x);
   }
   return TRUE;
 }

@@ -122,3 +122,25 @@ TEST(SpiltEmbededDIB, EverySplitDrawnOverTheFirstFrameGivesTheSecond) {
 }
 
 }  // namespace
+
+namespace {
+
+// Filling a rectangle of a mask sets or clears exactly its bits, whatever
+// the rectangle's edges within the mask bytes.
+TEST(FillMaskDIBBits, ChangesExactlyTheRectangle) {
+  std::mt19937 rng(3);
+  const LONG w = 37, h = 5;
+  DibPtr mask = MakeMask(w, h, false);
+  std::vector<bool> expect(std::size_t(w * h), false);
+  for (int round = 0; round < 300; ++round) {
+    const LONG l = LONG(rng() % (w + 4)) - 2, r = l + LONG(rng() % 30), t = LONG(rng() % h), b = t + 1 + LONG(rng() % 3);
+    const bool set = rng() % 2;
+    CMaskedBitmapTransform::FillMaskDIBBits(mask.get(), RECT{l, t, r, b}, set);
+    for (LONG y = std::max<LONG>(t, 0); y < std::min(b, h); ++y)
+      for (LONG x = std::max<LONG>(l, 0); x < std::min(r, w); ++x) expect[std::size_t(y * w + x)] = set;
+    for (LONG y = 0; y < h; ++y)
+      for (LONG x = 0; x < w; ++x) ASSERT_EQ(MaskAt(mask.get(), x, y), expect[std::size_t(y * w + x)]) << round;
+  }
+}
+
+}  // namespace
