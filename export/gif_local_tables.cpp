@@ -61,6 +61,18 @@ class CColourSlots {
   std::vector<std::uint32_t> m_list;
 };
 
+// The first and last x in [0, n) where rows a and b differ; false when equal.
+bool MismatchSpan(const std::uint32_t* a, const std::uint32_t* b, LONG n, LONG& first, LONG& last) {
+  if (n <= 0 || std::memcmp(a, b, std::size_t(n) * sizeof *a) == 0) return false;
+  LONG i = 0;
+  while (a[i] == b[i]) ++i;
+  LONG j = n - 1;
+  while (a[j] == b[j]) --j;
+  first = i;
+  last = j;
+  return true;
+}
+
 bool ComposeCanvas(const CGifFrame& frame, LONG w, LONG h, COLORREF key, Canvas& out) {
   DibPtr image, mask;
   if (!ComposeFrameWithMask(frame, w, h, image, mask, 128, key) || !image) return false;
@@ -69,11 +81,18 @@ bool ComposeCanvas(const CGifFrame& frame, LONG w, LONG h, COLORREF key, Canvas&
     const BYTE* px = DibRow(image.get(), y);
     const BYTE* m = mask ? DibRow(mask.get(), y) : nullptr;
     std::uint32_t* row = out.data() + std::size_t(y) * std::size_t(w);
-    for (LONG x = 0; x < w; ++x) {
-      const bool opaque = !m || ((m[x >> 3] >> (7 - (x & 7))) & 1);
-      row[x] = opaque ? kOpaque | (std::uint32_t(px[4 * x + 2]) << 16) | (std::uint32_t(px[4 * x + 1]) << 8) | px[4 * x]
-                      : 0u;
+    // A pixel reads 0xAARRGGBB in memory order; its mask bit decides.
+    const auto opaqueAt = [&](LONG x) {
+      std::uint32_t v;
+      std::memcpy(&v, px + 4 * x, 4);
+      return v | kOpaque;
+    };
+    LONG x = 0;
+    for (; m && x + 8 <= w; x += 8) {
+      const BYTE bits = m[x >> 3];
+      for (LONG k = 0; k < 8; ++k) row[x + k] = (bits >> (7 - k)) & 1 ? opaqueAt(x + k) : 0u;
     }
+    for (; x < w; ++x) row[x] = !m || ((m[x >> 3] >> (7 - (x & 7))) & 1) ? opaqueAt(x) : 0u;
   }
   return true;
 }
@@ -313,40 +332,51 @@ class CLocalTableWriter {
     LONG l = m_w, t = m_h, r = 0, bm = 0;
     for (LONG y = 0; y < m_h; ++y) {
       const std::size_t row = std::size_t(y) * std::size_t(m_w);
-      for (LONG x = 0; x < m_w; ++x)
-        if (cur[row + std::size_t(x)] != base[row + std::size_t(x)]) {
-          l = std::min(l, x);
-          r = std::max(r, x + 1);
-          t = std::min(t, y);
-          bm = std::max(bm, y + 1);
-        }
+      LONG first = 0, last = 0;
+      if (!MismatchSpan(cur.data() + row, base.data() + row, m_w, first, last)) continue;
+      l = std::min(l, first);
+      r = std::max(r, last + 1);
+      t = std::min(t, y);
+      bm = std::max(bm, y + 1);
     }
     if (r <= l) l = 0, t = 0, r = 1, bm = 1;  // nothing new: one unchanged pixel carries the delay
     e.x = l, e.y = t, e.w = r - l, e.h = bm - t;
     e.cells.assign(std::size_t(e.w) * std::size_t(e.h), kUnchanged);
     m_slots.Clear();
-    bool transparentKept = false;
-    for (LONG y = t; y < bm; ++y)
+    bool transparentKept = false, full = false;
+    std::uint32_t last = 0;  // runs of one colour cost one lookup
+    for (LONG y = t; y < bm && !full; ++y)
       for (LONG x = l; x < r; ++x) {
         const std::size_t p = std::size_t(y) * std::size_t(m_w) + std::size_t(x);
         if (cur[p] != base[p] && cur[p]) {
-          if (m_slots.Add(cur[p]) < 0) break;
+          if (cur[p] == last) continue;
+          last = cur[p];
+          if (m_slots.Add(cur[p]) < 0) {
+            full = true;
+            break;
+          }
         } else if (!shown[p]) {
           transparentKept = true;
         }
       }
     const std::size_t distinct = m_slots.Colours().size();
     const std::size_t room = transparentKept ? 255 : 256;
-    if (distinct > room || distinct >= 0xFFFF) {
+    if (full || distinct > room) {
       m_slots.Clear();
       return false;
     }
     e.palette = m_slots.Colours();
+    std::uint32_t lastColour = 0;
+    std::uint16_t lastIndex = 0;
     for (LONG y = t; y < bm; ++y)
       for (LONG x = l; x < r; ++x) {
         const std::size_t p = std::size_t(y) * std::size_t(m_w) + std::size_t(x);
         if (cur[p] != base[p] && cur[p]) {
-          e.cells[std::size_t(y - t) * std::size_t(e.w) + std::size_t(x - l)] = std::uint16_t(m_slots.Find(cur[p]));
+          if (cur[p] != lastColour) {
+            lastColour = cur[p];
+            lastIndex = std::uint16_t(m_slots.Find(cur[p]));
+          }
+          e.cells[std::size_t(y - t) * std::size_t(e.w) + std::size_t(x - l)] = lastIndex;
           shown[p] = m_meant[p] = cur[p];
         }
       }
