@@ -313,12 +313,14 @@ std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std:
 std::size_t DecodeGifLzw(const std::uint8_t* data, std::size_t size, int minCodeSize, std::uint16_t* out,
                          std::size_t count) {
   if (minCodeSize < 1 || minCodeSize > kMaxBits - 1 || !out) return 0;
-  // prefix/suffix chains of the strings, first index of each string.
-  std::vector<std::uint16_t> prefix(kTableLimit), suffix(kTableLimit), first(kTableLimit);
-  std::vector<std::uint16_t> stack(kTableLimit);
+  // Every table string is the previous string plus the first index of the
+  // next one, and those lie side by side in the output: a string is kept as
+  // where it was written and its length, and decoding copies it from there.
+  std::vector<std::size_t> start(kTableLimit);
+  std::vector<std::uint16_t> length(kTableLimit);
   const int clear = 1 << minCodeSize, end = clear + 1;
-  for (int i = 0; i < clear; ++i) suffix[std::size_t(i)] = first[std::size_t(i)] = std::uint16_t(i);
   int width = minCodeSize + 1, next = clear + 2, prev = -1;
+  std::size_t prevStart = 0, prevLength = 0;
   std::uint32_t bits = 0;
   int bitCount = 0;
   std::size_t pos = 0, written = 0;
@@ -338,35 +340,35 @@ std::size_t DecodeGifLzw(const std::uint8_t* data, std::size_t size, int minCode
       continue;
     }
     if (code == end) break;
-    if (prev < 0) {
-      if (code > clear) break;  // only a literal may follow a clear
+    if (prev < 0 && code > clear) break;  // only a literal may follow a clear
+    const std::size_t at = written;
+    std::size_t len = 1;
+    if (code < clear) {
       out[written++] = std::uint16_t(code);
-      prev = code;
-      continue;
-    }
-    // The string of code, or for the one code not defined yet (the
-    // previous string plus its own first index) that string.
-    int c = code;
-    std::size_t depth = 0;
-    if (code >= next) {
+    } else if (code < next) {
+      // A string written earlier (it ends before this one starts).
+      len = length[std::size_t(code)];
+      const std::size_t n = std::min(len, count - at);
+      std::copy_n(out + start[std::size_t(code)], n, out + at);
+      written += n;
+    } else {
+      // The one code not defined yet: the previous string plus its own first index.
       if (code != next || next >= kTableLimit) break;
-      stack[depth++] = first[std::size_t(prev)];
-      c = prev;
+      len = prevLength + 1;
+      const std::size_t n = std::min(prevLength, count - at);
+      std::copy_n(out + prevStart, n, out + at);
+      written += n;
+      if (written < count) out[written++] = out[prevStart];
     }
-    while (c >= clear) {
-      stack[depth++] = suffix[std::size_t(c)];
-      c = prefix[std::size_t(c)];
-    }
-    stack[depth++] = std::uint16_t(c);
-    while (depth > 0 && written < count) out[written++] = stack[--depth];
-    if (next < kTableLimit) {
-      prefix[std::size_t(next)] = std::uint16_t(prev);
-      suffix[std::size_t(next)] = std::uint16_t(c);
-      first[std::size_t(next)] = first[std::size_t(prev)];
+    if (prev >= 0 && next < kTableLimit) {
+      start[std::size_t(next)] = prevStart;
+      length[std::size_t(next)] = std::uint16_t(prevLength + 1);
       ++next;
       if (next == (1 << width) && width < kMaxBits) ++width;
     }
     prev = code;
+    prevStart = at;
+    prevLength = len;
   }
   return written;
 }
