@@ -1,8 +1,10 @@
 #include "cli/info_summary.h"
 
+#include <cstdint>
+#include <cstring>
 #include <map>
-#include <vector>
 #include <sstream>
+#include <vector>
 
 #include "app/frame_render.h"
 #include "cli/colours.h"
@@ -36,11 +38,16 @@ long long DistinctColours(const CGifImage& m) {
     DibPtr picture = RenderFrame(m, *frame);
     if (!picture) return -1;
     const LONG w = picture->biWidth, h = DibHeight(picture.get());
+    std::uint32_t last = 0xFFFFFFFFu;  // runs of one colour cost one lookup
     for (LONG y = 0; y < h; ++y) {
       const BYTE* p = DibRow(picture.get(), y);
       for (LONG x = 0; x < w; ++x, p += 4) {
-        if (p[3] == 0) continue;  // a transparent pixel has no colour
-        const std::size_t key = std::size_t(p[0]) | std::size_t(p[1]) << 8 | std::size_t(p[2]) << 16;
+        std::uint32_t v;
+        std::memcpy(&v, p, 4);
+        if ((v >> 24) == 0) continue;  // a transparent pixel has no colour
+        const std::uint32_t key = v & 0xFFFFFFu;
+        if (key == last) continue;
+        last = key;
         if (!seen[key]) {
           seen[key] = true;
           ++count;

@@ -116,8 +116,16 @@ bool FillBlock(CTevSubImageBlock& block, const GifImageDesc& desc, const ColorMa
                const std::vector<std::uint16_t>& wide, bool withMask) {
   const int w = desc.Width, h = desc.Height;
   const BYTE pastTable = PastTableIndex(map, block.transparentIndex);
-  int maxIndex = 0;
-  for (const std::uint16_t v : wide) maxIndex = std::max<int>(maxIndex, v < 256 ? v : pastTable);
+  // Indexes past 255 (wide codes) are rare: a plain maximum, which the
+  // compiler vectorizes, tells whether any pixel needs the substitute.
+  std::uint16_t widest = 0;
+  for (const std::uint16_t v : wide) widest = std::max(widest, v);
+  const bool substitute = widest > 255;
+  int maxIndex = widest;
+  if (substitute) {
+    maxIndex = 0;
+    for (const std::uint16_t v : wide) maxIndex = std::max<int>(maxIndex, v < 256 ? v : pastTable);
+  }
   const int mapCount = map ? map->ColorCount : 0;
   // Every index the pixels use must have a table entry.
   const DWORD entries = DWORD(std::max(mapCount, maxIndex + 1));
@@ -135,7 +143,10 @@ bool FillBlock(CTevSubImageBlock& block, const GifImageDesc& desc, const ColorMa
   for (int y = 0; y < h; ++y) {
     BYTE* row = DibRow(dib.get(), y);
     const std::uint16_t* src = wide.data() + std::size_t(y) * std::size_t(w);
-    for (int x = 0; x < w; ++x) row[x] = src[x] < 256 ? BYTE(src[x]) : pastTable;
+    if (substitute)
+      for (int x = 0; x < w; ++x) row[x] = src[x] < 256 ? BYTE(src[x]) : pastTable;
+    else
+      for (int x = 0; x < w; ++x) row[x] = BYTE(src[x]);
     std::memset(row + w, 0, stride - std::size_t(w));
   }
 
