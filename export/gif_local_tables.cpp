@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/compose.h"
 #include "companions/base/tr.h"
@@ -674,7 +675,8 @@ bool CountColours(const CGifImage& model, COLORREF keyColour, int limit, bool fr
 // or clear, and all of them together hold at most limit colours. Each object
 // is read once however many frames show it, and no frame is composed.
 bool ObjectsWithin(const CGifImage& model, int limit) {
-  std::vector<const CDib*> objects;
+  std::vector<const CDib*> objects;  // in the order the frames first show them
+  std::unordered_set<const CDib*> listed;
   bool plain = true;
   for (int i = 0; i < model.GetFrameCount() && plain; ++i) {
     const CGifFrame* frame = model.GetFrame(i);
@@ -683,30 +685,36 @@ bool ObjectsWithin(const CGifImage& model, int limit) {
       const CDib* obj = ref.m_pObject.get();
       if (!obj || !obj->GetImage()) return;
       if (ref.m_nTransparency != 0 || obj->GetShadowImage()) plain = false;
-      objects.push_back(obj);
+      if (listed.insert(obj).second) objects.push_back(obj);
     });
   }
   if (!plain) return false;
-  std::sort(objects.begin(), objects.end());
-  objects.erase(std::unique(objects.begin(), objects.end()), objects.end());
   CColourSlots all;
   if (!all.Ok()) return false;
+  const BITMAPINFOHEADER* before = nullptr;
   for (const CDib* obj : objects) {
     const BITMAPINFOHEADER* image = obj->GetImage();
     if (image->biBitCount != 32 || image->biCompression != BI_RGB) return false;
     const LONG w = DibWidth(image), h = DibHeight(image);
+    // Consecutive frames' pictures are mostly alike: a pixel equal to the
+    // one at its place in the picture before holds a colour counted already.
+    const bool alike = before && DibWidth(before) == w && DibHeight(before) == h;
     std::uint32_t last = 0;
     for (LONG y = 0; y < h; ++y) {
       const BYTE* row = DibRow(image, y);
+      const BYTE* above = alike ? DibRow(before, y) : nullptr;
+      if (above && std::memcmp(row, above, std::size_t(w) * 4) == 0) continue;
       for (LONG x = 0; x < w; ++x) {
         std::uint32_t v;
         std::memcpy(&v, row + 4 * x, 4);
         if (v == last || (v >> 24) == 0) continue;
         if ((v >> 24) != 255) return false;  // partly transparent: blends make new colours
+        if (above && std::memcmp(row + 4 * x, above + 4 * x, 4) == 0) continue;
         last = v;
         if (all.Add(v) < 0 || int(all.Colours().size()) > limit) return false;
       }
     }
+    before = image;
   }
   return true;
 }

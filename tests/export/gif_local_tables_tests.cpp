@@ -151,6 +151,23 @@ TEST_F(GifLocalTables, FramesWhoseColoursDoNotShareOneTableStayExact) {
   }
 }
 
+// Two pictures of 120 colours each (240 in all, one table's worth) drawn
+// over each other at four strengths: the blends make hundreds more colours,
+// which only the composed frames show, so the export needs a table per frame.
+TEST_F(GifLocalTables, BlendsOfFewColoursPastOneTableStayExact) {
+  CGifImage model;
+  ModelBuilder b(model, 16, 15);
+  const int under = b.AddObject(Numbered(16, 15, 0, 120));
+  const int over = b.AddObject(Numbered(16, 15, 500, 120));
+  b.AddFrame(10, {{under, POINT{0, 0}}});
+  for (const int strength : {60, 110, 160, 210}) {
+    CGifFrame& f = b.AddFrame(10, {{under, POINT{0, 0}}, {over, POINT{0, 0}}});
+    f.m_refs.Edit(std::size_t(over))->m_nTransparency = strength;
+  }
+  const std::string out = ExportAndCompare(model);
+  EXPECT_GE(LocalTables(ReadBytes(out)), 1);
+}
+
 TEST_F(GifLocalTables, OnlyAFrameWithTooManyColoursIsReducedAndSaysSo) {
   CGifImage model;
   ModelBuilder b(model, 30, 30);
