@@ -176,6 +176,26 @@ BOOL CTevQColorQuantizer::PickColorBitmap(const BITMAPINFOHEADER* image, const B
 
 namespace {
 
+// Whether a row of 32-bit pixels, opaque in its mask row (or without one),
+// shows exactly the colours the runs hold for it: such a row changes nothing.
+// One vectorized pass; the pixel loops only see rows that changed.
+bool RowUnchanged(const BYTE* row, const BYTE* mask, LONG w, int bytes, const std::uint32_t* colour) {
+  if (bytes != 4) return false;
+  if (mask) {
+    for (LONG i = 0; i < (w >> 3); ++i)
+      if (mask[i] != 0xFF) return false;
+    const BYTE tail = BYTE(0xFF00 >> (w & 7));
+    if ((w & 7) && (mask[w >> 3] & tail) != tail) return false;
+  }
+  std::uint32_t diff = 0;
+  for (LONG x = 0; x < w; ++x) {
+    std::uint32_t v;
+    std::memcpy(&v, row + 4 * x, 4);
+    diff |= (v & 0x00FFFFFFu) ^ colour[x];
+  }
+  return diff == 0;
+}
+
 // Starts runs for pictures of w x h; false when a run of another size is under way.
 bool StartRuns(CPixelRuns& runs, LONG w, LONG h) {
   if (runs.pictures == 0) {
@@ -204,6 +224,7 @@ BOOL CTevQColorQuantizer::PickColorFrame(const BITMAPINFOHEADER* image, const BI
     const BYTE* m = mask ? DibRow(mask, y) : nullptr;
     std::uint32_t* colour = runs.colour.data() + std::size_t(y) * std::size_t(w);
     int* since = runs.since.data() + std::size_t(y) * std::size_t(w);
+    if (now > 0 && RowUnchanged(row, m, w, bytes, colour)) continue;
     for (LONG x = 0; x < w; ++x) {
       const std::uint32_t c = MaskBit(m, x) ? PixelAt(row, x, bytes) : CPixelRuns::kNone;
       if (c == colour[x]) continue;
@@ -246,6 +267,10 @@ BOOL CTevQColorQuantizer::MapFrame(const BITMAPINFOHEADER* image, const BITMAPIN
     BYTE* o = DibRow(out.get(), y);
     std::uint32_t* colour = runs.colour.data() + std::size_t(y) * std::size_t(w);
     BYTE* index = runs.index.data() + std::size_t(y) * std::size_t(w);
+    if (runs.pictures > 0 && RowUnchanged(row, m, w, bytes, colour)) {
+      std::memcpy(o, index, std::size_t(w));
+      continue;
+    }
     for (LONG x = 0; x < w; ++x) {
       if (!MaskBit(m, x)) {
         o[x] = 0;
