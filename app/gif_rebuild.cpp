@@ -1,6 +1,8 @@
 #include "app/gif_rebuild.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "companions/dibkernel/dib_kernel.h"
 
@@ -36,8 +38,13 @@ bool Opaque(const BITMAPINFOHEADER* image) {
   const LONG w = DibWidth(image), h = DibHeight(image);
   for (LONG y = 0; y < h; ++y) {
     const BYTE* row = DibRow(image, y);
-    for (LONG x = 0; x < w; ++x)
-      if (row[4 * x + 3] != 255) return false;
+    std::uint32_t all = 0xFFFFFFFFu;  // one vectorized AND per row
+    for (LONG x = 0; x < w; ++x) {
+      std::uint32_t v;
+      std::memcpy(&v, row + 4 * x, 4);
+      all &= v;
+    }
+    if ((all >> 24) != 255) return false;
   }
   return true;
 }

@@ -285,6 +285,7 @@ BOOL CSpiltEmbededDIB::Reset(const BITMAPINFOHEADER* imageA, const BITMAPINFOHEA
   m_valid = true;
   if (MaskFull(maskA)) maskA = nullptr;
   if (MaskFull(maskB)) maskB = nullptr;
+  m_opaqueB = !maskB;
 
   // Cover test: every opaque pixel of A must be opaque in B.
   const bool inside = posA.x >= posB.x && posA.y >= posB.y &&
@@ -412,6 +413,13 @@ BOOL CSpiltEmbededDIB::Split(BITMAPINFOHEADER** image, BITMAPINFOHEADER** mask, 
     const BYTE* ma = rowInA && m_maskA ? DibRow(m_maskA, ay) : nullptr;
     BYTE* po = DibRow(out.get(), y);
     BYTE* mo = DibRow(msk.get(), y);
+    if (style < 0 && m_opaqueB) {
+      // An opaque B: the box's row of B as it is, every mask bit set.
+      std::memcpy(po, pb + ox, std::size_t(w));
+      std::memset(mo, 0xFF, std::size_t(w >> 3));
+      if (w & 7) mo[w >> 3] = BYTE(0xFF00 >> (w & 7));
+      continue;
+    }
     int previous = kClear;
     for (LONG x = 0; x < w; ++x) {
       const LONG bx = ox + x;

@@ -74,4 +74,5 @@ class CSpiltEmbededDIB {
   POINT m_posA{0, 0}, m_posB{0, 0};
   RECT m_diff{0, 0, 0, 0};
   bool m_valid = false, m_canSplit = false, m_empty = true, m_unchangedInBox = false;
+  bool m_opaqueB = false;  // B has no mask or a full one
 };
