@@ -166,10 +166,12 @@ int CmdRun(CLoopwrightDoc& doc, const std::string& script) {
 // A command runs once and exits, allocating and freeing many pictures of the
 // same few sizes (canvases, decoded frames, masks): keep freed memory for the
 // next one instead of giving it back to the system and faulting it in again,
-// which on some machines costs more than the work done on the pixels.
+// which on some machines costs more than the work done on the pixels. Blocks
+// of 16 MiB and more still get their own mapping: the colour tables indexed
+// by every 24-bit colour are 32 MiB and stay sparse that way.
 void KeepFreedMemory() {
 #if defined(__GLIBC__)
-  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_MMAP_THRESHOLD, 16 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
 }
