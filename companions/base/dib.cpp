@@ -1,8 +1,14 @@
 #include "companions/base/dib.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 std::size_t DibPaletteEntries(const BITMAPINFOHEADER* bih) {
   if (bih->biBitCount <= 8) {
@@ -43,6 +49,25 @@ bool DibHeaderValid(const BITMAPINFOHEADER* bih, std::size_t available) {
 
 namespace {
 
+// A large picture is about to be written whole: its pages are asked for in
+// one call rather than faulted in 4 KiB at a time as the pixels are first
+// written, which takes about half the time (most on virtual machines).
+// Kernels without the call refuse it and nothing changes.
+void PopulatePages(BYTE* mem, std::size_t size) {
+#if defined(__linux__)
+  constexpr std::size_t kMinSize = std::size_t(1) << 20;
+  constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, Linux 5.14
+  if (size < kMinSize) return;
+  static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+  const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(mem) + page - 1) & ~(page - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(mem) + size) & ~(page - 1);
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, kPopulateWrite);
+#else
+  (void)mem;
+  (void)size;
+#endif
+}
+
 BITMAPINFOHEADER* AllocDib(LONG width, LONG height, int bits, DWORD clrUsed, bool zeroPixels) {
   BITMAPINFOHEADER h{};
   h.biSize = sizeof(BITMAPINFOHEADER);
@@ -59,6 +84,7 @@ BITMAPINFOHEADER* AllocDib(LONG width, LONG height, int bits, DWORD clrUsed, boo
   // for the large pictures an import or an export allocates.
   auto* mem = static_cast<BYTE*>(zeroPixels ? std::calloc(total, 1) : std::malloc(total));
   if (!mem) return nullptr;
+  PopulatePages(mem, total);
   if (!zeroPixels) std::memset(mem, 0, total - h.biSizeImage);
   std::memcpy(mem, &h, sizeof h);
   return reinterpret_cast<BITMAPINFOHEADER*>(mem);
