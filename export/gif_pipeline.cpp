@@ -23,19 +23,6 @@ void Caption(CTevCommonProgress* progress, const char* text) {
   if (progress) progress->SetCaption(text);
 }
 
-bool MaskIsFull(const BITMAPINFOHEADER* mask) {
-  const LONG w = DibWidth(mask), h = DibHeight(mask);
-  const LONG whole = w >> 3;  // bytes whose eight bits are all pixels
-  const BYTE tail = BYTE(0xFF00 >> (w & 7));
-  for (LONG y = 0; y < h; ++y) {
-    const BYTE* row = DibRow(mask, y);
-    for (LONG k = 0; k < whole; ++k)
-      if (row[k] != 0xFF) return false;
-    if ((w & 7) && (row[whole] & tail) != tail) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 CGifOptimizeOptions GifOptionsFromModel(const CGifImage& model) {
@@ -99,7 +86,7 @@ bool CGifFrameOptimizer::StreamEntries(CGifOptimizeResult& result, CTevCommonPro
   const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
   const auto take = [&](CFrameOptimal&& e) {
     // A mask left wholly opaque by the crop counts as none (as in DisposeFrames).
-    if (e.mask && MaskIsFull(e.mask.get())) e.mask.reset();
+    if (e.mask && CMaskedBitmapTransform::IsMaskFull(e.mask.get())) e.mask.reset();
     if (mode == kUndecided) {
       const bool coversCanvas = !e.mask && e.x == 0 && e.y == 0 && DibWidth(e.image.get()) == w &&
                                 DibHeight(e.image.get()) == h;
@@ -189,7 +176,7 @@ bool CGifFrameOptimizer::BuildIndexed(CGifOptimizeResult& result, CTevCommonProg
   const std::function<bool(int, CComposedFrame&)> pickMake = [&](int i, CComposedFrame& f) {
     const CGifFrame* frame = m_model.GetFrame(i);
     if (!frame || !ComposeFrameWithMask(*frame, w, h, f.image, f.mask, 128, m_options.keyColour)) return false;
-    if (MaskIsFull(f.mask.get())) f.mask.reset();
+    if (CMaskedBitmapTransform::IsMaskFull(f.mask.get())) f.mask.reset();
     return true;
   };
   // Consecutive frames mostly repeat each other: only changed pixels are looked up.
@@ -249,7 +236,7 @@ CFrameOptimal CGifFrameOptimizer::EntryOf(const CGifFrame& frame) const {
 
 bool CGifFrameOptimizer::CropToOpaque(CFrameOptimal& e, LONG w, LONG h) const {
   // A frame without transparent pixels has no mask; one with some keeps it after cropping.
-  if (MaskIsFull(e.mask.get())) e.mask.reset();
+  if (CMaskedBitmapTransform::IsMaskFull(e.mask.get())) e.mask.reset();
   LONG l = 0, t = 0, r = 0, b = 0;
   if (e.mask) DibKernel::CaclOpaqueBoundary(e.mask.get(), &l, &t, &r, &b);
   RECT keep{0, 0, w, h};
@@ -343,7 +330,7 @@ void CGifFrameOptimizer::FinishTable(CGifOptimizeResult& result) const {
   const LONG w = m_model.m_nWidth, h = m_model.m_nHeight;
   // Masks without a transparent pixel are dropped: those frames need no transparent index.
   for (CFrameOptimal& e : entries)
-    if (e.mask && MaskIsFull(e.mask.get())) e.mask.reset();
+    if (e.mask && CMaskedBitmapTransform::IsMaskFull(e.mask.get())) e.mask.reset();
   const CFrameOptimal& first = entries.front();
   const bool coversCanvas =
       !first.mask && first.x == 0 && first.y == 0 && DibWidth(first.image.get()) == w && DibHeight(first.image.get()) == h;

@@ -17,16 +17,8 @@ void SetReason(std::string* reason, const std::string& text) {
   if (reason) *reason = text;
 }
 
-bool MaskIsFull(const BITMAPINFOHEADER* mask) {
-  const LONG w = DibWidth(mask), h = DibHeight(mask);
-  for (LONG y = 0; y < h; ++y)
-    for (LONG x = 0; x < w; ++x)
-      if (!SwfMaskBit(mask, x, y)) return false;
-  return true;
-}
-
 void DropFullMask(CSWFFrameOptimal& e) {
-  if (e.mask && MaskIsFull(e.mask.get())) e.mask.reset();
+  if (e.mask && CMaskedBitmapTransform::IsMaskFull(e.mask.get())) e.mask.reset();
 }
 
 // A white 1-bit picture (every pixel index 1).

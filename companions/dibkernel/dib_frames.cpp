@@ -125,6 +125,19 @@ BOOL CropFrame(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, cons
   return TRUE;
 }
 
+BOOL CMaskedBitmapTransform::IsMaskFull(const BITMAPINFOHEADER* mask) {
+  if (!mask) return TRUE;
+  const LONG w = DibWidth(mask), h = DibHeight(mask), whole = w >> 3;  // bytes whose eight bits are all pixels
+  const BYTE tail = BYTE(0xFF00 >> (w & 7));
+  for (LONG y = 0; y < h; ++y) {
+    const BYTE* row = DibRow(mask, y);
+    for (LONG i = 0; i < whole; ++i)
+      if (row[i] != 0xFF) return FALSE;
+    if ((w & 7) && (row[whole] & tail) != tail) return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL CMaskedBitmapTransform::FillMaskDIBBits(BITMAPINFOHEADER* mask, const RECT& rect, bool set) {
   if (!IsDepth(mask, 1)) return FALSE;
   const LONG w = DibWidth(mask), h = DibHeight(mask);
@@ -156,20 +169,6 @@ inline std::uint64_t Word(const BYTE* p) {
   std::uint64_t v;
   std::memcpy(&v, p, sizeof v);
   return v;
-}
-
-// Whether every pixel bit of a 1-bit mask is set (a null mask counts as full).
-bool MaskFull(const BITMAPINFOHEADER* mask) {
-  if (!mask) return true;
-  const LONG w = DibWidth(mask), h = DibHeight(mask), whole = w >> 3;
-  const BYTE tail = BYTE(0xFF00 >> (w & 7));
-  for (LONG y = 0; y < h; ++y) {
-    const BYTE* row = DibRow(mask, y);
-    for (LONG i = 0; i < whole; ++i)
-      if (row[i] != 0xFF) return false;
-    if ((w & 7) && (row[whole] & tail) != tail) return false;
-  }
-  return true;
 }
 
 // The first and last x in [0, n) where a and b differ; false when they are equal.
@@ -283,8 +282,8 @@ BOOL CSpiltEmbededDIB::Reset(const BITMAPINFOHEADER* imageA, const BITMAPINFOHEA
   m_posA = posA;
   m_posB = posB;
   m_valid = true;
-  if (MaskFull(maskA)) maskA = nullptr;
-  if (MaskFull(maskB)) maskB = nullptr;
+  if (CMaskedBitmapTransform::IsMaskFull(maskA)) maskA = nullptr;
+  if (CMaskedBitmapTransform::IsMaskFull(maskB)) maskB = nullptr;
   m_opaqueB = !maskB;
 
   // Cover test: every opaque pixel of A must be opaque in B.

@@ -26,6 +26,9 @@ class CMaskedBitmapTransform {
   // Sets (opaque) or clears (transparent) the bits of rect (clipped) in a
   // 1-bit mask. FALSE on a null or non-1-bit DIB.
   static BOOL FillMaskDIBBits(BITMAPINFOHEADER* mask, const RECT& rect, bool set);
+  // Nonzero when every pixel's bit of a 1-bit mask is set (all opaque); a
+  // null mask counts as full.
+  static BOOL IsMaskFull(const BITMAPINFOHEADER* mask);
 };
 
 // How unchanged pixels inside the differing rectangle are stored by
