@@ -1,9 +1,12 @@
 #include "companions/imageio/gif_lzw.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
+#include <functional>
 #include <future>
+#include <iterator>
 
 namespace TevImageIO {
 
@@ -224,6 +227,23 @@ std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std:
 
 namespace {
 
+// How the parsing encoder chooses codes and clears.
+struct CParseOptions {
+  std::size_t lookBack = 8;  // shorter prefixes of the longest match tried (0: greedy)
+  std::size_t minGain = 2;   // a shorter code wastes a table entry: it must reach this much further
+  LzwClear policy = LzwClear::WhenFull;
+  // Positions (ascending, inside the picture) where a fresh table starts;
+  // between them a full table is kept.
+  const std::vector<std::size_t>* clears = nullptr;
+  // Once a kept table is full its strings no longer change: the fewest codes
+  // that cover the stretch up to the next clear are found exactly.
+  bool shortestWhenFrozen = false;
+  bool stopWhenFull = false;  // ends the stream where the table fills (to measure where that is)
+  // Called after each code of the picture with the position reached, the
+  // stream's length in bits so far and the width of the next code.
+  std::function<void(std::size_t, std::size_t, int)> trace;
+};
+
 // LZW with flexible parsing: at each position the longest string in the
 // table is not always the best code; of the last few prefixes of it, the
 // one whose end starts the longest next match is taken (ties: the longer).
@@ -232,7 +252,7 @@ namespace {
 // table already, so the table numbering stays the decoder's.
 class CFlexibleLzwEncoder : CLzwCodeTable {
  public:
-  explicit CFlexibleLzwEncoder(int minCodeSize) : CLzwCodeTable(minCodeSize) {}
+  CFlexibleLzwEncoder(int minCodeSize, const CParseOptions& options) : CLzwCodeTable(minCodeSize), m_opt(options) {}
 
   std::vector<std::uint8_t> Encode(const std::uint8_t* px, std::size_t count) {
     m_clear = 1 << m_minCodeSize;
@@ -241,37 +261,80 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
     Reset();
     Put(m_clear);
     std::vector<int> chain;  // chain[k - 1]: the code of px[i .. i + k)
-    std::size_t i = 0;
+    std::size_t i = 0, nextClear = 0;
+    const std::vector<std::size_t> none;
+    const std::vector<std::size_t>& clears = m_opt.clears ? *m_opt.clears : none;
     while (i < count) {
-      Walk(px, i, count, mask, &chain);
+      if (m_opt.stopWhenFull && m_next >= kTableLimit) break;
+      while (nextClear < clears.size() && clears[nextClear] <= i) ++nextClear;
+      // A code ends where the next fresh table starts.
+      const std::size_t limit = nextClear < clears.size() ? clears[nextClear] : count;
+      if (m_next >= kTableLimit && m_opt.policy == LzwClear::Never && m_opt.shortestWhenFrozen) {
+        i = EncodeFrozen(px, i, limit, mask, &chain);
+        if (i < count) {
+          m_clearPending = true;
+          Put(m_clear);
+          Reset();
+        }
+        continue;
+      }
+      Walk(px, i, limit, mask, &chain);
       const std::size_t longest = chain.size();
       std::size_t take = longest;
-      if (longest > 1 && i + longest < count) {
-        std::size_t bestReach = longest + Walk(px, i + longest, count, mask, nullptr);
-        for (std::size_t k = longest - 1; k >= 1 && k + kLookBack >= longest; --k) {
-          const std::size_t reach = k + Walk(px, i + k, count, mask, nullptr);
-          if (reach >= bestReach + kMinGain) bestReach = reach, take = k;
+      if (longest > 1 && i + longest < limit && m_opt.lookBack > 0) {
+        std::size_t bestReach = longest + Walk(px, i + longest, limit, mask, nullptr);
+        for (std::size_t k = longest - 1; k >= 1 && k + m_opt.lookBack >= longest; --k) {
+          const std::size_t reach = k + Walk(px, i + k, limit, mask, nullptr);
+          if (reach >= bestReach + m_opt.minGain) bestReach = reach, take = k;
         }
       }
       Put(chain[take - 1]);
       i += take;
-      if (i < count) Add(chain[take - 1], px[i] & mask);
+      if (m_opt.trace) m_opt.trace(i, m_out.size() * 8 + std::size_t(m_bitCount), m_width);
+      if (i == limit && i < count) {
+        // The decoder adds nothing for a clear: no entry for this code.
+        m_clearPending = true;
+        Put(m_clear);
+        Reset();
+      } else if (i < count) {
+        Add(chain[take - 1], px[i] & mask);
+      }
     }
     return Finish();
   }
 
  private:
-  static constexpr std::size_t kLookBack = 8;
-  static constexpr std::size_t kMinGain = 2;  // a shorter code wastes a table entry: it must gain more than one index
+  // px[from, limit) with the full table: the fewest codes, found backwards
+  // (ties: the longer first code). Returns limit.
+  std::size_t EncodeFrozen(const std::uint8_t* px, std::size_t from, std::size_t limit, int mask,
+                           std::vector<int>* chain) {
+    const std::size_t n = limit - from;
+    std::vector<std::uint32_t> codes(n + 1, 0);
+    std::vector<std::uint16_t> take(n, 1);
+    for (std::size_t p = n; p-- > 0;) {
+      const std::size_t longest = Walk(px, from + p, limit, mask, nullptr);
+      std::uint32_t best = UINT32_MAX;
+      for (std::size_t k = longest; k >= 1; --k)
+        if (codes[p + k] + 1 < best) best = codes[p + k] + 1, take[p] = std::uint16_t(k);
+      codes[p] = best;
+    }
+    for (std::size_t p = 0; p < n;) {
+      Walk(px, from + p, from + p + take[p], mask, chain);
+      Put(chain->back());
+      p += take[p];
+      if (m_opt.trace) m_opt.trace(from + p, m_out.size() * 8 + std::size_t(m_bitCount), m_width);
+    }
+    return limit;
+  }
 
-  // Length of the longest table string at px[at]; its prefixes' codes into chain.
-  std::size_t Walk(const std::uint8_t* px, std::size_t at, std::size_t count, int mask, std::vector<int>* chain) const {
+  // Length of the longest table string at px[at] (up to limit); its prefixes' codes into chain.
+  std::size_t Walk(const std::uint8_t* px, std::size_t at, std::size_t limit, int mask, std::vector<int>* chain) const {
     if (chain) chain->clear();
-    if (at >= count) return 0;
+    if (at >= limit) return 0;
     int code = px[at] & mask;
     if (chain) chain->push_back(code);
     std::size_t len = 1;
-    while (at + len < count) {
+    while (at + len < limit) {
       const int next = Find(code, px[at + len] & mask);
       if (next < 0) break;
       code = next;
@@ -286,6 +349,7 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
   // The decoder's new entry; a string already present keeps its old code.
   void Add(int prefix, int c) {
     if (m_next >= kTableLimit) {
+      if (m_opt.policy == LzwClear::Never) return;  // the decoder keeps its full table too
       // The decoder's table is full as well: start over.
       m_clearPending = true;
       Put(m_clear);
@@ -301,13 +365,120 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
     }
     ++m_next;
   }
+
+  const CParseOptions& m_opt;
 };
+
+std::vector<std::uint8_t> EncodeParsed(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
+                                       const CParseOptions& options) {
+  CFlexibleLzwEncoder encoder(minCodeSize, options);
+  return encoder.Encode(indexes, count);
+}
+
+// Where the table first fills with the greedy parse (count when it never does).
+std::size_t FillPoint(const std::uint8_t* px, std::size_t count, int minCodeSize) {
+  std::size_t reached = count;
+  CParseOptions o;
+  o.lookBack = 0;
+  o.stopWhenFull = true;
+  o.trace = [&](std::size_t at, std::size_t, int) { reached = at; };
+  EncodeParsed(px, count, minCodeSize, o);
+  return reached;
+}
+
+// Where fresh tables should start: the cheapest way from the first index to
+// the last over a grid of cut points, each stretch costed by the greedy
+// parse that keeps its full table (the stream's bits up to the cut, one code
+// for the string cut short, the clear). Early clears pay where the picture
+// changes character; late ones where a full table still serves.
+std::vector<std::size_t> ChooseClears(const std::uint8_t* px, std::size_t count, int minCodeSize, std::size_t fill) {
+  const std::size_t step = std::max<std::size_t>(fill / 16, 64), reach = 12 * std::max<std::size_t>(fill, 64);
+  const std::size_t points = (count + step - 1) / step;
+  auto at = [&](std::size_t j) { return std::min(j * step, count); };
+  std::vector<std::size_t> cost(points + 1, SIZE_MAX), from(points + 1, 0);
+  cost[0] = 0;
+  std::vector<std::size_t> ends, bits;
+  std::vector<int> widths;
+  CParseOptions o;
+  o.lookBack = 0;
+  o.policy = LzwClear::Never;
+  o.trace = [&](std::size_t end, std::size_t total, int width) {
+    ends.push_back(end);
+    bits.push_back(total);
+    widths.push_back(width);
+  };
+  for (std::size_t j = 0; j < points; ++j) {
+    if (cost[j] == SIZE_MAX) continue;
+    const std::size_t start = at(j), length = std::min(reach, count - start);
+    ends.clear();
+    bits.clear();
+    widths.clear();
+    EncodeParsed(px + start, length, minCodeSize, o);
+    std::size_t k = 0;
+    for (std::size_t m = j + 1; m <= points && at(m) - start <= length; ++m) {
+      const std::size_t cut = at(m) - start;
+      while (k + 1 < ends.size() && ends[k + 1] <= cut) ++k;
+      if (ends.empty() || ends[k] > cut) continue;  // cannot happen: the first code ends by the first cut
+      const std::size_t w = std::size_t(widths[k]);
+      const std::size_t stretch = bits[k] + (ends[k] < cut ? w : 0) + (at(m) < count ? w : 0);
+      if (cost[j] + stretch < cost[m]) cost[m] = cost[j] + stretch, from[m] = j;
+    }
+  }
+  std::vector<std::size_t> clears;
+  for (std::size_t m = points; m > 0 && cost[m] != SIZE_MAX; m = from[m])
+    if (from[m] > 0) clears.push_back(at(from[m]));
+  std::reverse(clears.begin(), clears.end());
+  return clears;
+}
+
+// Pictures up to this many indexes also try other lookahead settings.
+constexpr std::size_t kManyParses = 1 << 18;
 
 }  // namespace
 
 std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
-  CFlexibleLzwEncoder encoder(minCodeSize);
-  return encoder.Encode(indexes, count);
+  // (lookback, gain) settings of the parse; which is best depends on the picture.
+  static constexpr std::pair<std::size_t, std::size_t> kParses[] = {{8, 2}, {4, 1}, {16, 1}, {4, 2}};
+  auto parse = [](std::size_t k) {
+    CParseOptions o;
+    o.lookBack = kParses[k].first;
+    o.minGain = kParses[k].second;
+    return o;
+  };
+  auto keep = [](std::vector<std::uint8_t>& best, std::vector<std::uint8_t>&& other) {
+    if (best.empty() || other.size() < best.size()) best = std::move(other);
+  };
+  // Clear placements only matter once the table fills. That search runs
+  // beside the other tries on big pictures; the shortest stream wins, the
+  // earlier try on a tie, so the result does not depend on timing.
+  const std::size_t fill = count > std::size_t(kTableLimit) ? FillPoint(indexes, count, minCodeSize) : count;
+  auto placed = [=] {
+    std::vector<std::uint8_t> best;
+    if (fill >= count) return best;
+    const std::vector<std::size_t> clears = ChooseClears(indexes, count, minCodeSize, fill);
+    for (std::size_t lookBack : {kParses[0].first, std::size_t(0)}) {
+      CParseOptions o = parse(0);
+      o.lookBack = lookBack;
+      o.policy = LzwClear::Never;
+      o.shortestWhenFrozen = true;
+      o.clears = &clears;
+      keep(best, EncodeParsed(indexes, count, minCodeSize, o));
+    }
+    return best;
+  };
+  std::future<std::vector<std::uint8_t>> searched;
+  if (fill < count && count >= kParallelCount) searched = std::async(std::launch::async, placed);
+  std::vector<std::uint8_t> best;
+  for (std::size_t k = 0; k < (count <= kManyParses ? std::size(kParses) : 1); ++k)
+    keep(best, EncodeParsed(indexes, count, minCodeSize, parse(k)));
+  if (fill < count) {
+    CParseOptions kept = parse(0);
+    kept.policy = LzwClear::Never;
+    kept.shortestWhenFrozen = true;
+    keep(best, EncodeParsed(indexes, count, minCodeSize, kept));
+    keep(best, searched.valid() ? searched.get() : placed());
+  }
+  return best;
 }
 
 std::size_t DecodeGifLzw(const std::uint8_t* data, std::size_t size, int minCodeSize, std::uint16_t* out,
