@@ -146,6 +146,13 @@ class CLzwEncoder : CLzwCodeTable {
   const std::vector<std::vector<std::uint8_t>>* m_near = nullptr;  // lossy: stand-ins per index
 };
 
+// How far (in indexes, as a multiple of where its table filled) a stretch
+// with a kept table may reach when clear points are chosen.
+constexpr std::size_t kLongReach = 64, kShortReach = 12;
+// A stretch stops when its last table's worth of indexes cost this much more
+// than its first (a fresh table would do better).
+constexpr std::size_t kFreshMarginPercent = 4;
+
 // Pictures of at least this many pixels encode both clear strategies on two threads.
 constexpr std::size_t kParallelCount = 1 << 16;
 
@@ -227,21 +234,13 @@ std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std:
 
 namespace {
 
-// How the parsing encoder chooses codes and clears.
-struct CParseOptions {
-  std::size_t lookBack = 8;  // shorter prefixes of the longest match tried (0: greedy)
-  std::size_t minGain = 2;   // a shorter code wastes a table entry: it must reach this much further
-  LzwClear policy = LzwClear::WhenFull;
-  // Positions (ascending, inside the picture) where a fresh table starts;
-  // between them a full table is kept.
-  const std::vector<std::size_t>* clears = nullptr;
-  // Once a kept table is full its strings no longer change: the fewest codes
-  // that cover the stretch up to the next clear are found exactly.
-  bool shortestWhenFrozen = false;
-  bool stopWhenFull = false;  // ends the stream where the table fills (to measure where that is)
-  // Called after each code of the picture with the position reached, the
-  // stream's length in bits so far and the width of the next code.
-  std::function<void(std::size_t, std::size_t, int)> trace;
+// The parse settings, and for the search: an early stop where the table
+// fills, and a report after each code of the position reached, the
+// stream's length in bits so far and the width of the next code (false
+// ends the stream there).
+struct CParseOptions : LzwParse {
+  bool stopWhenFull = false;
+  std::function<bool(std::size_t, std::size_t, int)> trace;
 };
 
 // LZW with flexible parsing: at each position the longest string in the
@@ -262,15 +261,15 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
     Put(m_clear);
     std::vector<int> chain;  // chain[k - 1]: the code of px[i .. i + k)
     std::size_t i = 0, nextClear = 0;
-    const std::vector<std::size_t> none;
-    const std::vector<std::size_t>& clears = m_opt.clears ? *m_opt.clears : none;
+    const std::vector<std::size_t>& clears = m_opt.clears;
     while (i < count) {
       if (m_opt.stopWhenFull && m_next >= kTableLimit) break;
       while (nextClear < clears.size() && clears[nextClear] <= i) ++nextClear;
       // A code ends where the next fresh table starts.
-      const std::size_t limit = nextClear < clears.size() ? clears[nextClear] : count;
+      const std::size_t limit = nextClear < clears.size() ? std::min(clears[nextClear], count) : count;
       if (m_next >= kTableLimit && m_opt.policy == LzwClear::Never && m_opt.shortestWhenFrozen) {
         i = EncodeFrozen(px, i, limit, mask, &chain);
+        if (i < limit) break;  // stopped by the trace
         if (i < count) {
           m_clearPending = true;
           Put(m_clear);
@@ -290,7 +289,7 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
       }
       Put(chain[take - 1]);
       i += take;
-      if (m_opt.trace) m_opt.trace(i, m_out.size() * 8 + std::size_t(m_bitCount), m_width);
+      if (m_opt.trace && !m_opt.trace(i, m_out.size() * 8 + std::size_t(m_bitCount), m_width)) break;
       if (i == limit && i < count) {
         // The decoder adds nothing for a clear: no entry for this code.
         m_clearPending = true;
@@ -305,7 +304,7 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
 
  private:
   // px[from, limit) with the full table: the fewest codes, found backwards
-  // (ties: the longer first code). Returns limit.
+  // (ties: the longer first code). Returns limit, or where the trace stopped it.
   std::size_t EncodeFrozen(const std::uint8_t* px, std::size_t from, std::size_t limit, int mask,
                            std::vector<int>* chain) {
     const std::size_t n = limit - from;
@@ -322,7 +321,8 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
       Walk(px, from + p, from + p + take[p], mask, chain);
       Put(chain->back());
       p += take[p];
-      if (m_opt.trace) m_opt.trace(from + p, m_out.size() * 8 + std::size_t(m_bitCount), m_width);
+      if (m_opt.trace && !m_opt.trace(from + p, m_out.size() * 8 + std::size_t(m_bitCount), m_width) && p < n)
+        return from + p;
     }
     return limit;
   }
@@ -381,7 +381,10 @@ std::size_t FillPoint(const std::uint8_t* px, std::size_t count, int minCodeSize
   CParseOptions o;
   o.lookBack = 0;
   o.stopWhenFull = true;
-  o.trace = [&](std::size_t at, std::size_t, int) { reached = at; };
+  o.trace = [&](std::size_t at, std::size_t, int) {
+    reached = at;
+    return true;
+  };
   EncodeParsed(px, count, minCodeSize, o);
   return reached;
 }
@@ -390,43 +393,71 @@ std::size_t FillPoint(const std::uint8_t* px, std::size_t count, int minCodeSize
 // the last over a grid of cut points, each stretch costed by the greedy
 // parse that keeps its full table (the stream's bits up to the cut, one code
 // for the string cut short, the clear). Early clears pay where the picture
-// changes character; late ones where a full table still serves.
+// changes character; late ones where a full table still serves. A stretch
+// stops growing once it has been costlier than another way to the same
+// points for a table's worth of them.
 std::vector<std::size_t> ChooseClears(const std::uint8_t* px, std::size_t count, int minCodeSize, std::size_t fill) {
-  const std::size_t step = std::max<std::size_t>(fill / 16, 64), reach = 12 * std::max<std::size_t>(fill, 64);
+  constexpr std::size_t kPointsPerTable = 16;
+  const std::size_t step = std::max<std::size_t>(fill / kPointsPerTable, 64);
   const std::size_t points = (count + step - 1) / step;
   auto at = [&](std::size_t j) { return std::min(j * step, count); };
   std::vector<std::size_t> cost(points + 1, SIZE_MAX), from(points + 1, 0);
   cost[0] = 0;
-  std::vector<std::size_t> ends, bits;
-  std::vector<int> widths;
+  std::size_t j = 0, start = 0, m = 0, behind = 0, lastBits = 0;
+  int lastWidth = 0;
+  std::vector<std::size_t> spent;  // the stretch's cost at its points so far
   CParseOptions o;
   o.lookBack = 0;
   o.policy = LzwClear::Never;
-  o.trace = [&](std::size_t end, std::size_t total, int width) {
-    ends.push_back(end);
-    bits.push_back(total);
-    widths.push_back(width);
-  };
-  for (std::size_t j = 0; j < points; ++j) {
-    if (cost[j] == SIZE_MAX) continue;
-    const std::size_t start = at(j), length = std::min(reach, count - start);
-    ends.clear();
-    bits.clear();
-    widths.clear();
-    EncodeParsed(px + start, length, minCodeSize, o);
-    std::size_t k = 0;
-    for (std::size_t m = j + 1; m <= points && at(m) - start <= length; ++m) {
+  auto relax = [&](std::size_t end, std::size_t total, int width) {
+    for (; m <= points && at(m) - start <= end; ++m) {
       const std::size_t cut = at(m) - start;
-      while (k + 1 < ends.size() && ends[k + 1] <= cut) ++k;
-      if (ends.empty() || ends[k] > cut) continue;  // cannot happen: the first code ends by the first cut
-      const std::size_t w = std::size_t(widths[k]);
-      const std::size_t stretch = bits[k] + (ends[k] < cut ? w : 0) + (at(m) < count ? w : 0);
-      if (cost[j] + stretch < cost[m]) cost[m] = cost[j] + stretch, from[m] = j;
+      const bool last = at(m) == count;
+      const std::size_t stretch = cut == end ? total + (last ? 0 : std::size_t(width))
+                                             : lastBits + std::size_t(lastWidth) * (last ? 1 : 2);
+      spent.push_back(stretch);
+      if (cost[j] + stretch < cost[m]) {
+        cost[m] = cost[j] + stretch, from[m] = j;
+        behind = 0;
+      } else if (++behind >= 3 * kPointsPerTable) {
+        return false;
+      }
+      // The last table's worth of points cost more than the first did: a
+      // fresh table would do better from here.
+      const std::size_t t = spent.size();
+      if (t > 2 * kPointsPerTable && (spent[t - 1] - spent[t - 1 - kPointsPerTable]) * 100 >
+                                         spent[kPointsPerTable - 1] * (100 + kFreshMarginPercent))
+        return false;
     }
+    lastBits = total, lastWidth = width;
+    return true;
+  };
+  // A stretch reaches a few times as far as its own table took to fill;
+  // past a budget of work (pictures where every fresh start keeps winning)
+  // less far.
+  std::size_t scanned = 0;
+  const std::size_t budget = kPointsPerTable * kShortReach * count;
+  const std::size_t codesToFill = std::size_t(kTableLimit - (1 << std::clamp(minCodeSize, 2, 11)) - 1);
+  for (j = 0; j < points; ++j) {
+    if (cost[j] == SIZE_MAX) continue;
+    start = at(j);
+    m = j + 1;
+    behind = 0;
+    spent.clear();
+    lastBits = std::size_t(minCodeSize + 1), lastWidth = minCodeSize + 1;
+    const std::size_t reach = scanned < budget ? kLongReach : kShortReach;
+    std::size_t ended = 0, codes = 0, filled = 0;
+    o.trace = [&](std::size_t end, std::size_t total, int width) {
+      ended = end;
+      if (++codes == codesToFill) filled = end;
+      return (filled == 0 || end <= reach * filled) && relax(end, total, width);
+    };
+    EncodeParsed(px + start, count - start, minCodeSize, o);
+    scanned += ended;
   }
   std::vector<std::size_t> clears;
-  for (std::size_t m = points; m > 0 && cost[m] != SIZE_MAX; m = from[m])
-    if (from[m] > 0) clears.push_back(at(from[m]));
+  for (std::size_t k = points; k > 0 && cost[k] != SIZE_MAX; k = from[k])
+    if (from[k] > 0) clears.push_back(at(from[k]));
   std::reverse(clears.begin(), clears.end());
   return clears;
 }
@@ -435,6 +466,18 @@ std::vector<std::size_t> ChooseClears(const std::uint8_t* px, std::size_t count,
 constexpr std::size_t kManyParses = 1 << 18;
 
 }  // namespace
+
+std::vector<std::uint8_t> EncodeGifLzwParsed(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
+                                             const LzwParse& parse) {
+  CParseOptions o;
+  static_cast<LzwParse&>(o) = parse;
+  return EncodeParsed(indexes, count, minCodeSize, o);
+}
+
+std::vector<std::size_t> ChooseGifLzwClears(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
+  const std::size_t fill = count > std::size_t(kTableLimit) ? FillPoint(indexes, count, minCodeSize) : count;
+  return fill < count ? ChooseClears(indexes, count, minCodeSize, fill) : std::vector<std::size_t>{};
+}
 
 std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
   // (lookback, gain) settings of the parse; which is best depends on the picture.
@@ -461,7 +504,7 @@ std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std:
       o.lookBack = lookBack;
       o.policy = LzwClear::Never;
       o.shortestWhenFrozen = true;
-      o.clears = &clears;
+      o.clears = clears;
       keep(best, EncodeParsed(indexes, count, minCodeSize, o));
     }
     return best;
