@@ -281,9 +281,9 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
       const std::size_t longest = chain.size();
       std::size_t take = longest;
       if (longest > 1 && i + longest < limit && m_opt.lookBack > 0) {
-        std::size_t bestReach = longest + Walk(px, i + longest, limit, mask, nullptr);
+        std::size_t bestReach = longest + Next(px, i + longest, limit, mask);
         for (std::size_t k = longest - 1; k >= 1 && k + m_opt.lookBack >= longest; --k) {
-          const std::size_t reach = k + Walk(px, i + k, limit, mask, nullptr);
+          const std::size_t reach = k + Next(px, i + k, limit, mask);
           if (reach >= bestReach + m_opt.minGain) bestReach = reach, take = k;
         }
       }
@@ -328,6 +328,18 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
   }
 
   // Length of the longest table string at px[at] (up to limit); its prefixes' codes into chain.
+  // How far the code after one ending at px[at] can reach: its longest
+  // match, or with a deeper look the farthest of that match's prefixes
+  // followed by their longest matches.
+  std::size_t Next(const std::uint8_t* px, std::size_t at, std::size_t limit, int mask) const {
+    const std::size_t longest = Walk(px, at, limit, mask, nullptr);
+    if (!m_opt.deep || at + longest >= limit) return longest;
+    std::size_t best = 0;
+    for (std::size_t k = longest; k >= 1 && k + m_opt.lookBack >= longest; --k)
+      best = std::max(best, k + Walk(px, at + k, limit, mask, nullptr));
+    return best;
+  }
+
   std::size_t Walk(const std::uint8_t* px, std::size_t at, std::size_t limit, int mask, std::vector<int>* chain) const {
     if (chain) chain->clear();
     if (at >= limit) return 0;
@@ -480,12 +492,19 @@ std::vector<std::size_t> ChooseGifLzwClears(const std::uint8_t* indexes, std::si
 }
 
 std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
-  // (lookback, gain) settings of the parse; which is best depends on the picture.
-  static constexpr std::pair<std::size_t, std::size_t> kParses[] = {{8, 2}, {4, 1}, {16, 1}, {4, 2}};
+  // Parse settings (lookback, gain, deeper look); which is best depends on
+  // the picture. Big pictures try only the first.
+  struct Setting {
+    std::size_t lookBack, minGain;
+    bool deep;
+  };
+  static constexpr Setting kParses[] = {{8, 2, false}, {4, 1, false}, {16, 1, false}, {4, 2, false},
+                                        {8, 3, true},  {4, 2, true},  {8, 2, true}};
   auto parse = [](std::size_t k) {
     CParseOptions o;
-    o.lookBack = kParses[k].first;
-    o.minGain = kParses[k].second;
+    o.lookBack = kParses[k].lookBack;
+    o.minGain = kParses[k].minGain;
+    o.deep = kParses[k].deep;
     return o;
   };
   auto keep = [](std::vector<std::uint8_t>& best, std::vector<std::uint8_t>&& other) {
@@ -499,9 +518,11 @@ std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std:
     std::vector<std::uint8_t> best;
     if (fill >= count) return best;
     const std::vector<std::size_t> clears = ChooseClears(indexes, count, minCodeSize, fill);
-    for (std::size_t lookBack : {kParses[0].first, std::size_t(0)}) {
-      CParseOptions o = parse(0);
-      o.lookBack = lookBack;
+    // The default parse, the greedy one, and on smaller pictures the deeper look.
+    for (std::size_t k : {std::size_t(0), std::size_t(1), std::size_t(2)}) {
+      if (k == 2 && count > kManyParses) break;
+      CParseOptions o = parse(k == 2 ? 5 : 0);
+      if (k == 1) o.lookBack = 0;
       o.policy = LzwClear::Never;
       o.shortestWhenFrozen = true;
       o.clears = clears;

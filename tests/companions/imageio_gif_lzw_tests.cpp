@@ -117,10 +117,11 @@ TEST(ParsedLzw, EveryEncoderDecodesToItsInput) {
           LzwParse q;
           q.lookBack = lookBack;
           q.minGain = lookBack == 1 ? 1 : 2;
+          q.deep = lookBack == 8;
           q.policy = policy;
           q.shortestWhenFrozen = shortest;
-          parses.emplace_back("lookBack " + std::to_string(lookBack) + (policy == LzwClear::Never ? " kept" : " cleared") +
-                                  (shortest ? " fewest" : ""),
+          parses.emplace_back("lookBack " + std::to_string(lookBack) + (q.deep ? " deep" : "") +
+                                  (policy == LzwClear::Never ? " kept" : " cleared") + (shortest ? " fewest" : ""),
                               q);
         }
     // Clears at awkward places: the second index, the last, every 97, past the end, out of order.
