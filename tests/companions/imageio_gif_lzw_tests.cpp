@@ -111,13 +111,13 @@ TEST(ParsedLzw, EveryEncoderDecodesToItsInput) {
     const std::vector<std::uint8_t> px = Make(p, rng);
     const std::size_t n = px.size();
     std::vector<std::pair<std::string, LzwParse>> parses;
-    for (std::size_t lookBack : {0, 1, 8, 64})
+    for (std::size_t lookBack : {0, 1, 8, 9, 64})
       for (LzwClear policy : {LzwClear::WhenFull, LzwClear::Never})
         for (bool shortest : {false, true}) {
           LzwParse q;
           q.lookBack = lookBack;
           q.minGain = lookBack == 1 ? 1 : 2;
-          q.deep = lookBack == 8;
+          q.deep = lookBack == 9;
           q.policy = policy;
           q.shortestWhenFrozen = shortest;
           parses.emplace_back("lookBack " + std::to_string(lookBack) + (q.deep ? " deep" : "") +
