@@ -99,11 +99,11 @@ std::vector<std::uint8_t> Make(const Picture& p, std::mt19937& rng) {
 // never, once or many times, at every code size.
 TEST(ParsedLzw, EveryEncoderDecodesToItsInput) {
   const Picture pictures[] = {
-      {"noise, 4 colours", 64, 64, 2, kNoise},         {"noise, 8 colours", 300, 200, 3, kNoise},
-      {"runs, 16 colours", 400, 300, 4, kRuns},        {"phrases, 32 colours", 200, 150, 5, kPhrases},
-      {"gradient, 64 colours", 512, 256, 6, kGradient}, {"noise, 128 colours", 160, 120, 7, kNoise},
-      {"noise, 256 colours", 500, 300, 8, kNoise},     {"flat", 700, 500, 8, kFlat},
-      {"noise then pattern", 640, 480, 8, kNoiseThenPattern},
+      {"noise, 4 colours", 64, 64, 2, kNoise},         {"noise, 8 colours", 150, 100, 3, kNoise},
+      {"runs, 16 colours", 200, 150, 4, kRuns},        {"phrases, 32 colours", 120, 100, 5, kPhrases},
+      {"gradient, 64 colours", 256, 128, 6, kGradient}, {"noise, 128 colours", 100, 80, 7, kNoise},
+      {"noise, 256 colours", 200, 100, 8, kNoise},     {"flat", 300, 200, 8, kFlat},
+      {"noise then pattern", 200, 150, 8, kNoiseThenPattern},
       {"one pixel", 1, 1, 2, kNoise},                  {"one row", 5000, 1, 3, kRuns},
   };
   std::mt19937 rng(11);
@@ -158,10 +158,10 @@ TEST(ParsedLzw, EveryEncoderDecodesToItsInput) {
 // pattern starts than with either fixed policy.
 TEST(ParsedLzw, KeptTablesAndChosenClearsPayWhereTheyShould) {
   const Picture pictures[] = {
-      {"noise then pattern", 640, 480, 8, kNoiseThenPattern},
-      {"runs", 600, 400, 6, kRuns},
-      {"noise", 400, 300, 4, kNoise},
-      {"gradient", 512, 300, 8, kGradient},
+      {"noise then pattern", 320, 240, 8, kNoiseThenPattern},
+      {"runs", 300, 200, 6, kRuns},
+      {"noise", 200, 150, 4, kNoise},
+      {"gradient", 256, 150, 8, kGradient},
   };
   std::mt19937 rng(5);
   for (const Picture& p : pictures) {
