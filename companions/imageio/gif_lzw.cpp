@@ -146,13 +146,6 @@ class CLzwEncoder : CLzwCodeTable {
   const std::vector<std::vector<std::uint8_t>>* m_near = nullptr;  // lossy: stand-ins per index
 };
 
-// How far (in indexes, as a multiple of where its table filled) a stretch
-// with a kept table may reach when clear points are chosen.
-constexpr std::size_t kLongReach = 64, kShortReach = 12;
-// A stretch stops when its last table's worth of indexes cost this much more
-// than its first (a fresh table would do better).
-constexpr std::size_t kFreshMarginPercent = 4;
-
 // Pictures of at least this many pixels encode both clear strategies on two threads.
 constexpr std::size_t kParallelCount = 1 << 16;
 
@@ -304,30 +297,37 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
 
  private:
   // px[from, limit) with the full table: the fewest codes, found backwards
-  // (ties: the longer first code). Returns limit, or where the trace stopped it.
+  // (ties: the longer first code) over windows of at most kFrozenWindow
+  // indexes, each ending with a code, so memory stays small on huge
+  // pictures. Returns limit, or where the trace stopped it.
   std::size_t EncodeFrozen(const std::uint8_t* px, std::size_t from, std::size_t limit, int mask,
                            std::vector<int>* chain) {
-    const std::size_t n = limit - from;
-    std::vector<std::uint32_t> codes(n + 1, 0);
-    std::vector<std::uint16_t> take(n, 1);
-    for (std::size_t p = n; p-- > 0;) {
-      const std::size_t longest = Walk(px, from + p, limit, mask, nullptr);
-      std::uint32_t best = UINT32_MAX;
-      for (std::size_t k = longest; k >= 1; --k)
-        if (codes[p + k] + 1 < best) best = codes[p + k] + 1, take[p] = std::uint16_t(k);
-      codes[p] = best;
-    }
-    for (std::size_t p = 0; p < n;) {
-      Walk(px, from + p, from + p + take[p], mask, chain);
-      Put(chain->back());
-      p += take[p];
-      if (m_opt.trace && !m_opt.trace(from + p, m_out.size() * 8 + std::size_t(m_bitCount), m_width) && p < n)
-        return from + p;
+    constexpr std::size_t kFrozenWindow = std::size_t(1) << 20;
+    std::vector<std::uint32_t> codes;
+    std::vector<std::uint16_t> take;
+    for (std::size_t start = from; start < limit; start += kFrozenWindow) {
+      const std::size_t end = std::min(limit, start + kFrozenWindow), n = end - start;
+      codes.assign(n + 1, 0);
+      take.assign(n, 1);
+      for (std::size_t p = n; p-- > 0;) {
+        const std::size_t longest = Walk(px, start + p, end, mask, nullptr);
+        std::uint32_t best = UINT32_MAX;
+        for (std::size_t k = longest; k >= 1; --k)
+          if (codes[p + k] + 1 < best) best = codes[p + k] + 1, take[p] = std::uint16_t(k);
+        codes[p] = best;
+      }
+      for (std::size_t p = 0; p < n;) {
+        Walk(px, start + p, start + p + take[p], mask, chain);
+        Put(chain->back());
+        p += take[p];
+        if (m_opt.trace && !m_opt.trace(start + p, m_out.size() * 8 + std::size_t(m_bitCount), m_width) &&
+            start + p < limit)
+          return start + p;
+      }
     }
     return limit;
   }
 
-  // Length of the longest table string at px[at] (up to limit); its prefixes' codes into chain.
   // How far the code after one ending at px[at] can reach: its longest
   // match, or with a deeper look the farthest of that match's prefixes
   // followed by their longest matches.
@@ -340,6 +340,7 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
     return best;
   }
 
+  // Length of the longest table string at px[at] (up to limit); its prefixes' codes into chain.
   std::size_t Walk(const std::uint8_t* px, std::size_t at, std::size_t limit, int mask, std::vector<int>* chain) const {
     if (chain) chain->clear();
     if (at >= limit) return 0;
@@ -410,6 +411,12 @@ std::size_t FillPoint(const std::uint8_t* px, std::size_t count, int minCodeSize
 // points for a table's worth of them.
 std::vector<std::size_t> ChooseClears(const std::uint8_t* px, std::size_t count, int minCodeSize, std::size_t fill) {
   constexpr std::size_t kPointsPerTable = 16;
+  // How far (in indexes, as a multiple of where its table filled) a stretch
+  // may reach; the short reach once the work budget is spent.
+  constexpr std::size_t kLongReach = 64, kShortReach = 12;
+  // A stretch stops when its last table's worth of indexes cost this much
+  // more than its first (a fresh table would do better).
+  constexpr std::size_t kFreshMarginPercent = 4;
   const std::size_t step = std::max<std::size_t>(fill / kPointsPerTable, 64);
   const std::size_t points = (count + step - 1) / step;
   auto at = [&](std::size_t j) { return std::min(j * step, count); };

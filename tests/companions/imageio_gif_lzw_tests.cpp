@@ -193,4 +193,23 @@ TEST(ParsedLzw, KeptTablesAndChosenClearsPayWhereTheyShould) {
   EXPECT_LE(std::labs(long(clears.back()) - boundary), 4096L) << clears.back();
 }
 
+// The fewest codes over a kept table are found window by window on long
+// pictures: a stretch past a million indexes still decodes, and is no longer
+// than the greedy parse.
+TEST(ParsedLzw, LongKeptStretchesDecode) {
+  const Picture pictures[] = {{"runs", 1300, 1000, 5, kRuns}, {"noise", 1100, 1000, 2, kNoise}};
+  std::mt19937 rng(9);
+  for (const Picture& p : pictures) {
+    const std::vector<std::uint8_t> px = Make(p, rng);
+    LzwParse greedy;
+    greedy.lookBack = 0;
+    greedy.policy = LzwClear::Never;
+    LzwParse fewest = greedy;
+    fewest.shortestWhenFrozen = true;
+    const auto codes = EncodeGifLzwParsed(px.data(), px.size(), p.codeSize, fewest);
+    EXPECT_EQ(OurDecode(codes, p.codeSize, px.size()), px) << p.what;
+    EXPECT_LE(codes.size(), EncodeGifLzwParsed(px.data(), px.size(), p.codeSize, greedy).size()) << p.what;
+  }
+}
+
 }  // namespace
