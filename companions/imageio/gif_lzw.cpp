@@ -481,8 +481,9 @@ std::vector<std::size_t> ChooseClears(const std::uint8_t* px, std::size_t count,
   return clears;
 }
 
-// Pictures up to this many indexes also try other lookahead settings.
-constexpr std::size_t kManyParses = 1 << 18;
+// Pictures up to this many indexes also try other lookahead settings; up
+// to kAllParses, many more (cheap there, and worth a few bytes).
+constexpr std::size_t kManyParses = 1 << 18, kAllParses = 1 << 14;
 
 }  // namespace
 
@@ -500,13 +501,18 @@ std::vector<std::size_t> ChooseGifLzwClears(const std::uint8_t* indexes, std::si
 
 std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std::size_t count, int minCodeSize) {
   // Parse settings (lookback, gain, deeper look); which is best depends on
-  // the picture. Big pictures try only the first.
+  // the picture. Big pictures try only the first, small ones all.
   struct Setting {
     std::size_t lookBack, minGain;
     bool deep;
   };
-  static constexpr Setting kParses[] = {{8, 2, false}, {4, 1, false}, {16, 1, false}, {4, 2, false},
-                                        {8, 3, true},  {4, 2, true},  {8, 2, true}};
+  static constexpr Setting kParses[] = {
+      {8, 2, false},  {4, 1, false}, {16, 1, false}, {4, 2, false}, {8, 3, true},  {4, 2, true},
+      {8, 2, true},   // small pictures try the rest as well
+      {32, 1, true},  {6, 1, true},  {16, 1, true},  {3, 1, true},  {4, 1, true},  {12, 1, true},
+      {2, 1, true},   {12, 2, true}, {3, 4, true},   {6, 4, true},  {3, 4, false}, {16, 2, true},
+      {1, 1, false},  {2, 3, true},  {12, 3, true},  {1, 4, true}};
+  const std::size_t tries = count <= kAllParses ? std::size(kParses) : count <= kManyParses ? 7 : 1;
   auto parse = [](std::size_t k) {
     CParseOptions o;
     o.lookBack = kParses[k].lookBack;
@@ -540,7 +546,7 @@ std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std:
   std::future<std::vector<std::uint8_t>> searched;
   if (fill < count && count >= kParallelCount) searched = std::async(std::launch::async, placed);
   std::vector<std::uint8_t> best;
-  for (std::size_t k = 0; k < (count <= kManyParses ? std::size(kParses) : 1); ++k)
+  for (std::size_t k = 0; k < tries; ++k)
     keep(best, EncodeParsed(indexes, count, minCodeSize, parse(k)));
   if (fill < count) {
     CParseOptions kept = parse(0);
