@@ -410,13 +410,15 @@ std::size_t FillPoint(const std::uint8_t* px, std::size_t count, int minCodeSize
 // stops growing once it has been costlier than another way to the same
 // points for a table's worth of them.
 std::vector<std::size_t> ChooseClears(const std::uint8_t* px, std::size_t count, int minCodeSize, std::size_t fill) {
-  constexpr std::size_t kPointsPerTable = 16;
+  constexpr std::size_t kPointsPerTable = 32;
   // How far (in indexes, as a multiple of where its table filled) a stretch
   // may reach; the short reach once the work budget is spent.
   constexpr std::size_t kLongReach = 64, kShortReach = 12;
   // A stretch stops when its last table's worth of indexes cost this much
   // more than its first (a fresh table would do better).
   constexpr std::size_t kFreshMarginPercent = 4;
+  // Greedy steps per index of the picture before stretches reach less far.
+  constexpr std::size_t kWorkPerIndex = 192;
   const std::size_t step = std::max<std::size_t>(fill / kPointsPerTable, 64);
   const std::size_t points = (count + step - 1) / step;
   auto at = [&](std::size_t j) { return std::min(j * step, count); };
@@ -455,7 +457,7 @@ std::vector<std::size_t> ChooseClears(const std::uint8_t* px, std::size_t count,
   // past a budget of work (pictures where every fresh start keeps winning)
   // less far.
   std::size_t scanned = 0;
-  const std::size_t budget = kPointsPerTable * kShortReach * count;
+  const std::size_t budget = kWorkPerIndex * count;
   const std::size_t codesToFill = std::size_t(kTableLimit - (1 << std::clamp(minCodeSize, 2, 11)) - 1);
   for (j = 0; j < points; ++j) {
     if (cost[j] == SIZE_MAX) continue;
