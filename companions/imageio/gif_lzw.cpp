@@ -275,9 +275,9 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
       std::size_t take = longest;
       if (longest > 1 && i + longest < limit && m_opt.lookBack > 0) {
         std::size_t bestReach = longest + Next(px, i + longest, limit, mask);
-        for (std::size_t k = longest - 1; k >= 1 && k + m_opt.lookBack >= longest; --k) {
+        for (std::size_t k = longest - 1; k >= 1 && longest - k <= m_opt.lookBack; --k) {
           const std::size_t reach = k + Next(px, i + k, limit, mask);
-          if (reach >= bestReach + m_opt.minGain) bestReach = reach, take = k;
+          if (reach >= bestReach && reach - bestReach >= m_opt.minGain) bestReach = reach, take = k;
         }
       }
       Put(chain[take - 1]);
@@ -335,7 +335,7 @@ class CFlexibleLzwEncoder : CLzwCodeTable {
     const std::size_t longest = Walk(px, at, limit, mask, nullptr);
     if (!m_opt.deep || at + longest >= limit) return longest;
     std::size_t best = 0;
-    for (std::size_t k = longest; k >= 1 && k + m_opt.lookBack >= longest; --k)
+    for (std::size_t k = longest; k >= 1 && longest - k <= m_opt.lookBack; --k)
       best = std::max(best, k + Walk(px, at + k, limit, mask, nullptr));
     return best;
   }
