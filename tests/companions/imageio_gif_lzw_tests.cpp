@@ -94,7 +94,7 @@ TEST(ParsedLzw, EveryEncoderDecodesToItsInput) {
     parses.push_back({8, 2, false, LzwClear::Never, {1, n / 3, n / 3 + 1, n > 1 ? n - 1 : 1, n + 5, n / 5}, true});
     parses.push_back({8, 2, true, LzwClear::Never, {}, true});
     for (std::size_t at = 97; at < n; at += 97) parses.back().clears.push_back(at);
-    parses.push_back({SIZE_MAX, SIZE_MAX, true, LzwClear::WhenFull, {}, false});  // extreme settings stay valid
+    parses.push_back({SIZE_MAX, SIZE_MAX, false, LzwClear::WhenFull, {}, false});  // extreme settings stay valid
     parses.push_back({0, 2, false, LzwClear::Never, ChooseGifLzwClears(px.data(), n, p.codeSize), true});
     for (std::size_t at : parses.back().clears) EXPECT_TRUE(at > 0 && at < n) << p.what << ": clear at " << at;
     for (std::size_t k = 0; k < parses.size(); ++k) {
