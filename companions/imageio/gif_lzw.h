@@ -29,10 +29,10 @@ std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std:
 // last lookBack prefixes of the longest match may be emitted instead when
 // the next match then reaches at least minGain indexes further (lookBack 0:
 // greedy); with deep, "the next match" is the farthest a shorter code and
-// its own next match reach. A fresh table starts at each of clears (ascending positions
-// inside the picture, where a code then ends) and, with policy WhenFull,
-// whenever the table fills; with Never a full table is kept, and
-// shortestWhenFrozen covers such a stretch with the fewest codes.
+// its own next match reach. A fresh table starts at each of clears
+// (ascending positions inside the picture, where a code then ends) and,
+// with policy WhenFull, whenever the table fills; with Never a full table
+// is kept, and shortestWhenFrozen covers such a stretch with the fewest codes.
 struct LzwParse {
   std::size_t lookBack = 8;
   std::size_t minGain = 2;
