@@ -25,9 +25,35 @@ std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t 
 
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
 
-// The same stream format from a flexible-parsing encoder: at each step one
-// of the last few prefixes of the longest match may be emitted instead when
-// it lets the next code reach further. Slower; usually a little smaller.
+// How the parsing encoder below picks its codes. At each step one of the
+// last lookBack prefixes of the longest match may be emitted instead when
+// the next match then reaches at least minGain indexes further (lookBack 0:
+// greedy); with deep, "the next match" is the farthest a shorter code and
+// its own next match reach. A fresh table starts at each of clears
+// (ascending positions inside the picture, where a code then ends) and,
+// with policy WhenFull, whenever the table fills; with Never a full table
+// is kept, and shortestWhenFrozen covers such a stretch with the fewest codes.
+struct LzwParse {
+  std::size_t lookBack = 8;
+  std::size_t minGain = 2;
+  bool deep = false;
+  LzwClear policy = LzwClear::WhenFull;
+  std::vector<std::size_t> clears;
+  bool shortestWhenFrozen = false;
+};
+
+std::vector<std::uint8_t> EncodeGifLzwParsed(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
+                                             const LzwParse& parse);
+
+// Positions where a fresh table pays, for LzwParse::clears (a full table is
+// kept between them): empty when the table never fills.
+std::vector<std::size_t> ChooseGifLzwClears(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
+
+// The slow search behind the highest optimization level: parsed streams
+// with several lookahead settings, with the table cleared when full, kept
+// when full, and cleared at chosen positions; the shortest is returned.
+// Usually a few percent smaller than EncodeGifLzwSmallest, never larger
+// than its own default parse.
 std::vector<std::uint8_t> EncodeGifLzwFlexible(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
 
 // Lossy: near[c] lists the indexes (closest first) that may stand in for
