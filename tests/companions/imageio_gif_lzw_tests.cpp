@@ -14,11 +14,11 @@ using namespace TevImageIO;
 
 namespace {
 
-// A one-image GIF of w x h around the code stream, decoded by giflib.
-std::vector<std::uint8_t> GiflibDecode(const std::vector<std::uint8_t>& codes, int codeSize, int w, int h) {
+// A one-image GIF of w x h around the code stream (a grey colour table).
+std::vector<unsigned char> OneImageGif(const std::vector<std::uint8_t>& codes, int codeSize, int w, int h) {
   std::vector<unsigned char> v = {'G', 'I', 'F', '8', '9', 'a', std::uint8_t(w), std::uint8_t(w >> 8), std::uint8_t(h),
                                   std::uint8_t(h >> 8), std::uint8_t(0x80 | (codeSize - 1)), 0, 0};
-  v.insert(v.end(), 3 * (std::size_t(1) << codeSize), 0x40);  // grey colour table
+  v.resize(v.size() + 3 * (std::size_t(1) << codeSize), 0x40);
   v.insert(v.end(), {0x2C, 0, 0, 0, 0, std::uint8_t(w), std::uint8_t(w >> 8), std::uint8_t(h), std::uint8_t(h >> 8), 0,
                      std::uint8_t(codeSize)});
   for (std::size_t off = 0; off < codes.size(); off += 255) {
@@ -27,8 +27,13 @@ std::vector<std::uint8_t> GiflibDecode(const std::vector<std::uint8_t>& codes, i
     v.insert(v.end(), codes.begin() + long(off), codes.begin() + long(off + n));
   }
   v.insert(v.end(), {0, 0x3B});
+  return v;
+}
+
+// The stream decoded by giflib.
+std::vector<std::uint8_t> GiflibDecode(const std::vector<std::uint8_t>& codes, int codeSize, int w, int h) {
   imageio_test::TempDir dir;
-  imageio_test::WriteBytes(dir.File("one.gif"), v);
+  imageio_test::WriteBytes(dir.File("one.gif"), OneImageGif(codes, codeSize, w, h));
   int error = 0;
   GifFileType* gif = DGifOpenFileName(dir.File("one.gif").c_str(), &error);
   std::vector<std::uint8_t> out;
@@ -82,6 +87,8 @@ TEST(ParsedLzw, EveryEncoderDecodesToItsInput) {
       {"noise then pattern", 200, 150, 8, kNoiseThenPattern}, {"one pixel", 1, 1, 2, kNoise},
       {"one row", 5000, 1, 3, kRuns}};
   std::mt19937 rng(11);
+  imageio_test::TempDir pil;  // the search's streams, for PIL to decode at the end
+  std::vector<std::vector<std::uint8_t>> searchedPictures;
   for (const Picture& p : pictures) {
     const std::vector<std::uint8_t> px = Make(p, rng);
     const std::size_t n = px.size();
@@ -105,6 +112,20 @@ TEST(ParsedLzw, EveryEncoderDecodesToItsInput) {
     const auto searched = EncodeGifLzwFlexible(px.data(), n, p.codeSize);
     EXPECT_EQ(OurDecode(searched, p.codeSize, n), px) << p.what << ", search, our decoder";
     EXPECT_EQ(GiflibDecode(searched, p.codeSize, p.w, p.h), px) << p.what << ", search, giflib";
+    imageio_test::WriteBytes(pil.File(std::to_string(searchedPictures.size()) + ".gif"),
+                             OneImageGif(searched, p.codeSize, p.w, p.h));
+    searchedPictures.push_back(px);
+  }
+  if (!imageio_test::HavePil()) GTEST_SKIP() << "python3-pil not installed: the PIL decodes were not checked";
+  const char* script =
+      "import sys\nfrom PIL import Image\n"
+      "for i in range(int(sys.argv[2])):\n"
+      "    im = Image.open('%s/%d.gif' % (sys.argv[1], i))\n"
+      "    open('%s/%d.pil' % (sys.argv[1], i), 'wb').write(bytes(im.getdata()))\n";
+  ASSERT_EQ(imageio_test::RunPython(pil.path(), script, pil.path() + " " + std::to_string(searchedPictures.size())), 0);
+  for (std::size_t i = 0; i < searchedPictures.size(); ++i) {
+    const std::vector<unsigned char> got = imageio_test::ReadBytes(pil.File(std::to_string(i) + ".pil"));
+    EXPECT_EQ(std::vector<std::uint8_t>(got.begin(), got.end()), searchedPictures[i]) << pictures[i].what << ", search, PIL";
   }
 }
 
