@@ -18,6 +18,7 @@ namespace {
 std::vector<unsigned char> OneImageGif(const std::vector<std::uint8_t>& codes, int codeSize, int w, int h) {
   std::vector<unsigned char> v = {'G', 'I', 'F', '8', '9', 'a', std::uint8_t(w), std::uint8_t(w >> 8), std::uint8_t(h),
                                   std::uint8_t(h >> 8), std::uint8_t(0x80 | (codeSize - 1)), 0, 0};
+  v.reserve(v.size() + 3 * (std::size_t(1) << codeSize) + 13 + codes.size() * 256 / 255 + 3);
   v.resize(v.size() + 3 * (std::size_t(1) << codeSize), 0x40);
   v.insert(v.end(), {0x2C, 0, 0, 0, 0, std::uint8_t(w), std::uint8_t(w >> 8), std::uint8_t(h), std::uint8_t(h >> 8), 0,
                      std::uint8_t(codeSize)});
