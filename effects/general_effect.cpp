@@ -1,6 +1,7 @@
 #include "effects/general_effect.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -37,9 +38,8 @@ unsigned char* CGeneralEffect::CreateDibImage(int width, int height, int bitCoun
   std::size_t pixels = std::size_t(height) * ((std::size_t(width) * std::size_t(bitCount) + 31) / 32) * 4;
   if (pixels > kMaxDibBytes) return nullptr;
   std::size_t total = sizeof(BITMAPINFOHEADER) + palette + pixels;
-  auto* mem = new (std::nothrow) unsigned char[total];
+  auto* mem = static_cast<unsigned char*>(std::calloc(total, 1));  // the allocator DibFree releases with
   if (!mem) return nullptr;
-  std::memset(mem, 0, total);
   BITMAPINFOHEADER h{};
   h.biSize = sizeof(BITMAPINFOHEADER);
   h.biWidth = width;

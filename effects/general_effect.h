@@ -38,7 +38,7 @@ class TEV_EFFECT_API CGeneralEffect {
   // Null for a null DIB.
   static unsigned char* GetDibImageBits(BITMAPINFOHEADER* dib);
   // Zero-filled packed DIB (header, colour table, rows); free it with
-  // DibFree or delete[]. Null on bad sizes or when memory runs out.
+  // DibFree. Null on bad sizes or when memory runs out.
   static unsigned char* CreateDibImage(int width, int height, int bitCount, int clrUsed);
   // 32-bit DIB of one COLORREF colour with the given alpha; null on failure.
   static BITMAPINFOHEADER* CreateSimple32BitsDIB(int width, int height, unsigned long colour, unsigned char alpha);
