@@ -87,8 +87,7 @@ class CCandidateMaker {
     auto consider = [&](BITMAPINFOHEADER* img, BITMAPINFOHEADER* msk, POINT pos) {
       Candidate c{DibPtr(img), DibPtr(msk), pos, -1};
       if (!KeepBackdrop(c, screen)) return;
-      // Only a smaller candidate matters: its count may stop at the best size so far.
-      c.size = m_calc.Calculate(c.image.get(), c.mask.get(), m_transparent, interlaced, best ? best->size : -1);
+      c.size = m_calc.Calculate(c.image.get(), c.mask.get(), m_transparent, interlaced);
       if (c.size >= 0 && (!best || c.size < best->size)) best = std::move(c);
     };
     BITMAPINFOHEADER *img = nullptr, *msk = nullptr;

@@ -26,7 +26,7 @@ long CFrameSizeCaculater::CalculateIndexes(const BYTE* indexes, std::size_t coun
 }
 
 long CFrameSizeCaculater::Calculate(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, int transparentIndex,
-                                    bool interlaced, long bound) {
+                                    bool interlaced) {
   if (!image || !DibHeaderValid(image) || image->biBitCount != 8) return -1;
   const LONG w = DibWidth(image), h = DibHeight(image);
   if (mask && (!DibHeaderValid(mask) || mask->biBitCount != 1 || DibWidth(mask) != w || DibHeight(mask) != h))
@@ -48,8 +48,5 @@ long CFrameSizeCaculater::Calculate(const BITMAPINFOHEADER* image, const BITMAPI
       }
     }
   }
-  // A stream of more than bound bytes frames to more than bound.
-  const std::size_t stop = bound >= 0 ? std::size_t(bound) : SIZE_MAX;
-  return Framed(
-      TevImageIO::EncodeGifLzw(m_indexes.data(), at, m_codeSize, TevImageIO::LzwClear::WhenFull, nullptr, stop).size());
+  return Framed(TevImageIO::EncodeGifLzw(m_indexes.data(), at, m_codeSize, TevImageIO::LzwClear::WhenFull).size());
 }

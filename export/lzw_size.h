@@ -20,10 +20,7 @@ class CFrameSizeCaculater {
   // Bytes of the encoded 8-bit picture; pixels whose mask bit is 0 count as
   // transparentIndex (mask may be null). Rows go in interlaced order when
   // interlaced. -1 on a picture that is not 8-bit or a mask of another size.
-  // With a bound (at least 0) the count may stop early once it reaches the
-  // bound: a result at or above the bound then only says "not smaller".
-  long Calculate(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, int transparentIndex, bool interlaced,
-                 long bound = -1);
+  long Calculate(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, int transparentIndex, bool interlaced);
 
   // The same count for a plain index sequence.
   long CalculateIndexes(const BYTE* indexes, std::size_t count);

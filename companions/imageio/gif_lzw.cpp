@@ -119,7 +119,6 @@ class CLzwEncoder : CLzwCodeTable {
           }
         }
         Put(ent);
-        if (m_out.size() > m_stopAbove) return std::move(m_out);  // longer than the caller needs to know
         ent = c;
         if (m_next < kTableLimit) {
           m_keys[slot] = key;
@@ -145,7 +144,6 @@ class CLzwEncoder : CLzwCodeTable {
 
  public:
   const std::vector<std::vector<std::uint8_t>>* m_near = nullptr;  // lossy: stand-ins per index
-  std::size_t m_stopAbove = SIZE_MAX;
 };
 
 // Pictures of at least this many pixels encode both clear strategies on two threads.
@@ -154,9 +152,8 @@ constexpr std::size_t kParallelCount = 1 << 16;
 }  // namespace
 
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
-                                       LzwClear policy, bool* filled, std::size_t stopAbove) {
+                                       LzwClear policy, bool* filled) {
   CLzwEncoder encoder(minCodeSize, policy);
-  encoder.m_stopAbove = stopAbove;
   std::vector<std::uint8_t> codes = encoder.Encode(indexes, count);
   if (filled) *filled = encoder.Filled();
   return codes;

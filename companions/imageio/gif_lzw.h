@@ -19,12 +19,9 @@ enum class LzwClear { WhenFull, Never };
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint16_t* indexes, std::size_t count, int minCodeSize,
                                        LzwClear policy);
 // filled (may be null) tells whether the table reached its 4096 codes; until
-// then both policies give the same stream. A size measure that only needs to
-// know whether the stream is longer than stopAbove bytes may stop there: the
-// stream returned is then cut short, and longer than stopAbove.
+// then both policies give the same stream.
 std::vector<std::uint8_t> EncodeGifLzw(const std::uint8_t* indexes, std::size_t count, int minCodeSize,
-                                       LzwClear policy, bool* filled = nullptr,
-                                       std::size_t stopAbove = SIZE_MAX);
+                                       LzwClear policy, bool* filled = nullptr);
 
 std::vector<std::uint8_t> EncodeGifLzwSmallest(const std::uint8_t* indexes, std::size_t count, int minCodeSize);
 

@@ -165,26 +165,4 @@ TEST(ParsedLzw, KeptTablesAndChosenClearsPayWhereTheyShould) {
   EXPECT_LE(std::labs(long(clears.back()) - long(px.size() / 8)), 4096L) << clears.back();
 }
 
-// A size measure may stop once the stream passes a bound: what it gets is
-// the start of the whole stream and longer than the bound, or the whole
-// stream when that is not longer.
-TEST(ParsedLzw, StoppedStreamsAreLongerPrefixes) {
-  std::mt19937 rng(5);
-  for (const Picture& p : {Picture{"noise", 90, 70, 8, kNoise}, Picture{"runs", 300, 40, 4, kRuns}}) {
-    const std::vector<std::uint8_t> px = Make(p, rng);
-    const auto whole = EncodeGifLzw(px.data(), px.size(), p.codeSize, LzwClear::WhenFull);
-    for (const std::size_t bound : {std::size_t(0), std::size_t(7), whole.size() / 2, whole.size() - 1, whole.size(),
-                                    whole.size() + 9}) {
-      const auto cut = EncodeGifLzw(px.data(), px.size(), p.codeSize, LzwClear::WhenFull, nullptr, bound);
-      if (whole.size() <= bound) {
-        EXPECT_EQ(cut, whole) << p.what << " bound " << bound;
-        continue;
-      }
-      EXPECT_GT(cut.size(), bound) << p.what;
-      ASSERT_LE(cut.size(), whole.size()) << p.what;
-      EXPECT_TRUE(std::equal(cut.begin(), cut.end(), whole.begin())) << p.what << " bound " << bound;
-    }
-  }
-}
-
 }  // namespace
