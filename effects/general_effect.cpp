@@ -1,7 +1,6 @@
 #include "effects/general_effect.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -38,7 +37,7 @@ unsigned char* CGeneralEffect::CreateDibImage(int width, int height, int bitCoun
   std::size_t pixels = std::size_t(height) * ((std::size_t(width) * std::size_t(bitCount) + 31) / 32) * 4;
   if (pixels > kMaxDibBytes) return nullptr;
   std::size_t total = sizeof(BITMAPINFOHEADER) + palette + pixels;
-  auto* mem = static_cast<unsigned char*>(std::calloc(total, 1));  // the allocator DibFree releases with
+  BYTE* mem = DibAllocBytes(total, true);
   if (!mem) return nullptr;
   BITMAPINFOHEADER h{};
   h.biSize = sizeof(BITMAPINFOHEADER);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "companions/dibkernel/dib_frames.h"
+
 namespace {
 
 inline bool MaskBit(const BYTE* row, LONG x) { return !row || ((row[x >> 3] >> (7 - (x & 7))) & 1); }
@@ -180,13 +182,7 @@ namespace {
 // shows exactly the colours the runs hold for it: such a row changes nothing.
 // One vectorized pass; the pixel loops only see rows that changed.
 bool RowUnchanged(const BYTE* row, const BYTE* mask, LONG w, int bytes, const std::uint32_t* colour) {
-  if (bytes != 4) return false;
-  if (mask) {
-    for (LONG i = 0; i < (w >> 3); ++i)
-      if (mask[i] != 0xFF) return false;
-    const BYTE tail = BYTE(0xFF00 >> (w & 7));
-    if ((w & 7) && (mask[w >> 3] & tail) != tail) return false;
-  }
+  if (bytes != 4 || (mask && !CMaskedBitmapTransform::IsMaskRowFull(mask, w))) return false;
   std::uint32_t diff = 0;
   for (LONG x = 0; x < w; ++x) {
     std::uint32_t v;

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "app/compose.h"
+#include "companions/base/row_compare.h"
 #include "companions/base/tr.h"
 #include "companions/dibkernel/dib_kernel.h"
 #include "companions/imageio/codec_io.h"
@@ -61,18 +62,6 @@ class CColourSlots {
   std::uint16_t* m_slots;
   std::vector<std::uint32_t> m_list;
 };
-
-// The first and last x in [0, n) where rows a and b differ; false when equal.
-bool MismatchSpan(const std::uint32_t* a, const std::uint32_t* b, LONG n, LONG& first, LONG& last) {
-  if (n <= 0 || std::memcmp(a, b, std::size_t(n) * sizeof *a) == 0) return false;
-  LONG i = 0;
-  while (a[i] == b[i]) ++i;
-  LONG j = n - 1;
-  while (a[j] == b[j]) --j;
-  first = i;
-  last = j;
-  return true;
-}
 
 bool ComposeCanvas(const CGifFrame& frame, LONG w, LONG h, COLORREF key, Canvas& out) {
   DibPtr image, mask;

@@ -2,7 +2,6 @@
 // depth conversions and alpha channel operations.
 #include "imaging/obj_image.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -14,9 +13,7 @@ namespace {
 constexpr DWORD kMaxHeaderSize = 4096;
 
 BITMAPINFOHEADER* AllocZeroed(std::size_t total) {
-  auto* mem = static_cast<BYTE*>(std::calloc(total, 1));
-  if (!mem) return nullptr;
-  return reinterpret_cast<BITMAPINFOHEADER*>(mem);
+  return reinterpret_cast<BITMAPINFOHEADER*>(DibAllocBytes(total, true));
 }
 
 std::size_t PixelBytes(const BITMAPINFOHEADER* h) {
@@ -115,7 +112,7 @@ bool CTevObjImage::Create(int width, int height, int bits, int clrUsed) {
 bool CTevObjImage::Create(const BITMAPINFOHEADER* src) {
   if (!IsUsableHeader(src)) return false;
   std::size_t total = src->biSize + std::size_t(CalcuPaletteSize(src)) + PixelBytes(src);
-  auto* mem = static_cast<BYTE*>(std::malloc(total));
+  BYTE* mem = DibAllocBytes(total, false);
   if (!mem) return false;
   std::memcpy(mem, src, total);  // before Adopt: src may be our own DIB
   Adopt(reinterpret_cast<BITMAPINFOHEADER*>(mem), 0);

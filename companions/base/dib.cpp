@@ -80,11 +80,8 @@ BITMAPINFOHEADER* AllocDib(LONG width, LONG height, int bits, DWORD clrUsed, boo
   if (!DibHeaderValid(&h)) return nullptr;
   h.biSizeImage = DWORD(DibImageBytes(&h));
   std::size_t total = DibTotalBytes(&h);
-  // calloc hands out fresh pages without clearing them again, which matters
-  // for the large pictures an import or an export allocates.
-  auto* mem = static_cast<BYTE*>(zeroPixels ? std::calloc(total, 1) : std::malloc(total));
+  BYTE* mem = DibAllocBytes(total, zeroPixels);
   if (!mem) return nullptr;
-  PopulatePages(mem, total);
   if (!zeroPixels) std::memset(mem, 0, total - h.biSizeImage);
   std::memcpy(mem, &h, sizeof h);
   return reinterpret_cast<BITMAPINFOHEADER*>(mem);
@@ -100,6 +97,14 @@ BITMAPINFOHEADER* DibAllocForWrite(LONG width, LONG height, int bits, DWORD clrU
   return AllocDib(width, height, bits, clrUsed, false);
 }
 
+BYTE* DibAllocBytes(std::size_t total, bool zero) {
+  // calloc hands out fresh pages without clearing them again, which matters
+  // for the large pictures an import or an export allocates.
+  auto* mem = static_cast<BYTE*>(zero ? std::calloc(total, 1) : std::malloc(total));
+  if (mem) PopulatePages(mem, total);
+  return mem;
+}
+
 void DibFree(const BITMAPINFOHEADER* bih) {
   std::free(const_cast<BITMAPINFOHEADER*>(bih));
 }
@@ -107,7 +112,7 @@ void DibFree(const BITMAPINFOHEADER* bih) {
 BITMAPINFOHEADER* DibCopy(const BITMAPINFOHEADER* bih) {
   if (!DibHeaderValid(bih)) return nullptr;
   std::size_t total = DibTotalBytes(bih);
-  auto* mem = static_cast<BYTE*>(std::malloc(total));
+  BYTE* mem = DibAllocBytes(total, false);
   if (!mem) return nullptr;
   std::memcpy(mem, bih, total);
   return reinterpret_cast<BITMAPINFOHEADER*>(mem);

@@ -73,6 +73,11 @@ BITMAPINFOHEADER* DibAlloc(LONG width, LONG height, int bits, DWORD clrUsed = 0)
 BITMAPINFOHEADER* DibAllocForWrite(LONG width, LONG height, int bits, DWORD clrUsed = 0);
 // Frees a DIB from DibAlloc or any routine that hands out DIBs. Null is fine.
 void DibFree(const BITMAPINFOHEADER* bih);
+// The memory every DIB lives in, for code that lays out a DIB itself: total
+// bytes (zeroed when zero is true) that DibFree releases; null when memory
+// runs out. Blocks of 1 MiB or more have their pages mapped at once, since
+// they are about to be written whole.
+BYTE* DibAllocBytes(std::size_t total, bool zero);
 // Deep copy (same layout); null on failure.
 BITMAPINFOHEADER* DibCopy(const BITMAPINFOHEADER* bih);
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "companions/base/row_compare.h"
 #include "companions/dibkernel/dib_internal.h"
 
 namespace {
@@ -125,16 +126,18 @@ BOOL CropFrame(const BITMAPINFOHEADER* image, const BITMAPINFOHEADER* mask, cons
   return TRUE;
 }
 
+BOOL CMaskedBitmapTransform::IsMaskRowFull(const BYTE* row, LONG width) {
+  const LONG whole = width >> 3;  // bytes whose eight bits are all pixels
+  for (LONG i = 0; i < whole; ++i)
+    if (row[i] != 0xFF) return FALSE;
+  const BYTE tail = BYTE(0xFF00 >> (width & 7));
+  return !(width & 7) || (row[whole] & tail) == tail;
+}
+
 BOOL CMaskedBitmapTransform::IsMaskFull(const BITMAPINFOHEADER* mask) {
   if (!mask) return TRUE;
-  const LONG w = DibWidth(mask), h = DibHeight(mask), whole = w >> 3;  // bytes whose eight bits are all pixels
-  const BYTE tail = BYTE(0xFF00 >> (w & 7));
-  for (LONG y = 0; y < h; ++y) {
-    const BYTE* row = DibRow(mask, y);
-    for (LONG i = 0; i < whole; ++i)
-      if (row[i] != 0xFF) return FALSE;
-    if ((w & 7) && (row[whole] & tail) != tail) return FALSE;
-  }
+  for (LONG y = 0; y < DibHeight(mask); ++y)
+    if (!IsMaskRowFull(DibRow(mask, y), DibWidth(mask))) return FALSE;
   return TRUE;
 }
 
@@ -169,20 +172,6 @@ inline std::uint64_t Word(const BYTE* p) {
   std::uint64_t v;
   std::memcpy(&v, p, sizeof v);
   return v;
-}
-
-// The first and last x in [0, n) where a and b differ; false when they are equal.
-bool MismatchSpan(const BYTE* a, const BYTE* b, LONG n, LONG& first, LONG& last) {
-  if (n <= 0 || std::memcmp(a, b, std::size_t(n)) == 0) return false;
-  LONG i = 0;
-  while (i + 8 <= n && Word(a + i) == Word(b + i)) i += 8;
-  while (a[i] == b[i]) ++i;
-  LONG j = n;
-  while (j - 8 >= i && Word(a + j - 8) == Word(b + j - 8)) j -= 8;
-  while (a[j - 1] == b[j - 1]) --j;
-  first = i;
-  last = j - 1;
-  return true;
 }
 
 // Bits of the eight pixels from x of a mask row, pixel x in bit 7 (the mask's
@@ -348,7 +337,7 @@ BOOL CSpiltEmbededDIB::Reset(const BITMAPINFOHEADER* imageA, const BITMAPINFOHEA
         first = x0 > 0 ? 0 : mismatch ? x0 + f : -1;
         last = x1 < wb ? wb - 1 : mismatch ? x0 + e : -1;
       }
-      if (first < 0 || wb <= 0) continue;
+      if (first < 0) continue;
       l = std::min(l, first);
       r = std::max(r, last);
       t = std::min(t, y);

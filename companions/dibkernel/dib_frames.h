@@ -27,8 +27,9 @@ class CMaskedBitmapTransform {
   // 1-bit mask. FALSE on a null or non-1-bit DIB.
   static BOOL FillMaskDIBBits(BITMAPINFOHEADER* mask, const RECT& rect, bool set);
   // Nonzero when every pixel's bit of a 1-bit mask is set (all opaque); a
-  // null mask counts as full.
+  // null mask counts as full. The row form takes one mask row of width pixels.
   static BOOL IsMaskFull(const BITMAPINFOHEADER* mask);
+  static BOOL IsMaskRowFull(const BYTE* row, LONG width);
 };
 
 // How unchanged pixels inside the differing rectangle are stored by

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <utility>
 #include <functional>
 #include <future>
 #include <iterator>
+#include <utility>
 
 namespace TevImageIO {
 
